@@ -1,0 +1,130 @@
+// Prints one "scenario: value unit" line per measured scenario.
+#include "gui/Progress.h"
+#include "gui/ScriptedPlatform.h"
+#include "model/MapPathFile.h"
+#include "model/MapText.h"
+#include "model/TileGrid.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <malloc.h>
+#include <vector>
+
+using namespace tessera;
+
+namespace {
+
+constexpr int kMapSize = 1000;
+constexpr int kDistinctPaths = 10000;
+constexpr int kRuns = 3;
+
+void report(const char* scenario, double value, const char* unit)
+{
+    std::printf("%s: %.1f %s\n", scenario, value, unit);
+    std::fflush(stdout);
+}
+
+// Best of several runs, in milliseconds.
+double bestMs(const std::function<void()>& work)
+{
+    double best = 1e300;
+    for (int i = 0; i < kRuns; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        best = std::min(best, timer.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+double residentMb()
+{
+    ::malloc_trim(0);
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
+}
+
+// About 40 characters each; every fourth holds Chinese characters.
+std::vector<QString> tilePaths()
+{
+    std::vector<QString> paths;
+    paths.reserve(kDistinctPaths);
+    for (int i = 0; i < kDistinctPaths; ++i) {
+        const QString folder = i % 4 == 0 ? QStringLiteral("/home/user/地图素材/青石城")
+                                          : QStringLiteral("/home/user/maps/stonetown");
+        paths.push_back(QStringLiteral("%1/slice_%2_%3.jpg")
+                            .arg(folder)
+                            .arg(i / 100, 3, 10, QLatin1Char('0'))
+                            .arg(i % 100, 3, 10, QLatin1Char('0')));
+    }
+    return paths;
+}
+
+void fill(TileGrid& grid, const std::vector<QString>& paths)
+{
+    const TileGrid::BulkChange bulk(grid);
+    for (int r = 1; r <= kMapSize; ++r)
+        for (int c = 1; c <= kMapSize; ++c)
+            grid.setCellText(r, c, paths[static_cast<std::size_t>((r - 1) * kMapSize + c - 1) % paths.size()]);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const std::vector<QString> paths = tilePaths();
+    NullProgress progress;
+    ScriptedPlatform platform;
+
+    // Memory of the filled grid, cells sharing the strings of the paths they name.
+    const double before = residentMb();
+    TileGrid grid;
+    grid.resize(kMapSize);
+    fill(grid, paths);
+    report("grid_1000_peak_mb", residentMb() - before, "MB");
+
+    const QString mapPath = dir.filePath(QStringLiteral("map.tlp"));
+    MapPathFile file(grid, platform, progress);
+    report("export_1000_ms", bestMs([&] { file.exportTo(mapPath); }), "ms");
+
+    TileGrid imported;
+    imported.resize(kMapSize);
+    MapPathFile importer(imported, platform, progress);
+    report("import_1000_ms", bestMs([&] { importer.importFrom(mapPath); }), "ms");
+    if (imported.cellText(kMapSize, kMapSize) != grid.cellText(kMapSize, kMapSize))
+        std::fprintf(stderr, "import gave a different grid\n");
+
+    // The same text through the codec and the disk in single calls, for comparison.
+    const QString text = grid.gridText(progress);
+    const QString basePath = dir.filePath(QStringLiteral("baseline.txt"));
+    report("baseline_codec_io_1000_ms", bestMs([&] {
+               QStringEncoder encoder("GB18030");
+               const QByteArray bytes = encoder.encode(text);
+               QFile out(basePath);
+               if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+                   std::fprintf(stderr, "baseline write failed\n");
+               out.close();
+               QFile in(basePath);
+               if (!in.open(QIODevice::ReadOnly))
+                   std::fprintf(stderr, "baseline read failed\n");
+               QStringDecoder decoder("GB18030");
+               const QString back = decoder.decode(in.readAll());
+               if (back.size() != text.size())
+                   std::fprintf(stderr, "baseline round trip differs\n");
+           }),
+           "ms");
+    return 0;
+}

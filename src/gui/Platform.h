@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace tessera {
+
+// The four button sets of a message box; each has one role.
+enum class MessageButtons {
+    YesNoInfo,      // confirm an action: only Yes proceeds
+    OkExclamation,  // a rejected input or state
+    OkInfo,         // the success of a bulk operation
+    Ok,             // any other notice
+};
+
+enum class MessageResult { Ok, Yes, No };
+
+inline const QString kDefaultMessageTitle = QStringLiteral("信息：");
+
+// What a file dialog offers: a filter list in the "label|pattern|label|pattern" form and the
+// extension added to a name typed without one.
+struct FileDialogSpec {
+    QString filters;
+    QString defaultExtension;
+};
+
+// Outcome of a file operation; `error` says why it failed, in words for the user.
+struct FileResult {
+    bool ok = false;
+    QString error;
+
+    static FileResult success() { return {true, {}}; }
+    static FileResult failure(QString why) { return {false, std::move(why)}; }
+    explicit operator bool() const { return ok; }
+};
+
+struct ReadResult {
+    bool ok = false;
+    QByteArray data;
+    QString error;
+};
+
+// The one way the program's logic reaches dialogs and the file system. `QtPlatform` is the real one;
+// tests use `ScriptedPlatform`, which answers from a queue and can make file operations fail.
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Modal message box; returns the button pressed.
+    virtual MessageResult messageBox(const QString& text, MessageButtons buttons,
+                                     const QString& title = kDefaultMessageTitle) = 0;
+
+    // Modal input box in the decimal style (only digits, "-" and "." can be typed).
+    // Returns the typed text, or nothing on Cancel.
+    virtual std::optional<QString> inputBox(const QString& prompt, const QString& title,
+                                            const QString& initial) = 0;
+
+    // Open and save dialogs; return the chosen path or nothing on Cancel.
+    virtual std::optional<QString> openFileDialog(const FileDialogSpec& spec) = 0;
+    virtual std::optional<QString> saveFileDialog(const FileDialogSpec& spec) = 0;
+
+    // Folder browser; returns the empty text on Cancel.
+    virtual QString browseFolder(const QString& title) = 0;
+
+    // Files. `exists` also matches a wildcard pattern ("*", "?") in the last path component.
+    virtual bool exists(const QString& pathOrPattern) = 0;
+    virtual ReadResult readFile(const QString& path) = 0;
+    // Replaces the file's whole content atomically: the old file stays whole on failure.
+    virtual FileResult writeFileAtomic(const QString& path, const QByteArray& data) = 0;
+    // Both fail when the target exists; `moveFile` also works across file systems.
+    virtual FileResult renameFile(const QString& from, const QString& to) = 0;
+    virtual FileResult moveFile(const QString& from, const QString& to) = 0;
+    // Fails when the target exists.
+    virtual FileResult copyFile(const QString& from, const QString& to) = 0;
+
+    // Input box whose answer is read as a whole number; nothing on Cancel.
+    std::optional<int> inputNumber(const QString& prompt, const QString& title,
+                                   const QString& initial);
+};
+
+// Converts an answer the usual decimal way: leading blanks, an optional sign, the digits up to the
+// first other character (none gives 0); a fraction is cut off and the result clamped to 32 bits.
+int decimalValue(const QString& text);
+
+// Qt file-dialog filter ("label (*.a);;label (*)") for a "label|pattern|..." list.
+QString qtFilterList(const QString& pipeList);
+
+}  // namespace tessera

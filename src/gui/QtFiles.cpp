@@ -1,0 +1,237 @@
+// File half of QtPlatform. Nothing here ever overwrites an existing file except writeFileAtomic,
+// which replaces its target as a whole or not at all.
+#include "gui/QtPlatform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QUuid>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace tessera {
+namespace {
+
+QString errnoText(int error)
+{
+    switch (error) {
+    case ENOENT:
+        return QStringLiteral("文件或文件夹不存在");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有访问权限");
+    case EEXIST:
+        return QStringLiteral("目标文件已存在");
+    case ENOSPC:
+        return QStringLiteral("磁盘空间不足");
+    case EROFS:
+        return QStringLiteral("文件系统只读");
+    case EISDIR:
+        return QStringLiteral("这是一个文件夹");
+    case ENAMETOOLONG:
+        return QStringLiteral("路径太长");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
+QByteArray encodedPath(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+bool hasWildcard(const QString& name)
+{
+    return name.contains(u'*') || name.contains(u'?');
+}
+
+// Renames without ever replacing an existing target. Returns 0 or an errno value.
+int renameNoReplace(const QString& from, const QString& to)
+{
+#if defined(Q_OS_LINUX) && defined(RENAME_NOREPLACE)
+    if (::renameat2(AT_FDCWD, encodedPath(from).constData(), AT_FDCWD,
+                    encodedPath(to).constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+#endif
+#ifdef Q_OS_UNIX
+    // File systems without RENAME_NOREPLACE: a hard link fails on an existing target.
+    if (::link(encodedPath(from).constData(), encodedPath(to).constData()) == 0) {
+        ::unlink(encodedPath(from).constData());
+        return 0;
+    }
+    if (errno == EEXIST || errno == ENOENT || errno == EXDEV)
+        return errno;
+#endif
+    if (QFileInfo::exists(to))
+        return EEXIST;
+    return QFile::rename(from, to) ? 0 : EIO;
+}
+
+// A name for a temporary file next to `target`, for copies that appear there only when complete.
+QString siblingTemporary(const QString& target)
+{
+    const QFileInfo info(target);
+    return info.absolutePath() + QDir::separator() + QStringLiteral(".") + info.fileName()
+        + QStringLiteral(".") + QUuid::createUuid().toString(QUuid::Id128).left(12)
+        + QStringLiteral(".part");
+}
+
+FileResult copyNoReplace(const QString& from, const QString& to)
+{
+    if (QFileInfo::exists(to))
+        return FileResult::failure(errnoText(EEXIST));
+    const QString temporary = siblingTemporary(to);
+    QFile source(from);
+    if (!source.copy(temporary)) {
+        QFile::remove(temporary);
+        return FileResult::failure(QStringLiteral("复制失败：%1").arg(source.errorString()));
+    }
+    if (const int error = renameNoReplace(temporary, to)) {
+        QFile::remove(temporary);
+        return FileResult::failure(errnoText(error));
+    }
+    return FileResult::success();
+}
+
+FileResult checkSource(const QString& from)
+{
+    const QFileInfo info(from);
+    if (!info.exists())
+        return FileResult::failure(QStringLiteral("源文件不存在"));
+    if (info.isDir())
+        return FileResult::failure(QStringLiteral("源是一个文件夹"));
+    return FileResult::success();
+}
+
+}  // namespace
+
+bool QtPlatform::exists(const QString& pathOrPattern)
+{
+    const QFileInfo info(pathOrPattern);
+    const QString name = info.fileName();
+    if (!hasWildcard(name))
+        return info.exists();
+    const QDir dir = info.dir();
+    return !dir.entryList({name}, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden
+                                      | QDir::System)
+                .isEmpty();
+}
+
+ReadResult QtPlatform::readFile(const QString& path)
+{
+    ReadResult result;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        result.error = errnoText(ENOENT);
+        return result;
+    }
+    if (info.isDir()) {
+        result.error = errnoText(EISDIR);
+        return result;
+    }
+#ifdef Q_OS_UNIX
+    // Non-blocking open, so that a FIFO or device named by mistake never blocks the program.
+    const int fd = ::open(encodedPath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        result.error = errnoText(errno);
+        return result;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        result.error = QStringLiteral("不是普通文件");
+        return result;
+    }
+    QByteArray data;
+    data.reserve(static_cast<qsizetype>(st.st_size));
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            result.error = errnoText(errno);
+            ::close(fd);
+            return result;
+        }
+        data.append(buffer, static_cast<qsizetype>(got));
+    }
+    ::close(fd);
+    result.data = std::move(data);
+#else
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = file.errorString();
+        return result;
+    }
+    result.data = file.readAll();
+#endif
+    result.ok = true;
+    return result;
+}
+
+FileResult QtPlatform::writeFileAtomic(const QString& path, const QByteArray& data)
+{
+    if (QFileInfo(path).isDir())
+        return FileResult::failure(errnoText(EISDIR));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return FileResult::failure(file.errorString());
+    if (file.write(data) != data.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        file.commit();
+        return FileResult::failure(why);
+    }
+    if (!file.commit())
+        return FileResult::failure(file.errorString());
+    return FileResult::success();
+}
+
+FileResult QtPlatform::renameFile(const QString& from, const QString& to)
+{
+    return moveFile(from, to);
+}
+
+FileResult QtPlatform::moveFile(const QString& from, const QString& to)
+{
+    if (FileResult source = checkSource(from); !source)
+        return source;
+    if (QFileInfo::exists(to))
+        return FileResult::failure(errnoText(EEXIST));
+    const int error = renameNoReplace(from, to);
+    if (error == 0)
+        return FileResult::success();
+    if (error != EXDEV)
+        return FileResult::failure(errnoText(error));
+    // Another file system: copy completely, then remove the source; never leave both halves.
+    if (FileResult copied = copyNoReplace(from, to); !copied)
+        return copied;
+    if (!QFile::remove(from)) {
+        QFile::remove(to);
+        return FileResult::failure(QStringLiteral("无法删除源文件"));
+    }
+    return FileResult::success();
+}
+
+FileResult QtPlatform::copyFile(const QString& from, const QString& to)
+{
+    if (FileResult source = checkSource(from); !source)
+        return source;
+    return copyNoReplace(from, to);
+}
+
+}  // namespace tessera

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "gui/Platform.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace tessera {
+
+// The real platform: Qt dialogs over the given parent window and the local file system.
+class QtPlatform : public Platform {
+public:
+    explicit QtPlatform(QWidget* dialogParent = nullptr) : parent_(dialogParent) {}
+    void setDialogParent(QWidget* parent) { parent_ = parent; }
+
+    MessageResult messageBox(const QString& text, MessageButtons buttons,
+                             const QString& title = kDefaultMessageTitle) override;
+    std::optional<QString> inputBox(const QString& prompt, const QString& title,
+                                    const QString& initial) override;
+    std::optional<QString> openFileDialog(const FileDialogSpec& spec) override;
+    std::optional<QString> saveFileDialog(const FileDialogSpec& spec) override;
+    QString browseFolder(const QString& title) override;
+
+    bool exists(const QString& pathOrPattern) override;
+    ReadResult readFile(const QString& path) override;
+    FileResult writeFileAtomic(const QString& path, const QByteArray& data) override;
+    FileResult renameFile(const QString& from, const QString& to) override;
+    FileResult moveFile(const QString& from, const QString& to) override;
+    FileResult copyFile(const QString& from, const QString& to) override;
+
+private:
+    std::optional<QString> fileDialog(const FileDialogSpec& spec, bool save);
+
+    QPointer<QWidget> parent_;
+};
+
+}  // namespace tessera

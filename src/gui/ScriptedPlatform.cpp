@@ -1,0 +1,136 @@
+#include "gui/ScriptedPlatform.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace tessera {
+
+void ScriptedPlatform::failWhen(FileOp op, std::function<bool(const QString&)> match, QString why)
+{
+    failures_.append({op, std::move(match), std::move(why)});
+}
+
+int ScriptedPlatform::countShown(const QString& text) const
+{
+    return static_cast<int>(
+        std::count_if(shown_.begin(), shown_.end(), [&](const Shown& s) { return s.text == text; }));
+}
+
+QStringList ScriptedPlatform::messages() const
+{
+    QStringList texts;
+    for (const Shown& s : shown_) {
+        if (s.kind == DialogKind::Message)
+            texts << s.text;
+    }
+    return texts;
+}
+
+std::optional<ScriptedPlatform::Answer> ScriptedPlatform::next(const Shown& shown)
+{
+    shown_.append(shown);
+    if (answers_.empty()) {
+        unanswered_ << shown.text;
+        return std::nullopt;
+    }
+    Answer a = answers_.front();
+    answers_.pop_front();
+    return a;
+}
+
+std::optional<QString> ScriptedPlatform::textAnswer(const Shown& shown)
+{
+    const std::optional<Answer> a = next(shown);
+    if (a && a->kind == Answer::Text)
+        return a->text;
+    return std::nullopt;
+}
+
+MessageResult ScriptedPlatform::messageBox(const QString& text, MessageButtons buttons,
+                                           const QString& title)
+{
+    const Shown shown{DialogKind::Message, title, text, buttons};
+    if (buttons != MessageButtons::YesNoInfo) {
+        shown_.append(shown);
+        return MessageResult::Ok;
+    }
+    const std::optional<Answer> a = next(shown);
+    if (a && a->kind == Answer::Button)
+        return a->button;
+    return MessageResult::No;
+}
+
+std::optional<QString> ScriptedPlatform::inputBox(const QString& prompt, const QString& title,
+                                                  const QString& initial)
+{
+    Q_UNUSED(initial);
+    return textAnswer({DialogKind::Input, title, prompt});
+}
+
+std::optional<QString> ScriptedPlatform::openFileDialog(const FileDialogSpec& spec)
+{
+    lastFileDialog = spec;
+    return textAnswer({DialogKind::OpenFile, {}, spec.filters});
+}
+
+std::optional<QString> ScriptedPlatform::saveFileDialog(const FileDialogSpec& spec)
+{
+    lastFileDialog = spec;
+    std::optional<QString> path = textAnswer({DialogKind::SaveFile, {}, spec.filters});
+    // Like the real dialog: a name typed without an extension gets the default one.
+    if (path && !spec.defaultExtension.isEmpty() && QFileInfo(*path).suffix().isEmpty())
+        *path += u'.' + spec.defaultExtension;
+    return path;
+}
+
+QString ScriptedPlatform::browseFolder(const QString& title)
+{
+    return textAnswer({DialogKind::Folder, title, title}).value_or(QString());
+}
+
+const ScriptedPlatform::Failure* ScriptedPlatform::failureFor(FileOp op, const QString& path) const
+{
+    for (const Failure& f : failures_) {
+        if (f.op == op && f.match(path))
+            return &f;
+    }
+    return nullptr;
+}
+
+ReadResult ScriptedPlatform::readFile(const QString& path)
+{
+    if (const Failure* f = failureFor(FileOp::Read, path))
+        return {false, {}, f->why};
+    return QtPlatform::readFile(path);
+}
+
+FileResult ScriptedPlatform::writeFileAtomic(const QString& path, const QByteArray& data)
+{
+    if (const Failure* f = failureFor(FileOp::Write, path))
+        return FileResult::failure(f->why);
+    return QtPlatform::writeFileAtomic(path, data);
+}
+
+FileResult ScriptedPlatform::renameFile(const QString& from, const QString& to)
+{
+    if (const Failure* f = failureFor(FileOp::Rename, from))
+        return FileResult::failure(f->why);
+    return QtPlatform::renameFile(from, to);
+}
+
+FileResult ScriptedPlatform::moveFile(const QString& from, const QString& to)
+{
+    if (const Failure* f = failureFor(FileOp::Move, from))
+        return FileResult::failure(f->why);
+    return QtPlatform::moveFile(from, to);
+}
+
+FileResult ScriptedPlatform::copyFile(const QString& from, const QString& to)
+{
+    if (const Failure* f = failureFor(FileOp::Copy, from))
+        return FileResult::failure(f->why);
+    return QtPlatform::copyFile(from, to);
+}
+
+}  // namespace tessera

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "gui/QtPlatform.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+
+namespace tessera {
+
+// A platform for tests and benchmarks: dialogs are answered from a queue set up beforehand and
+// every one shown is recorded; files are real (tests use temporary folders) but any operation can
+// be made to fail.
+class ScriptedPlatform : public QtPlatform {
+public:
+    enum class DialogKind { Message, Input, OpenFile, SaveFile, Folder };
+
+    struct Shown {
+        DialogKind kind;
+        QString title;
+        QString text;  // message text or prompt
+        MessageButtons buttons = MessageButtons::Ok;
+    };
+
+    enum class FileOp { Read, Write, Rename, Move, Copy };
+
+    // Answers, taken in order. A plain OK box needs none; it is answered OK.
+    void answer(MessageResult button) { answers_.push_back({Answer::Button, button, {}}); }
+    void answerYes() { answer(MessageResult::Yes); }
+    void answerNo() { answer(MessageResult::No); }
+    // The text typed into an input box, or the path chosen in a file dialog or folder browser.
+    void answerText(const QString& text) { answers_.push_back({Answer::Text, {}, text}); }
+    void answerCancel() { answers_.push_back({Answer::Cancel, {}, {}}); }
+
+    // Makes every later `op` on a path accepted by `match` fail with `why`.
+    void failWhen(FileOp op, std::function<bool(const QString& path)> match,
+                  QString why = QStringLiteral("模拟的失败"));
+    void clearFailures() { failures_.clear(); }
+
+    const QList<Shown>& shown() const { return shown_; }
+    // How many boxes showed exactly this text.
+    int countShown(const QString& text) const;
+    QStringList messages() const;
+    // Dialogs shown with no answer queued for them, and answers left over.
+    const QStringList& unanswered() const { return unanswered_; }
+    std::size_t pendingAnswers() const { return answers_.size(); }
+
+    MessageResult messageBox(const QString& text, MessageButtons buttons,
+                             const QString& title = kDefaultMessageTitle) override;
+    std::optional<QString> inputBox(const QString& prompt, const QString& title,
+                                    const QString& initial) override;
+    std::optional<QString> openFileDialog(const FileDialogSpec& spec) override;
+    std::optional<QString> saveFileDialog(const FileDialogSpec& spec) override;
+    QString browseFolder(const QString& title) override;
+
+    ReadResult readFile(const QString& path) override;
+    FileResult writeFileAtomic(const QString& path, const QByteArray& data) override;
+    FileResult renameFile(const QString& from, const QString& to) override;
+    FileResult moveFile(const QString& from, const QString& to) override;
+    FileResult copyFile(const QString& from, const QString& to) override;
+
+    // The spec passed to the last file dialog.
+    FileDialogSpec lastFileDialog;
+
+private:
+    struct Answer {
+        enum Kind { Button, Text, Cancel } kind;
+        MessageResult button;
+        QString text;
+    };
+    struct Failure {
+        FileOp op;
+        std::function<bool(const QString&)> match;
+        QString why;
+    };
+
+    std::optional<Answer> next(const Shown& shown);
+    std::optional<QString> textAnswer(const Shown& shown);
+    const Failure* failureFor(FileOp op, const QString& path) const;
+
+    std::deque<Answer> answers_;
+    QList<Shown> shown_;
+    QStringList unanswered_;
+    QList<Failure> failures_;
+};
+
+}  // namespace tessera

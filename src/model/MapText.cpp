@@ -1,0 +1,221 @@
+#include "model/MapText.h"
+
+#include "gui/Progress.h"
+#include "model/TileGrid.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <string_view>
+#include <unordered_map>
+
+namespace tessera {
+namespace {
+
+constexpr auto kCodecName = "GB18030";
+
+bool isContinuation(unsigned char b)
+{
+    return (b & 0xC0) == 0x80;
+}
+
+// True when `bytes` is well-formed UTF-8 holding at least one multi-byte sequence.
+bool isMultibyteUtf8(QByteArrayView bytes)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    bool multibyte = false;
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        qsizetype extra = 0;
+        unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+        if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2;
+            if (b == 0xE0)
+                low = 0xA0;
+            if (b == 0xED)
+                high = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3;
+            if (b == 0xF0)
+                low = 0x90;
+            if (b == 0xF4)
+                high = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + extra >= n || p[i + 1] < low || p[i + 1] > high)
+            return false;
+        for (qsizetype k = 2; k <= extra; ++k) {
+            if (!isContinuation(p[i + k]))
+                return false;
+        }
+        multibyte = true;
+        i += extra + 1;
+    }
+    return multibyte;
+}
+
+bool isAscii(QByteArrayView bytes)
+{
+    for (const char ch : bytes) {
+        if (static_cast<unsigned char>(ch) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// Decodes fields, each distinct byte sequence once, so that cells naming the same file share one
+// string.
+class FieldDecoder {
+public:
+    explicit FieldDecoder(MapTextEncoding encoding)
+        : utf8_(encoding == MapTextEncoding::Utf8),
+          gb_(kCodecName, QStringConverter::Flag::Stateless)
+    {
+    }
+
+    QString decode(QByteArrayView field)
+    {
+        if (field.isEmpty())
+            return {};
+        const std::string_view key(field.data(), static_cast<std::size_t>(field.size()));
+        auto it = cache_.find(key);
+        if (it == cache_.end()) {
+            QString text;
+            if (isAscii(field))
+                text = QString::fromLatin1(field);
+            else if (utf8_)
+                text = QString::fromUtf8(field);
+            else
+                text = gb_.decode(field);
+            it = cache_.emplace(key, std::move(text)).first;
+        }
+        return it->second;
+    }
+
+private:
+    bool utf8_;
+    QStringDecoder gb_;
+    std::unordered_map<std::string_view, QString> cache_;
+};
+
+}  // namespace
+
+QList<QByteArrayView> splitText(QByteArrayView text, QByteArrayView delimiter, bool doubleByte)
+{
+    QList<QByteArrayView> pieces;
+    const qsizetype n = text.size();
+    const qsizetype d = delimiter.size();
+    if (n == 0 || d == 0) {
+        if (n > 0)
+            pieces.append(text);
+        return pieces;
+    }
+    qsizetype start = 0;
+    if (!doubleByte) {
+        for (qsizetype at = text.indexOf(delimiter); at >= 0; at = text.indexOf(delimiter, start)) {
+            pieces.append(text.sliced(start, at - start));
+            start = at + d;
+        }
+    } else {
+        const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+        const auto* delim = reinterpret_cast<const unsigned char*>(delimiter.data());
+        const unsigned char first = delim[0];
+        for (qsizetype i = 0; i < n;) {
+            const unsigned char b = p[i];
+            if (b >= 0x80) {
+                i += 2;  // a double-byte unit is skipped whole
+            } else if (b == first && i + d <= n && std::equal(delim, delim + d, p + i)) {
+                pieces.append(text.sliced(start, i - start));
+                i += d;
+                start = i;
+            } else {
+                ++i;
+            }
+        }
+    }
+    if (start < n)
+        pieces.append(text.sliced(start));
+    return pieces;
+}
+
+MapTextEncoding detectEncoding(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return MapTextEncoding::Utf8;
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return MapTextEncoding::Utf16;
+    return isMultibyteUtf8(bytes) ? MapTextEncoding::Utf8 : MapTextEncoding::Gb18030;
+}
+
+QByteArray encodeMapText(const QString& gridText)
+{
+    QStringEncoder encoder(kCodecName);
+    return encoder.encode(gridText);
+}
+
+UnfitCells cellsUnfitForMapText(const TileGrid& grid, qsizetype keep)
+{
+    UnfitCells unfit;
+    const int n = grid.mapSize();
+    for (int r = 1; r <= n; ++r) {
+        for (int c = 1; c <= n; ++c) {
+            const QString& text = grid.cellText(r, c);
+            if (text.contains(kFieldSeparator) || text.contains(u'\r') || text.contains(u'\n')) {
+                if (unfit.count++ < keep)
+                    unfit.first.append(QPoint(c, r));
+            }
+        }
+    }
+    return unfit;
+}
+
+MapTextLoad loadMapText(TileGrid& grid, QByteArrayView bytes, Progress& progress)
+{
+    MapTextLoad load;
+    if (const qsizetype zero = bytes.indexOf('\0'); zero >= 0)
+        bytes = bytes.first(zero);
+    load.encoding = detectEncoding(bytes);
+    if (load.encoding == MapTextEncoding::Utf16) {
+        progress.start(0);
+        return load;
+    }
+    grid.rebuild();
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    // UTF-8 never holds an ASCII byte inside a multi-byte sequence; GB18030 follows the
+    // double-byte rule.
+    const bool doubleByte = load.encoding == MapTextEncoding::Gb18030;
+
+    const QList<QByteArrayView> lines = splitText(bytes, "\r\n", doubleByte);
+    QList<QList<QByteArrayView>> fields;
+    fields.reserve(lines.size());
+    for (const QByteArrayView line : lines) {
+        fields.append(splitText(line, "|", doubleByte));
+        load.fields += fields.constLast().size();
+    }
+    load.lines = lines.size();
+    progress.start(load.fields);
+
+    FieldDecoder decoder(load.encoding);
+    const TileGrid::BulkChange bulk(grid);
+    const qsizetype size = grid.mapSize();
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const QList<QByteArrayView>& row = fields[i];
+        const qsizetype stored = i < size ? std::min(row.size(), size) : 0;
+        for (qsizetype j = 0; j < stored; ++j)
+            grid.storeField(static_cast<int>(i + 1), static_cast<int>(j + 1),
+                            decoder.decode(row[j]));
+        progress.advance(row.size());
+    }
+    return load;
+}
+
+}  // namespace tessera

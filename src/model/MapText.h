@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QPoint>
+#include <QString>
+
+namespace tessera {
+
+class Progress;
+class TileGrid;
+
+// How the bytes of a map path file are to be read.
+enum class MapTextEncoding {
+    Gb18030,  // the program's own format: GBK bytes for GBK text
+    Utf8,     // saved by a UTF-8 editor (with or without a byte-order mark)
+    Utf16,    // not a map path file
+};
+
+// Splits `text` at every `delimiter`. With `doubleByte`, a byte >= 0x80 starts a two-byte unit
+// within which the delimiter is never matched. An empty text gives no pieces; a piece after the
+// last delimiter is kept only when it is not empty.
+QList<QByteArrayView> splitText(QByteArrayView text, QByteArrayView delimiter,
+                                bool doubleByte = true);
+
+MapTextEncoding detectEncoding(QByteArrayView bytes);
+
+// The bytes of a grid text as written to a map path file.
+QByteArray encodeMapText(const QString& gridText);
+
+// Cells whose text cannot be stored in a map path file as it is ("|", CR or LF in it).
+struct UnfitCells {
+    qsizetype count = 0;
+    QList<QPoint> first;  // (column, row) of the first few, in row-major order
+};
+UnfitCells cellsUnfitForMapText(const TileGrid& grid, qsizetype keep = 10);
+
+struct MapTextLoad {
+    MapTextEncoding encoding = MapTextEncoding::Gb18030;
+    qsizetype lines = 0;
+    qsizetype fields = 0;
+};
+
+// Replaces the grid's content with the bytes of a map path file: the text ends at the first zero
+// byte, lines split on CR LF and fields on "|" before decoding; cells outside the map are dropped.
+// Drives `progress` over the number of fields. A UTF-16 file leaves the grid as it was.
+MapTextLoad loadMapText(TileGrid& grid, QByteArrayView bytes, Progress& progress);
+
+}  // namespace tessera

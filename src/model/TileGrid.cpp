@@ -1,0 +1,80 @@
+#include "model/TileGrid.h"
+
+#include "gui/Progress.h"
+
+#include <QStringList>
+
+namespace tessera {
+namespace {
+const QString kNoText;
+}
+
+TileGrid::BulkChange::~BulkChange()
+{
+    if (--grid_.bulkDepth_ == 0 && grid_.bulkTouched_) {
+        grid_.bulkTouched_ = false;
+        emit grid_.cellsChanged();
+    }
+}
+
+const QString& TileGrid::cellText(int row, int column) const
+{
+    return contains(row, column) ? cells_[indexOf(row, column)] : kNoText;
+}
+
+void TileGrid::setCellText(int row, int column, const QString& text)
+{
+    if (!contains(row, column))
+        return;
+    cells_[indexOf(row, column)] = text;
+    if (bulkDepth_ > 0)
+        bulkTouched_ = true;
+    else
+        emit cellChanged(row, column);
+}
+
+void TileGrid::resize(int mapSize)
+{
+    emit aboutToRebuild();
+    size_ = std::max(0, mapSize);
+    std::vector<QString>().swap(cells_);
+    cells_.resize(static_cast<std::size_t>(size_) * static_cast<std::size_t>(size_));
+    emit rebuilt();
+}
+
+void TileGrid::rebuild()
+{
+    resize(size_);
+}
+
+QString TileGrid::gridText(Progress& progress) const
+{
+    const std::size_t n = static_cast<std::size_t>(size_);
+    progress.start(static_cast<std::int64_t>(n * n));
+    qsizetype length = 0;
+    for (const QString& cell : cells_)
+        length += cell.isEmpty() ? kEmptyMarker.size() : cell.size();
+    length += static_cast<qsizetype>(n * (n + 1));  // separators and line breaks
+
+    QString text;
+    text.reserve(length);
+    for (std::size_t r = 0; r < n; ++r) {
+        for (std::size_t c = 0; c < n; ++c) {
+            if (c > 0)
+                text += kFieldSeparator;
+            const QString& cell = cells_[r * n + c];
+            text += cell.isEmpty() ? kEmptyMarker : cell;
+        }
+        text += kLineBreak;
+        progress.advance(static_cast<std::int64_t>(n));
+    }
+    return text;
+}
+
+void TileGrid::storeFields(int row, const QStringList& fields)
+{
+    for (qsizetype j = 0; j < fields.size(); ++j)
+        storeField(row, static_cast<int>(j + 1), fields[j]);
+}
+
+}  // namespace tessera

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <vector>
+
+namespace tessera {
+
+class Progress;
+
+// Marker of an empty cell in the grid text; a cell itself holds the empty text.
+inline const QString kEmptyMarker = QStringLiteral("空");
+inline constexpr char16_t kFieldSeparator = u'|';
+inline const QString kLineBreak = QStringLiteral("\r\n");
+
+// The map: mapSize × mapSize cells addressed (row, column) from (1, 1), each holding a tile path or
+// the empty text. The single store of the map's content; views observe it through the signals.
+class TileGrid : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TileGrid(QObject* parent = nullptr) : QObject(parent) {}
+
+    int mapSize() const { return size_; }
+    bool contains(int row, int column) const
+    {
+        return row >= 1 && column >= 1 && row <= size_ && column <= size_;
+    }
+
+    // The cell's text; the empty text for an empty cell or a position outside the map.
+    const QString& cellText(int row, int column) const;
+    // Stores `text` as the cell's value; a position outside the map is ignored.
+    void setCellText(int row, int column, const QString& text);
+
+    // Sets the edge length (New map) and rebuilds: every cell empty.
+    void resize(int mapSize);
+    // Empties every cell, keeping the size.
+    void rebuild();
+
+    // The grid text: one line per row, fields joined by "|", "空" for an empty cell, CR LF after
+    // every line. Drives `progress` over mapSize² cells.
+    QString gridText(Progress& progress) const;
+
+    // Writes fields 1..n into cells (row, 1..n); "空" and an empty field empty their cell. Columns
+    // beyond the last field are untouched.
+    void storeFields(int row, const QStringList& fields);
+    // One field of the grid text into one cell: "空" empties it, anything else is stored as is.
+    void storeField(int row, int column, const QString& field)
+    {
+        setCellText(row, column, field == kEmptyMarker ? QString() : field);
+    }
+
+    // Collects many cell changes into one `cellsChanged` notification.
+    class BulkChange {
+    public:
+        explicit BulkChange(TileGrid& grid) : grid_(grid) { ++grid_.bulkDepth_; }
+        ~BulkChange();
+        BulkChange(const BulkChange&) = delete;
+        BulkChange& operator=(const BulkChange&) = delete;
+
+    private:
+        TileGrid& grid_;
+    };
+
+signals:
+    void cellChanged(int row, int column);
+    // Many cells may have changed (end of a bulk change).
+    void cellsChanged();
+    void aboutToRebuild();
+    void rebuilt();
+
+private:
+    std::size_t indexOf(int row, int column) const
+    {
+        return static_cast<std::size_t>(row - 1) * static_cast<std::size_t>(size_)
+            + static_cast<std::size_t>(column - 1);
+    }
+
+    int size_ = 0;
+    std::vector<QString> cells_;
+    int bulkDepth_ = 0;
+    bool bulkTouched_ = false;
+};
+
+}  // namespace tessera

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+namespace tessera {
+
+class TileGrid;
+
+// The grid as a table: row r and column c of the map are model row r-1 and column c-1; the headers
+// read the 1-based numbers. Body cells are editable.
+class TileGridModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    static const QString kCornerText;
+    static constexpr int kColumnWidth = 120;
+    static constexpr int kRowHeight = 24;
+
+    explicit TileGridModel(TileGrid& grid, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    TileGrid& grid_;
+};
+
+}  // namespace tessera

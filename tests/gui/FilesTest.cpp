@@ -1,0 +1,125 @@
+#include "gui/QtPlatform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace tessera;
+
+namespace {
+
+class Files : public testing::Test {
+protected:
+    QString path(const QString& name) const { return dir.filePath(name); }
+    void write(const QString& name, const QByteArray& data)
+    {
+        ASSERT_TRUE(platform.writeFileAtomic(path(name), data));
+    }
+    QByteArray read(const QString& name) { return platform.readFile(path(name)).data; }
+    QStringList entries() const
+    {
+        return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+    QTemporaryDir dir;
+    QtPlatform platform;
+};
+
+}  // namespace
+
+TEST_F(Files, ExistsMatchesPathsAndWildcards)
+{
+    write(QStringLiteral("1-1.jpg"), "x");
+    EXPECT_TRUE(platform.exists(path(QStringLiteral("1-1.jpg"))));
+    EXPECT_TRUE(platform.exists(path(QStringLiteral("*.jpg"))));
+    EXPECT_TRUE(platform.exists(path(QStringLiteral("1-?.jpg"))));
+    EXPECT_FALSE(platform.exists(path(QStringLiteral("*.png"))));
+    EXPECT_FALSE(platform.exists(path(QStringLiteral("2-1.jpg"))));
+}
+
+TEST_F(Files, WriteReplacesWholeContentAndLeavesNoTemporaries)
+{
+    write(QStringLiteral("map.tlp"), QByteArray(10000, 'a'));
+    write(QStringLiteral("map.tlp"), "short");
+    EXPECT_EQ(read(QStringLiteral("map.tlp")), QByteArray("short"));
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("map.tlp")});
+}
+
+TEST_F(Files, FailedWriteSaysWhyAndLeavesNothingBehind)
+{
+    const FileResult into_missing_folder =
+        platform.writeFileAtomic(path(QStringLiteral("no/such/map.tlp")), "x");
+    EXPECT_FALSE(into_missing_folder);
+    EXPECT_FALSE(into_missing_folder.error.isEmpty());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    EXPECT_FALSE(platform.writeFileAtomic(path(QStringLiteral("folder")), "x"));
+    EXPECT_TRUE(QFileInfo(path(QStringLiteral("folder"))).isDir());
+}
+
+TEST_F(Files, ReadRefusesWhatIsNotARegularFileWithoutBlocking)
+{
+    const ReadResult missing = platform.readFile(path(QStringLiteral("missing.tlp")));
+    EXPECT_FALSE(missing.ok);
+    EXPECT_FALSE(missing.error.isEmpty());
+    EXPECT_FALSE(platform.readFile(dir.path()).ok);
+    const QByteArray fifo = QFile::encodeName(path(QStringLiteral("pipe")));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    EXPECT_FALSE(platform.readFile(path(QStringLiteral("pipe"))).ok);  // would block if opened plainly
+}
+
+TEST_F(Files, ReadGivesEveryByteIncludingZeros)
+{
+    QByteArray data(200000, '\0');
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>(i * 7);
+    write(QStringLiteral("bin"), data);
+    const ReadResult got = platform.readFile(path(QStringLiteral("bin")));
+    ASSERT_TRUE(got.ok);
+    EXPECT_EQ(got.data, data);
+}
+
+TEST_F(Files, RenameMoveAndCopyNeverOverwrite)
+{
+    write(QStringLiteral("a.jpg"), "A");
+    write(QStringLiteral("b.jpg"), "B");
+    for (auto op : {&QtPlatform::renameFile, &QtPlatform::moveFile, &QtPlatform::copyFile}) {
+        const FileResult r = (platform.*op)(path(QStringLiteral("a.jpg")), path(QStringLiteral("b.jpg")));
+        EXPECT_FALSE(r);
+        EXPECT_FALSE(r.error.isEmpty());
+    }
+    EXPECT_EQ(read(QStringLiteral("a.jpg")), QByteArray("A"));
+    EXPECT_EQ(read(QStringLiteral("b.jpg")), QByteArray("B"));
+    EXPECT_EQ(entries().size(), 2);
+}
+
+TEST_F(Files, RenameMoveAndCopyDoTheirWork)
+{
+    write(QStringLiteral("a.jpg"), "A");
+    EXPECT_TRUE(platform.copyFile(path(QStringLiteral("a.jpg")), path(QStringLiteral("c.jpg"))));
+    EXPECT_TRUE(platform.renameFile(path(QStringLiteral("a.jpg")), path(QStringLiteral("1-1.jpg"))));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    EXPECT_TRUE(platform.moveFile(path(QStringLiteral("c.jpg")), path(QStringLiteral("sub/c.jpg"))));
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("1-1.jpg")});
+    EXPECT_EQ(read(QStringLiteral("sub/c.jpg")), QByteArray("A"));
+    EXPECT_FALSE(platform.renameFile(path(QStringLiteral("gone.jpg")), path(QStringLiteral("x.jpg"))));
+}
+
+TEST_F(Files, MoveWorksAcrossFileSystems)
+{
+    QTemporaryDir other(QStringLiteral("/dev/shm/tessera-XXXXXX"));
+    struct stat here {}, there {};
+    if (!other.isValid() || ::stat(QFile::encodeName(dir.path()).constData(), &here) != 0
+        || ::stat(QFile::encodeName(other.path()).constData(), &there) != 0
+        || here.st_dev == there.st_dev)
+        GTEST_SKIP() << "no second file system at hand";
+    write(QStringLiteral("a.jpg"), QByteArray(100000, 'z'));
+    const QString target = other.filePath(QStringLiteral("a.jpg"));
+    ASSERT_TRUE(platform.moveFile(path(QStringLiteral("a.jpg")), target));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("a.jpg"))));
+    EXPECT_EQ(platform.readFile(target).data, QByteArray(100000, 'z'));
+    EXPECT_EQ(QDir(other.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
