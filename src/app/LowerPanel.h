@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QWidget>
+
+class QTabBar;
+
+namespace tessera {
+
+// A tab control whose pages share its own coordinates: the tab headers take the top 21 pixels
+// and the controls of a page are placed relative to the whole control, below the headers.
+class LowerPanelTabs : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit LowerPanelTabs(QWidget* parent = nullptr);
+
+    QWidget* addPage(const QString& caption, const QString& objectName);
+    QWidget* page(int index) const { return pages_.value(index); }
+    QTabBar* tabBar() const { return tabBar_; }
+    void setCurrentIndex(int index);
+    int currentIndex() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QTabBar* tabBar_;
+    QList<QWidget*> pages_;
+};
+
+}  // namespace tessera

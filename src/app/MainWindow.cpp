@@ -1,0 +1,306 @@
+// The main window's catalogue: every control and menu in its designed place and state.
+#include "app/MainWindow.h"
+
+#include "app/HintTracker.h"
+#include "app/Icons.h"
+#include "app/LowerPanel.h"
+#include "app/StatusBar.h"
+#include "app/Texts.h"
+#include "gui/Platform.h"
+#include "tiles/ResultWindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QToolButton>
+
+namespace tessera {
+namespace {
+
+template <typename W>
+W* control(QWidget* parent, const QString& role, const QString& accessible, QRect geometry)
+{
+    auto* w = new W(parent);
+    w->setObjectName(role);
+    w->setAccessibleName(accessible);
+    w->setGeometry(geometry);
+    return w;
+}
+
+QString hintOf(const char* role)
+{
+    return texts::hints().value(QString::fromLatin1(role));
+}
+
+void fillBackground(QWidget* w, const QColor& color)
+{
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::Window, color);
+    w->setPalette(palette);
+    w->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Platform& platform, QWidget* parent)
+    : QMainWindow(parent), platform_(platform), gridModel_(grid_),
+      results_(std::make_unique<ResultReport>(platform)),
+      quit_([](int code) { QCoreApplication::exit(code); })
+{
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(texts::windowTitle());
+    setAccessibleName(QStringLiteral("青石地图编辑器"));
+    setMinimumSize(kMinimumWindowSize);
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    setCentralWidget(client);
+    client->resize(kDesignedSize);
+
+    buildTopRow(client);
+    buildCanvasArea(client);
+    buildLowerPanel(client);
+    statusBar_ = new StatusBar(client);
+    statusBar_->setGeometry(0, 662, 924, StatusBar::kHeight);
+    progressBar_ = new ProgressBar(client);
+    progressBar_->setGeometry(8, 552, 150, 15);
+    followImage_->raise();
+    buildMenus();
+
+    mapFile_ = std::make_unique<MapPathFile>(grid_, platform_, *progressBar_);
+    mapFile_->setRedrawCanvas([this] { redrawCanvas(); });
+
+    for (QWidget* w : client->findChildren<QWidget*>())
+        w->setMouseTracking(true);
+    client->setMouseTracking(true);
+    hints_ = new HintTracker(this, [this](const QString& text) { showHint(text); });
+    bindEvents();
+    client->installEventFilter(this);
+
+    // Created at the designed size, centred, then set to the start size from the same corner.
+    resize(kDesignedSize);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    resize(kStartSize.width(), height());
+    resize(kStartSize);
+    recordCanvasOrigin();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildTopRow(QWidget* client)
+{
+    toolBarPanel_ = control<QFrame>(client, QStringLiteral("ToolBarPanel"), hintOf("ToolBarPanel"),
+                                    QRect(96, 2, 464, 28));
+    toolBarPanel_->setEnabled(false);
+    auto* label = control<QPushButton>(toolBarPanel_, QStringLiteral("ToolBarLabel"),
+                                       QStringLiteral("功能栏"), QRect(2, 1, 46, 24));
+    label->setText(QStringLiteral("功能栏"));
+    label->setEnabled(false);
+
+    struct Tool {
+        const char* role;
+        IconKind icon;
+        int left;
+    };
+    const Tool tools[5] = {{"PlaceToolRadio", IconKind::Place, 49},
+                           {"DeleteToolRadio", IconKind::Delete, 73},
+                           {"MoveToolRadio", IconKind::Move, 98},
+                           {"SwapToolRadio", IconKind::Swap, 123},
+                           {"SpareToolRadio", IconKind::Spare, 149}};
+    for (int i = 0; i < 5; ++i) {
+        QToolButton* radio = control<QToolButton>(toolBarPanel_, QString::fromLatin1(tools[i].role),
+                                                  hintOf(tools[i].role), QRect(tools[i].left, 1, 24, 24));
+        radio->setCheckable(true);
+        radio->setAutoExclusive(true);
+        radio->setAutoRaise(true);
+        radio->setIcon(makeIcon(tools[i].icon));
+        radio->setIconSize(QSize(16, 16));
+        toolRadios_[i] = radio;
+    }
+    toolRadios_[0]->setChecked(true);
+    toolRadios_[3]->setEnabled(false);
+    toolRadios_[4]->setEnabled(false);
+
+    showRuler_ = control<QCheckBox>(toolBarPanel_, QStringLiteral("ShowRulerCheck"),
+                                    QStringLiteral("显示标尺"), QRect(179, 1, 76, 24));
+    showRuler_->setText(QStringLiteral("显示标尺"));
+    showRuler_->setChecked(true);
+    showGrid_ = control<QCheckBox>(toolBarPanel_, QStringLiteral("ShowGridCheck"),
+                                   QStringLiteral("显示网格"), QRect(256, 1, 76, 24));
+    showGrid_->setText(QStringLiteral("显示网格"));
+    showGrid_->setChecked(true);
+
+    auto iconButton = [&](const char* role, IconKind icon, int left) {
+        QToolButton* b = control<QToolButton>(client, QString::fromLatin1(role), hintOf(role),
+                                              QRect(left, 4, 24, 24));
+        b->setIcon(makeIcon(icon));
+        b->setIconSize(QSize(16, 16));
+        b->setAutoRaise(true);
+        return b;
+    };
+    undoButton_ = iconButton("UndoButton", IconKind::Undo, 718);
+    refreshButton_ = iconButton("RefreshButton", IconKind::Refresh, 744);
+    previewButton_ = iconButton("PreviewButton", IconKind::Preview, 770);
+
+    size40x30_ = control<QRadioButton>(client, QStringLiteral("CellSize40x30Radio"),
+                                       QStringLiteral("40×30"), QRect(798, 10, 56, 16));
+    size40x30_->setText(QStringLiteral("40×30"));
+    size40x30_->setChecked(true);
+    size40x30_->setEnabled(false);
+    size40x16_ = control<QRadioButton>(client, QStringLiteral("CellSize40x16Radio"),
+                                       QStringLiteral("40×16"), QRect(861, 10, 58, 16));
+    size40x16_->setText(QStringLiteral("40×16"));
+    size40x16_->setEnabled(false);
+}
+
+void MainWindow::buildCanvasArea(QWidget* client)
+{
+    auto* viewport = control<QFrame>(client, QStringLiteral("CanvasViewport"), hintOf("CanvasViewport"),
+                                     QRect(0, 31, 911, 376));
+    viewport->setFrameShape(QFrame::Panel);
+    viewport->setFrameShadow(QFrame::Sunken);
+    fillBackground(viewport, Qt::black);
+    viewport_ = viewport;
+
+    rulerBoard_ = control<QWidget>(viewport_, QStringLiteral("RulerBoard"), QStringLiteral("标尺"),
+                                   QRect(0, 0, 64, 64));
+    fillBackground(rulerBoard_, Qt::black);
+    rulerBoard_->hide();
+    editCanvas_ = control<QWidget>(viewport_, QStringLiteral("EditCanvas"), hintOf("EditCanvas"),
+                                   QRect(20, 20, 40, 30));
+    fillBackground(editCanvas_, QColor(128, 128, 128));
+    editCanvas_->hide();
+    editCanvas_->installEventFilter(this);
+
+    newMapButton_ = control<QToolButton>(viewport_, QStringLiteral("NewMapButton"), hintOf("NewMapButton"),
+                                         QRect(80, 88, 60, 50));
+    newMapButton_->setIcon(makeIcon(IconKind::NewMap));
+    newMapButton_->setIconSize(QSize(24, 24));
+    newMapButton_->setToolTip(hintOf("NewMapButton"));
+
+    hScroll_ = control<QScrollBar>(client, QStringLiteral("CanvasHScroll"), hintOf("CanvasHScroll"),
+                                   QRect(-1, 406, 925, 15));
+    hScroll_->setOrientation(Qt::Horizontal);
+    vScroll_ = control<QScrollBar>(client, QStringLiteral("CanvasVScroll"), hintOf("CanvasVScroll"),
+                                   QRect(910, 30, 15, 375));
+    vScroll_->setOrientation(Qt::Vertical);
+    for (auto [bar, maximum] : {std::pair{hScroll_, 800}, {vScroll_, 600}}) {
+        bar->setRange(1, maximum);
+        bar->setPageStep(10);
+        bar->setSingleStep(1);
+        bar->setValue(1);
+        bar->setEnabled(false);
+    }
+
+    followImage_ = control<QLabel>(client, QStringLiteral("FollowImage"), hintOf("FollowImage"),
+                                   QRect(25, 80, 40, 30));
+    followImage_->setCursor(Qt::CrossCursor);
+    followImage_->setScaledContents(true);
+    followImage_->hide();
+}
+
+void MainWindow::buildLowerPanel(QWidget* client)
+{
+    tabs_ = new LowerPanelTabs(client);
+    tabs_->setGeometry(0, 422, 923, 130);
+    tabs_->setAccessibleName(QStringLiteral("下方面板"));
+    QWidget* notesPage = tabs_->addPage(QStringLiteral("应用说明"), QStringLiteral("UsageNotesPage"));
+    QWidget* chooserPage = tabs_->addPage(QStringLiteral("选择文件"), QStringLiteral("TileChooserPage"));
+    tabs_->setCurrentIndex(0);
+
+    usageNotes_ = control<QPlainTextEdit>(notesPage, QStringLiteral("UsageNotesText"), hintOf("UsageNotesText"),
+                                          QRect(3, 22, 725, 106));
+    usageNotes_->setPlainText(texts::usageNotes().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    usageNotes_->setReadOnly(true);
+    usageNotes_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    driveList_ = control<QComboBox>(chooserPage, QStringLiteral("DriveList"), hintOf("DriveList"),
+                                    QRect(1, 22, 176, 20));
+    driveList_->setFixedHeight(20);
+    folderList_ = control<QListWidget>(chooserPage, QStringLiteral("FolderList"), hintOf("FolderList"),
+                                       QRect(1, 42, 176, 85));
+    tileFileList_ = control<QListWidget>(chooserPage, QStringLiteral("TileFileList"), hintOf("TileFileList"),
+                                         QRect(177, 23, 387, 104));
+    tileFileList_->setEnabled(false);
+    tilePreview_ = control<QLabel>(chooserPage, QStringLiteral("TilePreviewBox"), hintOf("TilePreviewBox"),
+                                   QRect(566, 21, 163, 106));
+    tilePreview_->setFrameShape(QFrame::StyledPanel);
+    tilePreview_->setScaledContents(true);
+
+    panelToggle_ = control<QPushButton>(client, QStringLiteral("PanelToggleButton"),
+                                        hintOf("PanelToggleButton"), QRect(72, 312, 47, 20));
+    panelToggle_->setText(QStringLiteral("隐藏"));
+    loadMapPicture_ = control<QPushButton>(client, QStringLiteral("LoadMapPictureButton"),
+                                           QStringLiteral("载入原大地图"), QRect(730, 443, 30, 106));
+    loadMapPicture_->setText(QStringLiteral("载\n入\n原\n大\n地\n图"));
+    loadMapPicture_->setEnabled(false);
+    mapPicture_ = control<QLabel>(client, QStringLiteral("MapPictureBox"), hintOf("MapPictureBox"),
+                                  QRect(761, 444, 159, 107));
+    mapPicture_->setFrameShape(QFrame::StyledPanel);
+    mapPicture_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    mapPicture_->installEventFilter(this);
+}
+
+void MainWindow::buildMenus()
+{
+    auto command = [](QMenu* menu, const QString& text, const char* role, bool enabled = true) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QString::fromLatin1(role));
+        action->setEnabled(enabled);
+        return action;
+    };
+    auto menu = [this](const QString& title, const char* role) {
+        QMenu* m = menuBar()->addMenu(title);
+        m->setObjectName(QString::fromLatin1(role));
+        return m;
+    };
+
+    QMenu* file = menu(QStringLiteral("文件"), "FileMenu");
+    connect(command(file, QStringLiteral("新建"), "NewMapCommand"), &QAction::triggered, this,
+            &MainWindow::newMap);
+    file->addSeparator();
+    importAction_ = command(file, QStringLiteral("导入数据"), "ImportDataCommand", false);
+    connect(importAction_, &QAction::triggered, this, &MainWindow::importData);
+    file->addSeparator();
+    exportAction_ = command(file, QStringLiteral("导出数据"), "ExportDataCommand", false);
+    connect(exportAction_, &QAction::triggered, this, &MainWindow::exportData);
+    file->addSeparator();
+    connect(command(file, QStringLiteral("退出"), "ExitCommand"), &QAction::triggered, this,
+            &MainWindow::confirmExit);
+
+    editMenu_ = menu(QStringLiteral("编辑"), "EditMenu");
+    connect(command(editMenu_, QStringLiteral("所有图片向左移动"), "ShiftLeftCommand"), &QAction::triggered,
+            this, &MainWindow::shiftLeft);
+    connect(command(editMenu_, QStringLiteral("所有图片向右移动"), "ShiftRightCommand"), &QAction::triggered,
+            this, &MainWindow::shiftRight);
+    connect(command(editMenu_, QStringLiteral("所有图片向上移动"), "ShiftUpCommand"), &QAction::triggered,
+            this, &MainWindow::shiftUp);
+    connect(command(editMenu_, QStringLiteral("所有图片向下移动"), "ShiftDownCommand"), &QAction::triggered,
+            this, &MainWindow::shiftDown);
+    editMenu_->setEnabled(false);
+
+    QMenu* function = menu(QStringLiteral("功能"), "FunctionMenu");
+    dataAnalysisAction_ = command(function, QStringLiteral("数据分析处理"), "DataAnalysisCommand", false);
+    connect(dataAnalysisAction_, &QAction::triggered, this, &MainWindow::showTileList);
+
+    QMenu* help = menu(QStringLiteral("帮助"), "HelpMenu");
+    connect(command(help, QStringLiteral("关于地图编辑器"), "AboutEditorCommand"), &QAction::triggered, this,
+            [this] {
+                platform_.messageBox(texts::aboutEditorText(), MessageButtons::Ok, texts::aboutEditorTitle());
+            });
+    connect(command(help, QStringLiteral("关于青石网络"), "AboutMakerCommand"), &QAction::triggered, this,
+            [this] {
+                platform_.messageBox(texts::aboutMakerText(), MessageButtons::Ok, texts::aboutMakerTitle());
+            });
+}
+
+}  // namespace tessera

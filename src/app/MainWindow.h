@@ -1,0 +1,162 @@
+#pragma once
+
+#include "app/MainLayout.h"
+#include "canvas/EditingState.h"
+#include "model/MapPathFile.h"
+#include "model/TileGrid.h"
+#include "model/TileGridModel.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QToolButton;
+
+namespace tessera {
+
+class HintTracker;
+class LowerPanelTabs;
+class Platform;
+class PreviewWindow;
+class ProgressBar;
+class ResultReport;
+class StatusBar;
+class TileListWindow;
+
+// The editor's main window: the catalogue of its controls and menus, their layout, and the binding
+// of every event to the operation that handles it.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr QSize kDesignedSize{942, 623};
+    static constexpr QSize kStartSize{900, 600};
+
+    explicit MainWindow(Platform& platform, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Program-wide state.
+    TileGrid& grid() { return grid_; }
+    EditingState& editing() { return editing_; }
+    EditMode editMode() const;
+    QPoint canvasOrigin() const { return canvasOrigin_; }
+    Progress& progress();
+    TileListWindow* tileListWindow() const;
+    PreviewWindow* previewWindow() const;
+
+    // How the program ends; the default leaves the event loop with the given code.
+    void setQuitFunction(std::function<void(int)> quit) { quit_ = std::move(quit); }
+
+    void showHint(const QString& text);
+    // The exit question; Yes ends the program at once.
+    void confirmExit();
+
+    void layoutMainWindow();
+    void togglePanel();
+    bool panelShown() const;
+    void loadMapPicture();
+    void toggleMapPicture();
+
+    void ensureTileListWindow();
+    void importData();
+    void exportData();
+    void showTileList();
+
+    // Operations whose behaviour arrives with the canvas and editing work; each is the one place
+    // that work fills.
+    void newMap();
+    void redrawCanvas();
+    void refreshCanvas();
+    void redrawRulersGridAndTiles();
+    void updateScrollRanges();
+    void undoPlacement();
+    void openPreview();
+    void shiftLeft();
+    void shiftRight();
+    void shiftUp();
+    void shiftDown();
+    void batchRename();
+    void batchMove();
+
+    // The geometry of the laid-out controls, as the layout sees it.
+    MainGeometry controlGeometry() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildTopRow(QWidget* client);
+    void buildCanvasArea(QWidget* client);
+    void buildLowerPanel(QWidget* client);
+    void buildMenus();
+    void bindEvents();
+    void applyGeometry(const MainGeometry& g);
+    void recordCanvasOrigin();
+    void chooseTool(EditMode mode);
+    void showMapPicture();
+
+    Platform& platform_;
+    TileGrid grid_;
+    TileGridModel gridModel_;
+    EditingState editing_;
+    std::unique_ptr<MapPathFile> mapFile_;
+    std::unique_ptr<ResultReport> results_;
+    std::function<void(int)> quit_;
+    QPoint canvasOrigin_;
+    QByteArray mapPictureBytes_;
+
+    // Controls, by role.
+    QWidget* toolBarPanel_ = nullptr;
+    QToolButton* toolRadios_[5] = {};
+    QCheckBox* showRuler_ = nullptr;
+    QCheckBox* showGrid_ = nullptr;
+    QToolButton* undoButton_ = nullptr;
+    QToolButton* refreshButton_ = nullptr;
+    QToolButton* previewButton_ = nullptr;
+    QRadioButton* size40x30_ = nullptr;
+    QRadioButton* size40x16_ = nullptr;
+    QWidget* viewport_ = nullptr;
+    QWidget* rulerBoard_ = nullptr;
+    QWidget* editCanvas_ = nullptr;
+    QToolButton* newMapButton_ = nullptr;
+    QScrollBar* hScroll_ = nullptr;
+    QScrollBar* vScroll_ = nullptr;
+    QLabel* followImage_ = nullptr;
+    LowerPanelTabs* tabs_ = nullptr;
+    QPlainTextEdit* usageNotes_ = nullptr;
+    QComboBox* driveList_ = nullptr;
+    QListWidget* folderList_ = nullptr;
+    QListWidget* tileFileList_ = nullptr;
+    QLabel* tilePreview_ = nullptr;
+    QPushButton* panelToggle_ = nullptr;
+    QLabel* mapPicture_ = nullptr;
+    QPushButton* loadMapPicture_ = nullptr;
+    StatusBar* statusBar_ = nullptr;
+    ProgressBar* progressBar_ = nullptr;
+    QMenu* editMenu_ = nullptr;
+    QAction* importAction_ = nullptr;
+    QAction* exportAction_ = nullptr;
+    QAction* dataAnalysisAction_ = nullptr;
+
+    QPointer<TileListWindow> tileList_;
+    QPointer<PreviewWindow> preview_;
+    HintTracker* hints_ = nullptr;
+    int lastHScrollPos_ = 1;
+    int lastVScrollPos_ = 1;
+};
+
+}  // namespace tessera

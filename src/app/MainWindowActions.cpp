@@ -1,0 +1,298 @@
+// The main window's event bindings and the shell operations behind them: layout, panel toggle,
+// map picture, hints, tool cursors, tile list window, import and export, exit.
+#include "app/MainWindow.h"
+
+#include "app/HintTracker.h"
+#include "app/LowerPanel.h"
+#include "app/StatusBar.h"
+#include "app/Texts.h"
+#include "canvas/PreviewWindow.h"
+#include "gui/Platform.h"
+#include "tiles/ResultWindow.h"
+#include "tiles/TileListWindow.h"
+
+#include <QBuffer>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QImageReader>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QToolButton>
+
+namespace tessera {
+
+Progress& MainWindow::progress()
+{
+    return *progressBar_;
+}
+
+TileListWindow* MainWindow::tileListWindow() const
+{
+    return tileList_;
+}
+
+PreviewWindow* MainWindow::previewWindow() const
+{
+    return preview_;
+}
+
+EditMode MainWindow::editMode() const
+{
+    for (int i = 0; i < 5; ++i) {
+        if (toolRadios_[i]->isChecked())
+            return static_cast<EditMode>(i);
+    }
+    return EditMode::Place;
+}
+
+void MainWindow::bindEvents()
+{
+    for (int i = 0; i < 5; ++i) {
+        connect(toolRadios_[i], &QToolButton::clicked, this,
+                [this, i] { chooseTool(static_cast<EditMode>(i)); });
+    }
+    for (QCheckBox* check : {showRuler_, showGrid_})
+        connect(check, &QCheckBox::clicked, this, &MainWindow::redrawRulersGridAndTiles);
+    connect(size40x30_, &QRadioButton::clicked, this, [this] {
+        editing_.tileWidth = 40;
+        editing_.tileHeight = 30;
+    });
+    connect(size40x16_, &QRadioButton::clicked, this, [this] {
+        editing_.tileWidth = 40;
+        editing_.tileHeight = 16;
+    });
+    connect(undoButton_, &QToolButton::clicked, this, &MainWindow::undoPlacement);
+    connect(refreshButton_, &QToolButton::clicked, this, &MainWindow::refreshCanvas);
+    connect(previewButton_, &QToolButton::clicked, this, &MainWindow::openPreview);
+    connect(newMapButton_, &QToolButton::clicked, this, &MainWindow::newMap);
+    connect(panelToggle_, &QPushButton::clicked, this, &MainWindow::togglePanel);
+    connect(loadMapPicture_, &QPushButton::clicked, this, &MainWindow::loadMapPicture);
+}
+
+void MainWindow::chooseTool(EditMode mode)
+{
+    static const Qt::CursorShape cursors[5] = {Qt::ArrowCursor, Qt::WhatsThisCursor,
+                                               Qt::PointingHandCursor, Qt::SizeHorCursor,
+                                               Qt::SizeAllCursor};
+    editCanvas_->setCursor(cursors[static_cast<int>(mode)]);
+}
+
+void MainWindow::showHint(const QString& text)
+{
+    statusBar_->showHint(text);
+}
+
+void MainWindow::confirmExit()
+{
+    if (platform_.messageBox(texts::kExitQuestion, MessageButtons::YesNoInfo) == MessageResult::Yes)
+        quit_(0);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // The close itself is always refused: after Yes the program has already ended.
+    event->ignore();
+    confirmExit();
+}
+
+void MainWindow::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    recordCanvasOrigin();
+}
+
+void MainWindow::recordCanvasOrigin()
+{
+    canvasOrigin_ = QPoint(x() + 25, y() + 61);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == centralWidget() && event->type() == QEvent::Resize) {
+        layoutMainWindow();
+    } else if (watched == editCanvas_ && event->type() == QEvent::MouseButtonPress
+               && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        editMenu_->popup(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+        return true;
+    } else if (watched == mapPicture_ && event->type() == QEvent::MouseButtonPress
+               && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        toggleMapPicture();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::panelShown() const
+{
+    return panelToggle_->text() == QStringLiteral("隐藏");
+}
+
+MainGeometry MainWindow::controlGeometry() const
+{
+    MainGeometry g;
+    g.toolBarPanel = toolBarPanel_->geometry();
+    g.cellSize40x16 = size40x16_->geometry();
+    g.cellSize40x30 = size40x30_->geometry();
+    g.previewButton = previewButton_->geometry();
+    g.refreshButton = refreshButton_->geometry();
+    g.undoButton = undoButton_->geometry();
+    g.lowerPanelTabs = tabs_->geometry();
+    g.hScroll = hScroll_->geometry();
+    g.viewport = viewport_->geometry();
+    g.vScroll = vScroll_->geometry();
+    g.mapPicture = mapPicture_->geometry();
+    g.panelToggle = panelToggle_->geometry();
+    g.loadMapPicture = loadMapPicture_->geometry();
+    g.progressBar = progressBar_->geometry();
+    g.newMapButton = newMapButton_->geometry();
+    g.rulerBoard = rulerBoard_->geometry();
+    g.editCanvas = editCanvas_->geometry();
+    g.usageNotes = usageNotes_->geometry();
+    g.driveList = driveList_->geometry();
+    g.folderList = folderList_->geometry();
+    g.tileFileList = tileFileList_->geometry();
+    g.tilePreview = tilePreview_->geometry();
+    g.statusBar = statusBar_->geometry();
+    g.statusPanel1Width = statusBar_->panelWidth(1);
+    return g;
+}
+
+void MainWindow::applyGeometry(const MainGeometry& g)
+{
+    toolBarPanel_->setGeometry(g.toolBarPanel);
+    size40x16_->setGeometry(g.cellSize40x16);
+    size40x30_->setGeometry(g.cellSize40x30);
+    previewButton_->setGeometry(g.previewButton);
+    refreshButton_->setGeometry(g.refreshButton);
+    undoButton_->setGeometry(g.undoButton);
+    tabs_->setGeometry(g.lowerPanelTabs);
+    hScroll_->setGeometry(g.hScroll);
+    viewport_->setGeometry(g.viewport);
+    vScroll_->setGeometry(g.vScroll);
+    mapPicture_->setGeometry(g.mapPicture);
+    panelToggle_->setGeometry(g.panelToggle);
+    loadMapPicture_->setGeometry(g.loadMapPicture);
+    progressBar_->setGeometry(g.progressBar);
+    newMapButton_->setGeometry(g.newMapButton);
+    rulerBoard_->setGeometry(g.rulerBoard);
+    editCanvas_->setGeometry(g.editCanvas);
+    usageNotes_->setGeometry(g.usageNotes);
+    driveList_->setGeometry(g.driveList);
+    folderList_->setGeometry(g.folderList);
+    tileFileList_->setGeometry(g.tileFileList);
+    tilePreview_->setGeometry(g.tilePreview);
+    statusBar_->setPanelWidth(1, g.statusPanel1Width);
+}
+
+void MainWindow::layoutMainWindow()
+{
+    if (width() < kMinimumWindowSize.width() || height() < kMinimumWindowSize.height())
+        resize(std::max(width(), kMinimumWindowSize.width()), std::max(height(), kMinimumWindowSize.height()));
+    const QSize client = centralWidget()->size();
+    // The status bar docks itself along the bottom edge at its own height.
+    statusBar_->setGeometry(0, client.height() - StatusBar::kHeight, client.width(), StatusBar::kHeight);
+    MainGeometry g = controlGeometry();
+    layoutMainGeometry(g, client, panelShown());
+    applyGeometry(g);
+    updateScrollRanges();
+    hScroll_->setValue(1);
+    vScroll_->setValue(1);
+    lastHScrollPos_ = hScroll_->value();
+    lastVScrollPos_ = vScroll_->value();
+    recordCanvasOrigin();
+}
+
+void MainWindow::togglePanel()
+{
+    panelToggle_->setText(panelShown() ? QStringLiteral("显示") : QStringLiteral("隐藏"));
+    layoutMainWindow();
+}
+
+void MainWindow::loadMapPicture()
+{
+    const std::optional<QString> path =
+        platform_.openFileDialog({QStringLiteral("图片文件（jpg）|*.jpg"), QStringLiteral("jpg")});
+    if (!path)
+        return;
+    const ReadResult read = platform_.readFile(*path);
+    mapPictureBytes_ = read.ok ? read.data : QByteArray();
+    showMapPicture();
+}
+
+void MainWindow::toggleMapPicture()
+{
+    mapPicture_->setGeometry(toggledMapPicture(mapPicture_->geometry(), centralWidget()->size(),
+                                               tabs_->geometry()));
+    mapPicture_->raise();
+    followImage_->raise();
+    showMapPicture();
+}
+
+void MainWindow::showMapPicture()
+{
+    // The picture is shown at its actual size from its top-left corner: decode only that part.
+    QBuffer buffer(&mapPictureBytes_);
+    QImageReader reader(&buffer);
+    const QSize full = reader.size();
+    if (mapPictureBytes_.isEmpty() || !full.isValid()) {
+        mapPicture_->setPixmap(QPixmap());
+        return;
+    }
+    reader.setClipRect(QRect(QPoint(0, 0), mapPicture_->size()).intersected(QRect(QPoint(0, 0), full)));
+    mapPicture_->setPixmap(QPixmap::fromImage(reader.read()));
+}
+
+void MainWindow::ensureTileListWindow()
+{
+    if (tileList_)
+        return;
+    tileList_ = new TileListWindow(&gridModel_, this);
+    tileList_->setWindowFlag(Qt::Window);
+    connect(tileList_, &TileListWindow::importRequested, this, [this] { mapFile_->importGrid(); });
+    connect(tileList_, &TileListWindow::exportRequested, this, [this] { mapFile_->exportGrid(); });
+    connect(tileList_, &TileListWindow::batchRenameRequested, this, &MainWindow::batchRename);
+    connect(tileList_, &TileListWindow::batchMoveRequested, this, &MainWindow::batchMove);
+}
+
+void MainWindow::importData()
+{
+    ensureTileListWindow();
+    mapFile_->importGrid();
+}
+
+void MainWindow::exportData()
+{
+    ensureTileListWindow();
+    mapFile_->exportGrid();
+}
+
+void MainWindow::showTileList()
+{
+    ensureTileListWindow();
+    tileList_->show();
+    tileList_->raise();
+}
+
+// Canvas, editing, preview, shifts and the batch operations fill these.
+void MainWindow::newMap() {}
+void MainWindow::redrawCanvas() {}
+void MainWindow::refreshCanvas() {}
+void MainWindow::redrawRulersGridAndTiles() {}
+void MainWindow::updateScrollRanges() {}
+void MainWindow::undoPlacement() {}
+void MainWindow::openPreview() {}
+void MainWindow::shiftLeft() {}
+void MainWindow::shiftRight() {}
+void MainWindow::shiftUp() {}
+void MainWindow::shiftDown() {}
+void MainWindow::batchRename() {}
+void MainWindow::batchMove() {}
+
+}  // namespace tessera

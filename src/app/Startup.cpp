@@ -1,0 +1,28 @@
+#include "app/Startup.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace tessera {
+
+void setUpApplication(QApplication& app)
+{
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+
+    const QString cjk = QStringLiteral("WenQuanYi Micro Hei");
+    if (QFontDatabase::families().contains(cjk)) {
+        QFont font = QApplication::font();
+        font.setFamilies({cjk});
+        font.setPointSize(9);
+        QApplication::setFont(font);
+    }
+}
+
+}  // namespace tessera

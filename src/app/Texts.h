@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+namespace tessera::texts {
+
+QString windowTitle();
+QString usageNotes();
+// Status-bar hints of the main window's controls, by object name.
+const QHash<QString, QString>& hints();
+
+QString aboutEditorTitle();
+QString aboutEditorText();
+QString aboutMakerTitle();
+QString aboutMakerText();
+
+inline const QString kExitQuestion = QStringLiteral("请注意保存，是否退出？");
+inline const QString kHintLabel = QStringLiteral(" 提示：");
+
+}  // namespace tessera::texts

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class QPlainTextEdit;
+
+namespace tessera {
+
+class Platform;
+
+// "结果": the report of the batch operations, one text filling the window.
+class ResultWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ResultWindow(QWidget* parent = nullptr);
+    QPlainTextEdit* text() const { return text_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QPlainTextEdit* text_;
+};
+
+// Owns the result window across runs: lines accumulate while it stays open; once closed, the next
+// run opens it anew and empty.
+class ResultReport {
+public:
+    explicit ResultReport(Platform& platform) : platform_(platform) {}
+
+    void showResultWindow();
+    void appendResult(const QString& text);
+    // "更名成功！" after a rename (code 1), "移动成功！" otherwise.
+    void announceDone(int code);
+
+    ResultWindow* window() const { return window_; }
+    QString text() const;
+
+private:
+    Platform& platform_;
+    QPointer<ResultWindow> window_;
+};
+
+}  // namespace tessera

@@ -1,0 +1,107 @@
+#include "app/Startup.h"
+#include "app/Texts.h"
+#include "model/TileGrid.h"
+#include "model/TileGridModel.h"
+#include "tiles/TileListWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace tessera;
+
+TEST(Startup, ChineseTextsHaveGlyphsAndStandardButtonsAreTranslated)
+{
+    setUpApplication(*qApp);
+    QString all = texts::usageNotes() + texts::aboutEditorText() + texts::aboutMakerText() + texts::windowTitle()
+        + texts::kExitQuestion + texts::kHintLabel
+        + QStringLiteral("文件新建导入数据导出数据退出编辑所有图片向左右上下移动功能数据分析处理帮助关于地图编辑器青石网络"
+                         "应用说明选择文件隐藏显示载入原大地图更名规则后缀名时空白处补上结果预览是否覆盖");
+    for (const QString& hint : texts::hints())
+        all += hint;
+    const QFontMetrics metrics(QApplication::font());
+    QString missing;
+    for (const char32_t ch : all.toUcs4()) {
+        if (ch > 0x7F && ch != u'\r' && !metrics.inFontUcs4(ch))
+            missing += QString::fromUcs4(&ch, 1);
+    }
+    EXPECT_TRUE(missing.isEmpty()) << "no glyph for: " << missing.toStdString();
+
+    QMessageBox box(QMessageBox::Information, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+    EXPECT_TRUE(box.button(QMessageBox::Yes)->text().contains(QStringLiteral("是")));
+    EXPECT_TRUE(box.button(QMessageBox::No)->text().contains(QStringLiteral("否")));
+}
+
+namespace {
+
+struct TileListFixture : testing::Test {
+    TileListFixture() : model(grid), window(&model)
+    {
+        grid.resize(3);
+        grid.setCellText(2, 2, QStringLiteral("/m/a.jpg"));
+    }
+    TileGrid grid;
+    TileGridModel model;
+    TileListWindow window;
+};
+
+}  // namespace
+
+TEST_F(TileListFixture, CloseOnlyHidesAndKeepsTheGrid)
+{
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_FALSE(window.close());
+    EXPECT_FALSE(window.isVisible());
+    window.show();
+    EXPECT_EQ(window.table()->model()->data(window.table()->model()->index(1, 1)).toString(),
+              QStringLiteral("/m/a.jpg"));
+}
+
+TEST_F(TileListFixture, LaysOutTheTableAndTheRuleRow)
+{
+    window.show();
+    const int chrome = window.height() - window.client()->height();
+    window.resize(661, 360 + chrome);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(window.client()->size(), QSize(661, 360));
+    EXPECT_EQ(window.table()->geometry(), QRect(1, 1, 659, 325));
+    EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("RenameRuleLabel"))->y(), 327);
+    EXPECT_EQ(window.fillBlanksCheck()->geometry().topLeft(), QPoint(507, 327));
+    window.resize(100, 100);
+    EXPECT_EQ(window.size(), TileListWindow::kMinimumSize);
+}
+
+TEST_F(TileListFixture, FillBlanksTogglesTheScratchBoard)
+{
+    EXPECT_TRUE(window.scratchBoard()->isHidden());
+    window.fillBlanksCheck()->click();
+    EXPECT_FALSE(window.scratchBoard()->isHidden());
+    window.fillBlanksCheck()->click();
+    EXPECT_TRUE(window.scratchBoard()->isHidden());
+}
+
+TEST_F(TileListFixture, EnterEditsACellAndTheTextGoesIntoTheGrid)
+{
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    TileTableView* table = window.table();
+    table->setCurrentIndex(model.index(0, 2));
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Return);
+    QWidget* editor = table->indexWidget(model.index(0, 2));
+    if (!editor)
+        editor = QApplication::focusWidget();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_NE(editor, table);  // an editor is open
+
+    QTest::keyClicks(editor, QStringLiteral("/typed/b.jpg"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return grid.cellText(1, 3) == QStringLiteral("/typed/b.jpg"); }, 1000));
+}
