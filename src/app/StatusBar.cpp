@@ -15,6 +15,7 @@ StatusBar::StatusBar(QWidget* parent) : QFrame(parent)
     setObjectName(QStringLiteral("StatusBar"));
     setAccessibleName(QStringLiteral("状态条"));
     setFixedHeight(kHeight);
+    setAutoFillBackground(true);  // opaque over the lower panel pushed behind it
     for (std::size_t i = 0; i < panels_.size(); ++i) {
         auto* label = new QLabel(this);
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));

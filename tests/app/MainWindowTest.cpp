@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -295,4 +296,28 @@ TEST_F(MainWindowTest, ImportAndExportCreateTheTileListWindowHidden)
     window.importData();
     ASSERT_NE(window.tileListWindow(), nullptr);
     EXPECT_FALSE(window.tileListWindow()->isVisible());
+}
+
+TEST_F(MainWindowTest, TheReferencePictureShowsItsTopLeftAtActualSize)
+{
+    QTemporaryDir dir;
+    QImage big(1200, 900, QImage::Format_RGB32);
+    big.fill(QColor(200, 30, 30));
+    big.setPixel(0, 0, qRgb(0, 0, 255));
+    const QString path = dir.filePath(QStringLiteral("whole.jpg"));
+    ASSERT_TRUE(big.save(path, "JPG"));
+
+    platform.answerText(path);
+    find("LoadMapPictureButton")->setEnabled(true);
+    QTest::mouseClick(find("LoadMapPictureButton"), Qt::LeftButton);
+    auto* picture = find<QLabel>("MapPictureBox");
+    const QPixmap small = picture->pixmap();
+    ASSERT_FALSE(small.isNull());
+    EXPECT_EQ(small.size(), QSize(159, 107));  // not scaled: the corner of a 1200 × 900 picture
+    QTest::mouseClick(picture, Qt::LeftButton);
+    EXPECT_EQ(picture->pixmap().size(), QSize(600, 387));
+
+    platform.answerCancel();  // cancel keeps the picture
+    QTest::mouseClick(find("LoadMapPictureButton"), Qt::LeftButton);
+    EXPECT_FALSE(picture->pixmap().isNull());
 }
