@@ -6,6 +6,8 @@
 #include "app/LowerPanel.h"
 #include "app/StatusBar.h"
 #include "app/Texts.h"
+#include "canvas/Canvas.h"
+#include "canvas/CanvasWidgets.h"
 #include "gui/Platform.h"
 #include "tiles/ResultWindow.h"
 
@@ -65,13 +67,14 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     setCentralWidget(client);
     client->resize(kDesignedSize);
 
+    progressBar_ = new ProgressBar(client);
+    progressBar_->setGeometry(8, 552, 150, 15);
     buildTopRow(client);
     buildCanvasArea(client);
     buildLowerPanel(client);
     statusBar_ = new StatusBar(client);
     statusBar_->setGeometry(0, 662, 924, StatusBar::kHeight);
-    progressBar_ = new ProgressBar(client);
-    progressBar_->setGeometry(8, 552, 150, 15);
+    progressBar_->raise();
     followImage_->raise();
     buildMenus();
 
@@ -171,15 +174,10 @@ void MainWindow::buildCanvasArea(QWidget* client)
     fillBackground(viewport, Qt::black);
     viewport_ = viewport;
 
-    rulerBoard_ = control<QWidget>(viewport_, QStringLiteral("RulerBoard"), QStringLiteral("标尺"),
-                                   QRect(0, 0, 64, 64));
-    fillBackground(rulerBoard_, Qt::black);
-    rulerBoard_->hide();
-    editCanvas_ = control<QWidget>(viewport_, QStringLiteral("EditCanvas"), hintOf("EditCanvas"),
-                                   QRect(20, 20, 40, 30));
-    fillBackground(editCanvas_, QColor(128, 128, 128));
-    editCanvas_->hide();
-    editCanvas_->installEventFilter(this);
+    canvas_ = std::make_unique<Canvas>(grid_, editing_, *progressBar_, viewport_);
+    canvas_->setOptionsSource([this] { return Canvas::Options{showRuler_->isChecked(), showGrid_->isChecked()}; });
+    rulerBoard_ = canvas_->rulerWidget();
+    editCanvas_ = canvas_->canvasWidget();
 
     newMapButton_ = control<QToolButton>(viewport_, QStringLiteral("NewMapButton"), hintOf("NewMapButton"),
                                          QRect(80, 88, 60, 50));

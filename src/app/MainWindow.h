@@ -26,6 +26,7 @@ class QToolButton;
 
 namespace tessera {
 
+class Canvas;
 class HintTracker;
 class LowerPanelTabs;
 class Platform;
@@ -53,6 +54,7 @@ public:
     EditMode editMode() const;
     QPoint canvasOrigin() const { return canvasOrigin_; }
     Progress& progress();
+    Canvas& canvas() { return *canvas_; }
     TileListWindow* tileListWindow() const;
     PreviewWindow* previewWindow() const;
 
@@ -108,6 +110,7 @@ private:
     void recordCanvasOrigin();
     void chooseTool(EditMode mode);
     void showMapPicture();
+    void scrollCanvas();
 
     Platform& platform_;
     TileGrid grid_;
@@ -115,6 +118,7 @@ private:
     EditingState editing_;
     std::unique_ptr<MapPathFile> mapFile_;
     std::unique_ptr<ResultReport> results_;
+    std::unique_ptr<Canvas> canvas_;
     std::function<void(int)> quit_;
     QPoint canvasOrigin_;
     QByteArray mapPictureBytes_;

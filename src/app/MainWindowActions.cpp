@@ -6,6 +6,9 @@
 #include "app/LowerPanel.h"
 #include "app/StatusBar.h"
 #include "app/Texts.h"
+#include "canvas/Canvas.h"
+#include "canvas/CanvasWidgets.h"
+#include "model/NewMap.h"
 #include "canvas/PreviewWindow.h"
 #include "gui/Platform.h"
 #include "tiles/ResultWindow.h"
@@ -73,6 +76,12 @@ void MainWindow::bindEvents()
     connect(previewButton_, &QToolButton::clicked, this, &MainWindow::openPreview);
     connect(newMapButton_, &QToolButton::clicked, this, &MainWindow::newMap);
     connect(panelToggle_, &QPushButton::clicked, this, &MainWindow::togglePanel);
+    connect(canvas_->canvasWidget(), &EditCanvas::pressed, this, [this](Qt::MouseButton button, QPointF at) {
+        if (button == Qt::RightButton)
+            editMenu_->popup(editCanvas_->mapToGlobal(at.toPoint()));
+    });
+    connect(hScroll_, &QScrollBar::valueChanged, this, &MainWindow::scrollCanvas);
+    connect(vScroll_, &QScrollBar::valueChanged, this, &MainWindow::scrollCanvas);
     connect(loadMapPicture_, &QPushButton::clicked, this, &MainWindow::loadMapPicture);
 }
 
@@ -117,10 +126,6 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == centralWidget() && event->type() == QEvent::Resize) {
         layoutMainWindow();
-    } else if (watched == editCanvas_ && event->type() == QEvent::MouseButtonPress
-               && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
-        editMenu_->popup(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
-        return true;
     } else if (watched == mapPicture_ && event->type() == QEvent::MouseButtonPress
                && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         toggleMapPicture();
@@ -202,8 +207,11 @@ void MainWindow::layoutMainWindow()
     layoutMainGeometry(g, client, panelShown());
     applyGeometry(g);
     updateScrollRanges();
-    hScroll_->setValue(1);
-    vScroll_->setValue(1);
+    // Back to the top-left corner, where the layout has just put the canvas.
+    for (QScrollBar* bar : {hScroll_, vScroll_}) {
+        const QSignalBlocker quiet(bar);
+        bar->setValue(1);
+    }
     lastHScrollPos_ = hScroll_->value();
     lastVScrollPos_ = vScroll_->value();
     recordCanvasOrigin();
@@ -280,12 +288,68 @@ void MainWindow::showTileList()
     tileList_->raise();
 }
 
-// Canvas, editing, preview, shifts and the batch operations fill these.
-void MainWindow::newMap() {}
-void MainWindow::redrawCanvas() {}
-void MainWindow::refreshCanvas() {}
-void MainWindow::redrawRulersGridAndTiles() {}
-void MainWindow::updateScrollRanges() {}
+void MainWindow::newMap()
+{
+    const std::optional<int> size = askNewMapSize(platform_);
+    if (!size)
+        return;
+    newMapButton_->hide();
+    grid_.resize(*size);
+    canvas_->resizeForMap();
+    updateScrollRanges();
+    for (QAction* action : {dataAnalysisAction_, importAction_, exportAction_})
+        action->setEnabled(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{loadMapPicture_, tileFileList_, hScroll_, vScroll_})
+        w->setEnabled(true);
+    editMenu_->setEnabled(true);
+    editCanvas_->show();
+    for (QWidget* w : std::initializer_list<QWidget*>{toolBarPanel_, size40x30_, size40x16_})
+        w->setEnabled(true);
+    rulerBoard_->show();
+    editing_.moveState = MoveState::Idle;
+    editing_.tileWidth = 40;
+    editing_.tileHeight = 30;
+    canvas_->drawRulersAndGrid();
+    editing_.history.clear();
+    setAcceptDrops(true);
+    ensureTileListWindow();
+}
+
+void MainWindow::redrawCanvas()
+{
+    canvas_->redrawCanvas();
+}
+
+void MainWindow::refreshCanvas()
+{
+    canvas_->refresh();
+}
+
+void MainWindow::redrawRulersGridAndTiles()
+{
+    canvas_->drawRulersAndGrid();
+    canvas_->drawTiles();
+}
+
+void MainWindow::updateScrollRanges()
+{
+    // A canvas smaller than the viewport leaves nothing to scroll.
+    hScroll_->setMaximum(std::max(1, horizontalScrollMaximum(editCanvas_->width(), viewport_->width())));
+    vScroll_->setMaximum(std::max(1, verticalScrollMaximum(editCanvas_->height(), viewport_->height())));
+}
+
+void MainWindow::scrollCanvas()
+{
+    QPoint at = editCanvas_->pos();
+    at.rx() -= hScroll_->value() - lastHScrollPos_;
+    at.ry() -= vScroll_->value() - lastVScrollPos_;
+    lastHScrollPos_ = hScroll_->value();
+    lastVScrollPos_ = vScroll_->value();
+    editCanvas_->move(at);
+    rulerBoard_->move(at - QPoint(kRulerMargin, kRulerMargin));
+}
+
+// Editing, preview, shifts and the batch operations fill these.
 void MainWindow::undoPlacement() {}
 void MainWindow::openPreview() {}
 void MainWindow::shiftLeft() {}

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <limits>
 #include <optional>
 
 namespace tessera {
@@ -83,6 +84,10 @@ public:
 // Converts an answer the usual decimal way: leading blanks, an optional sign, the digits up to the
 // first other character (none gives 0); a fraction is cut off and the result clamped to 32 bits.
 int decimalValue(const QString& text);
+
+// Reads a whole regular file without ever blocking on a FIFO or device; thread-safe. Files larger
+// than `maxBytes` are refused.
+ReadResult readRegularFile(const QString& path, qint64 maxBytes = std::numeric_limits<qint64>::max());
 
 // Qt file-dialog filter ("label (*.a);;label (*)") for a "label|pattern|..." list.
 QString qtFilterList(const QString& pipeList);

@@ -128,7 +128,7 @@ bool QtPlatform::exists(const QString& pathOrPattern)
                 .isEmpty();
 }
 
-ReadResult QtPlatform::readFile(const QString& path)
+ReadResult readRegularFile(const QString& path, qint64 maxBytes)
 {
     ReadResult result;
     const QFileInfo info(path);
@@ -153,6 +153,11 @@ ReadResult QtPlatform::readFile(const QString& path)
         result.error = QStringLiteral("不是普通文件");
         return result;
     }
+    if (st.st_size > maxBytes) {
+        ::close(fd);
+        result.error = QStringLiteral("文件太大");
+        return result;
+    }
     QByteArray data;
     data.reserve(static_cast<qsizetype>(st.st_size));
     char buffer[1 << 16];
@@ -167,6 +172,11 @@ ReadResult QtPlatform::readFile(const QString& path)
             ::close(fd);
             return result;
         }
+        if (data.size() + got > maxBytes) {
+            ::close(fd);
+            result.error = QStringLiteral("文件太大");
+            return result;
+        }
         data.append(buffer, static_cast<qsizetype>(got));
     }
     ::close(fd);
@@ -177,10 +187,19 @@ ReadResult QtPlatform::readFile(const QString& path)
         result.error = file.errorString();
         return result;
     }
+    if (file.size() > maxBytes) {
+        result.error = QStringLiteral("文件太大");
+        return result;
+    }
     result.data = file.readAll();
 #endif
     result.ok = true;
     return result;
+}
+
+ReadResult QtPlatform::readFile(const QString& path)
+{
+    return readRegularFile(path);
 }
 
 FileResult QtPlatform::writeFileAtomic(const QString& path, const QByteArray& data)

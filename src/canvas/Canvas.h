@@ -1,0 +1,75 @@
+#pragma once
+
+#include "canvas/CanvasGeometry.h"
+#include "canvas/CanvasPicture.h"
+#include "canvas/TileImages.h"
+
+#include <functional>
+
+namespace tessera {
+
+class EditCanvas;
+class Progress;
+class RulerBoard;
+class TileGrid;
+struct EditingState;
+
+// The edit canvas and the ruler board: drawing the map, its grid and rulers, and the small
+// drawing steps of the editing tools. Works like a drawing surface: nothing follows the grid
+// until a full redraw.
+class Canvas {
+public:
+    struct Options {
+        bool showRuler = true;
+        bool showGrid = true;
+    };
+
+    Canvas(TileGrid& grid, EditingState& editing, Progress& progress, QWidget* viewport);
+    ~Canvas();
+
+    // Where the rulers and grid check boxes are read.
+    void setOptionsSource(std::function<Options()> source) { options_ = std::move(source); }
+
+    EditCanvas* canvasWidget() const { return canvas_; }
+    RulerBoard* rulerWidget() const { return ruler_; }
+    const CanvasPicture& picture() const { return picture_; }
+    const RulerPicture& rulerPicture() const { return rulerPicture_; }
+    TileImageCache& cache() { return cache_; }
+
+    // Sizes both surfaces for the grid's current map size and erases them.
+    void resizeForMap();
+    void clearBoards();
+    void drawRulersAndGrid();
+    // Every cell's tile at the current tile size, with progress; empties the undo history.
+    void drawTiles();
+    void redrawCanvas();
+    // The refresh button: erase the canvas, then the full redraw.
+    void refresh();
+
+    // The tile of `path` at the cell, at the current tile size; false when nothing could be drawn.
+    bool drawTileAt(int row, int column, const QString& path);
+    // Erases `size` at the cell's origin, then draws the cell's top and left edges.
+    void repaintCellPatch(int row, int column, QSize size, EdgePen pen);
+    void drawMoveMarker(int row, int column);
+    // Delete and move select the dotted pen before drawing edges; it stays selected.
+    void selectDottedPen() { dottedPen_ = true; }
+    EdgePen currentPen() const { return dottedPen_ ? EdgePen::Dotted : EdgePen::Solid; }
+
+    QSize tileSize() const;
+
+private:
+    void repaintCell(int row, int column);
+
+    TileGrid& grid_;
+    EditingState& editing_;
+    Progress& progress_;
+    std::function<Options()> options_;
+    CanvasPicture picture_;
+    RulerPicture rulerPicture_;
+    TileImageCache cache_;
+    EditCanvas* canvas_;
+    RulerBoard* ruler_;
+    bool dottedPen_ = false;
+};
+
+}  // namespace tessera

@@ -1,0 +1,181 @@
+#include "canvas/TileImages.h"
+
+#include "gui/Platform.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <turbojpeg.h>
+
+#include <memory>
+
+namespace tessera {
+namespace {
+
+struct TjHandle {
+    tjhandle handle = tjInitDecompress();
+    ~TjHandle()
+    {
+        if (handle)
+            tjDestroy(handle);
+    }
+};
+
+tjhandle decompressor()
+{
+    thread_local TjHandle instance;
+    return instance.handle;
+}
+
+bool isJpeg(QByteArrayView bytes)
+{
+    return bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xFF
+        && static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF;
+}
+
+QImage finish(const QImage& decoded, QSize size)
+{
+    if (decoded.isNull())
+        return {};
+    QImage scaled = decoded.size() == size
+        ? decoded
+        : decoded.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return scaled.convertToFormat(QImage::Format_RGB32);
+}
+
+QImage decodeJpeg(QByteArrayView bytes, QSize size)
+{
+    tjhandle tj = decompressor();
+    if (!tj)
+        return {};
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto length = static_cast<unsigned long>(bytes.size());
+    int width = 0, height = 0, subsampling = 0, colorspace = 0;
+    if (tjDecompressHeader3(tj, data, length, &width, &height, &subsampling, &colorspace) != 0)
+        return {};
+    if (width <= 0 || height <= 0 || static_cast<qint64>(width) * height > kMaxTilePixels)
+        return {};
+    // The smallest scaling factor whose result still covers the tile size.
+    int count = 0;
+    const tjscalingfactor* factors = tjGetScalingFactors(&count);
+    int bestWidth = width, bestHeight = height;
+    for (int i = 0; i < count; ++i) {
+        const int w = TJSCALED(width, factors[i]);
+        const int h = TJSCALED(height, factors[i]);
+        if (w >= size.width() && h >= size.height() && static_cast<qint64>(w) * h < static_cast<qint64>(bestWidth) * bestHeight) {
+            bestWidth = w;
+            bestHeight = h;
+        }
+    }
+    QImage decoded(bestWidth, bestHeight, QImage::Format_RGB32);
+    if (decoded.isNull())
+        return {};
+    if (tjDecompress2(tj, data, length, decoded.bits(), bestWidth, static_cast<int>(decoded.bytesPerLine()),
+                      bestHeight, TJPF_BGRX, TJFLAG_STOPONWARNING)
+        != 0)
+        return {};  // broken or truncated data draws nothing
+    return finish(decoded, size);
+}
+
+QImage decodeOther(QByteArrayView bytes, QSize size)
+{
+    QByteArray copy = bytes.toByteArray();
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize full = reader.size();
+    if (!full.isValid() || static_cast<qint64>(full.width()) * full.height() > kMaxTilePixels)
+        return {};
+    return finish(reader.read(), size);
+}
+
+struct Decoded {
+    QImage image;
+    bool read = false;
+};
+
+Decoded loadAndDecode(const TileKey& key)
+{
+    const ReadResult file = readRegularFile(key.path, kMaxTileFileBytes);
+    if (!file.ok)
+        return {};
+    return {decodeTileImage(file.data, key.size), true};
+}
+
+}  // namespace
+
+QImage decodeTileImage(QByteArrayView bytes, QSize size)
+{
+    if (bytes.isEmpty() || size.isEmpty())
+        return {};
+    return isJpeg(bytes) ? decodeJpeg(bytes, size) : decodeOther(bytes, size);
+}
+
+size_t qHash(const TileKey& key, size_t seed)
+{
+    return qHashMulti(seed, key.path, key.fileSize, key.modified, key.size.width(), key.size.height());
+}
+
+TileKey tileKeyFor(const QString& path, QSize size)
+{
+    TileKey key;
+    key.path = path;
+    key.size = size;
+    if (path.isEmpty())
+        return key;
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return key;
+    key.fileSize = info.size();
+    key.modified = info.lastModified().toMSecsSinceEpoch();
+    return key;
+}
+
+TileImageCache::TileImageCache(qint64 maxBytes) : cache_(static_cast<qsizetype>(std::max<qint64>(1, maxBytes / 1024)))
+{
+}
+
+QList<QImage> TileImageCache::images(const QList<TileKey>& keys)
+{
+    QList<QImage> result(keys.size());
+    QList<qsizetype> missing;
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        if (!keys[i].isValid())
+            continue;
+        if (const QImage* cached = cache_.object(keys[i]))
+            result[i] = *cached;
+        else
+            missing.append(i);
+    }
+    if (missing.isEmpty())
+        return result;
+    QList<TileKey> toDecode;
+    toDecode.reserve(missing.size());
+    for (qsizetype i : missing)
+        toDecode.append(keys[i]);
+    const QList<Decoded> decoded = missing.size() == 1
+        ? QList<Decoded>{loadAndDecode(toDecode.constFirst())}
+        : QtConcurrent::blockingMapped(toDecode, loadAndDecode);
+    for (qsizetype k = 0; k < missing.size(); ++k) {
+        const Decoded& d = decoded[k];
+        if (d.read)
+            ++decodes_;
+        result[missing[k]] = d.image;
+        if (!d.image.isNull()) {
+            // Cost in kilobytes, at least one.
+            const auto cost = std::max<qsizetype>(1, d.image.sizeInBytes() / 1024);
+            cache_.insert(toDecode[k], new QImage(d.image), cost);
+        }
+    }
+    return result;
+}
+
+QImage TileImageCache::image(const TileKey& key)
+{
+    return images({key}).constFirst();
+}
+
+}  // namespace tessera

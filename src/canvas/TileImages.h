@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QCache>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QString>
+
+#include <atomic>
+
+namespace tessera {
+
+// Largest picture a tile file may claim; larger headers are refused before any pixel is decoded.
+inline constexpr qint64 kMaxTilePixels = 8192LL * 8192LL;
+// Largest tile file read at all.
+inline constexpr qint64 kMaxTileFileBytes = 256LL * 1024 * 1024;
+
+// Decodes image bytes to exactly `size` pixels (opaque, no transparent colour). JPEG goes through
+// libjpeg-turbo at the smallest scaling factor that still covers `size`; BMP, PNG and GIF through
+// Qt. The format is sniffed from the bytes. Anything unreadable gives a null image. Thread-safe.
+QImage decodeTileImage(QByteArrayView bytes, QSize size);
+
+// What identifies a decoded tile: the file as it was on disk, and the size it was decoded for.
+struct TileKey {
+    QString path;
+    qint64 fileSize = -1;
+    qint64 modified = 0;  // milliseconds since the epoch
+    QSize size;
+
+    bool isValid() const { return fileSize >= 0; }
+    friend bool operator==(const TileKey&, const TileKey&) = default;
+};
+size_t qHash(const TileKey& key, size_t seed = 0);
+
+// The key of the file at `path` now; invalid when there is no regular file there.
+TileKey tileKeyFor(const QString& path, QSize size);
+
+// Decoded tiles, bounded in memory, keyed by path, file size, modification time and tile size.
+// Used on the GUI thread; decoding of missing tiles runs on every core.
+class TileImageCache {
+public:
+    // Room for a 200 × 200 map of distinct 40 × 30 tiles.
+    static constexpr qint64 kDefaultBytes = 200LL * 200 * 40 * 30 * 4;
+
+    explicit TileImageCache(qint64 maxBytes = kDefaultBytes);
+
+    // The tile for each key, decoding those not cached in parallel; null where nothing loads.
+    QList<QImage> images(const QList<TileKey>& keys);
+    QImage image(const TileKey& key);
+
+    // Decodes performed so far (cache misses that read a file).
+    qint64 decodeCount() const { return decodes_; }
+    void clear() { cache_.clear(); }
+
+private:
+    QCache<TileKey, QImage> cache_;
+    qint64 decodes_ = 0;
+};
+
+}  // namespace tessera
