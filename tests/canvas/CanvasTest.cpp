@@ -1,0 +1,271 @@
+#include "canvas/Canvas.h"
+#include "canvas/CanvasWidgets.h"
+#include "canvas/EditingState.h"
+#include "gui/Progress.h"
+#include "model/TileGrid.h"
+#include "support/TestImages.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tessera;
+
+namespace {
+
+const QColor kRed(220, 30, 30);
+const QColor kGreen(30, 200, 60);
+const QColor kBlue(30, 40, 220);
+const QColor kBackground(128, 128, 128);
+const QColor kLine(96, 96, 96);
+
+class CanvasTest : public testing::Test {
+protected:
+    CanvasTest() : canvas(grid, editing, progress, &viewport)
+    {
+        canvas.setOptionsSource([this] { return options; });
+        EXPECT_TRUE(writeSolidImage(tile("red.jpg"), kRed));
+        EXPECT_TRUE(writeSolidImage(tile("green.jpg"), kGreen));
+        EXPECT_TRUE(writeSolidImage(tile("blue.jpg"), kBlue));
+    }
+
+    QString tile(const QString& name) const { return dir.filePath(name); }
+
+    void newMap(int size)
+    {
+        grid.resize(size);
+        canvas.resizeForMap();
+        canvas.drawRulersAndGrid();
+    }
+
+    QImage render() const
+    {
+        QImage image(canvasSize(grid.mapSize()), QImage::Format_RGB32);
+        image.fill(Qt::magenta);
+        QPainter painter(&image);
+        canvas.picture().paint(painter, image.rect(), const_cast<Canvas&>(canvas).cache());
+        return image;
+    }
+
+    QImage renderRuler() const
+    {
+        QImage image(rulerBoardSize(grid.mapSize()), QImage::Format_RGB32);
+        image.fill(Qt::magenta);
+        QPainter painter(&image);
+        canvas.rulerPicture().paint(painter, image.rect());
+        return image;
+    }
+
+    static QPoint centre(int row, int column) { return cellRect(row, column).center(); }
+
+    QTemporaryDir dir;
+    TileGrid grid;
+    EditingState editing;
+    CountingProgress progress;
+    QWidget viewport;
+    Canvas::Options options;
+    Canvas canvas;
+};
+
+}  // namespace
+
+TEST_F(CanvasTest, FullRedrawDrawsTilesOverTheGrid)
+{
+    newMap(3);
+    grid.setCellText(1, 1, tile("red.jpg"));
+    grid.setCellText(2, 3, tile("green.jpg"));
+    grid.setCellText(3, 2, tile("missing.jpg"));
+    grid.setCellText(3, 3, dir.path());  // a folder draws nothing either
+    editing.history.append(0, 0, 1, 1);
+    canvas.redrawCanvas();
+
+    const QImage image = render();
+    EXPECT_TRUE(near(image.pixel(centre(1, 1)), kRed));
+    EXPECT_TRUE(near(image.pixel(centre(2, 3)), kGreen));
+    EXPECT_EQ(QColor(image.pixel(centre(1, 2))), kBackground);
+    EXPECT_EQ(QColor(image.pixel(centre(3, 2))), kBackground);  // missing file: nothing
+    EXPECT_EQ(QColor(image.pixel(centre(3, 3))), kBackground);
+    // Dotted inner grid lines: every other pixel, starting with the first.
+    EXPECT_EQ(QColor(image.pixel(40, 40)), kLine);
+    EXPECT_EQ(QColor(image.pixel(40, 41)), kBackground);
+    EXPECT_EQ(QColor(image.pixel(50, 60)), kLine);
+    EXPECT_EQ(QColor(image.pixel(51, 60)), kBackground);
+    // No line on the outer edge.
+    for (QPoint p : {QPoint(0, 70), QPoint(119, 70), QPoint(70, 0), QPoint(70, 89)})
+        EXPECT_EQ(QColor(image.pixel(p)), kBackground) << p.x() << "," << p.y();
+    // The tile covers its own top and left lines, not the next cell's.
+    EXPECT_TRUE(near(image.pixel(0, 0), kRed));
+    EXPECT_EQ(QColor(image.pixel(40, 2)), kLine);
+
+    EXPECT_EQ(progress.maximum(), 9);
+    EXPECT_EQ(progress.position(), 9);
+    EXPECT_TRUE(editing.history.isEmpty());
+}
+
+TEST_F(CanvasTest, TilesDrawnAt40x16LeaveTheLowerBandEmpty)
+{
+    newMap(2);
+    grid.setCellText(1, 1, tile("red.jpg"));
+    editing.tileHeight = 16;
+    canvas.drawTiles();
+    QImage image = render();
+    EXPECT_TRUE(near(image.pixel(20, 15), kRed));
+    EXPECT_EQ(QColor(image.pixel(20, 16)), kBackground);
+    EXPECT_EQ(QColor(image.pixel(20, 29)), kBackground);
+}
+
+TEST_F(CanvasTest, DrawnTilesKeepTheirSizeUntilTheNextRedraw)
+{
+    newMap(2);
+    canvas.drawTileAt(1, 1, tile("red.jpg"));
+    editing.tileHeight = 16;
+    EXPECT_TRUE(near(render().pixel(20, 25), kRed));  // still 40 × 30
+    grid.setCellText(1, 1, tile("red.jpg"));
+    canvas.redrawCanvas();
+    EXPECT_EQ(QColor(render().pixel(20, 25)), kBackground);
+}
+
+TEST_F(CanvasTest, TheCanvasDoesNotFollowTheGridUntilARedraw)
+{
+    newMap(2);
+    grid.setCellText(2, 2, tile("blue.jpg"));
+    EXPECT_EQ(QColor(render().pixel(centre(2, 2))), kBackground);
+    canvas.redrawCanvas();
+    EXPECT_TRUE(near(render().pixel(centre(2, 2)), kBlue));
+    // A tile whose file goes away stays until the next redraw.
+    ASSERT_TRUE(QFile::remove(tile("blue.jpg")));
+    canvas.cache().clear();
+    EXPECT_TRUE(near(render().pixel(centre(2, 2)), kBlue));
+    canvas.redrawCanvas();
+    EXPECT_EQ(QColor(render().pixel(centre(2, 2))), kBackground);
+}
+
+TEST_F(CanvasTest, PlacingOverATileDrawsOverItWithoutErasing)
+{
+    newMap(2);
+    canvas.drawTileAt(1, 1, tile("red.jpg"));
+    editing.tileHeight = 16;
+    canvas.drawTileAt(1, 1, tile("green.jpg"));
+    const QImage image = render();
+    EXPECT_TRUE(near(image.pixel(20, 5), kGreen));
+    EXPECT_TRUE(near(image.pixel(20, 25), kRed));  // the old tile's lower part shows
+}
+
+TEST_F(CanvasTest, CellPatchErasesItsSizeAndDrawsTopAndLeftEdges)
+{
+    newMap(3);
+    for (int r = 1; r <= 3; ++r)
+        for (int c = 1; c <= 3; ++c)
+            grid.setCellText(r, c, tile("red.jpg"));
+    canvas.redrawCanvas();
+    canvas.repaintCellPatch(2, 2, QSize(40, 16), canvas.currentPen());
+    const QImage image = render();
+    EXPECT_EQ(QColor(image.pixel(61, 40)), kBackground);  // erased upper band
+    EXPECT_TRUE(near(image.pixel(61, 50), kRed));         // lower band kept
+    EXPECT_EQ(QColor(image.pixel(40, 30)), kLine);        // dotted top-left corner
+    EXPECT_EQ(QColor(image.pixel(42, 30)), kLine);
+    EXPECT_EQ(QColor(image.pixel(41, 30)), kBackground);
+    EXPECT_TRUE(near(image.pixel(80, 40), kRed));  // the right neighbour's edge is untouched
+}
+
+TEST_F(CanvasTest, WithoutAGridTheEdgesUseTheSolidDesignPen)
+{
+    options.showGrid = false;
+    newMap(2);
+    EXPECT_EQ(canvas.currentPen(), EdgePen::Solid);
+    canvas.repaintCellPatch(2, 2, QSize(40, 30), canvas.currentPen());
+    const QImage image = render();
+    EXPECT_EQ(QColor(image.pixel(41, 31)), kLine);
+    EXPECT_EQ(QColor(image.pixel(60, 40)), kBackground);
+    EXPECT_EQ(QColor(image.pixel(40, 10)), kBackground);  // no grid elsewhere
+    canvas.selectDottedPen();
+    EXPECT_EQ(canvas.currentPen(), EdgePen::Dotted);
+}
+
+TEST_F(CanvasTest, MoveMarkerIsARedDottedOutlineOverLightGrey)
+{
+    newMap(2);
+    canvas.drawTileAt(1, 2, tile("blue.jpg"));
+    canvas.drawMoveMarker(1, 2);
+    const QImage image = render();
+    EXPECT_EQ(QColor(image.pixel(60, 15)), QColor(192, 192, 192));
+    EXPECT_TRUE(near(image.pixel(41, 1), kBlue));  // the 3-pixel rim of the tile shows
+    EXPECT_EQ(QColor(image.pixel(43, 3)), QColor(255, 0, 0));
+    EXPECT_EQ(QColor(image.pixel(44, 3)), QColor(192, 192, 192));
+}
+
+TEST_F(CanvasTest, OneByOneMapHasNoCanvasGridButRulerTicks)
+{
+    newMap(1);
+    const QImage image = render();
+    for (int x = 0; x < 40; ++x)
+        for (int y = 0; y < 30; ++y)
+            ASSERT_EQ(QColor(image.pixel(x, y)), kBackground);
+    const QImage ruler = renderRuler();
+    ASSERT_EQ(ruler.size(), QSize(80, 70));
+    EXPECT_EQ(QColor(ruler.pixel(20, 0)), kLine);  // column 1's left edge
+    EXPECT_EQ(QColor(ruler.pixel(20, 1)), Qt::black);
+    EXPECT_EQ(QColor(ruler.pixel(60, 2)), kLine);  // the canvas's right edge
+    EXPECT_EQ(QColor(ruler.pixel(0, 20)), kLine);  // row 1's top edge
+    EXPECT_EQ(QColor(ruler.pixel(2, 50)), kLine);  // the canvas's bottom edge
+}
+
+TEST_F(CanvasTest, RulerNumbersAndTicksFollowTheirCheckBoxes)
+{
+    auto inkIn = [](const QImage& image, QRect area) {
+        int count = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                count += QColor(image.pixel(x, y)) != QColor(Qt::black);
+        return count;
+    };
+    newMap(5);
+    const QRect numberOne(40, 4, 8, 12);  // "1" starts at (40, 4), between the ticks at 20 and 60
+    EXPECT_GT(inkIn(renderRuler(), numberOne), 3);
+    options.showRuler = false;
+    canvas.drawRulersAndGrid();
+    EXPECT_EQ(inkIn(renderRuler(), numberOne), 0);
+    EXPECT_EQ(QColor(renderRuler().pixel(20, 0)), kLine);
+    options.showGrid = false;
+    options.showRuler = true;
+    canvas.drawRulersAndGrid();
+    EXPECT_EQ(QColor(renderRuler().pixel(20, 0)), Qt::black);
+    EXPECT_GT(inkIn(renderRuler(), numberOne), 3);
+    EXPECT_EQ(QColor(render().pixel(40, 40)), kBackground);  // no canvas grid either
+}
+
+TEST_F(CanvasTest, RefreshRestoresAnErasedCell)
+{
+    newMap(2);
+    grid.setCellText(1, 2, tile("green.jpg"));
+    canvas.redrawCanvas();
+    canvas.repaintCellPatch(1, 2, QSize(40, 30), EdgePen::Dotted);
+    EXPECT_EQ(QColor(render().pixel(centre(1, 2))), kBackground);
+    canvas.refresh();
+    EXPECT_TRUE(near(render().pixel(centre(1, 2)), kGreen));
+}
+
+TEST_F(CanvasTest, SecondRedrawDecodesNothing)
+{
+    newMap(4);
+    for (int r = 1; r <= 4; ++r)
+        for (int c = 1; c <= 4; ++c)
+            grid.setCellText(r, c, tile((r + c) % 2 ? "red.jpg" : "green.jpg"));
+    canvas.redrawCanvas();
+    EXPECT_EQ(canvas.cache().decodeCount(), 2);
+    canvas.redrawCanvas();
+    EXPECT_EQ(canvas.cache().decodeCount(), 2);
+}
+
+TEST_F(CanvasTest, TheWidgetPaintsThePicture)
+{
+    newMap(2);
+    grid.setCellText(2, 1, tile("blue.jpg"));
+    canvas.redrawCanvas();
+    const QImage shot = canvas.canvasWidget()->grab().toImage();
+    ASSERT_EQ(shot.size(), QSize(80, 60));
+    EXPECT_TRUE(near(shot.pixel(centre(2, 1)), kBlue));
+    EXPECT_EQ(QColor(shot.pixel(centre(1, 2))), kBackground);
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+
+// Writes a picture of one colour (or of a pattern) to `path` in the given format; true on success.
+inline bool writeSolidImage(const QString& path, const QColor& color, QSize size = QSize(400, 300),
+                            const char* format = "JPG")
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    return image.save(path, format, 95);
+}
+
+// Whether two colours agree within `tolerance` per channel (JPEG is lossy).
+inline bool near(QRgb actual, const QColor& expected, int tolerance = 10)
+{
+    return std::abs(qRed(actual) - expected.red()) <= tolerance
+        && std::abs(qGreen(actual) - expected.green()) <= tolerance
+        && std::abs(qBlue(actual) - expected.blue()) <= tolerance;
+}
