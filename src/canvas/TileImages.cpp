@@ -114,6 +114,26 @@ QImage decodeTileImage(QByteArrayView bytes, QSize size)
     return isJpeg(bytes) ? decodeJpeg(bytes, size) : decodeOther(bytes, size);
 }
 
+QByteArray encodeJpeg(const QImage& image, int quality)
+{
+    if (image.isNull())
+        return {};
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    tjhandle tj = tjInitCompress();
+    if (!tj)
+        return {};
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    const int failed = tjCompress2(tj, rgb.constBits(), rgb.width(), static_cast<int>(rgb.bytesPerLine()),
+                                   rgb.height(), TJPF_BGRX, &out, &size, TJSAMP_420, quality, 0);
+    QByteArray bytes;
+    if (!failed && out)
+        bytes = QByteArray(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
+    tjFree(out);
+    tjDestroy(tj);
+    return bytes;
+}
+
 size_t qHash(const TileKey& key, size_t seed)
 {
     return qHashMulti(seed, key.path, key.fileSize, key.modified, key.size.width(), key.size.height());

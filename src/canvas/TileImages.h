@@ -21,6 +21,9 @@ inline constexpr qint64 kMaxTileFileBytes = 256LL * 1024 * 1024;
 // Qt. The format is sniffed from the bytes. Anything unreadable gives a null image. Thread-safe.
 QImage decodeTileImage(QByteArrayView bytes, QSize size);
 
+// JPEG bytes of `image` (libjpeg-turbo, 4:2:0); empty on failure.
+QByteArray encodeJpeg(const QImage& image, int quality = 85);
+
 // What identifies a decoded tile: the file as it was on disk, and the size it was decoded for.
 struct TileKey {
     QString path;

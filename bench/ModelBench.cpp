@@ -1,59 +1,24 @@
-// Prints one "scenario: value unit" line per measured scenario.
+// Export, import and memory of the map model on a 1000 × 1000 grid.
+#include "BenchSupport.h"
+
 #include "gui/Progress.h"
 #include "gui/ScriptedPlatform.h"
 #include "model/MapPathFile.h"
-#include "model/MapText.h"
 #include "model/TileGrid.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <malloc.h>
 #include <vector>
 
-using namespace tessera;
-
+namespace tessera::bench {
 namespace {
 
 constexpr int kMapSize = 1000;
 constexpr int kDistinctPaths = 10000;
-constexpr int kRuns = 3;
-
-void report(const char* scenario, double value, const char* unit)
-{
-    std::printf("%s: %.1f %s\n", scenario, value, unit);
-    std::fflush(stdout);
-}
-
-// Best of several runs, in milliseconds.
-double bestMs(const std::function<void()>& work)
-{
-    double best = 1e300;
-    for (int i = 0; i < kRuns; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
-double residentMb()
-{
-    ::malloc_trim(0);
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
-}
 
 // About 40 characters each; every fourth holds Chinese characters.
 std::vector<QString> tilePaths()
@@ -71,19 +36,10 @@ std::vector<QString> tilePaths()
     return paths;
 }
 
-void fill(TileGrid& grid, const std::vector<QString>& paths)
-{
-    const TileGrid::BulkChange bulk(grid);
-    for (int r = 1; r <= kMapSize; ++r)
-        for (int c = 1; c <= kMapSize; ++c)
-            grid.setCellText(r, c, paths[static_cast<std::size_t>((r - 1) * kMapSize + c - 1) % paths.size()]);
-}
-
 }  // namespace
 
-int main(int argc, char* argv[])
+void runModelBench()
 {
-    QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     const std::vector<QString> paths = tilePaths();
     NullProgress progress;
@@ -93,7 +49,12 @@ int main(int argc, char* argv[])
     const double before = residentMb();
     TileGrid grid;
     grid.resize(kMapSize);
-    fill(grid, paths);
+    {
+        const TileGrid::BulkChange bulk(grid);
+        for (int r = 1; r <= kMapSize; ++r)
+            for (int c = 1; c <= kMapSize; ++c)
+                grid.setCellText(r, c, paths[static_cast<std::size_t>((r - 1) * kMapSize + c - 1) % paths.size()]);
+    }
     report("grid_1000_peak_mb", residentMb() - before, "MB");
 
     const QString mapPath = dir.filePath(QStringLiteral("map.tlp"));
@@ -126,5 +87,6 @@ int main(int argc, char* argv[])
                    std::fprintf(stderr, "baseline round trip differs\n");
            }),
            "ms");
-    return 0;
 }
+
+}  // namespace tessera::bench

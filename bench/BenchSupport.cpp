@@ -1,0 +1,94 @@
+#include "BenchSupport.h"
+
+#include "canvas/TileImages.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QRandomGenerator>
+
+#include <cstdio>
+#include <malloc.h>
+
+namespace tessera::bench {
+
+void report(const char* scenario, double value, const char* unit)
+{
+    std::printf("%s: %.1f %s\n", scenario, value, unit);
+    std::fflush(stdout);
+}
+
+double timeMs(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+double bestMs(const std::function<void()>& work, int runs)
+{
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i)
+        best = std::min(best, timeMs(work));
+    return best;
+}
+
+namespace {
+double statusField(const char* name)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(name))
+            return line.mid(static_cast<qsizetype>(std::strlen(name))).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+}  // namespace
+
+double residentMb()
+{
+    ::malloc_trim(0);
+    return statusField("VmRSS:");
+}
+
+double peakResidentMb()
+{
+    return statusField("VmHWM:");
+}
+
+QStringList writeTileSet(const QString& folder, int count)
+{
+    QDir().mkpath(folder);
+    QStringList paths;
+    QRandomGenerator random(count);
+    QImage image(400, 300, QImage::Format_RGB32);
+    for (int i = 0; i < count; ++i) {
+        QPainter painter(&image);
+        QLinearGradient gradient(0, 0, 400, 300);
+        gradient.setColorAt(0, QColor::fromHsv(static_cast<int>(random.bounded(360)), 150, 200));
+        gradient.setColorAt(1, QColor::fromHsv(static_cast<int>(random.bounded(360)), 200, 120));
+        painter.fillRect(image.rect(), gradient);
+        for (int s = 0; s < 12; ++s) {
+            painter.setPen(QPen(QColor::fromRgb(random.generate()), 1 + random.bounded(6)));
+            painter.drawEllipse(QPoint(static_cast<int>(random.bounded(400)), static_cast<int>(random.bounded(300))),
+                                static_cast<int>(random.bounded(80)), static_cast<int>(random.bounded(60)));
+        }
+        painter.setPen(Qt::white);
+        painter.drawText(20, 40, QStringLiteral("tile %1").arg(i));
+        painter.end();
+        const QString path = QDir(folder).filePath(QStringLiteral("tile_%1.jpg").arg(i, 5, 10, QLatin1Char('0')));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(encodeJpeg(image, 85));
+        paths << path;
+    }
+    return paths;
+}
+
+}  // namespace tessera::bench

@@ -1,0 +1,115 @@
+// Full redraws of the edit canvas, painting a viewport, and memory on a 1000 × 1000 map.
+#include "BenchSupport.h"
+
+#include "canvas/Canvas.h"
+#include "canvas/EditingState.h"
+#include "gui/Progress.h"
+#include "gui/ScriptedPlatform.h"
+#include "model/MapPathFile.h"
+#include "model/MapText.h"
+#include "model/TileGrid.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <cstdio>
+#include <memory>
+
+namespace tessera::bench {
+namespace {
+
+// A map with its canvas, as the main window holds them.
+struct Editor {
+    TileGrid grid;
+    EditingState editing;
+    NullProgress progress;
+    QWidget viewport;
+    std::unique_ptr<Canvas> canvas = std::make_unique<Canvas>(grid, editing, progress, &viewport);
+
+    void newMap(int size)
+    {
+        grid.resize(size);
+        canvas->resizeForMap();
+        canvas->drawRulersAndGrid();
+    }
+    void fill(const QStringList& tiles)
+    {
+        const int n = grid.mapSize();
+        const TileGrid::BulkChange bulk(grid);
+        for (int r = 1; r <= n; ++r)
+            for (int c = 1; c <= n; ++c)
+                grid.setCellText(r, c, tiles[((r - 1) * n + c - 1) % tiles.size()]);
+    }
+};
+
+void redrawScenario(const char* cold, const char* warm, int size, const QStringList& tiles)
+{
+    Editor editor;
+    editor.newMap(size);
+    editor.fill(tiles);
+    report(cold, timeMs([&] { editor.canvas->redrawCanvas(); }), "ms");
+    report(warm, bestMs([&] { editor.canvas->redrawCanvas(); }), "ms");
+}
+
+}  // namespace
+
+void runCanvasBench()
+{
+    QTemporaryDir dir;
+    const QStringList tiles = writeTileSet(dir.filePath(QStringLiteral("tiles")), 2000);
+    const QStringList tiles25 = tiles.mid(0, 625);
+
+    // What a plain implementation does: every file decoded at full size, then scaled, one thread.
+    report("baseline_decode_25_ms", timeMs([&] {
+               for (const QString& path : tiles25) {
+                   const QImage scaled = QImage(path).scaled(40, 30, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                   if (scaled.isNull())
+                       std::fprintf(stderr, "baseline could not load %s\n", qPrintable(path));
+               }
+           }),
+           "ms");
+    redrawScenario("redraw_25_cold_ms", "redraw_25_warm_ms", 25, tiles25);
+    redrawScenario("redraw_200_cold_ms", "redraw_200_warm_ms", 200, tiles);
+}
+
+void runCanvas1000Bench()
+{
+    QTemporaryDir dir;
+    const QStringList tiles = writeTileSet(dir.filePath(QStringLiteral("tiles")), 10000);
+
+    // The map file, written as the program writes it.
+    const QString mapPath = dir.filePath(QStringLiteral("map.tlp"));
+    {
+        Editor source;
+        source.grid.resize(1000);
+        source.fill(tiles);
+        ScriptedPlatform platform;
+        MapPathFile(source.grid, platform, source.progress).exportTo(mapPath);
+    }
+    const double before = residentMb();
+    Editor editor;
+    editor.newMap(1000);
+    ScriptedPlatform platform;
+    MapPathFile file(editor.grid, platform, editor.progress);
+    file.setRedrawCanvas([&] { editor.canvas->redrawCanvas(); });
+    const double importMs = timeMs([&] { file.importFrom(mapPath); });
+    report("import_redraw_1000_ms", importMs, "ms");
+    report("canvas_1000_peak_mb", peakResidentMb(), "MB");
+    report("canvas_1000_resident_mb", residentMb() - before, "MB");
+
+    // A 900 × 600 exposed rectangle in the middle of the map.
+    QImage target(900, 600, QImage::Format_RGB32);
+    const QRect area(20000, 15000, 900, 600);
+    report("paint_viewport_1000_ms", bestMs([&] {
+               QPainter painter(&target);
+               painter.translate(-area.topLeft());
+               editor.canvas->picture().paint(painter, area, editor.canvas->cache());
+           }, 5),
+           "ms");
+    if (QColor(target.pixel(450, 300)) == QColor(128, 128, 128))
+        std::fprintf(stderr, "the painted viewport shows no tiles\n");
+}
+
+}  // namespace tessera::bench

@@ -1,0 +1,35 @@
+// Prints one "scenario: value unit" line per measured scenario. Without arguments every group
+// runs; the 1000 × 1000 canvas group runs in a child process so that its memory is its own.
+#include <QApplication>
+#include <QProcess>
+
+#include <cstdio>
+#include <cstring>
+
+namespace tessera::bench {
+void runModelBench();
+void runCanvasBench();
+void runCanvas1000Bench();
+}  // namespace tessera::bench
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const char* group = argc > 1 ? argv[1] : "all";
+    const bool all = std::strcmp(group, "all") == 0;
+    if (all || std::strcmp(group, "model") == 0)
+        tessera::bench::runModelBench();
+    if (all || std::strcmp(group, "canvas") == 0)
+        tessera::bench::runCanvasBench();
+    if (std::strcmp(group, "canvas1000") == 0)
+        tessera::bench::runCanvas1000Bench();
+    if (all) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("canvas1000")});
+        child.waitForFinished(-1);
+    }
+    return 0;
+}
