@@ -8,6 +8,8 @@
 #include "app/Texts.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
+#include "canvas/EditingTools.h"
+#include "canvas/TileChooser.h"
 #include "gui/Platform.h"
 #include "tiles/ResultWindow.h"
 
@@ -23,6 +25,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QToolButton>
+#include <QTreeView>
 
 namespace tessera {
 namespace {
@@ -79,6 +82,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     buildMenus();
 
     mapFile_ = std::make_unique<MapPathFile>(grid_, platform_, *progressBar_);
+    tools_ = std::make_unique<EditingTools>(grid_, editing_, *canvas_, platform_, followImage_);
     mapFile_->setRedrawCanvas([this] { redrawCanvas(); });
 
     for (QWidget* w : client->findChildren<QWidget*>())
@@ -86,7 +90,9 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     client->setMouseTracking(true);
     hints_ = new HintTracker(this, [this](const QString& text) { showHint(text); });
     bindEvents();
+    bindEditing();
     client->installEventFilter(this);
+    followImage_->installEventFilter(this);
 
     // Created at the designed size, centred, then set to the start size from the same corner.
     resize(kDesignedSize);
@@ -224,15 +230,16 @@ void MainWindow::buildLowerPanel(QWidget* client)
     driveList_ = control<QComboBox>(chooserPage, QStringLiteral("DriveList"), hintOf("DriveList"),
                                     QRect(1, 22, 176, 20));
     driveList_->setFixedHeight(20);
-    folderList_ = control<QListWidget>(chooserPage, QStringLiteral("FolderList"), hintOf("FolderList"),
-                                       QRect(1, 42, 176, 85));
+    folderList_ = control<QTreeView>(chooserPage, QStringLiteral("FolderList"), hintOf("FolderList"),
+                                     QRect(1, 42, 176, 85));
     tileFileList_ = control<QListWidget>(chooserPage, QStringLiteral("TileFileList"), hintOf("TileFileList"),
                                          QRect(177, 23, 387, 104));
     tileFileList_->setEnabled(false);
     tilePreview_ = control<QLabel>(chooserPage, QStringLiteral("TilePreviewBox"), hintOf("TilePreviewBox"),
                                    QRect(566, 21, 163, 106));
     tilePreview_->setFrameShape(QFrame::StyledPanel);
-    tilePreview_->setScaledContents(true);
+    tilePreview_->setAlignment(Qt::AlignCenter);
+    chooser_ = new TileChooser(driveList_, folderList_, tileFileList_, tilePreview_, this);
 
     panelToggle_ = control<QPushButton>(client, QStringLiteral("PanelToggleButton"),
                                         hintOf("PanelToggleButton"), QRect(72, 312, 47, 20));

@@ -23,11 +23,14 @@ class QPushButton;
 class QRadioButton;
 class QScrollBar;
 class QToolButton;
+class QTreeView;
 
 namespace tessera {
 
 class Canvas;
+class EditingTools;
 class HintTracker;
+class TileChooser;
 class LowerPanelTabs;
 class Platform;
 class PreviewWindow;
@@ -50,11 +53,14 @@ public:
 
     // Program-wide state.
     TileGrid& grid() { return grid_; }
+    const TileGrid& grid() const { return grid_; }
     EditingState& editing() { return editing_; }
     EditMode editMode() const;
     QPoint canvasOrigin() const { return canvasOrigin_; }
     Progress& progress();
     Canvas& canvas() { return *canvas_; }
+    EditingTools& tools() { return *tools_; }
+    TileChooser& chooser() { return *chooser_; }
     TileListWindow* tileListWindow() const;
     PreviewWindow* previewWindow() const;
 
@@ -97,6 +103,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -111,6 +120,9 @@ private:
     void chooseTool(EditMode mode);
     void showMapPicture();
     void scrollCanvas();
+    void bindEditing();
+    bool followImageEvent(QEvent* event);
+    QPoint clientPosition(const QWidget* from, QPointF at) const;
 
     Platform& platform_;
     TileGrid grid_;
@@ -119,6 +131,8 @@ private:
     std::unique_ptr<MapPathFile> mapFile_;
     std::unique_ptr<ResultReport> results_;
     std::unique_ptr<Canvas> canvas_;
+    std::unique_ptr<EditingTools> tools_;
+    TileChooser* chooser_ = nullptr;
     std::function<void(int)> quit_;
     QPoint canvasOrigin_;
     QByteArray mapPictureBytes_;
@@ -143,7 +157,7 @@ private:
     LowerPanelTabs* tabs_ = nullptr;
     QPlainTextEdit* usageNotes_ = nullptr;
     QComboBox* driveList_ = nullptr;
-    QListWidget* folderList_ = nullptr;
+    QTreeView* folderList_ = nullptr;
     QListWidget* tileFileList_ = nullptr;
     QLabel* tilePreview_ = nullptr;
     QPushButton* panelToggle_ = nullptr;

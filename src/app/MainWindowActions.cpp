@@ -8,6 +8,7 @@
 #include "app/Texts.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
+#include "canvas/EditingTools.h"
 #include "model/NewMap.h"
 #include "canvas/PreviewWindow.h"
 #include "gui/Platform.h"
@@ -28,6 +29,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QToolButton>
+#include <QTreeView>
 
 namespace tessera {
 
@@ -91,6 +93,8 @@ void MainWindow::chooseTool(EditMode mode)
                                                Qt::PointingHandCursor, Qt::SizeHorCursor,
                                                Qt::SizeAllCursor};
     editCanvas_->setCursor(cursors[static_cast<int>(mode)]);
+    if (mode == EditMode::Delete)
+        tools_->armDelete();
 }
 
 void MainWindow::showHint(const QString& text)
@@ -124,7 +128,10 @@ void MainWindow::recordCanvasOrigin()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == centralWidget() && event->type() == QEvent::Resize) {
+    if (watched == followImage_) {
+        if (followImageEvent(event))
+            return true;
+    } else if (watched == centralWidget() && event->type() == QEvent::Resize) {
         layoutMainWindow();
     } else if (watched == mapPicture_ && event->type() == QEvent::MouseButtonPress
                && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
@@ -349,8 +356,7 @@ void MainWindow::scrollCanvas()
     rulerBoard_->move(at - QPoint(kRulerMargin, kRulerMargin));
 }
 
-// Editing, preview, shifts and the batch operations fill these.
-void MainWindow::undoPlacement() {}
+// Preview, shifts and the batch operations fill these.
 void MainWindow::openPreview() {}
 void MainWindow::shiftLeft() {}
 void MainWindow::shiftRight() {}

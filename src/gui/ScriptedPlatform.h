@@ -40,6 +40,7 @@ public:
     void clearFailures() { failures_.clear(); }
 
     const QList<Shown>& shown() const { return shown_; }
+    void clearShown() { shown_.clear(); }
     // How many boxes showed exactly this text.
     int countShown(const QString& text) const;
     QStringList messages() const;

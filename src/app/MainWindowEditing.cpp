@@ -1,0 +1,99 @@
+// The main window's editing bindings: canvas mouse events, the floating image, the tile chooser,
+// file drops and undo.
+#include "app/MainWindow.h"
+
+#include "canvas/Canvas.h"
+#include "canvas/CanvasWidgets.h"
+#include "canvas/EditingTools.h"
+#include "canvas/TileChooser.h"
+
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QScrollBar>
+
+namespace tessera {
+
+QPoint MainWindow::clientPosition(const QWidget* from, QPointF at) const
+{
+    return from->mapTo(centralWidget(), at.toPoint());
+}
+
+void MainWindow::bindEditing()
+{
+    tools_->setModeSource([this] { return editMode(); });
+    tools_->setBoundsSource([this] {
+        return FollowBounds{viewport_->geometry(), vScroll_->width(), hScroll_->height(), editCanvas_->size()};
+    });
+    EditCanvas* canvas = canvas_->canvasWidget();
+    connect(canvas, &EditCanvas::pressed, this, [this, canvas](Qt::MouseButton button, QPointF at) {
+        tools_->canvasPressed(button, at, clientPosition(canvas, at));
+    });
+    connect(canvas, &EditCanvas::released, this,
+            [this](Qt::MouseButton button, QPointF at) { tools_->canvasReleased(button, at); });
+    connect(canvas, &EditCanvas::moved, this, [this, canvas](Qt::MouseButtons, QPointF at) {
+        tools_->canvasMoved(at, clientPosition(canvas, at));
+    });
+    chooser_->setFileChosen([this](const QString& path) { tools_->chooseFile(path); });
+}
+
+bool MainWindow::followImageEvent(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseMove: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        tools_->followImageMoved(clientPosition(followImage_, mouse->position()));
+        return true;
+    }
+    case QEvent::MouseButtonPress:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            tools_->followImagePressed();
+        return true;
+    case QEvent::MouseButtonRelease: {
+        // Hidden by the press, it hands the release on to the canvas beneath.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (followImage_->isHidden()) {
+            const QPointF at = editCanvas_->mapFromGlobal(mouse->globalPosition());
+            tools_->canvasReleased(mouse->button(), at);
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths << QDir::toNativeSeparators(url.toLocalFile());
+    }
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    tools_->dropFiles(paths);
+}
+
+void MainWindow::undoPlacement()
+{
+    tools_->undo();
+}
+
+}  // namespace tessera

@@ -1,0 +1,196 @@
+#include "canvas/EditingTools.h"
+
+#include "canvas/Canvas.h"
+#include "gui/Platform.h"
+#include "model/TileGrid.h"
+
+#include <QLabel>
+
+namespace tessera {
+namespace {
+constexpr double kTolerance = 1e-7;
+}
+
+const QString EditingTools::kOverwriteQuestion = QStringLiteral("是否覆盖？");
+const QString EditingTools::kDeleteNotice = QStringLiteral("进入删除状态，之前的操作已无法取消！");
+const QString EditingTools::kEmptyCellNotice = QStringLiteral("空白处无法移动");
+
+EditingTools::EditingTools(TileGrid& grid, EditingState& editing, Canvas& canvas, Platform& platform,
+                           QLabel* followImage)
+    : grid_(grid), editing_(editing), canvas_(canvas), platform_(platform), followImage_(followImage),
+      mode_([] { return EditMode::Place; }), bounds_([] { return FollowBounds{}; })
+{
+}
+
+void EditingTools::canvasPressed(Qt::MouseButton button, QPointF at, QPoint client)
+{
+    if (button != Qt::LeftButton)
+        return;
+    const EditMode mode = mode_();
+    if (mode == EditMode::Delete)
+        deleteAt(at);
+    else if (mode == EditMode::Move && editing_.moveState == MoveState::Idle)
+        pickUp(at, client);
+}
+
+void EditingTools::canvasReleased(Qt::MouseButton button, QPointF at)
+{
+    if (button != Qt::LeftButton)
+        return;
+    const EditMode mode = mode_();
+    if (mode == EditMode::Move && editing_.moveState == MoveState::Carrying)
+        drop(at);
+    if (mode == EditMode::Place) {
+        const QStringList picked = editing_.pickedFiles;
+        editing_.pickedFiles.clear();
+        placeFiles(picked, at);
+    }
+}
+
+void EditingTools::canvasMoved(QPointF at, QPoint client)
+{
+    const EditMode mode = mode_();
+    if (mode == EditMode::Move && editing_.moveState == MoveState::Carrying)
+        moveFollowImage(client - kFollowGrip);
+    if (mode == EditMode::Place && !editing_.dropQueue.isEmpty()) {
+        const QStringList queued = editing_.dropQueue;
+        editing_.dropQueue.clear();
+        placeFiles(queued, at);
+    }
+}
+
+void EditingTools::followImageMoved(QPoint client)
+{
+    // An image found beyond a bound goes back onto it and does not follow in this event.
+    const FollowBounds b = bounds_();
+    const QPoint wanted = client - kFollowGrip;
+    QPoint at = followImage_->pos();
+    const int right = b.viewport.left() + b.viewport.width() - b.vScrollWidth - 27;
+    const int bottom = b.viewport.top() + b.viewport.height() - b.hScrollHeight - 18;
+    if (at.x() < b.viewport.left())
+        at.setX(b.viewport.left());
+    else if (at.x() - right > kTolerance)
+        at.setX(right);
+    else
+        at.setX(wanted.x());
+    if (at.y() < b.viewport.top())
+        at.setY(b.viewport.top());
+    else if (at.y() - bottom > kTolerance)
+        at.setY(bottom);
+    else
+        at.setY(wanted.y());
+    moveFollowImage(at);
+}
+
+void EditingTools::followImagePressed()
+{
+    const FollowBounds b = bounds_();
+    const QRect image = followImage_->geometry();
+    const bool overCanvas = image.left() >= 8 && image.top() >= 45
+        && image.left() <= b.canvas.width() - image.width() + 40
+        && image.top() <= b.canvas.height() - image.height() + 40;
+    if (overCanvas)
+        followImage_->hide();
+}
+
+void EditingTools::chooseFile(const QString& path)
+{
+    if (mode_() != EditMode::Place)
+        return;
+    editing_.pickedFiles = QStringList{path};
+}
+
+void EditingTools::dropFiles(const QStringList& paths)
+{
+    if (mode_() != EditMode::Place)
+        return;
+    editing_.dropQueue = paths;
+}
+
+void EditingTools::placeFiles(const QStringList& files, QPointF at)
+{
+    for (const QString& file : files) {
+        const std::optional<Cell> cell = cellAt(at.x(), at.y(), grid_.mapSize());
+        if (!cell)
+            continue;
+        if (!grid_.cellText(cell->row, cell->column).isEmpty()
+            && platform_.messageBox(kOverwriteQuestion, MessageButtons::YesNoInfo) != MessageResult::Yes)
+            continue;
+        canvas_.drawTileAt(cell->row, cell->column, file);  // an unreadable file draws nothing
+        const QPoint origin = cellRect(cell->row, cell->column).topLeft();
+        editing_.history.append(origin.x(), origin.y(), cell->row, cell->column);
+        grid_.setCellText(cell->row, cell->column, file);
+    }
+}
+
+void EditingTools::armDelete()
+{
+    editing_.history.clear();
+    platform_.messageBox(kDeleteNotice, MessageButtons::Ok);
+}
+
+void EditingTools::undo()
+{
+    if (editing_.history.isEmpty())
+        return;
+    const PlacementHistory::Entry entry = editing_.history.newest();
+    // The tile size of now, and the pen the canvas holds now.
+    canvas_.repaintCellPatch(entry.row, entry.column, QSize(editing_.tileWidth, editing_.tileHeight),
+                             canvas_.currentPen());
+    grid_.setCellText(entry.row, entry.column, QString());
+    editing_.history.removeNewest();
+}
+
+void EditingTools::deleteAt(QPointF at)
+{
+    const std::optional<Cell> cell = cellAt(at.x(), at.y(), grid_.mapSize());
+    if (!cell)
+        return;
+    canvas_.selectDottedPen();
+    canvas_.repaintCellPatch(cell->row, cell->column, QSize(kCellWidth, kCellHeight), EdgePen::Dotted);
+    grid_.setCellText(cell->row, cell->column, QString());
+}
+
+void EditingTools::pickUp(QPointF at, QPoint client)
+{
+    const std::optional<Cell> cell = cellAt(at.x(), at.y(), grid_.mapSize());
+    if (!cell)
+        return;
+    source_ = *cell;
+    const QString path = grid_.cellText(cell->row, cell->column);
+    if (path.isEmpty()) {
+        platform_.messageBox(kEmptyCellNotice, MessageButtons::Ok);
+        return;
+    }
+    canvas_.drawMoveMarker(cell->row, cell->column);
+    carriedPath_ = path;
+    followImage_->setPixmap(QPixmap::fromImage(canvas_.cache().image(tileKeyFor(path, followImage_->size()))));
+    grid_.setCellText(cell->row, cell->column, QString());
+    editing_.moveState = MoveState::Carrying;
+    followImage_->show();
+    followImage_->raise();
+    moveFollowImage(client - kFollowGrip);
+}
+
+void EditingTools::drop(QPointF at)
+{
+    const std::optional<Cell> cell = cellAt(at.x(), at.y(), grid_.mapSize());
+    canvas_.selectDottedPen();
+    canvas_.repaintCellPatch(source_.row, source_.column, QSize(kCellWidth, kCellHeight), EdgePen::Dotted);
+    // A release outside every cell puts the tile back where it came from.
+    const Cell target = cell ? *cell : source_;
+    grid_.setCellText(target.row, target.column, carriedPath_);
+    canvas_.drawTileAt(target.row, target.column, carriedPath_);
+    if (!cell)
+        followImage_->hide();
+    carriedPath_.clear();
+    source_ = {0, 0};
+    editing_.moveState = MoveState::Idle;
+}
+
+void EditingTools::moveFollowImage(QPoint topLeft)
+{
+    followImage_->move(topLeft);
+}
+
+}  // namespace tessera

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "canvas/CanvasGeometry.h"
+#include "canvas/EditingState.h"
+
+#include <QPointF>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QLabel;
+
+namespace tessera {
+
+class Canvas;
+class Platform;
+class TileGrid;
+
+// Where the floating image of a carried tile may go, in main-window client coordinates.
+struct FollowBounds {
+    QRect viewport;
+    int vScrollWidth = 15;
+    int hScrollHeight = 15;
+    QSize canvas;
+};
+
+// The editing tools on the canvas: placing chosen and dropped files, moving a tile with a floating
+// image, deleting, and undoing placements. Mouse positions come in canvas coordinates; the pointer
+// for the floating image in main-window client coordinates.
+class EditingTools {
+public:
+    static const QString kOverwriteQuestion;
+    static const QString kDeleteNotice;
+    static const QString kEmptyCellNotice;
+    // The pointer sits at this point of the floating image.
+    static constexpr QPoint kFollowGrip{20, 15};
+
+    EditingTools(TileGrid& grid, EditingState& editing, Canvas& canvas, Platform& platform, QLabel* followImage);
+
+    void setModeSource(std::function<EditMode()> mode) { mode_ = std::move(mode); }
+    void setBoundsSource(std::function<FollowBounds()> bounds) { bounds_ = std::move(bounds); }
+
+    // Canvas mouse events.
+    void canvasPressed(Qt::MouseButton button, QPointF at, QPoint client);
+    void canvasReleased(Qt::MouseButton button, QPointF at);
+    void canvasMoved(QPointF at, QPoint client);
+    // Floating image mouse events.
+    void followImageMoved(QPoint client);
+    void followImagePressed();
+
+    // A file chosen in the tile chooser; waits for a click when the place tool is armed.
+    void chooseFile(const QString& path);
+    // Files dropped on the main window; wait for the pointer to reach the canvas.
+    void dropFiles(const QStringList& paths);
+    // Offers each file in turn to the cell at `at`.
+    void placeFiles(const QStringList& files, QPointF at);
+
+    // Arming the delete tool ends what undo can revert, and says so.
+    void armDelete();
+    void undo();
+
+    const QString& carriedPath() const { return carriedPath_; }
+    Cell moveSource() const { return source_; }
+
+private:
+    void pickUp(QPointF at, QPoint client);
+    void drop(QPointF at);
+    void deleteAt(QPointF at);
+    void moveFollowImage(QPoint topLeft);
+
+    TileGrid& grid_;
+    EditingState& editing_;
+    Canvas& canvas_;
+    Platform& platform_;
+    QLabel* followImage_;
+    std::function<EditMode()> mode_;
+    std::function<FollowBounds()> bounds_;
+    QString carriedPath_;
+    Cell source_{0, 0};
+};
+
+}  // namespace tessera

@@ -1,0 +1,120 @@
+#include "canvas/TileChooser.h"
+
+#include "canvas/TileImages.h"
+#include "gui/Platform.h"
+
+#include <QBuffer>
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QImageReader>
+#include <QLabel>
+#include <QListWidget>
+#include <QStorageInfo>
+#include <QTreeView>
+
+namespace tessera {
+
+TileChooser::TileChooser(QComboBox* drives, QTreeView* folders, QListWidget* files, QLabel* preview,
+                         QObject* parent)
+    : QObject(parent), drives_(drives), folders_(folders), files_(files), preview_(preview),
+      model_(new QFileSystemModel(this))
+{
+    model_->setFilter(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Drives);
+    model_->setReadOnly(true);
+    folders_->setModel(model_);
+    for (int column = 1; column < model_->columnCount(); ++column)
+        folders_->hideColumn(column);
+    folders_->setHeaderHidden(true);
+
+    drives_->addItems(volumes());
+    connect(drives_, &QComboBox::currentTextChanged, this, &TileChooser::setCurrentFolder);
+    connect(folders_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) {
+                    folder_ = QDir::toNativeSeparators(model_->filePath(current));
+                    refreshFiles();
+                }
+            });
+    connect(files_, &QListWidget::currentTextChanged, this, [this](const QString& name) {
+        if (name.isEmpty())
+            return;
+        const QString path = joinPath(folder_, name);
+        showPreview(path);
+        if (chosen_)
+            chosen_(path);
+    });
+    setCurrentFolder(drives_->currentText());
+}
+
+QStringList TileChooser::volumes()
+{
+    QStringList result{QDir::toNativeSeparators(QDir::rootPath()), QDir::toNativeSeparators(QDir::homePath())};
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        const QString root = QDir::toNativeSeparators(volume.rootPath());
+        const bool removable = root.startsWith(QStringLiteral("/media/")) || root.startsWith(QStringLiteral("/mnt/"))
+            || root.startsWith(QStringLiteral("/run/media/"));
+        if (volume.isValid() && volume.isReady() && removable && !result.contains(root))
+            result << root;
+    }
+    result.removeDuplicates();
+    return result;
+}
+
+QStringList TileChooser::tileFilesIn(const QString& folder)
+{
+    QDir dir(folder);
+    dir.setNameFilters({QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")});
+    dir.setFilter(QDir::Files | QDir::Readable | QDir::Hidden);
+    dir.setSorting(QDir::Name | QDir::IgnoreCase);
+    return dir.entryList();  // name filters match any case
+}
+
+QString TileChooser::joinPath(const QString& folder, const QString& name)
+{
+    const QString separator = QDir::separator();
+    return folder.endsWith(separator) ? folder + name : folder + separator + name;
+}
+
+void TileChooser::setCurrentFolder(const QString& folder)
+{
+    if (folder.isEmpty())
+        return;
+    folder_ = QDir::toNativeSeparators(folder);
+    const QModelIndex root = model_->setRootPath(folder);
+    folders_->setRootIndex(root);
+    refreshFiles();
+}
+
+void TileChooser::refreshFiles()
+{
+    const QSignalBlocker quiet(files_);
+    files_->clear();
+    files_->addItems(tileFilesIn(folder_));
+}
+
+void TileChooser::chooseFile(const QString& name)
+{
+    const QList<QListWidgetItem*> found = files_->findItems(name, Qt::MatchExactly);
+    if (!found.isEmpty())
+        files_->setCurrentItem(found.constFirst());
+}
+
+void TileChooser::showPreview(const QString& path)
+{
+    // The whole picture, fitted into the box.
+    const ReadResult file = readRegularFile(path, kMaxTileFileBytes);
+    QBuffer buffer;
+    buffer.setData(file.data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize full = reader.size();
+    QImage image;
+    if (file.ok && full.isValid() && static_cast<qint64>(full.width()) * full.height() <= kMaxTilePixels) {
+        reader.setScaledSize(full.scaled(preview_->size(), Qt::KeepAspectRatio));
+        image = reader.read();
+    }
+    preview_->setPixmap(QPixmap::fromImage(image));
+}
+
+}  // namespace tessera

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QComboBox;
+class QFileSystemModel;
+class QLabel;
+class QListWidget;
+class QTreeView;
+
+namespace tessera {
+
+// The tile chooser of the "选择文件" tab: mounted volumes, the folders below the chosen one, the
+// JPEG files of the chosen folder, and a preview of the chosen file.
+class TileChooser : public QObject {
+    Q_OBJECT
+
+public:
+    TileChooser(QComboBox* drives, QTreeView* folders, QListWidget* files, QLabel* preview, QObject* parent = nullptr);
+
+    // Called with the full path of every file the user chooses.
+    void setFileChosen(std::function<void(const QString&)> chosen) { chosen_ = std::move(chosen); }
+
+    QString currentFolder() const { return folder_; }
+    void setCurrentFolder(const QString& folder);
+    // Lists the current folder's tile files again.
+    void refreshFiles();
+    // Chooses the listed file of that name, as a click would.
+    void chooseFile(const QString& name);
+
+    // The mounted volumes: the root first, then the home folder, then removable media.
+    static QStringList volumes();
+    // The names of the *.jpg and *.jpeg files of `folder`, any case, sorted.
+    static QStringList tileFilesIn(const QString& folder);
+    // folder + native separator + name, without doubling a separator the folder ends with.
+    static QString joinPath(const QString& folder, const QString& name);
+
+private:
+    void showPreview(const QString& path);
+
+    QComboBox* drives_;
+    QTreeView* folders_;
+    QListWidget* files_;
+    QLabel* preview_;
+    QFileSystemModel* model_;
+    QString folder_;
+    std::function<void(const QString&)> chosen_;
+};
+
+}  // namespace tessera

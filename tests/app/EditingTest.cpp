@@ -1,0 +1,305 @@
+#include "app/MainWindow.h"
+#include "canvas/Canvas.h"
+#include "canvas/EditingTools.h"
+#include "canvas/TileChooser.h"
+#include "gui/ScriptedPlatform.h"
+#include "model/TileGridModel.h"
+#include "support/TestImages.h"
+#include "tiles/TileListWindow.h"
+
+#include <QDropEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+using namespace tessera;
+
+namespace {
+
+const QColor kRed(220, 30, 30);
+const QColor kGreen(30, 200, 60);
+const QColor kBlue(30, 40, 220);
+const QColor kBackground(128, 128, 128);
+
+class EditingTest : public testing::Test {
+protected:
+    EditingTest() : window(platform)
+    {
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        for (auto [name, color] : {std::pair{"red.jpg", kRed}, {"green.jpg", kGreen}, {"blue.jpg", kBlue}})
+            EXPECT_TRUE(writeSolidImage(path(name), color));
+        platform.answerYes();
+        platform.answerText(QStringLiteral("5"));
+        window.newMap();
+        platform.clearShown();
+        canvas = find("EditCanvas");
+    }
+
+    QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    QWidget* find(const char* role) const { return window.findChild<QWidget*>(QString::fromLatin1(role)); }
+    static QPoint centre(int row, int column) { return cellRect(row, column).center(); }
+    QString cell(int row, int column) const { return window.grid().cellText(row, column); }
+    QRgb pixel(QPoint at) const { return canvas->grab().toImage().pixel(at); }
+    EditingState& editing() { return window.editing(); }
+
+    void arm(const char* tool) { QTest::mouseClick(find(tool), Qt::LeftButton); }
+    void click(int row, int column) { QTest::mouseClick(canvas, Qt::LeftButton, {}, centre(row, column)); }
+    void press(int row, int column) { QTest::mousePress(canvas, Qt::LeftButton, {}, centre(row, column)); }
+    void release(QPoint at) { QTest::mouseRelease(canvas, Qt::LeftButton, {}, at); }
+    void hover(int row, int column) { QTest::mouseMove(canvas, centre(row, column)); }
+
+    void choose(const char* name)
+    {
+        window.chooser().setCurrentFolder(dir.path());
+        window.chooser().chooseFile(QString::fromLatin1(name));
+    }
+
+    void place(const char* name, int row, int column)
+    {
+        choose(name);
+        click(row, column);
+    }
+
+    void drop(const QStringList& files)
+    {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString& f : files)
+            urls << QUrl::fromLocalFile(f);
+        mime.setUrls(urls);
+        // A drag enters first, as it does from a file manager; it picks the drop's target.
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &enter);
+        QDropEvent event(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &event);
+    }
+
+    QTemporaryDir dir;
+    ScriptedPlatform platform;
+    MainWindow window;
+    QWidget* canvas = nullptr;
+};
+
+}  // namespace
+
+TEST_F(EditingTest, ChoosingAFileAndClickingACellPlacesIt)
+{
+    choose("red.jpg");
+    EXPECT_EQ(editing().pickedFiles, QStringList{path("red.jpg")});
+    EXPECT_FALSE(find("TilePreviewBox")->property("pixmap").value<QPixmap>().isNull());
+    click(2, 3);
+    EXPECT_EQ(cell(2, 3), path("red.jpg"));
+    EXPECT_TRUE(near(pixel(centre(2, 3)), kRed));
+    ASSERT_EQ(editing().history.count(), 1);
+    EXPECT_EQ(editing().history.newest().left, 80);
+    EXPECT_EQ(editing().history.newest().top, 30);
+    EXPECT_TRUE(editing().pickedFiles.isEmpty());
+    click(4, 4);  // one choice places one tile
+    EXPECT_EQ(cell(4, 4), QString());
+    EXPECT_TRUE(platform.shown().isEmpty());
+    // The tile list shows it at once.
+    const QAbstractItemModel* table = window.tileListWindow()->table()->model();
+    EXPECT_EQ(table->data(table->index(1, 2)).toString(), path("red.jpg"));
+}
+
+TEST_F(EditingTest, NoToOverwriteUsesUpTheChosenFile)
+{
+    place("red.jpg", 1, 1);
+    choose("green.jpg");
+    platform.answerNo();
+    click(1, 1);
+    EXPECT_EQ(cell(1, 1), path("red.jpg"));
+    EXPECT_TRUE(near(pixel(centre(1, 1)), kRed));
+    EXPECT_EQ(editing().history.count(), 1);
+    click(1, 1);  // nothing left to place, nothing asked
+    EXPECT_EQ(platform.countShown(EditingTools::kOverwriteQuestion), 1);
+}
+
+TEST_F(EditingTest, ThreeDroppedFilesAskTwiceAndTheThirdWins)
+{
+    drop({path("red.jpg"), path("green.jpg"), path("blue.jpg")});
+    EXPECT_EQ(editing().dropQueue.size(), 3);
+    platform.answerYes();
+    platform.answerYes();
+    hover(3, 2);
+    EXPECT_EQ(platform.countShown(EditingTools::kOverwriteQuestion), 2);
+    EXPECT_EQ(cell(3, 2), path("blue.jpg"));
+    EXPECT_TRUE(near(pixel(centre(3, 2)), kBlue));
+    EXPECT_EQ(editing().history.count(), 3);
+    EXPECT_TRUE(editing().dropQueue.isEmpty());
+}
+
+TEST_F(EditingTest, ADropWhileDeleteIsArmedPlacesNothing)
+{
+    arm("DeleteToolRadio");
+    drop({path("red.jpg")});
+    arm("PlaceToolRadio");
+    hover(2, 2);
+    EXPECT_EQ(cell(2, 2), QString());
+    EXPECT_TRUE(editing().dropQueue.isEmpty());
+}
+
+TEST_F(EditingTest, ChoosingWhileMoveIsArmedOnlyPreviews)
+{
+    choose("red.jpg");
+    arm("MoveToolRadio");
+    choose("green.jpg");
+    arm("PlaceToolRadio");
+    click(1, 5);
+    EXPECT_EQ(cell(1, 5), path("red.jpg"));
+}
+
+TEST_F(EditingTest, DeleteToolWarnsEveryTimeAndDeletesOnPress)
+{
+    place("red.jpg", 2, 2);
+    arm("DeleteToolRadio");
+    arm("DeleteToolRadio");
+    EXPECT_EQ(platform.countShown(EditingTools::kDeleteNotice), 2);
+    EXPECT_TRUE(editing().history.isEmpty());
+    press(2, 2);
+    EXPECT_EQ(cell(2, 2), QString());
+    EXPECT_EQ(QColor(pixel(centre(2, 2))), kBackground);
+    EXPECT_EQ(QColor(pixel(QPoint(40, 30))), QColor(96, 96, 96));  // its top-left corner redrawn
+    // Undo has nothing to undo after arming the delete tool.
+    arm("PlaceToolRadio");
+    QTest::mouseClick(find("UndoButton"), Qt::LeftButton);
+    EXPECT_EQ(cell(2, 2), QString());
+}
+
+TEST_F(EditingTest, UndoRemovesPlacementsNewestFirst)
+{
+    place("red.jpg", 1, 1);
+    place("green.jpg", 1, 2);
+    QTest::mouseClick(find("UndoButton"), Qt::LeftButton);
+    EXPECT_EQ(cell(1, 2), QString());
+    EXPECT_EQ(cell(1, 1), path("red.jpg"));
+    QTest::mouseClick(find("UndoButton"), Qt::LeftButton);
+    EXPECT_EQ(cell(1, 1), QString());
+    QTest::mouseClick(find("UndoButton"), Qt::LeftButton);  // nothing left: nothing happens
+    EXPECT_TRUE(platform.shown().isEmpty());
+}
+
+TEST_F(EditingTest, UndoAfterATileSizeSwitchErasesOnlyTheUpperBand)
+{
+    place("red.jpg", 2, 2);
+    QTest::mouseClick(find("CellSize40x16Radio"), Qt::LeftButton);
+    QTest::mouseClick(find("UndoButton"), Qt::LeftButton);
+    EXPECT_EQ(cell(2, 2), QString());
+    EXPECT_EQ(QColor(pixel(QPoint(60, 30 + 10))), kBackground);
+    EXPECT_TRUE(near(pixel(QPoint(60, 30 + 20)), kRed));
+}
+
+TEST_F(EditingTest, UndoEmptiesTheCellEvenWhereItOverwroteAnotherTile)
+{
+    place("red.jpg", 1, 1);
+    platform.answerYes();
+    place("green.jpg", 1, 1);
+    QTest::mouseClick(find("UndoButton"), Qt::LeftButton);
+    EXPECT_EQ(cell(1, 1), QString());
+    EXPECT_EQ(editing().history.count(), 1);
+}
+
+TEST_F(EditingTest, MovingCarriesATileToAnotherCellWithoutAsking)
+{
+    place("red.jpg", 1, 1);
+    place("green.jpg", 3, 3);
+    arm("MoveToolRadio");
+    press(1, 1);
+    EXPECT_EQ(editing().moveState, MoveState::Carrying);
+    EXPECT_EQ(cell(1, 1), QString());  // the source is empty from the pick-up on
+    EXPECT_EQ(QColor(pixel(centre(1, 1))), QColor(192, 192, 192));  // the marker
+    auto* follow = qobject_cast<QLabel*>(find("FollowImage"));
+    EXPECT_TRUE(follow->isVisible());
+    release(centre(3, 3));
+    EXPECT_EQ(cell(3, 3), path("red.jpg"));
+    EXPECT_EQ(cell(1, 1), QString());
+    EXPECT_TRUE(near(pixel(centre(3, 3)), kRed));
+    EXPECT_EQ(QColor(pixel(centre(1, 1))), kBackground);
+    EXPECT_EQ(editing().moveState, MoveState::Idle);
+    EXPECT_EQ(platform.countShown(EditingTools::kOverwriteQuestion), 0);
+}
+
+TEST_F(EditingTest, ACarriedTileWaitsAcrossToolSwitches)
+{
+    place("red.jpg", 2, 2);
+    arm("MoveToolRadio");
+    press(2, 2);
+    ASSERT_EQ(editing().moveState, MoveState::Carrying);
+    arm("PlaceToolRadio");
+    click(4, 4);
+    EXPECT_EQ(cell(4, 4), QString());
+    EXPECT_EQ(editing().moveState, MoveState::Carrying);
+    arm("MoveToolRadio");
+    release(centre(5, 1));
+    EXPECT_EQ(cell(5, 1), path("red.jpg"));
+    EXPECT_EQ(editing().moveState, MoveState::Idle);
+}
+
+TEST_F(EditingTest, AReleaseOutsideEveryCellPutsTheTileBack)
+{
+    place("blue.jpg", 2, 4);
+    arm("MoveToolRadio");
+    press(2, 4);
+    release(QPoint(-15, -15));
+    EXPECT_EQ(cell(2, 4), path("blue.jpg"));
+    EXPECT_TRUE(near(pixel(centre(2, 4)), kBlue));
+    EXPECT_EQ(editing().moveState, MoveState::Idle);
+}
+
+TEST_F(EditingTest, PickingUpAnEmptyCellSaysSo)
+{
+    arm("MoveToolRadio");
+    press(4, 4);
+    EXPECT_EQ(platform.countShown(EditingTools::kEmptyCellNotice), 1);
+    EXPECT_EQ(editing().moveState, MoveState::Idle);
+    EXPECT_TRUE(find("FollowImage")->isHidden());
+}
+
+TEST_F(EditingTest, TheFloatingImageHidesOnPressAndHandsTheReleaseOn)
+{
+    place("red.jpg", 1, 1);
+    arm("MoveToolRadio");
+    press(1, 1);
+    QWidget* follow = find("FollowImage");
+    // The image sits where the pointer is, the pointer at its middle.
+    const QPoint pointer = canvas->mapTo(window.centralWidget(), centre(1, 1));
+    EXPECT_EQ(follow->pos(), pointer - EditingTools::kFollowGrip);
+    follow->move(100, 100);
+    QTest::mousePress(follow, Qt::LeftButton, {}, QPoint(20, 15));
+    EXPECT_TRUE(follow->isHidden());
+    const QPoint target = canvas->mapFromGlobal(follow->mapToGlobal(QPoint(20, 15)));
+    QTest::mouseRelease(follow, Qt::LeftButton, {}, QPoint(20, 15));
+    const std::optional<Cell> expected = cellAt(target.x(), target.y(), 5);
+    ASSERT_TRUE(expected);
+    EXPECT_EQ(cell(expected->row, expected->column), path("red.jpg"));
+    EXPECT_EQ(editing().moveState, MoveState::Idle);
+}
+
+TEST_F(EditingTest, TheFloatingImageIsHeldAtTheViewportBounds)
+{
+    place("red.jpg", 1, 1);
+    arm("MoveToolRadio");
+    press(1, 1);
+    QWidget* follow = find("FollowImage");
+    const QRect viewport = find("CanvasViewport")->geometry();
+    const int right = viewport.left() + viewport.width() - 15 - 27;
+    follow->move(right + 30, viewport.top() + 50);
+    QTest::mouseMove(follow, QPoint(5, 5));
+    EXPECT_EQ(follow->x(), right);  // put back on the bound, not following this time
+    QTest::mouseMove(follow, QPoint(6, 5));
+    EXPECT_EQ(follow->x(), right + 6 - 20);  // the next move follows the pointer again
+    // A press away from the canvas keeps it visible.
+    follow->move(2, 2);
+    QTest::mousePress(follow, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(follow->isVisible());
+    QTest::mouseRelease(follow, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(editing().moveState, MoveState::Carrying);
+}
