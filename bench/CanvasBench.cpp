@@ -1,7 +1,10 @@
 // Full redraws of the edit canvas, painting a viewport, and memory on a 1000 × 1000 map.
 #include "BenchSupport.h"
 
+#include "app/MainWindow.h"
 #include "canvas/Canvas.h"
+#include "canvas/CanvasWidgets.h"
+#include "canvas/EditingTools.h"
 #include "canvas/EditingState.h"
 #include "gui/Progress.h"
 #include "gui/ScriptedPlatform.h"
@@ -9,7 +12,9 @@
 #include "model/MapText.h"
 #include "model/TileGrid.h"
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -78,6 +83,7 @@ void runCanvas1000Bench()
 {
     QTemporaryDir dir;
     const QStringList tiles = writeTileSet(dir.filePath(QStringLiteral("tiles")), 10000);
+    const QStringList fresh = writeTileSet(dir.filePath(QStringLiteral("fresh")), 200);
 
     // The map file, written as the program writes it.
     const QString mapPath = dir.filePath(QStringLiteral("map.tlp"));
@@ -88,28 +94,56 @@ void runCanvas1000Bench()
         ScriptedPlatform platform;
         MapPathFile(source.grid, platform, source.progress).exportTo(mapPath);
     }
+
+    // The real main window: New map 1000, then import with its full redraw.
     const double before = residentMb();
-    Editor editor;
-    editor.newMap(1000);
     ScriptedPlatform platform;
-    MapPathFile file(editor.grid, platform, editor.progress);
-    file.setRedrawCanvas([&] { editor.canvas->redrawCanvas(); });
-    const double importMs = timeMs([&] { file.importFrom(mapPath); });
-    report("import_redraw_1000_ms", importMs, "ms");
+    MainWindow window(platform);
+    window.show();
+    platform.answerYes();
+    platform.answerText(QStringLiteral("1000"));
+    window.newMap();
+    platform.answerText(mapPath);
+    report("import_redraw_1000_ms", timeMs([&] { window.importData(); }), "ms");
     report("canvas_1000_peak_mb", peakResidentMb(), "MB");
     report("canvas_1000_resident_mb", residentMb() - before, "MB");
 
     // A 900 × 600 exposed rectangle in the middle of the map.
+    Canvas& canvas = window.canvas();
     QImage target(900, 600, QImage::Format_RGB32);
     const QRect area(20000, 15000, 900, 600);
     report("paint_viewport_1000_ms", bestMs([&] {
                QPainter painter(&target);
                painter.translate(-area.topLeft());
-               editor.canvas->picture().paint(painter, area, editor.canvas->cache());
+               canvas.picture().paint(painter, area, canvas.cache());
            }, 5),
            "ms");
     if (QColor(target.pixel(450, 300)) == QColor(128, 128, 128))
         std::fprintf(stderr, "the painted viewport shows no tiles\n");
+
+    // Mouse events as the window receives them, each on an occupied cell of the full map.
+    QWidget* editCanvas = canvas.canvasWidget();
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, editCanvas->mapToGlobal(at), button, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(editCanvas, &event);
+    };
+    double placing = 0;
+    for (int i = 0; i < fresh.size(); ++i) {
+        const QPoint at((i * 37) % 1000 * 40 + 20, (i * 53) % 1000 * 30 + 15);
+        window.tools().chooseFile(fresh[i]);
+        platform.answerYes();
+        placing += timeMs([&] { send(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton); });
+    }
+    if (window.grid().cellText(16, 1) != fresh[0] && window.grid().cellText(1, 1) != fresh[0])
+        std::fprintf(stderr, "placing by click did not place\n");
+    report("place_click_1000_us", placing * 1000.0 / static_cast<double>(fresh.size()), "us");
+
+    constexpr int kMoves = 2000;
+    const double moving = timeMs([&] {
+        for (int i = 0; i < kMoves; ++i)
+            send(QEvent::MouseMove, QPoint((i * 7) % 40000, (i * 11) % 30000), Qt::NoButton, Qt::NoButton);
+    });
+    report("mouse_move_1000_us", moving * 1000.0 / kMoves, "us");
 }
 
 }  // namespace tessera::bench
