@@ -284,13 +284,13 @@ void MainWindow::buildMenus()
 
     editMenu_ = menu(QStringLiteral("编辑"), "EditMenu");
     connect(command(editMenu_, QStringLiteral("所有图片向左移动"), "ShiftLeftCommand"), &QAction::triggered,
-            this, &MainWindow::shiftLeft);
+            this, [this] { shift(ShiftDirection::Left); });
     connect(command(editMenu_, QStringLiteral("所有图片向右移动"), "ShiftRightCommand"), &QAction::triggered,
-            this, &MainWindow::shiftRight);
+            this, [this] { shift(ShiftDirection::Right); });
     connect(command(editMenu_, QStringLiteral("所有图片向上移动"), "ShiftUpCommand"), &QAction::triggered,
-            this, &MainWindow::shiftUp);
+            this, [this] { shift(ShiftDirection::Up); });
     connect(command(editMenu_, QStringLiteral("所有图片向下移动"), "ShiftDownCommand"), &QAction::triggered,
-            this, &MainWindow::shiftDown);
+            this, [this] { shift(ShiftDirection::Down); });
     editMenu_->setEnabled(false);
 
     QMenu* function = menu(QStringLiteral("功能"), "FunctionMenu");

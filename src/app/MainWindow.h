@@ -3,6 +3,7 @@
 #include "app/MainLayout.h"
 #include "canvas/EditingState.h"
 #include "model/MapPathFile.h"
+#include "model/MapShift.h"
 #include "model/TileGrid.h"
 #include "model/TileGridModel.h"
 
@@ -91,10 +92,7 @@ public:
     void updateScrollRanges();
     void undoPlacement();
     void openPreview();
-    void shiftLeft();
-    void shiftRight();
-    void shiftUp();
-    void shiftDown();
+    void shift(ShiftDirection direction);
     void batchRename();
     void batchMove();
 

@@ -9,6 +9,7 @@
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "canvas/EditingTools.h"
+#include "model/MapShift.h"
 #include "model/NewMap.h"
 #include "canvas/PreviewWindow.h"
 #include "gui/Platform.h"
@@ -356,12 +357,17 @@ void MainWindow::scrollCanvas()
     rulerBoard_->move(at - QPoint(kRulerMargin, kRulerMargin));
 }
 
-// Preview, shifts and the batch operations fill these.
+void MainWindow::shift(ShiftDirection direction)
+{
+    const std::optional<int> distance = askShiftDistance(platform_, direction);
+    if (!distance)
+        return;
+    shiftGrid(grid_, direction, *distance, *progressBar_);
+    redrawCanvas();
+}
+
+// Preview and the batch operations fill these.
 void MainWindow::openPreview() {}
-void MainWindow::shiftLeft() {}
-void MainWindow::shiftRight() {}
-void MainWindow::shiftUp() {}
-void MainWindow::shiftDown() {}
 void MainWindow::batchRename() {}
 void MainWindow::batchMove() {}
 

@@ -71,6 +71,37 @@ QString TileGrid::gridText(Progress& progress) const
     return text;
 }
 
+void TileGrid::shiftCells(int rows, int columns, Progress& progress)
+{
+    const long long n = size_;
+    progress.start(n * n);
+    // Destination order keeps every source unread until it is moved: walk away from the shift.
+    const bool backwardRows = rows > 0;
+    const bool backwardColumns = columns > 0;
+    for (long long i = 0; i < n; ++i) {
+        const long long r = backwardRows ? n - 1 - i : i;
+        const long long fromRow = r - rows;
+        for (long long j = 0; j < n; ++j) {
+            const long long c = backwardColumns ? n - 1 - j : j;
+            const long long fromColumn = c - columns;
+            QString& target = cells_[static_cast<std::size_t>(r * n + c)];
+            if (fromRow >= 0 && fromRow < n && fromColumn >= 0 && fromColumn < n)
+                target = std::move(cells_[static_cast<std::size_t>(fromRow * n + fromColumn)]);
+            else
+                target = QString();
+            if (target == kEmptyMarker)
+                target = QString();
+        }
+        progress.advance(n);
+    }
+    if (n > 0) {
+        if (bulkDepth_ > 0)
+            bulkTouched_ = true;
+        else
+            emit cellsChanged();
+    }
+}
+
 void TileGrid::storeFields(int row, const QStringList& fields)
 {
     for (qsizetype j = 0; j < fields.size(); ++j)

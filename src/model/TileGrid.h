@@ -51,6 +51,11 @@ public:
         setCellText(row, column, field == kEmptyMarker ? QString() : field);
     }
 
+    // Moves every cell's text by `rows` down and `columns` right (negative: up, left); what
+    // crosses an edge is lost and vacated cells become empty. A text that is exactly "空" is
+    // empty afterwards. Drives `progress` over mapSize² cells.
+    void shiftCells(int rows, int columns, Progress& progress);
+
     // Collects many cell changes into one `cellsChanged` notification.
     class BulkChange {
     public:

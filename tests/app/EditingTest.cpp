@@ -7,6 +7,7 @@
 #include "support/TestImages.h"
 #include "tiles/TileListWindow.h"
 
+#include <QAction>
 #include <QDropEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -302,4 +303,22 @@ TEST_F(EditingTest, TheFloatingImageIsHeldAtTheViewportBounds)
     EXPECT_TRUE(follow->isVisible());
     QTest::mouseRelease(follow, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(editing().moveState, MoveState::Carrying);
+}
+
+TEST_F(EditingTest, ShiftsFromTheMenuRedrawAndEndUndo)
+{
+    place("red.jpg", 1, 1);
+    auto* shiftRight = window.findChild<QAction*>(QStringLiteral("ShiftRightCommand"));
+    platform.answerCancel();
+    shiftRight->trigger();
+    EXPECT_EQ(cell(1, 1), path("red.jpg"));
+    EXPECT_EQ(editing().history.count(), 1);  // cancel: nothing happens, nothing is redrawn
+    platform.answerText(QStringLiteral("2"));
+    shiftRight->trigger();
+    EXPECT_EQ(cell(1, 3), path("red.jpg"));
+    EXPECT_EQ(cell(1, 1), QString());
+    EXPECT_TRUE(editing().history.isEmpty());
+    EXPECT_TRUE(near(pixel(centre(1, 3)), kRed));
+    EXPECT_EQ(QColor(pixel(centre(1, 1))), kBackground);
+    EXPECT_EQ(platform.shown().last().title, QStringLiteral("向右移动"));
 }
