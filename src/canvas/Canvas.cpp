@@ -2,10 +2,10 @@
 
 #include "canvas/CanvasWidgets.h"
 #include "canvas/EditingState.h"
+#include "canvas/TileWalk.h"
 #include "gui/Progress.h"
 #include "model/TileGrid.h"
 
-#include <QHash>
 
 namespace tessera {
 
@@ -59,68 +59,10 @@ void Canvas::drawRulersAndGrid()
 
 void Canvas::drawTiles()
 {
-    const int n = grid_.mapSize();
-    progress_.start(static_cast<std::int64_t>(n) * n);
-    const QSize size = tileSize();
-
-    // Cells are visited column by column; each distinct file is decoded once, the files of a
-    // batch in parallel, and the batch drawn before the next one is read.
-    struct Pending {
-        int row;
-        int column;
-        int slot;
-    };
-    QHash<QString, int> slotOf;
-    QList<TileKey> keys;
-    std::vector<std::uint32_t> tileOfSlot;  // picture index, or UINT32_MAX for nothing to draw
-    QList<int> unresolved;
-    std::vector<Pending> pending;
-    std::int64_t visited = 0;
-    constexpr qsizetype kDecodeBatch = 64;
-    constexpr std::int64_t kCellBatch = 8192;
-
-    auto flush = [&] {
-        if (!unresolved.isEmpty()) {
-            QList<TileKey> batch;
-            for (int slot : unresolved)
-                batch.append(keys[slot]);
-            const QList<QImage> images = cache_.images(batch);
-            for (qsizetype i = 0; i < unresolved.size(); ++i) {
-                tileOfSlot[static_cast<std::size_t>(unresolved[i])] = images[i].isNull()
-                    ? UINT32_MAX
-                    : picture_.addTileImage(batch[i], images[i]);
-            }
-            unresolved.clear();
-        }
-        for (const Pending& p : pending) {
-            const std::uint32_t tile = tileOfSlot[static_cast<std::size_t>(p.slot)];
-            if (tile != UINT32_MAX)
-                picture_.drawTile(p.row, p.column, tile);
-        }
-        pending.clear();
-        progress_.advance(visited);
-        visited = 0;
-    };
-
-    for (int c = 1; c <= n; ++c) {
-        for (int r = 1; r <= n; ++r) {
-            ++visited;
-            const QString& text = grid_.cellText(r, c);
-            if (!text.isEmpty()) {
-                auto it = slotOf.constFind(text);
-                if (it == slotOf.constEnd()) {
-                    it = slotOf.insert(text, static_cast<int>(keys.size()));
-                    keys.append(tileKeyFor(text, size));
-                    tileOfSlot.push_back(UINT32_MAX);
-                    unresolved.append(*it);
-                }
-                pending.push_back({r, c, *it});
-            }
-            if (unresolved.size() >= kDecodeBatch || visited >= kCellBatch)
-                flush();
-        }
-    }
-    flush();
+    walkTiles(
+        grid_.mapSize(), [this](int r, int c) -> const QString& { return grid_.cellText(r, c); }, tileSize(), cache_,
+        progress_, [this](const TileKey& key, const QImage& image) { return picture_.addTileImage(key, image); },
+        [this](int r, int c, std::uint32_t tile) { picture_.drawTile(r, c, tile); });
     editing_.history.clear();
     canvas_->update();
 }
