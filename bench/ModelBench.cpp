@@ -4,6 +4,7 @@
 #include "gui/Progress.h"
 #include "gui/ScriptedPlatform.h"
 #include "model/MapPathFile.h"
+#include "model/MapShift.h"
 #include "model/TileGrid.h"
 
 #include <QFile>
@@ -36,6 +37,15 @@ std::vector<QString> tilePaths()
     return paths;
 }
 
+void fill(TileGrid& grid, const std::vector<QString>& paths)
+{
+    grid.resize(kMapSize);
+    const TileGrid::BulkChange bulk(grid);
+    for (int r = 1; r <= kMapSize; ++r)
+        for (int c = 1; c <= kMapSize; ++c)
+            grid.setCellText(r, c, paths[static_cast<std::size_t>((r - 1) * kMapSize + c - 1) % paths.size()]);
+}
+
 }  // namespace
 
 void runModelBench()
@@ -48,13 +58,7 @@ void runModelBench()
     // Memory of the filled grid, cells sharing the strings of the paths they name.
     const double before = residentMb();
     TileGrid grid;
-    grid.resize(kMapSize);
-    {
-        const TileGrid::BulkChange bulk(grid);
-        for (int r = 1; r <= kMapSize; ++r)
-            for (int c = 1; c <= kMapSize; ++c)
-                grid.setCellText(r, c, paths[static_cast<std::size_t>((r - 1) * kMapSize + c - 1) % paths.size()]);
-    }
+    fill(grid, paths);
     report("grid_1000_peak_mb", residentMb() - before, "MB");
 
     const QString mapPath = dir.filePath(QStringLiteral("map.tlp"));
@@ -67,6 +71,28 @@ void runModelBench()
     report("import_1000_ms", bestMs([&] { importer.importFrom(mapPath); }), "ms");
     if (imported.cellText(kMapSize, kMapSize) != grid.cellText(kMapSize, kMapSize))
         std::fprintf(stderr, "import gave a different grid\n");
+
+    // Shifts of a filled grid, next to copying every cell once.
+    report("baseline_grid_copy_1000_ms", bestMs([&] {
+               std::vector<QString> copy = grid.cells();
+               if (copy.size() != static_cast<std::size_t>(kMapSize) * kMapSize)
+                   std::fprintf(stderr, "copy went wrong\n");
+           }),
+           "ms");
+    const struct {
+        ShiftDirection direction;
+        const char* name;
+    } shifts[] = {{ShiftDirection::Left, "shift_left_1000_ms"}, {ShiftDirection::Right, "shift_right_1000_ms"},
+                  {ShiftDirection::Up, "shift_up_1000_ms"}, {ShiftDirection::Down, "shift_down_1000_ms"}};
+    for (const auto& shift : shifts) {
+        double best = 1e300;
+        for (int run = 0; run < 3; ++run) {
+            TileGrid shifted;
+            fill(shifted, paths);
+            best = std::min(best, timeMs([&] { shiftGrid(shifted, shift.direction, 1, progress); }));
+        }
+        report(shift.name, best, "ms");
+    }
 
     // The same text through the codec and the disk in single calls, for comparison.
     const QString text = grid.gridText(progress);

@@ -366,8 +366,18 @@ void MainWindow::shift(ShiftDirection direction)
     redrawCanvas();
 }
 
-// Preview and the batch operations fill these.
-void MainWindow::openPreview() {}
+// The batch operations fill these.
+void MainWindow::openPreview()
+{
+    if (preview_) {
+        preview_->setWindowState(preview_->windowState() & ~Qt::WindowMinimized);
+        preview_->raise();
+        preview_->activateWindow();
+        return;
+    }
+    preview_ = new PreviewWindow(grid_, canvas_->tileSize(), canvas_->cache(), *progressBar_, this);
+    preview_->show();
+}
 void MainWindow::batchRename() {}
 void MainWindow::batchMove() {}
 

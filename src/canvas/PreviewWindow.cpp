@@ -1,24 +1,205 @@
 #include "canvas/PreviewWindow.h"
 
-namespace tessera {
+#include "canvas/CanvasGeometry.h"
+#include "canvas/TileWalk.h"
+#include "gui/Progress.h"
+#include "model/TileGrid.h"
 
-PreviewWindow::PreviewWindow(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      frame_(new QWidget(this)), image_(new QWidget(frame_))
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTimer>
+#include <QWindow>
+
+namespace tessera {
+namespace {
+
+const QColor kPreviewBackground(192, 192, 192);
+const QColor kPreviewLine(128, 128, 128);
+const QColor kFrameBackground(128, 128, 128);
+
+// The board that shows the picture; a press on it drags the window.
+class PreviewImageView : public QWidget {
+public:
+    PreviewImageView(const PreviewPicture& picture, QWidget* parent) : QWidget(parent), picture_(picture)
+    {
+        setObjectName(QStringLiteral("PreviewImage"));
+        setAccessibleName(QStringLiteral("全图预览"));
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QPainter painter(this);
+        for (const QRect& area : event->region())
+            picture_.paint(painter, area);
+    }
+
+private:
+    const PreviewPicture& picture_;
+};
+
+void fill(QWidget* w, const QColor& color)
+{
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::Window, color);
+    w->setPalette(palette);
+    w->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+void PreviewPicture::reset(int mapSize)
+{
+    size_ = std::max(0, mapSize);
+    drawn_ = false;
+    tileOf_.clear();
+    images_.clear();
+}
+
+QSize PreviewPicture::size() const
+{
+    return canvasSize(size_) + QSize(2, 2);
+}
+
+void PreviewPicture::draw(const std::vector<QString>& cells, QSize tileSize, TileImageCache& cache,
+                          Progress& progress)
+{
+    const int n = size_;
+    tileSize_ = tileSize;
+    tileOf_.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), UINT32_MAX);
+    images_.clear();
+    walkTiles(
+        n, [&](int r, int c) -> const QString& { return cells[static_cast<std::size_t>((r - 1) * n + c - 1)]; },
+        tileSize, cache, progress,
+        [this](const TileKey&, const QImage& image) {
+            images_.push_back(image);
+            return static_cast<std::uint32_t>(images_.size() - 1);
+        },
+        [this, n](int r, int c, std::uint32_t image) {
+            tileOf_[static_cast<std::size_t>((r - 1) * n + c - 1)] = image;
+        });
+    drawn_ = true;
+}
+
+void PreviewPicture::paint(QPainter& painter, const QRect& area) const
+{
+    painter.fillRect(area, kPreviewBackground);
+    if (!drawn_)
+        return;
+    const QSize full = size();
+    // Lines between the cells, over the whole height or width; none on the outer edges.
+    painter.setPen(QPen(kPreviewLine, 1));
+    for (int k = std::max(1, area.left() / kCellWidth); k <= std::min(size_ - 1, area.right() / kCellWidth); ++k)
+        painter.drawLine(k * kCellWidth, area.top(), k * kCellWidth, std::min(area.bottom(), full.height() - 1));
+    for (int k = std::max(1, area.top() / kCellHeight); k <= std::min(size_ - 1, area.bottom() / kCellHeight); ++k)
+        painter.drawLine(area.left(), k * kCellHeight, std::min(area.right(), full.width() - 1), k * kCellHeight);
+    const CellRange range = cellsMeeting(area, size_);
+    if (range.isEmpty())
+        return;
+    for (int r = range.firstRow; r <= range.lastRow; ++r) {
+        for (int c = range.firstColumn; c <= range.lastColumn; ++c) {
+            const std::uint32_t tile = tileOf_[static_cast<std::size_t>((r - 1) * size_ + c - 1)];
+            if (tile != UINT32_MAX)
+                painter.drawImage(QRect(cellRect(r, c).topLeft(), tileSize_), images_[tile]);
+        }
+    }
+}
+
+PreviewWindow::PreviewWindow(const TileGrid& grid, QSize tileSize, TileImageCache& cache, Progress& progress,
+                             QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowCloseButtonHint),
+      cells_(grid.cells()), tileSize_(tileSize), cache_(cache), progress_(progress), scroll_(new QScrollArea(this)),
+      content_(new QWidget), frame_(new QWidget(content_)), image_(new PreviewImageView(picture_, frame_)),
+      timer_(new QTimer(this))
 {
     setObjectName(QStringLiteral("PreviewWindow"));
     setWindowTitle(QStringLiteral("预览"));
     setAccessibleName(windowTitle());
     setAttribute(Qt::WA_DeleteOnClose);
+    picture_.reset(grid.mapSize());
+
+    scroll_->setObjectName(QStringLiteral("PreviewScroll"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidget(content_);
     frame_->setObjectName(QStringLiteral("PreviewFrame"));
     frame_->setAccessibleName(QStringLiteral("预览框"));
+    fill(frame_, kFrameBackground);
     frame_->setGeometry(112, 40, 112, 144);
-    image_->setObjectName(QStringLiteral("PreviewImage"));
-    image_->setAccessibleName(QStringLiteral("全图预览"));
     image_->setGeometry(8, 8, 88, 80);
-    setFixedSize(395, 307);
+    image_->installEventFilter(this);
+
+    timer_->setObjectName(QStringLiteral("PreviewTimer"));
+    timer_->setSingleShot(true);
+    connect(timer_, &QTimer::timeout, this, &PreviewWindow::drawPreview);
+
+    resize(395, 307);
     move(0, 0);
+}
+
+void PreviewWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    layoutPreview();  // the first layout comes after creation, when first shown
+}
+
+void PreviewWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    scroll_->setGeometry(rect());
+    if (isVisible())
+        layoutPreview();
+}
+
+void PreviewWindow::layoutPreview()
+{
+    const QSize cells = canvasSize(picture_.mapSize());
+    const QSize whole = cells + QSize(12, 12);
+    content_->resize(whole);
+    frame_->setGeometry(1, 1, cells.width() + 6, cells.height() + 6);
+    image_->setGeometry(1, 1, cells.width() + 2, cells.height() + 2);
+    // Never beyond the screen's free area; a larger map scrolls.
+    QSize target = whole;
+    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+        target = whole.boundedTo(screen->availableGeometry().size());
+    if (size() != target)
+        resize(target);
+    if (state_ == 1) {
+        state_ = 2;
+        timer_->start(kDrawDelayMs);
+    }
+}
+
+void PreviewWindow::drawPreview()
+{
+    timer_->stop();
+    picture_.draw(cells_, tileSize_, cache_, progress_);
+    image_->update();
+}
+
+bool PreviewWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != image_)
+        return QWidget::eventFilter(watched, event);
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+        // The picture is a handle for the window, as its caption would be.
+        if (!(windowHandle() && windowHandle()->startSystemMove()))
+            dragFrom_ = mouse->globalPosition().toPoint() - pos();
+        return true;
+    }
+    if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton) && !dragFrom_.isNull()) {
+        move(mouse->globalPosition().toPoint() - dragFrom_);
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonRelease)
+        dragFrom_ = QPoint();
+    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace tessera

@@ -33,6 +33,9 @@ public:
     // Stores `text` as the cell's value; a position outside the map is ignored.
     void setCellText(int row, int column, const QString& text);
 
+    // Every cell's text, row by row.
+    const std::vector<QString>& cells() const { return cells_; }
+
     // Sets the edge length (New map) and rebuilds: every cell empty.
     void resize(int mapSize);
     // Empties every cell, keeping the size.

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
+#include "canvas/PreviewWindow.h"
 #include "gui/ScriptedPlatform.h"
 #include "model/NewMap.h"
 #include "support/TestImages.h"
@@ -183,4 +184,19 @@ TEST_F(NewMapTest, ImportEndsWithAFullRedraw)
     EXPECT_TRUE(window.editing().history.isEmpty());
     const QImage shot = find("EditCanvas")->grab().toImage();
     EXPECT_TRUE(near(shot.pixel(60, 15), QColor(220, 30, 30)));
+}
+
+TEST_F(NewMapTest, ThePreviewButtonOpensOneWindowAndThenRaisesIt)
+{
+    ASSERT_TRUE(newMap(QStringLiteral("4")));
+    QTest::mouseClick(find("PreviewButton"), Qt::LeftButton);
+    PreviewWindow* first = window.previewWindow();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(first->size(), QSize(4 * 40 + 12, 4 * 30 + 12));
+    QTest::mouseClick(find("PreviewButton"), Qt::LeftButton);
+    EXPECT_EQ(window.previewWindow(), first);
+    first->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(window.previewWindow(), nullptr);
 }

@@ -1,0 +1,112 @@
+#include "canvas/CanvasGeometry.h"
+#include "canvas/PreviewWindow.h"
+#include "canvas/TileImages.h"
+#include "gui/Progress.h"
+#include "model/TileGrid.h"
+#include "support/TestImages.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace tessera;
+
+namespace {
+
+const QColor kRed(220, 30, 30);
+const QColor kLight(192, 192, 192);
+const QColor kLine(128, 128, 128);
+
+struct PreviewTest : testing::Test {
+    PreviewTest() { EXPECT_TRUE(writeSolidImage(dir.filePath(QStringLiteral("red.jpg")), kRed)); }
+
+    PreviewWindow* open(int size, QSize tileSize = QSize(40, 30))
+    {
+        if (grid.mapSize() != size)
+            grid.resize(size);
+        auto* window = new PreviewWindow(grid, tileSize, cache, progress);
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        windows.emplace_back(window);
+        window->show();
+        return window;
+    }
+    QImage shot(PreviewWindow* window) { return window->image()->grab().toImage(); }
+    QString red() const { return dir.filePath(QStringLiteral("red.jpg")); }
+
+    QTemporaryDir dir;
+    TileGrid grid;
+    TileImageCache cache;
+    CountingProgress progress;
+    std::vector<std::unique_ptr<PreviewWindow>> windows;
+};
+
+}  // namespace
+
+TEST_F(PreviewTest, SizesFollowTheMap)
+{
+    PreviewWindow* one = open(1);
+    EXPECT_EQ(one->size(), QSize(52, 42));
+    EXPECT_EQ(one->frame()->geometry(), QRect(1, 1, 46, 36));
+    EXPECT_EQ(one->image()->geometry(), QRect(1, 1, 42, 32));
+    EXPECT_EQ(one->pos(), QPoint(0, 0));
+
+    PreviewWindow* none = open(0);
+    EXPECT_EQ(none->size(), QSize(12, 12));
+    none->drawPreview();
+    EXPECT_EQ(progress.maximum(), 0);
+
+    PreviewWindow* big = open(25);
+    EXPECT_EQ(big->image()->size(), QSize(1002, 752));
+    const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+    EXPECT_EQ(big->size(), QSize(1012, 762).boundedTo(screen));  // never beyond the screen
+}
+
+TEST_F(PreviewTest, DrawsOnceAfterTheDelayFromTheMapAsItWasOpened)
+{
+    grid.resize(3);
+    grid.setCellText(2, 3, red());
+    PreviewWindow* window = open(3);
+    EXPECT_EQ(window->previewState(), 2);
+    EXPECT_FALSE(window->picture().isDrawn());
+    EXPECT_EQ(QColor(shot(window).pixel(100, 45)), kLight);
+    grid.setCellText(2, 3, QString());  // later edits are not followed
+    grid.setCellText(1, 1, red());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->picture().isDrawn(); }, 3000));
+    const QImage image = shot(window);
+    EXPECT_TRUE(near(image.pixel(80, 30), kRed));  // the tile at (2, 3) has its corner at (80, 30)
+    EXPECT_TRUE(near(image.pixel(119, 59), kRed));
+    EXPECT_EQ(QColor(image.pixel(20, 15)), kLight);
+    EXPECT_EQ(progress.maximum(), 9);
+    // Lines between cells, none on the outer edge, drawn over the whole height.
+    EXPECT_EQ(QColor(image.pixel(40, 5)), kLine);
+    EXPECT_EQ(QColor(image.pixel(40, 91)), kLine);
+    EXPECT_EQ(QColor(image.pixel(0, 5)), kLight);
+    EXPECT_EQ(QColor(image.pixel(5, 30)), kLine);
+}
+
+TEST_F(PreviewTest, NarrowTilesLeaveTheLowerBandEmpty)
+{
+    grid.resize(2);
+    grid.setCellText(1, 1, red());
+    PreviewWindow* window = open(2, QSize(40, 16));
+    window->drawPreview();
+    const QImage image = shot(window);
+    EXPECT_TRUE(near(image.pixel(20, 8), kRed));
+    EXPECT_EQ(QColor(image.pixel(20, 20)), kLight);
+}
+
+TEST_F(PreviewTest, TheTimerDrawsOnlyOnce)
+{
+    PreviewWindow* window = open(2);
+    window->drawPreview();
+    const int starts = progress.starts();
+    window->layoutPreview();
+    window->resize(100, 100);
+    QTest::qWait(50);
+    EXPECT_FALSE(window->findChild<QTimer*>(QStringLiteral("PreviewTimer"))->isActive());
+    EXPECT_EQ(progress.starts(), starts);
+}
