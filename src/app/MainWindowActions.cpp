@@ -12,7 +12,10 @@
 #include "model/MapShift.h"
 #include "model/NewMap.h"
 #include "canvas/PreviewWindow.h"
+#include "canvas/TileChooser.h"
 #include "gui/Platform.h"
+#include "tiles/BatchMove.h"
+#include "tiles/BatchRename.h"
 #include "tiles/ResultWindow.h"
 #include "tiles/TileListWindow.h"
 

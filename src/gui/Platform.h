@@ -68,6 +68,10 @@ public:
     // Files. `exists` also matches a wildcard pattern ("*", "?") in the last path component.
     virtual bool exists(const QString& pathOrPattern) = 0;
     virtual ReadResult readFile(const QString& path) = 0;
+    // Whether a regular file is at exactly this path (no wildcards).
+    virtual bool isFile(const QString& path) = 0;
+    // The first `count` bytes of a regular file (fewer when it is shorter); failure as readFile.
+    virtual ReadResult readHead(const QString& path, int count) = 0;
     // Replaces the file's whole content atomically: the old file stays whole on failure.
     virtual FileResult writeFileAtomic(const QString& path, const QByteArray& data) = 0;
     // Both fail when the target exists; `moveFile` also works across file systems.
@@ -75,6 +79,8 @@ public:
     virtual FileResult moveFile(const QString& from, const QString& to) = 0;
     // Fails when the target exists.
     virtual FileResult copyFile(const QString& from, const QString& to) = 0;
+    // Removes a file the program wrote itself (a temporary one).
+    virtual FileResult removeFile(const QString& path) = 0;
 
     // Input box whose answer is read as a whole number; nothing on Cancel.
     std::optional<int> inputNumber(const QString& prompt, const QString& title,
@@ -86,8 +92,9 @@ public:
 int decimalValue(const QString& text);
 
 // Reads a whole regular file without ever blocking on a FIFO or device; thread-safe. Files larger
-// than `maxBytes` are refused.
-ReadResult readRegularFile(const QString& path, qint64 maxBytes = std::numeric_limits<qint64>::max());
+// than `maxBytes` are refused. With `headOnly` >= 0 only that many first bytes are read.
+ReadResult readRegularFile(const QString& path, qint64 maxBytes = std::numeric_limits<qint64>::max(),
+                           qint64 headOnly = -1);
 
 // Qt file-dialog filter ("label (*.a);;label (*)") for a "label|pattern|..." list.
 QString qtFilterList(const QString& pipeList);

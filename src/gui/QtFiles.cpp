@@ -128,7 +128,7 @@ bool QtPlatform::exists(const QString& pathOrPattern)
                 .isEmpty();
 }
 
-ReadResult readRegularFile(const QString& path, qint64 maxBytes)
+ReadResult readRegularFile(const QString& path, qint64 maxBytes, qint64 headOnly)
 {
     ReadResult result;
     const QFileInfo info(path);
@@ -153,16 +153,19 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes)
         result.error = QStringLiteral("不是普通文件");
         return result;
     }
-    if (st.st_size > maxBytes) {
+    if (headOnly < 0 && st.st_size > maxBytes) {
         ::close(fd);
         result.error = QStringLiteral("文件太大");
         return result;
     }
     QByteArray data;
-    data.reserve(static_cast<qsizetype>(st.st_size));
+    data.reserve(static_cast<qsizetype>(headOnly >= 0 ? std::min<qint64>(headOnly, st.st_size) : st.st_size));
     char buffer[1 << 16];
     for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        const qint64 room = headOnly >= 0 ? headOnly - data.size() : static_cast<qint64>(sizeof buffer);
+        if (room <= 0)
+            break;
+        const ssize_t got = ::read(fd, buffer, static_cast<size_t>(std::min<qint64>(room, sizeof buffer)));
         if (got == 0)
             break;
         if (got < 0) {
@@ -187,11 +190,11 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes)
         result.error = file.errorString();
         return result;
     }
-    if (file.size() > maxBytes) {
+    if (headOnly < 0 && file.size() > maxBytes) {
         result.error = QStringLiteral("文件太大");
         return result;
     }
-    result.data = file.readAll();
+    result.data = headOnly >= 0 ? file.read(headOnly) : file.readAll();
 #endif
     result.ok = true;
     return result;
@@ -200,6 +203,16 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes)
 ReadResult QtPlatform::readFile(const QString& path)
 {
     return readRegularFile(path);
+}
+
+bool QtPlatform::isFile(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+ReadResult QtPlatform::readHead(const QString& path, int count)
+{
+    return readRegularFile(path, std::numeric_limits<qint64>::max(), std::max(0, count));
 }
 
 FileResult QtPlatform::writeFileAtomic(const QString& path, const QByteArray& data)
@@ -236,9 +249,14 @@ FileResult QtPlatform::moveFile(const QString& from, const QString& to)
         return FileResult::success();
     if (error != EXDEV)
         return FileResult::failure(errnoText(error));
-    // Another file system: copy completely, then remove the source; never leave both halves.
+    // Another file system: copy completely, check, then remove the source; never leave both
+    // halves and never lose the only one.
     if (FileResult copied = copyNoReplace(from, to); !copied)
         return copied;
+    if (QFileInfo(to).size() != QFileInfo(from).size()) {
+        QFile::remove(to);
+        return FileResult::failure(QStringLiteral("复制后的文件不完整"));
+    }
     if (!QFile::remove(from)) {
         QFile::remove(to);
         return FileResult::failure(QStringLiteral("无法删除源文件"));
@@ -251,6 +269,14 @@ FileResult QtPlatform::copyFile(const QString& from, const QString& to)
     if (FileResult source = checkSource(from); !source)
         return source;
     return copyNoReplace(from, to);
+}
+
+FileResult QtPlatform::removeFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return FileResult::success();
+    return file.remove() ? FileResult::success() : FileResult::failure(file.errorString());
 }
 
 }  // namespace tessera

@@ -23,10 +23,13 @@ public:
 
     bool exists(const QString& pathOrPattern) override;
     ReadResult readFile(const QString& path) override;
+    bool isFile(const QString& path) override;
+    ReadResult readHead(const QString& path, int count) override;
     FileResult writeFileAtomic(const QString& path, const QByteArray& data) override;
     FileResult renameFile(const QString& from, const QString& to) override;
     FileResult moveFile(const QString& from, const QString& to) override;
     FileResult copyFile(const QString& from, const QString& to) override;
+    FileResult removeFile(const QString& path) override;
 
 private:
     std::optional<QString> fileDialog(const FileDialogSpec& spec, bool save);

@@ -105,6 +105,13 @@ ReadResult ScriptedPlatform::readFile(const QString& path)
     return QtPlatform::readFile(path);
 }
 
+ReadResult ScriptedPlatform::readHead(const QString& path, int count)
+{
+    if (const Failure* f = failureFor(FileOp::Read, path))
+        return {false, {}, f->why};
+    return QtPlatform::readHead(path, count);
+}
+
 FileResult ScriptedPlatform::writeFileAtomic(const QString& path, const QByteArray& data)
 {
     if (const Failure* f = failureFor(FileOp::Write, path))

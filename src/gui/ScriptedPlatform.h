@@ -57,6 +57,7 @@ public:
     QString browseFolder(const QString& title) override;
 
     ReadResult readFile(const QString& path) override;
+    ReadResult readHead(const QString& path, int count) override;
     FileResult writeFileAtomic(const QString& path, const QByteArray& data) override;
     FileResult renameFile(const QString& from, const QString& to) override;
     FileResult moveFile(const QString& from, const QString& to) override;

@@ -30,8 +30,10 @@ void ResultWindow::resizeEvent(QResizeEvent* event)
 
 void ResultReport::showResultWindow()
 {
-    if (!window_)
+    if (!window_) {
         window_ = new ResultWindow;
+        pending_.clear();
+    }
     window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
     window_->show();
     window_->raise();
@@ -40,26 +42,42 @@ void ResultReport::showResultWindow()
 
 void ResultReport::appendResult(const QString& text)
 {
-    if (!window_)
+    pending_ += text;
+    if (!sinceFlush_.isValid() || sinceFlush_.elapsed() > 150)
+        flush();
+}
+
+void ResultReport::flush()
+{
+    sinceFlush_.start();
+    if (!window_ || pending_.isEmpty())
         return;
     QPlainTextEdit* edit = window_->text();
     QTextCursor cursor(edit->document());
     cursor.movePosition(QTextCursor::End);
-    // Lines end in CR LF in the report's text; the editor shows each as one line.
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    cursor.insertText(shown);
+    // Lines end in CR LF in the report; the editor shows each as one line.
+    cursor.insertText(pending_.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    pending_.clear();
     edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
 }
 
-void ResultReport::announceDone(int code)
+void ResultReport::announceDone(int code, int failures)
 {
-    platform_.messageBox(code == 1 ? QStringLiteral("更名成功！") : QStringLiteral("移动成功！"),
-                         MessageButtons::OkInfo);
+    flush();
+    const bool rename = code == 1;
+    if (failures == 0) {
+        platform_.messageBox(rename ? QStringLiteral("更名成功！") : QStringLiteral("移动成功！"), MessageButtons::OkInfo);
+        return;
+    }
+    platform_.messageBox(QStringLiteral("%1完成，但有%2项没有成功，详见结果窗口。")
+                             .arg(rename ? QStringLiteral("更名") : QStringLiteral("移动"))
+                             .arg(failures),
+                         MessageButtons::OkExclamation);
 }
 
-QString ResultReport::text() const
+QString ResultReport::text()
 {
+    flush();
     return window_ ? window_->text()->toPlainText() : QString();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 
@@ -31,16 +32,20 @@ public:
     explicit ResultReport(Platform& platform) : platform_(platform) {}
 
     void showResultWindow();
+    // Lines are collected and shown a few times a second, so that long runs stay fast.
     void appendResult(const QString& text);
-    // "更名成功！" after a rename (code 1), "移动成功！" otherwise.
-    void announceDone(int code);
+    void flush();
+    // "更名成功！" after a rename (code 1), "移动成功！" otherwise; when steps failed, says how many.
+    void announceDone(int code, int failures = 0);
 
     ResultWindow* window() const { return window_; }
-    QString text() const;
+    QString text();
 
 private:
     Platform& platform_;
     QPointer<ResultWindow> window_;
+    QString pending_;
+    QElapsedTimer sinceFlush_;
 };
 
 }  // namespace tessera

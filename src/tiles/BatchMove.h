@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace tessera {
+
+class Platform;
+class Progress;
+class ResultReport;
+class TileGrid;
+
+// "移动文件位置": every tile file of the map is moved into a chosen folder under its own name, and
+// the grid is pointed there. An existing file is never overwritten, a tile already in the folder
+// stays where it is, and a move that fails keeps its cell naming the file where it still is.
+class BatchMove {
+public:
+    BatchMove(TileGrid& grid, Platform& platform, Progress& progress, ResultReport& report,
+              std::function<void()> refreshFiles);
+
+    void run();
+    void moveInto(const QString& folder);
+
+    int failures() const { return failures_; }
+
+private:
+    void refresh();
+
+    TileGrid& grid_;
+    Platform& platform_;
+    Progress& progress_;
+    ResultReport& report_;
+    std::function<void()> refreshFiles_;
+    int failures_ = 0;
+};
+
+}  // namespace tessera
