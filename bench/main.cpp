@@ -10,6 +10,7 @@ namespace tessera::bench {
 void runModelBench();
 void runCanvasBench();
 void runCanvas1000Bench();
+void runTilesBench();
 }  // namespace tessera::bench
 
 int main(int argc, char* argv[])
@@ -23,6 +24,8 @@ int main(int argc, char* argv[])
         tessera::bench::runModelBench();
     if (all || std::strcmp(group, "canvas") == 0)
         tessera::bench::runCanvasBench();
+    if (all || std::strcmp(group, "tiles") == 0)
+        tessera::bench::runTilesBench();
     if (std::strcmp(group, "canvas1000") == 0)
         tessera::bench::runCanvas1000Bench();
     if (all) {

@@ -381,7 +381,25 @@ void MainWindow::openPreview()
     preview_ = new PreviewWindow(grid_, canvas_->tileSize(), canvas_->cache(), *progressBar_, this);
     preview_->show();
 }
-void MainWindow::batchRename() {}
-void MainWindow::batchMove() {}
+
+void MainWindow::batchRename()
+{
+    BatchRename::Hooks hooks;
+    hooks.fillBlanks = [this] { return tileList_ && tileList_->fillBlanksCheck()->isChecked(); };
+    hooks.showPlaceholder = [this](const QImage& picture) {
+        if (tileList_) {
+            tileList_->scratchBoard()->picture() = picture;
+            tileList_->scratchBoard()->update();
+        }
+    };
+    hooks.redrawCanvas = [this] { redrawCanvas(); };
+    hooks.refreshFiles = [this] { chooser_->refreshFiles(); };
+    BatchRename(grid_, platform_, *progressBar_, *results_, std::move(hooks)).run();
+}
+
+void MainWindow::batchMove()
+{
+    BatchMove(grid_, platform_, *progressBar_, *results_, [this] { chooser_->refreshFiles(); }).run();
+}
 
 }  // namespace tessera

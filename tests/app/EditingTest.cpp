@@ -8,7 +8,11 @@
 #include "tiles/TileListWindow.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDir>
 #include <QDropEvent>
+#include <QFile>
+#include <QPlainTextEdit>
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
@@ -321,4 +325,39 @@ TEST_F(EditingTest, ShiftsFromTheMenuRedrawAndEndUndo)
     EXPECT_TRUE(near(pixel(centre(1, 3)), kRed));
     EXPECT_EQ(QColor(pixel(centre(1, 1))), kBackground);
     EXPECT_EQ(platform.shown().last().title, QStringLiteral("向右移动"));
+}
+
+TEST_F(EditingTest, BatchOperationsRunFromTheTileListWindow)
+{
+    place("red.jpg", 1, 1);
+    place("green.jpg", 2, 2);
+    window.findChild<QAction*>(QStringLiteral("DataAnalysisCommand"))->trigger();
+    TileListWindow* list = window.tileListWindow();
+    ASSERT_TRUE(list->isVisible());
+    const QString out = dir.filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+    platform.answerYes();
+    platform.answerText(out);
+    list->findChild<QAction*>(QStringLiteral("BatchRenameCommand"))->trigger();
+    EXPECT_EQ(cell(1, 1), QDir(out).filePath(QStringLiteral("1-1.jpg")));
+    EXPECT_EQ(cell(2, 2), QDir(out).filePath(QStringLiteral("2-2.jpg")));
+    EXPECT_TRUE(near(pixel(centre(2, 2)), kGreen));  // redrawn from the new names
+    EXPECT_EQ(platform.countShown(QStringLiteral("更名成功！")), 1);
+    const QString keep = dir.filePath(QStringLiteral("keep"));
+    QDir().mkpath(keep);
+    platform.answerYes();
+    platform.answerText(keep);
+    list->findChild<QAction*>(QStringLiteral("BatchMoveCommand"))->trigger();
+    EXPECT_EQ(cell(1, 1), QDir(keep).filePath(QStringLiteral("1-1.jpg")));
+    EXPECT_TRUE(QFile::exists(QDir(keep).filePath(QStringLiteral("2-2.jpg"))));
+    EXPECT_EQ(platform.countShown(QStringLiteral("移动成功！")), 1);
+    QWidget* resultWindow = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QStringLiteral("ResultWindow") && w->isVisible())
+            resultWindow = w;
+    ASSERT_NE(resultWindow, nullptr);
+    const QString text = resultWindow->findChild<QPlainTextEdit*>(QStringLiteral("ResultText"))->toPlainText();
+    EXPECT_TRUE(text.contains(QStringLiteral("更名成功......")));
+    EXPECT_TRUE(text.contains(QStringLiteral("移动成功......")));  // lines accumulate while it stays open
+    resultWindow->close();
 }
