@@ -28,7 +28,8 @@ TileTableView::TileTableView(QWidget* parent) : QTableView(parent)
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     verticalHeader()->setDefaultSectionSize(TileGridModel::kRowHeight);
     verticalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    verticalHeader()->setMinimumWidth(40);
+    // Wide enough for the corner's title.
+    verticalHeader()->setMinimumWidth(fontMetrics().horizontalAdvance(TileGridModel::kCornerText) + 16);
     for (QHeaderView* header : {horizontalHeader(), verticalHeader()})
         header->setHighlightSections(false);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
