@@ -184,20 +184,22 @@ void PreviewWindow::drawPreview()
 
 bool PreviewWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != image_)
+    const QEvent::Type type = event->type();
+    if (watched != image_
+        || (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease))
         return QWidget::eventFilter(watched, event);
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
         // The picture is a handle for the window, as its caption would be.
         if (!(windowHandle() && windowHandle()->startSystemMove()))
             dragFrom_ = mouse->globalPosition().toPoint() - pos();
         return true;
     }
-    if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton) && !dragFrom_.isNull()) {
+    if (type == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton) && !dragFrom_.isNull()) {
         move(mouse->globalPosition().toPoint() - dragFrom_);
         return true;
     }
-    if (event->type() == QEvent::MouseButtonRelease)
+    if (type == QEvent::MouseButtonRelease)
         dragFrom_ = QPoint();
     return QWidget::eventFilter(watched, event);
 }
