@@ -220,7 +220,9 @@ FileResult QtPlatform::writeFileAtomic(const QString& path, const QByteArray& da
     if (QFileInfo(path).isDir())
         return FileResult::failure(errnoText(EISDIR));
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so that a full disk shows in the write itself and not in a flush that could
+    // go unnoticed.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return FileResult::failure(file.errorString());
     if (file.write(data) != data.size()) {
         const QString why = file.errorString();
@@ -230,6 +232,8 @@ FileResult QtPlatform::writeFileAtomic(const QString& path, const QByteArray& da
     }
     if (!file.commit())
         return FileResult::failure(file.errorString());
+    if (QFileInfo(path).size() != data.size())
+        return FileResult::failure(QStringLiteral("写入的文件不完整"));
     return FileResult::success();
 }
 

@@ -1,0 +1,138 @@
+// Faults from outside: a killed export, a full disk, a file that vanishes mid-way.
+#include "BatchTestSupport.h"
+#include "tools/LargeMap.h"
+
+#include "model/MapPathFile.h"
+#include "model/MapText.h"
+#include "tiles/BatchMove.h"
+#include "tiles/BatchRename.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <sys/mount.h>
+
+using namespace tessera;
+
+namespace {
+
+// A tiny tmpfs that fills up quickly; skipped where mounting is not allowed.
+class FullDisk : public BatchTest {
+protected:
+    void SetUp() override
+    {
+        mountPoint = folder("small");
+        if (::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, "size=64k") != 0)
+            GTEST_SKIP() << "cannot mount a small tmpfs here";
+        mounted = true;
+    }
+    void TearDown() override
+    {
+        if (mounted)
+            ::umount(QFile::encodeName(mountPoint).constData());
+    }
+    QString mountPoint;
+    bool mounted = false;
+};
+
+}  // namespace
+
+TEST_F(BatchTest, AKilledExportLeavesTheOldFileOrTheNewOneWhole)
+{
+    const QString path = QDir(folder("maps")).filePath(QStringLiteral("map.tlp"));
+    grid.resize(2);
+    grid.setCellText(1, 1, QStringLiteral("/old.jpg"));
+    ASSERT_TRUE(MapPathFile(grid, platform, progress).exportTo(path));
+    const QByteArray before = bytes(path);
+    TileGrid large;
+    fillLargeMap(large);
+    NullProgress quiet;
+    const QByteArray after = encodeMapText(large.gridText(quiet));
+
+    QRandomGenerator random(7);
+    int sawNew = 0;
+    for (int round = 0; round < 6; ++round) {
+        QProcess child;
+        child.start(QStringLiteral(EXPORT_CHILD), {path});
+        ASSERT_TRUE(child.waitForStarted());
+        ASSERT_TRUE(child.waitForReadyRead(20000));
+        QThread::msleep(random.bounded(5, 250));
+        child.kill();
+        child.waitForFinished();
+        const QByteArray now = bytes(path);
+        ASSERT_TRUE(now == before || now == after) << "round " << round << ": " << now.size() << " bytes";
+        sawNew += now == after;
+    }
+    EXPECT_GT(sawNew, 0);
+}
+
+TEST_F(FullDisk, ExportToAFullDiskFailsAndKeepsTheOldFile)
+{
+    const QString path = QDir(mountPoint).filePath(QStringLiteral("map.tlp"));
+    grid.resize(1);
+    ASSERT_TRUE(MapPathFile(grid, platform, progress).exportTo(path));
+    const QByteArray before = bytes(path);
+    fillLargeMap(grid);
+    EXPECT_FALSE(MapPathFile(grid, platform, progress).exportTo(path));
+    EXPECT_EQ(bytes(path), before);
+    EXPECT_TRUE(platform.messages().last().startsWith(QStringLiteral("导出失败")));
+    EXPECT_EQ(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("map.tlp")});
+}
+
+TEST_F(FullDisk, MovingOntoAFullDiskKeepsEveryCellOnARealFile)
+{
+    grid.resize(10);
+    for (int i = 0; i < 100; ++i) {
+        QImage noise(120, 90, QImage::Format_RGB32);
+        for (int y = 0; y < 90; ++y)
+            for (int x = 0; x < 120; ++x)
+                noise.setPixel(x, y, QRandomGenerator::global()->generate());
+        const QString path = QDir(folder("src")).filePath(QStringLiteral("t%1.jpg").arg(i));
+        ASSERT_TRUE(noise.save(path, "JPG", 95));
+        grid.setCellText(i / 10 + 1, i % 10 + 1, path);
+    }
+    BatchMove mover(grid, platform, progress, report, {});
+    mover.moveInto(mountPoint);
+    EXPECT_GT(mover.failures(), 0);
+    for (int r = 1; r <= 10; ++r)
+        for (int c = 1; c <= 10; ++c)
+            ASSERT_TRUE(QFile::exists(grid.cellText(r, c))) << r << "," << c;
+    EXPECT_TRUE(report.text().contains(QStringLiteral("没有成功")));
+}
+
+TEST_F(FullDisk, PlaceholdersOnAFullDiskAreReported)
+{
+    grid.resize(20);
+    BatchRename::Hooks hooks;
+    hooks.fillBlanks = [] { return true; };
+    BatchRename renamer(grid, platform, progress, report, hooks);
+    renamer.renameInto(mountPoint);
+    for (const QFileInfo& written : QDir(mountPoint).entryInfoList(QDir::Files | QDir::Hidden))
+        EXPECT_GT(written.size(), 0) << written.fileName().toStdString();  // never an empty picture
+    EXPECT_GT(renamer.failures(), 0);
+    for (int r = 1; r <= 20; ++r)
+        for (int c = 1; c <= 20; ++c) {
+            const QString cell = grid.cellText(r, c);
+            ASSERT_TRUE(cell.isEmpty() || QFile::exists(cell)) << r << "," << c;
+        }
+    EXPECT_EQ(platform.shown().last().buttons, MessageButtons::OkExclamation);
+}
+
+TEST_F(BatchTest, AFileThatVanishesBeforeItsRenameIsReportedAndKept)
+{
+    grid.resize(1);
+    const QString x = tile("a", "x.jpg");
+    grid.setCellText(1, 1, x);
+    // The file goes away between the planning and the rename.
+    platform.failWhen(ScriptedPlatform::FileOp::Rename, [](const QString& from) {
+        QFile::remove(from);
+        return false;
+    });
+    BatchRename renamer(grid, platform, progress, report, {});
+    renamer.renameInto(folder("out"));
+    EXPECT_EQ(renamer.failures(), 1);
+    EXPECT_EQ(grid.cellText(1, 1), x);
+    EXPECT_TRUE(report.text().contains(QStringLiteral("不存在")));
+    EXPECT_TRUE(QDir(folder("out")).isEmpty());
+}

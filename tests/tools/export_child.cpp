@@ -1,0 +1,26 @@
+// Exports the same large map to the given path again and again until it is killed.
+#include "LargeMap.h"
+
+#include "gui/Progress.h"
+#include "gui/ScriptedPlatform.h"
+#include "model/MapPathFile.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 2)
+        return 2;
+    tessera::TileGrid grid;
+    fillLargeMap(grid);
+    tessera::ScriptedPlatform platform;
+    tessera::NullProgress progress;
+    tessera::MapPathFile file(grid, platform, progress);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    for (;;)
+        file.exportTo(QString::fromLocal8Bit(argv[1]));
+}
