@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 using namespace tessera;
@@ -268,4 +270,30 @@ TEST_F(CanvasTest, TheWidgetPaintsThePicture)
     ASSERT_EQ(shot.size(), QSize(80, 60));
     EXPECT_TRUE(near(shot.pixel(centre(2, 1)), kBlue));
     EXPECT_EQ(QColor(shot.pixel(centre(1, 2))), kBackground);
+}
+
+TEST_F(CanvasTest, PipesFoldersAndNonPicturesInCellsDrawNothingAndNeverBlock)
+{
+    newMap(3);
+    const QString fifo = dir.filePath(QStringLiteral("pipe.jpg"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QFile text(dir.filePath(QStringLiteral("notes.jpg")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("just some words");
+    text.close();
+    QFile empty(dir.filePath(QStringLiteral("empty.jpg")));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    ASSERT_TRUE(writeSolidImage(dir.filePath(QStringLiteral("png.jpg")), kGreen, QSize(60, 40), "PNG"));
+    grid.setCellText(1, 1, fifo);
+    grid.setCellText(1, 2, dir.path());
+    grid.setCellText(1, 3, text.fileName());
+    grid.setCellText(2, 1, empty.fileName());
+    grid.setCellText(2, 2, dir.filePath(QStringLiteral("png.jpg")));
+    grid.setCellText(2, 3, QStringLiteral("relative/missing.jpg"));
+    canvas.redrawCanvas();  // returns: nothing waits for a writer on the pipe
+    const QImage image = render();
+    for (QPoint cell : {QPoint(1, 1), QPoint(2, 1), QPoint(3, 1), QPoint(1, 2), QPoint(3, 2)})
+        EXPECT_EQ(QColor(image.pixel(centre(cell.y(), cell.x()))), kBackground);
+    EXPECT_TRUE(near(image.pixel(centre(2, 2)), kGreen, 0));  // a PNG under a ".jpg" name is drawn
 }
