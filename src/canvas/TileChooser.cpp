@@ -39,7 +39,7 @@ TileChooser::TileChooser(QComboBox* drives, QTreeView* folders, QListWidget* fil
     connect(files_, &QListWidget::currentTextChanged, this, [this](const QString& name) {
         if (name.isEmpty())
             return;
-        const QString path = joinPath(folder_, name);
+        const QString path = joinFolder(folder_, name);
         showPreview(path);
         if (chosen_)
             chosen_(path);
@@ -68,12 +68,6 @@ QStringList TileChooser::tileFilesIn(const QString& folder)
     dir.setFilter(QDir::Files | QDir::Readable | QDir::Hidden);
     dir.setSorting(QDir::Name | QDir::IgnoreCase);
     return dir.entryList();  // name filters match any case
-}
-
-QString TileChooser::joinPath(const QString& folder, const QString& name)
-{
-    const QString separator = QDir::separator();
-    return folder.endsWith(separator) ? folder + name : folder + separator + name;
 }
 
 void TileChooser::setCurrentFolder(const QString& folder)

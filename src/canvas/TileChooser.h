@@ -36,8 +36,6 @@ public:
     static QStringList volumes();
     // The names of the *.jpg and *.jpeg files of `folder`, any case, sorted.
     static QStringList tileFilesIn(const QString& folder);
-    // folder + native separator + name, without doubling a separator the folder ends with.
-    static QString joinPath(const QString& folder, const QString& name);
 
 private:
     void showPreview(const QString& path);

@@ -1,5 +1,6 @@
 #include "gui/Platform.h"
 
+#include <QDir>
 #include <QStringList>
 
 #include <limits>
@@ -36,6 +37,12 @@ int decimalValue(const QString& text)
     if (negative)
         return static_cast<int>(-value);  // -2^31 at most
     return static_cast<int>(std::min<long long>(value, std::numeric_limits<int>::max()));
+}
+
+QString joinFolder(const QString& folder, const QString& name)
+{
+    const QString separator = QDir::separator();
+    return folder.endsWith(separator) ? folder + name : folder + separator + name;
 }
 
 QString qtFilterList(const QString& pipeList)

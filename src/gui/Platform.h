@@ -96,6 +96,9 @@ int decimalValue(const QString& text);
 ReadResult readRegularFile(const QString& path, qint64 maxBytes = std::numeric_limits<qint64>::max(),
                            qint64 headOnly = -1);
 
+// folder + native separator + name, without doubling a separator the folder ends with.
+QString joinFolder(const QString& folder, const QString& name);
+
 // Qt file-dialog filter ("label (*.a);;label (*)") for a "label|pattern|..." list.
 QString qtFilterList(const QString& pipeList);
 

@@ -8,12 +8,6 @@
 
 namespace tessera {
 
-QString joinFolder(const QString& folder, const QString& name)
-{
-    const QString separator = QDir::separator();
-    return folder.endsWith(separator) ? folder + name : folder + separator + name;
-}
-
 QString fileNamePart(const QString& path)
 {
     const qsizetype at = path.lastIndexOf(QDir::separator());

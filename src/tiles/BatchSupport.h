@@ -6,9 +6,6 @@ namespace tessera {
 
 class Platform;
 
-// folder + native separator + name, without doubling a separator the folder ends with.
-QString joinFolder(const QString& folder, const QString& name);
-
 // The text after the path's last native separator; the whole text when there is none.
 QString fileNamePart(const QString& path);
 

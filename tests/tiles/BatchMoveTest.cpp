@@ -1,6 +1,7 @@
 #include "BatchTestSupport.h"
 
 #include "tiles/BatchMove.h"
+#include "gui/Platform.h"
 #include "tiles/BatchSupport.h"
 
 #include <sys/stat.h>
