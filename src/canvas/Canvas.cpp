@@ -69,16 +69,14 @@ void Canvas::drawTiles()
 
 void Canvas::redrawCanvas()
 {
-    clearBoards();
-    drawRulersAndGrid();
+    drawRulersAndGrid();  // clears both boards first
     drawTiles();
 }
 
 void Canvas::refresh()
 {
-    picture_.clear();
-    drawRulersAndGrid();
-    drawTiles();
+    // Erasing the canvas alone first makes no difference once both boards are cleared.
+    redrawCanvas();
 }
 
 bool Canvas::drawTileAt(int row, int column, const QString& path)
