@@ -45,14 +45,6 @@ QString hintOf(const char* role)
     return texts::hints().value(QString::fromLatin1(role));
 }
 
-void fillBackground(QWidget* w, const QColor& color)
-{
-    QPalette palette = w->palette();
-    palette.setColor(QPalette::Window, color);
-    w->setPalette(palette);
-    w->setAutoFillBackground(true);
-}
-
 }  // namespace
 
 MainWindow::MainWindow(Platform& platform, QWidget* parent)

@@ -8,6 +8,14 @@
 
 namespace tessera {
 
+void fillBackground(QWidget* widget, const QColor& color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, color);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
 EditCanvas::EditCanvas(const CanvasPicture& picture, TileImageCache& cache, QWidget* parent)
     : QWidget(parent), picture_(picture), cache_(cache)
 {

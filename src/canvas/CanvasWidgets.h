@@ -5,6 +5,9 @@
 namespace tessera {
 
 class CanvasPicture;
+
+// Gives a plain widget a solid background colour.
+void fillBackground(QWidget* widget, const QColor& color);
 class RulerPicture;
 class TileImageCache;
 

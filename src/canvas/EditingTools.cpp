@@ -63,23 +63,16 @@ void EditingTools::followImageMoved(QPoint client)
 {
     // An image found beyond a bound goes back onto it and does not follow in this event.
     const FollowBounds b = bounds_();
+    const auto follow = [](int at, int low, int high, int wanted) {
+        if (at < low)
+            return low;
+        return at - high > kTolerance ? high : wanted;
+    };
+    const QPoint at = followImage_->pos();
     const QPoint wanted = client - kFollowGrip;
-    QPoint at = followImage_->pos();
-    const int right = b.viewport.left() + b.viewport.width() - b.vScrollWidth - 27;
-    const int bottom = b.viewport.top() + b.viewport.height() - b.hScrollHeight - 18;
-    if (at.x() < b.viewport.left())
-        at.setX(b.viewport.left());
-    else if (at.x() - right > kTolerance)
-        at.setX(right);
-    else
-        at.setX(wanted.x());
-    if (at.y() < b.viewport.top())
-        at.setY(b.viewport.top());
-    else if (at.y() - bottom > kTolerance)
-        at.setY(bottom);
-    else
-        at.setY(wanted.y());
-    moveFollowImage(at);
+    moveFollowImage(QPoint(
+        follow(at.x(), b.viewport.left(), b.viewport.left() + b.viewport.width() - b.vScrollWidth - 27, wanted.x()),
+        follow(at.y(), b.viewport.top(), b.viewport.top() + b.viewport.height() - b.hScrollHeight - 18, wanted.y())));
 }
 
 void EditingTools::followImagePressed()

@@ -1,6 +1,7 @@
 #include "canvas/PreviewWindow.h"
 
 #include "canvas/CanvasGeometry.h"
+#include "canvas/CanvasWidgets.h"
 #include "canvas/TileWalk.h"
 #include "gui/Progress.h"
 #include "model/TileGrid.h"
@@ -42,14 +43,6 @@ protected:
 private:
     const PreviewPicture& picture_;
 };
-
-void fill(QWidget* w, const QColor& color)
-{
-    QPalette palette = w->palette();
-    palette.setColor(QPalette::Window, color);
-    w->setPalette(palette);
-    w->setAutoFillBackground(true);
-}
 
 }  // namespace
 
@@ -129,7 +122,7 @@ PreviewWindow::PreviewWindow(const TileGrid& grid, QSize tileSize, TileImageCach
     scroll_->setWidget(content_);
     frame_->setObjectName(QStringLiteral("PreviewFrame"));
     frame_->setAccessibleName(QStringLiteral("预览框"));
-    fill(frame_, kFrameBackground);
+    fillBackground(frame_, kFrameBackground);
     frame_->setGeometry(112, 40, 112, 144);
     image_->setGeometry(8, 8, 88, 80);
     image_->installEventFilter(this);

@@ -22,7 +22,7 @@ inline const QString kDefaultMessageTitle = QStringLiteral("信息：");
 
 // What a file dialog offers: a filter list in the "label|pattern|label|pattern" form and the
 // extension added to a name typed without one.
-struct FileDialogSpec {
+struct FileDialogOptions {
     QString filters;
     QString defaultExtension;
 };
@@ -59,8 +59,8 @@ public:
                                             const QString& initial) = 0;
 
     // Open and save dialogs; return the chosen path or nothing on Cancel.
-    virtual std::optional<QString> openFileDialog(const FileDialogSpec& spec) = 0;
-    virtual std::optional<QString> saveFileDialog(const FileDialogSpec& spec) = 0;
+    virtual std::optional<QString> openFileDialog(const FileDialogOptions& options) = 0;
+    virtual std::optional<QString> saveFileDialog(const FileDialogOptions& options) = 0;
 
     // Folder browser; returns the empty text on Cancel.
     virtual QString browseFolder(const QString& title) = 0;

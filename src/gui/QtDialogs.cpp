@@ -70,27 +70,27 @@ std::optional<QString> QtPlatform::inputBox(const QString& prompt, const QString
     return edit->text();
 }
 
-std::optional<QString> QtPlatform::fileDialog(const FileDialogSpec& spec, bool save)
+std::optional<QString> QtPlatform::fileDialog(const FileDialogOptions& options, bool save)
 {
     QFileDialog dialog(parent_);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilters(qtFilterList(spec.filters).split(QStringLiteral(";;")));
-    dialog.setDefaultSuffix(spec.defaultExtension);
+    dialog.setNameFilters(qtFilterList(options.filters).split(QStringLiteral(";;")));
+    dialog.setDefaultSuffix(options.defaultExtension);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
-std::optional<QString> QtPlatform::openFileDialog(const FileDialogSpec& spec)
+std::optional<QString> QtPlatform::openFileDialog(const FileDialogOptions& options)
 {
-    return fileDialog(spec, false);
+    return fileDialog(options, false);
 }
 
-std::optional<QString> QtPlatform::saveFileDialog(const FileDialogSpec& spec)
+std::optional<QString> QtPlatform::saveFileDialog(const FileDialogOptions& options)
 {
-    return fileDialog(spec, true);
+    return fileDialog(options, true);
 }
 
 QString QtPlatform::browseFolder(const QString& title)

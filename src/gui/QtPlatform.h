@@ -17,8 +17,8 @@ public:
                              const QString& title = kDefaultMessageTitle) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title,
                                     const QString& initial) override;
-    std::optional<QString> openFileDialog(const FileDialogSpec& spec) override;
-    std::optional<QString> saveFileDialog(const FileDialogSpec& spec) override;
+    std::optional<QString> openFileDialog(const FileDialogOptions& options) override;
+    std::optional<QString> saveFileDialog(const FileDialogOptions& options) override;
     QString browseFolder(const QString& title) override;
 
     bool exists(const QString& pathOrPattern) override;
@@ -32,7 +32,7 @@ public:
     FileResult removeFile(const QString& path) override;
 
 private:
-    std::optional<QString> fileDialog(const FileDialogSpec& spec, bool save);
+    std::optional<QString> fileDialog(const FileDialogOptions& options, bool save);
 
     QPointer<QWidget> parent_;
 };

@@ -68,19 +68,19 @@ std::optional<QString> ScriptedPlatform::inputBox(const QString& prompt, const Q
     return textAnswer({DialogKind::Input, title, prompt});
 }
 
-std::optional<QString> ScriptedPlatform::openFileDialog(const FileDialogSpec& spec)
+std::optional<QString> ScriptedPlatform::openFileDialog(const FileDialogOptions& options)
 {
-    lastFileDialog = spec;
-    return textAnswer({DialogKind::OpenFile, {}, spec.filters});
+    lastFileDialog = options;
+    return textAnswer({DialogKind::OpenFile, {}, options.filters});
 }
 
-std::optional<QString> ScriptedPlatform::saveFileDialog(const FileDialogSpec& spec)
+std::optional<QString> ScriptedPlatform::saveFileDialog(const FileDialogOptions& options)
 {
-    lastFileDialog = spec;
-    std::optional<QString> path = textAnswer({DialogKind::SaveFile, {}, spec.filters});
+    lastFileDialog = options;
+    std::optional<QString> path = textAnswer({DialogKind::SaveFile, {}, options.filters});
     // Like the real dialog: a name typed without an extension gets the default one.
-    if (path && !spec.defaultExtension.isEmpty() && QFileInfo(*path).suffix().isEmpty())
-        *path += u'.' + spec.defaultExtension;
+    if (path && !options.defaultExtension.isEmpty() && QFileInfo(*path).suffix().isEmpty())
+        *path += u'.' + options.defaultExtension;
     return path;
 }
 

@@ -52,8 +52,8 @@ public:
                              const QString& title = kDefaultMessageTitle) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title,
                                     const QString& initial) override;
-    std::optional<QString> openFileDialog(const FileDialogSpec& spec) override;
-    std::optional<QString> saveFileDialog(const FileDialogSpec& spec) override;
+    std::optional<QString> openFileDialog(const FileDialogOptions& options) override;
+    std::optional<QString> saveFileDialog(const FileDialogOptions& options) override;
     QString browseFolder(const QString& title) override;
 
     ReadResult readFile(const QString& path) override;
@@ -63,8 +63,8 @@ public:
     FileResult moveFile(const QString& from, const QString& to) override;
     FileResult copyFile(const QString& from, const QString& to) override;
 
-    // The spec passed to the last file dialog.
-    FileDialogSpec lastFileDialog;
+    // The options passed to the last file dialog.
+    FileDialogOptions lastFileDialog;
 
 private:
     struct Answer {

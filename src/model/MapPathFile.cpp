@@ -7,19 +7,19 @@
 
 namespace tessera {
 
-const FileDialogSpec MapPathFile::kDialogSpec{
+const FileDialogOptions MapPathFile::kDialogOptions{
     QStringLiteral("青石地图路径文件（TLP）|*.tlp|文本文档（TXT）|*.txt|所有文件|*.*"),
     QStringLiteral("tlp")};
 
 bool MapPathFile::exportGrid()
 {
-    const std::optional<QString> path = platform_.saveFileDialog(kDialogSpec);
+    const std::optional<QString> path = platform_.saveFileDialog(kDialogOptions);
     return path && exportTo(*path);
 }
 
 bool MapPathFile::importGrid()
 {
-    const std::optional<QString> path = platform_.openFileDialog(kDialogSpec);
+    const std::optional<QString> path = platform_.openFileDialog(kDialogOptions);
     return path && importFrom(*path);
 }
 

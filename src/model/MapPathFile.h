@@ -12,7 +12,7 @@ class TileGrid;
 // Export and import of the map path file with their dialogs and messages.
 class MapPathFile {
 public:
-    static const FileDialogSpec kDialogSpec;
+    static const FileDialogOptions kDialogOptions;
 
     MapPathFile(TileGrid& grid, Platform& platform, Progress& progress)
         : grid_(grid), platform_(platform), progress_(progress)

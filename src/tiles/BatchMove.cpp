@@ -24,19 +24,12 @@ void BatchMove::refresh()
 
 void BatchMove::run()
 {
-    if (platform_.messageBox(QStringLiteral("是否移动文件？"), MessageButtons::YesNoInfo) != MessageResult::Yes)
-        return;
-    const QString folder = platform_.browseFolder(QStringLiteral("请选择存放文件夹："));
-    if (folder.isEmpty()) {
-        refresh();
-        return;
-    }
-    if (grid_.mapSize() < 1) {
-        platform_.messageBox(QStringLiteral("行数不能小于1，请重新输入！"), MessageButtons::OkExclamation);
-        refresh();
-        return;
-    }
-    moveInto(folder);
+    const BatchStart start =
+        askBatchStart(platform_, grid_, QStringLiteral("是否移动文件？"), QStringLiteral("请选择存放文件夹："));
+    if (start.outcome == BatchStart::Go)
+        moveInto(start.folder);
+    else if (start.outcome != BatchStart::Declined)
+        refresh();  // also after a cancelled folder choice
 }
 
 void BatchMove::moveInto(const QString& folder)

@@ -42,18 +42,12 @@ BatchRename::BatchRename(TileGrid& grid, Platform& platform, Progress& progress,
 
 void BatchRename::run()
 {
-    if (platform_.messageBox(QStringLiteral("是否更换文件名？"), MessageButtons::YesNoInfo) != MessageResult::Yes)
-        return;
-    const QString folder = platform_.browseFolder(QStringLiteral("请选择更名之后存放的文件夹："));
-    if (folder.isEmpty())
-        return;
-    if (grid_.mapSize() < 1) {
-        platform_.messageBox(QStringLiteral("行数不能小于1，请重新输入！"), MessageButtons::OkExclamation);
-        if (hooks_.refreshFiles)
-            hooks_.refreshFiles();
-        return;
-    }
-    renameInto(folder);
+    const BatchStart start = askBatchStart(platform_, grid_, QStringLiteral("是否更换文件名？"),
+                                           QStringLiteral("请选择更名之后存放的文件夹："));
+    if (start.outcome == BatchStart::Go)
+        renameInto(start.folder);
+    else if (start.outcome == BatchStart::NoMap && hooks_.refreshFiles)
+        hooks_.refreshFiles();
 }
 
 void BatchRename::renameInto(const QString& folder)

@@ -1,6 +1,7 @@
 #include "tiles/BatchSupport.h"
 
 #include "gui/Platform.h"
+#include "model/TileGrid.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,6 +18,21 @@ QString fileNamePart(const QString& path)
 QString normalizedPath(const QString& path)
 {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+BatchStart askBatchStart(Platform& platform, const TileGrid& grid, const QString& question,
+                         const QString& folderTitle)
+{
+    if (platform.messageBox(question, MessageButtons::YesNoInfo) != MessageResult::Yes)
+        return {BatchStart::Declined, {}};
+    const QString folder = platform.browseFolder(folderTitle);
+    if (folder.isEmpty())
+        return {BatchStart::Cancelled, {}};
+    if (grid.mapSize() < 1) {
+        platform.messageBox(QStringLiteral("行数不能小于1，请重新输入！"), MessageButtons::OkExclamation);
+        return {BatchStart::NoMap, folder};
+    }
+    return {BatchStart::Go, folder};
 }
 
 bool looksLikeImage(Platform& platform, const QString& path)

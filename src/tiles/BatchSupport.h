@@ -5,6 +5,17 @@
 namespace tessera {
 
 class Platform;
+class TileGrid;
+
+// How the opening questions of a batch command ended.
+struct BatchStart {
+    enum Outcome { Declined, Cancelled, NoMap, Go } outcome;
+    QString folder;
+};
+// Asks `question` (Yes/No), then for a folder titled `folderTitle`; without a map says
+// "行数不能小于1，请重新输入！".
+BatchStart askBatchStart(Platform& platform, const TileGrid& grid, const QString& question,
+                         const QString& folderTitle);
 
 // The text after the path's last native separator; the whole text when there is none.
 QString fileNamePart(const QString& path);

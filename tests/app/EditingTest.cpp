@@ -28,10 +28,7 @@ using namespace tessera;
 
 namespace {
 
-const QColor kRed(220, 30, 30);
-const QColor kGreen(30, 200, 60);
-const QColor kBlue(30, 40, 220);
-const QColor kBackground(128, 128, 128);
+using namespace testcolors;
 
 class EditingTest : public testing::Test {
 protected:

@@ -17,10 +17,7 @@ using namespace tessera;
 
 namespace {
 
-const QColor kRed(220, 30, 30);
-const QColor kGreen(30, 200, 60);
-const QColor kBlue(30, 40, 220);
-const QColor kBackground(128, 128, 128);
+using namespace testcolors;
 const QColor kLine(96, 96, 96);
 
 class CanvasTest : public testing::Test {

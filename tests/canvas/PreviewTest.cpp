@@ -17,7 +17,7 @@ using namespace tessera;
 
 namespace {
 
-const QColor kRed(220, 30, 30);
+using testcolors::kRed;
 const QColor kLight(192, 192, 192);
 const QColor kLine(128, 128, 128);
 

@@ -36,9 +36,9 @@ TEST(ScriptedPlatform, SaveDialogAddsTheDefaultExtension)
     ScriptedPlatform p;
     p.answerText(QStringLiteral("/tmp/map"));
     p.answerText(QStringLiteral("/tmp/map.txt"));
-    const FileDialogSpec spec{QStringLiteral("a|*.tlp"), QStringLiteral("tlp")};
-    EXPECT_EQ(p.saveFileDialog(spec), QStringLiteral("/tmp/map.tlp"));
-    EXPECT_EQ(p.saveFileDialog(spec), QStringLiteral("/tmp/map.txt"));
+    const FileDialogOptions options{QStringLiteral("a|*.tlp"), QStringLiteral("tlp")};
+    EXPECT_EQ(p.saveFileDialog(options), QStringLiteral("/tmp/map.tlp"));
+    EXPECT_EQ(p.saveFileDialog(options), QStringLiteral("/tmp/map.txt"));
 }
 
 TEST(ScriptedPlatform, InjectedFailuresHitOnlyMatchingOperations)

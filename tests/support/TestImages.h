@@ -4,6 +4,14 @@
 #include <QImage>
 #include <QString>
 
+// Tile colours the tests tell apart, and the canvas background.
+namespace testcolors {
+inline const QColor kRed(220, 30, 30);
+inline const QColor kGreen(30, 200, 60);
+inline const QColor kBlue(30, 40, 220);
+inline const QColor kBackground(128, 128, 128);
+}  // namespace testcolors
+
 // Writes a picture of one colour (or of a pattern) to `path` in the given format; true on success.
 inline bool writeSolidImage(const QString& path, const QColor& color, QSize size = QSize(400, 300),
                             const char* format = "JPG")
