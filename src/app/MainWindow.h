@@ -83,8 +83,7 @@ public:
     void exportData();
     void showTileList();
 
-    // Operations whose behaviour arrives with the canvas and editing work; each is the one place
-    // that work fills.
+    // The commands of the buttons and menus.
     void newMap();
     void redrawCanvas();
     void refreshCanvas();

@@ -369,7 +369,6 @@ void MainWindow::shift(ShiftDirection direction)
     redrawCanvas();
 }
 
-// The batch operations fill these.
 void MainWindow::openPreview()
 {
     if (preview_) {

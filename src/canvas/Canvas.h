@@ -43,7 +43,7 @@ public:
     // Every cell's tile at the current tile size, with progress; empties the undo history.
     void drawTiles();
     void redrawCanvas();
-    // The refresh button: erase the canvas, then the full redraw.
+    // The refresh button: the full redraw.
     void refresh();
 
     // The tile of `path` at the cell, at the current tile size; false when nothing could be drawn.
