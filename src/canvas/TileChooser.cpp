@@ -36,14 +36,9 @@ TileChooser::TileChooser(QComboBox* drives, QTreeView* folders, QListWidget* fil
                     refreshFiles();
                 }
             });
-    connect(files_, &QListWidget::currentTextChanged, this, [this](const QString& name) {
-        if (name.isEmpty())
-            return;
-        const QString path = joinFolder(folder_, name);
-        showPreview(path);
-        if (chosen_)
-            chosen_(path);
-    });
+    // A click chooses even the file already selected, so that it can be placed once more.
+    connect(files_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { choose(item->text()); });
+    connect(files_, &QListWidget::currentTextChanged, this, &TileChooser::choose);
     setCurrentFolder(drives_->currentText());
 }
 
@@ -90,8 +85,21 @@ void TileChooser::refreshFiles()
 void TileChooser::chooseFile(const QString& name)
 {
     const QList<QListWidgetItem*> found = files_->findItems(name, Qt::MatchExactly);
-    if (!found.isEmpty())
-        files_->setCurrentItem(found.constFirst());
+    if (found.isEmpty())
+        return;
+    const QSignalBlocker quiet(files_);
+    files_->setCurrentItem(found.constFirst());
+    choose(name);
+}
+
+void TileChooser::choose(const QString& name)
+{
+    if (name.isEmpty())
+        return;
+    const QString path = joinFolder(folder_, name);
+    showPreview(path);
+    if (chosen_)
+        chosen_(path);
 }
 
 void TileChooser::showPreview(const QString& path)

@@ -38,6 +38,7 @@ public:
     static QStringList tileFilesIn(const QString& folder);
 
 private:
+    void choose(const QString& name);
     void showPreview(const QString& path);
 
     QComboBox* drives_;

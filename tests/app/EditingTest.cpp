@@ -106,6 +106,15 @@ TEST_F(EditingTest, ChoosingAFileAndClickingACellPlacesIt)
     EXPECT_TRUE(editing().pickedFiles.isEmpty());
     click(4, 4);  // one choice places one tile
     EXPECT_EQ(cell(4, 4), QString());
+    // Clicking the same file again in the list chooses it again.
+    auto* files = qobject_cast<QListWidget*>(find("TileFileList"));
+    const QListWidgetItem* red = files->findItems(QStringLiteral("red.jpg"), Qt::MatchExactly).value(0);
+    ASSERT_NE(red, nullptr);
+    ASSERT_EQ(files->currentItem(), red);
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, files->visualItemRect(red).center());
+    click(4, 4);
+    EXPECT_EQ(cell(4, 4), path("red.jpg"));
+    EXPECT_EQ(editing().history.count(), 2);
     EXPECT_TRUE(platform.shown().isEmpty());
     // The tile list shows it at once.
     const QAbstractItemModel* table = window.tileListWindow()->table()->model();
