@@ -15,8 +15,6 @@ public:
     explicit LowerPanelTabs(QWidget* parent = nullptr);
 
     QWidget* addPage(const QString& caption, const QString& objectName);
-    QWidget* page(int index) const { return pages_.value(index); }
-    QTabBar* tabBar() const { return tabBar_; }
     void setCurrentIndex(int index);
     int currentIndex() const;
 

@@ -51,9 +51,6 @@ public:
     void start(std::int64_t maximum) override;
     void advance(std::int64_t steps = 1) override;
 
-    std::int64_t logicalMaximum() const { return maximum_; }
-    std::int64_t logicalPosition() const { return position_; }
-
 private:
     void show(bool force);
 

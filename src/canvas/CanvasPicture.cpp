@@ -118,13 +118,6 @@ CanvasPicture::Steps* CanvasPicture::stepsOf(int row, int column)
                    + static_cast<std::size_t>(column - 1)];
 }
 
-int CanvasPicture::stepsIn(int row, int column) const
-{
-    return const_cast<CanvasPicture*>(this)->stepsOf(row, column)
-        ? static_cast<int>(const_cast<CanvasPicture*>(this)->stepsOf(row, column)->size())
-        : 0;
-}
-
 void CanvasPicture::add(int row, int column, Step step)
 {
     Steps* steps = stepsOf(row, column);

@@ -53,8 +53,6 @@ public:
 
     int mapSize() const { return size_; }
     bool gridShown() const { return grid_; }
-    // How many drawing steps the cell keeps (what later drawing covered is forgotten).
-    int stepsIn(int row, int column) const;
 
     // Paints the part of the canvas inside `area`; pinned-out tiles come from `cache`.
     void paint(QPainter& painter, const QRect& area, TileImageCache& cache) const;
@@ -92,8 +90,6 @@ public:
     void clear();
     void drawNumbers() { numbers_ = true; }
     void drawTicks() { ticks_ = true; }
-    bool numbersShown() const { return numbers_; }
-    bool ticksShown() const { return ticks_; }
 
     void paint(QPainter& painter, const QRect& area) const;
 

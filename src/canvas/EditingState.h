@@ -28,11 +28,6 @@ public:
     Entry newest() const;  // only when not empty
     void removeNewest();
 
-    const QList<int>& lefts() const { return lefts_; }
-    const QList<int>& tops() const { return tops_; }
-    const QList<int>& rows() const { return rows_; }
-    const QList<int>& columns() const { return columns_; }
-
 private:
     QList<int> lefts_;
     QList<int> tops_;

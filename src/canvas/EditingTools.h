@@ -61,9 +61,6 @@ public:
     void armDelete();
     void undo();
 
-    const QString& carriedPath() const { return carriedPath_; }
-    Cell moveSource() const { return source_; }
-
 private:
     void pickUp(QPointF at, QPoint client);
     void drop(QPointF at);
