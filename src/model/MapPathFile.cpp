@@ -6,6 +6,25 @@
 #include <QStringList>
 
 namespace tessera {
+namespace {
+
+QString notMapTextReason(MapFileKind kind)
+{
+    switch (kind) {
+    case MapFileKind::Utf16:
+        return QStringLiteral("这是 UTF-16 编码的文本");
+    case MapFileKind::Picture:
+        return QStringLiteral("这是图片文件");
+    case MapFileKind::Archive:
+        return QStringLiteral("这是压缩文件");
+    case MapFileKind::Binary:
+    case MapFileKind::Text:
+        break;
+    }
+    return QStringLiteral("这不是文本文件");
+}
+
+}  // namespace
 
 const FileDialogOptions MapPathFile::kDialogOptions{
     QStringLiteral("青石地图路径文件（TLP）|*.tlp|文本文档（TXT）|*.txt|所有文件|*.*"),
@@ -61,11 +80,10 @@ bool MapPathFile::importFrom(const QString& path)
                              MessageButtons::OkExclamation);
         return false;
     }
-    if (loadMapText(grid_, read.data, progress_).encoding == MapTextEncoding::Utf16) {
-        platform_.messageBox(
-            QStringLiteral("导入失败：\n%1\n不是青石地图路径文件（这是 UTF-16 编码的文本），地图没有改变。")
-                .arg(path),
-            MessageButtons::OkExclamation);
+    if (const MapFileKind kind = loadMapText(grid_, read.data, progress_).kind; kind != MapFileKind::Text) {
+        platform_.messageBox(QStringLiteral("导入失败：\n%1\n不是青石地图路径文件（%2），地图没有改变。")
+                                 .arg(path, notMapTextReason(kind)),
+                             MessageButtons::OkExclamation);
         return false;
     }
     if (redrawCanvas_)

@@ -6,6 +6,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+#include <initializer_list>
 #include <string_view>
 #include <unordered_map>
 
@@ -19,12 +21,10 @@ bool isContinuation(unsigned char b)
     return (b & 0xC0) == 0x80;
 }
 
-// True when `bytes` is well-formed UTF-8 holding at least one multi-byte sequence.
-bool isMultibyteUtf8(QByteArrayView bytes)
+bool isValidUtf8(QByteArrayView bytes)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
-    bool multibyte = false;
     for (qsizetype i = 0; i < n;) {
         const unsigned char b = p[i];
         if (b < 0x80) {
@@ -56,10 +56,82 @@ bool isMultibyteUtf8(QByteArrayView bytes)
             if (!isContinuation(p[i + k]))
                 return false;
         }
-        multibyte = true;
         i += extra + 1;
     }
-    return multibyte;
+    return true;
+}
+
+// The byte structure of GB18030: ASCII, lead 81-FE with a trail 40-7E or 80-FE, or the four-byte
+// form lead, 30-39, 81-FE, 30-39.
+bool isValidGb18030(QByteArrayView bytes)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    const auto lead = [](unsigned char b) { return b >= 0x81 && b <= 0xFE; };
+    const auto digit = [](unsigned char b) { return b >= 0x30 && b <= 0x39; };
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        if (!lead(b) || i + 1 >= n)
+            return false;
+        const unsigned char t = p[i + 1];
+        if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFE)) {
+            i += 2;
+        } else if (digit(t) && i + 3 < n && lead(p[i + 2]) && digit(p[i + 3])) {
+            i += 4;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct Signature {
+    QByteArrayView bytes;
+    qsizetype offset = 0;
+};
+
+bool startsWithAny(QByteArrayView bytes, std::initializer_list<Signature> signatures)
+{
+    return std::any_of(signatures.begin(), signatures.end(), [&](const Signature& s) {
+        return bytes.size() >= s.offset + s.bytes.size() && bytes.sliced(s.offset, s.bytes.size()) == s.bytes;
+    });
+}
+
+bool isPicture(QByteArrayView bytes)
+{
+    if (startsWithAny(bytes, {{"\xFF\xD8\xFF"}, {"\x89PNG\r\n\x1A\n"}, {"GIF87a"}, {"GIF89a"},
+                              {QByteArrayView("II*\0", 4)}, {QByteArrayView("MM\0*", 4)}, {"WEBP", 8}}))
+        return true;
+    // "BM" alone could start a relative path: a bitmap also states the file's size.
+    if (bytes.size() >= 14 && bytes.startsWith("BM")) {
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+        const quint32 size = p[2] | p[3] << 8 | p[4] << 16 | quint32(p[5]) << 24;
+        return size == bytes.size();
+    }
+    return false;
+}
+
+bool isArchive(QByteArrayView bytes)
+{
+    return startsWithAny(bytes, {{"PK\x03\x04"}, {"PK\x05\x06"}, {"PK\x07\x08"}, {"\x1F\x8B"},
+                                 {QByteArrayView("\xFD" "7zXZ\0", 6)}, {"7z\xBC\xAF\x27\x1C"},
+                                 {"Rar!\x1A\x07"}, {"\x28\xB5\x2F\xFD"}, {"1AY&SY", 4}, {"ustar", 257}});
+}
+
+// Control bytes other than tab, CR and LF in the first line (the first 64 KiB at most).
+bool hasControlBytesInFirstLine(QByteArrayView bytes)
+{
+    QByteArrayView line = bytes.first(std::min<qsizetype>(bytes.size(), 64 * 1024));
+    if (const qsizetype end = line.indexOf("\r\n"); end >= 0)
+        line = line.first(end);
+    return std::any_of(line.begin(), line.end(), [](char ch) {
+        const auto b = static_cast<unsigned char>(ch);
+        return (b < 0x20 && b != '\t' && b != '\r' && b != '\n') || b == 0x7F;
+    });
 }
 
 bool isAscii(QByteArrayView bytes)
@@ -150,9 +222,20 @@ MapTextEncoding detectEncoding(QByteArrayView bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF"))
         return MapTextEncoding::Utf8;
+    return !isValidGb18030(bytes) && isValidUtf8(bytes) ? MapTextEncoding::Utf8 : MapTextEncoding::Gb18030;
+}
+
+MapFileKind classifyMapFile(QByteArrayView bytes)
+{
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
-        return MapTextEncoding::Utf16;
-    return isMultibyteUtf8(bytes) ? MapTextEncoding::Utf8 : MapTextEncoding::Gb18030;
+        return MapFileKind::Utf16;
+    if (isPicture(bytes))
+        return MapFileKind::Picture;
+    if (isArchive(bytes))
+        return MapFileKind::Archive;
+    if (bytes.startsWith("%PDF-") || hasControlBytesInFirstLine(bytes))
+        return MapFileKind::Binary;
+    return MapFileKind::Text;
 }
 
 QByteArray encodeMapText(const QString& gridText)
@@ -180,13 +263,14 @@ UnfitCells cellsUnfitForMapText(const TileGrid& grid, qsizetype keep)
 MapTextLoad loadMapText(TileGrid& grid, QByteArrayView bytes, Progress& progress)
 {
     MapTextLoad load;
-    if (const qsizetype zero = bytes.indexOf('\0'); zero >= 0)
-        bytes = bytes.first(zero);
-    load.encoding = detectEncoding(bytes);
-    if (load.encoding == MapTextEncoding::Utf16) {
+    load.kind = classifyMapFile(bytes);
+    if (load.kind != MapFileKind::Text) {
         progress.start(0);
         return load;
     }
+    if (const qsizetype zero = bytes.indexOf('\0'); zero >= 0)
+        bytes = bytes.first(zero);
+    load.encoding = detectEncoding(bytes);
     grid.rebuild();
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes = bytes.sliced(3);

@@ -14,8 +14,16 @@ class TileGrid;
 // How the bytes of a map path file are to be read.
 enum class MapTextEncoding {
     Gb18030,  // the program's own format: GBK bytes for GBK text
-    Utf8,     // saved by a UTF-8 editor (with or without a byte-order mark)
-    Utf16,    // not a map path file
+    Utf8,     // saved by a UTF-8 editor: with a byte-order mark, or not valid GB18030
+};
+
+// What a file is when it cannot be a map path file at all.
+enum class MapFileKind {
+    Text,
+    Utf16,    // UTF-16 text (byte-order mark)
+    Picture,  // starts with a picture signature
+    Archive,  // starts with an archive or compressed-file signature
+    Binary,   // control bytes in its first line
 };
 
 // Splits `text` at every `delimiter`. With `doubleByte`, a byte >= 0x80 starts a two-byte unit
@@ -24,7 +32,12 @@ enum class MapTextEncoding {
 QList<QByteArrayView> splitText(QByteArrayView text, QByteArrayView delimiter,
                                 bool doubleByte = true);
 
+// A UTF-8 byte-order mark gives UTF-8; otherwise GB18030, unless the bytes are not valid GB18030
+// but are valid UTF-8.
 MapTextEncoding detectEncoding(QByteArrayView bytes);
+
+// Looks at the raw bytes of a file (before the text is cut at a zero byte).
+MapFileKind classifyMapFile(QByteArrayView bytes);
 
 // The bytes of a grid text as written to a map path file.
 QByteArray encodeMapText(const QString& gridText);
@@ -37,6 +50,7 @@ struct UnfitCells {
 UnfitCells cellsUnfitForMapText(const TileGrid& grid, qsizetype keep = 10);
 
 struct MapTextLoad {
+    MapFileKind kind = MapFileKind::Text;
     MapTextEncoding encoding = MapTextEncoding::Gb18030;
     qsizetype lines = 0;
     qsizetype fields = 0;
@@ -44,7 +58,8 @@ struct MapTextLoad {
 
 // Replaces the grid's content with the bytes of a map path file: the text ends at the first zero
 // byte, lines split on CR LF and fields on "|" before decoding; cells outside the map are dropped.
-// Drives `progress` over the number of fields. A UTF-16 file leaves the grid as it was.
+// Drives `progress` over the number of fields. A file that is not text (see `classifyMapFile`)
+// leaves the grid as it was.
 MapTextLoad loadMapText(TileGrid& grid, QByteArrayView bytes, Progress& progress);
 
 }  // namespace tessera

@@ -70,10 +70,15 @@ TEST_F(BadMapFiles, EmptyAndLineBreakOnlyFilesGiveAnEmptyMap)
     EXPECT_EQ(grid.cellText(1, 2), QStringLiteral("b\nc"));
 }
 
-TEST_F(BadMapFiles, HugeRandomFilesAreReadWithoutTrouble)
+TEST_F(BadMapFiles, HugeRandomFilesAreReadWithoutTroubleOrRefused)
 {
-    EXPECT_TRUE(import(put("random.tlp", randomBytes(100 * 1024 * 1024, false))));
-    EXPECT_TRUE(import(put("zeros.tlp", randomBytes(1024 * 1024, true))));
+    // Text in its first line, anything after it: read.
+    EXPECT_TRUE(import(put("random.tlp", "a|b\r\n" + randomBytes(100 * 1024 * 1024, false))));
+    EXPECT_TRUE(import(put("zeros.tlp", "a|b\r\n" + randomBytes(1024 * 1024, true))));
+    // Binary from the start: refused, the map stays.
+    grid.setCellText(5, 5, QStringLiteral("/keep.jpg"));
+    EXPECT_FALSE(import(put("binary.tlp", randomBytes(1024 * 1024, true))));
+    EXPECT_EQ(grid.cellText(5, 5), QStringLiteral("/keep.jpg"));
 }
 
 TEST_F(BadMapFiles, AMillionFieldsOrATenMegabyteField)

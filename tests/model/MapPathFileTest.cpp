@@ -172,15 +172,37 @@ TEST_F(MapPathFileTest, EmptyFileGivesAnEmptyGridAndSuccess)
     EXPECT_EQ(platform.countShown(QStringLiteral("导入成功，请按刷新界面按钮！")), 1);
 }
 
-TEST_F(MapPathFileTest, Utf16FileIsRefusedAndChangesNothing)
+TEST_F(MapPathFileTest, FilesThatAreNotTextAreRefusedAndChangeNothing)
 {
     grid.resize(2);
     grid.setCellText(1, 1, QStringLiteral("/keep.jpg"));
     put(QStringLiteral("u16.txt"), QByteArray("\xFF\xFE" "a\0\r\0\n\0", 8));
-    EXPECT_FALSE(importFrom(QStringLiteral("u16.txt")));
-    EXPECT_EQ(grid.cellText(1, 1), QStringLiteral("/keep.jpg"));
+    put(QStringLiteral("tile.jpg"), QByteArray("\xFF\xD8\xFF\xE0\0\x10JFIF\0", 11));
+    for (const QString& name : {QStringLiteral("u16.txt"), QStringLiteral("tile.jpg")}) {
+        EXPECT_FALSE(importFrom(name));
+        EXPECT_EQ(grid.cellText(1, 1), QStringLiteral("/keep.jpg"));
+        EXPECT_TRUE(platform.messages().last().contains(name));
+    }
+    EXPECT_TRUE(platform.messages().last().contains(QStringLiteral("图片")));
     EXPECT_EQ(redraws, 0);
-    EXPECT_EQ(platform.messages().size(), 1);
+    EXPECT_EQ(platform.messages().size(), 2);
+}
+
+TEST_F(MapPathFileTest, AFullMapOfGbkPathsImportsBackAsWritten)
+{
+    grid.resize(2);
+    for (int r = 1; r <= 2; ++r) {
+        for (int c = 1; c <= 2; ++c)
+            grid.setCellText(r, c, QStringLiteral("/home/user/图片/%1-%2.jpg").arg(r).arg(c));
+    }
+    ASSERT_TRUE(exportAs(QStringLiteral("map.tlp")));
+    grid.resize(2);
+    ASSERT_TRUE(importFrom(QStringLiteral("map.tlp")));
+    for (int r = 1; r <= 2; ++r) {
+        for (int c = 1; c <= 2; ++c)
+            EXPECT_EQ(grid.cellText(r, c), QStringLiteral("/home/user/图片/%1-%2.jpg").arg(r).arg(c));
+    }
+    EXPECT_EQ(platform.messages().last(), QStringLiteral("导入成功，请按刷新界面按钮！"));
 }
 
 TEST_F(MapPathFileTest, CancelDoesNothing)

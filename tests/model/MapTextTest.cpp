@@ -2,6 +2,8 @@
 #include "model/MapText.h"
 #include "model/TileGrid.h"
 
+#include <QRandomGenerator>
+
 #include <gtest/gtest.h>
 
 using namespace tessera;
@@ -50,15 +52,42 @@ TEST(SplitText, NeverCutsADoubleByteCharacter)
     EXPECT_EQ(pieces("\xE4\xB8\xAD|b", "|", false), (Bytes{"\xE4\xB8\xAD", "b"}));
 }
 
-TEST(DetectEncoding, TellsGbkFromUtf8AndUtf16)
+TEST(DetectEncoding, PrefersGb18030UnlessOnlyUtf8Fits)
 {
     EXPECT_EQ(detectEncoding("\xBF\xD5|a\r\n"), MapTextEncoding::Gb18030);
     EXPECT_EQ(detectEncoding("plain ascii"), MapTextEncoding::Gb18030);
     EXPECT_EQ(detectEncoding("\xEF\xBB\xBF" "a"), MapTextEncoding::Utf8);
-    EXPECT_EQ(detectEncoding("/home/\xE5\x9C\xB0\xE5\x9B\xBE/a.jpg"), MapTextEncoding::Utf8);
-    EXPECT_EQ(detectEncoding("\xE5\x9C"), MapTextEncoding::Gb18030);  // truncated sequence
-    EXPECT_EQ(detectEncoding("\xC0\x80"), MapTextEncoding::Gb18030);  // overlong form
-    EXPECT_EQ(detectEncoding(QByteArrayView("\xFF\xFE" "a\0", 4)), MapTextEncoding::Utf16);
+    // 图片 and 山水 in GBK are also well-formed UTF-8 bytes.
+    EXPECT_EQ(detectEncoding("/home/user/\xCD\xBC\xC6\xAC/\xC9\xBD\xCB\xAE/1-1.jpg|x\r\n"), MapTextEncoding::Gb18030);
+    // 地 in UTF-8: its third byte cannot start a GB18030 character before "/".
+    EXPECT_EQ(detectEncoding("/home/\xE5\x9C\xB0/a.jpg"), MapTextEncoding::Utf8);
+    EXPECT_EQ(detectEncoding("\xE5\x9C"), MapTextEncoding::Gb18030);  // valid in both
+    EXPECT_EQ(detectEncoding("\xC0\x80\x80"), MapTextEncoding::Gb18030);  // valid in neither
+    EXPECT_EQ(detectEncoding("\x81\x30\x81\x30|"), MapTextEncoding::Gb18030);  // four-byte form
+}
+
+TEST(ClassifyMapFile, RefusesPicturesArchivesAndBinaryFirstLines)
+{
+    const std::pair<QByteArray, MapFileKind> cases[] = {
+        {QByteArray("\xFF\xFE/\0a\0", 6), MapFileKind::Utf16},
+        {QByteArray("\xFF\xD8\xFF\xE0\0\x10JFIF", 10), MapFileKind::Picture},
+        {QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16), MapFileKind::Picture},
+        {QByteArray("GIF89a\x01\0", 8), MapFileKind::Picture},
+        {QByteArray("BM\x10\0\0\0\0\0\0\0\0\0\0\0\0\0", 16), MapFileKind::Picture},
+        {QByteArray("PK\x03\x04\x14\0", 6), MapFileKind::Archive},
+        {QByteArray("\x1F\x8B\x08\0", 4), MapFileKind::Archive},
+        {QByteArray("\x7F" "ELF\x02\x01", 6), MapFileKind::Binary},
+        {QByteArray("a.jpg|\x01\x02|b\r\n", 12), MapFileKind::Binary},
+        {QByteArray("\0a.jpg\r\n", 8), MapFileKind::Binary},
+        // Text, however odd: a path starting with "BM", tabs, LF-only lines, control bytes after
+        // the first line.
+        {QByteArray("BMaps/tiles/a.jpg|b\r\n"), MapFileKind::Text},
+        {QByteArray("a\tb|c\nd\n"), MapFileKind::Text},
+        {QByteArray("a|b\r\n\x01\x02\0\r\n", 10), MapFileKind::Text},
+        {QByteArray(), MapFileKind::Text},
+    };
+    for (const auto& [bytes, kind] : cases)
+        EXPECT_EQ(classifyMapFile(bytes), kind) << bytes.toHex(' ').toStdString();
 }
 
 namespace {
@@ -118,20 +147,57 @@ TEST(LoadMapText, StopsAtTheFirstZeroByte)
 TEST(LoadMapText, ReadsUtf8WithAndWithoutByteOrderMark)
 {
     for (QByteArrayView prefix : {QByteArrayView("\xEF\xBB\xBF"), QByteArrayView("")}) {
-        const QByteArray bytes = prefix.toByteArray() + "/\xE5\x9C\xB0\xE5\x9B\xBE/\xE4\xB8\xAD|x\r\n";
+        const QByteArray bytes = prefix.toByteArray() + "/\xE5\x9C\xB0/\xE4\xB8\xAD|x\r\n";
         Loaded l(2, bytes);
         EXPECT_EQ(l.load.encoding, MapTextEncoding::Utf8);
-        EXPECT_EQ(l.at(1, 1), QStringLiteral("/地图/中"));
+        EXPECT_EQ(l.at(1, 1), QStringLiteral("/地/中"));
         EXPECT_EQ(l.at(1, 2), QStringLiteral("x"));
     }
 }
 
-TEST(LoadMapText, LeavesTheGridAsItWasForUtf16)
+TEST(LoadMapText, ReadsGbkWordsThatLookLikeUtf8)
 {
-    const QByteArray bytes("\xFF\xFE" "a\0|\0", 6);
-    Loaded l(2, bytes);
-    EXPECT_EQ(l.load.encoding, MapTextEncoding::Utf16);
-    EXPECT_EQ(l.at(2, 2), QStringLiteral("old"));
+    Loaded l(2, "/home/user/\xCD\xBC\xC6\xAC/1-1.jpg|/\xC9\xBD\xCB\xAE/\xCA\xAF\xCD\xB7.jpg\r\n"
+                "/\xC6\xBD\xD4\xAD/a.jpg|b\r\n");
+    EXPECT_EQ(l.at(1, 1), QStringLiteral("/home/user/图片/1-1.jpg"));
+    EXPECT_EQ(l.at(1, 2), QStringLiteral("/山水/石头.jpg"));
+    EXPECT_EQ(l.at(2, 1), QStringLiteral("/平原/a.jpg"));
+}
+
+TEST(LoadMapText, EveryWrittenGridReadsBackTheSame)
+{
+    const QString words[] = {QString(), QStringLiteral("/home/user/图片/"), QStringLiteral("山水"),
+                             QStringLiteral("石头"), QStringLiteral("平原"), QStringLiteral("a-1.jpg"),
+                             QStringLiteral("🙂"), QStringLiteral("𠀀"), QStringLiteral("é"), QStringLiteral("空 ")};
+    QRandomGenerator random(7);
+    for (int round = 0; round < 300; ++round) {
+        TileGrid written;
+        written.resize(random.bounded(1, 5));
+        const int n = written.mapSize();
+        for (int r = 1; r <= n; ++r) {
+            for (int c = 1; c <= n; ++c) {
+                QString text;
+                for (int k = random.bounded(0, 4); k > 0; --k)
+                    text += words[random.bounded(int(std::size(words)))];
+                written.setCellText(r, c, text);
+            }
+        }
+        CountingProgress progress;
+        Loaded read(n, encodeMapText(written.gridText(progress)));
+        for (int r = 1; r <= n; ++r) {
+            for (int c = 1; c <= n; ++c)
+                ASSERT_EQ(read.at(r, c), written.cellText(r, c)) << round << ' ' << r << ',' << c;
+        }
+    }
+}
+
+TEST(LoadMapText, LeavesTheGridAsItWasForFilesThatAreNotText)
+{
+    for (const QByteArray& bytes : {QByteArray("\xFF\xFE" "a\0|\0", 6), QByteArray("\xFF\xD8\xFF\xDB\0C", 6)}) {
+        Loaded l(2, bytes);
+        EXPECT_NE(l.load.kind, MapFileKind::Text);
+        EXPECT_EQ(l.at(2, 2), QStringLiteral("old"));
+    }
 }
 
 TEST(LoadMapText, SurvivesBrokenGbk)
