@@ -3,6 +3,7 @@
 #include "canvas/CanvasWidgets.h"
 #include "canvas/PreviewWindow.h"
 #include "gui/ScriptedPlatform.h"
+#include "model/MapText.h"
 #include "model/NewMap.h"
 #include "support/TestImages.h"
 #include "tiles/TileListWindow.h"
@@ -175,7 +176,7 @@ TEST_F(NewMapTest, ImportEndsWithAFullRedraw)
     const QString red = dir.filePath(QStringLiteral("red.jpg"));
     ASSERT_TRUE(writeSolidImage(red, QColor(220, 30, 30)));
     const QString map = dir.filePath(QStringLiteral("map.tlp"));
-    ASSERT_TRUE(platform.writeFileAtomic(map, QStringLiteral("空|%1\r\n").arg(red).toUtf8()));
+    ASSERT_TRUE(platform.writeFileAtomic(map, encodeMapText(QStringLiteral("空|%1\r\n").arg(red))));
     ASSERT_TRUE(newMap(QStringLiteral("2")));
     window.editing().history.append(0, 0, 1, 1);
     platform.answerText(map);
