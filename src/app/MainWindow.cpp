@@ -10,6 +10,7 @@
 #include "canvas/CanvasWidgets.h"
 #include "canvas/EditingTools.h"
 #include "canvas/TileChooser.h"
+#include "gui/LongWork.h"
 #include "gui/Platform.h"
 #include "tiles/ResultWindow.h"
 
@@ -73,7 +74,9 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     followImage_->raise();
     buildMenus();
 
+    work_ = std::make_unique<LongWork>();
     mapFile_ = std::make_unique<MapPathFile>(grid_, platform_, *progressBar_);
+    mapFile_->setLongWork(work_.get());
     tools_ = std::make_unique<EditingTools>(grid_, editing_, *canvas_, platform_, followImage_);
     mapFile_->setRedrawCanvas([this] { redrawCanvas(); });
 
@@ -83,6 +86,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     hints_ = new HintTracker(this, [this](const QString& text) { showHint(text); });
     bindEvents();
     bindEditing();
+    bindLongWork();
     client->installEventFilter(this);
     followImage_->installEventFilter(this);
 
@@ -172,7 +176,7 @@ void MainWindow::buildCanvasArea(QWidget* client)
     fillBackground(viewport, Qt::black);
     viewport_ = viewport;
 
-    canvas_ = std::make_unique<Canvas>(grid_, editing_, *progressBar_, viewport_);
+    canvas_ = std::make_unique<Canvas>(grid_, editing_, viewport_);
     canvas_->setOptionsSource([this] { return Canvas::Options{showRuler_->isChecked(), showGrid_->isChecked()}; });
     rulerBoard_ = canvas_->rulerWidget();
     editCanvas_ = canvas_->canvasWidget();
@@ -263,26 +267,26 @@ void MainWindow::buildMenus()
 
     QMenu* file = menu(QStringLiteral("文件"), "FileMenu");
     connect(command(file, QStringLiteral("新建"), "NewMapCommand"), &QAction::triggered, this,
-            &MainWindow::newMap);
+            [this] { work_->whenIdle([this] { newMap(); }); });
     file->addSeparator();
     importAction_ = command(file, QStringLiteral("导入数据"), "ImportDataCommand", false);
-    connect(importAction_, &QAction::triggered, this, &MainWindow::importData);
+    connect(importAction_, &QAction::triggered, this, [this] { work_->whenIdle([this] { importData(); }); });
     file->addSeparator();
     exportAction_ = command(file, QStringLiteral("导出数据"), "ExportDataCommand", false);
-    connect(exportAction_, &QAction::triggered, this, &MainWindow::exportData);
+    connect(exportAction_, &QAction::triggered, this, [this] { work_->whenIdle([this] { exportData(); }); });
     file->addSeparator();
     connect(command(file, QStringLiteral("退出"), "ExitCommand"), &QAction::triggered, this,
             &MainWindow::confirmExit);
 
     editMenu_ = menu(QStringLiteral("编辑"), "EditMenu");
     connect(command(editMenu_, QStringLiteral("所有图片向左移动"), "ShiftLeftCommand"), &QAction::triggered,
-            this, [this] { shift(ShiftDirection::Left); });
+            this, [this] { work_->whenIdle([this] { shift(ShiftDirection::Left); }); });
     connect(command(editMenu_, QStringLiteral("所有图片向右移动"), "ShiftRightCommand"), &QAction::triggered,
-            this, [this] { shift(ShiftDirection::Right); });
+            this, [this] { work_->whenIdle([this] { shift(ShiftDirection::Right); }); });
     connect(command(editMenu_, QStringLiteral("所有图片向上移动"), "ShiftUpCommand"), &QAction::triggered,
-            this, [this] { shift(ShiftDirection::Up); });
+            this, [this] { work_->whenIdle([this] { shift(ShiftDirection::Up); }); });
     connect(command(editMenu_, QStringLiteral("所有图片向下移动"), "ShiftDownCommand"), &QAction::triggered,
-            this, [this] { shift(ShiftDirection::Down); });
+            this, [this] { work_->whenIdle([this] { shift(ShiftDirection::Down); }); });
     editMenu_->setEnabled(false);
 
     QMenu* function = menu(QStringLiteral("功能"), "FunctionMenu");

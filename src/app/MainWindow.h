@@ -30,6 +30,7 @@ namespace tessera {
 
 class Canvas;
 class EditingTools;
+class LongWork;
 class HintTracker;
 class TileChooser;
 class LowerPanelTabs;
@@ -64,6 +65,11 @@ public:
     TileChooser& chooser() { return *chooser_; }
     TileListWindow* tileListWindow() const;
     PreviewWindow* previewWindow() const;
+    // The long operations on the map, one at a time in the background.
+    LongWork& longWork() { return *work_; }
+    // Blocks until the long work and the tiles of the last full redraw are done. For tests and
+    // benchmarks.
+    void waitForWork();
 
     // How the program ends; the default leaves the event loop with the given code.
     void setQuitFunction(std::function<void(int)> quit) { quit_ = std::move(quit); }
@@ -118,6 +124,9 @@ private:
     void showMapPicture();
     void scrollCanvas();
     void bindEditing();
+    void bindLongWork();
+    // Holds editing on the canvas, drops and table edits while long work runs.
+    void holdEditing(bool hold);
     bool followImageEvent(QEvent* event);
     QPoint clientPosition(const QWidget* from, QPointF at) const;
 
@@ -172,6 +181,8 @@ private:
     HintTracker* hints_ = nullptr;
     int lastHScrollPos_ = 1;
     int lastVScrollPos_ = 1;
+    // Last, so that it stops its work before anything that work's result would reach is gone.
+    std::unique_ptr<LongWork> work_;
 };
 
 }  // namespace tessera

@@ -13,6 +13,7 @@
 #include "model/NewMap.h"
 #include "canvas/PreviewWindow.h"
 #include "canvas/TileChooser.h"
+#include "gui/LongWork.h"
 #include "gui/Platform.h"
 #include "tiles/BatchMove.h"
 #include "tiles/BatchRename.h"
@@ -77,10 +78,10 @@ void MainWindow::bindEvents()
         editing_.tileWidth = 40;
         editing_.tileHeight = 16;
     });
-    connect(undoButton_, &QToolButton::clicked, this, &MainWindow::undoPlacement);
+    connect(undoButton_, &QToolButton::clicked, this, [this] { work_->whenIdle([this] { undoPlacement(); }); });
     connect(refreshButton_, &QToolButton::clicked, this, &MainWindow::refreshCanvas);
     connect(previewButton_, &QToolButton::clicked, this, &MainWindow::openPreview);
-    connect(newMapButton_, &QToolButton::clicked, this, &MainWindow::newMap);
+    connect(newMapButton_, &QToolButton::clicked, this, [this] { work_->whenIdle([this] { newMap(); }); });
     connect(panelToggle_, &QPushButton::clicked, this, &MainWindow::togglePanel);
     connect(canvas_->canvasWidget(), &EditCanvas::pressed, this, [this](Qt::MouseButton button, QPointF at) {
         if (button == Qt::RightButton)
@@ -108,8 +109,34 @@ void MainWindow::showHint(const QString& text)
 
 void MainWindow::confirmExit()
 {
-    if (platform_.messageBox(texts::kExitQuestion, MessageButtons::YesNoInfo) == MessageResult::Yes)
-        quit_(0);
+    if (platform_.messageBox(texts::kExitQuestion, MessageButtons::YesNoInfo) != MessageResult::Yes)
+        return;
+    // Long work stops at its next step: an export that has not begun writing writes nothing, and
+    // one that has completes its atomic write first.
+    work_->cancelAndWait();
+    canvas_->fill().cancel();
+    quit_(0);
+}
+
+void MainWindow::waitForWork()
+{
+    work_->waitForIdle();
+    canvas_->waitForTiles();
+}
+
+void MainWindow::bindLongWork()
+{
+    connect(work_.get(), &LongWork::started, progressBar_, &ProgressBar::follow);
+    connect(&canvas_->fill(), &TileFill::started, progressBar_, &ProgressBar::follow);
+    connect(work_.get(), &LongWork::busyChanged, this, &MainWindow::holdEditing);
+}
+
+void MainWindow::holdEditing(bool hold)
+{
+    editCanvas_->setEnabled(!hold);
+    followImage_->setEnabled(!hold);
+    gridModel_.setEditable(!hold);
+    setAcceptDrops(!hold && grid_.mapSize() > 0);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -274,10 +301,14 @@ void MainWindow::ensureTileListWindow()
         return;
     tileList_ = new TileListWindow(&gridModel_, this);
     tileList_->setWindowFlag(Qt::Window);
-    connect(tileList_, &TileListWindow::importRequested, this, [this] { mapFile_->importGrid(); });
-    connect(tileList_, &TileListWindow::exportRequested, this, [this] { mapFile_->exportGrid(); });
-    connect(tileList_, &TileListWindow::batchRenameRequested, this, &MainWindow::batchRename);
-    connect(tileList_, &TileListWindow::batchMoveRequested, this, &MainWindow::batchMove);
+    connect(tileList_, &TileListWindow::importRequested, this,
+            [this] { work_->whenIdle([this] { mapFile_->importGrid(); }); });
+    connect(tileList_, &TileListWindow::exportRequested, this,
+            [this] { work_->whenIdle([this] { mapFile_->exportGrid(); }); });
+    connect(tileList_, &TileListWindow::batchRenameRequested, this,
+            [this] { work_->whenIdle([this] { batchRename(); }); });
+    connect(tileList_, &TileListWindow::batchMoveRequested, this,
+            [this] { work_->whenIdle([this] { batchMove(); }); });
 }
 
 void MainWindow::importData()
@@ -365,8 +396,16 @@ void MainWindow::shift(ShiftDirection direction)
     const std::optional<int> distance = askShiftDistance(platform_, direction);
     if (!distance)
         return;
-    shiftGrid(grid_, direction, *distance, *progressBar_);
-    redrawCanvas();
+    // The shift runs on a snapshot; the map changes when it is done.
+    work_->run<CellTexts>(
+        [cells = grid_.cells(), n = grid_.mapSize(), direction, d = *distance](Progress& progress) mutable {
+            shiftMapCells(cells, n, direction, d, progress);
+            return std::move(cells);
+        },
+        [this](CellTexts cells) {
+            grid_.replaceCells(std::move(cells));
+            redrawCanvas();
+        });
 }
 
 void MainWindow::openPreview()

@@ -2,10 +2,10 @@
 
 #include "app/Texts.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 #include <QTimer>
 
+#include <algorithm>
 #include <climits>
 
 namespace tessera {
@@ -59,7 +59,8 @@ void StatusBar::placePanels()
     }
 }
 
-ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent), resetTimer_(new QTimer(this))
+ProgressBar::ProgressBar(QWidget* parent)
+    : QProgressBar(parent), resetTimer_(new QTimer(this)), pollTimer_(new QTimer(this))
 {
     setObjectName(QStringLiteral("ProgressBar"));
     setAccessibleName(QStringLiteral("操作进度条"));
@@ -73,39 +74,57 @@ ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent), resetTimer_(ne
         if (value() == maximum())
             setValue(0);
     });
-    sincePump_.start();
+    pollTimer_->setInterval(30);
+    connect(pollTimer_, &QTimer::timeout, this, &ProgressBar::poll);
 }
 
 void ProgressBar::start(std::int64_t maximum)
 {
     maximum_ = std::max<std::int64_t>(0, maximum);
     position_ = 0;
-    scaleShift_ = 0;
-    while ((maximum_ >> scaleShift_) > INT_MAX)
-        ++scaleShift_;
-    setRange(0, static_cast<int>(maximum_ >> scaleShift_));
-    show(true);
+    display(position_, maximum_);
 }
 
 void ProgressBar::advance(std::int64_t steps)
 {
     position_ = std::min(position_ + steps, maximum_);
-    show(position_ == maximum_);
+    display(position_, maximum_);
 }
 
-void ProgressBar::show(bool force)
+void ProgressBar::follow(std::shared_ptr<const WorkProgress> work)
 {
-    // Painting a million steps would cost more than the work: show at most every 30 ms.
-    if (!force && sincePump_.elapsed() < 30)
-        return;
-    setValue(static_cast<int>(position_ >> scaleShift_));
-    if (value() == maximum())
-        resetTimer_->start();
-    if (sincePump_.elapsed() >= 30) {
-        sincePump_.restart();
-        repaint();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    followed_ = std::move(work);
+    if (followed_) {
+        display(0, followed_->maximum());
+        pollTimer_->start();
     }
+}
+
+void ProgressBar::poll()
+{
+    if (!followed_) {
+        pollTimer_->stop();
+        return;
+    }
+    display(followed_->position(), followed_->maximum());
+    if (followed_.use_count() == 1) {  // the work has ended
+        followed_.reset();
+        pollTimer_->stop();
+    }
+}
+
+void ProgressBar::display(std::int64_t position, std::int64_t maximum)
+{
+    // Maxima beyond int range are shown scaled down.
+    int shift = 0;
+    while ((maximum >> shift) > INT_MAX)
+        ++shift;
+    const int top = static_cast<int>(maximum >> shift);
+    if (QProgressBar::maximum() != top)
+        setRange(0, top);
+    setValue(static_cast<int>(std::clamp<std::int64_t>(position, 0, maximum) >> shift));
+    if (value() == QProgressBar::maximum())
+        resetTimer_->start();
 }
 
 }  // namespace tessera

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "gui/Progress.h"
+#include "gui/LongWork.h"
 
 #include <QFrame>
 #include <QProgressBar>
 #include <QElapsedTimer>
 
 #include <array>
+#include <memory>
 
 class QLabel;
 class QTimer;
@@ -39,9 +40,9 @@ private:
     std::array<int, 4> widths_{150, 450, 45, 255};
 };
 
-// The main window's progress bar. Long walks drive it through `Progress`; while they run the
-// window keeps painting, but user input waits until the walk is over. A full bar empties itself
-// shortly after it fills.
+// The main window's progress bar. Short walks on the GUI thread drive it through `Progress`;
+// background work is followed by polling its `WorkProgress`. A full bar empties itself shortly
+// after it fills.
 class ProgressBar : public QProgressBar, public Progress {
     Q_OBJECT
 
@@ -51,14 +52,18 @@ public:
     void start(std::int64_t maximum) override;
     void advance(std::int64_t steps = 1) override;
 
+    // Shows how far `work` is until it ends (nobody else holds it) or other work is followed.
+    void follow(std::shared_ptr<const WorkProgress> work);
+
 private:
-    void show(bool force);
+    void display(std::int64_t position, std::int64_t maximum);
+    void poll();
 
     std::int64_t maximum_ = 0;
     std::int64_t position_ = 0;
-    int scaleShift_ = 0;  // maxima beyond int range are shown scaled down
     QTimer* resetTimer_;
-    QElapsedTimer sincePump_;
+    QTimer* pollTimer_;
+    std::shared_ptr<const WorkProgress> followed_;
 };
 
 }  // namespace tessera

@@ -2,17 +2,17 @@
 
 #include "canvas/CanvasWidgets.h"
 #include "canvas/EditingState.h"
-#include "canvas/TileWalk.h"
-#include "gui/Progress.h"
 #include "model/TileGrid.h"
 
 
 namespace tessera {
 
-Canvas::Canvas(TileGrid& grid, EditingState& editing, Progress& progress, QWidget* viewport)
-    : grid_(grid), editing_(editing), progress_(progress), options_([] { return Options{}; }),
+Canvas::Canvas(TileGrid& grid, EditingState& editing, QWidget* viewport)
+    : grid_(grid), editing_(editing), options_([] { return Options{}; }),
+      fill_(std::make_unique<TileFill>(cache_, static_cast<TileSink&>(*this))),
       canvas_(new EditCanvas(picture_, cache_, viewport)), ruler_(new RulerBoard(rulerPicture_, viewport))
 {
+    canvas_->installEventFilter(fill_.get());
     ruler_->setGeometry(0, 0, 64, 64);
     canvas_->setGeometry(20, 20, 40, 30);
     canvas_->raise();
@@ -30,6 +30,7 @@ QSize Canvas::tileSize() const
 void Canvas::resizeForMap()
 {
     const int n = grid_.mapSize();
+    fill_->cancel();
     canvas_->resize(canvasSize(n));
     ruler_->resize(rulerBoardSize(n));
     picture_.reset(n);
@@ -38,6 +39,7 @@ void Canvas::resizeForMap()
 
 void Canvas::clearBoards()
 {
+    fill_->cancel();
     picture_.clear();
     rulerPicture_.clear();
     canvas_->update();
@@ -59,12 +61,28 @@ void Canvas::drawRulersAndGrid()
 
 void Canvas::drawTiles()
 {
-    walkTiles(
-        grid_.mapSize(), [this](int r, int c) -> const QString& { return grid_.cellText(r, c); }, tileSize(), cache_,
-        progress_, [this](const TileKey& key, const QImage& image) { return picture_.addTileImage(key, image); },
-        [this](int r, int c, std::uint32_t tile) { picture_.drawTile(r, c, tile); });
     editing_.history.clear();
-    canvas_->update();
+    fill_->setVisible(cellsMeeting(canvas_->visibleRegion().boundingRect(), grid_.mapSize()));
+    fill_->start(grid_.cells(), grid_.mapSize(), tileSize());
+}
+
+void Canvas::drawLoaded(const std::vector<LoadedTile>& batch)
+{
+    const int n = picture_.mapSize();
+    QRect dirty;
+    for (const LoadedTile& tile : batch) {
+        if (tile.image.isNull() || tile.cells.empty())
+            continue;
+        const std::uint32_t handle = picture_.addTileImage(tile.key, tile.image);
+        for (const int cell : tile.cells) {
+            const int row = cell / n + 1;
+            const int column = cell % n + 1;
+            picture_.drawTile(row, column, handle);
+            dirty |= cellRect(row, column);
+        }
+    }
+    if (!dirty.isEmpty())
+        canvas_->update(dirty);
 }
 
 void Canvas::redrawCanvas()
@@ -81,6 +99,7 @@ void Canvas::refresh()
 
 bool Canvas::drawTileAt(int row, int column, const QString& path)
 {
+    fill_->markEdited(row, column);
     const TileKey key = tileKeyFor(path, tileSize());
     const QImage image = cache_.image(key);
     if (image.isNull())
@@ -92,6 +111,7 @@ bool Canvas::drawTileAt(int row, int column, const QString& path)
 
 void Canvas::repaintCellPatch(int row, int column, QSize size, EdgePen pen)
 {
+    fill_->markEdited(row, column);
     picture_.erase(row, column, size);
     picture_.drawEdges(row, column, pen);
     repaintCell(row, column);
@@ -99,6 +119,7 @@ void Canvas::repaintCellPatch(int row, int column, QSize size, EdgePen pen)
 
 void Canvas::drawMoveMarker(int row, int column)
 {
+    fill_->markEdited(row, column);
     picture_.drawMarker(row, column);
     repaintCell(row, column);
 }

@@ -2,9 +2,11 @@
 
 #include "canvas/CanvasGeometry.h"
 #include "canvas/CanvasPicture.h"
+#include "canvas/TileFill.h"
 #include "canvas/TileImages.h"
 
 #include <functional>
+#include <memory>
 
 namespace tessera {
 
@@ -17,14 +19,14 @@ struct EditingState;
 // The edit canvas and the ruler board: drawing the map, its grid and rulers, and the small
 // drawing steps of the editing tools. Works like a drawing surface: nothing follows the grid
 // until a full redraw.
-class Canvas {
+class Canvas : private TileSink {
 public:
     struct Options {
         bool showRuler = true;
         bool showGrid = true;
     };
 
-    Canvas(TileGrid& grid, EditingState& editing, Progress& progress, QWidget* viewport);
+    Canvas(TileGrid& grid, EditingState& editing, QWidget* viewport);
     ~Canvas();
 
     // Where the rulers and grid check boxes are read.
@@ -35,12 +37,17 @@ public:
     const CanvasPicture& picture() const { return picture_; }
     const RulerPicture& rulerPicture() const { return rulerPicture_; }
     TileImageCache& cache() { return cache_; }
+    // The background loading of a full redraw's tiles.
+    TileFill& fill() { return *fill_; }
+    // Blocks until every tile of the last full redraw is drawn.
+    void waitForTiles() { fill_->waitForDone(); }
 
     // Sizes both surfaces for the grid's current map size and erases them.
     void resizeForMap();
     void clearBoards();
     void drawRulersAndGrid();
-    // Every cell's tile at the current tile size, with progress; empties the undo history.
+    // Every cell's tile at the current tile size, loaded in the background (those in view first);
+    // empties the undo history.
     void drawTiles();
     void redrawCanvas();
     // The refresh button: the full redraw.
@@ -58,15 +65,16 @@ public:
     QSize tileSize() const;
 
 private:
+    void drawLoaded(const std::vector<LoadedTile>& batch) override;
     void repaintCell(int row, int column);
 
     TileGrid& grid_;
     EditingState& editing_;
-    Progress& progress_;
     std::function<Options()> options_;
     CanvasPicture picture_;
     RulerPicture rulerPicture_;
     TileImageCache cache_;
+    std::unique_ptr<TileFill> fill_;
     EditCanvas* canvas_;
     RulerBoard* ruler_;
     bool dottedPen_ = false;

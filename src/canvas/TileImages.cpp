@@ -24,10 +24,20 @@ struct TjHandle {
     }
 };
 
+thread_local TjHandle threadDecompressor;
+
 tjhandle decompressor()
 {
-    thread_local TjHandle instance;
-    return instance.handle;
+    return threadDecompressor.handle;
+}
+
+// A handle that failed on broken data can fail every later picture too: start afresh.
+QImage failed()
+{
+    if (threadDecompressor.handle)
+        tjDestroy(threadDecompressor.handle);
+    threadDecompressor.handle = tjInitDecompress();
+    return {};
 }
 
 bool isJpeg(QByteArrayView bytes)
@@ -55,7 +65,7 @@ QImage decodeJpeg(QByteArrayView bytes, QSize size)
     const auto length = static_cast<unsigned long>(bytes.size());
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
     if (tjDecompressHeader3(tj, data, length, &width, &height, &subsampling, &colorspace) != 0)
-        return {};
+        return failed();
     if (width <= 0 || height <= 0 || static_cast<qint64>(width) * height > kMaxTilePixels)
         return {};
     // The smallest scaling factor whose result still covers the tile size.
@@ -76,7 +86,7 @@ QImage decodeJpeg(QByteArrayView bytes, QSize size)
     if (tjDecompress2(tj, data, length, decoded.bits(), bestWidth, static_cast<int>(decoded.bytesPerLine()),
                       bestHeight, TJPF_BGRX, TJFLAG_STOPONWARNING)
         != 0)
-        return {};  // broken or truncated data draws nothing
+        return failed();  // broken or truncated data draws nothing
     return finish(decoded, size);
 }
 
@@ -162,13 +172,16 @@ QList<QImage> TileImageCache::images(const QList<TileKey>& keys)
 {
     QList<QImage> result(keys.size());
     QList<qsizetype> missing;
-    for (qsizetype i = 0; i < keys.size(); ++i) {
-        if (!keys[i].isValid())
-            continue;
-        if (const QImage* cached = cache_.object(keys[i]))
-            result[i] = *cached;
-        else
-            missing.append(i);
+    {
+        const QMutexLocker lock(&mutex_);
+        for (qsizetype i = 0; i < keys.size(); ++i) {
+            if (!keys[i].isValid())
+                continue;
+            if (const QImage* cached = cache_.object(keys[i]))
+                result[i] = *cached;
+            else
+                missing.append(i);
+        }
     }
     if (missing.isEmpty())
         return result;
@@ -179,6 +192,7 @@ QList<QImage> TileImageCache::images(const QList<TileKey>& keys)
     const QList<Decoded> decoded = missing.size() == 1
         ? QList<Decoded>{loadAndDecode(toDecode.constFirst())}
         : QtConcurrent::blockingMapped(toDecode, loadAndDecode);
+    const QMutexLocker lock(&mutex_);
     for (qsizetype k = 0; k < missing.size(); ++k) {
         const Decoded& d = decoded[k];
         if (d.read)
@@ -191,6 +205,12 @@ QList<QImage> TileImageCache::images(const QList<TileKey>& keys)
         }
     }
     return result;
+}
+
+void TileImageCache::clear()
+{
+    const QMutexLocker lock(&mutex_);
+    cache_.clear();
 }
 
 QImage TileImageCache::image(const TileKey& key)

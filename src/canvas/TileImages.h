@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QMutex>
 #include <QString>
 
 #include <atomic>
@@ -40,7 +41,7 @@ size_t qHash(const TileKey& key, size_t seed = 0);
 TileKey tileKeyFor(const QString& path, QSize size);
 
 // Decoded tiles, bounded in memory, keyed by path, file size, modification time and tile size.
-// Used on the GUI thread; decoding of missing tiles runs on every core.
+// Thread-safe; decoding of missing tiles runs on every core, outside the lock.
 class TileImageCache {
 public:
     // Room for a 200 × 200 map of distinct 40 × 30 tiles.
@@ -54,11 +55,12 @@ public:
 
     // Decodes performed so far (cache misses that read a file).
     qint64 decodeCount() const { return decodes_; }
-    void clear() { cache_.clear(); }
+    void clear();
 
 private:
+    mutable QMutex mutex_;
     QCache<TileKey, QImage> cache_;
-    qint64 decodes_ = 0;
+    std::atomic<qint64> decodes_ = 0;
 };
 
 }  // namespace tessera

@@ -67,7 +67,9 @@ public:
 
     // Files. `exists` also matches a wildcard pattern ("*", "?") in the last path component.
     virtual bool exists(const QString& pathOrPattern) = 0;
-    virtual ReadResult readFile(const QString& path) = 0;
+    // A file larger than `maxBytes` is refused before anything is read.
+    virtual ReadResult readFile(const QString& path,
+                                qint64 maxBytes = std::numeric_limits<qint64>::max()) = 0;
     // Whether a regular file is at exactly this path (no wildcards).
     virtual bool isFile(const QString& path) = 0;
     // The first `count` bytes of a regular file (fewer when it is shorter); failure as readFile.

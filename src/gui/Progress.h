@@ -4,13 +4,16 @@
 
 namespace tessera {
 
-// Where long walks over the map report how far they are. The main window's progress bar implements
-// it; `NullProgress` and `CountingProgress` serve code and tests without a window.
+// Where long walks over the map report how far they are, and learn that they are to stop.
+// `WorkProgress` (background work) feeds the main window's progress bar; `NullProgress` and
+// `CountingProgress` serve code and tests without a window.
 class Progress {
 public:
     virtual ~Progress() = default;
     virtual void start(std::int64_t maximum) = 0;  // maximum and position 0
     virtual void advance(std::int64_t steps = 1) = 0;
+    // True once the work has been asked to stop; walks check it between steps.
+    virtual bool cancelled() const { return false; }
 };
 
 class NullProgress final : public Progress {

@@ -128,6 +128,15 @@ bool QtPlatform::exists(const QString& pathOrPattern)
                 .isEmpty();
 }
 
+namespace {
+
+QString tooLargeText(qint64 maxBytes)
+{
+    return QStringLiteral("文件太大（超过 %1 MB）").arg(maxBytes / (1024 * 1024));
+}
+
+}  // namespace
+
 ReadResult readRegularFile(const QString& path, qint64 maxBytes, qint64 headOnly)
 {
     ReadResult result;
@@ -155,7 +164,7 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes, qint64 headOnly
     }
     if (headOnly < 0 && st.st_size > maxBytes) {
         ::close(fd);
-        result.error = QStringLiteral("文件太大");
+        result.error = tooLargeText(maxBytes);
         return result;
     }
     QByteArray data;
@@ -177,7 +186,7 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes, qint64 headOnly
         }
         if (data.size() + got > maxBytes) {
             ::close(fd);
-            result.error = QStringLiteral("文件太大");
+            result.error = tooLargeText(maxBytes);
             return result;
         }
         data.append(buffer, static_cast<qsizetype>(got));
@@ -191,7 +200,7 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes, qint64 headOnly
         return result;
     }
     if (headOnly < 0 && file.size() > maxBytes) {
-        result.error = QStringLiteral("文件太大");
+        result.error = tooLargeText(maxBytes);
         return result;
     }
     result.data = headOnly >= 0 ? file.read(headOnly) : file.readAll();
@@ -200,9 +209,9 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes, qint64 headOnly
     return result;
 }
 
-ReadResult QtPlatform::readFile(const QString& path)
+ReadResult QtPlatform::readFile(const QString& path, qint64 maxBytes)
 {
-    return readRegularFile(path);
+    return readRegularFile(path, maxBytes);
 }
 
 bool QtPlatform::isFile(const QString& path)

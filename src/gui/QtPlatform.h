@@ -22,7 +22,7 @@ public:
     QString browseFolder(const QString& title) override;
 
     bool exists(const QString& pathOrPattern) override;
-    ReadResult readFile(const QString& path) override;
+    ReadResult readFile(const QString& path, qint64 maxBytes = std::numeric_limits<qint64>::max()) override;
     bool isFile(const QString& path) override;
     ReadResult readHead(const QString& path, int count) override;
     FileResult writeFileAtomic(const QString& path, const QByteArray& data) override;

@@ -98,11 +98,11 @@ const ScriptedPlatform::Failure* ScriptedPlatform::failureFor(FileOp op, const Q
     return nullptr;
 }
 
-ReadResult ScriptedPlatform::readFile(const QString& path)
+ReadResult ScriptedPlatform::readFile(const QString& path, qint64 maxBytes)
 {
     if (const Failure* f = failureFor(FileOp::Read, path))
         return {false, {}, f->why};
-    return QtPlatform::readFile(path);
+    return QtPlatform::readFile(path, maxBytes);
 }
 
 ReadResult ScriptedPlatform::readHead(const QString& path, int count)

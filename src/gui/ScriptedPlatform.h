@@ -56,7 +56,7 @@ public:
     std::optional<QString> saveFileDialog(const FileDialogOptions& options) override;
     QString browseFolder(const QString& title) override;
 
-    ReadResult readFile(const QString& path) override;
+    ReadResult readFile(const QString& path, qint64 maxBytes = std::numeric_limits<qint64>::max()) override;
     ReadResult readHead(const QString& path, int count) override;
     FileResult writeFileAtomic(const QString& path, const QByteArray& data) override;
     FileResult renameFile(const QString& from, const QString& to) override;

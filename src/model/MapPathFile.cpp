@@ -2,6 +2,7 @@
 
 #include "model/MapText.h"
 #include "model/TileGrid.h"
+#include "gui/LongWork.h"
 
 #include <QStringList>
 
@@ -25,6 +26,42 @@ QString notMapTextReason(MapFileKind kind)
 }
 
 }  // namespace
+
+MapFileResult readMapPathFile(Platform& platform, const QString& path, int mapSize, Progress& progress)
+{
+    MapFileResult result;
+    const ReadResult read = platform.readFile(path, kMaxMapFileBytes);
+    if (!read.ok) {
+        result.failure = QStringLiteral("导入失败，无法读取文件：\n%1\n%2").arg(path, read.error);
+        return result;
+    }
+    MapTextLoad load = parseMapText(read.data, mapSize, progress);
+    if (load.kind != MapFileKind::Text) {
+        result.failure = QStringLiteral("导入失败：\n%1\n不是青石地图路径文件（%2），地图没有改变。")
+                             .arg(path, notMapTextReason(load.kind));
+        return result;
+    }
+    result.ok = true;
+    result.cells = std::move(load.cells);
+    return result;
+}
+
+MapFileResult writeMapPathFile(Platform& platform, const QString& path, const CellTexts& cells, int mapSize,
+                               Progress& progress)
+{
+    MapFileResult result;
+    const QByteArray bytes = encodeMapText(gridTextOf(cells, mapSize, progress));
+    if (progress.cancelled()) {
+        result.failure = QStringLiteral("导出已取消，文件没有写入：\n%1").arg(path);
+        return result;
+    }
+    if (const FileResult written = platform.writeFileAtomic(path, bytes); !written) {
+        result.failure = QStringLiteral("导出失败，文件没有写入：\n%1\n%2").arg(path, written.error);
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
 
 const FileDialogOptions MapPathFile::kDialogOptions{
     QStringLiteral("青石地图路径文件（TLP）|*.tlp|文本文档（TXT）|*.txt|所有文件|*.*"),
@@ -62,10 +99,21 @@ bool MapPathFile::exportTo(const QString& path)
 {
     if (!confirmUnfitCells())
         return false;
-    const QByteArray bytes = encodeMapText(grid_.gridText(progress_));
-    if (const FileResult written = platform_.writeFileAtomic(path, bytes); !written) {
-        platform_.messageBox(QStringLiteral("导出失败，文件没有写入：\n%1\n%2").arg(path, written.error),
-                             MessageButtons::OkExclamation);
+    const int n = grid_.mapSize();
+    if (!work_)
+        return finishExport(writeMapPathFile(platform_, path, grid_.cells(), n, progress_));
+    // The work writes a snapshot: the strings are shared, not copied.
+    return work_->run<MapFileResult>(
+        [&platform = platform_, path, cells = grid_.cells(), n](Progress& progress) {
+            return writeMapPathFile(platform, path, cells, n, progress);
+        },
+        [this](MapFileResult result) { finishExport(result); });
+}
+
+bool MapPathFile::finishExport(const MapFileResult& result)
+{
+    if (!result.ok) {
+        platform_.messageBox(result.failure, MessageButtons::OkExclamation);
         return false;
     }
     platform_.messageBox(QStringLiteral("导出成功！"), MessageButtons::Ok);
@@ -74,18 +122,21 @@ bool MapPathFile::exportTo(const QString& path)
 
 bool MapPathFile::importFrom(const QString& path)
 {
-    const ReadResult read = platform_.readFile(path);
-    if (!read.ok) {
-        platform_.messageBox(QStringLiteral("导入失败，无法读取文件：\n%1\n%2").arg(path, read.error),
-                             MessageButtons::OkExclamation);
+    const int n = grid_.mapSize();
+    if (!work_)
+        return finishImport(readMapPathFile(platform_, path, n, progress_));
+    return work_->run<MapFileResult>(
+        [&platform = platform_, path, n](Progress& progress) { return readMapPathFile(platform, path, n, progress); },
+        [this](MapFileResult result) { finishImport(std::move(result)); });
+}
+
+bool MapPathFile::finishImport(MapFileResult result)
+{
+    if (!result.ok) {
+        platform_.messageBox(result.failure, MessageButtons::OkExclamation);
         return false;
     }
-    if (const MapFileKind kind = loadMapText(grid_, read.data, progress_).kind; kind != MapFileKind::Text) {
-        platform_.messageBox(QStringLiteral("导入失败：\n%1\n不是青石地图路径文件（%2），地图没有改变。")
-                                 .arg(path, notMapTextReason(kind)),
-                             MessageButtons::OkExclamation);
-        return false;
-    }
+    grid_.replaceCells(std::move(result.cells));
     if (redrawCanvas_)
         redrawCanvas_();
     platform_.messageBox(QStringLiteral("导入成功，请按刷新界面按钮！"), MessageButtons::Ok);

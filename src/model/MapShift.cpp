@@ -27,30 +27,45 @@ std::optional<int> askShiftDistance(Platform& platform, ShiftDirection direction
     return platform.inputNumber(question.prompt, question.title, QStringLiteral("1"));
 }
 
-void shiftGrid(TileGrid& grid, ShiftDirection direction, int distance, Progress& progress)
+namespace {
+
+// Rows down and columns right for a shift; beyond the map's edge everything is lost alike.
+std::pair<int, int> shiftOffset(ShiftDirection direction, int distance, int mapSize)
 {
-    const long long n = grid.mapSize();
+    const int d = static_cast<int>(std::min<long long>(distance, static_cast<long long>(mapSize) + 1));
+    switch (direction) {
+    case ShiftDirection::Left:
+        return {0, -d};
+    case ShiftDirection::Right:
+        return {0, d};
+    case ShiftDirection::Up:
+        return {-d, 0};
+    case ShiftDirection::Down:
+        break;
+    }
+    return {d, 0};
+}
+
+}  // namespace
+
+void shiftMapCells(CellTexts& cells, int mapSize, ShiftDirection direction, int distance, Progress& progress)
+{
+    const long long n = mapSize;
     if (distance < 1) {
         progress.start(n * n);
         progress.advance(n * n);
         return;
     }
-    // Beyond the map's edge everything is lost alike.
-    const int d = static_cast<int>(std::min<long long>(distance, n + 1));
-    switch (direction) {
-    case ShiftDirection::Left:
-        grid.shiftCells(0, -d, progress);
-        break;
-    case ShiftDirection::Right:
-        grid.shiftCells(0, d, progress);
-        break;
-    case ShiftDirection::Up:
-        grid.shiftCells(-d, 0, progress);
-        break;
-    case ShiftDirection::Down:
-        grid.shiftCells(d, 0, progress);
-        break;
-    }
+    const auto [rows, columns] = shiftOffset(direction, distance, mapSize);
+    shiftCellTexts(cells, mapSize, rows, columns, progress);
+}
+
+void shiftGrid(TileGrid& grid, ShiftDirection direction, int distance, Progress& progress)
+{
+    CellTexts cells = grid.cells();
+    shiftMapCells(cells, grid.mapSize(), direction, distance, progress);
+    if (distance >= 1)
+        grid.replaceCells(std::move(cells));
 }
 
 }  // namespace tessera

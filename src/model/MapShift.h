@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/TileGrid.h"
+
 #include <QString>
 
 #include <optional>
@@ -8,7 +10,6 @@ namespace tessera {
 
 class Platform;
 class Progress;
-class TileGrid;
 
 enum class ShiftDirection { Left, Right, Up, Down };
 
@@ -25,5 +26,7 @@ std::optional<int> askShiftDistance(Platform& platform, ShiftDirection direction
 // Moves every tile `distance` cells; what crosses an edge is lost. A distance below 1 moves
 // nothing. Drives `progress` over every cell.
 void shiftGrid(TileGrid& grid, ShiftDirection direction, int distance, Progress& progress);
+// The same on a snapshot of the cells, for work away from the GUI thread.
+void shiftMapCells(CellTexts& cells, int mapSize, ShiftDirection direction, int distance, Progress& progress);
 
 }  // namespace tessera

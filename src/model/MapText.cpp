@@ -260,7 +260,7 @@ UnfitCells cellsUnfitForMapText(const TileGrid& grid, qsizetype keep)
     return unfit;
 }
 
-MapTextLoad loadMapText(TileGrid& grid, QByteArrayView bytes, Progress& progress)
+MapTextLoad parseMapText(QByteArrayView bytes, int mapSize, Progress& progress)
 {
     MapTextLoad load;
     load.kind = classifyMapFile(bytes);
@@ -271,7 +271,6 @@ MapTextLoad loadMapText(TileGrid& grid, QByteArrayView bytes, Progress& progress
     if (const qsizetype zero = bytes.indexOf('\0'); zero >= 0)
         bytes = bytes.first(zero);
     load.encoding = detectEncoding(bytes);
-    grid.rebuild();
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes = bytes.sliced(3);
     // UTF-8 never holds an ASCII byte inside a multi-byte sequence; GB18030 follows the
@@ -288,17 +287,29 @@ MapTextLoad loadMapText(TileGrid& grid, QByteArrayView bytes, Progress& progress
     load.lines = lines.size();
     progress.start(load.fields);
 
+    const qsizetype size = std::max(0, mapSize);
+    load.cells.resize(static_cast<std::size_t>(size * size));
     FieldDecoder decoder(load.encoding);
-    const TileGrid::BulkChange bulk(grid);
-    const qsizetype size = grid.mapSize();
     for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (progress.cancelled())
+            return load;
         const QList<QByteArrayView>& row = fields[i];
         const qsizetype stored = i < size ? std::min(row.size(), size) : 0;
-        for (qsizetype j = 0; j < stored; ++j)
-            grid.storeField(static_cast<int>(i + 1), static_cast<int>(j + 1),
-                            decoder.decode(row[j]));
+        for (qsizetype j = 0; j < stored; ++j) {
+            QString text = decoder.decode(row[j]);
+            if (text != kEmptyMarker)
+                load.cells[static_cast<std::size_t>(i * size + j)] = std::move(text);
+        }
         progress.advance(row.size());
     }
+    return load;
+}
+
+MapTextLoad loadMapText(TileGrid& grid, QByteArrayView bytes, Progress& progress)
+{
+    MapTextLoad load = parseMapText(bytes, grid.mapSize(), progress);
+    if (load.kind == MapFileKind::Text)
+        grid.replaceCells(std::move(load.cells));
     return load;
 }
 

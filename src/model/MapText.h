@@ -6,10 +6,11 @@
 #include <QPoint>
 #include <QString>
 
+#include "model/TileGrid.h"
+
 namespace tessera {
 
 class Progress;
-class TileGrid;
 
 // How the bytes of a map path file are to be read.
 enum class MapTextEncoding {
@@ -54,12 +55,15 @@ struct MapTextLoad {
     MapTextEncoding encoding = MapTextEncoding::Gb18030;
     qsizetype lines = 0;
     qsizetype fields = 0;
+    CellTexts cells;  // mapSize² texts, row by row, when `kind` is Text
 };
 
-// Replaces the grid's content with the bytes of a map path file: the text ends at the first zero
-// byte, lines split on CR LF and fields on "|" before decoding; cells outside the map are dropped.
-// Drives `progress` over the number of fields. A file that is not text (see `classifyMapFile`)
-// leaves the grid as it was.
+// Reads the bytes of a map path file into the cells of a map of `mapSize`: the text ends at the
+// first zero byte, lines split on CR LF and fields on "|" before decoding; cells outside the map
+// are dropped. Drives `progress` over the number of fields and stops early when it is cancelled.
+// A file that is not text (see `classifyMapFile`) gives no cells. Thread-safe.
+MapTextLoad parseMapText(QByteArrayView bytes, int mapSize, Progress& progress);
+// `parseMapText` into the grid; a file that is not text leaves the grid as it was.
 MapTextLoad loadMapText(TileGrid& grid, QByteArrayView bytes, Progress& progress);
 
 }  // namespace tessera

@@ -47,22 +47,26 @@ void TileGrid::rebuild()
     resize(size_);
 }
 
-QString TileGrid::gridText(Progress& progress) const
+QString gridTextOf(const CellTexts& cells, int mapSize, Progress& progress)
 {
-    const std::size_t n = static_cast<std::size_t>(size_);
+    const std::size_t n = static_cast<std::size_t>(std::max(0, mapSize));
+    if (cells.size() != n * n)
+        return {};
     progress.start(static_cast<std::int64_t>(n * n));
     qsizetype length = 0;
-    for (const QString& cell : cells_)
+    for (const QString& cell : cells)
         length += cell.isEmpty() ? kEmptyMarker.size() : cell.size();
     length += static_cast<qsizetype>(n * (n + 1));  // separators and line breaks
 
     QString text;
     text.reserve(length);
     for (std::size_t r = 0; r < n; ++r) {
+        if (progress.cancelled())
+            return {};
         for (std::size_t c = 0; c < n; ++c) {
             if (c > 0)
                 text += kFieldSeparator;
-            const QString& cell = cells_[r * n + c];
+            const QString& cell = cells[r * n + c];
             text += cell.isEmpty() ? kEmptyMarker : cell;
         }
         text += kLineBreak;
@@ -71,9 +75,11 @@ QString TileGrid::gridText(Progress& progress) const
     return text;
 }
 
-void TileGrid::shiftCells(int rows, int columns, Progress& progress)
+void shiftCellTexts(CellTexts& cells, int mapSize, int rows, int columns, Progress& progress)
 {
-    const long long n = size_;
+    const long long n = std::max(0, mapSize);
+    if (cells.size() != static_cast<std::size_t>(n * n))
+        return;
     progress.start(n * n);
     // Destination order keeps every source unread until it is moved: walk away from the shift.
     const bool backwardRows = rows > 0;
@@ -84,9 +90,9 @@ void TileGrid::shiftCells(int rows, int columns, Progress& progress)
         for (long long j = 0; j < n; ++j) {
             const long long c = backwardColumns ? n - 1 - j : j;
             const long long fromColumn = c - columns;
-            QString& target = cells_[static_cast<std::size_t>(r * n + c)];
+            QString& target = cells[static_cast<std::size_t>(r * n + c)];
             if (fromRow >= 0 && fromRow < n && fromColumn >= 0 && fromColumn < n)
-                target = std::move(cells_[static_cast<std::size_t>(fromRow * n + fromColumn)]);
+                target = std::move(cells[static_cast<std::size_t>(fromRow * n + fromColumn)]);
             else
                 target = QString();
             if (target == kEmptyMarker)
@@ -94,12 +100,29 @@ void TileGrid::shiftCells(int rows, int columns, Progress& progress)
         }
         progress.advance(n);
     }
-    if (n > 0) {
-        if (bulkDepth_ > 0)
-            bulkTouched_ = true;
-        else
-            emit cellsChanged();
-    }
+}
+
+QString TileGrid::gridText(Progress& progress) const
+{
+    return gridTextOf(cells_, size_, progress);
+}
+
+void TileGrid::replaceCells(CellTexts cells)
+{
+    if (cells.size() != cells_.size())
+        return;
+    cells_ = std::move(cells);
+    touchedAll();
+}
+
+void TileGrid::touchedAll()
+{
+    if (size_ == 0)
+        return;
+    if (bulkDepth_ > 0)
+        bulkTouched_ = true;
+    else
+        emit cellsChanged();
 }
 
 void TileGrid::storeFields(int row, const QStringList& fields)

@@ -14,6 +14,16 @@ inline const QString kEmptyMarker = QStringLiteral("空");
 inline constexpr char16_t kFieldSeparator = u'|';
 inline const QString kLineBreak = QStringLiteral("\r\n");
 
+// The cells of an n × n map row by row: the map's content as plain data, for work on a snapshot
+// away from the GUI thread (the strings are shared, so a copy is cheap).
+using CellTexts = std::vector<QString>;
+
+// The grid text of `cells`. Empty when `progress` is cancelled.
+QString gridTextOf(const CellTexts& cells, int mapSize, Progress& progress);
+// Moves every cell's text by `rows` down and `columns` right (negative: up, left); what crosses an
+// edge is lost and vacated cells become empty. A text that is exactly "空" is empty afterwards.
+void shiftCellTexts(CellTexts& cells, int mapSize, int rows, int columns, Progress& progress);
+
 // The map: mapSize × mapSize cells addressed (row, column) from (1, 1), each holding a tile path or
 // the empty text. The single store of the map's content; views observe it through the signals.
 class TileGrid : public QObject {
@@ -34,7 +44,9 @@ public:
     void setCellText(int row, int column, const QString& text);
 
     // Every cell's text, row by row.
-    const std::vector<QString>& cells() const { return cells_; }
+    const CellTexts& cells() const { return cells_; }
+    // Replaces every cell's text; `cells` must hold mapSize² texts (otherwise nothing changes).
+    void replaceCells(CellTexts cells);
 
     // Sets the edge length (New map) and rebuilds: every cell empty.
     void resize(int mapSize);
@@ -53,11 +65,6 @@ public:
     {
         setCellText(row, column, field == kEmptyMarker ? QString() : field);
     }
-
-    // Moves every cell's text by `rows` down and `columns` right (negative: up, left); what
-    // crosses an edge is lost and vacated cells become empty. A text that is exactly "空" is
-    // empty afterwards. Drives `progress` over mapSize² cells.
-    void shiftCells(int rows, int columns, Progress& progress);
 
     // Collects many cell changes into one `cellsChanged` notification.
     class BulkChange {
@@ -87,6 +94,8 @@ private:
 
     int size_ = 0;
     std::vector<QString> cells_;
+    void touchedAll();
+
     int bulkDepth_ = 0;
     bool bulkTouched_ = false;
 };

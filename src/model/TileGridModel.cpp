@@ -41,9 +41,16 @@ QVariant TileGridModel::data(const QModelIndex& index, int role) const
     return grid_.cellText(index.row() + 1, index.column() + 1);
 }
 
+void TileGridModel::setEditable(bool editable)
+{
+    editable_ = editable;
+    if (const int n = grid_.mapSize(); n > 0)
+        emit dataChanged(index(0, 0), index(n - 1, n - 1), {});
+}
+
 bool TileGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!index.isValid() || role != Qt::EditRole)
+    if (!index.isValid() || role != Qt::EditRole || !editable_)
         return false;
     grid_.setCellText(index.row() + 1, index.column() + 1, value.toString());
     return true;
@@ -53,7 +60,7 @@ Qt::ItemFlags TileGridModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | (editable_ ? Qt::ItemIsEditable : Qt::NoItemFlags);
 }
 
 QVariant TileGridModel::headerData(int section, Qt::Orientation orientation, int role) const

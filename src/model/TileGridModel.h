@@ -18,6 +18,9 @@ public:
 
     explicit TileGridModel(TileGrid& grid, QObject* parent = nullptr);
 
+    // While long work runs on the map, its cells cannot be edited.
+    void setEditable(bool editable);
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -27,6 +30,7 @@ public:
 
 private:
     TileGrid& grid_;
+    bool editable_ = true;
 };
 
 }  // namespace tessera

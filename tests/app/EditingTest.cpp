@@ -325,6 +325,7 @@ TEST_F(EditingTest, ShiftsFromTheMenuRedrawAndEndUndo)
     EXPECT_EQ(editing().history.count(), 1);  // cancel: nothing happens, nothing is redrawn
     platform.answerText(QStringLiteral("2"));
     shiftRight->trigger();
+    window.waitForWork();
     EXPECT_EQ(cell(1, 3), path("red.jpg"));
     EXPECT_EQ(cell(1, 1), QString());
     EXPECT_TRUE(editing().history.isEmpty());
@@ -345,6 +346,7 @@ TEST_F(EditingTest, BatchOperationsRunFromTheTileListWindow)
     platform.answerYes();
     platform.answerText(out);
     list->findChild<QAction*>(QStringLiteral("BatchRenameCommand"))->trigger();
+    window.waitForWork();
     EXPECT_EQ(cell(1, 1), QDir(out).filePath(QStringLiteral("1-1.jpg")));
     EXPECT_EQ(cell(2, 2), QDir(out).filePath(QStringLiteral("2-2.jpg")));
     EXPECT_TRUE(near(pixel(centre(2, 2)), kGreen));  // redrawn from the new names

@@ -181,6 +181,7 @@ TEST_F(NewMapTest, ImportEndsWithAFullRedraw)
     window.editing().history.append(0, 0, 1, 1);
     platform.answerText(map);
     window.importData();
+    window.waitForWork();
     EXPECT_EQ(window.grid().cellText(1, 2), red);
     EXPECT_TRUE(window.editing().history.isEmpty());
     const QImage shot = find("EditCanvas")->grab().toImage();

@@ -22,9 +22,11 @@ const QColor kLine(96, 96, 96);
 
 class CanvasTest : public testing::Test {
 protected:
-    CanvasTest() : canvas(grid, editing, progress, &viewport)
+    CanvasTest() : canvas(grid, editing, &viewport)
     {
         canvas.setOptionsSource([this] { return options; });
+        QObject::connect(&canvas.fill(), &TileFill::started,
+                         [this](std::shared_ptr<const WorkProgress> p) { progress = std::move(p); });
         EXPECT_TRUE(writeSolidImage(tile("red.jpg"), kRed));
         EXPECT_TRUE(writeSolidImage(tile("green.jpg"), kGreen));
         EXPECT_TRUE(writeSolidImage(tile("blue.jpg"), kBlue));
@@ -57,12 +59,19 @@ protected:
         return image;
     }
 
+    // A full redraw, with every tile loaded.
+    void redraw()
+    {
+        canvas.redrawCanvas();
+        canvas.waitForTiles();
+    }
+
     static QPoint centre(int row, int column) { return cellRect(row, column).center(); }
 
     QTemporaryDir dir;
     TileGrid grid;
     EditingState editing;
-    CountingProgress progress;
+    std::shared_ptr<const WorkProgress> progress;
     QWidget viewport;
     Canvas::Options options;
     Canvas canvas;
@@ -78,7 +87,7 @@ TEST_F(CanvasTest, FullRedrawDrawsTilesOverTheGrid)
     grid.setCellText(3, 2, tile("missing.jpg"));
     grid.setCellText(3, 3, dir.path());  // a folder draws nothing either
     editing.history.append(0, 0, 1, 1);
-    canvas.redrawCanvas();
+    redraw();
 
     const QImage image = render();
     EXPECT_TRUE(near(image.pixel(centre(1, 1)), kRed));
@@ -98,8 +107,9 @@ TEST_F(CanvasTest, FullRedrawDrawsTilesOverTheGrid)
     EXPECT_TRUE(near(image.pixel(0, 0), kRed));
     EXPECT_EQ(QColor(image.pixel(40, 2)), kLine);
 
-    EXPECT_EQ(progress.maximum(), 9);
-    EXPECT_EQ(progress.position(), 9);
+    ASSERT_TRUE(progress);
+    EXPECT_EQ(progress->maximum(), 9);
+    EXPECT_EQ(progress->position(), 9);
     EXPECT_TRUE(editing.history.isEmpty());
 }
 
@@ -109,6 +119,7 @@ TEST_F(CanvasTest, TilesDrawnAt40x16LeaveTheLowerBandEmpty)
     grid.setCellText(1, 1, tile("red.jpg"));
     editing.tileHeight = 16;
     canvas.drawTiles();
+    canvas.waitForTiles();
     QImage image = render();
     EXPECT_TRUE(near(image.pixel(20, 15), kRed));
     EXPECT_EQ(QColor(image.pixel(20, 16)), kBackground);
@@ -122,7 +133,7 @@ TEST_F(CanvasTest, DrawnTilesKeepTheirSizeUntilTheNextRedraw)
     editing.tileHeight = 16;
     EXPECT_TRUE(near(render().pixel(20, 25), kRed));  // still 40 × 30
     grid.setCellText(1, 1, tile("red.jpg"));
-    canvas.redrawCanvas();
+    redraw();
     EXPECT_EQ(QColor(render().pixel(20, 25)), kBackground);
 }
 
@@ -131,13 +142,13 @@ TEST_F(CanvasTest, TheCanvasDoesNotFollowTheGridUntilARedraw)
     newMap(2);
     grid.setCellText(2, 2, tile("blue.jpg"));
     EXPECT_EQ(QColor(render().pixel(centre(2, 2))), kBackground);
-    canvas.redrawCanvas();
+    redraw();
     EXPECT_TRUE(near(render().pixel(centre(2, 2)), kBlue));
     // A tile whose file goes away stays until the next redraw.
     ASSERT_TRUE(QFile::remove(tile("blue.jpg")));
     canvas.cache().clear();
     EXPECT_TRUE(near(render().pixel(centre(2, 2)), kBlue));
-    canvas.redrawCanvas();
+    redraw();
     EXPECT_EQ(QColor(render().pixel(centre(2, 2))), kBackground);
 }
 
@@ -158,7 +169,7 @@ TEST_F(CanvasTest, CellPatchErasesItsSizeAndDrawsTopAndLeftEdges)
     for (int r = 1; r <= 3; ++r)
         for (int c = 1; c <= 3; ++c)
             grid.setCellText(r, c, tile("red.jpg"));
-    canvas.redrawCanvas();
+    redraw();
     canvas.repaintCellPatch(2, 2, QSize(40, 16), canvas.currentPen());
     const QImage image = render();
     EXPECT_EQ(QColor(image.pixel(61, 40)), kBackground);  // erased upper band
@@ -239,10 +250,11 @@ TEST_F(CanvasTest, RefreshRestoresAnErasedCell)
 {
     newMap(2);
     grid.setCellText(1, 2, tile("green.jpg"));
-    canvas.redrawCanvas();
+    redraw();
     canvas.repaintCellPatch(1, 2, QSize(40, 30), EdgePen::Dotted);
     EXPECT_EQ(QColor(render().pixel(centre(1, 2))), kBackground);
     canvas.refresh();
+    canvas.waitForTiles();
     EXPECT_TRUE(near(render().pixel(centre(1, 2)), kGreen));
 }
 
@@ -252,9 +264,9 @@ TEST_F(CanvasTest, SecondRedrawDecodesNothing)
     for (int r = 1; r <= 4; ++r)
         for (int c = 1; c <= 4; ++c)
             grid.setCellText(r, c, tile((r + c) % 2 ? "red.jpg" : "green.jpg"));
-    canvas.redrawCanvas();
+    redraw();
     EXPECT_EQ(canvas.cache().decodeCount(), 2);
-    canvas.redrawCanvas();
+    redraw();
     EXPECT_EQ(canvas.cache().decodeCount(), 2);
 }
 
@@ -262,7 +274,7 @@ TEST_F(CanvasTest, TheWidgetPaintsThePicture)
 {
     newMap(2);
     grid.setCellText(2, 1, tile("blue.jpg"));
-    canvas.redrawCanvas();
+    redraw();
     const QImage shot = canvas.canvasWidget()->grab().toImage();
     ASSERT_EQ(shot.size(), QSize(80, 60));
     EXPECT_TRUE(near(shot.pixel(centre(2, 1)), kBlue));
@@ -288,7 +300,7 @@ TEST_F(CanvasTest, PipesFoldersAndNonPicturesInCellsDrawNothingAndNeverBlock)
     grid.setCellText(2, 1, empty.fileName());
     grid.setCellText(2, 2, dir.filePath(QStringLiteral("png.jpg")));
     grid.setCellText(2, 3, QStringLiteral("relative/missing.jpg"));
-    canvas.redrawCanvas();  // returns: nothing waits for a writer on the pipe
+    redraw();  // returns: nothing waits for a writer on the pipe
     const QImage image = render();
     for (QPoint cell : {QPoint(1, 1), QPoint(2, 1), QPoint(3, 1), QPoint(1, 2), QPoint(3, 2)})
         EXPECT_EQ(QColor(image.pixel(centre(cell.y(), cell.x()))), kBackground);

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "canvas/CanvasGeometry.h"
+#include "canvas/TileImages.h"
+#include "gui/LongWork.h"
+#include "model/TileGrid.h"
+
+#include <QFuture>
+#include <QObject>
+#include <QThreadPool>
+
+#include <memory>
+#include <vector>
+
+namespace tessera {
+
+// One loaded tile and the cells that show it (row-major indices, row * mapSize + column, from 0).
+struct LoadedTile {
+    TileKey key;
+    QImage image;  // null when nothing could be loaded
+    std::vector<int> cells;
+};
+
+// Where loaded tiles are drawn, on the GUI thread.
+class TileSink {
+public:
+    virtual ~TileSink() = default;
+    virtual void drawLoaded(const std::vector<LoadedTile>& batch) = 0;
+};
+
+// Loads the tiles of a full redraw in the background and hands them to a `TileSink` in batches as
+// they come: first the cells in view, then their neighbourhood, then the rest column by column
+// (rows within), each distinct file once, decoding on every core. Cells that an editing step drew
+// on after the fill began (`markEdited`) keep what that step drew.
+class TileFill : public QObject {
+    Q_OBJECT
+
+public:
+    // A fill's state, shared with its worker.
+    struct Run;
+
+    TileFill(TileImageCache& cache, TileSink& sink, QObject* parent = nullptr);
+    ~TileFill() override;
+
+    // Cancels any running fill and starts one over a snapshot of the cells.
+    void start(const CellTexts& cells, int mapSize, QSize tileSize);
+    // Stops the running fill; nothing more of it is drawn.
+    void cancel();
+    bool running() const;
+
+    // The cells in view now; the fill loads those it has not loaded yet next.
+    void setVisible(const CellRange& visible);
+    void markEdited(int row, int column);
+
+    // Blocks until the running fill has loaded everything and draws what is left. For tests,
+    // benchmarks and the command line.
+    void waitForDone();
+
+    // Installed on the canvas widget: follows what of it is in view.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+signals:
+    // A fill started; its progress stays valid for as long as the pointer is held.
+    void started(std::shared_ptr<const WorkProgress> progress);
+    void finished();
+
+private:
+    void drain();
+
+    TileImageCache& cache_;
+    TileSink& sink_;
+    QThreadPool pool_;
+    std::shared_ptr<Run> run_;
+    QFuture<void> future_;
+    std::vector<bool> edited_;
+    int mapSize_ = 0;
+    CellRange visible_;
+};
+
+}  // namespace tessera
