@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QPainter>
+#include <QTest>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -305,4 +306,79 @@ TEST_F(CanvasTest, PipesFoldersAndNonPicturesInCellsDrawNothingAndNeverBlock)
     for (QPoint cell : {QPoint(1, 1), QPoint(2, 1), QPoint(3, 1), QPoint(1, 2), QPoint(3, 2)})
         EXPECT_EQ(QColor(image.pixel(centre(cell.y(), cell.x()))), kBackground);
     EXPECT_TRUE(near(image.pixel(centre(2, 2)), kGreen, 0));  // a PNG under a ".jpg" name is drawn
+}
+
+TEST_F(CanvasTest, EditsDuringARedrawKeepWhatTheyDrew)
+{
+    newMap(3);
+    for (int r = 1; r <= 3; ++r)
+        for (int c = 1; c <= 3; ++c)
+            grid.setCellText(r, c, tile("red.jpg"));
+    canvas.redrawCanvas();  // the tiles load in the background
+    canvas.drawTileAt(2, 2, tile("green.jpg"));
+    canvas.repaintCellPatch(1, 1, QSize(40, 30), EdgePen::Dotted);
+    canvas.waitForTiles();
+    const QImage image = render();
+    EXPECT_TRUE(near(image.pixel(centre(2, 2)), kGreen));
+    EXPECT_EQ(QColor(image.pixel(centre(1, 1))), kBackground);
+    EXPECT_TRUE(near(image.pixel(centre(3, 3)), kRed));
+}
+
+TEST_F(CanvasTest, ARedrawStartedAgainDrawsOnlyTheNewMap)
+{
+    newMap(2);
+    grid.setCellText(1, 1, tile("red.jpg"));
+    canvas.redrawCanvas();
+    grid.setCellText(1, 1, QString());
+    grid.setCellText(2, 2, tile("blue.jpg"));
+    redraw();
+    QTest::qWait(20);  // whatever the first redraw still hands over arrives, and is dropped
+    const QImage image = render();
+    EXPECT_EQ(QColor(image.pixel(centre(1, 1))), kBackground);
+    EXPECT_TRUE(near(image.pixel(centre(2, 2)), kBlue));
+}
+
+namespace {
+
+struct RecordingSink : TileSink {
+    std::vector<std::vector<int>> batches;  // the cells of each batch
+    void drawLoaded(const std::vector<LoadedTile>& batch) override
+    {
+        std::vector<int> cells;
+        for (const LoadedTile& tile : batch)
+            cells.insert(cells.end(), tile.cells.begin(), tile.cells.end());
+        batches.push_back(cells);
+    }
+};
+
+}  // namespace
+
+TEST(TileFill, LoadsTheCellsInViewFirstThenTheirNeighbourhood)
+{
+    QTemporaryDir dir;
+    constexpr int n = 12;
+    CellTexts cells;
+    for (int i = 0; i < n * n; ++i) {
+        const QString path = dir.filePath(QStringLiteral("%1.jpg").arg(i));
+        ASSERT_TRUE(writeSolidImage(path, QColor(i, 0, 0), QSize(40, 30)));
+        cells.push_back(path);
+    }
+    TileImageCache cache;
+    RecordingSink sink;
+    TileFill fill(cache, sink);
+    fill.setVisible(CellRange{10, 12, 10, 12});
+    fill.start(cells, n, QSize(40, 30));
+    fill.waitForDone();
+    ASSERT_GE(sink.batches.size(), 2u);
+    auto rowOf = [](int cell) { return cell / n + 1; };
+    auto columnOf = [](int cell) { return cell % n + 1; };
+    ASSERT_EQ(sink.batches[0].size(), 9u);
+    for (const int cell : sink.batches[0])
+        EXPECT_TRUE(rowOf(cell) >= 10 && columnOf(cell) >= 10) << cell;
+    for (const int cell : sink.batches[1])
+        EXPECT_TRUE(rowOf(cell) >= 7 && columnOf(cell) >= 7) << cell;
+    std::size_t total = 0;
+    for (const auto& batch : sink.batches)
+        total += batch.size();
+    EXPECT_EQ(total, static_cast<std::size_t>(n * n));
 }

@@ -1,0 +1,143 @@
+// Long operations run in the background: commands and timers that arrive meanwhile see the map
+// whole, and act as if they came after the operation.
+#include "app/MainWindow.h"
+#include "app/Texts.h"
+#include "gui/LongWork.h"
+#include "gui/ScriptedPlatform.h"
+#include "model/MapText.h"
+
+#include <QAction>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace tessera;
+
+namespace {
+
+class BackgroundWorkTest : public testing::Test {
+protected:
+    static constexpr int kSize = 200;
+
+    BackgroundWorkTest() : window(platform)
+    {
+        window.setQuitFunction([this](int code) { quitCodes.push_back(code); });
+        window.show();
+        platform.answerYes();
+        platform.answerText(QString::number(kSize));
+        window.newMap();
+        fill(QStringLiteral("old"));
+    }
+
+    // Every cell named "/prefix/r-c.jpg", moved `shift` columns right.
+    static CellTexts cellsOf(const QString& prefix, int shift = 0)
+    {
+        CellTexts cells;
+        for (int r = 1; r <= kSize; ++r)
+            for (int c = 1; c <= kSize; ++c)
+                cells.push_back(c > shift ? QStringLiteral("/%1/%2-%3.jpg").arg(prefix).arg(r).arg(c - shift) : QString());
+        return cells;
+    }
+    void fill(const QString& prefix) { window.grid().replaceCells(cellsOf(prefix)); }
+    void trigger(const char* role) { window.findChild<QAction*>(QString::fromLatin1(role))->trigger(); }
+    // Starts `operation`; a timer that ticks whenever the event loop runs fires `command` at its
+    // first tick and looks at the map at every tick. Runs the event loop until all work is over.
+    // False when the timer ever saw a map other than the `whole` ones.
+    bool runWithTimer(const std::function<void()>& operation, const std::function<void()>& command,
+                      const std::vector<CellTexts>& whole)
+    {
+        bool onlyWhole = true;
+        bool fired = false;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (window.grid().mapSize() == kSize)
+                onlyWhole &= std::find(whole.begin(), whole.end(), window.grid().cells()) != whole.end();
+            if (!fired) {
+                fired = true;
+                command();
+            }
+        });
+        timer.start(0);
+        operation();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return fired && !window.longWork().busy(); }, 20000));
+        window.waitForWork();
+        return onlyWhole;
+    }
+
+    QTemporaryDir dir;
+    ScriptedPlatform platform;
+    MainWindow window;
+    std::vector<int> quitCodes;
+};
+
+}  // namespace
+
+TEST_F(BackgroundWorkTest, ANewMapDuringAnImportRunsAfterIt)
+{
+    const QString map = dir.filePath(QStringLiteral("map.tlp"));
+    {
+        QString text;
+        for (int r = 1; r <= kSize; ++r) {
+            for (int c = 1; c <= kSize; ++c)
+                text += QStringLiteral("%1/new/%2-%3.jpg").arg(c > 1 ? QStringLiteral("|") : QString()).arg(r).arg(c);
+            text += QStringLiteral("\r\n");
+        }
+        ASSERT_TRUE(platform.writeFileAtomic(map, encodeMapText(text)));
+    }
+    platform.answerText(map);
+    platform.answerYes();
+    platform.answerText(QStringLiteral("3"));
+    EXPECT_TRUE(runWithTimer([&] { trigger("ImportDataCommand"); }, [&] { trigger("NewMapCommand"); },
+                             {cellsOf(QStringLiteral("old")), cellsOf(QStringLiteral("new"))}));
+    EXPECT_EQ(window.grid().mapSize(), 3);
+    EXPECT_EQ(platform.countShown(QStringLiteral("导入成功，请按刷新界面按钮！")), 1);
+    // The import's message came before the new map's question.
+    QStringList texts;
+    for (const auto& shown : platform.shown())
+        texts << shown.text;
+    EXPECT_LT(texts.indexOf(QStringLiteral("导入成功，请按刷新界面按钮！")),
+              texts.lastIndexOf(QStringLiteral("请注意保存，是否新建？")));
+}
+
+TEST_F(BackgroundWorkTest, AShiftDuringAnExportChangesTheMapButNotTheFile)
+{
+    const QString map = dir.filePath(QStringLiteral("map.tlp"));
+    platform.answerText(map);
+    platform.answerText(QStringLiteral("1"));
+    EXPECT_TRUE(runWithTimer([&] { trigger("ExportDataCommand"); }, [&] { trigger("ShiftRightCommand"); },
+                             {cellsOf(QStringLiteral("old")), cellsOf(QStringLiteral("old"), 1)}));
+    EXPECT_EQ(platform.countShown(QStringLiteral("导出成功！")), 1);
+    EXPECT_EQ(window.grid().cellText(1, 1), QString());
+    EXPECT_EQ(window.grid().cellText(1, 2), QStringLiteral("/old/1-1.jpg"));
+    // The file holds the map as it was when the export began.
+    QFile file(map);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    TileGrid written;
+    written.resize(kSize);
+    NullProgress progress;
+    loadMapText(written, file.readAll(), progress);
+    EXPECT_EQ(written.cellText(1, 1), QStringLiteral("/old/1-1.jpg"));
+    EXPECT_EQ(written.cellText(kSize, kSize), QStringLiteral("/old/%1-%1.jpg").arg(kSize));
+}
+
+TEST_F(BackgroundWorkTest, TheCloseBoxAnswersDuringAnExportAndYesLeavesAWholeFile)
+{
+    const QString map = dir.filePath(QStringLiteral("map.tlp"));
+    ASSERT_TRUE(platform.writeFileAtomic(map, "old content"));
+    platform.answerText(map);
+    trigger("ExportDataCommand");
+    platform.answerYes();
+    window.close();  // the close box: the exit question comes at once
+    EXPECT_EQ(platform.countShown(texts::kExitQuestion), 1);
+    EXPECT_EQ(quitCodes, std::vector<int>{0});
+    EXPECT_FALSE(window.longWork().busy());
+    QTest::qWait(20);
+    EXPECT_EQ(platform.countShown(QStringLiteral("导出成功！")), 0);
+    QFile file(map);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes == "old content" || bytes.endsWith(QStringLiteral("/old/%1-%1.jpg\r\n").arg(kSize).toLatin1()));
+}
