@@ -81,6 +81,7 @@ TEST_F(FullDisk, ExportToAFullDiskFailsAndKeepsTheOldFile)
     EXPECT_FALSE(MapPathFile(grid, platform, progress).exportTo(path));
     EXPECT_EQ(bytes(path), before);
     EXPECT_TRUE(platform.messages().last().startsWith(QStringLiteral("导出失败")));
+    EXPECT_TRUE(platform.messages().last().endsWith(QStringLiteral("磁盘空间不足")));
     EXPECT_EQ(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("map.tlp")});
 }
 
