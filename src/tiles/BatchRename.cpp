@@ -73,7 +73,7 @@ public:
     // Whatever rename the step's target waits for is done first.
     void freeTarget(const Step& step)
     {
-        if (const int blocker = pendingAt_.value(step.targetEntry, -1); blocker >= 0)
+        if (const int blocker = pendingAt(step.targetEntry); blocker >= 0)
             settle(blocker);
     }
 
@@ -82,7 +82,7 @@ public:
         std::vector<int> chain{start};
         bool cycle = false;
         for (int at = start;;) {
-            const int next = pendingAt_.value(steps_[static_cast<std::size_t>(at)].targetEntry, -1);
+            const int next = pendingAt(step(at).targetEntry);
             if (next < 0)
                 break;
             if (next == start) {
@@ -92,8 +92,6 @@ public:
             chain.push_back(next);
             at = next;
         }
-        for (int i : chain)
-            pendingAt_.remove(pendingAt_.key(i));
         if (cycle) {
             turnCycle(chain);
             return;
@@ -111,6 +109,14 @@ public:
 
 private:
     Step& step(int i) { return steps_[static_cast<std::size_t>(i)]; }
+
+    // The rename whose file is still at `entry`, or -1. (Done steps stay in the table: removing
+    // from a large QHash is slow.)
+    int pendingAt(const QString& entry)
+    {
+        const int i = pendingAt_.value(entry, -1);
+        return i >= 0 && !step(i).done ? i : -1;
+    }
 
     bool rename(int i)
     {
@@ -172,7 +178,7 @@ private:
 
     Platform& platform_;
     std::vector<Step>& steps_;
-    QHash<QString, int> pendingAt_;  // source entry → the rename whose file is still there
+    QHash<QString, int> pendingAt_;  // source entry → the rename of the file there
 };
 
 }  // namespace
