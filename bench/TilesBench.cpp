@@ -1,4 +1,5 @@
-// Batch rename of a 100 × 100 map of distinct files, next to plain rename calls.
+// Batch rename of a 100 × 100 map of distinct files, next to plain rename calls, then of the same
+// map shifted by one column (every row a cycle).
 #include "BenchSupport.h"
 
 #include "canvas/TileImages.h"
@@ -68,6 +69,14 @@ void runTilesBench()
     report("rename_10000_ms", timeMs([&] { renamer.renameInto(out); }), "ms");
     if (renamer.failures() != 0 || grid.cellText(kMapSize, kMapSize) != QDir(out).filePath(QStringLiteral("100-100.jpg")))
         std::fprintf(stderr, "the batch rename did not rename everything\n");
+
+    // The same folder again after a one-column shift: every row is one cycle of renames.
+    for (int r = 1; r <= kMapSize; ++r)
+        for (int c = 1; c <= kMapSize; ++c)
+            grid.setCellText(r, c, QDir(out).filePath(QStringLiteral("%1-%2.jpg").arg(r).arg(c % kMapSize + 1)));
+    report("rename_shifted_10000_ms", timeMs([&] { renamer.renameInto(out); }), "ms");
+    if (renamer.failures() != 0)
+        std::fprintf(stderr, "the shifted rename failed\n");
 }
 
 }  // namespace tessera::bench

@@ -1,6 +1,8 @@
 #include "gui/Platform.h"
 
 #include <QDir>
+#include <QRegularExpression>
+#include <QUuid>
 #include <QStringList>
 
 #include <limits>
@@ -43,6 +45,18 @@ QString joinFolder(const QString& folder, const QString& name)
 {
     const QString separator = QDir::separator();
     return folder.endsWith(separator) ? folder + name : folder + separator + name;
+}
+
+QString partialFileName(const QString& targetName)
+{
+    return QStringLiteral(".%1.%2.part").arg(targetName, QUuid::createUuid().toString(QUuid::Id128).left(12));
+}
+
+QString partialTargetName(const QString& fileName)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\.(.+)\\.[0-9a-f]{12}\\.part$"));
+    const QRegularExpressionMatch match = pattern.match(fileName);
+    return match.hasMatch() ? match.captured(1) : QString();
 }
 
 QString qtFilterList(const QString& pipeList)

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <limits>
 #include <optional>
@@ -35,6 +36,14 @@ struct FileResult {
     static FileResult success() { return {true, {}}; }
     static FileResult failure(QString why) { return {false, std::move(why)}; }
     explicit operator bool() const { return ok; }
+};
+
+// What is at a path. `present` and `link` look at the path itself, the rest at what it leads to.
+struct FileStatus {
+    bool present = false;  // something is there, a dangling link too
+    bool link = false;     // the path itself is a symbolic link
+    bool regular = false;  // it leads to a regular file
+    QString identity;      // the same for every path that leads to one file (device and inode)
 };
 
 struct ReadResult {
@@ -81,8 +90,16 @@ public:
     virtual FileResult moveFile(const QString& from, const QString& to) = 0;
     // Fails when the target exists.
     virtual FileResult copyFile(const QString& from, const QString& to) = 0;
+    // Creates a file with this content; fails when the path exists. A partial file is only ever
+    // left under a partial name (see partialFileName).
+    virtual FileResult writeNewFile(const QString& path, const QByteArray& data) = 0;
     // Removes a file the program wrote itself (a temporary one).
     virtual FileResult removeFile(const QString& path) = 0;
+    virtual FileStatus fileStatus(const QString& path) = 0;
+    // The folder's path with every symbolic link resolved; empty when it does not exist.
+    virtual QString realFolder(const QString& folder) = 0;
+    // The names of the files in a folder, hidden ones included.
+    virtual QStringList fileNames(const QString& folder) = 0;
 
     // Input box whose answer is read as a whole number; nothing on Cancel.
     std::optional<int> inputNumber(const QString& prompt, const QString& title,
@@ -100,6 +117,11 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes = std::numeric_l
 
 // folder + native separator + name, without doubling a separator the folder ends with.
 QString joinFolder(const QString& folder, const QString& name);
+
+// The hidden name (".name.<12 hex digits>.part") under which a copy or write is made next to its
+// target until it is complete, and back: the target's name, or the empty text for other names.
+QString partialFileName(const QString& targetName);
+QString partialTargetName(const QString& fileName);
 
 // Qt file-dialog filter ("label (*.a);;label (*)") for a "label|pattern|..." list.
 QString qtFilterList(const QString& pipeList);

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QUuid>
 
 #include <cerrno>
 #include <cstdio>
@@ -21,26 +20,45 @@
 namespace tessera {
 namespace {
 
-QString errnoText(int error)
+enum class Access { Read, Write };
+
+// Why a file operation failed, in words for the user; never a path.
+QString errnoText(int error, Access access = Access::Write)
 {
     switch (error) {
     case ENOENT:
         return QStringLiteral("文件或文件夹不存在");
     case EACCES:
+        return access == Access::Read ? QStringLiteral("没有读取权限") : QStringLiteral("没有写入权限");
     case EPERM:
-        return QStringLiteral("没有访问权限");
+        return QStringLiteral("文件不可更改");
     case EEXIST:
         return QStringLiteral("目标文件已存在");
     case ENOSPC:
+    case EDQUOT:
         return QStringLiteral("磁盘空间不足");
     case EROFS:
         return QStringLiteral("文件系统只读");
     case EISDIR:
         return QStringLiteral("这是一个文件夹");
+    case ENOTDIR:
+        return QStringLiteral("路径中有一项不是文件夹");
     case ENAMETOOLONG:
         return QStringLiteral("路径太长");
+    case EBUSY:
+    case ETXTBSY:
+        return QStringLiteral("文件正在使用");
+    case EFBIG:
+        return QStringLiteral("文件太大");
+    case ELOOP:
+        return QStringLiteral("符号链接层次太多");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("打开的文件太多");
+    case EIO:
+        return QStringLiteral("读写磁盘出错");
     default:
-        return QString::fromLocal8Bit(std::strerror(error));
+        return QStringLiteral("系统错误（代码%1）").arg(error);
     }
 }
 
@@ -78,25 +96,108 @@ int renameNoReplace(const QString& from, const QString& to)
     return QFile::rename(from, to) ? 0 : EIO;
 }
 
-// A name for a temporary file next to `target`, for copies that appear there only when complete.
-QString siblingTemporary(const QString& target)
+// `target`'s folder and a fresh partial name for it.
+QString partialPathFor(const QString& target)
 {
     const QFileInfo info(target);
-    return info.absolutePath() + QDir::separator() + QStringLiteral(".") + info.fileName()
-        + QStringLiteral(".") + QUuid::createUuid().toString(QUuid::Id128).left(12)
-        + QStringLiteral(".part");
+    return info.absolutePath() + QDir::separator() + partialFileName(info.fileName());
 }
 
-FileResult copyNoReplace(const QString& from, const QString& to)
+#ifdef Q_OS_UNIX
+int writeAll(int fd, const char* data, qint64 size)
 {
-    if (QFileInfo::exists(to))
-        return FileResult::failure(errnoText(EEXIST));
-    const QString temporary = siblingTemporary(to);
-    QFile source(from);
-    if (!source.copy(temporary)) {
-        QFile::remove(temporary);
-        return FileResult::failure(QStringLiteral("复制失败：%1").arg(source.errorString()));
+    while (size > 0) {
+        const ssize_t put = ::write(fd, data, static_cast<size_t>(std::min<qint64>(size, 1 << 20)));
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += put;
+        size -= put;
     }
+    return 0;
+}
+
+// Creates `path` (never an existing one) and fills it from `data`, or from `sourceFd` when that is
+// >= 0. On failure nothing is left at `path`. Returns 0 or an errno value and whether reading failed.
+int createFilled(const QString& path, const QByteArray& data, int sourceFd, bool sync, mode_t mode,
+                 Access& failedAt)
+{
+    failedAt = Access::Write;
+    const QByteArray name = encodedPath(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0)
+        return errno;
+    int error = 0;
+    if (sourceFd < 0) {
+        error = writeAll(fd, data.constData(), data.size());
+    } else {
+        char buffer[1 << 16];
+        for (;;) {
+            const ssize_t got = ::read(sourceFd, buffer, sizeof buffer);
+            if (got == 0)
+                break;
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                error = errno;
+                failedAt = Access::Read;
+                break;
+            }
+            if ((error = writeAll(fd, buffer, got)) != 0)
+                break;
+        }
+    }
+    if (error == 0 && sync && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0)
+        ::unlink(name.constData());
+    return error;
+}
+#endif
+
+// Writes `data` (or copies `from` when it is not empty) under a partial name next to `to`, then
+// renames it into place; an existing `to` is never replaced.
+FileResult createNoReplace(const QString& to, const QByteArray& data, const QString& from = {})
+{
+    if (QFileInfo::exists(to) || QFileInfo(to).isSymLink())
+        return FileResult::failure(errnoText(EEXIST));
+    const QString temporary = partialPathFor(to);
+#ifdef Q_OS_UNIX
+    int sourceFd = -1;
+    if (!from.isEmpty()) {
+        sourceFd = ::open(encodedPath(from).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (sourceFd < 0)
+            return FileResult::failure(errnoText(errno, Access::Read));
+        struct stat st {};
+        if (::fstat(sourceFd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(sourceFd);
+            return FileResult::failure(QStringLiteral("不是普通文件"));
+        }
+    }
+    Access failedAt = Access::Write;
+    const int error = createFilled(temporary, data, sourceFd, false, 0666, failedAt);
+    if (sourceFd >= 0)
+        ::close(sourceFd);
+    if (error != 0)
+        return FileResult::failure(errnoText(error, failedAt));
+#else
+    if (!from.isEmpty()) {
+        if (!QFile::copy(from, temporary)) {
+            QFile::remove(temporary);
+            return FileResult::failure(QStringLiteral("复制失败"));
+        }
+    } else {
+        QFile file(temporary);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file.write(data) != data.size()) {
+            file.remove();
+            return FileResult::failure(QStringLiteral("写入失败"));
+        }
+    }
+#endif
     if (const int error = renameNoReplace(temporary, to)) {
         QFile::remove(temporary);
         return FileResult::failure(errnoText(error));
@@ -142,18 +243,18 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes, qint64 headOnly
     ReadResult result;
     const QFileInfo info(path);
     if (!info.exists()) {
-        result.error = errnoText(ENOENT);
+        result.error = errnoText(ENOENT, Access::Read);
         return result;
     }
     if (info.isDir()) {
-        result.error = errnoText(EISDIR);
+        result.error = errnoText(EISDIR, Access::Read);
         return result;
     }
 #ifdef Q_OS_UNIX
     // Non-blocking open, so that a FIFO or device named by mistake never blocks the program.
     const int fd = ::open(encodedPath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        result.error = errnoText(errno);
+        result.error = errnoText(errno, Access::Read);
         return result;
     }
     struct stat st {};
@@ -180,7 +281,7 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes, qint64 headOnly
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            result.error = errnoText(errno);
+            result.error = errnoText(errno, Access::Read);
             ::close(fd);
             return result;
         }
@@ -196,7 +297,7 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes, qint64 headOnly
 #else
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        result.error = file.errorString();
+        result.error = QStringLiteral("无法打开文件");
         return result;
     }
     if (headOnly < 0 && file.size() > maxBytes) {
@@ -226,24 +327,45 @@ ReadResult QtPlatform::readHead(const QString& path, int count)
 
 FileResult QtPlatform::writeFileAtomic(const QString& path, const QByteArray& data)
 {
-    if (QFileInfo(path).isDir())
+    const QFileInfo info(path);
+    if (info.isDir())
         return FileResult::failure(errnoText(EISDIR));
+#ifdef Q_OS_UNIX
+    // Written whole and synced under a partial name, then renamed over the old file, whose
+    // permissions it keeps.
+    const QString real = info.isSymLink() ? info.symLinkTarget() : path;
+    struct stat old {};
+    const mode_t mode = ::stat(encodedPath(real).constData(), &old) == 0 ? (old.st_mode & 07777) : 0666;
+    const QString temporary = partialPathFor(real);
+    Access failedAt = Access::Write;
+    if (const int error = createFilled(temporary, data, -1, true, mode, failedAt))
+        return FileResult::failure(errnoText(error));
+    if (mode != 0666)
+        ::chmod(encodedPath(temporary).constData(), mode);
+    if (::rename(encodedPath(temporary).constData(), encodedPath(real).constData()) != 0) {
+        const int error = errno;
+        ::unlink(encodedPath(temporary).constData());
+        return FileResult::failure(errnoText(error));
+    }
+    return FileResult::success();
+#else
     QSaveFile file(path);
-    // Unbuffered, so that a full disk shows in the write itself and not in a flush that could
-    // go unnoticed.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return FileResult::failure(file.errorString());
-    if (file.write(data) != data.size()) {
-        const QString why = file.errorString();
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size()) {
         file.cancelWriting();
         file.commit();
-        return FileResult::failure(why);
+        return FileResult::failure(QStringLiteral("写入失败"));
     }
     if (!file.commit())
-        return FileResult::failure(file.errorString());
-    if (QFileInfo(path).size() != data.size())
-        return FileResult::failure(QStringLiteral("写入的文件不完整"));
+        return FileResult::failure(QStringLiteral("写入失败"));
     return FileResult::success();
+#endif
+}
+
+FileResult QtPlatform::writeNewFile(const QString& path, const QByteArray& data)
+{
+    if (QFileInfo(path).isDir())
+        return FileResult::failure(errnoText(EISDIR));
+    return createNoReplace(path, data);
 }
 
 FileResult QtPlatform::renameFile(const QString& from, const QString& to)
@@ -264,15 +386,15 @@ FileResult QtPlatform::moveFile(const QString& from, const QString& to)
         return FileResult::failure(errnoText(error));
     // Another file system: copy completely, check, then remove the source; never leave both
     // halves and never lose the only one.
-    if (FileResult copied = copyNoReplace(from, to); !copied)
+    if (FileResult copied = createNoReplace(to, {}, from); !copied)
         return copied;
     if (QFileInfo(to).size() != QFileInfo(from).size()) {
         QFile::remove(to);
         return FileResult::failure(QStringLiteral("复制后的文件不完整"));
     }
-    if (!QFile::remove(from)) {
+    if (FileResult removed = removeFile(from); !removed) {
         QFile::remove(to);
-        return FileResult::failure(QStringLiteral("无法删除源文件"));
+        return FileResult::failure(QStringLiteral("源文件无法删除：%1").arg(removed.error));
     }
     return FileResult::success();
 }
@@ -281,15 +403,57 @@ FileResult QtPlatform::copyFile(const QString& from, const QString& to)
 {
     if (FileResult source = checkSource(from); !source)
         return source;
-    return copyNoReplace(from, to);
+    return createNoReplace(to, {}, from);
 }
 
 FileResult QtPlatform::removeFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists())
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
         return FileResult::success();
-    return file.remove() ? FileResult::success() : FileResult::failure(file.errorString());
+#ifdef Q_OS_UNIX
+    if (::unlink(encodedPath(path).constData()) != 0)
+        return FileResult::failure(errnoText(errno));
+    return FileResult::success();
+#else
+    return QFile::remove(path) ? FileResult::success() : FileResult::failure(QStringLiteral("无法删除文件"));
+#endif
+}
+
+FileStatus QtPlatform::fileStatus(const QString& path)
+{
+    FileStatus status;
+    if (path.isEmpty())
+        return status;
+#ifdef Q_OS_UNIX
+    const QByteArray name = encodedPath(path);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0)
+        return status;
+    status.present = true;
+    status.link = S_ISLNK(st.st_mode);
+    if (status.link && ::stat(name.constData(), &st) != 0)
+        return status;
+    status.regular = S_ISREG(st.st_mode);
+    status.identity = QStringLiteral("%1:%2").arg(st.st_dev).arg(st.st_ino);
+#else
+    const QFileInfo info(path);
+    status.link = info.isSymLink();
+    status.present = info.exists() || status.link;
+    status.regular = info.isFile();
+    status.identity = info.canonicalFilePath();
+#endif
+    return status;
+}
+
+QString QtPlatform::realFolder(const QString& folder)
+{
+    return QFileInfo(folder).canonicalFilePath();
+}
+
+QStringList QtPlatform::fileNames(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 }  // namespace tessera

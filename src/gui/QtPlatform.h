@@ -29,7 +29,11 @@ public:
     FileResult renameFile(const QString& from, const QString& to) override;
     FileResult moveFile(const QString& from, const QString& to) override;
     FileResult copyFile(const QString& from, const QString& to) override;
+    FileResult writeNewFile(const QString& path, const QByteArray& data) override;
     FileResult removeFile(const QString& path) override;
+    FileStatus fileStatus(const QString& path) override;
+    QString realFolder(const QString& folder) override;
+    QStringList fileNames(const QString& folder) override;
 
 private:
     std::optional<QString> fileDialog(const FileDialogOptions& options, bool save);

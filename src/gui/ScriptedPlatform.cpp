@@ -119,6 +119,13 @@ FileResult ScriptedPlatform::writeFileAtomic(const QString& path, const QByteArr
     return QtPlatform::writeFileAtomic(path, data);
 }
 
+FileResult ScriptedPlatform::writeNewFile(const QString& path, const QByteArray& data)
+{
+    if (const Failure* f = failureFor(FileOp::Write, path))
+        return FileResult::failure(f->why);
+    return QtPlatform::writeNewFile(path, data);
+}
+
 FileResult ScriptedPlatform::renameFile(const QString& from, const QString& to)
 {
     if (const Failure* f = failureFor(FileOp::Rename, from))

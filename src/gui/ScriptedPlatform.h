@@ -62,6 +62,7 @@ public:
     FileResult renameFile(const QString& from, const QString& to) override;
     FileResult moveFile(const QString& from, const QString& to) override;
     FileResult copyFile(const QString& from, const QString& to) override;
+    FileResult writeNewFile(const QString& path, const QByteArray& data) override;
 
     // The options passed to the last file dialog.
     FileDialogOptions lastFileDialog;

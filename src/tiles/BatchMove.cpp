@@ -7,6 +7,7 @@
 #include "tiles/ResultWindow.h"
 
 #include <QHash>
+#include <QSet>
 
 namespace tessera {
 
@@ -38,7 +39,20 @@ void BatchMove::moveInto(const QString& folder)
     const int n = grid_.mapSize();
     progress_.start(static_cast<std::int64_t>(n) * n);
     report_.showResultWindow();
-    QHash<QString, QString> movedTo;  // normalised source → where its file is now
+    // Partial copies left by an interrupted move of a file this run moves again go.
+    QSet<QString> names;
+    bool named = false;
+    failures_ += tidyFolder(platform_, report_, folder, [&](const QString& name) {
+        if (!named) {
+            named = true;
+            for (int r = 1; r <= n; ++r)
+                for (int c = 1; c <= n; ++c)
+                    if (const QString old = grid_.cellText(r, c); platform_.isFile(old))
+                        names.insert(fileNamePart(old));
+        }
+        return names.contains(name);
+    });
+    QHash<QString, QString> movedTo;  // file identity → where its file is now
     {
         const TileGrid::BulkChange bulk(grid_);
         for (int r = 1; r <= n; ++r) {
@@ -48,13 +62,13 @@ void BatchMove::moveInto(const QString& folder)
                 if (old.isEmpty())
                     continue;
                 const QString target = joinFolder(folder, fileNamePart(old));
-                const QString key = normalizedPath(old);
-                if (const auto it = movedTo.constFind(key); it != movedTo.constEnd()) {
-                    grid_.setCellText(r, c, *it);  // the same file, moved for an earlier cell
+                const FileStatus file = platform_.fileStatus(old);
+                if (!file.regular) {
+                    grid_.setCellText(r, c, target);  // a file that is gone points into the folder
                     continue;
                 }
-                if (!platform_.isFile(old)) {
-                    grid_.setCellText(r, c, target);  // a file that is gone points into the folder
+                if (const auto it = movedTo.constFind(file.identity); it != movedTo.constEnd()) {
+                    grid_.setCellText(r, c, *it);  // the same file, moved for an earlier cell
                     continue;
                 }
                 if (!looksLikeImage(platform_, old)) {
@@ -62,22 +76,26 @@ void BatchMove::moveInto(const QString& folder)
                     report_.appendResult(QStringLiteral("【%1】不是图片文件，没有移动\r\n").arg(old));
                     continue;
                 }
-                if (key == normalizedPath(target)) {
-                    movedTo.insert(key, target);
+                if (const FileStatus there = platform_.fileStatus(target);
+                    !file.link && !there.link && there.identity == file.identity) {
+                    movedTo.insert(file.identity, target);
                     grid_.setCellText(r, c, target);
                     report_.appendResult(QStringLiteral("【%1】已在该文件夹中，没有移动\r\n").arg(old));
                     continue;
                 }
-                const FileResult moved = platform_.moveFile(old, target);
+                // A link is copied by content: moving it would leave it dangling or its file behind.
+                const FileResult moved = file.link ? platform_.copyFile(old, target) : platform_.moveFile(old, target);
                 if (!moved) {
                     ++failures_;
-                    report_.appendResult(QStringLiteral("【%1】移动到【%2】失败：%3，文件仍在原处\r\n")
-                                             .arg(old, target, moved.error));
+                    report_.appendResult(QStringLiteral("【%1】%2到【%3】失败：%4，文件仍在原处\r\n")
+                                             .arg(old, file.link ? QStringLiteral("复制") : QStringLiteral("移动"),
+                                                  target, moved.error));
                     continue;
                 }
-                movedTo.insert(key, target);
+                movedTo.insert(file.identity, target);
                 grid_.setCellText(r, c, target);
-                report_.appendResult(QStringLiteral("【%1】移动改为【%2】\r\n").arg(old, target));
+                report_.appendResult(file.link ? QStringLiteral("【%1】是符号链接，内容已复制为【%2】，原文件和链接都保留\r\n").arg(old, target)
+                                               : QStringLiteral("【%1】移动改为【%2】\r\n").arg(old, target));
             }
         }
     }

@@ -7,7 +7,9 @@
 #include "tiles/Placeholder.h"
 #include "tiles/ResultWindow.h"
 
+#include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <vector>
@@ -15,23 +17,169 @@
 namespace tessera {
 namespace {
 
-enum class Kind { Rename, Copy, AlreadyThere, Missing, NotImage, Placeholder, Empty };
+enum class Kind { Rename, Copy, LinkCopy, AlreadyThere, Missing, NotImage, Placeholder, Empty };
+
+const QString kTargetExists = QStringLiteral("目标文件已存在");
+const QString kCycleUndone = QStringLiteral("与它循环更名的文件中有一个失败，已恢复原名");
 
 struct Step {
     int row;
     int column;
-    QString old;     // the cell's text before
-    QString target;  // folder/r-c.jpg
-    Kind kind;
-    QString from;       // where the file is now (a temporary name once moved aside)
-    int first = -1;     // for a copy: the step that renames the shared file
-    QString failure;    // why the step cannot go on, once known
+    QString old;          // the cell's text before
+    QString target;       // folder/r-c.jpg
+    QString targetEntry;  // the target with its folder's symbolic links resolved
+    Kind kind = Kind::Empty;
+    QString from;         // where the file is now (its aside name while its cycle turns)
+    int first = -1;       // for a copy: the step of the first cell naming the same file
+    bool done = false;
+    bool ok = false;
+    QString failure;      // why the step failed
 };
 
 QString line(const QString& old, const QString& target)
 {
     return QStringLiteral("【%1】更名改为【%2】\r\n").arg(old, target);
 }
+
+// A path's real folder and name, with one look-up per folder text.
+class EntryPaths {
+public:
+    explicit EntryPaths(Platform& platform) : platform_(platform) {}
+    QString of(const QString& path)
+    {
+        const QFileInfo info(path);
+        auto it = real_.find(info.path());
+        if (it == real_.end())
+            it = real_.insert(info.path(), platform_.realFolder(info.path()));
+        return it->isEmpty() ? normalizedPath(path) : joinFolder(*it, info.fileName());
+    }
+
+private:
+    Platform& platform_;
+    QHash<QString, QString> real_;
+};
+
+// Carries out the renames so that each waits for the file in its way to leave first. A chain
+// ending at a file that stays fails as a whole before anything moves; a cycle turns with one file
+// under a visible aside name, one cycle at a time, so that an interrupted run leaves at most that
+// one file aside.
+class Renames {
+public:
+    Renames(Platform& platform, std::vector<Step>& steps) : platform_(platform), steps_(steps) {}
+
+    // A renamed file's source, until it has left.
+    void waitsAt(const QString& sourceEntry, int step) { pendingAt_.insert(sourceEntry, step); }
+
+    // Whatever rename the step's target waits for is done first.
+    void freeTarget(const Step& step)
+    {
+        if (const int blocker = pendingAt(step.targetEntry); blocker >= 0)
+            settle(blocker);
+    }
+
+    void settle(int start)
+    {
+        std::vector<int> chain{start};
+        bool cycle = false;
+        for (int at = start;;) {
+            const int next = pendingAt(step(at).targetEntry);
+            if (next < 0)
+                break;
+            if (next == start) {
+                cycle = true;
+                break;
+            }
+            chain.push_back(next);
+            at = next;
+        }
+        if (cycle) {
+            turnCycle(chain);
+            return;
+        }
+        if (platform_.fileStatus(step(chain.back()).target).present) {
+            for (int i : chain) {
+                step(i).done = true;
+                step(i).failure = kTargetExists;
+            }
+            return;
+        }
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+            rename(*it);
+    }
+
+private:
+    Step& step(int i) { return steps_[static_cast<std::size_t>(i)]; }
+
+    // The rename whose file is still at `entry`, or -1. (Done steps stay in the table: removing
+    // from a large QHash is slow.)
+    int pendingAt(const QString& entry)
+    {
+        const int i = pendingAt_.value(entry, -1);
+        return i >= 0 && !step(i).done ? i : -1;
+    }
+
+    bool rename(int i)
+    {
+        Step& s = step(i);
+        const FileResult renamed = platform_.renameFile(s.from, s.target);
+        s.done = true;
+        s.ok = renamed.ok;
+        if (s.ok)
+            s.from = s.target;
+        else
+            s.failure = renamed.error;
+        return s.ok;
+    }
+
+    void turnCycle(const std::vector<int>& chain)
+    {
+        Step& head = step(chain.front());
+        QString aside;
+        for (int serial = 1; serial < 100; ++serial) {
+            aside = asideName(head.from, serial);
+            if (!platform_.fileStatus(aside).present)
+                break;
+        }
+        if (const FileResult moved = platform_.renameFile(head.from, aside); !moved) {
+            for (int i : chain) {
+                step(i).done = true;
+                step(i).failure = kTargetExists;
+            }
+            head.failure = moved.error;
+            return;
+        }
+        head.from = aside;
+        std::vector<int> turned;
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            if (!rename(*it))
+                break;
+            turned.push_back(*it);
+        }
+        if (turned.size() == chain.size())
+            return;
+        // One failed: turn the others back so that the aside file can take its own name again.
+        for (int i : chain) {
+            if (!step(i).done) {
+                step(i).done = true;
+                step(i).failure = kCycleUndone;
+            }
+        }
+        for (auto it = turned.rbegin(); it != turned.rend(); ++it) {
+            Step& s = step(*it);
+            if (!platform_.renameFile(s.target, s.old))
+                return;  // the rest stays turned; the aside file keeps its visible name
+            s.ok = false;
+            s.from = s.old;
+            s.failure = kCycleUndone;
+        }
+        if (platform_.renameFile(aside, head.old))
+            head.from = head.old;
+    }
+
+    Platform& platform_;
+    std::vector<Step>& steps_;
+    QHash<QString, int> pendingAt_;  // source entry → the rename of the file there
+};
 
 }  // namespace
 
@@ -58,55 +206,111 @@ void BatchRename::renameInto(const QString& folder)
     report_.showResultWindow();
     const bool fill = hooks_.fillBlanks && hooks_.fillBlanks();
 
-    // Plan every cell first, so that collisions between the renames are known beforehand.
+    // Leftovers of an interrupted run: partial copies of tiles this run writes again go.
+    static const QRegularExpression cellName(QStringLiteral("^(\\d+)-(\\d+)\\.jpg$"));
+    failures_ += tidyFolder(platform_, report_, folder, [&](const QString& name) {
+        const QRegularExpressionMatch match = cellName.match(name);
+        const int r = match.captured(1).toInt(), c = match.captured(2).toInt();
+        if (!match.hasMatch() || r < 1 || r > n || c < 1 || c > n)
+            return false;
+        const QString old = grid_.cellText(r, c);
+        return old.isEmpty() ? fill : platform_.isFile(old);
+    });
+
+    // Plan every cell first, so that what is in the way of each rename is known beforehand.
     std::vector<Step> steps;
     steps.reserve(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
-    QHash<QString, int> firstUse;  // normalised source → the step that renames it
-    QSet<QString> targets;
+    std::vector<FileStatus> status;
+    status.reserve(steps.capacity());
+    QSet<QString> linked;  // files that a cell names through a symbolic link
+    const QString realTarget = platform_.realFolder(folder);
     for (int r = 1; r <= n; ++r) {
         for (int c = 1; c <= n; ++c) {
-            Step step{r, c, grid_.cellText(r, c), joinFolder(folder, QStringLiteral("%1-%2.jpg").arg(r).arg(c)),
-                      Kind::Empty, {}, -1, {}};
+            Step step{};
+            step.row = r;
+            step.column = c;
+            step.old = grid_.cellText(r, c);
+            step.target = joinFolder(folder, QStringLiteral("%1-%2.jpg").arg(r).arg(c));
+            step.targetEntry = realTarget.isEmpty() ? normalizedPath(step.target)
+                                                    : joinFolder(realTarget, fileNamePart(step.target));
             step.from = step.old;
-            if (step.old.isEmpty()) {
-                step.kind = fill ? Kind::Placeholder : Kind::Empty;
-            } else {
-                const QString key = normalizedPath(step.old);
-                if (const auto it = firstUse.constFind(key); it != firstUse.constEnd()) {
-                    step.kind = Kind::Copy;
-                    step.first = *it;
-                } else if (!platform_.isFile(step.old)) {
-                    step.kind = Kind::Missing;
-                } else if (!looksLikeImage(platform_, step.old)) {
-                    step.kind = Kind::NotImage;
-                } else {
-                    step.kind = key == normalizedPath(step.target) ? Kind::AlreadyThere : Kind::Rename;
-                    firstUse.insert(key, static_cast<int>(steps.size()));
-                }
-            }
-            if (step.kind == Kind::Rename || step.kind == Kind::Copy || step.kind == Kind::Placeholder)
-                targets.insert(normalizedPath(step.target));
+            status.push_back(platform_.fileStatus(step.old));
+            if (status.back().link && status.back().regular)
+                linked.insert(status.back().identity);
             steps.push_back(std::move(step));
         }
     }
-
-    // A file that sits where another tile is to go steps aside first, so swaps and cycles work.
-    int serial = 0;
-    for (Step& step : steps) {
-        if (step.kind != Kind::Rename || !targets.contains(normalizedPath(step.old)))
-            continue;
-        const QString aside = asideName(step.old, ++serial);
-        if (const FileResult moved = platform_.renameFile(step.old, aside); moved)
-            step.from = aside;
-        else
-            step.failure = moved.error;
+    Renames renames(platform_, steps);
+    {
+        EntryPaths entries(platform_);
+        QHash<QString, int> firstUse;  // file identity → the first step naming it
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            Step& step = steps[i];
+            const FileStatus& file = status[i];
+            if (step.old.isEmpty()) {
+                step.kind = fill ? Kind::Placeholder : Kind::Empty;
+            } else if (!file.regular) {
+                step.kind = Kind::Missing;
+            } else if (const auto it = firstUse.constFind(file.identity); it != firstUse.constEnd()) {
+                step.kind = Kind::Copy;
+                step.first = *it;
+            } else if (!looksLikeImage(platform_, step.old)) {
+                step.kind = Kind::NotImage;
+            } else {
+                firstUse.insert(file.identity, static_cast<int>(i));
+                const QString source = entries.of(step.old);
+                if (source == step.targetEntry) {
+                    step.kind = Kind::AlreadyThere;
+                } else if (linked.contains(file.identity)) {
+                    step.kind = Kind::LinkCopy;  // renaming would leave a link dangling
+                } else {
+                    step.kind = Kind::Rename;
+                    renames.waitsAt(source, static_cast<int>(i));
+                }
+            }
+        }
     }
+    status = {};
 
     auto perform = [&](Step& step) {
+        if (step.done)
+            return;
+        switch (step.kind) {
+        case Kind::Rename:
+            renames.settle(static_cast<int>(&step - steps.data()));
+            return;
+        case Kind::Copy:
+        case Kind::LinkCopy: {
+            renames.freeTarget(step);
+            const QString source =
+                step.kind == Kind::Copy ? steps[static_cast<std::size_t>(step.first)].from : step.old;
+            const FileResult copied = platform_.copyFile(source, step.target);
+            step.ok = copied.ok;
+            step.from = copied ? step.target : source;
+            step.failure = copied.error;
+            break;
+        }
+        case Kind::Placeholder: {
+            renames.freeTarget(step);
+            const QImage picture = drawPlaceholder(step.row, step.column);
+            if (hooks_.showPlaceholder)
+                hooks_.showPlaceholder(picture);
+            const FileResult written = platform_.writeNewFile(step.target, placeholderJpeg(picture));
+            step.ok = written.ok;
+            step.failure = written.error;
+            break;
+        }
+        default:
+            break;
+        }
+        step.done = true;
+    };
+    auto finish = [&](const Step& step) {
         switch (step.kind) {
         case Kind::Empty:
             return;
         case Kind::Missing:
+            ++failures_;
             grid_.setCellText(step.row, step.column, QString());
             report_.appendResult(QStringLiteral("【%1】文件不存在，该格已清空\r\n").arg(step.old));
             return;
@@ -115,59 +319,36 @@ void BatchRename::renameInto(const QString& folder)
             report_.appendResult(QStringLiteral("【%1】不是图片文件，没有改动\r\n").arg(step.old));
             return;
         case Kind::AlreadyThere:
+            grid_.setCellText(step.row, step.column, step.target);
             report_.appendResult(line(step.old, step.target));
             return;
-        case Kind::Rename: {
-            FileResult renamed = step.failure.isEmpty() ? platform_.renameFile(step.from, step.target)
-                                                        : FileResult::failure(step.failure);
-            if (renamed) {
-                step.from = step.target;
-                grid_.setCellText(step.row, step.column, step.target);
-                report_.appendResult(line(step.old, step.target));
-                return;
-            }
-            // Back to its own name if it stepped aside; otherwise the cell names where it is.
-            if (step.from != step.old && platform_.renameFile(step.from, step.old))
-                step.from = step.old;
-            grid_.setCellText(step.row, step.column, step.from);
-            ++failures_;
-            report_.appendResult(QStringLiteral("【%1】更名为【%2】失败：%3，该格仍指向【%4】\r\n")
-                                     .arg(step.old, step.target, renamed.error, step.from));
-            return;
-        }
-        case Kind::Copy: {
-            const QString source = steps[static_cast<std::size_t>(step.first)].from;
-            const FileResult copied = platform_.copyFile(source, step.target);
-            if (copied) {
-                grid_.setCellText(step.row, step.column, step.target);
-                report_.appendResult(line(step.old, step.target));
-                return;
-            }
-            grid_.setCellText(step.row, step.column, source);
-            ++failures_;
-            report_.appendResult(QStringLiteral("【%1】复制为【%2】失败：%3，该格仍指向【%4】\r\n")
-                                     .arg(step.old, step.target, copied.error, source));
-            return;
-        }
-        case Kind::Placeholder: {
-            const QImage picture = drawPlaceholder(step.row, step.column);
-            if (hooks_.showPlaceholder)
-                hooks_.showPlaceholder(picture);
-            // Written under a free name, then renamed: an existing file is never replaced.
-            const QString temporary = asideName(step.target, ++serial);
-            FileResult written = platform_.writeFileAtomic(temporary, placeholderJpeg(picture));
-            if (written)
-                written = platform_.renameFile(temporary, step.target);
-            if (written) {
+        case Kind::Placeholder:
+            if (step.ok) {
                 grid_.setCellText(step.row, step.column, step.target);
                 report_.appendResult(line(QString(), step.target));
-                return;
+            } else {
+                ++failures_;
+                report_.appendResult(QStringLiteral("【】补图片【%1】失败：%2\r\n").arg(step.target, step.failure));
             }
-            platform_.removeFile(temporary);
-            ++failures_;
-            report_.appendResult(QStringLiteral("【】补图片【%1】失败：%2\r\n").arg(step.target, written.error));
             return;
-        }
+        case Kind::Rename:
+        case Kind::Copy:
+        case Kind::LinkCopy:
+            grid_.setCellText(step.row, step.column, step.from);
+            if (step.ok && step.kind == Kind::LinkCopy) {
+                report_.appendResult(QStringLiteral("【%1】有符号链接指向，内容已复制为【%2】，原文件和链接都保留\r\n")
+                                         .arg(step.old, step.target));
+            } else if (step.ok) {
+                report_.appendResult(line(step.old, step.target));
+            } else {
+                ++failures_;
+                report_.appendResult(QStringLiteral("【%1】%2为【%3】失败：%4，该格仍指向【%5】\r\n")
+                                         .arg(step.old,
+                                              step.kind == Kind::Rename ? QStringLiteral("更名")
+                                                                        : QStringLiteral("复制"),
+                                              step.target, step.failure, step.from));
+            }
+            return;
         }
     };
     {
@@ -175,6 +356,7 @@ void BatchRename::renameInto(const QString& folder)
         for (Step& step : steps) {
             progress_.advance(1);
             perform(step);
+            finish(step);
         }
     }
     report_.appendResult(failures_ == 0 ? QStringLiteral("\r\n\r\n更名成功......\r\n")

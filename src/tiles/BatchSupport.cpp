@@ -2,10 +2,11 @@
 
 #include "gui/Platform.h"
 #include "model/TileGrid.h"
+#include "tiles/ResultWindow.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace tessera {
 
@@ -45,14 +46,46 @@ bool looksLikeImage(Platform& platform, const QString& path)
         || b.startsWith("GIF89a") || b.startsWith("BM");
 }
 
+namespace {
+const QString kAsideMark = QStringLiteral(".批量更名暂存");
+}
+
 QString asideName(const QString& path, int serial)
 {
     const QFileInfo info(path);
-    return joinFolder(QDir::toNativeSeparators(info.path()),
-                      QStringLiteral(".%1.tessera-%2-%3.tmp")
-                          .arg(info.fileName())
-                          .arg(QCoreApplication::applicationPid())
-                          .arg(serial));
+    QString base = info.fileName();
+    if (base.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive))
+        base.chop(4);
+    const QString suffix = serial > 1 ? QStringLiteral("-%1.jpg").arg(serial) : QStringLiteral(".jpg");
+    return joinFolder(QDir::toNativeSeparators(info.path()), base + kAsideMark + suffix);
+}
+
+int tidyFolder(Platform& platform, ResultReport& report, const QString& folder,
+               const std::function<bool(const QString& name)>& wanted)
+{
+    static const QRegularExpression aside(QStringLiteral("^(.+)%1(?:-\\d+)?\\.jpg$")
+                                              .arg(QRegularExpression::escape(kAsideMark)));
+    int stuck = 0;
+    for (const QString& name : platform.fileNames(folder)) {
+        const QString path = joinFolder(folder, name);
+        if (const QString target = partialTargetName(name); !target.isEmpty()) {
+            if (wanted(target))
+                platform.removeFile(path);
+            continue;
+        }
+        const QRegularExpressionMatch match = aside.match(name);
+        if (!match.hasMatch())
+            continue;
+        const QString own = joinFolder(folder, match.captured(1) + QStringLiteral(".jpg"));
+        if (platform.renameFile(path, own)) {
+            report.appendResult(QStringLiteral("【%1】是上次中断的更名留下的暂存文件，已恢复为【%2】\r\n").arg(path, own));
+        } else {
+            ++stuck;
+            report.appendResult(QStringLiteral("【%1】是上次中断的更名留下的暂存文件，原名【%2】已被占用，未能恢复\r\n")
+                                    .arg(path, own));
+        }
+    }
+    return stuck;
 }
 
 }  // namespace tessera

@@ -2,9 +2,12 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace tessera {
 
 class Platform;
+class ResultReport;
 class TileGrid;
 
 // How the opening questions of a batch command ended.
@@ -27,7 +30,14 @@ QString normalizedPath(const QString& path);
 // operations touch nothing else, so that a map naming ~/.bashrc cannot rename it.
 bool looksLikeImage(Platform& platform, const QString& path);
 
-// A free name next to `path` for moving a file out of the way.
+// The visible name next to `path` under which a tile waits while a cycle of renames turns:
+// "1-2.批量更名暂存.jpg", with "-serial" before ".jpg" for a serial above 1.
 QString asideName(const QString& path, int serial);
+
+// Before a batch into `folder`: puts files left under aside names by an interrupted run back under
+// their own names, and removes partial copies (see partialFileName) whose target name `wanted`
+// accepts. Reports what it did; returns how many aside files could not be put back.
+int tidyFolder(Platform& platform, ResultReport& report, const QString& folder,
+               const std::function<bool(const QString& name)>& wanted);
 
 }  // namespace tessera

@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tessera;
 
@@ -122,4 +127,73 @@ TEST_F(Files, MoveWorksAcrossFileSystems)
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("a.jpg"))));
     EXPECT_EQ(platform.readFile(target).data, QByteArray(100000, 'z'));
     EXPECT_EQ(QDir(other.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+namespace {
+
+// A tiny tmpfs of our own; skipped where mounting is not allowed.
+class SmallDisk : public Files {
+protected:
+    void SetUp() override
+    {
+        mountPoint = QFile::encodeName(path(QStringLiteral("disk")));
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("disk")));
+        if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0)
+            GTEST_SKIP() << "cannot mount a small tmpfs here";
+        mounted = true;
+    }
+    void TearDown() override
+    {
+        if (mounted)
+            ::umount(mountPoint.constData());
+    }
+    QString onDisk(const char* name) const { return QDir(QFile::decodeName(mountPoint)).filePath(QString::fromLatin1(name)); }
+    QStringList diskEntries() const
+    {
+        return QDir(QFile::decodeName(mountPoint)).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+    // Says why in Chinese, and names no file: the caller names the user's.
+    static void expectReason(const FileResult& result, const QString& reason)
+    {
+        EXPECT_FALSE(result);
+        EXPECT_EQ(result.error, reason);
+    }
+
+    QByteArray mountPoint;
+    bool mounted = false;
+};
+
+}  // namespace
+
+TEST_F(SmallDisk, FullReadOnlyAndImmutableAreSaidInWordsAndLeaveNoPartialFiles)
+{
+    write(QStringLiteral("big.jpg"), QByteArray(200000, 'b'));
+    expectReason(platform.writeFileAtomic(onDisk("map.tlp"), QByteArray(200000, 'm')), QStringLiteral("磁盘空间不足"));
+    expectReason(platform.copyFile(path(QStringLiteral("big.jpg")), onDisk("1-1.jpg")), QStringLiteral("磁盘空间不足"));
+    expectReason(platform.moveFile(path(QStringLiteral("big.jpg")), onDisk("1-1.jpg")), QStringLiteral("磁盘空间不足"));
+    EXPECT_TRUE(diskEntries().isEmpty());
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("big.jpg"))));
+
+    // A file that cannot be changed (chattr +i).
+    ASSERT_TRUE(platform.writeNewFile(onDisk("a.jpg"), "A"));
+    const int fd = ::open(QFile::encodeName(onDisk("a.jpg")).constData(), O_RDONLY);
+    int flags = 0;
+    const bool immutable = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0
+        && (flags |= FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (immutable) {
+        expectReason(platform.renameFile(onDisk("a.jpg"), onDisk("b.jpg")), QStringLiteral("文件不可更改"));
+        expectReason(platform.removeFile(onDisk("a.jpg")), QStringLiteral("文件不可更改"));
+        flags &= ~FS_IMMUTABLE_FL;
+        ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    if (fd >= 0)
+        ::close(fd);
+
+    ASSERT_EQ(::mount("tmpfs", mountPoint.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
+    write(QStringLiteral("small.jpg"), "s");
+    expectReason(platform.copyFile(path(QStringLiteral("small.jpg")), onDisk("1-2.jpg")), QStringLiteral("文件系统只读"));
+    expectReason(platform.writeFileAtomic(onDisk("a.jpg"), "new"), QStringLiteral("文件系统只读"));
+    expectReason(platform.writeNewFile(onDisk("2-2.jpg"), "new"), QStringLiteral("文件系统只读"));
+    EXPECT_EQ(diskEntries(), QStringList{QStringLiteral("a.jpg")});
+    EXPECT_EQ(platform.readFile(onDisk("a.jpg")).data, QByteArray("A"));
 }

@@ -5,6 +5,7 @@
 #include "tiles/BatchSupport.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tessera;
 
@@ -129,4 +130,31 @@ TEST(FileNamePart, TakesTheTextAfterTheLastSeparator)
     EXPECT_EQ(fileNamePart(QStringLiteral("D:\\a\\x.jpg")), QStringLiteral("D:\\a\\x.jpg"));
     EXPECT_EQ(joinFolder(QStringLiteral("/"), QStringLiteral("1-1.jpg")), QStringLiteral("/1-1.jpg"));
     EXPECT_EQ(joinFolder(QStringLiteral("/out"), QStringLiteral("1-1.jpg")), QStringLiteral("/out/1-1.jpg"));
+}
+
+TEST_F(BatchMoveTest, PartialCopiesOfAKilledMoveGoAndLinksAreCopied)
+{
+    grid.resize(2);
+    const QString b11 = tile("a", "b11.jpg", 40);
+    const QString x = tile("b", "x.jpg", 90);
+    const QByteArray b11Bytes = bytes(b11), xBytes = bytes(x);
+    const QString partial = QDir(folder("keep")).filePath(partialFileName(QStringLiteral("b11.jpg")));
+    const QString foreign = QDir(folder("keep")).filePath(partialFileName(QStringLiteral("other.jpg")));
+    for (const QString& path : {partial, foreign}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\xFF\xD8\xFF half");
+    }
+    const QString link = QDir(folder("a")).filePath(QStringLiteral("link.jpg"));
+    ASSERT_EQ(::symlink("../b/x.jpg", QFile::encodeName(link).constData()), 0);
+    grid.setCellText(1, 1, b11);
+    grid.setCellText(1, 2, link);
+    mover().moveInto(folder("keep"));
+    EXPECT_EQ(bytes(keep("b11.jpg")), b11Bytes);
+    EXPECT_EQ(bytes(keep("link.jpg")), xBytes);
+    EXPECT_FALSE(QFileInfo(keep("link.jpg")).isSymLink());
+    EXPECT_EQ(bytes(link), xBytes);  // the link and its file stay
+    EXPECT_EQ(grid.cellText(1, 2), keep("link.jpg"));
+    EXPECT_EQ(filesIn("keep"), (QStringList{QFileInfo(foreign).fileName(), "b11.jpg", "link.jpg"}));
+    EXPECT_EQ(platform.countShown(QStringLiteral("移动成功！")), 1);
 }

@@ -3,6 +3,8 @@
 #include "canvas/TileImages.h"
 #include "tiles/BatchRename.h"
 
+#include <unistd.h>
+
 using namespace tessera;
 
 namespace {
@@ -209,5 +211,96 @@ TEST_F(BatchRenameTest, MissingFilesAreEmptiedAndNonImagesLeftAlone)
     const QString text = report.text();
     EXPECT_TRUE(text.contains(QStringLiteral("gone.jpg】文件不存在")));
     EXPECT_TRUE(text.contains(QStringLiteral(".bashrc】不是图片文件")));
+    EXPECT_TRUE(text.contains(QStringLiteral("2项没有成功")));
+    EXPECT_EQ(platform.countShown(QStringLiteral("更名成功！")), 0);
     EXPECT_TRUE(filesIn("out").isEmpty());
+}
+
+TEST_F(BatchRenameTest, ATargetHeldByAnotherFileKeepsItsChainWhereItWas)
+{
+    grid.resize(2);
+    const QString q = tile("D", "q.jpg", 10);
+    const QString own = tile("out", "1-1.jpg", 120);
+    const QString stranger = tile("out", "1-2.jpg", 230);
+    const QByteArray qBytes = bytes(q), ownBytes = bytes(own), strangerBytes = bytes(stranger);
+    grid.setCellText(1, 1, q);    // wants 1-1, held by the tile of (1, 2)
+    grid.setCellText(1, 2, own);  // wants 1-2, held by a file of the user's
+    renamer().renameInto(folder("out"));
+    EXPECT_EQ(grid.cellText(1, 1), q);
+    EXPECT_EQ(grid.cellText(1, 2), own);
+    EXPECT_EQ(bytes(q), qBytes);
+    EXPECT_EQ(bytes(own), ownBytes);
+    EXPECT_EQ(bytes(stranger), strangerBytes);
+    EXPECT_EQ(filesIn("out"), (QStringList{"1-1.jpg", "1-2.jpg"}));
+    EXPECT_EQ(report.text().count(QStringLiteral("目标文件已存在")), 2);
+}
+
+TEST_F(BatchRenameTest, ACycleThatCannotFinishTurnsBack)
+{
+    grid.resize(2);
+    const QString a = tile("out", "1-2.jpg", 10), b = tile("out", "2-1.jpg", 200), c = tile("out", "1-1.jpg", 90);
+    const QByteArray bytesA = bytes(a), bytesB = bytes(b), bytesC = bytes(c);
+    grid.setCellText(1, 2, b);
+    grid.setCellText(2, 1, c);
+    grid.setCellText(1, 1, a);
+    platform.failWhen(ScriptedPlatform::FileOp::Rename, [&](const QString& from) { return from == c; },
+                      QStringLiteral("文件不可更改"));
+    renamer().renameInto(folder("out"));
+    EXPECT_EQ(bytes(a), bytesA);
+    EXPECT_EQ(bytes(b), bytesB);
+    EXPECT_EQ(bytes(c), bytesC);
+    EXPECT_EQ(filesIn("out"), (QStringList{"1-1.jpg", "1-2.jpg", "2-1.jpg"}));
+    EXPECT_EQ(grid.cellText(1, 1), a);
+    EXPECT_EQ(grid.cellText(1, 2), b);
+    EXPECT_EQ(grid.cellText(2, 1), c);
+    EXPECT_TRUE(report.text().contains(QStringLiteral("3项没有成功")));
+}
+
+TEST_F(BatchRenameTest, LeftoversOfAnInterruptedRunArePutBackOrCleared)
+{
+    grid.resize(2);
+    const QString waiting = tile("out", "1-1.批量更名暂存.jpg", 40);
+    const QByteArray waitingBytes = bytes(waiting);
+    const QString x = tile("a", "x.jpg");
+    const QString partial = QDir(folder("out")).filePath(partialFileName(QStringLiteral("1-2.jpg")));
+    const QString foreign = QDir(folder("out")).filePath(partialFileName(QStringLiteral("9-9.jpg")));
+    for (const QString& path : {partial, foreign}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    grid.setCellText(1, 1, out("1-1.jpg"));
+    grid.setCellText(1, 2, x);
+    renamer().renameInto(folder("out"));
+    EXPECT_EQ(bytes(out("1-1.jpg")), waitingBytes);
+    EXPECT_EQ(grid.cellText(1, 1), out("1-1.jpg"));
+    EXPECT_EQ(grid.cellText(1, 2), out("1-2.jpg"));
+    EXPECT_EQ(filesIn("out"), (QStringList{QFileInfo(foreign).fileName(), "1-1.jpg", "1-2.jpg"}));  // not this map's
+    EXPECT_TRUE(report.text().contains(QStringLiteral("已恢复为【%1】").arg(out("1-1.jpg"))));
+    EXPECT_EQ(platform.countShown(QStringLiteral("更名成功！")), 1);
+}
+
+TEST_F(BatchRenameTest, LinkedTilesAreCopiedAndOneFileUnderTwoPathsIsOneTile)
+{
+    grid.resize(2);
+    const QString x = tile("b", "x.jpg", 30);
+    const QString y = tile("real", "y.jpg", 200);
+    const QByteArray xBytes = bytes(x), yBytes = bytes(y);
+    const QString link = QDir(folder("a")).filePath(QStringLiteral("link.jpg"));
+    ASSERT_EQ(::symlink("../b/x.jpg", QFile::encodeName(link).constData()), 0);
+    const QString alias = root.filePath(QStringLiteral("alias"));
+    ASSERT_EQ(::symlink(QFile::encodeName(folder("real")).constData(), QFile::encodeName(alias).constData()), 0);
+    grid.setCellText(1, 1, link);
+    grid.setCellText(1, 2, y);
+    grid.setCellText(2, 1, QDir(alias).filePath(QStringLiteral("y.jpg")));
+    renamer().renameInto(folder("out"));
+    EXPECT_EQ(bytes(out("1-1.jpg")), xBytes);
+    EXPECT_FALSE(QFileInfo(out("1-1.jpg")).isSymLink());
+    EXPECT_EQ(bytes(link), xBytes);  // the link and its file stay
+    EXPECT_EQ(bytes(out("1-2.jpg")), yBytes);
+    EXPECT_EQ(bytes(out("2-1.jpg")), yBytes);
+    EXPECT_EQ(grid.cellText(1, 1), out("1-1.jpg"));
+    EXPECT_EQ(grid.cellText(1, 2), out("1-2.jpg"));
+    EXPECT_EQ(grid.cellText(2, 1), out("2-1.jpg"));
+    EXPECT_TRUE(report.text().contains(QStringLiteral("内容已复制为【%1】").arg(out("1-1.jpg"))));
+    EXPECT_EQ(platform.countShown(QStringLiteral("更名成功！")), 1);
 }

@@ -1,4 +1,4 @@
-// Faults from outside: a killed export, a full disk, a file that vanishes mid-way.
+// Faults from outside: a killed export or rename, a full disk, a file that vanishes mid-way.
 #include "BatchTestSupport.h"
 #include "tools/LargeMap.h"
 
@@ -9,6 +9,7 @@
 
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTest>
 #include <QThread>
 
@@ -80,6 +81,7 @@ TEST_F(FullDisk, ExportToAFullDiskFailsAndKeepsTheOldFile)
     EXPECT_FALSE(MapPathFile(grid, platform, progress).exportTo(path));
     EXPECT_EQ(bytes(path), before);
     EXPECT_TRUE(platform.messages().last().startsWith(QStringLiteral("导出失败")));
+    EXPECT_TRUE(platform.messages().last().endsWith(QStringLiteral("磁盘空间不足")));
     EXPECT_EQ(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("map.tlp")});
 }
 
@@ -138,4 +140,55 @@ TEST_F(BatchTest, AFileThatVanishesBeforeItsRenameIsReportedAndKept)
     EXPECT_EQ(grid.cellText(1, 1), x);
     EXPECT_TRUE(report.text().contains(QStringLiteral("不存在")));
     EXPECT_TRUE(QDir(folder("out")).isEmpty());
+}
+
+TEST_F(BatchTest, AKilledRenameLeavesAtMostOneTileAsideInSightAndTheNextRunPutsItBack)
+{
+    // Each row of the shifted map is one cycle of eight renames; the child dies before rename k.
+    constexpr int n = 8;
+    const QString out = folder("out");
+    auto shiftedMap = [&] {
+        grid.resize(0);
+        grid.resize(n);
+        for (int r = 1; r <= n; ++r)
+            for (int c = 1; c <= n; ++c)
+                grid.setCellText(r, c, QDir(out).filePath(QStringLiteral("%1-%2.jpg").arg(r).arg(c % n + 1)));
+    };
+    auto check = [&](int k) {
+        int aside = 0;
+        QSet<QByteArray> contents;
+        for (const QString& name : filesIn("out")) {
+            EXPECT_FALSE(name.startsWith(u'.')) << k << ": " << name.toStdString();
+            aside += name.contains(QStringLiteral("批量更名暂存"));
+            contents.insert(bytes(QDir(out).filePath(name)));
+        }
+        EXPECT_EQ(contents.size(), n * n) << k;  // not one tile lost
+        return aside;
+    };
+    for (int k : {1, 2, 5, 9, 10, 31, 72}) {
+        QDir(out).removeRecursively();
+        for (int r = 1; r <= n; ++r)
+            for (int c = 1; c <= n; ++c) {
+                QFile tile(QDir(folder("out")).filePath(QStringLiteral("%1-%2.jpg").arg(r).arg(c)));
+                ASSERT_TRUE(tile.open(QIODevice::WriteOnly));
+                tile.write(QByteArray("\xFF\xD8\xFF tile ") + QByteArray::number(r * 100 + c));
+            }
+        QProcess child;
+        child.start(QStringLiteral(RENAME_CHILD), {out, QString::number(n), QString::number(k)});
+        ASSERT_TRUE(child.waitForFinished(30000));
+        ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << k;
+        EXPECT_LE(check(k), 1) << "killed before rename " << k;
+
+        shiftedMap();  // the map as it was reloaded
+        const qsizetype before = report.text().size();
+        BatchRename(grid, platform, progress, report, {}).renameInto(out);
+        const int left = check(k);
+        EXPECT_EQ(left, report.text().mid(before).contains(QStringLiteral("未能恢复")) ? 1 : 0) << k;
+        if (k <= 2) {
+            EXPECT_EQ(left, 0) << k;  // nothing had moved into its place yet
+        }
+        for (int r = 1; r <= n; ++r)
+            for (int c = 1; c <= n; ++c)
+                ASSERT_TRUE(grid.cellText(r, c).isEmpty() || QFile::exists(grid.cellText(r, c))) << k;
+    }
 }

@@ -1,0 +1,39 @@
+// Renames the tiles of a shifted map (cell (r, c) names folder/r-(c mod n + 1).jpg) into their
+// folder and kills itself with SIGKILL just before its k-th rename.
+#include "gui/Progress.h"
+#include "gui/ScriptedPlatform.h"
+#include "model/TileGrid.h"
+#include "tiles/BatchRename.h"
+#include "tiles/ResultWindow.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <csignal>
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 4)
+        return 2;
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    const int n = std::atoi(argv[2]);
+    const int k = std::atoi(argv[3]);
+    tessera::TileGrid grid;
+    grid.resize(n);
+    for (int r = 1; r <= n; ++r)
+        for (int c = 1; c <= n; ++c)
+            grid.setCellText(r, c, QDir(folder).filePath(QStringLiteral("%1-%2.jpg").arg(r).arg(c % n + 1)));
+    tessera::ScriptedPlatform platform;
+    int renames = 0;
+    platform.failWhen(tessera::ScriptedPlatform::FileOp::Rename, [&](const QString&) {
+        if (++renames == k)
+            std::raise(SIGKILL);
+        return false;
+    });
+    tessera::NullProgress progress;
+    tessera::ResultReport report(platform);
+    tessera::BatchRename(grid, platform, progress, report, {}).renameInto(folder);
+    return 0;
+}
