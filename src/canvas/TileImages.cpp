@@ -40,10 +40,26 @@ QImage finish(const QImage& decoded, QSize size)
 {
     if (decoded.isNull())
         return {};
-    QImage scaled = decoded.size() == size
+    // Qt scales 1-bit and palette pictures without smoothing their colours: widen them first.
+    const QImage wide = decoded.depth() >= 32
         ? decoded
-        : decoded.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        : decoded.convertToFormat(decoded.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QImage scaled = wide.size() == size ? wide : wide.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return scaled.convertToFormat(QImage::Format_RGB32);
+}
+
+// CMYK JPEGs store inverted inks (the Adobe convention, as Qt's reader assumes too), so each
+// channel is the ink value times the black value.
+void cmykToRgb(QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        uchar* line = image.scanLine(y);
+        for (int x = 0; x < image.width(); ++x) {
+            uchar* p = line + 4 * x;
+            const int k = p[3];
+            reinterpret_cast<QRgb*>(line)[x] = qRgb(p[0] * k / 255, p[1] * k / 255, p[2] * k / 255);
+        }
+    }
 }
 
 QImage decodeJpeg(QByteArrayView bytes, QSize size)
@@ -73,10 +89,14 @@ QImage decodeJpeg(QByteArrayView bytes, QSize size)
     QImage decoded(bestWidth, bestHeight, QImage::Format_RGB32);
     if (decoded.isNull())
         return {};
+    // libjpeg does not turn CMYK into RGB: take the inks and convert them here.
+    const bool cmyk = colorspace == TJCS_CMYK || colorspace == TJCS_YCCK;
     if (tjDecompress2(tj, data, length, decoded.bits(), bestWidth, static_cast<int>(decoded.bytesPerLine()),
-                      bestHeight, TJPF_BGRX, TJFLAG_STOPONWARNING)
+                      bestHeight, cmyk ? TJPF_CMYK : TJPF_BGRX, TJFLAG_STOPONWARNING)
         != 0)
         return {};  // broken or truncated data draws nothing
+    if (cmyk)
+        cmykToRgb(decoded);
     return finish(decoded, size);
 }
 

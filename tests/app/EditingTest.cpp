@@ -121,6 +121,23 @@ TEST_F(EditingTest, ChoosingAFileAndClickingACellPlacesIt)
     EXPECT_EQ(table->data(table->index(1, 2)).toString(), path("red.jpg"));
 }
 
+TEST_F(EditingTest, PalettePngAndCmykTilesShowInColour)
+{
+    ASSERT_TRUE(writeMonoPng(path("flat.jpg"), kBlue));
+    ASSERT_TRUE(writeCmykJpeg(path("cmyk.jpg"), kGreen));
+    const std::pair<const char*, QColor> tiles[] = {{"flat.jpg", kBlue}, {"cmyk.jpg", kGreen}};
+    int column = 1;
+    for (const auto& [name, colour] : tiles) {
+        choose(name);
+        const QImage shown = find("TilePreviewBox")->property("pixmap").value<QPixmap>().toImage();
+        ASSERT_FALSE(shown.isNull()) << name;
+        EXPECT_TRUE(near(shown.pixel(shown.width() / 2, shown.height() / 2), colour)) << name;
+        click(2, column);
+        EXPECT_TRUE(near(pixel(centre(2, column) - QPoint(15, 10)), colour)) << name;
+        ++column;
+    }
+}
+
 TEST_F(EditingTest, NoToOverwriteUsesUpTheChosenFile)
 {
     place("red.jpg", 1, 1);

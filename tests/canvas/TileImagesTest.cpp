@@ -68,6 +68,21 @@ TEST_F(TileImagesTest, SniffsTheFormatFromTheBytes)
     EXPECT_TRUE(near(decodeTileImage(bytes("bmp.jpg"), QSize(40, 30)).pixel(5, 5), QColor(20, 20, 200), 0));
 }
 
+TEST_F(TileImagesTest, PalettePngsAndCmykJpegsKeepTheirColour)
+{
+    const QColor colour(51, 102, 204);
+    ASSERT_TRUE(writeMonoPng(path("flat.png"), colour));
+    ASSERT_TRUE(writeCmykJpeg(path("cmyk.jpg"), colour));
+    for (const char* name : {"flat.png", "cmyk.jpg"}) {
+        for (QSize size : {QSize(40, 30), QSize(40, 16)}) {
+            const QImage image = decodeTileImage(bytes(name), size);
+            ASSERT_EQ(image.size(), size) << name;
+            EXPECT_TRUE(near(image.pixel(0, 0), colour)) << name;
+            EXPECT_TRUE(near(image.pixel(21, 13), colour)) << name;
+        }
+    }
+}
+
 TEST_F(TileImagesTest, BrokenInputDrawsNothing)
 {
     ASSERT_TRUE(writeSolidImage(path("a.jpg"), QColor(1, 2, 3)));
