@@ -22,12 +22,19 @@ struct TjHandle {
         if (handle)
             tjDestroy(handle);
     }
+    // A header that libjpeg rejects half-way leaves the handle unusable for the next picture.
+    void renew()
+    {
+        if (handle)
+            tjDestroy(handle);
+        handle = tjInitDecompress();
+    }
 };
 
-tjhandle decompressor()
+TjHandle& decompressor()
 {
     thread_local TjHandle instance;
-    return instance.handle;
+    return instance;
 }
 
 bool isJpeg(QByteArrayView bytes)
@@ -64,14 +71,17 @@ void cmykToRgb(QImage& image)
 
 QImage decodeJpeg(QByteArrayView bytes, QSize size)
 {
-    tjhandle tj = decompressor();
+    TjHandle& handle = decompressor();
+    tjhandle tj = handle.handle;
     if (!tj)
         return {};
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto length = static_cast<unsigned long>(bytes.size());
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
-    if (tjDecompressHeader3(tj, data, length, &width, &height, &subsampling, &colorspace) != 0)
+    if (tjDecompressHeader3(tj, data, length, &width, &height, &subsampling, &colorspace) != 0) {
+        handle.renew();
         return {};
+    }
     if (width <= 0 || height <= 0 || static_cast<qint64>(width) * height > kMaxTilePixels)
         return {};
     // The smallest scaling factor whose result still covers the tile size.
@@ -93,8 +103,10 @@ QImage decodeJpeg(QByteArrayView bytes, QSize size)
     const bool cmyk = colorspace == TJCS_CMYK || colorspace == TJCS_YCCK;
     if (tjDecompress2(tj, data, length, decoded.bits(), bestWidth, static_cast<int>(decoded.bytesPerLine()),
                       bestHeight, cmyk ? TJPF_CMYK : TJPF_BGRX, TJFLAG_STOPONWARNING)
-        != 0)
+        != 0) {
+        handle.renew();
         return {};  // broken or truncated data draws nothing
+    }
     if (cmyk)
         cmykToRgb(decoded);
     return finish(decoded, size);

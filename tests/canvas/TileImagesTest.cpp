@@ -104,6 +104,8 @@ TEST_F(TileImagesTest, AbsurdSizesAreRefusedBeforeDecoding)
     ASSERT_FALSE(huge.isEmpty());
     EXPECT_TRUE(decodeTileImage(huge, QSize(40, 30)).isNull());
     EXPECT_TRUE(decodeTileImage(withClaimedSize(bytes("a.jpg"), 65535, 65535), QSize(40, 30)).isNull());
+    // The next picture still decodes.
+    EXPECT_FALSE(decodeTileImage(bytes("a.jpg"), QSize(40, 30)).isNull());
 }
 
 TEST_F(TileImagesTest, CacheDecodesEachFileOnceUntilItChanges)
