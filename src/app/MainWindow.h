@@ -39,6 +39,7 @@ class ProgressBar;
 class ResultReport;
 class StatusBar;
 class TileListWindow;
+class ToolRadio;
 
 // The editor's main window: the catalogue of its controls and menus, their layout, and the binding
 // of every event to the operation that handles it.
@@ -136,7 +137,7 @@ private:
 
     // Controls, by role.
     QWidget* toolBarPanel_ = nullptr;
-    QToolButton* toolRadios_[5] = {};
+    ToolRadio* toolRadios_[5] = {};
     QCheckBox* showRuler_ = nullptr;
     QCheckBox* showGrid_ = nullptr;
     QToolButton* undoButton_ = nullptr;

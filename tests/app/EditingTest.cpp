@@ -7,6 +7,7 @@
 #include "support/TestImages.h"
 #include "tiles/TileListWindow.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -200,6 +201,18 @@ TEST_F(EditingTest, DeleteToolWarnsEveryTimeAndDeletesOnPress)
     arm("PlaceToolRadio");
     QTest::mouseClick(find("UndoButton"), Qt::LeftButton);
     EXPECT_EQ(cell(2, 2), QString());
+}
+
+TEST_F(EditingTest, ArmingDeleteThroughAccessibilityWarnsAndEndsUndo)
+{
+    place("red.jpg", 2, 2);
+    QAccessibleInterface* radio = QAccessible::queryAccessibleInterface(find("DeleteToolRadio"));
+    ASSERT_TRUE(radio && radio->actionInterface());
+    radio->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(window.editMode(), EditMode::Delete);
+    EXPECT_EQ(platform.countShown(EditingTools::kDeleteNotice), 1);
+    EXPECT_TRUE(editing().history.isEmpty());
+    EXPECT_EQ(canvas->cursor().shape(), Qt::WhatsThisCursor);
 }
 
 TEST_F(EditingTest, UndoRemovesPlacementsNewestFirst)
