@@ -284,15 +284,51 @@ TEST_F(EditingTest, ACarriedTileWaitsAcrossToolSwitches)
     EXPECT_EQ(editing().moveState, MoveState::Idle);
 }
 
-TEST_F(EditingTest, AReleaseOutsideEveryCellPutsTheTileBack)
+TEST_F(EditingTest, AReleaseOutsideEveryCellReturnsTheTileOnlyIntoAnEmptySource)
 {
     place("blue.jpg", 2, 4);
     arm("MoveToolRadio");
     press(2, 4);
-    release(QPoint(-15, -15));
+    release(QPoint(-15, -15));  // the ruler margin
     EXPECT_EQ(cell(2, 4), path("blue.jpg"));
     EXPECT_TRUE(near(pixel(centre(2, 4)), kBlue));
     EXPECT_EQ(editing().moveState, MoveState::Idle);
+    // Something placed into the source meanwhile stays; the carry goes on.
+    press(2, 4);
+    arm("PlaceToolRadio");
+    place("green.jpg", 2, 4);
+    arm("MoveToolRadio");
+    release(QPoint(-15, -15));
+    EXPECT_EQ(cell(2, 4), path("green.jpg"));
+    EXPECT_TRUE(near(pixel(centre(2, 4)), kGreen));
+    EXPECT_EQ(editing().moveState, MoveState::Carrying);
+    release(centre(3, 1));
+    EXPECT_EQ(cell(3, 1), path("blue.jpg"));
+}
+
+TEST_F(EditingTest, ReleasesOffTheSeenCanvasAreaPlaceAndDropNothing)
+{
+    platform.answerYes();
+    platform.answerText(QStringLiteral("25"));
+    window.newMap();
+    place("red.jpg", 3, 3);
+    QWidget* notes = find("UsageNotesText");
+    const QPoint overNotes = canvas->mapFromGlobal(notes->mapToGlobal(notes->rect().center()));
+    ASSERT_TRUE(cellAt(overNotes.x(), overNotes.y(), 25));  // a cell hidden under the lower panel
+    // The pressed canvas gets the release wherever the pointer is.
+    choose("green.jpg");
+    press(5, 5);
+    release(overNotes);
+    arm("MoveToolRadio");
+    press(3, 3);
+    release(overNotes);
+    EXPECT_EQ(editing().moveState, MoveState::Carrying);
+    EXPECT_EQ(window.grid().cells(), std::vector<QString>(25 * 25));
+    release(centre(4, 4));
+    EXPECT_EQ(cell(4, 4), path("red.jpg"));
+    arm("PlaceToolRadio");
+    click(5, 5);  // the chosen file was not used up
+    EXPECT_EQ(cell(5, 5), path("green.jpg"));
 }
 
 TEST_F(EditingTest, PickingUpAnEmptyCellSaysSo)
@@ -304,7 +340,7 @@ TEST_F(EditingTest, PickingUpAnEmptyCellSaysSo)
     EXPECT_TRUE(find("FollowImage")->isHidden());
 }
 
-TEST_F(EditingTest, TheFloatingImageHidesOnPressAndHandsTheReleaseOn)
+TEST_F(EditingTest, OneClickOnTheFloatingImageHidesItAndReachesTheCanvas)
 {
     place("red.jpg", 1, 1);
     arm("MoveToolRadio");
@@ -314,10 +350,12 @@ TEST_F(EditingTest, TheFloatingImageHidesOnPressAndHandsTheReleaseOn)
     const QPoint pointer = canvas->mapTo(window.centralWidget(), centre(1, 1));
     EXPECT_EQ(follow->pos(), pointer - EditingTools::kFollowGrip);
     follow->move(100, 100);
+    // It keeps the mouse until the release, which it hands on to the canvas beneath.
     QTest::mousePress(follow, Qt::LeftButton, {}, QPoint(20, 15));
-    EXPECT_TRUE(follow->isHidden());
+    EXPECT_TRUE(follow->isVisible());
     const QPoint target = canvas->mapFromGlobal(follow->mapToGlobal(QPoint(20, 15)));
     QTest::mouseRelease(follow, Qt::LeftButton, {}, QPoint(20, 15));
+    EXPECT_TRUE(follow->isHidden());
     const std::optional<Cell> expected = cellAt(target.x(), target.y(), 5);
     ASSERT_TRUE(expected);
     EXPECT_EQ(cell(expected->row, expected->column), path("red.jpg"));
