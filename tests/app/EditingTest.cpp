@@ -329,6 +329,14 @@ TEST_F(EditingTest, ReleasesOffTheSeenCanvasAreaPlaceAndDropNothing)
     arm("PlaceToolRadio");
     click(5, 5);  // the chosen file was not used up
     EXPECT_EQ(cell(5, 5), path("green.jpg"));
+    // Dropped files wait for the pointer to reach the seen canvas, even while it holds the mouse.
+    drop({path("blue.jpg")});
+    press(6, 6);
+    QTest::mouseMove(canvas, overNotes);
+    release(overNotes);
+    EXPECT_EQ(editing().dropQueue.size(), 1);
+    const std::optional<Cell> hidden = cellAt(overNotes.x(), overNotes.y(), 25);
+    EXPECT_EQ(cell(hidden->row, hidden->column), QString());
 }
 
 TEST_F(EditingTest, PickingUpAnEmptyCellSaysSo)
