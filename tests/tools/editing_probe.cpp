@@ -5,7 +5,8 @@
 //   arm place|move|delete   choose NAME   yes (answer the next question with Yes)
 //   dump -> "cell R C NAME" for every tile, "carrying 0|1", "follow shown|hidden", "end"
 //   quit
-// It prints "ready" once the window is shown and "handled press|release" after each button event.
+// The other commands answer "ok". It prints "ready" once the window is shown and
+// "handled press|release" after each button event.
 #include "app/MainWindow.h"
 #include "canvas/EditingTools.h"
 #include "canvas/TileChooser.h"
@@ -15,7 +16,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileInfo>
-#include <QMouseEvent>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
