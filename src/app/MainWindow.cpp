@@ -6,6 +6,7 @@
 #include "app/LowerPanel.h"
 #include "app/StatusBar.h"
 #include "app/Texts.h"
+#include "app/ToolRadio.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "canvas/EditingTools.h"
@@ -122,7 +123,7 @@ void MainWindow::buildTopRow(QWidget* client)
                            {"SwapToolRadio", IconKind::Swap, 123},
                            {"SpareToolRadio", IconKind::Spare, 149}};
     for (int i = 0; i < 5; ++i) {
-        QToolButton* radio = control<QToolButton>(toolBarPanel_, QString::fromLatin1(tools[i].role),
+        ToolRadio* radio = control<ToolRadio>(toolBarPanel_, QString::fromLatin1(tools[i].role),
                                                   hintOf(tools[i].role), QRect(tools[i].left, 1, 24, 24));
         radio->setCheckable(true);
         radio->setAutoExclusive(true);

@@ -40,6 +40,7 @@ class ProgressBar;
 class ResultReport;
 class StatusBar;
 class TileListWindow;
+class ToolRadio;
 
 // The editor's main window: the catalogue of its controls and menus, their layout, and the binding
 // of every event to the operation that handles it.
@@ -145,7 +146,7 @@ private:
 
     // Controls, by role.
     QWidget* toolBarPanel_ = nullptr;
-    QToolButton* toolRadios_[5] = {};
+    ToolRadio* toolRadios_[5] = {};
     QCheckBox* showRuler_ = nullptr;
     QCheckBox* showGrid_ = nullptr;
     QToolButton* undoButton_ = nullptr;

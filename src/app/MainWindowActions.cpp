@@ -6,6 +6,7 @@
 #include "app/LowerPanel.h"
 #include "app/StatusBar.h"
 #include "app/Texts.h"
+#include "app/ToolRadio.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "canvas/EditingTools.h"
@@ -65,8 +66,12 @@ EditMode MainWindow::editMode() const
 void MainWindow::bindEvents()
 {
     for (int i = 0; i < 5; ++i) {
-        connect(toolRadios_[i], &QToolButton::clicked, this,
-                [this, i] { chooseTool(static_cast<EditMode>(i)); });
+        const auto mode = static_cast<EditMode>(i);
+        connect(toolRadios_[i], &QToolButton::toggled, this, [this, mode](bool checked) {
+            if (checked)
+                chooseTool(mode);
+        });
+        toolRadios_[i]->setRearmed([this, mode] { chooseTool(mode); });
     }
     for (QCheckBox* check : {showRuler_, showGrid_})
         connect(check, &QCheckBox::clicked, this, &MainWindow::redrawRulersGridAndTiles);

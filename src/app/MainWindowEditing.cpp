@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QtMath>
 #include <QScrollBar>
 
 namespace tessera {
@@ -27,6 +28,10 @@ void MainWindow::bindEditing()
     tools_->setModeSource([this] { return editMode(); });
     tools_->setBoundsSource([this] {
         return FollowBounds{viewport_->geometry(), vScroll_->width(), hScroll_->height(), editCanvas_->size()};
+    });
+    tools_->setVisibleTest([this](QPointF at) {
+        const QPoint inCanvas(qFloor(at.x()), qFloor(at.y()));
+        return viewport_->rect().contains(editCanvas_->mapTo(viewport_, inCanvas));
     });
     EditCanvas* canvas = canvas_->canvasWidget();
     connect(canvas, &EditCanvas::pressed, this, [this, canvas](Qt::MouseButton button, QPointF at) {
@@ -53,12 +58,8 @@ bool MainWindow::followImageEvent(QEvent* event)
             tools_->followImagePressed();
         return true;
     case QEvent::MouseButtonRelease: {
-        // Hidden by the press, it hands the release on to the canvas beneath.
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (followImage_->isHidden()) {
-            const QPointF at = editCanvas_->mapFromGlobal(mouse->globalPosition());
-            tools_->canvasReleased(mouse->button(), at);
-        }
+        tools_->followImageReleased(mouse->button(), editCanvas_->mapFromGlobal(mouse->globalPosition()));
         return true;
     }
     default:

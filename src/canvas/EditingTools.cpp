@@ -6,6 +6,8 @@
 
 #include <QLabel>
 
+#include <utility>
+
 namespace tessera {
 namespace {
 constexpr double kTolerance = 1e-7;
@@ -18,7 +20,8 @@ const QString EditingTools::kEmptyCellNotice = QStringLiteral("空白处无法�
 EditingTools::EditingTools(TileGrid& grid, EditingState& editing, Canvas& canvas, Platform& platform,
                            QLabel* followImage)
     : grid_(grid), editing_(editing), canvas_(canvas), platform_(platform), followImage_(followImage),
-      mode_([] { return EditMode::Place; }), bounds_([] { return FollowBounds{}; })
+      mode_([] { return EditMode::Place; }), bounds_([] { return FollowBounds{}; }),
+      visible_([](QPointF) { return true; })
 {
 }
 
@@ -35,7 +38,7 @@ void EditingTools::canvasPressed(Qt::MouseButton button, QPointF at, QPoint clie
 
 void EditingTools::canvasReleased(Qt::MouseButton button, QPointF at)
 {
-    if (button != Qt::LeftButton)
+    if (button != Qt::LeftButton || !visible_(at))
         return;
     const EditMode mode = mode_();
     if (mode == EditMode::Move && editing_.moveState == MoveState::Carrying)
@@ -52,7 +55,7 @@ void EditingTools::canvasMoved(QPointF at, QPoint client)
     const EditMode mode = mode_();
     if (mode == EditMode::Move && editing_.moveState == MoveState::Carrying)
         moveFollowImage(client - kFollowGrip);
-    if (mode == EditMode::Place && !editing_.dropQueue.isEmpty()) {
+    if (mode == EditMode::Place && !editing_.dropQueue.isEmpty() && visible_(at)) {
         const QStringList queued = editing_.dropQueue;
         editing_.dropQueue.clear();
         placeFiles(queued, at);
@@ -82,8 +85,15 @@ void EditingTools::followImagePressed()
     const bool overCanvas = image.left() >= 8 && image.top() >= 45
         && image.left() <= b.canvas.width() - image.width() + 40
         && image.top() <= b.canvas.height() - image.height() + 40;
-    if (overCanvas)
-        followImage_->hide();
+    hideOnRelease_ = overCanvas;
+}
+
+void EditingTools::followImageReleased(Qt::MouseButton button, QPointF at)
+{
+    if (button != Qt::LeftButton || !std::exchange(hideOnRelease_, false) || !visible_(at))
+        return;
+    followImage_->hide();
+    canvasReleased(button, at);
 }
 
 void EditingTools::chooseFile(const QString& path)
@@ -168,9 +178,12 @@ void EditingTools::pickUp(QPointF at, QPoint client)
 void EditingTools::drop(QPointF at)
 {
     const std::optional<Cell> cell = cellAt(at.x(), at.y(), grid_.mapSize());
+    // A release outside every cell puts the tile back where it came from, unless something has
+    // been placed there since: then the carry goes on.
+    if (!cell && !grid_.cellText(source_.row, source_.column).isEmpty())
+        return;
     canvas_.selectDottedPen();
     canvas_.repaintCellPatch(source_.row, source_.column, QSize(kCellWidth, kCellHeight), EdgePen::Dotted);
-    // A release outside every cell puts the tile back where it came from.
     const Cell target = cell ? *cell : source_;
     grid_.setCellText(target.row, target.column, carriedPath_);
     canvas_.drawTileAt(target.row, target.column, carriedPath_);

@@ -41,14 +41,21 @@ public:
 
     void setModeSource(std::function<EditMode()> mode) { mode_ = std::move(mode); }
     void setBoundsSource(std::function<FollowBounds()> bounds) { bounds_ = std::move(bounds); }
+    // Whether a canvas point lies where the user sees the canvas area (the canvas and its ruler
+    // margin, as far as the viewport shows them). A release or a move that reaches the canvas
+    // elsewhere (the pressed canvas keeps the mouse) does not count.
+    void setVisibleTest(std::function<bool(QPointF)> visible) { visible_ = std::move(visible); }
 
     // Canvas mouse events.
     void canvasPressed(Qt::MouseButton button, QPointF at, QPoint client);
     void canvasReleased(Qt::MouseButton button, QPointF at);
     void canvasMoved(QPointF at, QPoint client);
-    // Floating image mouse events.
+    // Floating image mouse events. After a press on it over the canvas area, a release where the
+    // canvas area is seen hides it and counts as a release on the canvas at `at` (canvas
+    // coordinates): the image keeps the mouse until then, so one click does both.
     void followImageMoved(QPoint client);
     void followImagePressed();
+    void followImageReleased(Qt::MouseButton button, QPointF at);
 
     // A file chosen in the tile chooser; waits for a click when the place tool is armed.
     void chooseFile(const QString& path);
@@ -74,6 +81,8 @@ private:
     QLabel* followImage_;
     std::function<EditMode()> mode_;
     std::function<FollowBounds()> bounds_;
+    std::function<bool(QPointF)> visible_;
+    bool hideOnRelease_ = false;
     QString carriedPath_;
     Cell source_{0, 0};
 };

@@ -104,18 +104,15 @@ void TileChooser::choose(const QString& name)
 
 void TileChooser::showPreview(const QString& path)
 {
-    // The whole picture, fitted into the box.
+    // The whole picture, fitted into the box, decoded as the canvas decodes tiles.
     const ReadResult file = readRegularFile(path, kMaxTileFileBytes);
     QBuffer buffer;
     buffer.setData(file.data);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QSize full = reader.size();
+    const QSize full = QImageReader(&buffer).size();
     QImage image;
-    if (file.ok && full.isValid() && static_cast<qint64>(full.width()) * full.height() <= kMaxTilePixels) {
-        reader.setScaledSize(full.scaled(preview_->size(), Qt::KeepAspectRatio));
-        image = reader.read();
-    }
+    if (file.ok && full.isValid())
+        image = decodeTileImage(file.data, full.scaled(preview_->size(), Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     preview_->setPixmap(QPixmap::fromImage(image));
 }
 

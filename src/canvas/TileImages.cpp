@@ -22,22 +22,19 @@ struct TjHandle {
         if (handle)
             tjDestroy(handle);
     }
+    // A header that libjpeg rejects half-way leaves the handle unusable for the next picture.
+    void renew()
+    {
+        if (handle)
+            tjDestroy(handle);
+        handle = tjInitDecompress();
+    }
 };
 
-thread_local TjHandle threadDecompressor;
-
-tjhandle decompressor()
+TjHandle& decompressor()
 {
-    return threadDecompressor.handle;
-}
-
-// A handle that failed on broken data can fail every later picture too: start afresh.
-QImage failed()
-{
-    if (threadDecompressor.handle)
-        tjDestroy(threadDecompressor.handle);
-    threadDecompressor.handle = tjInitDecompress();
-    return {};
+    thread_local TjHandle instance;
+    return instance;
 }
 
 bool isJpeg(QByteArrayView bytes)
@@ -50,22 +47,41 @@ QImage finish(const QImage& decoded, QSize size)
 {
     if (decoded.isNull())
         return {};
-    QImage scaled = decoded.size() == size
+    // Qt scales 1-bit and palette pictures without smoothing their colours: widen them first.
+    const QImage wide = decoded.depth() >= 32
         ? decoded
-        : decoded.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        : decoded.convertToFormat(decoded.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QImage scaled = wide.size() == size ? wide : wide.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return scaled.convertToFormat(QImage::Format_RGB32);
+}
+
+// CMYK JPEGs store inverted inks (the Adobe convention, as Qt's reader assumes too), so each
+// channel is the ink value times the black value.
+void cmykToRgb(QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        uchar* line = image.scanLine(y);
+        for (int x = 0; x < image.width(); ++x) {
+            uchar* p = line + 4 * x;
+            const int k = p[3];
+            reinterpret_cast<QRgb*>(line)[x] = qRgb(p[0] * k / 255, p[1] * k / 255, p[2] * k / 255);
+        }
+    }
 }
 
 QImage decodeJpeg(QByteArrayView bytes, QSize size)
 {
-    tjhandle tj = decompressor();
+    TjHandle& handle = decompressor();
+    tjhandle tj = handle.handle;
     if (!tj)
         return {};
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto length = static_cast<unsigned long>(bytes.size());
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
-    if (tjDecompressHeader3(tj, data, length, &width, &height, &subsampling, &colorspace) != 0)
-        return failed();
+    if (tjDecompressHeader3(tj, data, length, &width, &height, &subsampling, &colorspace) != 0) {
+        handle.renew();
+        return {};
+    }
     if (width <= 0 || height <= 0 || static_cast<qint64>(width) * height > kMaxTilePixels)
         return {};
     // The smallest scaling factor whose result still covers the tile size.
@@ -83,10 +99,16 @@ QImage decodeJpeg(QByteArrayView bytes, QSize size)
     QImage decoded(bestWidth, bestHeight, QImage::Format_RGB32);
     if (decoded.isNull())
         return {};
+    // libjpeg does not turn CMYK into RGB: take the inks and convert them here.
+    const bool cmyk = colorspace == TJCS_CMYK || colorspace == TJCS_YCCK;
     if (tjDecompress2(tj, data, length, decoded.bits(), bestWidth, static_cast<int>(decoded.bytesPerLine()),
-                      bestHeight, TJPF_BGRX, TJFLAG_STOPONWARNING)
-        != 0)
-        return failed();  // broken or truncated data draws nothing
+                      bestHeight, cmyk ? TJPF_CMYK : TJPF_BGRX, TJFLAG_STOPONWARNING)
+        != 0) {
+        handle.renew();
+        return {};  // broken or truncated data draws nothing
+    }
+    if (cmyk)
+        cmykToRgb(decoded);
     return finish(decoded, size);
 }
 

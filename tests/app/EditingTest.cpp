@@ -7,6 +7,7 @@
 #include "support/TestImages.h"
 #include "tiles/TileListWindow.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -121,6 +122,23 @@ TEST_F(EditingTest, ChoosingAFileAndClickingACellPlacesIt)
     EXPECT_EQ(table->data(table->index(1, 2)).toString(), path("red.jpg"));
 }
 
+TEST_F(EditingTest, PalettePngAndCmykTilesShowInColour)
+{
+    ASSERT_TRUE(writeMonoPng(path("flat.jpg"), kBlue));
+    ASSERT_TRUE(writeCmykJpeg(path("cmyk.jpg"), kGreen));
+    const std::pair<const char*, QColor> tiles[] = {{"flat.jpg", kBlue}, {"cmyk.jpg", kGreen}};
+    int column = 1;
+    for (const auto& [name, colour] : tiles) {
+        choose(name);
+        const QImage shown = find("TilePreviewBox")->property("pixmap").value<QPixmap>().toImage();
+        ASSERT_FALSE(shown.isNull()) << name;
+        EXPECT_TRUE(near(shown.pixel(shown.width() / 2, shown.height() / 2), colour)) << name;
+        click(2, column);
+        EXPECT_TRUE(near(pixel(centre(2, column) - QPoint(15, 10)), colour)) << name;
+        ++column;
+    }
+}
+
 TEST_F(EditingTest, NoToOverwriteUsesUpTheChosenFile)
 {
     place("red.jpg", 1, 1);
@@ -183,6 +201,18 @@ TEST_F(EditingTest, DeleteToolWarnsEveryTimeAndDeletesOnPress)
     arm("PlaceToolRadio");
     QTest::mouseClick(find("UndoButton"), Qt::LeftButton);
     EXPECT_EQ(cell(2, 2), QString());
+}
+
+TEST_F(EditingTest, ArmingDeleteThroughAccessibilityWarnsAndEndsUndo)
+{
+    place("red.jpg", 2, 2);
+    QAccessibleInterface* radio = QAccessible::queryAccessibleInterface(find("DeleteToolRadio"));
+    ASSERT_TRUE(radio && radio->actionInterface());
+    radio->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(window.editMode(), EditMode::Delete);
+    EXPECT_EQ(platform.countShown(EditingTools::kDeleteNotice), 1);
+    EXPECT_TRUE(editing().history.isEmpty());
+    EXPECT_EQ(canvas->cursor().shape(), Qt::WhatsThisCursor);
 }
 
 TEST_F(EditingTest, UndoRemovesPlacementsNewestFirst)
@@ -254,15 +284,59 @@ TEST_F(EditingTest, ACarriedTileWaitsAcrossToolSwitches)
     EXPECT_EQ(editing().moveState, MoveState::Idle);
 }
 
-TEST_F(EditingTest, AReleaseOutsideEveryCellPutsTheTileBack)
+TEST_F(EditingTest, AReleaseOutsideEveryCellReturnsTheTileOnlyIntoAnEmptySource)
 {
     place("blue.jpg", 2, 4);
     arm("MoveToolRadio");
     press(2, 4);
-    release(QPoint(-15, -15));
+    release(QPoint(-15, -15));  // the ruler margin
     EXPECT_EQ(cell(2, 4), path("blue.jpg"));
     EXPECT_TRUE(near(pixel(centre(2, 4)), kBlue));
     EXPECT_EQ(editing().moveState, MoveState::Idle);
+    // Something placed into the source meanwhile stays; the carry goes on.
+    press(2, 4);
+    arm("PlaceToolRadio");
+    place("green.jpg", 2, 4);
+    arm("MoveToolRadio");
+    release(QPoint(-15, -15));
+    EXPECT_EQ(cell(2, 4), path("green.jpg"));
+    EXPECT_TRUE(near(pixel(centre(2, 4)), kGreen));
+    EXPECT_EQ(editing().moveState, MoveState::Carrying);
+    release(centre(3, 1));
+    EXPECT_EQ(cell(3, 1), path("blue.jpg"));
+}
+
+TEST_F(EditingTest, ReleasesOffTheSeenCanvasAreaPlaceAndDropNothing)
+{
+    platform.answerYes();
+    platform.answerText(QStringLiteral("25"));
+    window.newMap();
+    place("red.jpg", 3, 3);
+    QWidget* notes = find("UsageNotesText");
+    const QPoint overNotes = canvas->mapFromGlobal(notes->mapToGlobal(notes->rect().center()));
+    ASSERT_TRUE(cellAt(overNotes.x(), overNotes.y(), 25));  // a cell hidden under the lower panel
+    // The pressed canvas gets the release wherever the pointer is.
+    choose("green.jpg");
+    press(5, 5);
+    release(overNotes);
+    arm("MoveToolRadio");
+    press(3, 3);
+    release(overNotes);
+    EXPECT_EQ(editing().moveState, MoveState::Carrying);
+    EXPECT_EQ(window.grid().cells(), std::vector<QString>(25 * 25));
+    release(centre(4, 4));
+    EXPECT_EQ(cell(4, 4), path("red.jpg"));
+    arm("PlaceToolRadio");
+    click(5, 5);  // the chosen file was not used up
+    EXPECT_EQ(cell(5, 5), path("green.jpg"));
+    // Dropped files wait for the pointer to reach the seen canvas, even while it holds the mouse.
+    drop({path("blue.jpg")});
+    press(6, 6);
+    QTest::mouseMove(canvas, overNotes);
+    release(overNotes);
+    EXPECT_EQ(editing().dropQueue.size(), 1);
+    const std::optional<Cell> hidden = cellAt(overNotes.x(), overNotes.y(), 25);
+    EXPECT_EQ(cell(hidden->row, hidden->column), QString());
 }
 
 TEST_F(EditingTest, PickingUpAnEmptyCellSaysSo)
@@ -274,7 +348,7 @@ TEST_F(EditingTest, PickingUpAnEmptyCellSaysSo)
     EXPECT_TRUE(find("FollowImage")->isHidden());
 }
 
-TEST_F(EditingTest, TheFloatingImageHidesOnPressAndHandsTheReleaseOn)
+TEST_F(EditingTest, OneClickOnTheFloatingImageHidesItAndReachesTheCanvas)
 {
     place("red.jpg", 1, 1);
     arm("MoveToolRadio");
@@ -284,10 +358,12 @@ TEST_F(EditingTest, TheFloatingImageHidesOnPressAndHandsTheReleaseOn)
     const QPoint pointer = canvas->mapTo(window.centralWidget(), centre(1, 1));
     EXPECT_EQ(follow->pos(), pointer - EditingTools::kFollowGrip);
     follow->move(100, 100);
+    // It keeps the mouse until the release, which it hands on to the canvas beneath.
     QTest::mousePress(follow, Qt::LeftButton, {}, QPoint(20, 15));
-    EXPECT_TRUE(follow->isHidden());
+    EXPECT_TRUE(follow->isVisible());
     const QPoint target = canvas->mapFromGlobal(follow->mapToGlobal(QPoint(20, 15)));
     QTest::mouseRelease(follow, Qt::LeftButton, {}, QPoint(20, 15));
+    EXPECT_TRUE(follow->isHidden());
     const std::optional<Cell> expected = cellAt(target.x(), target.y(), 5);
     ASSERT_TRUE(expected);
     EXPECT_EQ(cell(expected->row, expected->column), path("red.jpg"));

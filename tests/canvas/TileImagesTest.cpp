@@ -68,6 +68,21 @@ TEST_F(TileImagesTest, SniffsTheFormatFromTheBytes)
     EXPECT_TRUE(near(decodeTileImage(bytes("bmp.jpg"), QSize(40, 30)).pixel(5, 5), QColor(20, 20, 200), 0));
 }
 
+TEST_F(TileImagesTest, PalettePngsAndCmykJpegsKeepTheirColour)
+{
+    const QColor colour(51, 102, 204);
+    ASSERT_TRUE(writeMonoPng(path("flat.png"), colour));
+    ASSERT_TRUE(writeCmykJpeg(path("cmyk.jpg"), colour));
+    for (const char* name : {"flat.png", "cmyk.jpg"}) {
+        for (QSize size : {QSize(40, 30), QSize(40, 16)}) {
+            const QImage image = decodeTileImage(bytes(name), size);
+            ASSERT_EQ(image.size(), size) << name;
+            EXPECT_TRUE(near(image.pixel(0, 0), colour)) << name;
+            EXPECT_TRUE(near(image.pixel(21, 13), colour)) << name;
+        }
+    }
+}
+
 TEST_F(TileImagesTest, BrokenInputDrawsNothing)
 {
     ASSERT_TRUE(writeSolidImage(path("a.jpg"), QColor(1, 2, 3)));
@@ -91,6 +106,8 @@ TEST_F(TileImagesTest, AbsurdSizesAreRefusedBeforeDecoding)
     ASSERT_FALSE(huge.isEmpty());
     EXPECT_TRUE(decodeTileImage(huge, QSize(40, 30)).isNull());
     EXPECT_TRUE(decodeTileImage(withClaimedSize(bytes("a.jpg"), 65535, 65535), QSize(40, 30)).isNull());
+    // The next picture still decodes.
+    EXPECT_FALSE(decodeTileImage(bytes("a.jpg"), QSize(40, 30)).isNull());
 }
 
 TEST_F(TileImagesTest, CacheDecodesEachFileOnceUntilItChanges)

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QColor>
+#include <QFile>
 #include <QImage>
 #include <QString>
+
+#include <turbojpeg.h>
 
 // Tile colours the tests tell apart, and the canvas background.
 namespace testcolors {
@@ -19,6 +22,38 @@ inline bool writeSolidImage(const QString& path, const QColor& color, QSize size
     QImage image(size, QImage::Format_RGB32);
     image.fill(color);
     return image.save(path, format, 95);
+}
+
+// A flat colour as a 1-bit palette PNG, as ImageMagick writes one.
+inline bool writeMonoPng(const QString& path, const QColor& color, QSize size = QSize(400, 300))
+{
+    QImage image(size, QImage::Format_Mono);
+    image.setColorTable({color.rgb(), qRgb(255, 255, 255)});
+    image.fill(0);
+    return image.save(path, "PNG");
+}
+
+// A flat colour as a CMYK JPEG with inverted inks, as paint programs export one.
+inline bool writeCmykJpeg(const QString& path, const QColor& color, QSize size = QSize(400, 300))
+{
+    QByteArray inks(qsizetype(size.width()) * size.height() * 4, char(255));
+    for (qsizetype i = 0; i < inks.size(); i += 4) {
+        inks[i] = char(color.red());
+        inks[i + 1] = char(color.green());
+        inks[i + 2] = char(color.blue());
+    }
+    tjhandle tj = tjInitCompress();
+    unsigned char* out = nullptr;
+    unsigned long length = 0;
+    const bool ok = tjCompress2(tj, reinterpret_cast<const unsigned char*>(inks.constData()), size.width(), 0,
+                                size.height(), TJPF_CMYK, &out, &length, TJSAMP_444, 95, 0)
+        == 0;
+    QFile file(path);
+    const bool written = ok && file.open(QIODevice::WriteOnly)
+        && file.write(reinterpret_cast<const char*>(out), static_cast<qint64>(length)) == qint64(length);
+    tjFree(out);
+    tjDestroy(tj);
+    return written;
 }
 
 // Whether two colours agree within `tolerance` per channel (JPEG is lossy).

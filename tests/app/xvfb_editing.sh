@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Drives the editing probe (the main window with a 25 × 25 map, red at (3, 3), blue at (15, 11)
+# under the lower panel) with real X pointer events on a virtual X server, and checks the map
+# after each gesture. The pressed canvas keeps the mouse, so a release anywhere reaches it; only a
+# release over the canvas area the user sees may place or drop a tile.
+# Usage: xvfb_editing.sh EDITING_PROBE
+set -euo pipefail
+command -v xdotool >/dev/null || { echo "xdotool is missing (scripts/setup installs it)"; exit 1; }
+export QT_QPA_PLATFORM=xcb
+exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  set -euo pipefail
+  coproc PROBE { "$0"; }
+  trap "kill $PROBE_PID 2>/dev/null || true" EXIT
+  # The next line of the probe that starts with $1 (other lines are passed over).
+  expect() {
+    local line
+    while IFS= read -r -t 30 line <&"${PROBE[0]}"; do
+      [[ $line == "$1"* ]] && { REPLY=$line; return 0; }
+    done
+    echo "the probe did not say \"$1\""; exit 1
+  }
+  ask() { echo "$*" >&"${PROBE[1]}"; }
+  do_() { ask "$@"; expect ok; }
+  at() { ask at "$@"; expect "at "; POS=${REPLY#at }; }
+  # Press at one place, move through the others, release at the last; wait until it is handled.
+  gesture() {
+    xdotool mousemove $1 $2 mousedown 1
+    shift 2
+    while [ $# -gt 0 ]; do xdotool mousemove $1 $2; shift 2; done
+    xdotool mouseup 1
+    expect "handled release"
+  }
+  failures=0
+  check() {
+    ask dump
+    local got="" line
+    while expect ""; [ "$REPLY" != end ]; do [[ $REPLY == handled* ]] || got+="$REPLY; "; done
+    if [ "$got" = "$2" ]; then echo "ok: $1"; else echo "FAILED: $1"; echo "  want: $2"; echo "  got:  $got"; failures=$((failures + 1)); fi
+  }
+
+  expect ready
+  at cell 3 3; c33=$POS; at cell 4 4; c44=$POS; at cell 5 5; c55=$POS; at cell 6 6; c66=$POS
+  at cell 7 7; c77=$POS; at notes; notes=$POS; at hscroll; hscroll=$POS; at right; right=$POS
+
+  do_ arm move
+  gesture $c33 $c44 $c66
+  check "a drag moves a tile; the floating image stays over the target" \
+    "cell 6 6 red.jpg; cell 15 11 blue.jpg; carrying 0; follow shown; "
+  do_ arm place
+  do_ choose green.jpg
+  do_ yes
+  gesture $c66 $c66
+  check "one click on the floating image places the chosen tile and hides the image" \
+    "cell 6 6 green.jpg; cell 15 11 blue.jpg; carrying 0; follow hidden; "
+
+  do_ choose blue.jpg
+  gesture $c77 $notes
+  check "a placement released over the lower panel does nothing" \
+    "cell 6 6 green.jpg; cell 15 11 blue.jpg; carrying 0; follow hidden; "
+  gesture $c77 $c77
+  check "the chosen tile goes where the user clicks next" \
+    "cell 6 6 green.jpg; cell 7 7 blue.jpg; cell 15 11 blue.jpg; carrying 0; follow hidden; "
+
+  do_ arm move
+  gesture $c66 $c44 $notes
+  check "a tile carried onto the usage notes stays carried" \
+    "cell 7 7 blue.jpg; cell 15 11 blue.jpg; carrying 1; follow shown; "
+  gesture $c44 $hscroll
+  gesture $c44 $right
+  check "so does one carried onto the scroll bar or right of the window" \
+    "cell 7 7 blue.jpg; cell 15 11 blue.jpg; carrying 1; follow shown; "
+  gesture $c55 $c55
+  check "one click on the floating image over a cell drops the carried tile there" \
+    "cell 5 5 green.jpg; cell 7 7 blue.jpg; cell 15 11 blue.jpg; carrying 0; follow hidden; "
+  ask quit
+  exit $failures
+' "$1"
