@@ -142,7 +142,7 @@ private:
     TileChooser* chooser_ = nullptr;
     std::function<void(int)> quit_;
     QPoint canvasOrigin_;
-    QByteArray mapPictureBytes_;
+    QImage mapPictureCorner_;
 
     // Controls, by role.
     QWidget* toolBarPanel_ = nullptr;

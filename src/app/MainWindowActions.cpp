@@ -272,8 +272,9 @@ void MainWindow::loadMapPicture()
         platform_.openFileDialog({QStringLiteral("图片文件（jpg）|*.jpg"), QStringLiteral("jpg")});
     if (!path)
         return;
-    const ReadResult read = platform_.readFile(*path);
-    mapPictureBytes_ = read.ok ? read.data : QByteArray();
+    // The box shows the picture at actual size from its top-left corner, at most at its enlarged
+    // size: only that corner is decoded, however large the file.
+    mapPictureCorner_ = readPictureCorner(*path, kEnlargedMapPicture);
     showMapPicture();
 }
 
@@ -288,16 +289,12 @@ void MainWindow::toggleMapPicture()
 
 void MainWindow::showMapPicture()
 {
-    // The picture is shown at its actual size from its top-left corner: decode only that part.
-    QBuffer buffer(&mapPictureBytes_);
-    QImageReader reader(&buffer);
-    const QSize full = reader.size();
-    if (mapPictureBytes_.isEmpty() || !full.isValid()) {
+    if (mapPictureCorner_.isNull()) {
         mapPicture_->setPixmap(QPixmap());
         return;
     }
-    reader.setClipRect(QRect(QPoint(0, 0), mapPicture_->size()).intersected(QRect(QPoint(0, 0), full)));
-    mapPicture_->setPixmap(QPixmap::fromImage(reader.read()));
+    mapPicture_->setPixmap(QPixmap::fromImage(
+        mapPictureCorner_.copy(QRect(QPoint(0, 0), mapPicture_->size()).intersected(mapPictureCorner_.rect()))));
 }
 
 void MainWindow::ensureTileListWindow()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -114,6 +115,10 @@ int decimalValue(const QString& text);
 // than `maxBytes` are refused. With `headOnly` >= 0 only that many first bytes are read.
 ReadResult readRegularFile(const QString& path, qint64 maxBytes = std::numeric_limits<qint64>::max(),
                            qint64 headOnly = -1);
+
+// The top-left `size` pixels of the picture in a regular file (less when it is smaller), decoded
+// straight from the file without reading it whole; null when it is no picture. Thread-safe.
+QImage readPictureCorner(const QString& path, QSize size);
 
 // folder + native separator + name, without doubling a separator the folder ends with.
 QString joinFolder(const QString& folder, const QString& name);

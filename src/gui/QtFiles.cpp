@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -308,6 +309,23 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes, qint64 headOnly
 #endif
     result.ok = true;
     return result;
+}
+
+QImage readPictureCorner(const QString& path, QSize size)
+{
+    // Opening a FIFO would wait for a writer: regular files only.
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QImageReader reader(&file);
+    const QSize full = reader.size();
+    if (!full.isValid())
+        return {};
+    reader.setClipRect(QRect(QPoint(0, 0), size).intersected(QRect(QPoint(0, 0), full)));
+    return reader.read();
 }
 
 ReadResult QtPlatform::readFile(const QString& path, qint64 maxBytes)

@@ -320,4 +320,13 @@ TEST_F(MainWindowTest, TheReferencePictureShowsItsTopLeftAtActualSize)
     platform.answerCancel();  // cancel keeps the picture
     QTest::mouseClick(find("LoadMapPictureButton"), Qt::LeftButton);
     EXPECT_FALSE(picture->pixmap().isNull());
+
+    // A 40 GB file (sparse) that is no picture is not read whole: the box is simply empty.
+    QFile huge(dir.filePath(QStringLiteral("huge.jpg")));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(huge.resize(40LL << 30));
+    huge.close();
+    platform.answerText(huge.fileName());
+    QTest::mouseClick(find("LoadMapPictureButton"), Qt::LeftButton);
+    EXPECT_TRUE(picture->pixmap().isNull());
 }
