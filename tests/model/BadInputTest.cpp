@@ -81,6 +81,16 @@ TEST_F(BadMapFiles, HugeRandomFilesAreReadWithoutTroubleOrRefused)
     EXPECT_EQ(grid.cellText(5, 5), QStringLiteral("/keep.jpg"));
 }
 
+TEST_F(BadMapFiles, FilesLargerThanAnyMapAreRefusedUnread)
+{
+    grid.setCellText(1, 1, QStringLiteral("/keep.jpg"));
+    const QString path = put("huge.tlp", "a|b\r\n");
+    ASSERT_TRUE(QFile::resize(path, 30LL << 30));  // sparse: 30 GB that take no room
+    EXPECT_FALSE(import(path));
+    EXPECT_TRUE(platform.messages().last().contains(QStringLiteral("文件太大")));
+    EXPECT_EQ(grid.cellText(1, 1), QStringLiteral("/keep.jpg"));
+}
+
 TEST_F(BadMapFiles, AMillionFieldsOrATenMegabyteField)
 {
     QByteArray wide;
