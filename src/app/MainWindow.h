@@ -126,6 +126,8 @@ private:
     void scrollCanvas();
     void bindEditing();
     void bindLongWork();
+    struct BatchOutcome;
+    void runBatch(std::function<void(TileGrid&, Platform&, Progress&, BatchOutcome&)> batch, bool redraw);
     // Holds editing on the canvas, drops and table edits while long work runs.
     void holdEditing(bool hold);
     bool followImageEvent(QEvent* event);

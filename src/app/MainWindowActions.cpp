@@ -10,22 +10,17 @@
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "canvas/EditingTools.h"
-#include "model/MapShift.h"
 #include "model/NewMap.h"
 #include "canvas/PreviewWindow.h"
 #include "canvas/TileChooser.h"
 #include "gui/LongWork.h"
 #include "gui/Platform.h"
-#include "tiles/BatchMove.h"
-#include "tiles/BatchRename.h"
 #include "tiles/ResultWindow.h"
 #include "tiles/TileListWindow.h"
 
-#include <QBuffer>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QImageReader>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -121,27 +116,6 @@ void MainWindow::confirmExit()
     work_->cancelAndWait();
     canvas_->fill().cancel();
     quit_(0);
-}
-
-void MainWindow::waitForWork()
-{
-    work_->waitForIdle();
-    canvas_->waitForTiles();
-}
-
-void MainWindow::bindLongWork()
-{
-    connect(work_.get(), &LongWork::started, progressBar_, &ProgressBar::follow);
-    connect(&canvas_->fill(), &TileFill::started, progressBar_, &ProgressBar::follow);
-    connect(work_.get(), &LongWork::busyChanged, this, &MainWindow::holdEditing);
-}
-
-void MainWindow::holdEditing(bool hold)
-{
-    editCanvas_->setEnabled(!hold);
-    followImage_->setEnabled(!hold);
-    gridModel_.setEditable(!hold);
-    setAcceptDrops(!hold && grid_.mapSize() > 0);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -393,23 +367,6 @@ void MainWindow::scrollCanvas()
     rulerBoard_->move(at - QPoint(kRulerMargin, kRulerMargin));
 }
 
-void MainWindow::shift(ShiftDirection direction)
-{
-    const std::optional<int> distance = askShiftDistance(platform_, direction);
-    if (!distance)
-        return;
-    // The shift runs on a snapshot; the map changes when it is done.
-    work_->run<CellTexts>(
-        [cells = grid_.cells(), n = grid_.mapSize(), direction, d = *distance](Progress& progress) mutable {
-            shiftMapCells(cells, n, direction, d, progress);
-            return std::move(cells);
-        },
-        [this](CellTexts cells) {
-            grid_.replaceCells(std::move(cells));
-            redrawCanvas();
-        });
-}
-
 void MainWindow::openPreview()
 {
     if (preview_) {
@@ -420,26 +377,6 @@ void MainWindow::openPreview()
     }
     preview_ = new PreviewWindow(grid_, canvas_->tileSize(), canvas_->cache(), *progressBar_, this);
     preview_->show();
-}
-
-void MainWindow::batchRename()
-{
-    BatchRename::Hooks hooks;
-    hooks.fillBlanks = [this] { return tileList_ && tileList_->fillBlanksCheck()->isChecked(); };
-    hooks.showPlaceholder = [this](const QImage& picture) {
-        if (tileList_) {
-            tileList_->scratchBoard()->picture() = picture;
-            tileList_->scratchBoard()->update();
-        }
-    };
-    hooks.redrawCanvas = [this] { redrawCanvas(); };
-    hooks.refreshFiles = [this] { chooser_->refreshFiles(); };
-    BatchRename(grid_, platform_, *progressBar_, *results_, std::move(hooks)).run();
-}
-
-void MainWindow::batchMove()
-{
-    BatchMove(grid_, platform_, *progressBar_, *results_, [this] { chooser_->refreshFiles(); }).run();
 }
 
 }  // namespace tessera

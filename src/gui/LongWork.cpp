@@ -14,8 +14,9 @@ LongWork::~LongWork()
 }
 
 void LongWork::begin(std::shared_ptr<WorkProgress> progress, std::function<void()> wait,
-                     std::function<void()> apply)
+                     std::function<void()> apply, WhenCancelled whenCancelled)
 {
+    whenCancelled_ = whenCancelled;
     progress_ = std::move(progress);
     wait_ = std::move(wait);
     apply_ = std::move(apply);
@@ -28,7 +29,7 @@ void LongWork::complete(const WorkProgress* progress)
 {
     if (!busy_ || progress != progress_.get())
         return;
-    const bool keep = !progress_->cancelled();
+    const bool keep = !progress_->cancelled() || whenCancelled_ == WhenCancelled::Apply;
     std::function<void()> apply = std::move(apply_);
     progress_.reset();
     wait_ = nullptr;

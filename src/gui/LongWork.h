@@ -48,17 +48,22 @@ public:
 
     bool busy() const { return busy_; }
 
+    // What becomes of the result of work that was cancelled: dropped (the work was all or
+    // nothing), or applied (it stopped between two steps it has already carried out).
+    enum class WhenCancelled { Drop, Apply };
+
     // Runs `work` on the worker thread, then `done` with its result on this object's thread.
     // False, and nothing runs, while other work is running.
     template <typename Result>
-    bool run(std::function<Result(Progress&)> work, std::function<void(Result)> done);
+    bool run(std::function<Result(Progress&)> work, std::function<void(Result)> done,
+             WhenCancelled whenCancelled = WhenCancelled::Drop);
 
     // Runs `command` at once when idle; otherwise after the running work and the commands queued
     // before it.
     void whenIdle(std::function<void()> command);
 
     // Asks the running work to stop, waits until it has and drops the queued commands; the work's
-    // `done` is not called.
+    // `done` is called only for work run with `WhenCancelled::Apply`.
     void cancelAndWait();
     // Blocks until the running work, and any it started when done, has ended and been applied.
     // For tests, benchmarks and the command line.
@@ -70,7 +75,8 @@ signals:
     void started(std::shared_ptr<const WorkProgress> progress);
 
 private:
-    void begin(std::shared_ptr<WorkProgress> progress, std::function<void()> wait, std::function<void()> apply);
+    void begin(std::shared_ptr<WorkProgress> progress, std::function<void()> wait, std::function<void()> apply,
+               WhenCancelled whenCancelled);
     // Ends the work that reported `progress` and applies its result unless it was cancelled; does
     // nothing when that work is not the running one.
     void complete(const WorkProgress* progress);
@@ -81,11 +87,13 @@ private:
     std::shared_ptr<WorkProgress> progress_;
     std::function<void()> wait_;
     std::function<void()> apply_;
+    WhenCancelled whenCancelled_ = WhenCancelled::Drop;
     std::deque<std::function<void()>> queued_;
 };
 
 template <typename Result>
-bool LongWork::run(std::function<Result(Progress&)> work, std::function<void(Result)> done)
+bool LongWork::run(std::function<Result(Progress&)> work, std::function<void(Result)> done,
+                   WhenCancelled whenCancelled)
 {
     if (busy_)
         return false;
@@ -99,7 +107,7 @@ bool LongWork::run(std::function<Result(Progress&)> work, std::function<void(Res
     });
     begin(
         std::move(progress), [future]() mutable { future.waitForFinished(); },
-        [future, done = std::move(done)]() mutable { done(future.takeResult()); });
+        [future, done = std::move(done)]() mutable { done(future.takeResult()); }, whenCancelled);
     watcher->setFuture(future);
     return true;
 }

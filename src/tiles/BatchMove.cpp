@@ -4,14 +4,14 @@
 #include "gui/Progress.h"
 #include "model/TileGrid.h"
 #include "tiles/BatchSupport.h"
-#include "tiles/ResultWindow.h"
+#include "tiles/BatchReport.h"
 
 #include <QHash>
 #include <QSet>
 
 namespace tessera {
 
-BatchMove::BatchMove(TileGrid& grid, Platform& platform, Progress& progress, ResultReport& report,
+BatchMove::BatchMove(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report,
                      std::function<void()> refreshFiles)
     : grid_(grid), platform_(platform), progress_(progress), report_(report), refreshFiles_(std::move(refreshFiles))
 {
@@ -23,10 +23,14 @@ void BatchMove::refresh()
         refreshFiles_();
 }
 
+BatchStart BatchMove::askStart(Platform& platform, const TileGrid& grid)
+{
+    return askBatchStart(platform, grid, QStringLiteral("是否移动文件？"), QStringLiteral("请选择存放文件夹："));
+}
+
 void BatchMove::run()
 {
-    const BatchStart start =
-        askBatchStart(platform_, grid_, QStringLiteral("是否移动文件？"), QStringLiteral("请选择存放文件夹："));
+    const BatchStart start = askStart(platform_, grid_);
     if (start.outcome == BatchStart::Go)
         moveInto(start.folder);
     else if (start.outcome != BatchStart::Declined)
@@ -53,6 +57,7 @@ void BatchMove::moveInto(const QString& folder)
         return names.contains(name);
     });
     QHash<QString, QString> movedTo;  // file identity → where its file is now
+    int stopped = 0;
     {
         const TileGrid::BulkChange bulk(grid_);
         for (int r = 1; r <= n; ++r) {
@@ -61,6 +66,10 @@ void BatchMove::moveInto(const QString& folder)
                 const QString old = grid_.cellText(r, c);
                 if (old.isEmpty())
                     continue;
+                if (progress_.cancelled()) {  // stopped: the rest stays as it is
+                    ++stopped;
+                    continue;
+                }
                 const QString target = joinFolder(folder, fileNamePart(old));
                 const FileStatus file = platform_.fileStatus(old);
                 if (!file.regular) {
@@ -99,6 +108,7 @@ void BatchMove::moveInto(const QString& folder)
             }
         }
     }
+    failures_ += reportStopped(report_, stopped);
     report_.appendResult(failures_ == 0 ? QStringLiteral("\r\n\r\n移动成功......\r\n")
                                         : QStringLiteral("\r\n\r\n移动完成，%1项没有成功......\r\n").arg(failures_));
     report_.announceDone(2, failures_);

@@ -2,13 +2,15 @@
 
 #include <QString>
 
+#include "tiles/BatchSupport.h"
+
 #include <functional>
 
 namespace tessera {
 
 class Platform;
 class Progress;
-class ResultReport;
+class BatchReport;
 class TileGrid;
 
 // "移动文件位置": every tile file of the map is moved into a chosen folder under its own name, and
@@ -16,9 +18,11 @@ class TileGrid;
 // stays where it is, and a move that fails keeps its cell naming the file where it still is.
 class BatchMove {
 public:
-    BatchMove(TileGrid& grid, Platform& platform, Progress& progress, ResultReport& report,
+    BatchMove(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report,
               std::function<void()> refreshFiles);
 
+    // The opening questions: whether to move, and into which folder.
+    static BatchStart askStart(Platform& platform, const TileGrid& grid);
     void run();
     void moveInto(const QString& folder);
 
@@ -30,7 +34,7 @@ private:
     TileGrid& grid_;
     Platform& platform_;
     Progress& progress_;
-    ResultReport& report_;
+    BatchReport& report_;
     std::function<void()> refreshFiles_;
     int failures_ = 0;
 };

@@ -5,7 +5,7 @@
 #include "model/TileGrid.h"
 #include "tiles/BatchSupport.h"
 #include "tiles/Placeholder.h"
-#include "tiles/ResultWindow.h"
+#include "tiles/BatchReport.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -35,6 +35,11 @@ struct Step {
     bool ok = false;
     QString failure;      // why the step failed
 };
+
+bool changesFiles(Kind kind)
+{
+    return kind == Kind::Rename || kind == Kind::Copy || kind == Kind::LinkCopy || kind == Kind::Placeholder;
+}
 
 QString line(const QString& old, const QString& target)
 {
@@ -183,15 +188,20 @@ private:
 
 }  // namespace
 
-BatchRename::BatchRename(TileGrid& grid, Platform& platform, Progress& progress, ResultReport& report, Hooks hooks)
+BatchRename::BatchRename(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report, Hooks hooks)
     : grid_(grid), platform_(platform), progress_(progress), report_(report), hooks_(std::move(hooks))
 {
 }
 
+BatchStart BatchRename::askStart(Platform& platform, const TileGrid& grid)
+{
+    return askBatchStart(platform, grid, QStringLiteral("是否更换文件名？"),
+                         QStringLiteral("请选择更名之后存放的文件夹："));
+}
+
 void BatchRename::run()
 {
-    const BatchStart start = askBatchStart(platform_, grid_, QStringLiteral("是否更换文件名？"),
-                                           QStringLiteral("请选择更名之后存放的文件夹："));
+    const BatchStart start = askStart(platform_, grid_);
     if (start.outcome == BatchStart::Go)
         renameInto(start.folder);
     else if (start.outcome == BatchStart::NoMap && hooks_.refreshFiles)
@@ -351,14 +361,21 @@ void BatchRename::renameInto(const QString& folder)
             return;
         }
     };
+    int stopped = 0;
     {
         const TileGrid::BulkChange bulk(grid_);
         for (Step& step : steps) {
             progress_.advance(1);
+            // Stopped: what is not done yet stays as it is; what an earlier chain did is recorded.
+            if (progress_.cancelled() && !step.done && changesFiles(step.kind)) {
+                ++stopped;
+                continue;
+            }
             perform(step);
             finish(step);
         }
     }
+    failures_ += reportStopped(report_, stopped);
     report_.appendResult(failures_ == 0 ? QStringLiteral("\r\n\r\n更名成功......\r\n")
                                         : QStringLiteral("\r\n\r\n更名完成，%1项没有成功......\r\n").arg(failures_));
     report_.announceDone(1, failures_);

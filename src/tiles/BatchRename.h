@@ -3,13 +3,15 @@
 #include <QImage>
 #include <QString>
 
+#include "tiles/BatchSupport.h"
+
 #include <functional>
 
 namespace tessera {
 
 class Platform;
 class Progress;
-class ResultReport;
+class BatchReport;
 class TileGrid;
 
 // "批量更名": every tile file of the map is renamed after its cell (r-c.jpg) into a chosen folder,
@@ -25,8 +27,10 @@ public:
         std::function<void()> refreshFiles;
     };
 
-    BatchRename(TileGrid& grid, Platform& platform, Progress& progress, ResultReport& report, Hooks hooks);
+    BatchRename(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report, Hooks hooks);
 
+    // The opening questions: whether to rename, and into which folder.
+    static BatchStart askStart(Platform& platform, const TileGrid& grid);
     // The whole command: question, folder, the renames.
     void run();
     // The renames into `folder`, with their report.
@@ -38,7 +42,7 @@ private:
     TileGrid& grid_;
     Platform& platform_;
     Progress& progress_;
-    ResultReport& report_;
+    BatchReport& report_;
     Hooks hooks_;
     int failures_ = 0;
 };

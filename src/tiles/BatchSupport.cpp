@@ -2,7 +2,7 @@
 
 #include "gui/Platform.h"
 #include "model/TileGrid.h"
-#include "tiles/ResultWindow.h"
+#include "tiles/BatchReport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -60,7 +60,14 @@ QString asideName(const QString& path, int serial)
     return joinFolder(QDir::toNativeSeparators(info.path()), base + kAsideMark + suffix);
 }
 
-int tidyFolder(Platform& platform, ResultReport& report, const QString& folder,
+int reportStopped(BatchReport& report, int stopped)
+{
+    if (stopped > 0)
+        report.appendResult(QStringLiteral("已停止：还有%1格没有处理，仍指向原来的文件\r\n").arg(stopped));
+    return stopped;
+}
+
+int tidyFolder(Platform& platform, BatchReport& report, const QString& folder,
                const std::function<bool(const QString& name)>& wanted)
 {
     static const QRegularExpression aside(QStringLiteral("^(.+)%1(?:-\\d+)?\\.jpg$")

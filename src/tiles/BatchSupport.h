@@ -7,7 +7,7 @@
 namespace tessera {
 
 class Platform;
-class ResultReport;
+class BatchReport;
 class TileGrid;
 
 // How the opening questions of a batch command ended.
@@ -37,7 +37,10 @@ QString asideName(const QString& path, int serial);
 // Before a batch into `folder`: puts files left under aside names by an interrupted run back under
 // their own names, and removes partial copies (see partialFileName) whose target name `wanted`
 // accepts. Reports what it did; returns how many aside files could not be put back.
-int tidyFolder(Platform& platform, ResultReport& report, const QString& folder,
+int tidyFolder(Platform& platform, BatchReport& report, const QString& folder,
                const std::function<bool(const QString& name)>& wanted);
+
+// After a batch was stopped half-way: says how many cells were left as they were; returns that count.
+int reportStopped(BatchReport& report, int stopped);
 
 }  // namespace tessera

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tiles/BatchReport.h"
+
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
@@ -27,16 +29,16 @@ private:
 
 // Owns the result window across runs: lines accumulate while it stays open; once closed, the next
 // run opens it anew and empty.
-class ResultReport {
+class ResultReport final : public BatchReport {
 public:
     explicit ResultReport(Platform& platform) : platform_(platform) {}
 
-    void showResultWindow();
+    void showResultWindow() override;
     // Lines are collected and shown a few times a second, so that long runs stay fast.
-    void appendResult(const QString& text);
+    void appendResult(const QString& text) override;
     void flush();
     // "更名成功！" after a rename (code 1), "移动成功！" otherwise; when steps failed, says how many.
-    void announceDone(int code, int failures = 0);
+    void announceDone(int code, int failures = 0) override;
 
     ResultWindow* window() const { return window_; }
     QString text();

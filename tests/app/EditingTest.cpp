@@ -432,6 +432,7 @@ TEST_F(EditingTest, BatchOperationsRunFromTheTileListWindow)
     platform.answerYes();
     platform.answerText(keep);
     list->findChild<QAction*>(QStringLiteral("BatchMoveCommand"))->trigger();
+    window.waitForWork();
     EXPECT_EQ(cell(1, 1), QDir(keep).filePath(QStringLiteral("1-1.jpg")));
     EXPECT_TRUE(QFile::exists(QDir(keep).filePath(QStringLiteral("2-2.jpg"))));
     EXPECT_EQ(platform.countShown(QStringLiteral("移动成功！")), 1);

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+namespace tessera {
+
+// Where a batch operation reports: the result window, or a record that background work keeps and
+// the GUI thread replays into the result window when the work is done.
+class BatchReport {
+public:
+    virtual ~BatchReport() = default;
+    virtual void showResultWindow() = 0;
+    virtual void appendResult(const QString& text) = 0;
+    // The closing message: code 1 after a rename, 2 after a move; says how many steps failed.
+    virtual void announceDone(int code, int failures = 0) = 0;
+};
+
+class RecordedReport final : public BatchReport {
+public:
+    void showResultWindow() override { shown_ = true; }
+    void appendResult(const QString& text) override { lines_ += text; }
+    void announceDone(int code, int failures) override { done_ = {code, failures}; }
+
+    void replayInto(BatchReport& report) const
+    {
+        if (shown_)
+            report.showResultWindow();
+        if (!lines_.isEmpty())
+            report.appendResult(lines_);
+        if (done_)
+            report.announceDone(done_->first, done_->second);
+    }
+
+private:
+    bool shown_ = false;
+    QString lines_;
+    std::optional<std::pair<int, int>> done_;
+};
+
+}  // namespace tessera
