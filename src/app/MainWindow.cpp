@@ -11,12 +11,13 @@
 #include "canvas/EditingTools.h"
 #include "canvas/TileChooser.h"
 #include "gui/Platform.h"
+#include "gui/WindowPlacement.h"
 #include "tiles/ResultWindow.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QListWidget>
@@ -24,7 +25,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -97,8 +97,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
         layoutMainWindow();
     };
     resizeAndLayOut(kDesignedSize);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(this);
     resizeAndLayOut(QSize(kStartSize.width(), height()));
     resizeAndLayOut(kStartSize);
     recordCanvasOrigin();

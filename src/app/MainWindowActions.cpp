@@ -278,7 +278,6 @@ void MainWindow::ensureTileListWindow()
     if (tileList_)
         return;
     tileList_ = new TileListWindow(&gridModel_, this);
-    tileList_->setWindowFlag(Qt::Window);
     connect(tileList_, &TileListWindow::importRequested, this, [this] { mapFile_->importGrid(); });
     connect(tileList_, &TileListWindow::exportRequested, this, [this] { mapFile_->exportGrid(); });
     connect(tileList_, &TileListWindow::batchRenameRequested, this, &MainWindow::batchRename);

@@ -4,8 +4,8 @@
 #include "canvas/CanvasWidgets.h"
 #include "canvas/TileWalk.h"
 #include "gui/Progress.h"
-#include "model/TileGrid.h"
 #include "gui/WindowPlacement.h"
+#include "model/TileGrid.h"
 
 #include <QMouseEvent>
 #include <QPainter>
