@@ -8,7 +8,8 @@ tessera=$1
 shift
 
 export QT_QPA_PLATFORM=xcb
-exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+# A display number of its own, away from other tests that start at 99 at the same time.
+exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash -c '
   set -u
   tessera=$0
   # Waits up to thirty seconds for a command to succeed.
