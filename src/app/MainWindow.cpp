@@ -13,18 +13,20 @@
 #include "canvas/TileChooser.h"
 #include "gui/LongWork.h"
 #include "gui/Platform.h"
+#include "gui/WindowPlacement.h"
 #include "tiles/ResultWindow.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -91,12 +93,18 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     client->installEventFilter(this);
     followImage_->installEventFilter(this);
 
-    // Created at the designed size, centred, then set to the start size from the same corner.
-    resize(kDesignedSize);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-    resize(kStartSize.width(), height());
-    resize(kStartSize);
+    // Created at the designed size, centred, then set to the start size from the same corner. A
+    // hidden window gets no resize events, so each size is laid out as it is set: the last run then
+    // reads the progress bar's laid-out height, as every later run does.
+    const auto resizeAndLayOut = [this](QSize size) {
+        resize(size);
+        layout()->activate();
+        layoutMainWindow();
+    };
+    resizeAndLayOut(kDesignedSize);
+    centreOnScreen(this);
+    resizeAndLayOut(QSize(kStartSize.width(), height()));
+    resizeAndLayOut(kStartSize);
     recordCanvasOrigin();
 }
 
@@ -166,6 +174,10 @@ void MainWindow::buildTopRow(QWidget* client)
                                        QStringLiteral("40×16"), QRect(861, 10, 58, 16));
     size40x16_->setText(QStringLiteral("40×16"));
     size40x16_->setEnabled(false);
+    // A pair of their own: auto-exclusivity would gather every radio of the client, tools included.
+    auto* sizes = new QButtonGroup(this);
+    sizes->addButton(size40x30_);
+    sizes->addButton(size40x16_);
 }
 
 void MainWindow::buildCanvasArea(QWidget* client)

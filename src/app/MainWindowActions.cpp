@@ -70,14 +70,19 @@ void MainWindow::bindEvents()
     }
     for (QCheckBox* check : {showRuler_, showGrid_})
         connect(check, &QCheckBox::clicked, this, &MainWindow::redrawRulersGridAndTiles);
-    connect(size40x30_, &QRadioButton::clicked, this, [this] {
-        editing_.tileWidth = 40;
-        editing_.tileHeight = 30;
-    });
-    connect(size40x16_, &QRadioButton::clicked, this, [this] {
-        editing_.tileWidth = 40;
-        editing_.tileHeight = 16;
-    });
+    // A click sets the size even on the radio already chosen; a check by other means (the
+    // accessibility toggle) sets it too.
+    for (auto [radio, height] : {std::pair{size40x30_, 30}, {size40x16_, 16}}) {
+        const auto setSize = [this, height] {
+            editing_.tileWidth = 40;
+            editing_.tileHeight = height;
+        };
+        connect(radio, &QRadioButton::clicked, this, setSize);
+        connect(radio, &QRadioButton::toggled, this, [setSize](bool checked) {
+            if (checked)
+                setSize();
+        });
+    }
     connect(undoButton_, &QToolButton::clicked, this, [this] { work_->whenIdle([this] { undoPlacement(); }); });
     connect(refreshButton_, &QToolButton::clicked, this, &MainWindow::refreshCanvas);
     connect(previewButton_, &QToolButton::clicked, this, &MainWindow::openPreview);
@@ -276,7 +281,6 @@ void MainWindow::ensureTileListWindow()
     if (tileList_)
         return;
     tileList_ = new TileListWindow(&gridModel_, this);
-    tileList_->setWindowFlag(Qt::Window);
     connect(tileList_, &TileListWindow::importRequested, this,
             [this] { work_->whenIdle([this] { mapFile_->importGrid(); }); });
     connect(tileList_, &TileListWindow::exportRequested, this,

@@ -4,13 +4,12 @@
 #include "canvas/CanvasWidgets.h"
 #include "canvas/TileWalk.h"
 #include "gui/Progress.h"
+#include "gui/WindowPlacement.h"
 #include "model/TileGrid.h"
 
-#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
-#include <QScreen>
 #include <QScrollArea>
 #include <QTimer>
 #include <QWindow>
@@ -132,13 +131,36 @@ PreviewWindow::PreviewWindow(const TileGrid& grid, QSize tileSize, TileImageCach
     connect(timer_, &QTimer::timeout, this, &PreviewWindow::drawPreview);
 
     resize(395, 307);
-    move(0, 0);
+    centreOnScreen(this);
 }
 
 void PreviewWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     layoutPreview();  // the first layout comes after creation, when first shown
+    if (!placed_) {
+        placed_ = true;
+        placeAtTopLeft();
+    }
+}
+
+void PreviewWindow::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    // The window manager has framed the window other than guessed: fit and place it again.
+    if (placed_ && frameMarginsOf(this) != frameUsed_) {
+        layoutPreview();
+        placeAtTopLeft();
+    }
+}
+
+void PreviewWindow::placeAtTopLeft()
+{
+    // Until the window manager has framed the window, its own frame reads as none: the client is
+    // then placed inside the frame expected, so that the frame lands on the corner.
+    frameUsed_ = frameMarginsOf(this);
+    const QMargins own = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    move(availableArea(this).topLeft() + QPoint(frameUsed_.left() - own.left(), frameUsed_.top() - own.top()));
 }
 
 void PreviewWindow::resizeEvent(QResizeEvent* event)
@@ -156,10 +178,8 @@ void PreviewWindow::layoutPreview()
     content_->resize(whole);
     frame_->setGeometry(1, 1, cells.width() + 6, cells.height() + 6);
     image_->setGeometry(1, 1, cells.width() + 2, cells.height() + 2);
-    // Never beyond the screen's free area; a larger map scrolls.
-    QSize target = whole;
-    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
-        target = whole.boundedTo(screen->availableGeometry().size());
+    // Never beyond the screen's free area, frame included; a larger map scrolls.
+    const QSize target = whole.boundedTo(availableArea(this).size().shrunkBy(frameMarginsOf(this)));
     if (size() != target)
         resize(target);
     if (state_ == 1) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QMargins>
 #include <QWidget>
 
 #include <cstdint>
@@ -37,8 +38,9 @@ private:
     std::vector<QImage> images_;
 };
 
-// "预览": opens at the screen's top-left corner and draws the map as it was when it opened, once,
-// about a second later. It never grows beyond the screen; a larger map scrolls.
+// "预览": opens with its frame at the top-left corner of the screen's free area and draws the map
+// as it was when it opened, once, about a second later. It never grows beyond that area, frame
+// included; a larger map scrolls.
 class PreviewWindow : public QWidget {
     Q_OBJECT
 
@@ -60,9 +62,12 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void placeAtTopLeft();
+
     std::vector<QString> cells_;
     QSize tileSize_;
     TileImageCache& cache_;
@@ -74,6 +79,8 @@ private:
     QWidget* image_;
     QTimer* timer_;
     int state_ = 1;
+    bool placed_ = false;
+    QMargins frameUsed_;  // the frame the window was last fitted and placed for
     QPoint dragFrom_;
 };
 

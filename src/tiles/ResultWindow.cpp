@@ -1,6 +1,7 @@
 #include "tiles/ResultWindow.h"
 
 #include "gui/Platform.h"
+#include "gui/WindowPlacement.h"
 
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -20,6 +21,7 @@ ResultWindow::ResultWindow(QWidget* parent) : QWidget(parent, Qt::Window), text_
     text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text_->setGeometry(15, 12, 592, 360);
     resize(634, 416);
+    centreOnScreen(this);
 }
 
 void ResultWindow::resizeEvent(QResizeEvent* event)

@@ -1,5 +1,6 @@
 #include "tiles/TileListWindow.h"
 
+#include "gui/WindowPlacement.h"
 #include "model/TileGridModel.h"
 
 #include <QAbstractButton>
@@ -82,7 +83,7 @@ void ScratchBoard::paintEvent(QPaintEvent*)
 }
 
 TileListWindow::TileListWindow(QAbstractItemModel* model, QWidget* parent)
-    : QMainWindow(parent), table_(new TileTableView), ruleLabel_(new QLabel),
+    : QMainWindow(parent, Qt::Window), table_(new TileTableView), ruleLabel_(new QLabel),
       ruleRowCol_(new QRadioButton), ruleSuffix_(new QRadioButton), fillBlanks_(new QCheckBox),
       scratch_(new ScratchBoard)
 {
@@ -152,10 +153,14 @@ TileListWindow::TileListWindow(QAbstractItemModel* model, QWidget* parent)
         w->setAccessibleName(w->property("text").toString());
 
     resize(669, 395);
+    centreOnScreen(this);
 }
 
 void TileListWindow::layoutTileListWindow()
 {
+    // The window manager may size a window below its minimum; it snaps back.
+    if (width() < kMinimumSize.width() || height() < kMinimumSize.height())
+        resize(std::max(width(), kMinimumSize.width()), std::max(height(), kMinimumSize.height()));
     QWidget* client = centralWidget();
     const int w = client->width();
     const int h = client->height();

@@ -4,6 +4,7 @@
 #include "gui/ScriptedPlatform.h"
 #include "tiles/TileListWindow.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -172,6 +174,22 @@ TEST_F(MainWindowTest, TogglingThePanelTwiceRestoresEveryPlace)
     EXPECT_EQ(window.size(), QSize(884, 542 + window.menuBar()->height()));
 }
 
+TEST_F(MainWindowTest, StartUpLayoutIsFinalAndTheFirstToggleRestoresIt)
+{
+    // As laid out at start, before any later resize: the canvas area starts under the tool bar
+    // and its height already allows for the progress bar's laid-out height.
+    const QSize client = window.centralWidget()->size();
+    EXPECT_EQ(client.width(), 900);
+    const MainGeometry start = window.controlGeometry();
+    EXPECT_EQ(start.progressBar.height(), 19);
+    EXPECT_EQ(start.viewport, QRect(1, 30, 883, client.height() - 195));
+    EXPECT_EQ(start.newMapButton.topLeft(), QPoint(411, (client.height() - 195) / 2 - 25));
+    find<QPushButton>("PanelToggleButton")->click();
+    find<QPushButton>("PanelToggleButton")->click();
+    EXPECT_EQ(window.controlGeometry().viewport, start.viewport);
+    EXPECT_EQ(window.controlGeometry().newMapButton, start.newMapButton);
+}
+
 TEST_F(MainWindowTest, TheWindowCannotShrinkBelowItsMinimum)
 {
     window.resize(500, 400);
@@ -252,12 +270,35 @@ TEST_F(MainWindowTest, ToolRadiosSetTheCanvasCursorAndTheArmedTool)
     EXPECT_EQ(canvas->cursor().shape(), Qt::ArrowCursor);
 }
 
-TEST_F(MainWindowTest, TileSizeRadiosSetOnlyTheTileSize)
+TEST_F(MainWindowTest, TileSizeRadiosAreAPairOfTheirOwn)
 {
-    find("CellSize40x16Radio")->setEnabled(true);
-    QTest::mouseClick(find("CellSize40x16Radio"), Qt::LeftButton);
-    EXPECT_EQ(window.editing().tileHeight, 16);
-    EXPECT_EQ(window.editing().tileWidth, 40);
+    platform.answerYes();
+    platform.answerText(QStringLiteral("3"));
+    window.newMap();
+    auto* size30 = find<QRadioButton>("CellSize40x30Radio");
+    auto* size16 = find<QRadioButton>("CellSize40x16Radio");
+    ASSERT_TRUE(size16->isEnabled());
+    const auto shows = [&](int height) {
+        EXPECT_EQ(size30->isChecked(), height == 30);
+        EXPECT_EQ(size16->isChecked(), height == 16);
+        EXPECT_EQ(window.editing().tileWidth, 40);
+        EXPECT_EQ(window.editing().tileHeight, height);
+        EXPECT_TRUE(find<QToolButton>("PlaceToolRadio")->isChecked());  // the tools are another group
+    };
+    const std::pair<QRadioButton*, int> clicks[] = {
+        {size16, 16}, {size16, 16}, {size30, 30}, {size30, 30}, {size16, 16}};
+    for (auto [radio, height] : clicks) {
+        QTest::mouseClick(radio, Qt::LeftButton);
+        shows(height);
+    }
+    // The accessibility toggle chooses the other one and never unchecks the chosen one.
+    const std::pair<QRadioButton*, int> toggles[] = {{size16, 16}, {size30, 30}, {size30, 30}, {size16, 16}};
+    for (auto [radio, height] : toggles) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(radio);
+        ASSERT_TRUE(accessible && accessible->actionInterface());
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        shows(height);
+    }
 }
 
 TEST_F(MainWindowTest, AboutBoxesHaveTheirTitles)

@@ -2,15 +2,19 @@
 #include "app/Texts.h"
 #include "model/TileGrid.h"
 #include "model/TileGridModel.h"
+#include "tiles/ResultWindow.h"
 #include "tiles/TileListWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -74,8 +78,27 @@ TEST_F(TileListFixture, LaysOutTheTableAndTheRuleRow)
     EXPECT_EQ(window.table()->geometry(), QRect(1, 1, 659, 325));
     EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("RenameRuleLabel"))->y(), 327);
     EXPECT_EQ(window.fillBlanksCheck()->geometry().topLeft(), QPoint(507, 327));
-    window.resize(100, 100);
-    EXPECT_EQ(window.size(), TileListWindow::kMinimumSize);
+    // Made smaller from outside, as a window manager or xdotool may, it snaps back.
+    window.windowHandle()->resize(100, 250);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.size() == QSize(300, 250); }, 1000))
+        << testing::PrintToString(window.size());
+    window.windowHandle()->resize(400, 150);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.size() == QSize(400, 200); }, 1000))
+        << testing::PrintToString(window.size());
+}
+
+TEST_F(TileListFixture, SecondaryWindowsOpenCentredOnTheScreenAtTheirSize)
+{
+    ResultWindow result;
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    for (auto [shown, size] : {std::pair<QWidget*, QSize>{&window, QSize(669, 395)}, {&result, QSize(634, 416)}}) {
+        shown->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
+        EXPECT_EQ(shown->size(), size);
+        const QPoint offCentre = shown->frameGeometry().center() - area.center();
+        EXPECT_TRUE(std::abs(offCentre.x()) <= 3 && std::abs(offCentre.y()) <= 3)
+            << shown->objectName().toStdString() << " at " << testing::PrintToString(shown->frameGeometry());
+    }
 }
 
 TEST_F(TileListFixture, FillBlanksTogglesTheScratchBoard)

@@ -52,7 +52,8 @@ TEST_F(PreviewTest, SizesFollowTheMap)
     EXPECT_EQ(one->size(), QSize(52, 42));
     EXPECT_EQ(one->frame()->geometry(), QRect(1, 1, 46, 36));
     EXPECT_EQ(one->image()->geometry(), QRect(1, 1, 42, 32));
-    EXPECT_EQ(one->pos(), QPoint(0, 0));
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(one->frameGeometry().topLeft(), area.topLeft());
 
     PreviewWindow* none = open(0);
     EXPECT_EQ(none->size(), QSize(12, 12));
@@ -61,8 +62,10 @@ TEST_F(PreviewTest, SizesFollowTheMap)
 
     PreviewWindow* big = open(25);
     EXPECT_EQ(big->image()->size(), QSize(1002, 752));
-    const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
-    EXPECT_EQ(big->size(), QSize(1012, 762).boundedTo(screen));  // never beyond the screen
+    // Never beyond the screen's free area, frame and all.
+    const QSize frame = big->frameGeometry().size() - big->size();
+    EXPECT_EQ(big->size(), QSize(1012, 762).boundedTo(area.size() - frame));
+    EXPECT_EQ(big->frameGeometry().topLeft(), area.topLeft());
 }
 
 TEST_F(PreviewTest, DrawsOnceAfterTheDelayFromTheMapAsItWasOpened)
