@@ -5,6 +5,13 @@
 #include "gui/LongWork.h"
 #include "gui/ScriptedPlatform.h"
 #include "model/MapText.h"
+#include "support/TestImages.h"
+#include "tiles/TileListWindow.h"
+
+#include <QDir>
+#include <QThread>
+
+#include <atomic>
 
 #include <QAction>
 #include <QFile>
@@ -140,4 +147,48 @@ TEST_F(BackgroundWorkTest, TheCloseBoxAnswersDuringAnExportAndYesLeavesAWholeFil
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     EXPECT_TRUE(bytes == "old content" || bytes.endsWith(QStringLiteral("/old/%1-%1.jpg\r\n").arg(kSize).toLatin1()));
+}
+
+TEST_F(BackgroundWorkTest, TheCloseBoxStopsABatchBetweenTwoFilesAndItsReportComes)
+{
+    platform.answerYes();
+    platform.answerText(QStringLiteral("4"));
+    window.newMap();
+    QDir().mkpath(dir.filePath(QStringLiteral("from")));
+    QDir().mkpath(dir.filePath(QStringLiteral("to")));
+    CellTexts cells;
+    for (int i = 0; i < 16; ++i) {
+        cells.push_back(dir.filePath(QStringLiteral("from/%1.jpg").arg(i)));
+        ASSERT_TRUE(writeSolidImage(cells.back(), QColor(200, 20, 20), QSize(8, 8)));
+    }
+    window.grid().replaceCells(cells);
+    std::atomic<const WorkProgress*> progress = nullptr;
+    QObject::connect(&window.longWork(), &LongWork::started,
+                     [&](std::shared_ptr<const WorkProgress> p) { progress = p.get(); });
+    // The fifth file waits until the work is asked to stop, then moves.
+    std::atomic<bool> reached = false;
+    platform.failWhen(ScriptedPlatform::FileOp::Move, [&](const QString& from) {
+        if (from.endsWith(QStringLiteral("/4.jpg"))) {
+            reached = true;
+            while (!progress.load() || !progress.load()->cancelled())
+                QThread::msleep(1);
+        }
+        return false;
+    }, QString());
+    window.ensureTileListWindow();
+    platform.answerYes();
+    platform.answerText(dir.filePath(QStringLiteral("to")));
+    window.tileListWindow()->findChild<QAction*>(QStringLiteral("BatchMoveCommand"))->trigger();
+    while (!reached)
+        QThread::msleep(1);
+    platform.answerYes();
+    window.close();
+    EXPECT_EQ(quitCodes, std::vector<int>{0});
+    int moved = 0;
+    for (const QString& cell : window.grid().cells()) {
+        EXPECT_TRUE(QFile::exists(cell)) << cell.toStdString();
+        moved += cell.contains(QStringLiteral("/to/"));
+    }
+    EXPECT_EQ(moved, 5);
+    EXPECT_EQ(platform.countShown(QStringLiteral("移动完成，但有11项没有成功，详见结果窗口。")), 1);
 }
