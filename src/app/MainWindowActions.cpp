@@ -379,7 +379,8 @@ void MainWindow::openPreview()
         preview_->activateWindow();
         return;
     }
-    preview_ = new PreviewWindow(grid_, canvas_->tileSize(), canvas_->cache(), *progressBar_, this);
+    preview_ = new PreviewWindow(grid_, canvas_->tileSize(), canvas_->cache(), this);
+    connect(&preview_->fill(), &TileFill::started, progressBar_, &ProgressBar::follow);
     preview_->show();
 }
 

@@ -2,8 +2,6 @@
 
 #include "canvas/CanvasGeometry.h"
 #include "canvas/CanvasWidgets.h"
-#include "canvas/TileWalk.h"
-#include "gui/Progress.h"
 #include "gui/WindowPlacement.h"
 #include "model/TileGrid.h"
 
@@ -50,7 +48,8 @@ void PreviewPicture::reset(int mapSize)
     size_ = std::max(0, mapSize);
     drawn_ = false;
     tileOf_.clear();
-    images_.clear();
+    tiles_.clear();
+    pinnedBytes_ = 0;
 }
 
 QSize PreviewPicture::size() const
@@ -58,24 +57,29 @@ QSize PreviewPicture::size() const
     return canvasSize(size_) + QSize(2, 2);
 }
 
-void PreviewPicture::draw(const std::vector<QString>& cells, QSize tileSize, TileImageCache& cache,
-                          Progress& progress)
+void PreviewPicture::begin(QSize tileSize)
 {
-    const int n = size_;
     tileSize_ = tileSize;
-    tileOf_.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), UINT32_MAX);
-    images_.clear();
-    walkTiles(
-        n, [&](int r, int c) -> const QString& { return cells[static_cast<std::size_t>((r - 1) * n + c - 1)]; },
-        tileSize, cache, progress,
-        [this](const TileKey&, const QImage& image) {
-            images_.push_back(image);
-            return static_cast<std::uint32_t>(images_.size() - 1);
-        },
-        [this, n](int r, int c, std::uint32_t image) {
-            tileOf_[static_cast<std::size_t>((r - 1) * n + c - 1)] = image;
-        });
+    tileOf_.assign(static_cast<std::size_t>(size_) * static_cast<std::size_t>(size_), UINT32_MAX);
+    tiles_.clear();
+    pinnedBytes_ = 0;
     drawn_ = true;
+}
+
+void PreviewPicture::addLoaded(const std::vector<LoadedTile>& batch)
+{
+    for (const LoadedTile& tile : batch) {
+        if (tile.image.isNull())
+            continue;
+        Tile entry{tile.key, {}};
+        if (pinnedBytes_ + tile.image.sizeInBytes() <= kPinBudgetBytes) {
+            entry.pinned = tile.image;
+            pinnedBytes_ += tile.image.sizeInBytes();
+        }
+        tiles_.push_back(std::move(entry));
+        for (const int cell : tile.cells)
+            tileOf_[static_cast<std::size_t>(cell)] = static_cast<std::uint32_t>(tiles_.size() - 1);
+    }
 }
 
 void PreviewPicture::paint(QPainter& painter, const QRect& area) const
@@ -96,17 +100,21 @@ void PreviewPicture::paint(QPainter& painter, const QRect& area) const
     for (int r = range.firstRow; r <= range.lastRow; ++r) {
         for (int c = range.firstColumn; c <= range.lastColumn; ++c) {
             const std::uint32_t tile = tileOf_[static_cast<std::size_t>((r - 1) * size_ + c - 1)];
-            if (tile != UINT32_MAX)
-                painter.drawImage(QRect(cellRect(r, c).topLeft(), tileSize_), images_[tile]);
+            if (tile == UINT32_MAX)
+                continue;
+            const Tile& entry = tiles_[tile];
+            const QImage image = entry.pinned.isNull() ? cache_.image(entry.key) : entry.pinned;
+            if (!image.isNull())
+                painter.drawImage(QRect(cellRect(r, c).topLeft(), tileSize_), image);
         }
     }
 }
 
-PreviewWindow::PreviewWindow(const TileGrid& grid, QSize tileSize, TileImageCache& cache, Progress& progress,
-                             QWidget* parent)
+PreviewWindow::PreviewWindow(const TileGrid& grid, QSize tileSize, TileImageCache& cache, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                           | Qt::WindowCloseButtonHint),
-      cells_(grid.cells()), tileSize_(tileSize), cache_(cache), progress_(progress), scroll_(new QScrollArea(this)),
+      cells_(grid.cells()), tileSize_(tileSize), picture_(cache),
+      fill_(std::make_unique<TileFill>(cache, static_cast<TileSink&>(*this))), scroll_(new QScrollArea(this)),
       content_(new QWidget), frame_(new QWidget(content_)), image_(new PreviewImageView(picture_, frame_)),
       timer_(new QTimer(this))
 {
@@ -125,6 +133,7 @@ PreviewWindow::PreviewWindow(const TileGrid& grid, QSize tileSize, TileImageCach
     frame_->setGeometry(112, 40, 112, 144);
     image_->setGeometry(8, 8, 88, 80);
     image_->installEventFilter(this);
+    image_->installEventFilter(fill_.get());
 
     timer_->setObjectName(QStringLiteral("PreviewTimer"));
     timer_->setSingleShot(true);
@@ -133,6 +142,8 @@ PreviewWindow::PreviewWindow(const TileGrid& grid, QSize tileSize, TileImageCach
     resize(395, 307);
     centreOnScreen(this);
 }
+
+PreviewWindow::~PreviewWindow() = default;
 
 void PreviewWindow::showEvent(QShowEvent* event)
 {
@@ -191,7 +202,14 @@ void PreviewWindow::layoutPreview()
 void PreviewWindow::drawPreview()
 {
     timer_->stop();
-    picture_.draw(cells_, tileSize_, cache_, progress_);
+    picture_.begin(tileSize_);
+    image_->update();
+    fill_->start(cells_, picture_.mapSize(), tileSize_);
+}
+
+void PreviewWindow::drawLoaded(const std::vector<LoadedTile>& batch)
+{
+    picture_.addLoaded(batch);
     image_->update();
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "canvas/TileFill.h"
+#include "canvas/TileImages.h"
+
 #include <QImage>
 #include <QMargins>
 #include <QWidget>
@@ -12,18 +15,22 @@ class QTimer;
 
 namespace tessera {
 
-class Progress;
 class TileGrid;
-class TileImageCache;
 
 // The whole map as the preview shows it: light grey, solid lines between the cells, every tile
-// at its cell. Kept per cell, painted only where exposed.
+// at its cell. Kept per cell, painted only where exposed; tiles beyond a memory budget are taken
+// from the shared tile cache when painted.
 class PreviewPicture {
 public:
+    static constexpr qint64 kPinBudgetBytes = 128LL * 1024 * 1024;
+
+    explicit PreviewPicture(TileImageCache& cache) : cache_(cache) {}
+
     // Nothing drawn yet, for a map of `mapSize` × `mapSize` cells.
     void reset(int mapSize);
-    // Draws the lines and every tile of `cells` (row by row) at `tileSize`.
-    void draw(const std::vector<QString>& cells, QSize tileSize, TileImageCache& cache, Progress& progress);
+    // The lines; the tiles, at `tileSize`, follow as they are loaded.
+    void begin(QSize tileSize);
+    void addLoaded(const std::vector<LoadedTile>& batch);
     bool isDrawn() const { return drawn_; }
     int mapSize() const { return size_; }
     // The size of the picture: two pixels more than the cells.
@@ -31,24 +38,31 @@ public:
     void paint(QPainter& painter, const QRect& area) const;
 
 private:
+    struct Tile {
+        TileKey key;
+        QImage pinned;
+    };
+
+    TileImageCache& cache_;
     int size_ = 0;
     bool drawn_ = false;
     QSize tileSize_;
     std::vector<std::uint32_t> tileOf_;  // per cell, row by row; UINT32_MAX for none
-    std::vector<QImage> images_;
+    std::vector<Tile> tiles_;
+    qint64 pinnedBytes_ = 0;
 };
 
 // "预览": opens with its frame at the top-left corner of the screen's free area and draws the map
-// as it was when it opened, once, about a second later. It never grows beyond that area, frame
-// included; a larger map scrolls.
-class PreviewWindow : public QWidget {
+// as it was when it opened, once, about a second later; its tiles load in the background, those
+// in view first. It never grows beyond that area, frame included; a larger map scrolls.
+class PreviewWindow : public QWidget, private TileSink {
     Q_OBJECT
 
 public:
     static constexpr int kDrawDelayMs = 1000;
 
-    PreviewWindow(const TileGrid& grid, QSize tileSize, TileImageCache& cache, Progress& progress,
-                  QWidget* parent = nullptr);
+    PreviewWindow(const TileGrid& grid, QSize tileSize, TileImageCache& cache, QWidget* parent = nullptr);
+    ~PreviewWindow() override;
 
     QWidget* frame() const { return frame_; }
     QWidget* image() const { return image_; }
@@ -58,6 +72,8 @@ public:
 
     void layoutPreview();
     void drawPreview();
+    // The background loading of the tiles.
+    TileFill& fill() { return *fill_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -67,12 +83,12 @@ protected:
 
 private:
     void placeAtTopLeft();
+    void drawLoaded(const std::vector<LoadedTile>& batch) override;
 
-    std::vector<QString> cells_;
+    CellTexts cells_;
     QSize tileSize_;
-    TileImageCache& cache_;
-    Progress& progress_;
     PreviewPicture picture_;
+    std::unique_ptr<TileFill> fill_;
     QScrollArea* scroll_;
     QWidget* content_;
     QWidget* frame_;

@@ -30,6 +30,11 @@ void ResultWindow::resizeEvent(QResizeEvent* event)
     text_->setGeometry(rect());
 }
 
+ResultReport::~ResultReport()
+{
+    delete window_.data();
+}
+
 void ResultReport::showResultWindow()
 {
     if (!window_) {

@@ -32,6 +32,8 @@ private:
 class ResultReport final : public BatchReport {
 public:
     explicit ResultReport(Platform& platform) : platform_(platform) {}
+    // The window goes with the report that opened it.
+    ~ResultReport() override;
 
     void showResultWindow() override;
     // Lines are collected and shown a few times a second, so that long runs stay fast.

@@ -28,7 +28,11 @@ struct PreviewTest : testing::Test {
     {
         if (grid.mapSize() != size)
             grid.resize(size);
-        auto* window = new PreviewWindow(grid, tileSize, cache, progress);
+        auto* window = new PreviewWindow(grid, tileSize, cache);
+        QObject::connect(&window->fill(), &TileFill::started, [this](std::shared_ptr<const WorkProgress> p) {
+            progress = std::move(p);
+            ++fills;
+        });
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         windows.emplace_back(window);
         window->show();
@@ -40,7 +44,8 @@ struct PreviewTest : testing::Test {
     QTemporaryDir dir;
     TileGrid grid;
     TileImageCache cache;
-    CountingProgress progress;
+    std::shared_ptr<const WorkProgress> progress;
+    int fills = 0;
     std::vector<std::unique_ptr<PreviewWindow>> windows;
 };
 
@@ -58,7 +63,9 @@ TEST_F(PreviewTest, SizesFollowTheMap)
     PreviewWindow* none = open(0);
     EXPECT_EQ(none->size(), QSize(12, 12));
     none->drawPreview();
-    EXPECT_EQ(progress.maximum(), 0);
+    none->fill().waitForDone();
+    ASSERT_TRUE(progress);
+    EXPECT_EQ(progress->maximum(), 0);
 
     PreviewWindow* big = open(25);
     EXPECT_EQ(big->image()->size(), QSize(1002, 752));
@@ -79,11 +86,12 @@ TEST_F(PreviewTest, DrawsOnceAfterTheDelayFromTheMapAsItWasOpened)
     grid.setCellText(2, 3, QString());  // later edits are not followed
     grid.setCellText(1, 1, red());
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->picture().isDrawn(); }, 3000));
+    window->fill().waitForDone();
     const QImage image = shot(window);
     EXPECT_TRUE(near(image.pixel(80, 30), kRed));  // the tile at (2, 3) has its corner at (80, 30)
     EXPECT_TRUE(near(image.pixel(119, 59), kRed));
     EXPECT_EQ(QColor(image.pixel(20, 15)), kLight);
-    EXPECT_EQ(progress.maximum(), 9);
+    EXPECT_EQ(progress->maximum(), 9);
     // Lines between cells, none on the outer edge, drawn over the whole height.
     EXPECT_EQ(QColor(image.pixel(40, 5)), kLine);
     EXPECT_EQ(QColor(image.pixel(40, 91)), kLine);
@@ -97,6 +105,7 @@ TEST_F(PreviewTest, NarrowTilesLeaveTheLowerBandEmpty)
     grid.setCellText(1, 1, red());
     PreviewWindow* window = open(2, QSize(40, 16));
     window->drawPreview();
+    window->fill().waitForDone();
     const QImage image = shot(window);
     EXPECT_TRUE(near(image.pixel(20, 8), kRed));
     EXPECT_EQ(QColor(image.pixel(20, 20)), kLight);
@@ -106,10 +115,10 @@ TEST_F(PreviewTest, TheTimerDrawsOnlyOnce)
 {
     PreviewWindow* window = open(2);
     window->drawPreview();
-    const int starts = progress.starts();
+    const int starts = fills;
     window->layoutPreview();
     window->resize(100, 100);
     QTest::qWait(50);
     EXPECT_FALSE(window->findChild<QTimer*>(QStringLiteral("PreviewTimer"))->isActive());
-    EXPECT_EQ(progress.starts(), starts);
+    EXPECT_EQ(fills, starts);
 }
