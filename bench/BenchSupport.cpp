@@ -10,8 +10,16 @@
 #include <QPainter>
 #include <QRandomGenerator>
 
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
 #include <cstdio>
+#include <vector>
+
+#include <fcntl.h>
 #include <malloc.h>
+#include <unistd.h>
 
 namespace tessera::bench {
 
@@ -35,6 +43,49 @@ double bestMs(const std::function<void()>& work, int runs)
     for (int i = 0; i < runs; ++i)
         best = std::min(best, timeMs(work));
     return best;
+}
+
+double medianMs(const std::function<void()>& work, int runs)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i)
+        times.push_back(timeMs(work));
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void dropFromPageCache(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+        if (fd < 0)
+            continue;
+        ::fdatasync(fd);
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        ::close(fd);
+    }
+}
+
+double runEventLoopUntil(const std::function<bool()>& done)
+{
+    QEventLoop loop;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+        if (done())
+            loop.quit();
+    });
+    tick.start(10);
+    if (!done())
+        loop.exec();
+    return static_cast<double>(longest) / 1e6;
 }
 
 namespace {

@@ -14,6 +14,16 @@ void report(const char* scenario, double value, const char* unit);
 double timeMs(const std::function<void()>& work);
 double bestMs(const std::function<void()>& work, int runs = 3);
 
+// The median of `runs` runs, for runs short enough to be noisy.
+double medianMs(const std::function<void()>& work, int runs = 3);
+
+// Drops the files from the OS page cache, so that the next read really comes from the disk.
+void dropFromPageCache(const QStringList& paths);
+
+// Runs the event loop until `done()` holds, with a 10 ms timer ticking on the GUI thread; returns
+// the longest gap between two of its ticks (or between the start and the first one), in ms.
+double runEventLoopUntil(const std::function<bool()>& done);
+
 // Resident and peak resident memory of this process, in megabytes.
 double residentMb();
 double peakResidentMb();

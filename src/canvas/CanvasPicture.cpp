@@ -139,6 +139,15 @@ void CanvasPicture::add(int row, int column, Step step)
     steps->append(step);
 }
 
+bool CanvasPicture::hasTile(int row, int column) const
+{
+    if (row < 1 || column < 1 || row > size_ || column > size_)
+        return false;
+    const Steps& steps = cells_[static_cast<std::size_t>(row - 1) * static_cast<std::size_t>(size_)
+                                + static_cast<std::size_t>(column - 1)];
+    return std::any_of(steps.begin(), steps.end(), [](const Step& step) { return step.kind == Kind::Tile; });
+}
+
 std::uint32_t CanvasPicture::addTileImage(const TileKey& key, const QImage& image)
 {
     if (const auto it = tileIndex_.constFind(key); it != tileIndex_.constEnd())

@@ -53,6 +53,8 @@ public:
 
     int mapSize() const { return size_; }
     bool gridShown() const { return grid_; }
+    // Whether a tile has been drawn at the cell since the last clear.
+    bool hasTile(int row, int column) const;
 
     // Paints the part of the canvas inside `area`; pinned-out tiles come from `cache`.
     void paint(QPainter& painter, const QRect& area, TileImageCache& cache) const;
