@@ -11,9 +11,11 @@
 #include <QRandomGenerator>
 
 #include <QEventLoop>
+#include <QtConcurrent/QtConcurrentMap>
 #include <QTimer>
 
 #include <algorithm>
+#include <numeric>
 #include <cstdio>
 #include <vector>
 
@@ -117,9 +119,14 @@ QStringList writeTileSet(const QString& folder, int count)
 {
     QDir().mkpath(folder);
     QStringList paths;
-    QRandomGenerator random(count);
-    QImage image(400, 300, QImage::Format_RGB32);
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count; ++i)
+        paths << QDir(folder).filePath(QStringLiteral("tile_%1.jpg").arg(i, 6, 10, QLatin1Char('0')));
+    // Every tile its own picture, written on every core.
+    QList<int> indices(count);
+    std::iota(indices.begin(), indices.end(), 0);
+    QtConcurrent::blockingMap(indices, [&](int i) {
+        QRandomGenerator random(static_cast<quint32>(count * 7919 + i));
+        QImage image(400, 300, QImage::Format_RGB32);
         QPainter painter(&image);
         QLinearGradient gradient(0, 0, 400, 300);
         gradient.setColorAt(0, QColor::fromHsv(static_cast<int>(random.bounded(360)), 150, 200));
@@ -133,12 +140,10 @@ QStringList writeTileSet(const QString& folder, int count)
         painter.setPen(Qt::white);
         painter.drawText(20, 40, QStringLiteral("tile %1").arg(i));
         painter.end();
-        const QString path = QDir(folder).filePath(QStringLiteral("tile_%1.jpg").arg(i, 5, 10, QLatin1Char('0')));
-        QFile file(path);
+        QFile file(paths[i]);
         if (file.open(QIODevice::WriteOnly))
             file.write(encodeJpeg(image, 85));
-        paths << path;
-    }
+    });
     return paths;
 }
 

@@ -24,6 +24,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -247,6 +248,46 @@ void runCanvas1000Bench()
             send(QEvent::MouseMove, QPoint((i * 7) % 40000, (i * 11) % 30000), Qt::NoButton, Qt::NoButton);
     });
     report("mouse_move_1000_us", moving * 1000.0 / kMoves, "us");
+}
+
+// Memory of the editor with a 1000 × 1000 map whose 100,000 distinct tiles are all loaded, scrolled
+// across and previewed.
+void runDistinct1000Bench()
+{
+    QTemporaryDir dir;
+    const QStringList tiles = writeTileSet(dir.filePath(QStringLiteral("tiles")), 100000);
+    const QString mapPath = dir.filePath(QStringLiteral("map.tlp"));
+    {
+        Editor source;
+        source.grid.resize(1000);
+        source.fill(tiles);
+        ScriptedPlatform platform;
+        MapPathFile(source.grid, platform, source.progress).exportTo(mapPath);
+    }
+    dropFromPageCache(tiles);
+    ScriptedPlatform platform;
+    MainWindow window(platform);
+    window.show();
+    platform.answerYes();
+    platform.answerText(QStringLiteral("1000"));
+    window.newMap();
+    platform.answerText(mapPath);
+    window.importData();
+    runEventLoopUntil([&] { return !window.longWork().busy() && !window.canvas().fill().running(); });
+    auto* across = window.findChild<QScrollBar*>(QStringLiteral("CanvasHScroll"));
+    auto* down = window.findChild<QScrollBar*>(QStringLiteral("CanvasVScroll"));
+    for (int step = 0; step <= 10; ++step) {
+        across->setValue(across->maximum() * step / 10);
+        down->setValue(down->maximum() * step / 10);
+        runEventLoopUntil([&] { return viewFilled(window); });
+    }
+    window.openPreview();
+    PreviewWindow* preview = window.previewWindow();
+    preview->drawPreview();
+    preview->fill().waitForDone();
+    QImage shown(preview->size(), QImage::Format_RGB32);
+    preview->render(&shown);
+    report("canvas_1000_distinct_peak_mb", peakResidentMb(), "MB");
 }
 
 }  // namespace tessera::bench

@@ -1,5 +1,5 @@
 // Prints one "scenario: value unit" line per measured scenario. Without arguments every group
-// runs; the 1000 × 1000 canvas group runs in a child process so that its memory is its own.
+// runs; the 1000 × 1000 groups run in child processes so that their memory is their own.
 #include <QApplication>
 #include <QProcess>
 
@@ -10,6 +10,7 @@ namespace tessera::bench {
 void runModelBench();
 void runCanvasBench();
 void runCanvas1000Bench();
+void runDistinct1000Bench();
 void runTilesBench();
 }  // namespace tessera::bench
 
@@ -28,11 +29,15 @@ int main(int argc, char* argv[])
         tessera::bench::runTilesBench();
     if (std::strcmp(group, "canvas1000") == 0)
         tessera::bench::runCanvas1000Bench();
+    if (std::strcmp(group, "distinct1000") == 0)
+        tessera::bench::runDistinct1000Bench();
     if (all) {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("canvas1000")});
-        child.waitForFinished(-1);
+        for (const char* own : {"canvas1000", "distinct1000"}) {
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(own)});
+            child.waitForFinished(-1);
+        }
     }
     return 0;
 }
