@@ -1,4 +1,4 @@
-// The main window's catalogue: every control and menu in its designed place and state.
+// The main window's controls and menus, each in its place and state at start-up.
 #include "app/MainWindow.h"
 
 #include "app/HintTracker.h"
@@ -64,7 +64,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("ClientArea"));
     setCentralWidget(client);
-    client->resize(kDesignedSize);
+    client->resize(kCreatedSize);
 
     progressBar_ = new ProgressBar(client);
     progressBar_->setGeometry(8, 552, 150, 15);
@@ -93,7 +93,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     client->installEventFilter(this);
     followImage_->installEventFilter(this);
 
-    // Created at the designed size, centred, then set to the start size from the same corner. A
+    // Created at its first size, centred, then set to the start size from the same corner. A
     // hidden window gets no resize events, so each size is laid out as it is set: the last run then
     // reads the progress bar's laid-out height, as every later run does.
     const auto resizeAndLayOut = [this](QSize size) {
@@ -101,7 +101,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
         layout()->activate();
         layoutMainWindow();
     };
-    resizeAndLayOut(kDesignedSize);
+    resizeAndLayOut(kCreatedSize);
     centreOnScreen(this);
     resizeAndLayOut(QSize(kStartSize.width(), height()));
     resizeAndLayOut(kStartSize);

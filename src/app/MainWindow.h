@@ -42,13 +42,13 @@ class StatusBar;
 class TileListWindow;
 class ToolRadio;
 
-// The editor's main window: the catalogue of its controls and menus, their layout, and the binding
+// The editor's main window: its controls and menus, their layout, and the binding
 // of every event to the operation that handles it.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    static constexpr QSize kDesignedSize{942, 623};
+    static constexpr QSize kCreatedSize{942, 623};
     static constexpr QSize kStartSize{900, 600};
 
     explicit MainWindow(Platform& platform, QWidget* parent = nullptr);

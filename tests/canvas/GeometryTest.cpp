@@ -60,7 +60,7 @@ TEST(CellsMeeting, CoversExactlyTheTouchedCells)
 
 TEST(ScrollRanges, FollowTheCanvasAndViewportSizes)
 {
-    // A 25 × 25 map in the designed 911 × 376 viewport.
+    // A 25 × 25 map in a 911 × 376 viewport.
     EXPECT_EQ(horizontalScrollMaximum(1000, 911), 131);
     EXPECT_EQ(verticalScrollMaximum(750, 376), 412);
     EXPECT_EQ(canvasPosition(1, 1), QPoint(20, 20));
