@@ -25,6 +25,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QThreadPool>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -98,6 +99,18 @@ void distinct200Scenario(const QTemporaryDir& dir)
         ScriptedPlatform platform;
         MapPathFile(source.grid, platform, source.progress).exportTo(mapPath);
     }
+    // The disk's own limit: every file read cold, by many threads, and nothing else done.
+    dropFromPageCache(tiles);
+    QThreadPool readers;
+    readers.setMaxThreadCount(16);
+    report("limit_read_200_distinct_ms", timeMs([&] {
+               QtConcurrent::blockingMap(&readers, tiles, [](const QString& path) {
+                   QFile file(path);
+                   if (!file.open(QIODevice::ReadOnly) || file.readAll().isEmpty())
+                       std::fprintf(stderr, "could not read %s\n", qPrintable(path));
+               });
+           }),
+           "ms");
     ScriptedPlatform platform;
     MainWindow window(platform);
     window.show();

@@ -8,6 +8,7 @@
 #include "model/TileGrid.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -97,11 +98,12 @@ void runModelBench()
     // The same text through the codec and the disk in single calls, each way on its own.
     const QString text = grid.gridText(progress);
     const QString basePath = dir.filePath(QStringLiteral("baseline.txt"));
+    // An export must leave the old file whole when it fails: the plain way is QSaveFile.
     report("baseline_export_1000_ms", bestMs([&] {
                QStringEncoder encoder("GB18030");
                const QByteArray bytes = encoder.encode(text);
-               QFile out(basePath);
-               if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+               QSaveFile out(basePath);
+               if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
                    std::fprintf(stderr, "baseline write failed\n");
            }),
            "ms");

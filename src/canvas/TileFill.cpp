@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QHash>
+#include <QThread>
 #include <QWidget>
 #include <QMutex>
 #include <QtConcurrent/QtConcurrentMap>
@@ -119,7 +120,7 @@ CellRange around(const CellRange& view)
 }
 
 // The worker: plans, then loads batch after batch until everything is loaded or it is cancelled.
-void fill(TileFill::Run& run, TileImageCache& cache, const std::function<void()>& wake)
+void fill(TileFill::Run& run, TileImageCache& cache, QThreadPool& loaders, const std::function<void()>& wake)
 {
     WorkProgress& progress = *run.progress;
     const auto n = static_cast<std::int64_t>(run.mapSize);
@@ -145,14 +146,16 @@ void fill(TileFill::Run& run, TileImageCache& cache, const std::function<void()>
         for (const int s : batch)
             paths.append(plan.path(s));
         const QSize size = run.tileSize;
-        const QList<TileKey> keys =
-            QtConcurrent::blockingMapped(paths, [size](const QString& path) { return tileKeyFor(path, size); });
-        const QList<QImage> images = cache.images(keys);
+        const QList<LoadedTile> files = QtConcurrent::blockingMapped(&loaders, paths, [size, &cache](const QString& path) {
+            const TileKey key = tileKeyFor(path, size);
+            return LoadedTile{key, cache.image(key), {}};
+        });
         std::vector<LoadedTile> loaded;
         loaded.reserve(batch.size());
         std::int64_t cells = 0;
         for (std::size_t i = 0; i < batch.size(); ++i) {
-            loaded.push_back({keys[static_cast<qsizetype>(i)], images[static_cast<qsizetype>(i)], plan.cellsOf(batch[i])});
+            loaded.push_back(files[static_cast<qsizetype>(i)]);
+            loaded.back().cells = plan.cellsOf(batch[i]);
             cells += static_cast<std::int64_t>(loaded.back().cells.size());
         }
         bool first = false;
@@ -178,12 +181,15 @@ TileFill::TileFill(TileImageCache& cache, TileSink& sink, QObject* parent)
     : QObject(parent), cache_(cache), sink_(sink)
 {
     pool_.setMaxThreadCount(1);  // one fill at a time; a cancelled one ends before the next starts
+    // More loaders than cores, so that reading files from a cold disk overlaps decoding.
+    loaders_.setMaxThreadCount(4 * std::max(1, QThread::idealThreadCount()));
 }
 
 TileFill::~TileFill()
 {
     cancel();
     pool_.waitForDone();
+    loaders_.waitForDone();
 }
 
 void TileFill::start(const CellTexts& cells, int mapSize, QSize tileSize)
@@ -199,7 +205,7 @@ void TileFill::start(const CellTexts& cells, int mapSize, QSize tileSize)
     run_ = run;
     emit started(run->progress);
     future_ = QtConcurrent::run(&pool_, [this, run] {
-        fill(*run, cache_, [this] { QMetaObject::invokeMethod(this, &TileFill::drain, Qt::QueuedConnection); });
+        fill(*run, cache_, loaders_, [this] { QMetaObject::invokeMethod(this, &TileFill::drain, Qt::QueuedConnection); });
     });
 }
 

@@ -70,6 +70,7 @@ private:
     TileImageCache& cache_;
     TileSink& sink_;
     QThreadPool pool_;
+    QThreadPool loaders_;
     std::shared_ptr<Run> run_;
     QFuture<void> future_;
     std::vector<bool> edited_;

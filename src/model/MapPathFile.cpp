@@ -50,7 +50,7 @@ MapFileResult writeMapPathFile(Platform& platform, const QString& path, const Ce
                                Progress& progress)
 {
     MapFileResult result;
-    const QByteArray bytes = encodeMapText(gridTextOf(cells, mapSize, progress));
+    const QByteArray bytes = encodeMapCells(cells, mapSize, progress);
     if (progress.cancelled()) {
         result.failure = QStringLiteral("导出已取消，文件没有写入：\n%1").arg(path);
         return result;

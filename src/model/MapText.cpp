@@ -3,8 +3,11 @@
 #include "gui/Progress.h"
 #include "model/TileGrid.h"
 
+#include <QHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QThread>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <initializer_list>
@@ -178,6 +181,55 @@ private:
     std::unordered_map<std::string_view, QString> cache_;
 };
 
+// Where the fields of the rows that fit the map lie in the text, with the counts of all lines and
+// fields: one pass that splits lines on CR LF and fields on "|" exactly as `splitText` would.
+struct FieldLayout {
+    std::vector<std::vector<QByteArrayView>> rows;  // rows 1..size, columns 1..size at most
+    qsizetype lines = 0;
+    qsizetype fields = 0;
+};
+
+FieldLayout layOutFields(QByteArrayView text, int size, bool doubleByte)
+{
+    FieldLayout layout;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const qsizetype n = text.size();
+    qsizetype fieldStart = 0;
+    std::vector<QByteArrayView>* row = nullptr;
+    auto addField = [&](qsizetype end) {
+        ++layout.fields;
+        if (row && static_cast<qsizetype>(row->size()) < size)
+            row->push_back(text.sliced(fieldStart, end - fieldStart));
+    };
+    auto startLine = [&] {
+        row = layout.lines < size ? &layout.rows.emplace_back() : nullptr;
+        ++layout.lines;
+    };
+    if (n > 0)
+        startLine();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char b = p[i];
+        if (b >= 0x80 && doubleByte) {
+            i += 2;  // a double-byte unit is skipped whole
+        } else if (b == '|') {
+            addField(i);
+            fieldStart = ++i;
+        } else if (b == '\r' && i + 1 < n && p[i + 1] == '\n') {
+            if (fieldStart < i)
+                addField(i);  // a piece after the last "|" counts only when it is not empty
+            i += 2;
+            fieldStart = i;
+            if (i < n)
+                startLine();  // a piece after the last line break counts only when not empty
+        } else {
+            ++i;
+        }
+    }
+    if (fieldStart < n)
+        addField(n);
+    return layout;
+}
+
 }  // namespace
 
 QList<QByteArrayView> splitText(QByteArrayView text, QByteArrayView delimiter, bool doubleByte)
@@ -244,6 +296,54 @@ QByteArray encodeMapText(const QString& gridText)
     return encoder.encode(gridText);
 }
 
+QByteArray encodeMapCells(const CellTexts& cells, int mapSize, Progress& progress)
+{
+    const qsizetype n = std::max(0, mapSize);
+    if (static_cast<qsizetype>(cells.size()) != n * n)
+        return {};
+    progress.start(n * n);
+    static const QByteArray empty = encodeMapText(kEmptyMarker);
+    const qsizetype parts = std::clamp<qsizetype>(n / 64, 1, QThread::idealThreadCount());
+    QList<qsizetype> starts;
+    for (qsizetype k = 0; k < parts; ++k)
+        starts.append(n * k / parts);
+    const QList<QByteArray> pieces = QtConcurrent::blockingMapped(starts, [&](qsizetype first) {
+        const qsizetype last = first == starts.constLast() ? n : starts[starts.indexOf(first) + 1];
+        QStringEncoder encoder(kCodecName, QStringConverter::Flag::Stateless);
+        // Cells naming the same file share one string: encode it once.
+        QHash<const QChar*, QByteArray> encoded;
+        QByteArray bytes;
+        for (qsizetype r = first; r < last && !progress.cancelled(); ++r) {
+            for (qsizetype c = 0; c < n; ++c) {
+                if (c > 0)
+                    bytes += '|';
+                const QString& cell = cells[static_cast<std::size_t>(r * n + c)];
+                if (cell.isEmpty()) {
+                    bytes += empty;
+                    continue;
+                }
+                auto it = encoded.constFind(cell.constData());
+                if (it == encoded.constEnd())
+                    it = encoded.insert(cell.constData(), encoder.encode(cell));
+                bytes += *it;
+            }
+            bytes += "\r\n";
+        }
+        return bytes;
+    });
+    if (progress.cancelled())
+        return {};
+    QByteArray text;
+    qsizetype length = 0;
+    for (const QByteArray& piece : pieces)
+        length += piece.size();
+    text.reserve(length);
+    for (const QByteArray& piece : pieces)
+        text += piece;
+    progress.advance(n * n);
+    return text;
+}
+
 UnfitCells cellsUnfitForMapText(const TileGrid& grid, qsizetype keep)
 {
     UnfitCells unfit;
@@ -275,33 +375,32 @@ MapTextLoad parseMapText(QByteArrayView bytes, int mapSize, Progress& progress)
         bytes = bytes.sliced(3);
     // UTF-8 never holds an ASCII byte inside a multi-byte sequence; GB18030 follows the
     // double-byte rule.
-    const bool doubleByte = load.encoding == MapTextEncoding::Gb18030;
-
-    const QList<QByteArrayView> lines = splitText(bytes, "\r\n", doubleByte);
-    QList<QList<QByteArrayView>> fields;
-    fields.reserve(lines.size());
-    for (const QByteArrayView line : lines) {
-        fields.append(splitText(line, "|", doubleByte));
-        load.fields += fields.constLast().size();
-    }
-    load.lines = lines.size();
+    const int size = std::max(0, mapSize);
+    const FieldLayout layout = layOutFields(bytes, size, load.encoding == MapTextEncoding::Gb18030);
+    load.lines = layout.lines;
+    load.fields = layout.fields;
     progress.start(load.fields);
 
-    const qsizetype size = std::max(0, mapSize);
-    load.cells.resize(static_cast<std::size_t>(size * size));
-    FieldDecoder decoder(load.encoding);
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (progress.cancelled())
-            return load;
-        const QList<QByteArrayView>& row = fields[i];
-        const qsizetype stored = i < size ? std::min(row.size(), size) : 0;
-        for (qsizetype j = 0; j < stored; ++j) {
-            QString text = decoder.decode(row[j]);
-            if (text != kEmptyMarker)
-                load.cells[static_cast<std::size_t>(i * size + j)] = std::move(text);
+    // The rows are decoded on every core, each part with its own decoder.
+    load.cells.resize(static_cast<std::size_t>(size) * static_cast<std::size_t>(size));
+    const qsizetype rows = static_cast<qsizetype>(layout.rows.size());
+    const qsizetype parts = std::clamp<qsizetype>(rows / 64, 1, QThread::idealThreadCount());
+    QList<qsizetype> starts;
+    for (qsizetype k = 0; k < parts; ++k)
+        starts.append(rows * k / parts);
+    QtConcurrent::blockingMap(starts, [&](qsizetype first) {
+        const qsizetype last = first == starts.constLast() ? rows : starts[starts.indexOf(first) + 1];
+        FieldDecoder decoder(load.encoding);
+        for (qsizetype i = first; i < last && !progress.cancelled(); ++i) {
+            const std::vector<QByteArrayView>& row = layout.rows[static_cast<std::size_t>(i)];
+            for (std::size_t j = 0; j < row.size(); ++j) {
+                QString text = decoder.decode(row[j]);
+                if (text != kEmptyMarker)
+                    load.cells[static_cast<std::size_t>(i) * static_cast<std::size_t>(size) + j] = std::move(text);
+            }
         }
-        progress.advance(row.size());
-    }
+    });
+    progress.advance(load.fields);
     return load;
 }
 

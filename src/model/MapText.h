@@ -42,6 +42,9 @@ MapFileKind classifyMapFile(QByteArrayView bytes);
 
 // The bytes of a grid text as written to a map path file.
 QByteArray encodeMapText(const QString& gridText);
+// The same bytes straight from the cells of a map, encoding each distinct text once, on every
+// core. Empty when `progress` is cancelled. Thread-safe.
+QByteArray encodeMapCells(const CellTexts& cells, int mapSize, Progress& progress);
 
 // Cells whose text cannot be stored in a map path file as it is ("|", CR or LF in it).
 struct UnfitCells {
