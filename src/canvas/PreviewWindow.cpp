@@ -193,8 +193,8 @@ void PreviewWindow::layoutPreview()
     const QSize target = whole.boundedTo(availableArea(this).size().shrunkBy(frameMarginsOf(this)));
     if (size() != target)
         resize(target);
-    if (state_ == 1) {
-        state_ = 2;
+    if (state_ == State::Created) {
+        state_ = State::DrawScheduled;
         timer_->start(kDrawDelayMs);
     }
 }

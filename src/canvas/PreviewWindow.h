@@ -67,8 +67,8 @@ public:
     QWidget* frame() const { return frame_; }
     QWidget* image() const { return image_; }
     const PreviewPicture& picture() const { return picture_; }
-    // 1 once created, 2 once its drawing is scheduled.
-    int previewState() const { return state_; }
+    enum class State { Created, DrawScheduled };
+    State previewState() const { return state_; }
 
     void layoutPreview();
     void drawPreview();
@@ -94,7 +94,7 @@ private:
     QWidget* frame_;
     QWidget* image_;
     QTimer* timer_;
-    int state_ = 1;
+    State state_ = State::Created;
     bool placed_ = false;
     QMargins frameUsed_;  // the frame the window was last fitted and placed for
     QPoint dragFrom_;

@@ -111,7 +111,7 @@ void BatchMove::moveInto(const QString& folder)
     failures_ += reportStopped(report_, stopped);
     report_.appendResult(failures_ == 0 ? QStringLiteral("\r\n\r\n移动成功......\r\n")
                                         : QStringLiteral("\r\n\r\n移动完成，%1项没有成功......\r\n").arg(failures_));
-    report_.announceDone(2, failures_);
+    report_.announceDone(BatchKind::Move, failures_);
     refresh();
 }
 

@@ -378,7 +378,7 @@ void BatchRename::renameInto(const QString& folder)
     failures_ += reportStopped(report_, stopped);
     report_.appendResult(failures_ == 0 ? QStringLiteral("\r\n\r\n更名成功......\r\n")
                                         : QStringLiteral("\r\n\r\n更名完成，%1项没有成功......\r\n").arg(failures_));
-    report_.announceDone(1, failures_);
+    report_.announceDone(BatchKind::Rename, failures_);
     if (hooks_.redrawCanvas)
         hooks_.redrawCanvas();
     if (hooks_.refreshFiles)

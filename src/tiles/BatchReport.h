@@ -7,6 +7,8 @@
 
 namespace tessera {
 
+enum class BatchKind { Rename, Move };
+
 // Where a batch operation reports: the result window, or a record that background work keeps and
 // the GUI thread replays into the result window when the work is done.
 class BatchReport {
@@ -14,15 +16,15 @@ public:
     virtual ~BatchReport() = default;
     virtual void showResultWindow() = 0;
     virtual void appendResult(const QString& text) = 0;
-    // The closing message: code 1 after a rename, 2 after a move; says how many steps failed.
-    virtual void announceDone(int code, int failures = 0) = 0;
+    // The closing message; says how many steps failed.
+    virtual void announceDone(BatchKind kind, int failures = 0) = 0;
 };
 
 class RecordedReport final : public BatchReport {
 public:
     void showResultWindow() override { shown_ = true; }
     void appendResult(const QString& text) override { lines_ += text; }
-    void announceDone(int code, int failures) override { done_ = {code, failures}; }
+    void announceDone(BatchKind kind, int failures) override { done_ = {kind, failures}; }
 
     void replayInto(BatchReport& report) const
     {
@@ -37,7 +39,7 @@ public:
 private:
     bool shown_ = false;
     QString lines_;
-    std::optional<std::pair<int, int>> done_;
+    std::optional<std::pair<BatchKind, int>> done_;
 };
 
 }  // namespace tessera

@@ -68,10 +68,10 @@ void ResultReport::flush()
     edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
 }
 
-void ResultReport::announceDone(int code, int failures)
+void ResultReport::announceDone(BatchKind kind, int failures)
 {
     flush();
-    const bool rename = code == 1;
+    const bool rename = kind == BatchKind::Rename;
     if (failures == 0) {
         platform_.messageBox(rename ? QStringLiteral("更名成功！") : QStringLiteral("移动成功！"), MessageButtons::OkInfo);
         return;

@@ -39,8 +39,8 @@ public:
     // Lines are collected and shown a few times a second, so that long runs stay fast.
     void appendResult(const QString& text) override;
     void flush();
-    // "更名成功！" after a rename (code 1), "移动成功！" otherwise; when steps failed, says how many.
-    void announceDone(int code, int failures = 0) override;
+    // "更名成功！" after a rename, "移动成功！" after a move; when steps failed, says how many.
+    void announceDone(BatchKind kind, int failures = 0) override;
 
     ResultWindow* window() const { return window_; }
     QString text();

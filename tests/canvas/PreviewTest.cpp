@@ -80,7 +80,7 @@ TEST_F(PreviewTest, DrawsOnceAfterTheDelayFromTheMapAsItWasOpened)
     grid.resize(3);
     grid.setCellText(2, 3, red());
     PreviewWindow* window = open(3);
-    EXPECT_EQ(window->previewState(), 2);
+    EXPECT_EQ(window->previewState(), PreviewWindow::State::DrawScheduled);
     EXPECT_FALSE(window->picture().isDrawn());
     EXPECT_EQ(QColor(shot(window).pixel(100, 45)), kLight);
     grid.setCellText(2, 3, QString());  // later edits are not followed
