@@ -93,8 +93,6 @@ public:
     // The commands of the buttons and menus.
     void newMap();
     void redrawCanvas();
-    void refreshCanvas();
-    void redrawRulersGridAndTiles();
     void updateScrollRanges();
     void undoPlacement();
     void openPreview();

@@ -69,7 +69,7 @@ void MainWindow::bindEvents()
         toolRadios_[i]->setRearmed([this, mode] { chooseTool(mode); });
     }
     for (QCheckBox* check : {showRuler_, showGrid_})
-        connect(check, &QCheckBox::clicked, this, &MainWindow::redrawRulersGridAndTiles);
+        connect(check, &QCheckBox::clicked, this, &MainWindow::redrawCanvas);
     // A click sets the size even on the radio already chosen; a check by other means (the
     // accessibility toggle) sets it too.
     for (auto [radio, height] : {std::pair{size40x30_, 30}, {size40x16_, 16}}) {
@@ -84,7 +84,7 @@ void MainWindow::bindEvents()
         });
     }
     connect(undoButton_, &QToolButton::clicked, this, [this] { work_->whenIdle([this] { undoPlacement(); }); });
-    connect(refreshButton_, &QToolButton::clicked, this, &MainWindow::refreshCanvas);
+    connect(refreshButton_, &QToolButton::clicked, this, &MainWindow::redrawCanvas);
     connect(previewButton_, &QToolButton::clicked, this, &MainWindow::openPreview);
     connect(newMapButton_, &QToolButton::clicked, this, [this] { work_->whenIdle([this] { newMap(); }); });
     connect(panelToggle_, &QPushButton::clicked, this, &MainWindow::togglePanel);
@@ -340,17 +340,6 @@ void MainWindow::newMap()
 void MainWindow::redrawCanvas()
 {
     canvas_->redrawCanvas();
-}
-
-void MainWindow::refreshCanvas()
-{
-    canvas_->refresh();
-}
-
-void MainWindow::redrawRulersGridAndTiles()
-{
-    canvas_->drawRulersAndGrid();
-    canvas_->drawTiles();
 }
 
 void MainWindow::updateScrollRanges()

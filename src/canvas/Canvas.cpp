@@ -91,12 +91,6 @@ void Canvas::redrawCanvas()
     drawTiles();
 }
 
-void Canvas::refresh()
-{
-    // Erasing the canvas alone first makes no difference once both boards are cleared.
-    redrawCanvas();
-}
-
 bool Canvas::drawTileAt(int row, int column, const QString& path)
 {
     fill_->markEdited(row, column);

@@ -49,9 +49,9 @@ public:
     // Every cell's tile at the current tile size, loaded in the background (those in view first);
     // empties the undo history.
     void drawTiles();
+    // The full redraw: both boards cleared, rulers and grid as the options say, then every tile. It
+    // is what the refresh button, the check boxes, import, the shifts and batch rename run.
     void redrawCanvas();
-    // The refresh button: the full redraw.
-    void refresh();
 
     // The tile of `path` at the cell, at the current tile size; false when nothing could be drawn.
     bool drawTileAt(int row, int column, const QString& path);

@@ -254,7 +254,7 @@ TEST_F(CanvasTest, RefreshRestoresAnErasedCell)
     redraw();
     canvas.repaintCellPatch(1, 2, QSize(40, 30), EdgePen::Dotted);
     EXPECT_EQ(QColor(render().pixel(centre(1, 2))), kBackground);
-    canvas.refresh();
+    canvas.redrawCanvas();
     canvas.waitForTiles();
     EXPECT_TRUE(near(render().pixel(centre(1, 2)), kGreen));
 }
