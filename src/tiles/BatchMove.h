@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 #include "tiles/BatchSupport.h"
@@ -30,6 +31,10 @@ public:
 
 private:
     void refresh();
+    // Removes what an interrupted move left in `folder`; returns the failures to count.
+    int tidy(const QString& folder);
+    // Moves the cell's file into `folder`; `movedTo` holds where files already moved went.
+    void moveCell(int row, int column, const QString& folder, QHash<QString, QString>& movedTo);
 
     TileGrid& grid_;
     Platform& platform_;
