@@ -138,6 +138,7 @@ void MainWindow::buildTopRow(QWidget* client)
         radio->setAutoRaise(true);
         radio->setIcon(makeIcon(tools[i].icon));
         radio->setIconSize(QSize(16, 16));
+        radio->setToolTip(hintOf(tools[i].role));
         toolRadios_[i] = radio;
     }
     toolRadios_[0]->setChecked(true);
@@ -159,6 +160,7 @@ void MainWindow::buildTopRow(QWidget* client)
         b->setIcon(makeIcon(icon));
         b->setIconSize(QSize(16, 16));
         b->setAutoRaise(true);
+        b->setToolTip(hintOf(role));
         return b;
     };
     undoButton_ = iconButton("UndoButton", IconKind::Undo, 718);
@@ -193,6 +195,8 @@ void MainWindow::buildCanvasArea(QWidget* client)
     canvas_->setOptionsSource([this] { return Canvas::Options{showRuler_->isChecked(), showGrid_->isChecked()}; });
     rulerBoard_ = canvas_->rulerWidget();
     editCanvas_ = canvas_->canvasWidget();
+    for (QWidget* w : std::initializer_list<QWidget*>{viewport_, rulerBoard_, editCanvas_})
+        w->installEventFilter(this);  // the wheel over the canvas
 
     newMapButton_ = control<QToolButton>(viewport_, QStringLiteral("NewMapButton"), hintOf("NewMapButton"),
                                          QRect(80, 88, 60, 50));
@@ -260,8 +264,9 @@ void MainWindow::buildLowerPanel(QWidget* client)
     mapPicture_ = control<QLabel>(client, QStringLiteral("MapPictureBox"), hintOf("MapPictureBox"),
                                   QRect(761, 444, 159, 107));
     mapPicture_->setFrameShape(QFrame::StyledPanel);
-    mapPicture_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    mapPicture_->setAutoFillBackground(true);  // the panel colour, also when enlarged over the canvas
     mapPicture_->installEventFilter(this);
+    showMapPicture();
 }
 
 void MainWindow::buildMenus()

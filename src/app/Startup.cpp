@@ -11,8 +11,11 @@ namespace tessera {
 
 void setUpApplication(QApplication& app)
 {
+    // Qt's own texts and dates in Chinese, whatever the system locale.
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    QLocale::setDefault(chinese);
     auto* translator = new QTranslator(&app);
-    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+    if (translator->load(chinese, QStringLiteral("qtbase"),
                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(translator);
 

@@ -114,6 +114,10 @@ TEST_F(MainWindowTest, EveryControlHasItsRoleAndAReadableName)
           "DriveList", "FolderList", "TileFileList", "TilePreviewBox", "PanelToggleButton", "MapPictureBox",
           "LoadMapPictureButton", "StatusBar", "ProgressBar"})
         EXPECT_FALSE(find(role)->accessibleName().isEmpty()) << role;
+    // The buttons that show only an icon explain themselves in a tooltip.
+    for (const char* role : {"PlaceToolRadio", "DeleteToolRadio", "MoveToolRadio", "SwapToolRadio", "SpareToolRadio",
+                             "UndoButton", "RefreshButton", "PreviewButton"})
+        EXPECT_EQ(find(role)->toolTip(), texts::hints().value(QString::fromLatin1(role))) << role;
 }
 
 TEST_F(MainWindowTest, LayoutReproducesTheWorkedExample)
@@ -219,6 +223,9 @@ TEST_F(MainWindowTest, MapPictureEnlargesCentredAndShrinksBack)
     QWidget* picture = find("MapPictureBox");
     QTest::mouseClick(picture, Qt::LeftButton);
     EXPECT_EQ(picture->geometry(), QRect(142, 77, 600, 387));
+    // Without a picture it covers the canvas with the panel colour and says why it is empty.
+    EXPECT_EQ(find<QLabel>("MapPictureBox")->text(), texts::kNoMapPicture);
+    EXPECT_EQ(QColor(picture->grab().toImage().pixel(5, 5)), picture->palette().color(QPalette::Window));
     QTest::mouseClick(picture, Qt::LeftButton);
     EXPECT_EQ(picture->geometry(), QRect(723, 412, 159, 107));
 }

@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QDate>
+#include <QLocale>
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
@@ -40,6 +42,8 @@ TEST(Startup, ChineseTextsHaveGlyphsAndStandardButtonsAreTranslated)
     QMessageBox box(QMessageBox::Information, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
     EXPECT_TRUE(box.button(QMessageBox::Yes)->text().contains(QStringLiteral("是")));
     EXPECT_TRUE(box.button(QMessageBox::No)->text().contains(QStringLiteral("否")));
+    // Qt's own dates read Chinese as well.
+    EXPECT_TRUE(QLocale().toString(QDate(2026, 5, 1), QLocale::LongFormat).contains(QStringLiteral("年")));
 }
 
 namespace {

@@ -2,7 +2,7 @@
 // outside with real X events (xdotool). It answers line commands on stdin and reports every mouse
 // button event it has handled, so that a script can wait for one before it looks at the map:
 //   at cell R C | at notes | at hscroll | at right  -> "at X Y" in screen coordinates
-//   arm place|move|delete   choose NAME   yes (answer the next question with Yes)
+//   arm place|move|swap|delete   choose NAME   yes (answer the next question with Yes)   undo
 //   dump -> "cell R C NAME" for every tile, "carrying 0|1", "follow shown|hidden", "end"
 //   quit
 // The other commands answer "ok". It prints "ready" once the window is shown and
@@ -80,8 +80,11 @@ public:
         else if (verb == QStringLiteral("arm"))
             find<QAbstractButton>(words.value(1) == QStringLiteral("place") ? "PlaceToolRadio"
                                   : words.value(1) == QStringLiteral("move") ? "MoveToolRadio"
+                                  : words.value(1) == QStringLiteral("swap") ? "SwapToolRadio"
                                                                               : "DeleteToolRadio")
                 ->click();
+        else if (verb == QStringLiteral("undo"))
+            find<QAbstractButton>("UndoButton")->click();
         else if (verb == QStringLiteral("choose")) {
             window.chooser().setCurrentFolder(dir.path());
             window.chooser().chooseFile(words.value(1));
