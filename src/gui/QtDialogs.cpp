@@ -5,13 +5,27 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpressionValidator>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 
 namespace tessera {
+
+QtPlatform::QtPlatform(QWidget* dialogParent) : parent_(dialogParent)
+{
+    // Qt's file dialogs keep their history in the user's settings; the program keeps nothing
+    // between runs, so those settings go to a folder that is removed at exit.
+    static QTemporaryDir scratch;
+    if (scratch.isValid()) {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch.path());
+    }
+}
 
 MessageResult QtPlatform::messageBox(const QString& text, MessageButtons buttons,
                                      const QString& title)
@@ -70,9 +84,14 @@ std::optional<QString> QtPlatform::inputBox(const QString& prompt, const QString
     return edit->text();
 }
 
+QString QtPlatform::startFolder(const QString& kind) const
+{
+    return lastFolders_.value(kind, QDir::homePath());
+}
+
 std::optional<QString> QtPlatform::fileDialog(const FileDialogOptions& options, bool save)
 {
-    QFileDialog dialog(parent_);
+    QFileDialog dialog(parent_, QString(), startFolder(options.filters));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -80,7 +99,9 @@ std::optional<QString> QtPlatform::fileDialog(const FileDialogOptions& options, 
     dialog.setDefaultSuffix(options.defaultExtension);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    const QString chosen = dialog.selectedFiles().constFirst();
+    lastFolders_.insert(options.filters, QFileInfo(chosen).absolutePath());
+    return QDir::toNativeSeparators(chosen);
 }
 
 std::optional<QString> QtPlatform::openFileDialog(const FileDialogOptions& options)
@@ -96,8 +117,10 @@ std::optional<QString> QtPlatform::saveFileDialog(const FileDialogOptions& optio
 QString QtPlatform::browseFolder(const QString& title)
 {
     const QString folder = QFileDialog::getExistingDirectory(
-        parent_, title, QString(),
+        parent_, title, startFolder(kFolderKind),
         QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    if (!folder.isEmpty())
+        lastFolders_.insert(kFolderKind, folder);
     return QDir::toNativeSeparators(folder);
 }
 
