@@ -255,8 +255,9 @@ void MainWindow::buildLowerPanel(QWidget* client)
     chooser_ = new TileChooser(driveList_, folderList_, tileFileList_, tilePreview_, this);
 
     panelToggle_ = control<QPushButton>(client, QStringLiteral("PanelToggleButton"),
-                                        hintOf("PanelToggleButton"), QRect(72, 312, 47, 20));
+                                        QStringLiteral("隐藏"), QRect(72, 312, 47, 20));
     panelToggle_->setText(QStringLiteral("隐藏"));
+    panelToggle_->setAccessibleDescription(hintOf("PanelToggleButton"));
     loadMapPicture_ = control<QPushButton>(client, QStringLiteral("LoadMapPictureButton"),
                                            QStringLiteral("载入原大地图"), QRect(730, 443, 30, 106));
     loadMapPicture_->setText(QStringLiteral("载\n入\n原\n大\n地\n图"));

@@ -248,6 +248,7 @@ void MainWindow::layoutMainWindow()
 void MainWindow::togglePanel()
 {
     panelToggle_->setText(panelShown() ? QStringLiteral("显示") : QStringLiteral("隐藏"));
+    panelToggle_->setAccessibleName(panelToggle_->text());
     layoutMainWindow();
 }
 

@@ -118,6 +118,14 @@ TEST_F(MainWindowTest, EveryControlHasItsRoleAndAReadableName)
     for (const char* role : {"PlaceToolRadio", "DeleteToolRadio", "MoveToolRadio", "SwapToolRadio", "SpareToolRadio",
                              "UndoButton", "RefreshButton", "PreviewButton"})
         EXPECT_EQ(find(role)->toolTip(), texts::hints().value(QString::fromLatin1(role))) << role;
+    // Tool radios are announced as radio buttons.
+    for (const char* role : {"PlaceToolRadio", "MoveToolRadio"}) {
+        QAccessibleInterface* radio = QAccessible::queryAccessibleInterface(find(role));
+        EXPECT_EQ(radio->role(), QAccessible::RadioButton) << role;
+        EXPECT_TRUE(radio->state().checkable) << role;
+        EXPECT_EQ(radio->state().checked, role == std::string("PlaceToolRadio")) << role;
+        EXPECT_EQ(radio->text(QAccessible::Name), texts::hints().value(QString::fromLatin1(role)));
+    }
 }
 
 TEST_F(MainWindowTest, LayoutReproducesTheWorkedExample)
@@ -162,9 +170,14 @@ TEST_F(MainWindowTest, TogglingThePanelTwiceRestoresEveryPlace)
 {
     setClientSize(QSize(884, 542));
     const MainGeometry before = window.controlGeometry();
-    find<QPushButton>("PanelToggleButton")->click();
+    auto* toggle = find<QPushButton>("PanelToggleButton");
+    const auto spoken = [toggle] { return QAccessible::queryAccessibleInterface(toggle)->text(QAccessible::Name); };
+    EXPECT_EQ(spoken(), QStringLiteral("隐藏"));  // its caption, as read on screen
+    toggle->click();
     EXPECT_NE(window.controlGeometry().viewport, before.viewport);
-    find<QPushButton>("PanelToggleButton")->click();
+    EXPECT_EQ(spoken(), QStringLiteral("显示"));
+    toggle->click();
+    EXPECT_EQ(spoken(), QStringLiteral("隐藏"));
     const MainGeometry after = window.controlGeometry();
     EXPECT_EQ(after.viewport, before.viewport);
     EXPECT_EQ(after.lowerPanelTabs, before.lowerPanelTabs);

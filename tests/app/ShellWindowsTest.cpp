@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QDate>
 #include <QLocale>
 #include <QScreen>
@@ -60,6 +62,15 @@ struct TileListFixture : testing::Test {
 };
 
 }  // namespace
+
+TEST_F(TileListFixture, CellsShowTheirWholePathAsATooltipAndTheCornerTitleIsNamed)
+{
+    EXPECT_EQ(model.data(model.index(1, 1), Qt::ToolTipRole).toString(), QStringLiteral("/m/a.jpg"));
+    EXPECT_FALSE(model.data(model.index(0, 0), Qt::ToolTipRole).isValid());
+    auto* corner = window.table()->findChild<QAbstractButton*>();
+    ASSERT_NE(corner, nullptr);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(corner)->text(QAccessible::Name), TileGridModel::kCornerText);
+}
 
 TEST_F(TileListFixture, CloseOnlyHidesAndKeepsTheGrid)
 {
