@@ -1,5 +1,7 @@
 #include "app/Startup.h"
 
+#include "app/AppStyle.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
@@ -11,6 +13,7 @@ namespace tessera {
 
 void setUpApplication(QApplication& app)
 {
+    QApplication::setStyle(new AppStyle);
     // Qt's own texts and dates in Chinese, whatever the system locale.
     const QLocale chinese(QLocale::Chinese, QLocale::China);
     QLocale::setDefault(chinese);

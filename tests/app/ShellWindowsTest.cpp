@@ -1,3 +1,4 @@
+#include "app/Icons.h"
 #include "app/Startup.h"
 #include "app/Texts.h"
 #include "model/TileGrid.h"
@@ -44,6 +45,10 @@ TEST(Startup, ChineseTextsHaveGlyphsAndStandardButtonsAreTranslated)
     QMessageBox box(QMessageBox::Information, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
     EXPECT_TRUE(box.button(QMessageBox::Yes)->text().contains(QStringLiteral("是")));
     EXPECT_TRUE(box.button(QMessageBox::No)->text().contains(QStringLiteral("否")));
+    // One flat look: no pictures on the buttons, the box's icon drawn as the tool bar's are.
+    EXPECT_TRUE(box.button(QMessageBox::Yes)->icon().isNull());
+    const QImage icon = box.iconPixmap().toImage();
+    EXPECT_EQ(icon, makeIcon(IconKind::Information).pixmap(icon.size()).toImage());
     // Qt's own dates read Chinese as well.
     EXPECT_TRUE(QLocale().toString(QDate(2026, 5, 1), QLocale::LongFormat).contains(QStringLiteral("年")));
 }
