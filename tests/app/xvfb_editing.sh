@@ -89,6 +89,16 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   do_ undo
   check "each press of undo takes back one swap" \
     "cell 5 5 green.jpg; cell 7 7 blue.jpg; cell 15 11 blue.jpg; carrying 0; follow hidden; "
+
+  xdotool mousemove $c33 click 5; expect "handled wheel"
+  ask scroll; expect "scroll "; down=${REPLY#scroll }
+  xdotool keydown shift click 5 keyup shift; expect "handled wheel"
+  ask scroll; expect "scroll "; sideways=${REPLY#scroll }
+  if [ "${down%% *}" = 1 ] && [ "${down#* }" -gt 1 ] && [ "${sideways%% *}" -gt 1 ]; then
+    echo "ok: the wheel over the canvas scrolls it down, with Shift to the right"
+  else
+    echo "FAILED: the wheel over the canvas: after the wheel $down, after Shift+wheel $sideways"; failures=$((failures + 1))
+  fi
   ask quit
   exit $failures
 ' "$1"
