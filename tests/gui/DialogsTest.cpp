@@ -1,9 +1,12 @@
 #include "gui/QtPlatform.h"
 
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QDate>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -57,6 +60,31 @@ TEST(QtDialogs, FileDialogsStartAtHomeRememberTheLastFolderPerKindAndWriteNoHist
         EXPECT_EQ(startedIn, QDir(home.path()).absolutePath());  // another kind of file
     }
     EXPECT_FALSE(QDir(home.path()).exists(QStringLiteral(".config")));
+    {
+        // Types and dates in the program's language, whatever the system's.
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+        ASSERT_TRUE(QDir(maps.path()).mkdir(QStringLiteral("sub")));
+        QtPlatform platform;
+        QString type, date, header;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->reject();  // closes once this returns
+            QAbstractProxyModel* shown = dialog->proxyModel();
+            ASSERT_NE(shown, nullptr);
+            const auto* files = qobject_cast<QFileSystemModel*>(shown->sourceModel());
+            const QModelIndex sub = shown->mapFromSource(files->index(QDir(maps.path()).filePath(QStringLiteral("sub"))));
+            type = shown->data(sub.siblingAtColumn(2)).toString();
+            date = shown->data(sub.siblingAtColumn(3)).toString();
+            header = shown->headerData(2, Qt::Horizontal).toString();
+        });
+        platform.browseFolder(QStringLiteral("选择文件夹"));
+        QLocale::setDefault(before);
+        EXPECT_EQ(type, QStringLiteral("文件夹"));
+        EXPECT_EQ(header, QStringLiteral("类型"));
+        EXPECT_TRUE(date.startsWith(QString::number(QDate::currentDate().year()))) << date.toStdString();
+    }
     qputenv("HOME", oldHome);
     if (!oldConfig.isEmpty())
         qputenv("XDG_CONFIG_HOME", oldConfig);
