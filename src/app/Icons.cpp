@@ -12,6 +12,7 @@ const QColor kInk(0x37, 0x47, 0x4F);
 const QColor kAccent(0x1E, 0x88, 0xE5);
 const QColor kDanger(0xD3, 0x2F, 0x2F);
 const QColor kTileFill(0xCF, 0xD8, 0xDC);
+const QColor kCaution(0xF9, 0xA8, 0x25);
 
 // All icons are drawn on a 24 × 24 design grid and scaled; strokes stay two design units wide.
 class PaintedIconEngine final : public QIconEngine {
@@ -143,6 +144,29 @@ private:
             p.drawLine(QPointF(18, 15.5), QPointF(18, 20.5));
             p.drawLine(QPointF(15.5, 18), QPointF(20.5, 18));
             break;
+        case IconKind::Information:
+            p.setPen(Qt::NoPen);
+            p.setBrush(kAccent);
+            p.drawEllipse(QPointF(12, 12), 10, 10);
+            p.setBrush(Qt::white);
+            p.drawEllipse(QPointF(12, 7), 1.5, 1.5);
+            p.setPen(QPen(Qt::white, 2.6, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(12, 11), QPointF(12, 17.5));
+            break;
+        case IconKind::Warning: {
+            QPainterPath triangle;
+            triangle.moveTo(12, 2.5);
+            triangle.lineTo(22, 20.5);
+            triangle.lineTo(2, 20.5);
+            triangle.closeSubpath();
+            p.setPen(QPen(kCaution, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(kCaution);
+            p.drawPath(triangle);
+            p.setPen(QPen(Qt::white, 2.6, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(12, 8.5), QPointF(12, 13.5));
+            p.drawPoint(QPointF(12, 17.2));
+            break;
+        }
         }
     }
 

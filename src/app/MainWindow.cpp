@@ -138,6 +138,7 @@ void MainWindow::buildTopRow(QWidget* client)
         radio->setAutoRaise(true);
         radio->setIcon(makeIcon(tools[i].icon));
         radio->setIconSize(QSize(16, 16));
+        radio->setToolTip(hintOf(tools[i].role));
         toolRadios_[i] = radio;
     }
     toolRadios_[0]->setChecked(true);
@@ -159,6 +160,7 @@ void MainWindow::buildTopRow(QWidget* client)
         b->setIcon(makeIcon(icon));
         b->setIconSize(QSize(16, 16));
         b->setAutoRaise(true);
+        b->setToolTip(hintOf(role));
         return b;
     };
     undoButton_ = iconButton("UndoButton", IconKind::Undo, 718);
@@ -193,6 +195,8 @@ void MainWindow::buildCanvasArea(QWidget* client)
     canvas_->setOptionsSource([this] { return Canvas::Options{showRuler_->isChecked(), showGrid_->isChecked()}; });
     rulerBoard_ = canvas_->rulerWidget();
     editCanvas_ = canvas_->canvasWidget();
+    for (QWidget* w : std::initializer_list<QWidget*>{viewport_, rulerBoard_, editCanvas_})
+        w->installEventFilter(this);  // the wheel over the canvas
 
     newMapButton_ = control<QToolButton>(viewport_, QStringLiteral("NewMapButton"), hintOf("NewMapButton"),
                                          QRect(80, 88, 60, 50));
@@ -251,8 +255,9 @@ void MainWindow::buildLowerPanel(QWidget* client)
     chooser_ = new TileChooser(driveList_, folderList_, tileFileList_, tilePreview_, this);
 
     panelToggle_ = control<QPushButton>(client, QStringLiteral("PanelToggleButton"),
-                                        hintOf("PanelToggleButton"), QRect(72, 312, 47, 20));
+                                        QStringLiteral("隐藏"), QRect(72, 312, 47, 20));
     panelToggle_->setText(QStringLiteral("隐藏"));
+    panelToggle_->setAccessibleDescription(hintOf("PanelToggleButton"));
     loadMapPicture_ = control<QPushButton>(client, QStringLiteral("LoadMapPictureButton"),
                                            QStringLiteral("载入原大地图"), QRect(730, 443, 30, 106));
     loadMapPicture_->setText(QStringLiteral("载\n入\n原\n大\n地\n图"));
@@ -260,8 +265,9 @@ void MainWindow::buildLowerPanel(QWidget* client)
     mapPicture_ = control<QLabel>(client, QStringLiteral("MapPictureBox"), hintOf("MapPictureBox"),
                                   QRect(761, 444, 159, 107));
     mapPicture_->setFrameShape(QFrame::StyledPanel);
-    mapPicture_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    mapPicture_->setAutoFillBackground(true);  // the panel colour, also when enlarged over the canvas
     mapPicture_->installEventFilter(this);
+    showMapPicture();
 }
 
 void MainWindow::buildMenus()

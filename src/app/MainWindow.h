@@ -24,6 +24,7 @@ class QPushButton;
 class QRadioButton;
 class QScrollBar;
 class QToolButton;
+class QWheelEvent;
 class QTreeView;
 
 namespace tessera {
@@ -95,6 +96,7 @@ public:
     void redrawCanvas();
     void updateScrollRanges();
     void undoPlacement();
+    void wheelCanvas(const QWheelEvent& event);
     void openPreview();
     void shift(ShiftDirection direction);
     void batchRename();

@@ -29,7 +29,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QApplication>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <QTreeView>
 
 namespace tessera {
@@ -148,6 +150,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             return true;
     } else if (watched == centralWidget() && event->type() == QEvent::Resize) {
         layoutMainWindow();
+    } else if (event->type() == QEvent::Wheel
+               && (watched == viewport_ || watched == editCanvas_ || watched == rulerBoard_)) {
+        wheelCanvas(*static_cast<QWheelEvent*>(event));
+        return true;
     } else if (watched == mapPicture_ && event->type() == QEvent::MouseButtonPress
                && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         toggleMapPicture();
@@ -242,6 +248,7 @@ void MainWindow::layoutMainWindow()
 void MainWindow::togglePanel()
 {
     panelToggle_->setText(panelShown() ? QStringLiteral("显示") : QStringLiteral("隐藏"));
+    panelToggle_->setAccessibleName(panelToggle_->text());
     layoutMainWindow();
 }
 
@@ -269,9 +276,11 @@ void MainWindow::toggleMapPicture()
 void MainWindow::showMapPicture()
 {
     if (mapPictureCorner_.isNull()) {
-        mapPicture_->setPixmap(QPixmap());
+        mapPicture_->setAlignment(Qt::AlignCenter);
+        mapPicture_->setText(texts::kNoMapPicture);
         return;
     }
+    mapPicture_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     mapPicture_->setPixmap(QPixmap::fromImage(
         mapPictureCorner_.copy(QRect(QPoint(0, 0), mapPicture_->size()).intersected(mapPictureCorner_.rect()))));
 }
@@ -325,7 +334,7 @@ void MainWindow::newMap()
         w->setEnabled(true);
     editMenu_->setEnabled(true);
     editCanvas_->show();
-    for (QWidget* w : std::initializer_list<QWidget*>{toolBarPanel_, size40x30_, size40x16_})
+    for (QWidget* w : std::initializer_list<QWidget*>{toolBarPanel_, toolRadios_[3], size40x30_, size40x16_})
         w->setEnabled(true);
     rulerBoard_->show();
     editing_.moveState = MoveState::Idle;
@@ -358,6 +367,20 @@ void MainWindow::scrollCanvas()
     lastVScrollPos_ = vScroll_->value();
     editCanvas_->move(at);
     rulerBoard_->move(at - QPoint(kRulerMargin, kRulerMargin));
+}
+
+void MainWindow::wheelCanvas(const QWheelEvent& event)
+{
+    // Through the scroll bars, so that the rulers follow: a row or a column per wheel line,
+    // horizontally with Shift or a sideways wheel.
+    const QPoint delta = event.angleDelta();
+    const bool sideways = (event.modifiers() & Qt::ShiftModifier) || delta.y() == 0;
+    const int amount = delta.y() != 0 ? delta.y() : delta.x();
+    QScrollBar* bar = sideways ? hScroll_ : vScroll_;
+    if (!bar->isEnabled() || amount == 0)
+        return;
+    const int cell = sideways ? kCellWidth : kCellHeight;
+    bar->setValue(bar->value() - amount * QApplication::wheelScrollLines() * cell / 120);
 }
 
 void MainWindow::openPreview()

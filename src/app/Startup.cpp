@@ -1,5 +1,7 @@
 #include "app/Startup.h"
 
+#include "app/AppStyle.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
@@ -11,8 +13,12 @@ namespace tessera {
 
 void setUpApplication(QApplication& app)
 {
+    QApplication::setStyle(new AppStyle);
+    // Qt's own texts and dates in Chinese, whatever the system locale.
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    QLocale::setDefault(chinese);
     auto* translator = new QTranslator(&app);
-    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+    if (translator->load(chinese, QStringLiteral("qtbase"),
                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(translator);
 

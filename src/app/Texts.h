@@ -17,5 +17,6 @@ QString aboutMakerText();
 
 inline const QString kExitQuestion = QStringLiteral("请注意保存，是否退出？");
 inline const QString kHintLabel = QStringLiteral(" 提示：");
+inline const QString kNoMapPicture = QStringLiteral("未载入地图图片");
 
 }  // namespace tessera::texts

@@ -302,8 +302,22 @@ void RulerPicture::paint(QPainter& painter, const QRect& area) const
                 write(QPoint(i * kCellWidth, 4), i);
         }
         if (visible.left() <= 5 + reach) {
-            for (int i = std::max(1, (visible.top() - metrics.height()) / kCellHeight); i <= std::min(count, visible.bottom() / kCellHeight); ++i)
-                write(QPoint(5, i * kCellHeight), i);
+            // A row number wider than the margin left of the canvas is drawn narrower to fit it.
+            const int room = kRulerMargin - 6;
+            for (int i = std::max(1, (visible.top() - metrics.height()) / kCellHeight); i <= std::min(count, visible.bottom() / kCellHeight); ++i) {
+                const QString text = QString::number(i);
+                const int width = metrics.horizontalAdvance(text);
+                if (width <= room) {
+                    write(QPoint(5, i * kCellHeight), i);
+                    continue;
+                }
+                const int left = std::max(1, kRulerMargin - 1 - width);
+                painter.save();
+                painter.translate(left, i * kCellHeight);
+                painter.scale(double(kRulerMargin - 1 - left) / width, 1.0);
+                painter.drawText(QRect(QPoint(0, 0), metrics.size(0, text)), Qt::AlignLeft | Qt::AlignTop, text);
+                painter.restore();
+            }
         }
         painter.restore();
     }

@@ -1,36 +1,24 @@
 #include "canvas/EditingState.h"
 
+#include "canvas/CanvasGeometry.h"
+
 namespace tessera {
 
 void PlacementHistory::append(int left, int top, int row, int column)
 {
-    lefts_.append(left);
-    tops_.append(top);
-    rows_.append(row);
-    columns_.append(column);
+    entries_.append({left, top, row, column});
 }
 
-void PlacementHistory::clear()
+void PlacementHistory::appendSwap(int row, int column, int otherRow, int otherColumn)
 {
-    lefts_.clear();
-    tops_.clear();
-    rows_.clear();
-    columns_.clear();
-}
-
-PlacementHistory::Entry PlacementHistory::newest() const
-{
-    return {lefts_.constLast(), tops_.constLast(), rows_.constLast(), columns_.constLast()};
+    const QPoint origin = cellRect(row, column).topLeft();
+    entries_.append({origin.x(), origin.y(), row, column, Kind::Swap, otherRow, otherColumn});
 }
 
 void PlacementHistory::removeNewest()
 {
-    if (isEmpty())
-        return;
-    lefts_.removeLast();
-    tops_.removeLast();
-    rows_.removeLast();
-    columns_.removeLast();
+    if (!entries_.isEmpty())
+        entries_.removeLast();
 }
 
 }  // namespace tessera

@@ -11,28 +11,30 @@ enum class EditMode { Place, Delete, Move, Swap, Spare };
 // The move tool's state: 0 before the first New map, then Idle or Carrying.
 enum class MoveState { None = 0, Idle = 1, Carrying = 2 };
 
-// The undo history of placements: four parallel lists that always have the same length.
+// The undo history: placements and swaps, the newest last.
 class PlacementHistory {
 public:
+    enum class Kind { Placement, Swap };
     struct Entry {
-        int left;
+        int left;  // the placement's, or the swap's first cell's, origin in pixels
         int top;
         int row;
         int column;
+        Kind kind = Kind::Placement;
+        int otherRow = 0;  // a swap's second cell
+        int otherColumn = 0;
     };
 
     void append(int left, int top, int row, int column);
-    void clear();
-    qsizetype count() const { return rows_.size(); }
-    bool isEmpty() const { return rows_.isEmpty(); }
-    Entry newest() const;  // only when not empty
+    void appendSwap(int row, int column, int otherRow, int otherColumn);
+    void clear() { entries_.clear(); }
+    qsizetype count() const { return entries_.size(); }
+    bool isEmpty() const { return entries_.isEmpty(); }
+    Entry newest() const { return entries_.constLast(); }  // only when not empty
     void removeNewest();
 
 private:
-    QList<int> lefts_;
-    QList<int> tops_;
-    QList<int> rows_;
-    QList<int> columns_;
+    QList<Entry> entries_;
 };
 
 // The program-wide editing state shared by the canvas tools.

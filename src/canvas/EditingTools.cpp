@@ -34,10 +34,16 @@ void EditingTools::canvasPressed(Qt::MouseButton button, QPointF at, QPoint clie
         deleteAt(at);
     else if (mode == EditMode::Move && editing_.moveState == MoveState::Idle)
         pickUp(at, client);
+    else if (mode == EditMode::Swap && !swapSource_)
+        startSwap(at, client);
 }
 
 void EditingTools::canvasReleased(Qt::MouseButton button, QPointF at)
 {
+    if (button == Qt::LeftButton && swapSource_) {
+        finishSwap(at);
+        return;
+    }
     if (button != Qt::LeftButton || !visible_(at))
         return;
     const EditMode mode = mode_();
@@ -53,7 +59,7 @@ void EditingTools::canvasReleased(Qt::MouseButton button, QPointF at)
 void EditingTools::canvasMoved(QPointF at, QPoint client)
 {
     const EditMode mode = mode_();
-    if (mode == EditMode::Move && editing_.moveState == MoveState::Carrying)
+    if (swapSource_ || (mode == EditMode::Move && editing_.moveState == MoveState::Carrying))
         moveFollowImage(client - kFollowGrip);
     if (mode == EditMode::Place && !editing_.dropQueue.isEmpty() && visible_(at)) {
         const QStringList queued = editing_.dropQueue;
@@ -137,6 +143,11 @@ void EditingTools::undo()
     if (editing_.history.isEmpty())
         return;
     const PlacementHistory::Entry entry = editing_.history.newest();
+    if (entry.kind == PlacementHistory::Kind::Swap) {
+        exchange({entry.row, entry.column}, {entry.otherRow, entry.otherColumn});
+        editing_.history.removeNewest();
+        return;
+    }
     // The tile size of now, and the pen the canvas holds now.
     canvas_.repaintCellPatch(entry.row, entry.column, QSize(editing_.tileWidth, editing_.tileHeight),
                              canvas_.currentPen());
@@ -192,6 +203,55 @@ void EditingTools::drop(QPointF at)
     carriedPath_.clear();
     source_ = {0, 0};
     editing_.moveState = MoveState::Idle;
+}
+
+void EditingTools::startSwap(QPointF at, QPoint client)
+{
+    const std::optional<Cell> cell = cellAt(at.x(), at.y(), grid_.mapSize());
+    if (!cell || grid_.cellText(cell->row, cell->column).isEmpty())
+        return;
+    swapSource_ = *cell;
+    followBeforeSwap_ = {followImage_->pixmap(), followImage_->pos(), followImage_->isVisible()};
+    canvas_.drawMoveMarker(cell->row, cell->column);
+    const QString path = grid_.cellText(cell->row, cell->column);
+    followImage_->setPixmap(QPixmap::fromImage(canvas_.cache().image(tileKeyFor(path, followImage_->size()))));
+    followImage_->show();
+    followImage_->raise();
+    moveFollowImage(client - kFollowGrip);
+}
+
+void EditingTools::finishSwap(QPointF at)
+{
+    const Cell source = *std::exchange(swapSource_, std::nullopt);
+    followImage_->setPixmap(followBeforeSwap_.pixmap);
+    followImage_->move(followBeforeSwap_.pos);
+    followImage_->setVisible(followBeforeSwap_.visible);
+    followBeforeSwap_ = {};
+    const std::optional<Cell> target = visible_(at) ? cellAt(at.x(), at.y(), grid_.mapSize()) : std::nullopt;
+    if (!target || *target == source) {
+        redrawCell(source);  // takes the marker away
+        return;
+    }
+    exchange(source, *target);
+    editing_.history.appendSwap(source.row, source.column, target->row, target->column);
+}
+
+void EditingTools::exchange(Cell a, Cell b)
+{
+    const QString atA = grid_.cellText(a.row, a.column);
+    grid_.setCellText(a.row, a.column, grid_.cellText(b.row, b.column));
+    grid_.setCellText(b.row, b.column, atA);
+    redrawCell(a);
+    redrawCell(b);
+}
+
+void EditingTools::redrawCell(Cell cell)
+{
+    canvas_.selectDottedPen();
+    canvas_.repaintCellPatch(cell.row, cell.column, QSize(kCellWidth, kCellHeight), EdgePen::Dotted);
+    const QString path = grid_.cellText(cell.row, cell.column);
+    if (!path.isEmpty())
+        canvas_.drawTileAt(cell.row, cell.column, path);
 }
 
 void EditingTools::moveFollowImage(QPoint topLeft)

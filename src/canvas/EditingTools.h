@@ -3,12 +3,14 @@
 #include "canvas/CanvasGeometry.h"
 #include "canvas/EditingState.h"
 
+#include <QPixmap>
 #include <QPointF>
 #include <QRect>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class QLabel;
 
@@ -27,7 +29,8 @@ struct FollowBounds {
 };
 
 // The editing tools on the canvas: placing chosen and dropped files, moving a tile with a floating
-// image, deleting, and undoing placements. Mouse positions come in canvas coordinates; the pointer
+// image, swapping two tiles by dragging one onto the other, deleting, and undoing placements and
+// swaps. Mouse positions come in canvas coordinates; the pointer
 // for the floating image in main-window client coordinates.
 class EditingTools {
 public:
@@ -70,6 +73,10 @@ public:
 
 private:
     void pickUp(QPointF at, QPoint client);
+    void startSwap(QPointF at, QPoint client);
+    void finishSwap(QPointF at);
+    void exchange(Cell a, Cell b);
+    void redrawCell(Cell cell);
     void drop(QPointF at);
     void deleteAt(QPointF at);
     void moveFollowImage(QPoint topLeft);
@@ -85,6 +92,14 @@ private:
     bool hideOnRelease_ = false;
     QString carriedPath_;
     Cell source_{0, 0};
+    // A swap in progress: its source cell, and the floating image as it was before the swap
+    // borrowed it (a carried tile may be waiting in it).
+    std::optional<Cell> swapSource_;
+    struct FollowState {
+        QPixmap pixmap;
+        QPoint pos;
+        bool visible = false;
+    } followBeforeSwap_;
 };
 
 }  // namespace tessera

@@ -7,10 +7,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileSystemModel>
+#include <QFileSystemWatcher>
 #include <QImageReader>
 #include <QLabel>
 #include <QListWidget>
 #include <QStorageInfo>
+#include <QTimer>
 #include <QTreeView>
 
 namespace tessera {
@@ -18,9 +20,10 @@ namespace tessera {
 TileChooser::TileChooser(QComboBox* drives, QTreeView* folders, QListWidget* files, QLabel* preview,
                          QObject* parent)
     : QObject(parent), drives_(drives), folders_(folders), files_(files), preview_(preview),
-      model_(new QFileSystemModel(this))
+      model_(new QFileSystemModel(this)), watcher_(new QFileSystemWatcher(this)), changed_(new QTimer(this))
 {
-    model_->setFilter(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Drives);
+    // Hidden folders too: a home folder may hold nothing else.
+    model_->setFilter(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Drives | QDir::Hidden);
     model_->setReadOnly(true);
     folders_->setModel(model_);
     for (int column = 1; column < model_->columnCount(); ++column)
@@ -36,6 +39,14 @@ TileChooser::TileChooser(QComboBox* drives, QTreeView* folders, QListWidget* fil
                     refreshFiles();
                 }
             });
+    connect(folders_, &QTreeView::clicked, this, [this](const QModelIndex& index) {
+        folder_ = QDir::toNativeSeparators(model_->filePath(index));
+        refreshFiles();
+    });
+    changed_->setSingleShot(true);
+    changed_->setInterval(100);
+    connect(changed_, &QTimer::timeout, this, &TileChooser::refreshFiles);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, changed_, qOverload<>(&QTimer::start));
     // A click chooses even the file already selected, so that it can be placed once more.
     connect(files_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { choose(item->text()); });
     connect(files_, &QListWidget::currentTextChanged, this, &TileChooser::choose);
@@ -77,9 +88,18 @@ void TileChooser::setCurrentFolder(const QString& folder)
 
 void TileChooser::refreshFiles()
 {
+    if (watcher_->directories() != QStringList{folder_}) {
+        if (!watcher_->directories().isEmpty())
+            watcher_->removePaths(watcher_->directories());
+        watcher_->addPath(folder_);
+    }
+    const QString selected = listed_ == folder_ && files_->currentItem() ? files_->currentItem()->text() : QString();
+    listed_ = folder_;
     const QSignalBlocker quiet(files_);
     files_->clear();
     files_->addItems(tileFilesIn(folder_));
+    if (const QList<QListWidgetItem*> found = files_->findItems(selected, Qt::MatchExactly); !selected.isEmpty() && !found.isEmpty())
+        files_->setCurrentItem(found.constFirst());
 }
 
 void TileChooser::chooseFile(const QString& name)

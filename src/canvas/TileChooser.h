@@ -8,6 +8,8 @@
 
 class QComboBox;
 class QFileSystemModel;
+class QFileSystemWatcher;
+class QTimer;
 class QLabel;
 class QListWidget;
 class QTreeView;
@@ -15,7 +17,8 @@ class QTreeView;
 namespace tessera {
 
 // The tile chooser of the "选择文件" tab: mounted volumes, the folders below the chosen one, the
-// JPEG files of the chosen folder, and a preview of the chosen file.
+// JPEG files of the chosen folder, and a preview of the chosen file. The file list follows the folder
+// on disk, and a click on the folder lists it again.
 class TileChooser : public QObject {
     Q_OBJECT
 
@@ -27,7 +30,7 @@ public:
 
     QString currentFolder() const { return folder_; }
     void setCurrentFolder(const QString& folder);
-    // Lists the current folder's tile files again.
+    // Lists the current folder's tile files again; the selected file stays selected.
     void refreshFiles();
     // Chooses the listed file of that name, as a click would.
     void chooseFile(const QString& name);
@@ -46,7 +49,10 @@ private:
     QListWidget* files_;
     QLabel* preview_;
     QFileSystemModel* model_;
+    QFileSystemWatcher* watcher_;
+    QTimer* changed_;  // gathers the changes of a busy folder into one listing
     QString folder_;
+    QString listed_;  // the folder the list shows
     std::function<void(const QString&)> chosen_;
 };
 

@@ -5,13 +5,30 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpressionValidator>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 
 namespace tessera {
+
+QtPlatform::QtPlatform(QWidget* dialogParent) : parent_(dialogParent)
+{
+    // Qt's file dialogs keep their history in the user's settings; the program keeps nothing
+    // between runs, so those settings go to a folder that is removed at exit.
+    static QTemporaryDir scratch;
+    if (scratch.isValid()) {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch.path());
+    }
+}
 
 MessageResult QtPlatform::messageBox(const QString& text, MessageButtons buttons,
                                      const QString& title)
@@ -70,17 +87,73 @@ std::optional<QString> QtPlatform::inputBox(const QString& prompt, const QString
     return edit->text();
 }
 
+QString QtPlatform::startFolder(const QString& kind) const
+{
+    return lastFolders_.value(kind, QDir::homePath());
+}
+
+namespace {
+
+// Qt's file model names the types and writes the sizes and dates of files in the system's
+// language; the dialogs show them in the program's.
+class FileColumnsInChinese : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files || index.column() < 1 || index.column() > 3)
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        const bool folder = files->isDir(source);
+        switch (index.column()) {
+        case 1:
+            return folder ? QString() : QLocale().formattedDataSize(files->size(source));
+        case 2: {
+            if (folder)
+                return QStringLiteral("文件夹");
+            const QString suffix = files->fileInfo(source).suffix();
+            return suffix.isEmpty() ? QStringLiteral("文件") : suffix.toUpper() + QStringLiteral(" 文件");
+        }
+        default:
+            return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+        }
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        static const QString titles[] = {QStringLiteral("名称"), QStringLiteral("大小"), QStringLiteral("类型"),
+                                         QStringLiteral("修改日期")};
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 4)
+            return titles[section];
+        return QIdentityProxyModel::headerData(section, orientation, role);
+    }
+};
+
+// A file dialog of our own look, starting in `folder`.
+void prepare(QFileDialog& dialog, const QString& folder)
+{
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setProxyModel(new FileColumnsInChinese(&dialog));
+    dialog.setDirectory(folder);
+}
+
+}  // namespace
+
 std::optional<QString> QtPlatform::fileDialog(const FileDialogOptions& options, bool save)
 {
     QFileDialog dialog(parent_);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    prepare(dialog, startFolder(options.filters));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilters(qtFilterList(options.filters).split(QStringLiteral(";;")));
     dialog.setDefaultSuffix(options.defaultExtension);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    const QString chosen = dialog.selectedFiles().constFirst();
+    lastFolders_.insert(options.filters, QFileInfo(chosen).absolutePath());
+    return QDir::toNativeSeparators(chosen);
 }
 
 std::optional<QString> QtPlatform::openFileDialog(const FileDialogOptions& options)
@@ -95,9 +168,14 @@ std::optional<QString> QtPlatform::saveFileDialog(const FileDialogOptions& optio
 
 QString QtPlatform::browseFolder(const QString& title)
 {
-    const QString folder = QFileDialog::getExistingDirectory(
-        parent_, title, QString(),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    QFileDialog dialog(parent_, title);
+    prepare(dialog, startFolder(kFolderKind));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    const QString folder = dialog.selectedFiles().constFirst();
+    lastFolders_.insert(kFolderKind, folder);
     return QDir::toNativeSeparators(folder);
 }
 

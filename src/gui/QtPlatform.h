@@ -2,6 +2,7 @@
 
 #include "gui/Platform.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QWidget>
 
@@ -10,7 +11,7 @@ namespace tessera {
 // The real platform: Qt dialogs over the given parent window and the local file system.
 class QtPlatform : public Platform {
 public:
-    explicit QtPlatform(QWidget* dialogParent = nullptr) : parent_(dialogParent) {}
+    explicit QtPlatform(QWidget* dialogParent = nullptr);
     void setDialogParent(QWidget* parent) { parent_ = parent; }
 
     MessageResult messageBox(const QString& text, MessageButtons buttons,
@@ -37,8 +38,13 @@ public:
 
 private:
     std::optional<QString> fileDialog(const FileDialogOptions& options, bool save);
+    // Where a dialog for this kind of file (its filter list) starts: the folder last used for it
+    // in this run, else the home folder.
+    QString startFolder(const QString& kind) const;
 
+    static inline const QString kFolderKind = QStringLiteral("folder");
     QPointer<QWidget> parent_;
+    QHash<QString, QString> lastFolders_;
 };
 
 }  // namespace tessera

@@ -36,9 +36,14 @@ int TileGridModel::columnCount(const QModelIndex& parent) const
 
 QVariant TileGridModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid())
         return {};
-    return grid_.cellText(index.row() + 1, index.column() + 1);
+    const QString text = grid_.cellText(index.row() + 1, index.column() + 1);
+    if (role == Qt::ToolTipRole)  // the whole path, which a narrow column cuts
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
+    return text;
 }
 
 void TileGridModel::setEditable(bool editable)

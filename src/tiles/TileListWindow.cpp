@@ -40,8 +40,10 @@ TileTableView::TileTableView(QWidget* parent) : QTableView(parent)
         setCurrentIndex(model()->index(row, 0));
     });
     // The corner cell carries the table's title.
-    if (auto* corner = findChild<QAbstractButton*>())
+    if (auto* corner = findChild<QAbstractButton*>()) {
         corner->installEventFilter(this);
+        corner->setAccessibleName(TileGridModel::kCornerText);
+    }
 }
 
 void TileTableView::keyPressEvent(QKeyEvent* event)

@@ -18,6 +18,8 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -445,4 +447,100 @@ TEST_F(EditingTest, BatchOperationsRunFromTheTileListWindow)
     EXPECT_TRUE(text.contains(QStringLiteral("更名成功......")));
     EXPECT_TRUE(text.contains(QStringLiteral("移动成功......")));  // lines accumulate while it stays open
     resultWindow->close();
+}
+
+TEST_F(EditingTest, DraggingOneTileOntoAnotherSwapsThemAndOneUndoRevertsTheSwap)
+{
+    place("red.jpg", 1, 1);
+    place("green.jpg", 3, 3);
+    arm("SwapToolRadio");
+    EXPECT_EQ(canvas->cursor().shape(), Qt::SizeHorCursor);
+    press(1, 1);
+    QWidget* follow = find("FollowImage");
+    EXPECT_TRUE(follow->isVisible());
+    EXPECT_EQ(QColor(pixel(centre(1, 1))), QColor(192, 192, 192));  // the marker
+    EXPECT_EQ(cell(1, 1), path("red.jpg"));  // nothing changes before the release
+    hover(2, 3);
+    EXPECT_EQ(follow->pos(), canvas->mapTo(window.centralWidget(), centre(2, 3)) - EditingTools::kFollowGrip);
+    release(centre(3, 3));
+    EXPECT_EQ(cell(1, 1), path("green.jpg"));
+    EXPECT_EQ(cell(3, 3), path("red.jpg"));
+    EXPECT_TRUE(near(pixel(centre(1, 1)), kGreen));
+    EXPECT_TRUE(near(pixel(centre(3, 3)), kRed));
+    EXPECT_TRUE(follow->isHidden());
+    EXPECT_EQ(platform.countShown(EditingTools::kOverwriteQuestion), 0);
+    // Undo takes back the swap, then the placements, newest first.
+    QTest::mouseClick(find("UndoButton"), Qt::LeftButton);
+    EXPECT_EQ(cell(1, 1), path("red.jpg"));
+    EXPECT_EQ(cell(3, 3), path("green.jpg"));
+    EXPECT_TRUE(near(pixel(centre(1, 1)), kRed));
+    EXPECT_TRUE(near(pixel(centre(3, 3)), kGreen));
+    QTest::mouseClick(find("UndoButton"), Qt::LeftButton);
+    EXPECT_EQ(cell(3, 3), QString());
+    EXPECT_EQ(cell(1, 1), path("red.jpg"));
+    EXPECT_EQ(editing().history.count(), 1);
+}
+
+TEST_F(EditingTest, ASwapOntoAnEmptyCellMovesAndOtherReleasesChangeNothing)
+{
+    place("red.jpg", 2, 2);
+    arm("SwapToolRadio");
+    press(2, 2);
+    release(centre(4, 5));
+    EXPECT_EQ(cell(4, 5), path("red.jpg"));
+    EXPECT_EQ(cell(2, 2), QString());
+    EXPECT_EQ(QColor(pixel(centre(2, 2))), kBackground);
+    const std::vector<QString> before = window.grid().cells();
+    for (QPoint at : {centre(4, 5), QPoint(-15, -15)}) {  // the source itself, the ruler margin
+        press(4, 5);
+        release(at);
+        EXPECT_TRUE(near(pixel(centre(4, 5)), kRed));  // the marker is gone
+    }
+    press(1, 1);  // nothing under the press
+    release(centre(4, 5));
+    EXPECT_EQ(window.grid().cells(), before);
+    EXPECT_TRUE(find("FollowImage")->isHidden());
+    EXPECT_EQ(platform.shown().size(), 0);
+    EXPECT_EQ(editing().history.count(), 2);  // the placement and the swap, not the cancelled ones
+}
+
+TEST_F(EditingTest, ASwapLeavesACarriedTileWaitingInItsFloatingImage)
+{
+    place("red.jpg", 1, 1);
+    place("blue.jpg", 2, 2);
+    place("green.jpg", 3, 3);
+    arm("MoveToolRadio");
+    press(1, 1);
+    QWidget* follow = find("FollowImage");
+    const QPoint carriedAt = follow->pos();
+    arm("SwapToolRadio");
+    press(2, 2);
+    release(centre(3, 3));
+    EXPECT_EQ(cell(2, 2), path("green.jpg"));
+    EXPECT_TRUE(follow->isVisible());
+    EXPECT_EQ(follow->pos(), carriedAt);
+    arm("MoveToolRadio");
+    release(centre(5, 5));
+    EXPECT_EQ(cell(5, 5), path("red.jpg"));
+}
+
+TEST_F(EditingTest, TheWheelOverTheCanvasScrollsThroughTheScrollBars)
+{
+    platform.answerYes();
+    platform.answerText(QStringLiteral("25"));
+    window.newMap();
+    auto* hScroll = qobject_cast<QScrollBar*>(find("CanvasHScroll"));
+    auto* vScroll = qobject_cast<QScrollBar*>(find("CanvasVScroll"));
+    const QPoint rulerAt = find("RulerBoard")->pos();
+    const auto wheel = [this](Qt::KeyboardModifiers modifiers) {
+        QWheelEvent event(centre(2, 2), canvas->mapToGlobal(centre(2, 2)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(canvas, &event);
+    };
+    wheel(Qt::NoModifier);
+    EXPECT_GT(vScroll->value(), 1);
+    EXPECT_EQ(hScroll->value(), 1);
+    EXPECT_EQ(find("RulerBoard")->pos(), rulerAt - QPoint(0, vScroll->value() - 1));  // the rulers follow
+    wheel(Qt::ShiftModifier);
+    EXPECT_GT(hScroll->value(), 1);
 }

@@ -114,6 +114,18 @@ TEST_F(MainWindowTest, EveryControlHasItsRoleAndAReadableName)
           "DriveList", "FolderList", "TileFileList", "TilePreviewBox", "PanelToggleButton", "MapPictureBox",
           "LoadMapPictureButton", "StatusBar", "ProgressBar"})
         EXPECT_FALSE(find(role)->accessibleName().isEmpty()) << role;
+    // The buttons that show only an icon explain themselves in a tooltip.
+    for (const char* role : {"PlaceToolRadio", "DeleteToolRadio", "MoveToolRadio", "SwapToolRadio", "SpareToolRadio",
+                             "UndoButton", "RefreshButton", "PreviewButton"})
+        EXPECT_EQ(find(role)->toolTip(), texts::hints().value(QString::fromLatin1(role))) << role;
+    // Tool radios are announced as radio buttons.
+    for (const char* role : {"PlaceToolRadio", "MoveToolRadio"}) {
+        QAccessibleInterface* radio = QAccessible::queryAccessibleInterface(find(role));
+        EXPECT_EQ(radio->role(), QAccessible::RadioButton) << role;
+        EXPECT_TRUE(radio->state().checkable) << role;
+        EXPECT_EQ(radio->state().checked, role == std::string("PlaceToolRadio")) << role;
+        EXPECT_EQ(radio->text(QAccessible::Name), texts::hints().value(QString::fromLatin1(role)));
+    }
 }
 
 TEST_F(MainWindowTest, LayoutReproducesTheWorkedExample)
@@ -158,9 +170,14 @@ TEST_F(MainWindowTest, TogglingThePanelTwiceRestoresEveryPlace)
 {
     setClientSize(QSize(884, 542));
     const MainGeometry before = window.controlGeometry();
-    find<QPushButton>("PanelToggleButton")->click();
+    auto* toggle = find<QPushButton>("PanelToggleButton");
+    const auto spoken = [toggle] { return QAccessible::queryAccessibleInterface(toggle)->text(QAccessible::Name); };
+    EXPECT_EQ(spoken(), QStringLiteral("隐藏"));  // its caption, as read on screen
+    toggle->click();
     EXPECT_NE(window.controlGeometry().viewport, before.viewport);
-    find<QPushButton>("PanelToggleButton")->click();
+    EXPECT_EQ(spoken(), QStringLiteral("显示"));
+    toggle->click();
+    EXPECT_EQ(spoken(), QStringLiteral("隐藏"));
     const MainGeometry after = window.controlGeometry();
     EXPECT_EQ(after.viewport, before.viewport);
     EXPECT_EQ(after.lowerPanelTabs, before.lowerPanelTabs);
@@ -219,6 +236,9 @@ TEST_F(MainWindowTest, MapPictureEnlargesCentredAndShrinksBack)
     QWidget* picture = find("MapPictureBox");
     QTest::mouseClick(picture, Qt::LeftButton);
     EXPECT_EQ(picture->geometry(), QRect(142, 77, 600, 387));
+    // Without a picture it covers the canvas with the panel colour and says why it is empty.
+    EXPECT_EQ(find<QLabel>("MapPictureBox")->text(), texts::kNoMapPicture);
+    EXPECT_EQ(QColor(picture->grab().toImage().pixel(5, 5)), picture->palette().color(QPalette::Window));
     QTest::mouseClick(picture, Qt::LeftButton);
     EXPECT_EQ(picture->geometry(), QRect(723, 412, 159, 107));
 }

@@ -93,13 +93,13 @@ TEST_F(NewMapTest, TwentyFiveBringsTheWindowIntoItsWorkingState)
     EXPECT_TRUE(find("NewMapButton")->isHidden());
     EXPECT_FALSE(find("EditCanvas")->isHidden());
     EXPECT_FALSE(find("RulerBoard")->isHidden());
-    for (const char* enabled : {"ToolBarPanel", "CanvasHScroll", "CanvasVScroll", "TileFileList", "LoadMapPictureButton",
-                                "CellSize40x30Radio", "CellSize40x16Radio"})
+    for (const char* enabled : {"ToolBarPanel", "SwapToolRadio", "CanvasHScroll", "CanvasVScroll", "TileFileList",
+                                "LoadMapPictureButton", "CellSize40x30Radio", "CellSize40x16Radio"})
         EXPECT_TRUE(find(enabled)->isEnabled()) << enabled;
     for (const char* action : {"ImportDataCommand", "ExportDataCommand", "DataAnalysisCommand"})
         EXPECT_TRUE(find<QAction>(action)->isEnabled()) << action;
     EXPECT_TRUE(find<QMenu>("EditMenu")->isEnabled());
-    EXPECT_FALSE(find("SwapToolRadio")->isEnabled());
+    EXPECT_FALSE(find("SpareToolRadio")->isEnabled());
     EXPECT_EQ(window.editing().moveState, MoveState::Idle);
     EXPECT_TRUE(window.acceptDrops());
     ASSERT_NE(window.tileListWindow(), nullptr);

@@ -1,3 +1,4 @@
+#include "app/Icons.h"
 #include "app/Startup.h"
 #include "app/Texts.h"
 #include "model/TileGrid.h"
@@ -12,6 +13,10 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QDate>
+#include <QLocale>
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
@@ -40,6 +45,12 @@ TEST(Startup, ChineseTextsHaveGlyphsAndStandardButtonsAreTranslated)
     QMessageBox box(QMessageBox::Information, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
     EXPECT_TRUE(box.button(QMessageBox::Yes)->text().contains(QStringLiteral("是")));
     EXPECT_TRUE(box.button(QMessageBox::No)->text().contains(QStringLiteral("否")));
+    // One flat look: no pictures on the buttons, the box's icon drawn as the tool bar's are.
+    EXPECT_TRUE(box.button(QMessageBox::Yes)->icon().isNull());
+    const QImage icon = box.iconPixmap().toImage();
+    EXPECT_EQ(icon, makeIcon(IconKind::Information).pixmap(icon.size()).toImage());
+    // Qt's own dates read Chinese as well.
+    EXPECT_TRUE(QLocale().toString(QDate(2026, 5, 1), QLocale::LongFormat).contains(QStringLiteral("年")));
 }
 
 namespace {
@@ -56,6 +67,15 @@ struct TileListFixture : testing::Test {
 };
 
 }  // namespace
+
+TEST_F(TileListFixture, CellsShowTheirWholePathAsATooltipAndTheCornerTitleIsNamed)
+{
+    EXPECT_EQ(model.data(model.index(1, 1), Qt::ToolTipRole).toString(), QStringLiteral("/m/a.jpg"));
+    EXPECT_FALSE(model.data(model.index(0, 0), Qt::ToolTipRole).isValid());
+    auto* corner = window.table()->findChild<QAbstractButton*>();
+    ASSERT_NE(corner, nullptr);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(corner)->text(QAccessible::Name), TileGridModel::kCornerText);
+}
 
 TEST_F(TileListFixture, CloseOnlyHidesAndKeepsTheGrid)
 {

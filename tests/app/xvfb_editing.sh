@@ -72,6 +72,33 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   gesture $c55 $c55
   check "one click on the floating image over a cell drops the carried tile there" \
     "cell 5 5 green.jpg; cell 7 7 blue.jpg; cell 15 11 blue.jpg; carrying 0; follow hidden; "
+
+  do_ arm swap
+  gesture $c55 $c66 $c77
+  check "a drag with the swap tool exchanges two tiles" \
+    "cell 5 5 blue.jpg; cell 7 7 green.jpg; cell 15 11 blue.jpg; carrying 0; follow hidden; "
+  gesture $c77 $c66 $notes
+  gesture $c77 $c77
+  gesture $c33 $c44
+  check "a swap released over the lower panel or on its source, or started on an empty cell, changes nothing" \
+    "cell 5 5 blue.jpg; cell 7 7 green.jpg; cell 15 11 blue.jpg; carrying 0; follow hidden; "
+  gesture $c77 $c44
+  check "a swap onto an empty cell moves the tile" \
+    "cell 4 4 green.jpg; cell 5 5 blue.jpg; cell 15 11 blue.jpg; carrying 0; follow hidden; "
+  do_ undo
+  do_ undo
+  check "each press of undo takes back one swap" \
+    "cell 5 5 green.jpg; cell 7 7 blue.jpg; cell 15 11 blue.jpg; carrying 0; follow hidden; "
+
+  xdotool mousemove $c33 click 5; expect "handled wheel"
+  ask scroll; expect "scroll "; down=${REPLY#scroll }
+  xdotool keydown shift click 5 keyup shift; expect "handled wheel"
+  ask scroll; expect "scroll "; sideways=${REPLY#scroll }
+  if [ "${down%% *}" = 1 ] && [ "${down#* }" -gt 1 ] && [ "${sideways%% *}" -gt 1 ]; then
+    echo "ok: the wheel over the canvas scrolls it down, with Shift to the right"
+  else
+    echo "FAILED: the wheel over the canvas: after the wheel $down, after Shift+wheel $sideways"; failures=$((failures + 1))
+  fi
   ask quit
   exit $failures
 ' "$1"

@@ -245,6 +245,16 @@ TEST_F(CanvasTest, RulerNumbersAndTicksFollowTheirCheckBoxes)
     EXPECT_EQ(QColor(renderRuler().pixel(20, 0)), Qt::black);
     EXPECT_GT(inkIn(renderRuler(), numberOne), 3);
     EXPECT_EQ(QColor(render().pixel(40, 40)), kBackground);  // no canvas grid either
+
+    // Three-digit row numbers fit left of the canvas, which covers the board from x = 20.
+    options.showGrid = true;
+    newMap(100);
+    const QImage ruler = renderRuler();
+    for (int row : {9, 99, 100}) {
+        const int top = row * kCellHeight;
+        EXPECT_GT(inkIn(ruler, QRect(1, top, 18, 14)), 6) << row;
+        EXPECT_EQ(inkIn(ruler, QRect(21, top, 19, 14)), 0) << row;
+    }
 }
 
 TEST_F(CanvasTest, RefreshRestoresAnErasedCell)

@@ -2,11 +2,12 @@
 // outside with real X events (xdotool). It answers line commands on stdin and reports every mouse
 // button event it has handled, so that a script can wait for one before it looks at the map:
 //   at cell R C | at notes | at hscroll | at right  -> "at X Y" in screen coordinates
-//   arm place|move|delete   choose NAME   yes (answer the next question with Yes)
+//   arm place|move|swap|delete   choose NAME   yes (answer the next question with Yes)   undo
 //   dump -> "cell R C NAME" for every tile, "carrying 0|1", "follow shown|hidden", "end"
+//   scroll -> "scroll H V", the values of the two scroll bars
 //   quit
 // The other commands answer "ok". It prints "ready" once the window is shown and
-// "handled press|release" after each button event.
+// "handled press|release|wheel" after each button or wheel event.
 #include "app/MainWindow.h"
 #include "canvas/EditingTools.h"
 #include "canvas/TileChooser.h"
@@ -14,6 +15,7 @@
 #include "support/TestImages.h"
 
 #include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QApplication>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -48,6 +50,8 @@ protected:
             ready_ = true;
             QTimer::singleShot(0, this, [] { say("ready"); });
         }
+        if (event->type() == QEvent::Wheel)
+            QTimer::singleShot(0, this, [] { say("handled wheel"); });
         const bool press = event->type() == QEvent::MouseButtonPress;
         if (press || event->type() == QEvent::MouseButtonRelease)
             QTimer::singleShot(0, this, [press] { say(press ? "handled press" : "handled release"); });
@@ -80,8 +84,11 @@ public:
         else if (verb == QStringLiteral("arm"))
             find<QAbstractButton>(words.value(1) == QStringLiteral("place") ? "PlaceToolRadio"
                                   : words.value(1) == QStringLiteral("move") ? "MoveToolRadio"
+                                  : words.value(1) == QStringLiteral("swap") ? "SwapToolRadio"
                                                                               : "DeleteToolRadio")
                 ->click();
+        else if (verb == QStringLiteral("undo"))
+            find<QAbstractButton>("UndoButton")->click();
         else if (verb == QStringLiteral("choose")) {
             window.chooser().setCurrentFolder(dir.path());
             window.chooser().chooseFile(words.value(1));
@@ -89,9 +96,13 @@ public:
             platform.answerYes();
         else if (verb == QStringLiteral("dump"))
             dump();
+        else if (verb == QStringLiteral("scroll"))
+            say(QStringLiteral("scroll %1 %2")
+                    .arg(find<QAbstractSlider>("CanvasHScroll")->value())
+                    .arg(find<QAbstractSlider>("CanvasVScroll")->value()));
         else if (verb == QStringLiteral("quit"))
             QApplication::exit(0);
-        if (verb != QStringLiteral("at") && verb != QStringLiteral("dump"))
+        if (verb != QStringLiteral("at") && verb != QStringLiteral("dump") && verb != QStringLiteral("scroll"))
             say(QStringLiteral("ok"));
     }
 

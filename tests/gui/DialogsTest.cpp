@@ -1,0 +1,91 @@
+#include "gui/QtPlatform.h"
+
+#include <QAbstractProxyModel>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QDate>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace tessera;
+
+namespace {
+
+// Answers the next file dialog: notes the folder it starts in, then picks `file` or cancels.
+void answerDialog(const QString& file, QString* startedIn)
+{
+    QTimer::singleShot(0, [file, startedIn] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        *startedIn = dialog->directory().absolutePath();
+        if (file.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectFile(file);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+}
+
+}  // namespace
+
+TEST(QtDialogs, FileDialogsStartAtHomeRememberTheLastFolderPerKindAndWriteNoHistory)
+{
+    QTemporaryDir home;
+    QTemporaryDir maps;
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    qunsetenv("XDG_CONFIG_HOME");
+    {
+        QtPlatform platform;
+        const FileDialogOptions mapFiles{QStringLiteral("地图数据（tlp）|*.tlp"), QStringLiteral("tlp")};
+        const FileDialogOptions pictures{QStringLiteral("图片文件（jpg）|*.jpg"), QStringLiteral("jpg")};
+        const QString map = QDir(maps.path()).filePath(QStringLiteral("a.tlp"));
+        QFile(map).open(QIODevice::WriteOnly);
+        QString startedIn;
+        answerDialog(map, &startedIn);
+        EXPECT_EQ(platform.openFileDialog(mapFiles), QDir::toNativeSeparators(map));
+        EXPECT_EQ(startedIn, QDir(home.path()).absolutePath());
+        answerDialog(QString(), &startedIn);
+        EXPECT_EQ(platform.saveFileDialog(mapFiles), std::nullopt);
+        EXPECT_EQ(startedIn, QDir(maps.path()).absolutePath());  // the export after an import
+        answerDialog(QString(), &startedIn);
+        platform.openFileDialog(pictures);
+        EXPECT_EQ(startedIn, QDir(home.path()).absolutePath());  // another kind of file
+    }
+    EXPECT_FALSE(QDir(home.path()).exists(QStringLiteral(".config")));
+    {
+        // Types and dates in the program's language, whatever the system's.
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+        ASSERT_TRUE(QDir(maps.path()).mkdir(QStringLiteral("sub")));
+        QtPlatform platform;
+        QString type, date, header;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->reject();  // closes once this returns
+            QAbstractProxyModel* shown = dialog->proxyModel();
+            ASSERT_NE(shown, nullptr);
+            const auto* files = qobject_cast<QFileSystemModel*>(shown->sourceModel());
+            const QModelIndex sub = shown->mapFromSource(files->index(QDir(maps.path()).filePath(QStringLiteral("sub"))));
+            type = shown->data(sub.siblingAtColumn(2)).toString();
+            date = shown->data(sub.siblingAtColumn(3)).toString();
+            header = shown->headerData(2, Qt::Horizontal).toString();
+        });
+        platform.browseFolder(QStringLiteral("选择文件夹"));
+        QLocale::setDefault(before);
+        EXPECT_EQ(type, QStringLiteral("文件夹"));
+        EXPECT_EQ(header, QStringLiteral("类型"));
+        EXPECT_TRUE(date.startsWith(QString::number(QDate::currentDate().year()))) << date.toStdString();
+    }
+    qputenv("HOME", oldHome);
+    if (!oldConfig.isEmpty())
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+}
