@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QStorageInfo>
+#include <QEvent>
 #include <QTimer>
 #include <QTreeView>
 
@@ -47,9 +48,18 @@ TileChooser::TileChooser(QComboBox* drives, QTreeView* folders, QListWidget* fil
     changed_->setInterval(100);
     connect(changed_, &QTimer::timeout, this, &TileChooser::refreshFiles);
     connect(watcher_, &QFileSystemWatcher::directoryChanged, changed_, qOverload<>(&QTimer::start));
-    // A click chooses even the file already selected, so that it can be placed once more.
-    connect(files_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { choose(item->text()); });
-    connect(files_, &QListWidget::currentTextChanged, this, &TileChooser::choose);
+    // A file becoming current (by mouse or keys) is chosen; a click chooses even the file already
+    // current, so that it can be placed once more, but a click that made it current chooses once.
+    files_->viewport()->installEventFilter(this);
+    connect(files_, &QListWidget::currentTextChanged, this, [this](const QString& name) {
+        chosenByPress_ = pressing_;
+        choose(name);
+    });
+    connect(files_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        pressing_ = false;
+        if (!std::exchange(chosenByPress_, false))
+            choose(item->text());
+    });
     setCurrentFolder(drives_->currentText());
 }
 
@@ -100,6 +110,15 @@ void TileChooser::refreshFiles()
     files_->addItems(tileFilesIn(folder_));
     if (const QList<QListWidgetItem*> found = files_->findItems(selected, Qt::MatchExactly); !selected.isEmpty() && !found.isEmpty())
         files_->setCurrentItem(found.constFirst());
+}
+
+bool TileChooser::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == files_->viewport() && event->type() == QEvent::MouseButtonPress) {
+        pressing_ = true;
+        chosenByPress_ = false;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void TileChooser::chooseFile(const QString& name)

@@ -40,6 +40,11 @@ public:
     // The names of the *.jpg and *.jpeg files of `folder`, any case, sorted.
     static QStringList tileFilesIn(const QString& folder);
 
+protected:
+    // Watches presses on the file list, to tell a click that made a file current from one on the
+    // current file.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void choose(const QString& name);
     void showPreview(const QString& path);
@@ -54,6 +59,8 @@ private:
     QString folder_;
     QString listed_;  // the folder the list shows
     std::function<void(const QString&)> chosen_;
+    bool pressing_ = false;         // a mouse button went down on the list and is not up yet
+    bool chosenByPress_ = false;    // that press made a file current, which chose it
 };
 
 }  // namespace tessera

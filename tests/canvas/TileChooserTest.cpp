@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QListWidget>
@@ -65,4 +66,28 @@ TEST_F(TileChooserTest, HiddenFoldersAreListed)
     auto* model = qobject_cast<QFileSystemModel*>(folders.model());
     chooser.setCurrentFolder(dir.path());
     EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(folders.rootIndex()) == 1; }, 5000));
+}
+
+TEST_F(TileChooserTest, AClickChoosesItsFileOnceAndAgainWhenClickedAgain)
+{
+    ASSERT_TRUE(writeSolidImage(dir.filePath(QStringLiteral("c.jpg")), testcolors::kBlue));
+    chooser.refreshFiles();
+    QStringList chosen;
+    chooser.setFileChosen([&](const QString& path) { chosen << QFileInfo(path).fileName(); });
+    files.resize(200, 100);
+    files.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&files));
+    chosen.clear();  // showing the list may have made its first file current
+    auto click = [&](const char* name) {
+        const QRect at = files.visualItemRect(files.findItems(QString::fromLatin1(name), Qt::MatchExactly).constFirst());
+        QTest::mouseClick(files.viewport(), Qt::LeftButton, {}, at.center());
+    };
+    click("c.jpg");
+    EXPECT_EQ(chosen, QStringList{QStringLiteral("c.jpg")});
+    click("c.jpg");
+    EXPECT_EQ(chosen, (QStringList{QStringLiteral("c.jpg"), QStringLiteral("c.jpg")}));
+    files.setCurrentRow(0);  // by keys: chosen as it becomes current
+    EXPECT_EQ(chosen.last(), QStringLiteral("b.jpg"));
+    click("b.jpg");  // the current file, clicked: chosen again
+    EXPECT_EQ(chosen.size(), 4);
 }
