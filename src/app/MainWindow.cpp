@@ -11,6 +11,7 @@
 #include "canvas/CanvasWidgets.h"
 #include "canvas/EditingTools.h"
 #include "canvas/TileChooser.h"
+#include "app/MapDocument.h"
 #include "gui/LongWork.h"
 #include "gui/Platform.h"
 #include "gui/WindowPlacement.h"
@@ -52,8 +53,9 @@ QString hintOf(const char* role)
 }  // namespace
 
 MainWindow::MainWindow(Platform& platform, QWidget* parent)
-    : QMainWindow(parent), platform_(platform), gridModel_(grid_),
-      results_(std::make_unique<ResultReport>(platform)),
+    : QMainWindow(parent), platform_(platform), doc_(std::make_unique<MapDocument>(platform)),
+      grid_(doc_->grid()), gridModel_(doc_->model()), editing_(doc_->editing()), mapFile_(&doc_->file()),
+      work_(&doc_->work()), results_(std::make_unique<ResultReport>(platform)),
       quit_([](int code) { QCoreApplication::exit(code); })
 {
     setObjectName(QStringLiteral("MainWindow"));
@@ -77,11 +79,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     followImage_->raise();
     buildMenus();
 
-    work_ = std::make_unique<LongWork>();
-    mapFile_ = std::make_unique<MapPathFile>(grid_, platform_, *progressBar_);
-    mapFile_->setLongWork(work_.get());
     tools_ = std::make_unique<EditingTools>(grid_, editing_, *canvas_, platform_, followImage_);
-    mapFile_->setRedrawCanvas([this] { redrawCanvas(); });
 
     for (QWidget* w : client->findChildren<QWidget*>())
         w->setMouseTracking(true);
@@ -90,6 +88,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     bindEvents();
     bindEditing();
     bindLongWork();
+    bindDocument();
     client->installEventFilter(this);
     followImage_->installEventFilter(this);
 
@@ -108,7 +107,11 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     recordCanvasOrigin();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // A stopped batch still hands its result over, while everything it reaches is here.
+    work_->cancelAndWait();
+}
 
 void MainWindow::buildTopRow(QWidget* client)
 {

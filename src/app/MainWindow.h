@@ -32,6 +32,7 @@ namespace tessera {
 class Canvas;
 class EditingTools;
 class LongWork;
+class MapDocument;
 class HintTracker;
 class TileChooser;
 class LowerPanelTabs;
@@ -69,6 +70,7 @@ public:
     PreviewWindow* previewWindow() const;
     // The long operations on the map, one at a time in the background.
     LongWork& longWork() { return *work_; }
+    MapDocument& document() { return *doc_; }
     // Blocks until the long work and the tiles of the last full redraw are done. For tests and
     // benchmarks.
     void waitForWork();
@@ -126,18 +128,20 @@ private:
     void scrollCanvas();
     void bindEditing();
     void bindLongWork();
-    struct BatchOutcome;
-    void runBatch(std::function<void(TileGrid&, Platform&, Progress&, BatchOutcome&)> batch, bool redraw);
+    void bindDocument();
     // Holds editing on the canvas, drops and table edits while long work runs.
     void holdEditing(bool hold);
     bool followImageEvent(QEvent* event);
     QPoint clientPosition(const QWidget* from, QPointF at) const;
 
     Platform& platform_;
-    TileGrid grid_;
-    TileGridModel gridModel_;
-    EditingState editing_;
-    std::unique_ptr<MapPathFile> mapFile_;
+    // The map and all done to it; the window holds references into it and owns no map state.
+    std::unique_ptr<MapDocument> doc_;
+    TileGrid& grid_;
+    TileGridModel& gridModel_;
+    EditingState& editing_;
+    MapPathFile* mapFile_;
+    LongWork* work_;
     std::unique_ptr<ResultReport> results_;
     std::unique_ptr<Canvas> canvas_;
     std::unique_ptr<EditingTools> tools_;
@@ -184,8 +188,6 @@ private:
     HintTracker* hints_ = nullptr;
     int lastHScrollPos_ = 1;
     int lastVScrollPos_ = 1;
-    // Last, so that it stops its work before anything that work's result would reach is gone.
-    std::unique_ptr<LongWork> work_;
 };
 
 }  // namespace tessera

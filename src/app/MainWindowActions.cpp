@@ -10,9 +10,9 @@
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "canvas/EditingTools.h"
-#include "model/NewMap.h"
 #include "canvas/PreviewWindow.h"
 #include "canvas/TileChooser.h"
+#include "app/MapDocument.h"
 #include "gui/LongWork.h"
 #include "gui/Platform.h"
 #include "tiles/ResultWindow.h"
@@ -321,11 +321,9 @@ void MainWindow::showTileList()
 
 void MainWindow::newMap()
 {
-    const std::optional<int> size = askNewMapSize(platform_);
-    if (!size)
+    if (!doc_->newMap())
         return;
     newMapButton_->hide();
-    grid_.resize(*size);
     canvas_->resizeForMap();
     updateScrollRanges();
     for (QAction* action : {dataAnalysisAction_, importAction_, exportAction_})
@@ -337,11 +335,7 @@ void MainWindow::newMap()
     for (QWidget* w : std::initializer_list<QWidget*>{toolBarPanel_, toolRadios_[3], size40x30_, size40x16_})
         w->setEnabled(true);
     rulerBoard_->show();
-    editing_.moveState = MoveState::Idle;
-    editing_.tileWidth = 40;
-    editing_.tileHeight = 30;
     canvas_->drawRulersAndGrid();
-    editing_.history.clear();
     setAcceptDrops(true);
     ensureTileListWindow();
 }

@@ -1,0 +1,118 @@
+#include "app/MapDocument.h"
+
+#include "gui/Platform.h"
+#include "model/NewMap.h"
+#include "tiles/BatchMove.h"
+#include "tiles/BatchRename.h"
+
+namespace tessera {
+
+// What a batch run in the background hands back: the map's cells after it, its report, and the
+// last placeholder it drew.
+struct MapDocument::BatchOutcome {
+    CellTexts cells;
+    std::shared_ptr<RecordedReport> report = std::make_shared<RecordedReport>();
+    QImage placeholder;
+};
+
+MapDocument::MapDocument(Platform& platform, QObject* parent)
+    : QObject(parent), platform_(platform), model_(grid_), file_(grid_, platform, noProgress_)
+{
+    file_.setLongWork(&work_);
+    file_.setRedrawCanvas([this] { emit mapReplaced(); });
+}
+
+MapDocument::~MapDocument()
+{
+    work_.cancelAndWait();
+}
+
+bool MapDocument::newMap()
+{
+    const std::optional<int> size = askNewMapSize(platform_);
+    if (!size)
+        return false;
+    grid_.resize(*size);
+    editing_.moveState = MoveState::Idle;
+    editing_.tileWidth = 40;
+    editing_.tileHeight = 30;
+    editing_.history.clear();
+    return true;
+}
+
+void MapDocument::shift(ShiftDirection direction)
+{
+    const std::optional<int> distance = askShiftDistance(platform_, direction);
+    if (!distance)
+        return;
+    // The shift runs on a snapshot; the map changes when it is done.
+    work_.run<CellTexts>(
+        [cells = grid_.cells(), n = grid_.mapSize(), direction, d = *distance](Progress& progress) mutable {
+            shiftMapCells(cells, n, direction, d, progress);
+            return std::move(cells);
+        },
+        [this](CellTexts cells) {
+            grid_.replaceCells(std::move(cells));
+            emit mapReplaced();
+        });
+}
+
+void MapDocument::batchRename(bool fillBlanks)
+{
+    const BatchStart start = BatchRename::askStart(platform_, grid_);
+    if (start.outcome != BatchStart::Go) {
+        if (start.outcome == BatchStart::NoMap)
+            emit filesChanged();
+        return;
+    }
+    runBatch(
+        [folder = start.folder, fillBlanks](TileGrid& grid, Platform& platform, Progress& progress, BatchOutcome& out) {
+            BatchRename::Hooks hooks;
+            hooks.fillBlanks = [fillBlanks] { return fillBlanks; };
+            hooks.showPlaceholder = [&out](const QImage& picture) { out.placeholder = picture; };
+            BatchRename(grid, platform, progress, *out.report, std::move(hooks)).renameInto(folder);
+        },
+        true);
+}
+
+void MapDocument::batchMove()
+{
+    const BatchStart start = BatchMove::askStart(platform_, grid_);
+    if (start.outcome != BatchStart::Go) {
+        if (start.outcome != BatchStart::Declined)
+            emit filesChanged();  // also after a cancelled folder choice
+        return;
+    }
+    runBatch(
+        [folder = start.folder](TileGrid& grid, Platform& platform, Progress& progress, BatchOutcome& out) {
+            BatchMove(grid, platform, progress, *out.report, nullptr).moveInto(folder);
+        },
+        false);
+}
+
+void MapDocument::runBatch(Batch batch, bool redraw)
+{
+    // The batch works on its own copy of the map; the map takes its result when it is done, or
+    // when it was stopped between two files.
+    work_.run<std::shared_ptr<BatchOutcome>>(
+        [batch = std::move(batch), &platform = platform_, cells = grid_.cells(),
+         n = grid_.mapSize()](Progress& progress) {
+            auto out = std::make_shared<BatchOutcome>();
+            TileGrid grid;
+            grid.resize(n);
+            grid.replaceCells(cells);
+            batch(grid, platform, progress, *out);
+            out->cells = grid.cells();
+            return out;
+        },
+        [this, redraw](std::shared_ptr<BatchOutcome> out) {
+            grid_.replaceCells(std::move(out->cells));
+            emit batchDone(out->report, out->placeholder);
+            if (redraw)
+                emit mapReplaced();
+            emit filesChanged();
+        },
+        LongWork::WhenCancelled::Apply);
+}
+
+}  // namespace tessera

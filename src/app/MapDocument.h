@@ -1,0 +1,71 @@
+#pragma once
+
+#include "canvas/EditingState.h"
+#include "gui/LongWork.h"
+#include "model/MapPathFile.h"
+#include "model/MapShift.h"
+#include "model/TileGrid.h"
+#include "model/TileGridModel.h"
+#include "tiles/BatchReport.h"
+
+#include <QImage>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+namespace tessera {
+
+class Platform;
+
+// The map being edited and everything done to it as a whole: the grid and its table, the editing
+// state with the undo history, the map path file, the shifts and the batch operations, and the
+// runner of the long ones. It shows no widgets; it asks through `Platform` and tells the windows
+// through its signals.
+class MapDocument : public QObject {
+    Q_OBJECT
+
+public:
+    explicit MapDocument(Platform& platform, QObject* parent = nullptr);
+    ~MapDocument() override;
+
+    TileGrid& grid() { return grid_; }
+    const TileGrid& grid() const { return grid_; }
+    TileGridModel& model() { return model_; }
+    EditingState& editing() { return editing_; }
+    LongWork& work() { return work_; }
+    MapPathFile& file() { return file_; }
+
+    // New map: the question and the size; true when the map was made, empty, at that size.
+    bool newMap();
+    // Asks a distance, then shifts every tile in the background.
+    void shift(ShiftDirection direction);
+    // Ask their questions, then work in the background on a copy of the map; the map takes the
+    // result when they are done or stopped between two files.
+    void batchRename(bool fillBlanks);
+    void batchMove();
+
+signals:
+    // Import, a shift or a batch rename replaced the map's cells: the canvas redraws.
+    void mapReplaced();
+    // A batch has ended (or stopped): its report, the last placeholder it drew (or none).
+    void batchDone(std::shared_ptr<const RecordedReport> report, const QImage& placeholder);
+    // Tile files may have moved or come and gone.
+    void filesChanged();
+
+private:
+    struct BatchOutcome;
+    using Batch = std::function<void(TileGrid&, Platform&, Progress&, BatchOutcome&)>;
+    void runBatch(Batch batch, bool redraw);
+
+    Platform& platform_;
+    TileGrid grid_;
+    TileGridModel model_;
+    EditingState editing_;
+    NullProgress noProgress_;  // every long operation reports through `work_` instead
+    MapPathFile file_;
+    // Last, so that it stops its work before anything that work's result would reach is gone.
+    LongWork work_;
+};
+
+}  // namespace tessera
