@@ -97,7 +97,7 @@ void distinct200Scenario(const QTemporaryDir& dir)
         source.grid.resize(200);
         source.fill(tiles);
         ScriptedPlatform platform;
-        MapPathFile(source.grid, platform, source.progress).exportTo(mapPath);
+        writeMapPathFile(platform, mapPath, source.grid.cells(), source.grid.mapSize(), source.progress);
     }
     // The disk's own limit: every file read cold, by many threads, and nothing else done.
     dropFromPageCache(tiles);
@@ -185,7 +185,7 @@ void runCanvas1000Bench()
         source.grid.resize(1000);
         source.fill(tiles);
         ScriptedPlatform platform;
-        MapPathFile(source.grid, platform, source.progress).exportTo(mapPath);
+        writeMapPathFile(platform, mapPath, source.grid.cells(), source.grid.mapSize(), source.progress);
     }
 
     // The real main window: New map 1000, then import with its full redraw.
@@ -275,7 +275,7 @@ void runDistinct1000Bench()
         source.grid.resize(1000);
         source.fill(tiles);
         ScriptedPlatform platform;
-        MapPathFile(source.grid, platform, source.progress).exportTo(mapPath);
+        writeMapPathFile(platform, mapPath, source.grid.cells(), source.grid.mapSize(), source.progress);
     }
     dropFromPageCache(tiles);
     ScriptedPlatform platform;

@@ -2,7 +2,7 @@
 
 #include "app/MainLayout.h"
 #include "canvas/EditingState.h"
-#include "model/MapPathFile.h"
+#include "app/MapFileCommands.h"
 #include "model/MapShift.h"
 #include "model/TileGrid.h"
 #include "model/TileGridModel.h"
@@ -140,7 +140,7 @@ private:
     TileGrid& grid_;
     TileGridModel& gridModel_;
     EditingState& editing_;
-    MapPathFile* mapFile_;
+    MapFileCommands* mapFile_;
     LongWork* work_;
     std::unique_ptr<ResultReport> results_;
     std::unique_ptr<Canvas> canvas_;

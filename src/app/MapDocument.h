@@ -2,7 +2,7 @@
 
 #include "canvas/EditingState.h"
 #include "gui/LongWork.h"
-#include "model/MapPathFile.h"
+#include "app/MapFileCommands.h"
 #include "model/MapShift.h"
 #include "model/TileGrid.h"
 #include "model/TileGridModel.h"
@@ -34,7 +34,7 @@ public:
     TileGridModel& model() { return model_; }
     EditingState& editing() { return editing_; }
     LongWork& work() { return work_; }
-    MapPathFile& file() { return file_; }
+    MapFileCommands& file() { return file_; }
 
     // New map: the question and the size; true when the map was made, empty, at that size.
     bool newMap();
@@ -63,7 +63,7 @@ private:
     TileGridModel model_;
     EditingState editing_;
     NullProgress noProgress_;  // every long operation reports through `work_` instead
-    MapPathFile file_;
+    MapFileCommands file_;
     // Last, so that it stops its work before anything that work's result would reach is gone.
     LongWork work_;
 };

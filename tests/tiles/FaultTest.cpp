@@ -45,7 +45,7 @@ TEST_F(BatchTest, AKilledExportLeavesTheOldFileOrTheNewOneWhole)
     const QString path = QDir(folder("maps")).filePath(QStringLiteral("map.tlp"));
     grid.resize(2);
     grid.setCellText(1, 1, QStringLiteral("/old.jpg"));
-    ASSERT_TRUE(MapPathFile(grid, platform, progress).exportTo(path));
+    ASSERT_TRUE(writeMapPathFile(platform, path, grid.cells(), grid.mapSize(), progress).ok());
     const QByteArray before = bytes(path);
     TileGrid large;
     fillLargeMap(large);
@@ -75,13 +75,13 @@ TEST_F(FullDisk, ExportToAFullDiskFailsAndKeepsTheOldFile)
 {
     const QString path = QDir(mountPoint).filePath(QStringLiteral("map.tlp"));
     grid.resize(1);
-    ASSERT_TRUE(MapPathFile(grid, platform, progress).exportTo(path));
+    ASSERT_TRUE(writeMapPathFile(platform, path, grid.cells(), grid.mapSize(), progress).ok());
     const QByteArray before = bytes(path);
     fillLargeMap(grid);
-    EXPECT_FALSE(MapPathFile(grid, platform, progress).exportTo(path));
+    const MapFileResult full = writeMapPathFile(platform, path, grid.cells(), grid.mapSize(), progress);
+    EXPECT_EQ(full.failure, MapFileFailure::Unwritable);
     EXPECT_EQ(bytes(path), before);
-    EXPECT_TRUE(platform.messages().last().startsWith(QStringLiteral("导出失败")));
-    EXPECT_TRUE(platform.messages().last().endsWith(QStringLiteral("磁盘空间不足")));
+    EXPECT_EQ(full.detail, QStringLiteral("磁盘空间不足"));
     EXPECT_EQ(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("map.tlp")});
 }
 

@@ -18,9 +18,8 @@ int main(int argc, char* argv[])
     fillLargeMap(grid);
     tessera::ScriptedPlatform platform;
     tessera::NullProgress progress;
-    tessera::MapPathFile file(grid, platform, progress);
     std::printf("ready\n");
     std::fflush(stdout);
     for (;;)
-        file.exportTo(QString::fromLocal8Bit(argv[1]));
+        tessera::writeMapPathFile(platform, QString::fromLocal8Bit(argv[1]), grid.cells(), grid.mapSize(), progress);
 }

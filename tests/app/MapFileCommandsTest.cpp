@@ -1,6 +1,6 @@
 #include "gui/Progress.h"
 #include "gui/ScriptedPlatform.h"
-#include "model/MapPathFile.h"
+#include "app/MapFileCommands.h"
 #include "model/TileGrid.h"
 
 #include <QStringDecoder>
@@ -40,7 +40,7 @@ protected:
     TileGrid grid;
     ScriptedPlatform platform;
     CountingProgress progress;
-    MapPathFile file;
+    MapFileCommands file;
     int redraws = 0;
 };
 

@@ -2,7 +2,7 @@
 // never a crash, a hang or a changed map size.
 #include "gui/Progress.h"
 #include "gui/ScriptedPlatform.h"
-#include "model/MapPathFile.h"
+#include "app/MapFileCommands.h"
 #include "model/NewMap.h"
 #include "model/TileGrid.h"
 
@@ -44,7 +44,7 @@ struct BadMapFiles : testing::Test {
     TileGrid grid;
     ScriptedPlatform platform;
     CountingProgress progress;
-    MapPathFile file;
+    MapFileCommands file;
 };
 
 QByteArray randomBytes(qsizetype size, bool withZeros)
@@ -157,7 +157,7 @@ TEST_F(BadMapFiles, OddPathsSurviveARoundTrip)
     ASSERT_TRUE(file.exportTo(path));
     TileGrid back;
     back.resize(5);
-    MapPathFile(back, platform, progress).importFrom(path);
+    MapFileCommands(back, platform, progress).importFrom(path);
     for (int c = 1; c <= 5; ++c)
         EXPECT_EQ(back.cellText(1, c), grid.cellText(1, c)) << c;
 }

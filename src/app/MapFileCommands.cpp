@@ -1,0 +1,128 @@
+#include "app/MapFileCommands.h"
+
+#include "gui/LongWork.h"
+#include "model/MapText.h"
+#include "model/TileGrid.h"
+
+#include <QStringList>
+
+namespace tessera {
+namespace {
+
+QString notMapTextReason(MapFileKind kind)
+{
+    switch (kind) {
+    case MapFileKind::Utf16:
+        return QStringLiteral("这是 UTF-16 编码的文本");
+    case MapFileKind::Picture:
+        return QStringLiteral("这是图片文件");
+    case MapFileKind::Archive:
+        return QStringLiteral("这是压缩文件");
+    case MapFileKind::Binary:
+    case MapFileKind::Text:
+        break;
+    }
+    return QStringLiteral("这不是文本文件");
+}
+
+}  // namespace
+
+QString mapFileMessage(const QString& path, const MapFileResult& result, bool import)
+{
+    switch (result.failure) {
+    case MapFileFailure::None:
+        break;
+    case MapFileFailure::Unreadable:
+        return QStringLiteral("导入失败，无法读取文件：\n%1\n%2").arg(path, result.detail);
+    case MapFileFailure::NotText:
+        return QStringLiteral("导入失败：\n%1\n不是青石地图路径文件（%2），地图没有改变。")
+            .arg(path, notMapTextReason(result.kind));
+    case MapFileFailure::Unwritable:
+        return QStringLiteral("导出失败，文件没有写入：\n%1\n%2").arg(path, result.detail);
+    case MapFileFailure::Cancelled:
+        return QStringLiteral("导出已取消，文件没有写入：\n%1").arg(path);
+    }
+    return import ? QStringLiteral("导入成功，请按刷新界面按钮！") : QStringLiteral("导出成功！");
+}
+
+const FileDialogOptions MapFileCommands::kDialogOptions{
+    QStringLiteral("青石地图路径文件（TLP）|*.tlp|文本文档（TXT）|*.txt|所有文件|*.*"),
+    QStringLiteral("tlp")};
+
+bool MapFileCommands::exportGrid()
+{
+    const std::optional<QString> path = platform_.saveFileDialog(kDialogOptions);
+    return path && exportTo(*path);
+}
+
+bool MapFileCommands::importGrid()
+{
+    const std::optional<QString> path = platform_.openFileDialog(kDialogOptions);
+    return path && importFrom(*path);
+}
+
+bool MapFileCommands::confirmUnfitCells()
+{
+    const UnfitCells unfit = cellsUnfitForMapText(grid_);
+    if (unfit.count == 0)
+        return true;
+    QStringList names;
+    for (const QPoint& cell : unfit.first)
+        names << QStringLiteral("第%1行第%2列").arg(cell.y()).arg(cell.x());
+    if (unfit.count > unfit.first.size())
+        names << QStringLiteral("……共%1个单元格").arg(unfit.count);
+    const QString text = QStringLiteral("以下单元格的文件名含有“|”或换行符，导出后无法按原样导入：\n%1\n"
+                                        "是否仍然导出？")
+                             .arg(names.join(u'\n'));
+    return platform_.messageBox(text, MessageButtons::YesNoInfo) == MessageResult::Yes;
+}
+
+bool MapFileCommands::exportTo(const QString& path)
+{
+    if (!confirmUnfitCells())
+        return false;
+    const int n = grid_.mapSize();
+    if (!work_)
+        return finishExport(path, writeMapPathFile(platform_, path, grid_.cells(), n, progress_));
+    // The work writes a snapshot: the strings are shared, not copied.
+    return work_->run<MapFileResult>(
+        [&platform = platform_, path, cells = grid_.cells(), n](Progress& progress) {
+            return writeMapPathFile(platform, path, cells, n, progress);
+        },
+        [this, path](MapFileResult result) { finishExport(path, result); });
+}
+
+bool MapFileCommands::finishExport(const QString& path, const MapFileResult& result)
+{
+    if (!result.ok()) {
+        platform_.messageBox(mapFileMessage(path, result, false), MessageButtons::OkExclamation);
+        return false;
+    }
+    platform_.messageBox(QStringLiteral("导出成功！"), MessageButtons::Ok);
+    return true;
+}
+
+bool MapFileCommands::importFrom(const QString& path)
+{
+    const int n = grid_.mapSize();
+    if (!work_)
+        return finishImport(path, readMapPathFile(platform_, path, n, progress_));
+    return work_->run<MapFileResult>(
+        [&platform = platform_, path, n](Progress& progress) { return readMapPathFile(platform, path, n, progress); },
+        [this, path](MapFileResult result) { finishImport(path, std::move(result)); });
+}
+
+bool MapFileCommands::finishImport(const QString& path, MapFileResult result)
+{
+    if (!result.ok()) {
+        platform_.messageBox(mapFileMessage(path, result, true), MessageButtons::OkExclamation);
+        return false;
+    }
+    grid_.replaceCells(std::move(result.cells));
+    if (redrawCanvas_)
+        redrawCanvas_();
+    platform_.messageBox(QStringLiteral("导入成功，请按刷新界面按钮！"), MessageButtons::Ok);
+    return true;
+}
+
+}  // namespace tessera

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "gui/Platform.h"
+#include "model/MapPathFile.h"
+#include "model/TileGrid.h"
+
+#include <functional>
+
+namespace tessera {
+
+class LongWork;
+class Progress;
+
+// The message that tells the user what became of an import or export of `path`.
+QString mapFileMessage(const QString& path, const MapFileResult& result, bool import);
+
+// Export and import of the map path file with their dialogs and messages. With a `LongWork` the
+// reading, writing and encoding run in the background and the grid changes when they are done.
+class MapFileCommands {
+public:
+    static const FileDialogOptions kDialogOptions;
+
+    MapFileCommands(TileGrid& grid, Platform& platform, Progress& progress)
+        : grid_(grid), platform_(platform), progress_(progress)
+    {
+    }
+
+    void setLongWork(LongWork* work) { work_ = work; }
+    // The full redraw that ends an import.
+    void setRedrawCanvas(std::function<void()> redraw) { redrawCanvas_ = std::move(redraw); }
+
+    // Asks for a file and writes the grid into it atomically.
+    bool exportGrid();
+    // Asks for a file and replaces the grid's content with it; an unreadable or unsuitable file
+    // leaves the grid as it was.
+    bool importGrid();
+
+    // Without a `LongWork`: true when written or read. With one: true when the work has started.
+    // The same holds for the two above.
+    bool exportTo(const QString& path);
+    bool importFrom(const QString& path);
+
+private:
+    bool confirmUnfitCells();
+    bool finishExport(const QString& path, const MapFileResult& result);
+    bool finishImport(const QString& path, MapFileResult result);
+
+    TileGrid& grid_;
+    Platform& platform_;
+    Progress& progress_;
+    LongWork* work_ = nullptr;
+    std::function<void()> redrawCanvas_;
+};
+
+}  // namespace tessera
