@@ -53,8 +53,11 @@ struct ReadResult {
     QString error;
 };
 
-// The one way the program's logic reaches dialogs and the file system. `QtPlatform` is the real one;
-// tests use `ScriptedPlatform`, which answers from a queue and can make file operations fail.
+// How the program's logic asks the user (dialogs) and changes or reads the user's files (the map
+// path file, the picture files a batch renames, moves, copies or writes). `QtPlatform` is the real
+// one; tests use `ScriptedPlatform`, which answers from a queue and can make file operations fail.
+// Reading tile pictures for display (`readRegularFile`, `readPictureCorner`) and browsing folders in
+// the chooser go to the file system directly: they change nothing and need no scripted failure.
 class Platform {
 public:
     virtual ~Platform() = default;
