@@ -22,7 +22,7 @@ inline const QColor kRulerBackground(0, 0, 0);
 inline const QColor kRulerInk(96, 96, 96);
 
 // The pen the canvas holds when cell edges are drawn: the dotted one (selected by every grid draw
-// and by delete and move) or the solid design pen, 5 pixels wide.
+// and by delete and move) or the solid pen, 5 pixels wide.
 enum class EdgePen { Dotted, Solid };
 
 // What has been drawn on the edit canvas, kept per cell instead of as pixels, so that a map of any

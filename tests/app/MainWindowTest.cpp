@@ -88,7 +88,7 @@ TEST_F(MainWindowTest, StartsAt900x600WithOnlyTheWaysForwardEnabled)
     EXPECT_EQ(window.tileListWindow(), nullptr);
 }
 
-TEST_F(MainWindowTest, MenusMatchTheCatalogue)
+TEST_F(MainWindowTest, MenusHoldTheirCommandsInOrder)
 {
     QStringList titles;
     for (QAction* a : window.menuBar()->actions())
