@@ -63,7 +63,7 @@ void runTilesBench()
     ScriptedPlatform platform;
     NullProgress progress;
     ResultReport results(platform);
-    BatchRename renamer(grid, platform, progress, results, {});
+    BatchRename renamer(grid, platform, progress, results, false);
     const QString out = dir.filePath(QStringLiteral("out"));
     QDir().mkpath(out);
     report("rename_10000_ms", timeMs([&] { renamer.renameInto(out); }), "ms");

@@ -41,9 +41,9 @@ void MainWindow::bindDocument()
     connect(doc_.get(), &MapDocument::mapReplaced, this, &MainWindow::redrawCanvas);
     connect(doc_.get(), &MapDocument::filesChanged, chooser_, &TileChooser::refreshFiles);
     connect(doc_.get(), &MapDocument::batchDone, this,
-            [this](std::shared_ptr<const RecordedReport> report, const QImage& placeholder) {
-                if (!placeholder.isNull() && tileList_) {
-                    tileList_->scratchBoard()->picture() = placeholder;
+            [this](std::shared_ptr<const RecordedReport> report) {
+                if (!report->placeholder().isNull() && tileList_) {
+                    tileList_->scratchBoard()->picture() = report->placeholder();
                     tileList_->scratchBoard()->update();
                 }
                 report->replayInto(*results_);

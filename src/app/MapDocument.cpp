@@ -7,12 +7,10 @@
 
 namespace tessera {
 
-// What a batch run in the background hands back: the map's cells after it, its report, and the
-// last placeholder it drew.
+// What a batch run in the background hands back: the map's cells after it and its report.
 struct MapDocument::BatchOutcome {
     CellTexts cells;
     std::shared_ptr<RecordedReport> report = std::make_shared<RecordedReport>();
-    QImage placeholder;
 };
 
 MapDocument::MapDocument(Platform& platform, QObject* parent)
@@ -67,10 +65,7 @@ void MapDocument::batchRename(bool fillBlanks)
     }
     runBatch(
         [folder = start.folder, fillBlanks](TileGrid& grid, Platform& platform, Progress& progress, BatchOutcome& out) {
-            BatchRename::Hooks hooks;
-            hooks.fillBlanks = [fillBlanks] { return fillBlanks; };
-            hooks.showPlaceholder = [&out](const QImage& picture) { out.placeholder = picture; };
-            BatchRename(grid, platform, progress, *out.report, std::move(hooks)).renameInto(folder);
+            BatchRename(grid, platform, progress, *out.report, fillBlanks).renameInto(folder);
         },
         true);
 }
@@ -85,7 +80,7 @@ void MapDocument::batchMove()
     }
     runBatch(
         [folder = start.folder](TileGrid& grid, Platform& platform, Progress& progress, BatchOutcome& out) {
-            BatchMove(grid, platform, progress, *out.report, nullptr).moveInto(folder);
+            BatchMove(grid, platform, progress, *out.report).moveInto(folder);
         },
         false);
 }
@@ -107,7 +102,7 @@ void MapDocument::runBatch(Batch batch, bool redraw)
         },
         [this, redraw](std::shared_ptr<BatchOutcome> out) {
             grid_.replaceCells(std::move(out->cells));
-            emit batchDone(out->report, out->placeholder);
+            emit batchDone(out->report);
             if (redraw)
                 emit mapReplaced();
             emit filesChanged();

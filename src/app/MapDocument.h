@@ -48,8 +48,8 @@ public:
 signals:
     // Import, a shift or a batch rename replaced the map's cells: the canvas redraws.
     void mapReplaced();
-    // A batch has ended (or stopped): its report, the last placeholder it drew (or none).
-    void batchDone(std::shared_ptr<const RecordedReport> report, const QImage& placeholder);
+    // A batch has ended (or stopped): its report, with the last placeholder it drew.
+    void batchDone(std::shared_ptr<const RecordedReport> report);
     // Tile files may have moved or come and gone.
     void filesChanged();
 

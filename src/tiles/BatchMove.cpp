@@ -11,30 +11,14 @@
 
 namespace tessera {
 
-BatchMove::BatchMove(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report,
-                     std::function<void()> refreshFiles)
-    : grid_(grid), platform_(platform), progress_(progress), report_(report), refreshFiles_(std::move(refreshFiles))
+BatchMove::BatchMove(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report)
+    : grid_(grid), platform_(platform), progress_(progress), report_(report)
 {
-}
-
-void BatchMove::refresh()
-{
-    if (refreshFiles_)
-        refreshFiles_();
 }
 
 BatchStart BatchMove::askStart(Platform& platform, const TileGrid& grid)
 {
     return askBatchStart(platform, grid, QStringLiteral("是否移动文件？"), QStringLiteral("请选择存放文件夹："));
-}
-
-void BatchMove::run()
-{
-    const BatchStart start = askStart(platform_, grid_);
-    if (start.outcome == BatchStart::Go)
-        moveInto(start.folder);
-    else if (start.outcome != BatchStart::Declined)
-        refresh();  // also after a cancelled folder choice
 }
 
 void BatchMove::moveInto(const QString& folder)
@@ -64,7 +48,6 @@ void BatchMove::moveInto(const QString& folder)
     report_.appendResult(failures_ == 0 ? QStringLiteral("\r\n\r\n移动成功......\r\n")
                                         : QStringLiteral("\r\n\r\n移动完成，%1项没有成功......\r\n").arg(failures_));
     report_.announceDone(BatchKind::Move, failures_);
-    refresh();
 }
 
 int BatchMove::tidy(const QString& folder)

@@ -1,11 +1,9 @@
 #pragma once
 
-#include <QHash>
-#include <QString>
-
 #include "tiles/BatchSupport.h"
 
-#include <functional>
+#include <QHash>
+#include <QString>
 
 namespace tessera {
 
@@ -19,18 +17,15 @@ class TileGrid;
 // stays where it is, and a move that fails keeps its cell naming the file where it still is.
 class BatchMove {
 public:
-    BatchMove(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report,
-              std::function<void()> refreshFiles);
+    BatchMove(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report);
 
     // The opening questions: whether to move, and into which folder.
     static BatchStart askStart(Platform& platform, const TileGrid& grid);
-    void run();
     void moveInto(const QString& folder);
 
     int failures() const { return failures_; }
 
 private:
-    void refresh();
     // Removes what an interrupted move left in `folder`; returns the failures to count.
     int tidy(const QString& folder);
     // Moves the cell's file into `folder`; `movedTo` holds where files already moved went.
@@ -40,7 +35,6 @@ private:
     Platform& platform_;
     Progress& progress_;
     BatchReport& report_;
-    std::function<void()> refreshFiles_;
     int failures_ = 0;
 };
 

@@ -33,8 +33,9 @@ QString line(const QString& old, const QString& target)
 
 }  // namespace
 
-BatchRename::BatchRename(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report, Hooks hooks)
-    : grid_(grid), platform_(platform), progress_(progress), report_(report), hooks_(std::move(hooks))
+BatchRename::BatchRename(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report,
+                         bool fillBlanks)
+    : grid_(grid), platform_(platform), progress_(progress), report_(report), fillBlanks_(fillBlanks)
 {
 }
 
@@ -44,25 +45,16 @@ BatchStart BatchRename::askStart(Platform& platform, const TileGrid& grid)
                          QStringLiteral("请选择更名之后存放的文件夹："));
 }
 
-void BatchRename::run()
-{
-    const BatchStart start = askStart(platform_, grid_);
-    if (start.outcome == BatchStart::Go)
-        renameInto(start.folder);
-    else if (start.outcome == BatchStart::NoMap && hooks_.refreshFiles)
-        hooks_.refreshFiles();
-}
-
 namespace {
 
 // One batch rename into one folder: planned whole first, so that what is in the way of each rename
 // is known before anything moves, then carried out and recorded cell by cell.
 class RenameRun {
 public:
-    RenameRun(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report,
-              const BatchRename::Hooks& hooks, const QString& folder)
-        : grid_(grid), platform_(platform), progress_(progress), report_(report), hooks_(hooks), folder_(folder),
-          n_(grid.mapSize()), fill_(hooks.fillBlanks && hooks.fillBlanks()), renames_(platform, steps_)
+    RenameRun(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report, bool fillBlanks,
+              const QString& folder)
+        : grid_(grid), platform_(platform), progress_(progress), report_(report), folder_(folder),
+          n_(grid.mapSize()), fill_(fillBlanks), renames_(platform, steps_)
     {
     }
 
@@ -80,7 +72,6 @@ private:
     Platform& platform_;
     Progress& progress_;
     BatchReport& report_;
-    const BatchRename::Hooks& hooks_;
     const QString folder_;
     const int n_;
     const bool fill_;
@@ -209,8 +200,7 @@ void RenameRun::perform(Step& step)
     case Kind::Placeholder: {
         renames_.freeTarget(step);
         const QImage picture = drawPlaceholder(step.row, step.column);
-        if (hooks_.showPlaceholder)
-            hooks_.showPlaceholder(picture);
+        report_.showPlaceholder(picture);
         const FileResult written = platform_.writeNewFile(step.target, placeholderJpeg(picture));
         step.ok = written.ok;
         step.failure = written.error;
@@ -279,11 +269,7 @@ void RenameRun::recordMoved(const Step& step)
 
 void BatchRename::renameInto(const QString& folder)
 {
-    failures_ = RenameRun(grid_, platform_, progress_, report_, hooks_, folder).run();
-    if (hooks_.redrawCanvas)
-        hooks_.redrawCanvas();
-    if (hooks_.refreshFiles)
-        hooks_.refreshFiles();
+    failures_ = RenameRun(grid_, platform_, progress_, report_, fillBlanks_, folder).run();
 }
 
 }  // namespace tessera

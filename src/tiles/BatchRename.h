@@ -1,11 +1,8 @@
 #pragma once
 
-#include <QImage>
-#include <QString>
-
 #include "tiles/BatchSupport.h"
 
-#include <functional>
+#include <QString>
 
 namespace tessera {
 
@@ -20,19 +17,11 @@ class TileGrid;
 // names, and every step that fails keeps its cell naming the file that is really there.
 class BatchRename {
 public:
-    struct Hooks {
-        std::function<bool()> fillBlanks;                   // write placeholders for empty cells
-        std::function<void(const QImage&)> showPlaceholder; // the scratch board
-        std::function<void()> redrawCanvas;
-        std::function<void()> refreshFiles;
-    };
-
-    BatchRename(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report, Hooks hooks);
+    // With `fillBlanks`, a placeholder picture is written for every empty cell too.
+    BatchRename(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report, bool fillBlanks);
 
     // The opening questions: whether to rename, and into which folder.
     static BatchStart askStart(Platform& platform, const TileGrid& grid);
-    // The whole command: question, folder, the renames.
-    void run();
     // The renames into `folder`, with their report.
     void renameInto(const QString& folder);
 
@@ -43,7 +32,7 @@ private:
     Platform& platform_;
     Progress& progress_;
     BatchReport& report_;
-    Hooks hooks_;
+    bool fillBlanks_;
     int failures_ = 0;
 };
 

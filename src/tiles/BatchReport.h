@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 
 #include <optional>
@@ -18,6 +19,8 @@ public:
     virtual void appendResult(const QString& text) = 0;
     // The closing message; says how many steps failed.
     virtual void announceDone(BatchKind kind, int failures = 0) = 0;
+    // A placeholder picture has just been drawn for an empty cell.
+    virtual void showPlaceholder(const QImage&) {}
 };
 
 class RecordedReport final : public BatchReport {
@@ -25,6 +28,10 @@ public:
     void showResultWindow() override { shown_ = true; }
     void appendResult(const QString& text) override { lines_ += text; }
     void announceDone(BatchKind kind, int failures) override { done_ = {kind, failures}; }
+    void showPlaceholder(const QImage& picture) override { placeholder_ = picture; }
+
+    // The last placeholder drawn; null when none was.
+    const QImage& placeholder() const { return placeholder_; }
 
     void replayInto(BatchReport& report) const
     {
@@ -40,6 +47,7 @@ private:
     bool shown_ = false;
     QString lines_;
     std::optional<std::pair<BatchKind, int>> done_;
+    QImage placeholder_;
 };
 
 }  // namespace tessera

@@ -22,7 +22,7 @@ TEST(MapDocument, ShiftsAndBatchesRunInTheBackgroundAndSayWhenTheMapChanged)
     QObject::connect(&document, &MapDocument::mapReplaced, [&] { ++replaced; });
     QObject::connect(&document, &MapDocument::filesChanged, [&] { ++filesChanged; });
     QObject::connect(&document, &MapDocument::batchDone,
-                     [&](std::shared_ptr<const RecordedReport> r, const QImage&) { report = r; });
+                     [&](std::shared_ptr<const RecordedReport> r) { report = r; });
 
     platform.answerYes();
     platform.answerText(QStringLiteral("3"));
@@ -51,4 +51,46 @@ TEST(MapDocument, ShiftsAndBatchesRunInTheBackgroundAndSayWhenTheMapChanged)
     EXPECT_EQ(replaced, 1);  // a move does not redraw
     ASSERT_TRUE(report);
     EXPECT_EQ(platform.countShown(QStringLiteral("移动成功！")), 0);  // shown when the window replays it
+}
+
+TEST(MapDocument, WhatEachBatchAnswerRedrawsAndRefreshes)
+{
+    QTemporaryDir dir;
+    ScriptedPlatform platform;
+    MapDocument document(platform);
+    int replaced = 0, filesChanged = 0;
+    QObject::connect(&document, &MapDocument::mapReplaced, [&] { ++replaced; });
+    QObject::connect(&document, &MapDocument::filesChanged, [&] { ++filesChanged; });
+    const auto counts = [&] { return std::pair{replaced, filesChanged}; };
+
+    // Without a map: the message, and the chooser refreshed.
+    platform.answerYes();
+    platform.answerText(dir.path());
+    document.batchRename(false);
+    EXPECT_EQ(counts(), std::pair(0, 1));
+
+    platform.answerYes();
+    platform.answerText(QStringLiteral("2"));
+    ASSERT_TRUE(document.newMap());
+    // No: nothing; a cancelled folder: a move refreshes, a rename does not.
+    platform.answerNo();
+    document.batchRename(false);
+    platform.answerNo();
+    document.batchMove();
+    platform.answerYes();
+    platform.answerCancel();
+    document.batchRename(false);
+    EXPECT_EQ(counts(), std::pair(0, 1));
+    platform.answerYes();
+    platform.answerCancel();
+    document.batchMove();
+    EXPECT_EQ(counts(), std::pair(0, 2));
+
+    // A rename redraws and refreshes.
+    platform.answerYes();
+    platform.answerText(dir.path());
+    document.batchRename(true);
+    document.work().waitForIdle();
+    EXPECT_EQ(counts(), std::pair(1, 3));
+    EXPECT_TRUE(QFile::exists(QDir(dir.path()).filePath(QStringLiteral("2-2.jpg"))));
 }

@@ -13,12 +13,15 @@ namespace {
 
 class BatchMoveTest : public BatchTest {
 protected:
-    BatchMove mover()
+    BatchMove mover() { return BatchMove(grid, platform, progress, report); }
+    // The command as the menu runs it: its questions, then the moves.
+    void run()
     {
-        return BatchMove(grid, platform, progress, report, [this] { ++refreshes; });
+        const BatchStart start = BatchMove::askStart(platform, grid);
+        if (start.outcome == BatchStart::Go)
+            mover().moveInto(start.folder);
     }
     QString keep(const char* name) { return QDir(folder("keep")).filePath(QString::fromLatin1(name)); }
-    int refreshes = 0;
 };
 
 }  // namespace
@@ -31,26 +34,23 @@ TEST_F(BatchMoveTest, MovesEachTileIntoTheFolderUnderItsName)
     grid.setCellText(2, 2, x);
     platform.answerYes();
     platform.answerText(folder("keep"));
-    mover().run();
+    run();
     EXPECT_FALSE(QFile::exists(x));
     EXPECT_EQ(bytes(keep("x.jpg")), content);
     EXPECT_EQ(grid.cellText(2, 2), keep("x.jpg"));
     EXPECT_EQ(report.text(), QStringLiteral("【%1】移动改为【%2】\n\n\n移动成功......\n").arg(x, keep("x.jpg")));
     EXPECT_EQ(platform.countShown(QStringLiteral("移动成功！")), 1);
-    EXPECT_EQ(refreshes, 1);
 }
 
-TEST_F(BatchMoveTest, CancelRefreshesAndNoDoesNothing)
+TEST_F(BatchMoveTest, CancelOrNoDoesNothing)
 {
     grid.resize(1);
     grid.setCellText(1, 1, tile("a", "x.jpg"));
     platform.answerNo();
-    mover().run();
-    EXPECT_EQ(refreshes, 0);
+    run();
     platform.answerYes();
     platform.answerCancel();
-    mover().run();
-    EXPECT_EQ(refreshes, 1);
+    run();
     EXPECT_EQ(report.window(), nullptr);
 }
 

@@ -97,7 +97,7 @@ TEST_F(FullDisk, MovingOntoAFullDiskKeepsEveryCellOnARealFile)
         ASSERT_TRUE(noise.save(path, "JPG", 95));
         grid.setCellText(i / 10 + 1, i % 10 + 1, path);
     }
-    BatchMove mover(grid, platform, progress, report, {});
+    BatchMove mover(grid, platform, progress, report);
     mover.moveInto(mountPoint);
     EXPECT_GT(mover.failures(), 0);
     for (int r = 1; r <= 10; ++r)
@@ -109,9 +109,7 @@ TEST_F(FullDisk, MovingOntoAFullDiskKeepsEveryCellOnARealFile)
 TEST_F(FullDisk, PlaceholdersOnAFullDiskAreReported)
 {
     grid.resize(20);
-    BatchRename::Hooks hooks;
-    hooks.fillBlanks = [] { return true; };
-    BatchRename renamer(grid, platform, progress, report, hooks);
+    BatchRename renamer(grid, platform, progress, report, true);
     renamer.renameInto(mountPoint);
     for (const QFileInfo& written : QDir(mountPoint).entryInfoList(QDir::Files | QDir::Hidden))
         EXPECT_GT(written.size(), 0) << written.fileName().toStdString();  // never an empty picture
