@@ -42,7 +42,7 @@ void MainWindow::bindEditing()
     connect(canvas, &EditCanvas::moved, this, [this, canvas](Qt::MouseButtons, QPointF at) {
         tools_->canvasMoved(at, clientPosition(canvas, at));
     });
-    chooser_->setFileChosen([this](const QString& path) { tools_->chooseFile(path); });
+    connect(chooser_, &TileChooser::fileChosen, this, [this](const QString& path) { tools_->chooseFile(path); });
 }
 
 bool MainWindow::followImageEvent(QEvent* event)

@@ -17,7 +17,7 @@ MapDocument::MapDocument(Platform& platform, QObject* parent)
     : QObject(parent), platform_(platform), model_(grid_), file_(grid_, platform, noProgress_)
 {
     file_.setLongWork(&work_);
-    file_.setRedrawCanvas([this] { emit mapReplaced(); });
+    connect(&file_, &MapFileCommands::imported, this, &MapDocument::mapReplaced);
 }
 
 MapDocument::~MapDocument()

@@ -119,8 +119,7 @@ bool MapFileCommands::finishImport(const QString& path, MapFileResult result)
         return false;
     }
     grid_.replaceCells(std::move(result.cells));
-    if (redrawCanvas_)
-        redrawCanvas_();
+    emit imported();
     platform_.messageBox(QStringLiteral("导入成功，请按刷新界面按钮！"), MessageButtons::Ok);
     return true;
 }

@@ -4,7 +4,7 @@
 #include "model/MapPathFile.h"
 #include "model/TileGrid.h"
 
-#include <functional>
+#include <QObject>
 
 namespace tessera {
 
@@ -16,7 +16,9 @@ QString mapFileMessage(const QString& path, const MapFileResult& result, bool im
 
 // Export and import of the map path file with their dialogs and messages. With a `LongWork` the
 // reading, writing and encoding run in the background and the grid changes when they are done.
-class MapFileCommands {
+class MapFileCommands : public QObject {
+    Q_OBJECT
+
 public:
     static const FileDialogOptions kDialogOptions;
 
@@ -27,7 +29,6 @@ public:
 
     void setLongWork(LongWork* work) { work_ = work; }
     // The full redraw that ends an import.
-    void setRedrawCanvas(std::function<void()> redraw) { redrawCanvas_ = std::move(redraw); }
 
     // Asks for a file and writes the grid into it atomically.
     bool exportGrid();
@@ -40,6 +41,10 @@ public:
     bool exportTo(const QString& path);
     bool importFrom(const QString& path);
 
+signals:
+    // An import replaced the grid's content; the full redraw follows.
+    void imported();
+
 private:
     bool confirmUnfitCells();
     bool finishExport(const QString& path, const MapFileResult& result);
@@ -49,7 +54,6 @@ private:
     Platform& platform_;
     Progress& progress_;
     LongWork* work_ = nullptr;
-    std::function<void()> redrawCanvas_;
 };
 
 }  // namespace tessera

@@ -137,8 +137,7 @@ void TileChooser::choose(const QString& name)
         return;
     const QString path = joinFolder(folder_, name);
     showPreview(path);
-    if (chosen_)
-        chosen_(path);
+    emit fileChosen(path);
 }
 
 void TileChooser::showPreview(const QString& path)

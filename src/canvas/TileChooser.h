@@ -26,7 +26,6 @@ public:
     TileChooser(QComboBox* drives, QTreeView* folders, QListWidget* files, QLabel* preview, QObject* parent = nullptr);
 
     // Called with the full path of every file the user chooses.
-    void setFileChosen(std::function<void(const QString&)> chosen) { chosen_ = std::move(chosen); }
 
     QString currentFolder() const { return folder_; }
     void setCurrentFolder(const QString& folder);
@@ -39,6 +38,10 @@ public:
     static QStringList volumes();
     // The names of the *.jpg and *.jpeg files of `folder`, any case, sorted.
     static QStringList tileFilesIn(const QString& folder);
+
+signals:
+    // A file was chosen: its path (folder, separator, name).
+    void fileChosen(const QString& path);
 
 protected:
     // Watches presses on the file list, to tell a click that made a file current from one on the
@@ -58,7 +61,6 @@ private:
     QTimer* changed_;  // gathers the changes of a busy folder into one listing
     QString folder_;
     QString listed_;  // the folder the list shows
-    std::function<void(const QString&)> chosen_;
     bool pressing_ = false;         // a mouse button went down on the list and is not up yet
     bool chosenByPress_ = false;    // that press made a file current, which chose it
 };

@@ -16,7 +16,7 @@ class MapPathFileTest : public testing::Test {
 protected:
     MapPathFileTest() : file(grid, platform, progress)
     {
-        file.setRedrawCanvas([this] { ++redraws; });
+        QObject::connect(&file, &MapFileCommands::imported, [this] { ++redraws; });
     }
 
     QString path(const QString& name) const { return dir.filePath(name); }

@@ -73,7 +73,8 @@ TEST_F(TileChooserTest, AClickChoosesItsFileOnceAndAgainWhenClickedAgain)
     ASSERT_TRUE(writeSolidImage(dir.filePath(QStringLiteral("c.jpg")), testcolors::kBlue));
     chooser.refreshFiles();
     QStringList chosen;
-    chooser.setFileChosen([&](const QString& path) { chosen << QFileInfo(path).fileName(); });
+    QObject::connect(&chooser, &TileChooser::fileChosen,
+                     [&](const QString& path) { chosen << QFileInfo(path).fileName(); });
     files.resize(200, 100);
     files.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&files));
