@@ -12,9 +12,9 @@ using namespace tessera;
 
 namespace {
 
-class MapPathFileTest : public testing::Test {
+class MapFileCommandsTest : public testing::Test {
 protected:
-    MapPathFileTest() : file(grid, platform, progress)
+    MapFileCommandsTest() : file(grid, platform, progress)
     {
         QObject::connect(&file, &MapFileCommands::imported, [this] { ++redraws; });
     }
@@ -52,7 +52,7 @@ QString gbk(const char* bytes)
 
 }  // namespace
 
-TEST_F(MapPathFileTest, ExportWritesTheExactBytes)
+TEST_F(MapFileCommandsTest, ExportWritesTheExactBytes)
 {
     grid.resize(1);
     ASSERT_TRUE(exportAs(QStringLiteral("one.tlp")));
@@ -72,7 +72,7 @@ TEST_F(MapPathFileTest, ExportWritesTheExactBytes)
     EXPECT_EQ(bytesOf(QStringLiteral("two.tlp")), QByteArray("\xBF\xD5|\xBF\xD5\r\nD:\\m\\a.jpg|\xBF\xD5\r\n"));
 }
 
-TEST_F(MapPathFileTest, DialogsOfferTheMapFileTypesAndAddTheExtension)
+TEST_F(MapFileCommandsTest, DialogsOfferTheMapFileTypesAndAddTheExtension)
 {
     grid.resize(1);
     ASSERT_TRUE(exportAs(QStringLiteral("noext")));
@@ -82,7 +82,7 @@ TEST_F(MapPathFileTest, DialogsOfferTheMapFileTypesAndAddTheExtension)
     EXPECT_EQ(platform.lastFileDialog.defaultExtension, QStringLiteral("tlp"));
 }
 
-TEST_F(MapPathFileTest, RoundTripKeepsEveryPath)
+TEST_F(MapFileCommandsTest, RoundTripKeepsEveryPath)
 {
     const QString with7C = gbk("\x81\x7C");  // GBK characters whose second byte is "|" or "\"
     const QString with5C = gbk("\x95\x5C");
@@ -111,7 +111,7 @@ TEST_F(MapPathFileTest, RoundTripKeepsEveryPath)
     EXPECT_EQ(platform.messages().last(), QStringLiteral("导入成功，请按刷新界面按钮！"));
 }
 
-TEST_F(MapPathFileTest, ImportCutsOrPadsToTheMapSize)
+TEST_F(MapFileCommandsTest, ImportCutsOrPadsToTheMapSize)
 {
     QByteArray big;
     for (int r = 1; r <= 30; ++r) {
@@ -143,7 +143,7 @@ TEST_F(MapPathFileTest, ImportCutsOrPadsToTheMapSize)
     EXPECT_EQ(grid.cellText(11, 1), QString());
 }
 
-TEST_F(MapPathFileTest, UnreadableFileKeepsTheGridAndSaysWhy)
+TEST_F(MapFileCommandsTest, UnreadableFileKeepsTheGridAndSaysWhy)
 {
     grid.resize(2);
     grid.setCellText(1, 1, QStringLiteral("/keep/me.jpg"));
@@ -162,7 +162,7 @@ TEST_F(MapPathFileTest, UnreadableFileKeepsTheGridAndSaysWhy)
     EXPECT_EQ(platform.countShown(QStringLiteral("导入成功，请按刷新界面按钮！")), 0);
 }
 
-TEST_F(MapPathFileTest, EmptyFileGivesAnEmptyGridAndSuccess)
+TEST_F(MapFileCommandsTest, EmptyFileGivesAnEmptyGridAndSuccess)
 {
     grid.resize(2);
     grid.setCellText(1, 1, QStringLiteral("/gone.jpg"));
@@ -172,7 +172,7 @@ TEST_F(MapPathFileTest, EmptyFileGivesAnEmptyGridAndSuccess)
     EXPECT_EQ(platform.countShown(QStringLiteral("导入成功，请按刷新界面按钮！")), 1);
 }
 
-TEST_F(MapPathFileTest, FilesThatAreNotTextAreRefusedAndChangeNothing)
+TEST_F(MapFileCommandsTest, FilesThatAreNotTextAreRefusedAndChangeNothing)
 {
     grid.resize(2);
     grid.setCellText(1, 1, QStringLiteral("/keep.jpg"));
@@ -188,7 +188,7 @@ TEST_F(MapPathFileTest, FilesThatAreNotTextAreRefusedAndChangeNothing)
     EXPECT_EQ(platform.messages().size(), 2);
 }
 
-TEST_F(MapPathFileTest, AFullMapOfGbkPathsImportsBackAsWritten)
+TEST_F(MapFileCommandsTest, AFullMapOfGbkPathsImportsBackAsWritten)
 {
     grid.resize(2);
     for (int r = 1; r <= 2; ++r) {
@@ -205,7 +205,7 @@ TEST_F(MapPathFileTest, AFullMapOfGbkPathsImportsBackAsWritten)
     EXPECT_EQ(platform.messages().last(), QStringLiteral("导入成功，请按刷新界面按钮！"));
 }
 
-TEST_F(MapPathFileTest, CancelDoesNothing)
+TEST_F(MapFileCommandsTest, CancelDoesNothing)
 {
     grid.resize(2);
     grid.setCellText(1, 1, QStringLiteral("/keep.jpg"));
@@ -218,7 +218,7 @@ TEST_F(MapPathFileTest, CancelDoesNothing)
     EXPECT_EQ(progress.starts(), 0);
 }
 
-TEST_F(MapPathFileTest, FailedExportSaysSoAndKeepsTheOldFile)
+TEST_F(MapFileCommandsTest, FailedExportSaysSoAndKeepsTheOldFile)
 {
     grid.resize(1);
     put(QStringLiteral("old.tlp"), "old content");
@@ -232,7 +232,7 @@ TEST_F(MapPathFileTest, FailedExportSaysSoAndKeepsTheOldFile)
     EXPECT_EQ(platform.countShown(QStringLiteral("导出成功！")), 0);
 }
 
-TEST_F(MapPathFileTest, CellsThatCannotBeStoredAreNamedBeforeWriting)
+TEST_F(MapFileCommandsTest, CellsThatCannotBeStoredAreNamedBeforeWriting)
 {
     grid.resize(3);
     grid.setCellText(2, 3, QStringLiteral("a|b.jpg"));

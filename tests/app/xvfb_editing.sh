@@ -7,7 +7,8 @@
 set -euo pipefail
 command -v xdotool >/dev/null || { echo "xdotool is missing (scripts/setup installs it)"; exit 1; }
 export QT_QPA_PLATFORM=xcb
-exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+# A display number of its own, so that X tests started at the same moment do not meet.
+exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash -c '
   set -euo pipefail
   coproc PROBE { "$0"; }
   trap "kill $PROBE_PID 2>/dev/null || true" EXIT

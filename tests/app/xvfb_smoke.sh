@@ -7,7 +7,8 @@ set -euo pipefail
 tessera=$1 probe=$2 out=$3
 
 export QT_QPA_PLATFORM=xcb
-exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+# A display number of its own, so that X tests started at the same moment do not meet.
+exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash -c '
   set -u
   "$0" & pid=$!
   trap "kill $pid 2>/dev/null" EXIT
