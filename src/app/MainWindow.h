@@ -2,6 +2,7 @@
 
 #include "app/MainLayout.h"
 #include "canvas/EditingState.h"
+#include "canvas/EditingTools.h"
 #include "app/MapFileCommands.h"
 #include "model/MapShift.h"
 #include "model/TileGrid.h"
@@ -46,7 +47,7 @@ class ToolRadio;
 
 // The editor's main window: its controls and menus, their layout, and the binding
 // of every event to the operation that handles it.
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, private EditingView {
     Q_OBJECT
 
 public:
@@ -60,7 +61,7 @@ public:
     TileGrid& grid() { return grid_; }
     const TileGrid& grid() const { return grid_; }
     EditingState& editing() { return editing_; }
-    EditMode editMode() const;
+    EditMode editMode() const override;
     QPoint canvasOrigin() const { return canvasOrigin_; }
     Progress& progress();
     Canvas& canvas() { return *canvas_; }
@@ -132,6 +133,8 @@ private:
     // Holds editing on the canvas, drops and table edits while long work runs.
     void holdEditing(bool hold);
     bool followImageEvent(QEvent* event);
+    FollowBounds followBounds() const override;
+    bool seesCanvasAt(QPointF at) const override;
     QPoint clientPosition(const QWidget* from, QPointF at) const;
 
     Platform& platform_;

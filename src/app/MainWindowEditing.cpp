@@ -23,16 +23,20 @@ QPoint MainWindow::clientPosition(const QWidget* from, QPointF at) const
     return from->mapTo(centralWidget(), at.toPoint());
 }
 
+FollowBounds MainWindow::followBounds() const
+{
+    return FollowBounds{viewport_->geometry(), vScroll_->width(), hScroll_->height(), editCanvas_->size()};
+}
+
+bool MainWindow::seesCanvasAt(QPointF at) const
+{
+    const QPoint inCanvas(qFloor(at.x()), qFloor(at.y()));
+    return viewport_->rect().contains(editCanvas_->mapTo(viewport_, inCanvas));
+}
+
 void MainWindow::bindEditing()
 {
-    tools_->setModeSource([this] { return editMode(); });
-    tools_->setBoundsSource([this] {
-        return FollowBounds{viewport_->geometry(), vScroll_->width(), hScroll_->height(), editCanvas_->size()};
-    });
-    tools_->setVisibleTest([this](QPointF at) {
-        const QPoint inCanvas(qFloor(at.x()), qFloor(at.y()));
-        return viewport_->rect().contains(editCanvas_->mapTo(viewport_, inCanvas));
-    });
+    tools_->setView(this);
     EditCanvas* canvas = canvas_->canvasWidget();
     connect(canvas, &EditCanvas::pressed, this, [this, canvas](Qt::MouseButton button, QPointF at) {
         tools_->canvasPressed(button, at, clientPosition(canvas, at));

@@ -19,9 +19,7 @@ const QString EditingTools::kEmptyCellNotice = QStringLiteral("空白处无法�
 
 EditingTools::EditingTools(TileGrid& grid, EditingState& editing, Canvas& canvas, Platform& platform,
                            QLabel* followImage)
-    : grid_(grid), editing_(editing), canvas_(canvas), platform_(platform), followImage_(followImage),
-      mode_([] { return EditMode::Place; }), bounds_([] { return FollowBounds{}; }),
-      visible_([](QPointF) { return true; })
+    : grid_(grid), editing_(editing), canvas_(canvas), platform_(platform), followImage_(followImage)
 {
 }
 
@@ -29,7 +27,7 @@ void EditingTools::canvasPressed(Qt::MouseButton button, QPointF at, QPoint clie
 {
     if (button != Qt::LeftButton)
         return;
-    const EditMode mode = mode_();
+    const EditMode mode = armedMode();
     if (mode == EditMode::Delete)
         deleteAt(at);
     else if (mode == EditMode::Move && editing_.moveState == MoveState::Idle)
@@ -44,9 +42,9 @@ void EditingTools::canvasReleased(Qt::MouseButton button, QPointF at)
         finishSwap(at);
         return;
     }
-    if (button != Qt::LeftButton || !visible_(at))
+    if (button != Qt::LeftButton || !seen(at))
         return;
-    const EditMode mode = mode_();
+    const EditMode mode = armedMode();
     if (mode == EditMode::Move && editing_.moveState == MoveState::Carrying)
         drop(at);
     if (mode == EditMode::Place) {
@@ -58,10 +56,10 @@ void EditingTools::canvasReleased(Qt::MouseButton button, QPointF at)
 
 void EditingTools::canvasMoved(QPointF at, QPoint client)
 {
-    const EditMode mode = mode_();
+    const EditMode mode = armedMode();
     if (swapSource_ || (mode == EditMode::Move && editing_.moveState == MoveState::Carrying))
         moveFollowImage(client - kFollowGrip);
-    if (mode == EditMode::Place && !editing_.dropQueue.isEmpty() && visible_(at)) {
+    if (mode == EditMode::Place && !editing_.dropQueue.isEmpty() && seen(at)) {
         const QStringList queued = editing_.dropQueue;
         editing_.dropQueue.clear();
         placeFiles(queued, at);
@@ -71,7 +69,7 @@ void EditingTools::canvasMoved(QPointF at, QPoint client)
 void EditingTools::followImageMoved(QPoint client)
 {
     // An image found beyond a bound goes back onto it and does not follow in this event.
-    const FollowBounds b = bounds_();
+    const FollowBounds b = followLimits();
     const auto follow = [](int at, int low, int high, int wanted) {
         if (at < low)
             return low;
@@ -86,7 +84,7 @@ void EditingTools::followImageMoved(QPoint client)
 
 void EditingTools::followImagePressed()
 {
-    const FollowBounds b = bounds_();
+    const FollowBounds b = followLimits();
     const QRect image = followImage_->geometry();
     const bool overCanvas = image.left() >= 8 && image.top() >= 45
         && image.left() <= b.canvas.width() - image.width() + 40
@@ -96,7 +94,7 @@ void EditingTools::followImagePressed()
 
 void EditingTools::followImageReleased(Qt::MouseButton button, QPointF at)
 {
-    if (button != Qt::LeftButton || !std::exchange(hideOnRelease_, false) || !visible_(at))
+    if (button != Qt::LeftButton || !std::exchange(hideOnRelease_, false) || !seen(at))
         return;
     followImage_->hide();
     canvasReleased(button, at);
@@ -104,14 +102,14 @@ void EditingTools::followImageReleased(Qt::MouseButton button, QPointF at)
 
 void EditingTools::chooseFile(const QString& path)
 {
-    if (mode_() != EditMode::Place)
+    if (armedMode() != EditMode::Place)
         return;
     editing_.pickedFiles = QStringList{path};
 }
 
 void EditingTools::dropFiles(const QStringList& paths)
 {
-    if (mode_() != EditMode::Place)
+    if (armedMode() != EditMode::Place)
         return;
     editing_.dropQueue = paths;
 }
@@ -227,7 +225,7 @@ void EditingTools::finishSwap(QPointF at)
     followImage_->move(followBeforeSwap_.pos);
     followImage_->setVisible(followBeforeSwap_.visible);
     followBeforeSwap_ = {};
-    const std::optional<Cell> target = visible_(at) ? cellAt(at.x(), at.y(), grid_.mapSize()) : std::nullopt;
+    const std::optional<Cell> target = seen(at) ? cellAt(at.x(), at.y(), grid_.mapSize()) : std::nullopt;
     if (!target || *target == source) {
         redrawCell(source);  // takes the marker away
         return;

@@ -9,7 +9,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <optional>
 
 class QLabel;
@@ -28,6 +27,20 @@ struct FollowBounds {
     QSize canvas;
 };
 
+// What the editing tools need to know of the window they work in.
+class EditingView {
+public:
+    virtual ~EditingView() = default;
+    // The armed tool.
+    virtual EditMode editMode() const = 0;
+    // Where the floating image may go.
+    virtual FollowBounds followBounds() const = 0;
+    // Whether a canvas point lies where the user sees the canvas area (the canvas and its ruler
+    // margin, as far as the viewport shows them). A release or a move that reaches the canvas
+    // elsewhere (the pressed canvas keeps the mouse) does not count.
+    virtual bool seesCanvasAt(QPointF at) const = 0;
+};
+
 // The editing tools on the canvas: placing chosen and dropped files, moving a tile with a floating
 // image, swapping two tiles by dragging one onto the other, deleting, and undoing placements and
 // swaps. Mouse positions come in canvas coordinates; the pointer
@@ -42,12 +55,8 @@ public:
 
     EditingTools(TileGrid& grid, EditingState& editing, Canvas& canvas, Platform& platform, QLabel* followImage);
 
-    void setModeSource(std::function<EditMode()> mode) { mode_ = std::move(mode); }
-    void setBoundsSource(std::function<FollowBounds()> bounds) { bounds_ = std::move(bounds); }
-    // Whether a canvas point lies where the user sees the canvas area (the canvas and its ruler
-    // margin, as far as the viewport shows them). A release or a move that reaches the canvas
-    // elsewhere (the pressed canvas keeps the mouse) does not count.
-    void setVisibleTest(std::function<bool(QPointF)> visible) { visible_ = std::move(visible); }
+    // Without a view the place tool is armed, the image goes anywhere and the whole canvas is seen.
+    void setView(const EditingView* view) { view_ = view; }
 
     // Canvas mouse events.
     void canvasPressed(Qt::MouseButton button, QPointF at, QPoint client);
@@ -86,9 +95,11 @@ private:
     Canvas& canvas_;
     Platform& platform_;
     QLabel* followImage_;
-    std::function<EditMode()> mode_;
-    std::function<FollowBounds()> bounds_;
-    std::function<bool(QPointF)> visible_;
+    EditMode armedMode() const { return view_ ? view_->editMode() : EditMode::Place; }
+    FollowBounds followLimits() const { return view_ ? view_->followBounds() : FollowBounds{}; }
+    bool seen(QPointF at) const { return !view_ || view_->seesCanvasAt(at); }
+
+    const EditingView* view_ = nullptr;
     bool hideOnRelease_ = false;
     QString carriedPath_;
     Cell source_{0, 0};
