@@ -195,7 +195,7 @@ void MainWindow::buildCanvasArea(QWidget* client)
     viewport_ = viewport;
 
     canvas_ = std::make_unique<Canvas>(grid_, editing_, viewport_);
-    canvas_->setOptionsSource([this] { return Canvas::Options{showRuler_->isChecked(), showGrid_->isChecked()}; });
+    canvas_->setOptions(Canvas::Options{showRuler_->isChecked(), showGrid_->isChecked()});
     rulerBoard_ = canvas_->rulerWidget();
     editCanvas_ = canvas_->canvasWidget();
     for (QWidget* w : std::initializer_list<QWidget*>{viewport_, rulerBoard_, editCanvas_})

@@ -70,8 +70,13 @@ void MainWindow::bindEvents()
         });
         toolRadios_[i]->setRearmed([this, mode] { chooseTool(mode); });
     }
-    for (QCheckBox* check : {showRuler_, showGrid_})
+    for (QCheckBox* check : {showRuler_, showGrid_}) {
+        // The check, by any input, is what the next redraw shows; a click redraws.
+        connect(check, &QCheckBox::toggled, this, [this] {
+            canvas_->setOptions(Canvas::Options{showRuler_->isChecked(), showGrid_->isChecked()});
+        });
         connect(check, &QCheckBox::clicked, this, &MainWindow::redrawCanvas);
+    }
     // A click sets the size even on the radio already chosen; a check by other means (the
     // accessibility toggle) sets it too.
     for (auto [radio, height] : {std::pair{size40x30_, 30}, {size40x16_, 16}}) {

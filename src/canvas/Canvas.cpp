@@ -8,7 +8,7 @@
 namespace tessera {
 
 Canvas::Canvas(TileGrid& grid, EditingState& editing, QWidget* viewport)
-    : grid_(grid), editing_(editing), options_([] { return Options{}; }),
+    : grid_(grid), editing_(editing),
       fill_(std::make_unique<TileFill>(cache_, static_cast<TileSink&>(*this))),
       canvas_(new EditCanvas(picture_, cache_, viewport)), ruler_(new RulerBoard(rulerPicture_, viewport))
 {
@@ -49,7 +49,7 @@ void Canvas::clearBoards()
 void Canvas::drawRulersAndGrid()
 {
     clearBoards();
-    const Options options = options_();
+    const Options options = options_;
     if (options.showRuler)
         rulerPicture_.drawNumbers();
     if (options.showGrid) {

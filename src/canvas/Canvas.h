@@ -5,7 +5,6 @@
 #include "canvas/TileFill.h"
 #include "canvas/TileImages.h"
 
-#include <functional>
 #include <memory>
 
 namespace tessera {
@@ -30,7 +29,8 @@ public:
     ~Canvas();
 
     // Where the rulers and grid check boxes are read.
-    void setOptionsSource(std::function<Options()> source) { options_ = std::move(source); }
+    // What the next full redraw shows besides the tiles.
+    void setOptions(Options options) { options_ = options; }
 
     EditCanvas* canvasWidget() const { return canvas_; }
     RulerBoard* rulerWidget() const { return ruler_; }
@@ -70,7 +70,7 @@ private:
 
     TileGrid& grid_;
     EditingState& editing_;
-    std::function<Options()> options_;
+    Options options_;
     CanvasPicture picture_;
     RulerPicture rulerPicture_;
     TileImageCache cache_;

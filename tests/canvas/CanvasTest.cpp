@@ -25,7 +25,6 @@ class CanvasTest : public testing::Test {
 protected:
     CanvasTest() : canvas(grid, editing, &viewport)
     {
-        canvas.setOptionsSource([this] { return options; });
         QObject::connect(&canvas.fill(), &TileFill::started,
                          [this](std::shared_ptr<const WorkProgress> p) { progress = std::move(p); });
         EXPECT_TRUE(writeSolidImage(tile("red.jpg"), kRed));
@@ -37,6 +36,7 @@ protected:
 
     void newMap(int size)
     {
+        canvas.setOptions(options);
         grid.resize(size);
         canvas.resizeForMap();
         canvas.drawRulersAndGrid();
@@ -181,7 +181,7 @@ TEST_F(CanvasTest, CellPatchErasesItsSizeAndDrawsTopAndLeftEdges)
     EXPECT_TRUE(near(image.pixel(80, 40), kRed));  // the right neighbour's edge is untouched
 }
 
-TEST_F(CanvasTest, WithoutAGridTheEdgesUseTheSolidDesignPen)
+TEST_F(CanvasTest, WithoutAGridTheEdgesUseTheSolidPen)
 {
     options.showGrid = false;
     newMap(2);
@@ -236,11 +236,13 @@ TEST_F(CanvasTest, RulerNumbersAndTicksFollowTheirCheckBoxes)
     const QRect numberOne(40, 4, 8, 12);  // "1" starts at (40, 4), between the ticks at 20 and 60
     EXPECT_GT(inkIn(renderRuler(), numberOne), 3);
     options.showRuler = false;
+    canvas.setOptions(options);
     canvas.drawRulersAndGrid();
     EXPECT_EQ(inkIn(renderRuler(), numberOne), 0);
     EXPECT_EQ(QColor(renderRuler().pixel(20, 0)), kLine);
     options.showGrid = false;
     options.showRuler = true;
+    canvas.setOptions(options);
     canvas.drawRulersAndGrid();
     EXPECT_EQ(QColor(renderRuler().pixel(20, 0)), Qt::black);
     EXPECT_GT(inkIn(renderRuler(), numberOne), 3);
