@@ -123,30 +123,7 @@ void MainWindow::buildTopRow(QWidget* client)
     label->setText(QStringLiteral("功能栏"));
     label->setEnabled(false);
 
-    struct Tool {
-        const char* role;
-        IconKind icon;
-        int left;
-    };
-    const Tool tools[5] = {{"PlaceToolRadio", IconKind::Place, 49},
-                           {"DeleteToolRadio", IconKind::Delete, 73},
-                           {"MoveToolRadio", IconKind::Move, 98},
-                           {"SwapToolRadio", IconKind::Swap, 123},
-                           {"SpareToolRadio", IconKind::Spare, 149}};
-    for (int i = 0; i < 5; ++i) {
-        ToolRadio* radio = control<ToolRadio>(toolBarPanel_, QString::fromLatin1(tools[i].role),
-                                                  hintOf(tools[i].role), QRect(tools[i].left, 1, 24, 24));
-        radio->setCheckable(true);
-        radio->setAutoExclusive(true);
-        radio->setAutoRaise(true);
-        radio->setIcon(makeIcon(tools[i].icon));
-        radio->setIconSize(QSize(16, 16));
-        radio->setToolTip(hintOf(tools[i].role));
-        toolRadios_[i] = radio;
-    }
-    toolRadios_[0]->setChecked(true);
-    toolRadios_[3]->setEnabled(false);
-    toolRadios_[4]->setEnabled(false);
+    buildToolRadios();
 
     showRuler_ = control<QCheckBox>(toolBarPanel_, QStringLiteral("ShowRulerCheck"),
                                     QStringLiteral("显示标尺"), QRect(179, 1, 76, 24));
@@ -183,6 +160,34 @@ void MainWindow::buildTopRow(QWidget* client)
     auto* sizes = new QButtonGroup(this);
     sizes->addButton(size40x30_);
     sizes->addButton(size40x16_);
+}
+
+void MainWindow::buildToolRadios()
+{
+    struct Tool {
+        const char* role;
+        IconKind icon;
+        int left;
+    };
+    const Tool tools[5] = {{"PlaceToolRadio", IconKind::Place, 49},
+                           {"DeleteToolRadio", IconKind::Delete, 73},
+                           {"MoveToolRadio", IconKind::Move, 98},
+                           {"SwapToolRadio", IconKind::Swap, 123},
+                           {"SpareToolRadio", IconKind::Spare, 149}};
+    for (int i = 0; i < 5; ++i) {
+        ToolRadio* radio = control<ToolRadio>(toolBarPanel_, QString::fromLatin1(tools[i].role),
+                                                  hintOf(tools[i].role), QRect(tools[i].left, 1, 24, 24));
+        radio->setCheckable(true);
+        radio->setAutoExclusive(true);
+        radio->setAutoRaise(true);
+        radio->setIcon(makeIcon(tools[i].icon));
+        radio->setIconSize(QSize(16, 16));
+        radio->setToolTip(hintOf(tools[i].role));
+        toolRadios_[i] = radio;
+    }
+    toolRadios_[0]->setChecked(true);
+    toolRadios_[3]->setEnabled(false);
+    toolRadios_[4]->setEnabled(false);
 }
 
 void MainWindow::buildCanvasArea(QWidget* client)

@@ -118,6 +118,7 @@ protected:
 
 private:
     void buildTopRow(QWidget* client);
+    void buildToolRadios();
     void buildCanvasArea(QWidget* client);
     void buildLowerPanel(QWidget* client);
     void buildMenus();
