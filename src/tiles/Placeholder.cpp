@@ -1,6 +1,6 @@
 #include "tiles/Placeholder.h"
 
-#include "canvas/TileImages.h"
+#include "imaging/ImageCodec.h"
 
 #include <QFont>
 #include <QPainter>

@@ -1,0 +1,24 @@
+#pragma once
+
+// Decoding tile pictures to their drawn size and encoding JPEG, with libjpeg-turbo.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QImage>
+#include <QSize>
+
+namespace tessera {
+
+// Largest picture a tile file may claim; larger headers are refused before any pixel is decoded.
+inline constexpr qint64 kMaxTilePixels = 8192LL * 8192LL;
+// Largest tile file read at all.
+inline constexpr qint64 kMaxTileFileBytes = 256LL * 1024 * 1024;
+
+// Decodes image bytes to exactly `size` pixels (opaque, no transparent colour). JPEG goes through
+// libjpeg-turbo at the smallest scaling factor that still covers `size`; BMP, PNG and GIF through
+// Qt. The format is sniffed from the bytes. Anything unreadable gives a null image. Thread-safe.
+QImage decodeTileImage(QByteArrayView bytes, QSize size);
+
+// JPEG bytes of `image` (libjpeg-turbo, 4:2:0); empty on failure.
+QByteArray encodeJpeg(const QImage& image, int quality = 85);
+
+}  // namespace tessera
