@@ -283,6 +283,7 @@ MapTextLoad parseMapText(QByteArrayView bytes, int mapSize, Progress& progress)
     for (const QByteArrayView line : lines) {
         fields.append(splitText(line, "|", doubleByte));
         load.fields += fields.constLast().size();
+        load.widest = std::max(load.widest, fields.constLast().size());
     }
     load.lines = lines.size();
     progress.start(load.fields);
