@@ -8,6 +8,7 @@
 #include "model/MapPathFile.h"
 
 #include <QImage>
+#include <QImageReader>
 #include <QSaveFile>
 #include <QTemporaryDir>
 
@@ -52,6 +53,7 @@ ChildRun renderCold(const QString& map, const QString& out, const QStringList& t
 // The same encoder writing a picture already in memory: the encoding alone.
 double encodeAloneMs(const QString& png, const QString& out)
 {
+    QImageReader::setAllocationLimit(0);  // 8,000 × 6,000 is beyond Qt's default limit
     const QImage picture = QImage(png).convertToFormat(QImage::Format_ARGB32);
     return bestMs([&] {
         QSaveFile file(out);

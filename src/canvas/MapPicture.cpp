@@ -9,8 +9,14 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <QFile>
+#include <QSet>
+
 #include <algorithm>
 #include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tessera {
 namespace {
@@ -18,6 +24,35 @@ namespace {
 // Pixels composed per band, at least one cell row: about 16 MB.
 constexpr qint64 kBandPixels = 4LL * 1024 * 1024;
 constexpr QRgb kCanvasGrey = 0xFF808080;
+
+// Asks the kernel to start reading files that are about to be decoded, all at once, so that a
+// cold disk works on many of them together instead of one per decoding thread. Each path once.
+class Prefetch {
+public:
+    void ask(const QList<TileKey>& keys)
+    {
+#ifdef POSIX_FADV_WILLNEED
+        if (asked_.size() > kRemembered)
+            asked_.clear();
+        for (const TileKey& key : keys) {
+            if (!key.isValid() || asked_.contains(key.path))
+                continue;
+            asked_.insert(key.path);
+            const int fd = ::open(QFile::encodeName(key.path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+            if (fd < 0)
+                continue;
+            ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
+            ::close(fd);
+        }
+#else
+        Q_UNUSED(keys);
+#endif
+    }
+
+private:
+    static constexpr qsizetype kRemembered = 100000;
+    QSet<QString> asked_;
+};
 
 // Composes bands of cell rows from the decoded tiles.
 class BandComposer {
@@ -52,6 +87,7 @@ public:
                 tileOfCell[static_cast<std::size_t>(r) * static_cast<std::size_t>(n_) + static_cast<std::size_t>(c)] = *it;
             }
         }
+        prefetch_.ask(keys);
         const QList<QImage> tiles = cache_.images(keys);
         const qsizetype rowBytes = qsizetype(cell_.width()) * 4;
         for (int r = 0; r < count; ++r) {
@@ -74,6 +110,7 @@ private:
     QSize cell_;
     QRgb background_;
     TileImageCache& cache_;
+    mutable Prefetch prefetch_;  // used by one composing thread at a time
 };
 
 MapPictureResult failed(QString why)
