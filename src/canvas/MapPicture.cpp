@@ -157,7 +157,9 @@ MapPictureResult writeMapPicture(const CellTexts& cells, int mapSize, QSize cell
     }
 
     const qint64 rowPixels = qint64(pixels.width()) * cell.height();
-    const int bandRows = static_cast<int>(std::clamp<qint64>(kBandPixels / rowPixels, 1, mapSize));
+    // At least eight bands where the map allows, so that encoding overlaps decoding on small maps.
+    const int bandRows =
+        static_cast<int>(std::clamp<qint64>(std::min<qint64>(kBandPixels / rowPixels, (mapSize + 7) / 8), 1, mapSize));
     const BandComposer composer(cells, mapSize, cell, format == PictureFormat::Png ? 0 : kCanvasGrey, cache);
     // One band is composed (its tiles decoded on every core) while the one before is encoded here.
     QThreadPool composing;
