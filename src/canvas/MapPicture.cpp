@@ -21,8 +21,9 @@
 namespace tessera {
 namespace {
 
-// Pixels composed per band, at least one cell row: about 16 MB.
+// Pixels composed per band, at least one cell row: about 16 MB; and the most one cell row may have.
 constexpr qint64 kBandPixels = 4LL * 1024 * 1024;
+constexpr qint64 kMaxBandPixels = 64LL * 1024 * 1024;
 constexpr QRgb kCanvasGrey = 0xFF808080;
 
 // Asks the kernel to start reading files that are about to be decoded, all at once, so that a
@@ -147,6 +148,13 @@ MapPictureResult writeMapPicture(const CellTexts& cells, int mapSize, QSize cell
                             .arg(pixels.height())
                             .arg(kMaxJpegSide));
 
+    const qint64 rowPixels = qint64(pixels.width()) * cell.height();
+    if (rowPixels > kMaxBandPixels)
+        return failed(notWritten
+                      + QStringLiteral("图片太大：一行单元格就有 %1 × %2 像素；请选小一些的单元格。")
+                            .arg(pixels.width())
+                            .arg(cell.height()));
+
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return failed(notWritten + file.errorString());
@@ -156,7 +164,6 @@ MapPictureResult writeMapPicture(const CellTexts& cells, int mapSize, QSize cell
         return failed(notWritten + writer->error());
     }
 
-    const qint64 rowPixels = qint64(pixels.width()) * cell.height();
     // At least eight bands where the map allows, so that encoding overlaps decoding on small maps.
     const int bandRows =
         static_cast<int>(std::clamp<qint64>(std::min<qint64>(kBandPixels / rowPixels, (mapSize + 7) / 8), 1, mapSize));

@@ -87,7 +87,7 @@ TEST_F(MapPictureTest, EveryOfferedCellSizePutsEachTileInItsCellAtThatSize)
     }
 }
 
-TEST_F(MapPictureTest, JpegShowsTheCanvasGreyWhereNoTileIsDrawnAndRefusesSidesBeyondItsLimit)
+TEST_F(MapPictureTest, JpegShowsTheCanvasGreyWhereNoTileIsDrawnAndPicturesBeyondTheLimitsAreRefused)
 {
     const MapPictureResult result = write(mixedCells(), 3, QSize(80, 60), QStringLiteral("map.JPG"));
     ASSERT_TRUE(result.ok) << result.failure.toStdString();
@@ -108,6 +108,11 @@ TEST_F(MapPictureTest, JpegShowsTheCanvasGreyWhereNoTileIsDrawnAndRefusesSidesBe
     EXPECT_FALSE(refused.ok);
     EXPECT_TRUE(refused.failure.contains(QStringLiteral("65535"))) << refused.failure.toStdString();
     EXPECT_FALSE(QFile::exists(path("huge.jpg")));
+    // A 1000 × 1000 map at 400 × 300: one cell row alone would be 120 million pixels.
+    const MapPictureResult tooWide = write(CellTexts(1000 * 1000), 1000, QSize(400, 300), QStringLiteral("huge.png"));
+    EXPECT_FALSE(tooWide.ok);
+    EXPECT_TRUE(tooWide.failure.contains(QStringLiteral("400000 × 300"))) << tooWide.failure.toStdString();
+    EXPECT_FALSE(QFile::exists(path("huge.png")));
 }
 
 TEST_F(MapPictureTest, OneCellMapIsOneTile)
