@@ -30,23 +30,24 @@ constexpr QRgb kCanvasGrey = 0xFF808080;
 // cold disk works on many of them together instead of one per decoding thread. Each path once.
 class Prefetch {
 public:
-    void ask(const QList<TileKey>& keys)
+    void ask(const QString* first, const QString* last)
     {
 #ifdef POSIX_FADV_WILLNEED
         if (asked_.size() > kRemembered)
             asked_.clear();
-        for (const TileKey& key : keys) {
-            if (!key.isValid() || asked_.contains(key.path))
+        for (const QString* path = first; path != last; ++path) {
+            if (path->isEmpty() || asked_.contains(*path))
                 continue;
-            asked_.insert(key.path);
-            const int fd = ::open(QFile::encodeName(key.path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+            asked_.insert(*path);
+            const int fd = ::open(QFile::encodeName(*path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
             if (fd < 0)
                 continue;
             ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
             ::close(fd);
         }
 #else
-        Q_UNUSED(keys);
+        Q_UNUSED(first);
+        Q_UNUSED(last);
 #endif
     }
 
@@ -70,6 +71,11 @@ public:
         if (band.isNull())
             return band;
         band.fill(background_);
+        // The files of this band and of the next one, so that the disk is already busy with those
+        // while this band decodes.
+        const std::size_t begin = static_cast<std::size_t>(first) * static_cast<std::size_t>(n_);
+        const std::size_t end = std::min(cells_.size(), begin + 2 * static_cast<std::size_t>(count) * static_cast<std::size_t>(n_));
+        prefetch_.ask(cells_.data() + begin, cells_.data() + end);
         // Each distinct file of the band once.
         QHash<QString, int> slotOf;
         QList<TileKey> keys;
@@ -88,7 +94,6 @@ public:
                 tileOfCell[static_cast<std::size_t>(r) * static_cast<std::size_t>(n_) + static_cast<std::size_t>(c)] = *it;
             }
         }
-        prefetch_.ask(keys);
         const QList<QImage> tiles = cache_.images(keys);
         const qsizetype rowBytes = qsizetype(cell_.width()) * 4;
         for (int r = 0; r < count; ++r) {
