@@ -20,6 +20,9 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -113,6 +116,51 @@ double residentMb()
 double peakResidentMb()
 {
     return statusField("VmHWM:");
+}
+
+double limitDecodeMs(const QStringList& paths)
+{
+    QList<QByteArray> bytes;
+    for (const QString& path : paths) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            bytes.append(file.readAll());
+    }
+    return medianMs([&] {
+        const QList<QImage> images = QtConcurrent::blockingMapped(
+            bytes, [](const QByteArray& jpeg) { return decodeTileImage(jpeg, QSize(40, 30)); });
+        if (images.size() != bytes.size() || images.constFirst().isNull())
+            std::fprintf(stderr, "limit decode failed\n");
+    });
+}
+
+ChildRun runChild(const QString& program, const QStringList& arguments)
+{
+    std::vector<QByteArray> owned{QFile::encodeName(program)};
+    for (const QString& a : arguments)
+        owned.push_back(QFile::encodeName(a));
+    std::vector<char*> argv;
+    for (QByteArray& a : owned)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    ChildRun run;
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        rusage usage{};
+        if (::wait4(pid, &status, 0, &usage) == pid) {
+            run.ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+            run.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return run;
 }
 
 QStringList writeTileSet(const QString& folder, int count)

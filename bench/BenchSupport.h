@@ -28,6 +28,18 @@ double runEventLoopUntil(const std::function<bool()>& done);
 double residentMb();
 double peakResidentMb();
 
+// The machine's limit for decoding these files at the canvas's 40 × 30: their bytes already in
+// memory, decoded on every core (median of three runs).
+double limitDecodeMs(const QStringList& paths);
+
+// Runs a program to its end with its output dropped; its wall time and peak resident memory.
+struct ChildRun {
+    int status = -1;  // exit status, -1 when it did not exit normally
+    double ms = 0;
+    double peakMb = 0;
+};
+ChildRun runChild(const QString& program, const QStringList& arguments);
+
 // Writes `count` distinct 400 × 300 JPEG tiles (quality 85, varied content) into `folder`.
 QStringList writeTileSet(const QString& folder, int count);
 

@@ -154,19 +154,7 @@ void runCanvasBench()
            "ms");
     // The machine's limit: the files' bytes already in memory, decoded at the canvas's scale on
     // every core.
-    QList<QByteArray> bytes;
-    for (const QString& path : tiles25) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
-            bytes.append(file.readAll());
-    }
-    report("limit_decode_25_ms", medianMs([&] {
-               const QList<QImage> images = QtConcurrent::blockingMapped(
-                   bytes, [](const QByteArray& jpeg) { return decodeTileImage(jpeg, QSize(40, 30)); });
-               if (images.size() != bytes.size() || images.constFirst().isNull())
-                   std::fprintf(stderr, "limit decode failed\n");
-           }),
-           "ms");
+    report("limit_decode_25_ms", limitDecodeMs(tiles25), "ms");
     redrawScenario("redraw_25_cold_ms", "redraw_25_warm_ms", 25, tiles25);
     redrawScenario("redraw_200_cold_ms", "redraw_200_warm_ms", 200, tiles);
     distinct200Scenario(dir);

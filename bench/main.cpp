@@ -1,5 +1,6 @@
 // Prints one "scenario: value unit" line per measured scenario. Without arguments every group
-// runs; the 1000 × 1000 groups run in child processes so that their memory is their own.
+// runs; the 1000 × 1000 groups, and every render, run in child processes so that their memory is
+// their own.
 #include <QApplication>
 #include <QProcess>
 
@@ -12,6 +13,7 @@ void runCanvasBench();
 void runCanvas1000Bench();
 void runDistinct1000Bench();
 void runTilesBench();
+void runRenderBench();
 }  // namespace tessera::bench
 
 int main(int argc, char* argv[])
@@ -27,6 +29,8 @@ int main(int argc, char* argv[])
         tessera::bench::runCanvasBench();
     if (all || std::strcmp(group, "tiles") == 0)
         tessera::bench::runTilesBench();
+    if (all || std::strcmp(group, "render") == 0)
+        tessera::bench::runRenderBench();
     if (std::strcmp(group, "canvas1000") == 0)
         tessera::bench::runCanvas1000Bench();
     if (std::strcmp(group, "distinct1000") == 0)

@@ -319,6 +319,8 @@ void MainWindow::buildMenus()
     QMenu* function = menu(QStringLiteral("功能"), "FunctionMenu");
     dataAnalysisAction_ = command(function, QStringLiteral("数据分析处理"), "DataAnalysisCommand", false);
     connect(dataAnalysisAction_, &QAction::triggered, this, &MainWindow::showTileList);
+    mapPictureAction_ = command(function, QStringLiteral("导出地图图片…"), "ExportMapPictureCommand", false);
+    connect(mapPictureAction_, &QAction::triggered, this, [this] { work_->whenIdle([this] { exportMapPicture(); }); });
 
     QMenu* help = menu(QStringLiteral("帮助"), "HelpMenu");
     connect(command(help, QStringLiteral("关于地图编辑器"), "AboutEditorCommand"), &QAction::triggered, this,

@@ -104,6 +104,8 @@ public:
     void shift(ShiftDirection direction);
     void batchRename();
     void batchMove();
+    // Asks for a file and a cell size and writes the whole map there as one picture.
+    void exportMapPicture();
 
     // The geometry of the laid-out controls, as the layout sees it.
     MainGeometry controlGeometry() const;
@@ -186,6 +188,7 @@ private:
     QAction* importAction_ = nullptr;
     QAction* exportAction_ = nullptr;
     QAction* dataAnalysisAction_ = nullptr;
+    QAction* mapPictureAction_ = nullptr;
 
     QPointer<TileListWindow> tileList_;
     QPointer<PreviewWindow> preview_;

@@ -331,7 +331,7 @@ void MainWindow::newMap()
     newMapButton_->hide();
     canvas_->resizeForMap();
     updateScrollRanges();
-    for (QAction* action : {dataAnalysisAction_, importAction_, exportAction_})
+    for (QAction* action : {dataAnalysisAction_, mapPictureAction_, importAction_, exportAction_})
         action->setEnabled(true);
     for (QWidget* w : std::initializer_list<QWidget*>{loadMapPicture_, tileFileList_, hScroll_, vScroll_})
         w->setEnabled(true);

@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "gui/QtPlatform.h"
@@ -6,6 +7,9 @@
 
 int main(int argc, char* argv[])
 {
+    // `tessera render …` and `--help` run without a display; no arguments start the editor.
+    if (const std::optional<int> status = tessera::runCommandLine(argc, argv))
+        return *status;
     QApplication app(argc, argv);
     tessera::setUpApplication(app);
     tessera::QtPlatform platform;

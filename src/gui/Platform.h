@@ -71,6 +71,11 @@ public:
     virtual std::optional<QString> inputBox(const QString& prompt, const QString& title,
                                             const QString& initial) = 0;
 
+    // Modal box that offers `items` in a list, `current` chosen at first. Returns the index of the
+    // item chosen, or nothing on Cancel.
+    virtual std::optional<int> chooseItem(const QString& prompt, const QString& title, const QStringList& items,
+                                          int current) = 0;
+
     // Open and save dialogs; return the chosen path or nothing on Cancel.
     virtual std::optional<QString> openFileDialog(const FileDialogOptions& options) = 0;
     virtual std::optional<QString> saveFileDialog(const FileDialogOptions& options) = 0;

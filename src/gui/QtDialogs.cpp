@@ -1,6 +1,7 @@
 // Dialog half of QtPlatform: message boxes, the decimal input box, file dialogs, folder browser.
 #include "gui/QtPlatform.h"
 
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -140,6 +141,32 @@ void prepare(QFileDialog& dialog, const QString& folder)
 }
 
 }  // namespace
+
+std::optional<int> QtPlatform::chooseItem(const QString& prompt, const QString& title, const QStringList& items,
+                                          int current)
+{
+    QDialog dialog(parent_);
+    dialog.setObjectName(QStringLiteral("ChoiceBox"));
+    dialog.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(prompt, &dialog);
+    auto* list = new QComboBox(&dialog);
+    list->setObjectName(QStringLiteral("ChoiceBoxList"));
+    list->setAccessibleName(prompt);
+    list->addItems(items);
+    list->setCurrentIndex(current);
+    label->setBuddy(list);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(label);
+    layout->addWidget(list);
+    layout->addWidget(buttons);
+    dialog.setMinimumWidth(320);
+    if (dialog.exec() != QDialog::Accepted || list->currentIndex() < 0)
+        return std::nullopt;
+    return list->currentIndex();
+}
 
 std::optional<QString> QtPlatform::fileDialog(const FileDialogOptions& options, bool save)
 {

@@ -18,6 +18,8 @@ public:
                              const QString& title = kDefaultMessageTitle) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title,
                                     const QString& initial) override;
+    std::optional<int> chooseItem(const QString& prompt, const QString& title, const QStringList& items,
+                                  int current) override;
     std::optional<QString> openFileDialog(const FileDialogOptions& options) override;
     std::optional<QString> saveFileDialog(const FileDialogOptions& options) override;
     QString browseFolder(const QString& title) override;

@@ -68,6 +68,16 @@ std::optional<QString> ScriptedPlatform::inputBox(const QString& prompt, const Q
     return textAnswer({DialogKind::Input, title, prompt});
 }
 
+std::optional<int> ScriptedPlatform::chooseItem(const QString& prompt, const QString& title,
+                                                const QStringList& items, int current)
+{
+    Q_UNUSED(current);
+    const std::optional<QString> item = textAnswer({DialogKind::Choice, title, prompt});
+    if (!item || !items.contains(*item))
+        return std::nullopt;
+    return static_cast<int>(items.indexOf(*item));
+}
+
 std::optional<QString> ScriptedPlatform::openFileDialog(const FileDialogOptions& options)
 {
     lastFileDialog = options;

@@ -15,7 +15,7 @@ namespace tessera {
 // be made to fail.
 class ScriptedPlatform : public QtPlatform {
 public:
-    enum class DialogKind { Message, Input, OpenFile, SaveFile, Folder };
+    enum class DialogKind { Message, Input, Choice, OpenFile, SaveFile, Folder };
 
     struct Shown {
         DialogKind kind;
@@ -30,7 +30,7 @@ public:
     void answer(MessageResult button) { answers_.push_back({Answer::Button, button, {}}); }
     void answerYes() { answer(MessageResult::Yes); }
     void answerNo() { answer(MessageResult::No); }
-    // The text typed into an input box, or the path chosen in a file dialog or folder browser.
+    // The text typed into an input box, the item chosen from a list, or the path chosen in a file dialog or folder browser.
     void answerText(const QString& text) { answers_.push_back({Answer::Text, {}, text}); }
     void answerCancel() { answers_.push_back({Answer::Cancel, {}, {}}); }
 
@@ -52,6 +52,8 @@ public:
                              const QString& title = kDefaultMessageTitle) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title,
                                     const QString& initial) override;
+    std::optional<int> chooseItem(const QString& prompt, const QString& title, const QStringList& items,
+                                  int current) override;
     std::optional<QString> openFileDialog(const FileDialogOptions& options) override;
     std::optional<QString> saveFileDialog(const FileDialogOptions& options) override;
     QString browseFolder(const QString& title) override;

@@ -68,6 +68,7 @@ struct FieldLayout {
     std::vector<std::vector<QByteArrayView>> rows;  // rows 1..size, columns 1..size at most
     qsizetype lines = 0;
     qsizetype fields = 0;
+    qsizetype widest = 0;  // the most fields of one line
 };
 
 FieldLayout layOutFields(QByteArrayView text, int size, bool doubleByte)
@@ -76,13 +77,16 @@ FieldLayout layOutFields(QByteArrayView text, int size, bool doubleByte)
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const qsizetype n = text.size();
     qsizetype fieldStart = 0;
+    qsizetype inLine = 0;
     std::vector<QByteArrayView>* row = nullptr;
     auto addField = [&](qsizetype end) {
         ++layout.fields;
+        layout.widest = std::max(layout.widest, ++inLine);
         if (row && static_cast<qsizetype>(row->size()) < size)
             row->push_back(text.sliced(fieldStart, end - fieldStart));
     };
     auto startLine = [&] {
+        inLine = 0;
         row = layout.lines < size ? &layout.rows.emplace_back() : nullptr;
         ++layout.lines;
     };
@@ -240,6 +244,7 @@ MapTextLoad parseMapText(QByteArrayView bytes, int mapSize, Progress& progress)
     const FieldLayout layout = layOutFields(bytes, size, load.encoding == MapTextEncoding::Gb18030);
     load.lines = layout.lines;
     load.fields = layout.fields;
+    load.widest = layout.widest;
     progress.start(load.fields);
 
     // The rows are decoded on every core, each part with its own decoder.

@@ -58,6 +58,7 @@ struct MapTextLoad {
     MapTextEncoding encoding = MapTextEncoding::Gb18030;
     qsizetype lines = 0;
     qsizetype fields = 0;
+    qsizetype widest = 0;  // the most fields on one line
     CellTexts cells;  // mapSize² texts, row by row, when `kind` is Text
 };
 

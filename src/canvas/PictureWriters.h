@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QImage>
+#include <QIODevice>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+
+namespace tessera {
+
+// The picture formats a map can be exported to.
+enum class PictureFormat { Png, Jpeg };
+
+// JPEG cannot describe a picture wider or higher than this.
+inline constexpr int kMaxJpegSide = 65535;
+
+// Streams a picture row by row into a device: `begin` once, then `writeRows` with bands of rows
+// from the top down (ARGB32 images as wide as the picture), then `finish`. After any failure,
+// `error()` says why and nothing more is written.
+class PictureWriter {
+public:
+    virtual ~PictureWriter() = default;
+    virtual bool begin(QIODevice& device, QSize size) = 0;
+    virtual bool writeRows(const QImage& band, int rows) = 0;
+    virtual bool finish() = 0;
+    const QString& error() const { return error_; }
+
+    // PNG with an alpha channel (libpng), or baseline JPEG (libjpeg-turbo scanlines).
+    static std::unique_ptr<PictureWriter> create(PictureFormat format);
+
+protected:
+    QString error_;
+};
+
+}  // namespace tessera
