@@ -1,10 +1,10 @@
 // File half of QtPlatform. Nothing here ever overwrites an existing file except writeFileAtomic,
 // which replaces its target as a whole or not at all.
+#include "gui/FileErrors.h"
 #include "gui/QtPlatform.h"
 
 #include <QDir>
 #include <QFile>
-#include <QImageReader>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -21,48 +21,6 @@
 namespace tessera {
 namespace {
 
-enum class Access { Read, Write };
-
-// Why a file operation failed, in words for the user; never a path.
-QString errnoText(int error, Access access = Access::Write)
-{
-    switch (error) {
-    case ENOENT:
-        return QStringLiteral("文件或文件夹不存在");
-    case EACCES:
-        return access == Access::Read ? QStringLiteral("没有读取权限") : QStringLiteral("没有写入权限");
-    case EPERM:
-        return QStringLiteral("文件不可更改");
-    case EEXIST:
-        return QStringLiteral("目标文件已存在");
-    case ENOSPC:
-    case EDQUOT:
-        return QStringLiteral("磁盘空间不足");
-    case EROFS:
-        return QStringLiteral("文件系统只读");
-    case EISDIR:
-        return QStringLiteral("这是一个文件夹");
-    case ENOTDIR:
-        return QStringLiteral("路径中有一项不是文件夹");
-    case ENAMETOOLONG:
-        return QStringLiteral("路径太长");
-    case EBUSY:
-    case ETXTBSY:
-        return QStringLiteral("文件正在使用");
-    case EFBIG:
-        return QStringLiteral("文件太大");
-    case ELOOP:
-        return QStringLiteral("符号链接层次太多");
-    case EMFILE:
-    case ENFILE:
-        return QStringLiteral("打开的文件太多");
-    case EIO:
-        return QStringLiteral("读写磁盘出错");
-    default:
-        return QStringLiteral("系统错误（代码%1）").arg(error);
-    }
-}
-
 QByteArray encodedPath(const QString& path)
 {
     return QFile::encodeName(path);
@@ -73,7 +31,8 @@ bool hasWildcard(const QString& name)
     return name.contains(u'*') || name.contains(u'?');
 }
 
-// Renames without ever replacing an existing target. Returns 0 or an errno value.
+// Renames without ever replacing an existing target. Returns 0 or an errno value. Not QFile::rename:
+// it tests for the target and then renames, so a file appearing in between is replaced.
 int renameNoReplace(const QString& from, const QString& to)
 {
 #if defined(Q_OS_LINUX) && defined(RENAME_NOREPLACE)
@@ -123,9 +82,9 @@ int writeAll(int fd, const char* data, qint64 size)
 // Creates `path` (never an existing one) and fills it from `data`, or from `sourceFd` when that is
 // >= 0. On failure nothing is left at `path`. Returns 0 or an errno value and whether reading failed.
 int createFilled(const QString& path, const QByteArray& data, int sourceFd, bool sync, mode_t mode,
-                 Access& failedAt)
+                 FileAccess& failedAt)
 {
-    failedAt = Access::Write;
+    failedAt = FileAccess::Write;
     const QByteArray name = encodedPath(path);
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0)
@@ -143,7 +102,7 @@ int createFilled(const QString& path, const QByteArray& data, int sourceFd, bool
                 if (errno == EINTR)
                     continue;
                 error = errno;
-                failedAt = Access::Read;
+                failedAt = FileAccess::Read;
                 break;
             }
             if ((error = writeAll(fd, buffer, got)) != 0)
@@ -165,26 +124,26 @@ int createFilled(const QString& path, const QByteArray& data, int sourceFd, bool
 FileResult createNoReplace(const QString& to, const QByteArray& data, const QString& from = {})
 {
     if (QFileInfo::exists(to) || QFileInfo(to).isSymLink())
-        return FileResult::failure(errnoText(EEXIST));
+        return FileResult::failure(fileErrorText(EEXIST));
     const QString temporary = partialPathFor(to);
 #ifdef Q_OS_UNIX
     int sourceFd = -1;
     if (!from.isEmpty()) {
         sourceFd = ::open(encodedPath(from).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (sourceFd < 0)
-            return FileResult::failure(errnoText(errno, Access::Read));
+            return FileResult::failure(fileErrorText(errno, FileAccess::Read));
         struct stat st {};
         if (::fstat(sourceFd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(sourceFd);
             return FileResult::failure(QStringLiteral("不是普通文件"));
         }
     }
-    Access failedAt = Access::Write;
+    FileAccess failedAt = FileAccess::Write;
     const int error = createFilled(temporary, data, sourceFd, false, 0666, failedAt);
     if (sourceFd >= 0)
         ::close(sourceFd);
     if (error != 0)
-        return FileResult::failure(errnoText(error, failedAt));
+        return FileResult::failure(fileErrorText(error, failedAt));
 #else
     if (!from.isEmpty()) {
         if (!QFile::copy(from, temporary)) {
@@ -201,7 +160,7 @@ FileResult createNoReplace(const QString& to, const QByteArray& data, const QStr
 #endif
     if (const int error = renameNoReplace(temporary, to)) {
         QFile::remove(temporary);
-        return FileResult::failure(errnoText(error));
+        return FileResult::failure(fileErrorText(error));
     }
     return FileResult::success();
 }
@@ -230,104 +189,6 @@ bool QtPlatform::exists(const QString& pathOrPattern)
                 .isEmpty();
 }
 
-namespace {
-
-QString tooLargeText(qint64 maxBytes)
-{
-    return QStringLiteral("文件太大（超过 %1 MB）").arg(maxBytes / (1024 * 1024));
-}
-
-}  // namespace
-
-ReadResult readRegularFile(const QString& path, qint64 maxBytes, qint64 headOnly)
-{
-    ReadResult result;
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        result.error = errnoText(ENOENT, Access::Read);
-        return result;
-    }
-    if (info.isDir()) {
-        result.error = errnoText(EISDIR, Access::Read);
-        return result;
-    }
-#ifdef Q_OS_UNIX
-    // Non-blocking open, so that a FIFO or device named by mistake never blocks the program.
-    const int fd = ::open(encodedPath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        result.error = errnoText(errno, Access::Read);
-        return result;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        result.error = QStringLiteral("不是普通文件");
-        return result;
-    }
-    if (headOnly < 0 && st.st_size > maxBytes) {
-        ::close(fd);
-        result.error = tooLargeText(maxBytes);
-        return result;
-    }
-    QByteArray data;
-    data.reserve(static_cast<qsizetype>(headOnly >= 0 ? std::min<qint64>(headOnly, st.st_size) : st.st_size));
-    char buffer[1 << 16];
-    for (;;) {
-        const qint64 room = headOnly >= 0 ? headOnly - data.size() : static_cast<qint64>(sizeof buffer);
-        if (room <= 0)
-            break;
-        const ssize_t got = ::read(fd, buffer, static_cast<size_t>(std::min<qint64>(room, sizeof buffer)));
-        if (got == 0)
-            break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            result.error = errnoText(errno, Access::Read);
-            ::close(fd);
-            return result;
-        }
-        if (data.size() + got > maxBytes) {
-            ::close(fd);
-            result.error = tooLargeText(maxBytes);
-            return result;
-        }
-        data.append(buffer, static_cast<qsizetype>(got));
-    }
-    ::close(fd);
-    result.data = std::move(data);
-#else
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = QStringLiteral("无法打开文件");
-        return result;
-    }
-    if (headOnly < 0 && file.size() > maxBytes) {
-        result.error = tooLargeText(maxBytes);
-        return result;
-    }
-    result.data = headOnly >= 0 ? file.read(headOnly) : file.readAll();
-#endif
-    result.ok = true;
-    return result;
-}
-
-QImage readPictureCorner(const QString& path, QSize size)
-{
-    // Opening a FIFO would wait for a writer: regular files only.
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
-        return {};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QImageReader reader(&file);
-    const QSize full = reader.size();
-    if (!full.isValid())
-        return {};
-    reader.setClipRect(QRect(QPoint(0, 0), size).intersected(QRect(QPoint(0, 0), full)));
-    return reader.read();
-}
-
 ReadResult QtPlatform::readFile(const QString& path, qint64 maxBytes)
 {
     return readRegularFile(path, maxBytes);
@@ -347,23 +208,24 @@ FileResult QtPlatform::writeFileAtomic(const QString& path, const QByteArray& da
 {
     const QFileInfo info(path);
     if (info.isDir())
-        return FileResult::failure(errnoText(EISDIR));
+        return FileResult::failure(fileErrorText(EISDIR));
 #ifdef Q_OS_UNIX
     // Written whole and synced under a partial name, then renamed over the old file, whose
-    // permissions it keeps.
+    // permissions it keeps. Not QSaveFile, which gives the same guarantee: its failures come as
+    // English text that cannot tell a full disk from a read-only one, and the errno here can.
     const QString real = info.isSymLink() ? info.symLinkTarget() : path;
     struct stat old {};
     const mode_t mode = ::stat(encodedPath(real).constData(), &old) == 0 ? (old.st_mode & 07777) : 0666;
     const QString temporary = partialPathFor(real);
-    Access failedAt = Access::Write;
+    FileAccess failedAt = FileAccess::Write;
     if (const int error = createFilled(temporary, data, -1, true, mode, failedAt))
-        return FileResult::failure(errnoText(error));
+        return FileResult::failure(fileErrorText(error));
     if (mode != 0666)
         ::chmod(encodedPath(temporary).constData(), mode);
     if (::rename(encodedPath(temporary).constData(), encodedPath(real).constData()) != 0) {
         const int error = errno;
         ::unlink(encodedPath(temporary).constData());
-        return FileResult::failure(errnoText(error));
+        return FileResult::failure(fileErrorText(error));
     }
     return FileResult::success();
 #else
@@ -382,7 +244,7 @@ FileResult QtPlatform::writeFileAtomic(const QString& path, const QByteArray& da
 FileResult QtPlatform::writeNewFile(const QString& path, const QByteArray& data)
 {
     if (QFileInfo(path).isDir())
-        return FileResult::failure(errnoText(EISDIR));
+        return FileResult::failure(fileErrorText(EISDIR));
     return createNoReplace(path, data);
 }
 
@@ -396,12 +258,12 @@ FileResult QtPlatform::moveFile(const QString& from, const QString& to)
     if (FileResult source = checkSource(from); !source)
         return source;
     if (QFileInfo::exists(to))
-        return FileResult::failure(errnoText(EEXIST));
+        return FileResult::failure(fileErrorText(EEXIST));
     const int error = renameNoReplace(from, to);
     if (error == 0)
         return FileResult::success();
     if (error != EXDEV)
-        return FileResult::failure(errnoText(error));
+        return FileResult::failure(fileErrorText(error));
     // Another file system: copy completely, check, then remove the source; never leave both
     // halves and never lose the only one.
     if (FileResult copied = createNoReplace(to, {}, from); !copied)
@@ -431,7 +293,7 @@ FileResult QtPlatform::removeFile(const QString& path)
         return FileResult::success();
 #ifdef Q_OS_UNIX
     if (::unlink(encodedPath(path).constData()) != 0)
-        return FileResult::failure(errnoText(errno));
+        return FileResult::failure(fileErrorText(errno));
     return FileResult::success();
 #else
     return QFile::remove(path) ? FileResult::success() : FileResult::failure(QStringLiteral("无法删除文件"));

@@ -1,0 +1,166 @@
+// Reading files for display, never blocking on a FIFO or device, and the words for file errors.
+#include "gui/FileErrors.h"
+#include "gui/Platform.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace tessera {
+
+// Why a file operation failed, in words for the user; never a path.
+QString fileErrorText(int error, FileAccess access)
+{
+    switch (error) {
+    case ENOENT:
+        return QStringLiteral("文件或文件夹不存在");
+    case EACCES:
+        return access == FileAccess::Read ? QStringLiteral("没有读取权限") : QStringLiteral("没有写入权限");
+    case EPERM:
+        return QStringLiteral("文件不可更改");
+    case EEXIST:
+        return QStringLiteral("目标文件已存在");
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("磁盘空间不足");
+    case EROFS:
+        return QStringLiteral("文件系统只读");
+    case EISDIR:
+        return QStringLiteral("这是一个文件夹");
+    case ENOTDIR:
+        return QStringLiteral("路径中有一项不是文件夹");
+    case ENAMETOOLONG:
+        return QStringLiteral("路径太长");
+    case EBUSY:
+    case ETXTBSY:
+        return QStringLiteral("文件正在使用");
+    case EFBIG:
+        return QStringLiteral("文件太大");
+    case ELOOP:
+        return QStringLiteral("符号链接层次太多");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("打开的文件太多");
+    case EIO:
+        return QStringLiteral("读写磁盘出错");
+    default:
+        return QStringLiteral("系统错误（代码%1）").arg(error);
+    }
+}
+
+namespace {
+
+QString tooLargeText(qint64 maxBytes)
+{
+    return QStringLiteral("文件太大（超过 %1 MB）").arg(maxBytes / (1024 * 1024));
+}
+
+#ifdef Q_OS_UNIX
+// Reads what `fd` holds: `headOnly` bytes at most when it is not negative; more than `maxBytes`
+// is refused. Returns 0, an errno value, or -1 for too much.
+int readAllOf(int fd, qint64 size, qint64 maxBytes, qint64 headOnly, QByteArray& data)
+{
+    data.reserve(static_cast<qsizetype>(headOnly >= 0 ? std::min<qint64>(headOnly, size) : size));
+    char buffer[1 << 16];
+    for (;;) {
+        const qint64 room = headOnly >= 0 ? headOnly - data.size() : static_cast<qint64>(sizeof buffer);
+        if (room <= 0)
+            return 0;
+        const ssize_t got = ::read(fd, buffer, static_cast<size_t>(std::min<qint64>(room, sizeof buffer)));
+        if (got == 0)
+            return 0;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (data.size() + got > maxBytes)
+            return -1;
+        data.append(buffer, static_cast<qsizetype>(got));
+    }
+}
+#endif
+
+}  // namespace
+
+ReadResult readRegularFile(const QString& path, qint64 maxBytes, qint64 headOnly)
+{
+    ReadResult result;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        result.error = fileErrorText(ENOENT, FileAccess::Read);
+        return result;
+    }
+    if (info.isDir()) {
+        result.error = fileErrorText(EISDIR, FileAccess::Read);
+        return result;
+    }
+#ifdef Q_OS_UNIX
+    // Non-blocking open, so that a FIFO or device named by mistake never blocks the program.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        result.error = fileErrorText(errno, FileAccess::Read);
+        return result;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        result.error = QStringLiteral("不是普通文件");
+        return result;
+    }
+    if (headOnly < 0 && st.st_size > maxBytes) {
+        ::close(fd);
+        result.error = tooLargeText(maxBytes);
+        return result;
+    }
+    QByteArray data;
+    const int error = readAllOf(fd, st.st_size, maxBytes, headOnly, data);
+    if (error != 0) {
+        ::close(fd);
+        result.error = error < 0 ? tooLargeText(maxBytes) : fileErrorText(error, FileAccess::Read);
+        return result;
+    }
+    ::close(fd);
+    result.data = std::move(data);
+#else
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("无法打开文件");
+        return result;
+    }
+    if (headOnly < 0 && file.size() > maxBytes) {
+        result.error = tooLargeText(maxBytes);
+        return result;
+    }
+    result.data = headOnly >= 0 ? file.read(headOnly) : file.readAll();
+#endif
+    result.ok = true;
+    return result;
+}
+
+QImage readPictureCorner(const QString& path, QSize size)
+{
+    // Opening a FIFO would wait for a writer: regular files only.
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QImageReader reader(&file);
+    const QSize full = reader.size();
+    if (!full.isValid())
+        return {};
+    reader.setClipRect(QRect(QPoint(0, 0), size).intersected(QRect(QPoint(0, 0), full)));
+    return reader.read();
+}
+
+}  // namespace tessera
