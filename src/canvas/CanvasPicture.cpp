@@ -261,64 +261,74 @@ void RulerPicture::clear()
 void RulerPicture::paint(QPainter& painter, const QRect& area) const
 {
     painter.fillRect(area, kRulerBackground);
-    const int count = size_ + 3;
     const QRect board(QPoint(0, 0), rulerBoardSize(size_));
     const QRect visible = area.intersected(board);
     if (visible.isEmpty())
         return;
-    if (ticks_) {
-        // Column i's left edge lies at x = 40i - 20, row i's top edge at y = 30i - 10.
-        QList<QPoint> dots;
-        const int firstX = std::max(1, (visible.left() + kRulerMargin + kCellWidth - 1) / kCellWidth);
-        const int lastX = std::min(count, (visible.right() + kRulerMargin) / kCellWidth);
-        for (int i = firstX; i <= lastX; ++i) {
-            for (int y = visible.top() + (visible.top() & 1); y <= visible.bottom(); y += 2)
-                dots.append(QPoint(i * kCellWidth - kRulerMargin, y));
-        }
-        const int firstY = std::max(1, (visible.top() + 10 + kCellHeight - 1) / kCellHeight);
-        const int lastY = std::min(count, (visible.bottom() + 10) / kCellHeight);
-        for (int i = firstY; i <= lastY; ++i) {
-            for (int x = visible.left() + (visible.left() & 1); x <= visible.right(); x += 2)
-                dots.append(QPoint(x, i * kCellHeight - 10));
-        }
-        painter.setPen(QPen(kRulerInk, 1));
-        painter.drawPoints(dots.constData(), static_cast<int>(dots.size()));
-    }
+    if (ticks_)
+        paintTicks(painter, visible);
     if (numbers_) {
         painter.save();
         painter.setClipRect(visible);
         painter.setPen(kRulerInk);
-        const QFontMetrics metrics = painter.fontMetrics();
-        const int reach = metrics.horizontalAdvance(QString::number(count)) + 1;
-        auto write = [&](QPoint at, int i) {
-            const QString text = QString::number(i);
-            const QRect box(at, metrics.size(0, text));
-            if (box.intersects(visible))
-                painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, text);
-        };
-        // Column numbers along the top, at (40i, 4); row numbers down the left, at (5, 30i).
-        if (visible.top() <= 4 + metrics.height()) {
-            for (int i = std::max(1, (visible.left() - reach) / kCellWidth); i <= std::min(count, visible.right() / kCellWidth); ++i)
-                write(QPoint(i * kCellWidth, 4), i);
+        paintNumbers(painter, visible);
+        painter.restore();
+    }
+}
+
+void RulerPicture::paintTicks(QPainter& painter, const QRect& visible) const
+{
+    // Column i's left edge lies at x = 40i - 20, row i's top edge at y = 30i - 10.
+    const int count = size_ + 3;
+    QList<QPoint> dots;
+    const int firstX = std::max(1, (visible.left() + kRulerMargin + kCellWidth - 1) / kCellWidth);
+    const int lastX = std::min(count, (visible.right() + kRulerMargin) / kCellWidth);
+    for (int i = firstX; i <= lastX; ++i) {
+        for (int y = visible.top() + (visible.top() & 1); y <= visible.bottom(); y += 2)
+            dots.append(QPoint(i * kCellWidth - kRulerMargin, y));
+    }
+    const int firstY = std::max(1, (visible.top() + 10 + kCellHeight - 1) / kCellHeight);
+    const int lastY = std::min(count, (visible.bottom() + 10) / kCellHeight);
+    for (int i = firstY; i <= lastY; ++i) {
+        for (int x = visible.left() + (visible.left() & 1); x <= visible.right(); x += 2)
+            dots.append(QPoint(x, i * kCellHeight - 10));
+    }
+    painter.setPen(QPen(kRulerInk, 1));
+    painter.drawPoints(dots.constData(), static_cast<int>(dots.size()));
+}
+
+void RulerPicture::paintNumbers(QPainter& painter, const QRect& visible) const
+{
+    const int count = size_ + 3;
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int reach = metrics.horizontalAdvance(QString::number(count)) + 1;
+    auto write = [&](QPoint at, int i) {
+        const QString text = QString::number(i);
+        const QRect box(at, metrics.size(0, text));
+        if (box.intersects(visible))
+            painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, text);
+    };
+    // Column numbers along the top, at (40i, 4); row numbers down the left, at (5, 30i).
+    if (visible.top() <= 4 + metrics.height()) {
+        for (int i = std::max(1, (visible.left() - reach) / kCellWidth); i <= std::min(count, visible.right() / kCellWidth); ++i)
+            write(QPoint(i * kCellWidth, 4), i);
+    }
+    if (visible.left() > 5 + reach)
+        return;
+    // A row number wider than the margin left of the canvas is drawn narrower to fit it.
+    const int room = kRulerMargin - 6;
+    for (int i = std::max(1, (visible.top() - metrics.height()) / kCellHeight); i <= std::min(count, visible.bottom() / kCellHeight); ++i) {
+        const QString text = QString::number(i);
+        const int width = metrics.horizontalAdvance(text);
+        if (width <= room) {
+            write(QPoint(5, i * kCellHeight), i);
+            continue;
         }
-        if (visible.left() <= 5 + reach) {
-            // A row number wider than the margin left of the canvas is drawn narrower to fit it.
-            const int room = kRulerMargin - 6;
-            for (int i = std::max(1, (visible.top() - metrics.height()) / kCellHeight); i <= std::min(count, visible.bottom() / kCellHeight); ++i) {
-                const QString text = QString::number(i);
-                const int width = metrics.horizontalAdvance(text);
-                if (width <= room) {
-                    write(QPoint(5, i * kCellHeight), i);
-                    continue;
-                }
-                const int left = std::max(1, kRulerMargin - 1 - width);
-                painter.save();
-                painter.translate(left, i * kCellHeight);
-                painter.scale(double(kRulerMargin - 1 - left) / width, 1.0);
-                painter.drawText(QRect(QPoint(0, 0), metrics.size(0, text)), Qt::AlignLeft | Qt::AlignTop, text);
-                painter.restore();
-            }
-        }
+        const int left = std::max(1, kRulerMargin - 1 - width);
+        painter.save();
+        painter.translate(left, i * kCellHeight);
+        painter.scale(double(kRulerMargin - 1 - left) / width, 1.0);
+        painter.drawText(QRect(QPoint(0, 0), metrics.size(0, text)), Qt::AlignLeft | Qt::AlignTop, text);
         painter.restore();
     }
 }

@@ -96,6 +96,9 @@ public:
     void paint(QPainter& painter, const QRect& area) const;
 
 private:
+    void paintTicks(QPainter& painter, const QRect& visible) const;
+    void paintNumbers(QPainter& painter, const QRect& visible) const;
+
     int size_ = 0;
     bool numbers_ = false;
     bool ticks_ = false;
