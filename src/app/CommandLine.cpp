@@ -67,10 +67,21 @@ std::optional<QSize> parseCell(const QString& text)
     return cell;
 }
 
-int render(const QStringList& arguments, QTextStream& out, QTextStream& err)
-{
-    QString mapPath, output;
+// What `render` was asked to do.
+struct RenderRequest {
+    QString mapPath;
+    QString output;
     QSize cell = kPictureCellSizes.constFirst();
+};
+
+// Reads the arguments of `render` into `request`; the exit status when the run ends there (help or
+// bad usage).
+std::optional<int> readRenderArguments(const QStringList& arguments, RenderRequest& request, QTextStream& out,
+                                       QTextStream& err)
+{
+    QString& mapPath = request.mapPath;
+    QString& output = request.output;
+    QSize& cell = request.cell;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         const bool hasValue = i + 1 < arguments.size();
@@ -109,6 +120,17 @@ int render(const QStringList& arguments, QTextStream& out, QTextStream& err)
         return badUsage(err, QStringLiteral("缺少地图路径文件"));
     if (output.isEmpty())
         return badUsage(err, QStringLiteral("缺少 -o 图片文件"));
+    return std::nullopt;
+}
+
+int render(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    RenderRequest request;
+    if (const std::optional<int> ended = readRenderArguments(arguments, request, out, err))
+        return *ended;
+    const QString& mapPath = request.mapPath;
+    const QString& output = request.output;
+    const QSize cell = request.cell;
 
     const ReadResult read = readRegularFile(mapPath, kMaxMapFileBytes);
     if (!read.ok) {
