@@ -6,7 +6,6 @@
 #include "gui/Progress.h"
 #include "model/MapPathFile.h"
 #include "model/MapText.h"
-#include "model/NewMap.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

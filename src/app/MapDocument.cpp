@@ -1,7 +1,7 @@
 #include "app/MapDocument.h"
 
 #include "gui/Platform.h"
-#include "model/NewMap.h"
+#include "app/MapQuestions.h"
 #include "tiles/BatchMove.h"
 #include "tiles/BatchRename.h"
 

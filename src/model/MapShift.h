@@ -8,20 +8,9 @@
 
 namespace tessera {
 
-class Platform;
 class Progress;
 
 enum class ShiftDirection { Left, Right, Up, Down };
-
-// The question each shift asks: its prompt and title.
-struct ShiftQuestion {
-    QString prompt;
-    QString title;
-};
-ShiftQuestion shiftQuestion(ShiftDirection direction);
-
-// Asks how many cells to shift (initial answer "1"); nothing on Cancel.
-std::optional<int> askShiftDistance(Platform& platform, ShiftDirection direction);
 
 // Moves every tile `distance` cells; what crosses an edge is lost. A distance below 1 moves
 // nothing. Drives `progress` over every cell.

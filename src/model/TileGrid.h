@@ -9,6 +9,9 @@ namespace tessera {
 
 class Progress;
 
+// Largest map edge accepted: a 1000 × 1000 map.
+inline constexpr int kMaxMapSize = 1000;
+
 // Marker of an empty cell in the grid text; a cell itself holds the empty text.
 inline const QString kEmptyMarker = QStringLiteral("空");
 inline constexpr char16_t kFieldSeparator = u'|';

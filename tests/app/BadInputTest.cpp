@@ -3,7 +3,7 @@
 #include "gui/Progress.h"
 #include "gui/ScriptedPlatform.h"
 #include "app/MapFileCommands.h"
-#include "model/NewMap.h"
+#include "app/MapQuestions.h"
 #include "model/TileGrid.h"
 
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "canvas/PreviewWindow.h"
 #include "gui/ScriptedPlatform.h"
 #include "model/MapText.h"
-#include "model/NewMap.h"
+#include "app/MapQuestions.h"
 #include "support/TestImages.h"
 #include "tiles/TileListWindow.h"
 
@@ -201,4 +201,20 @@ TEST_F(NewMapTest, ThePreviewButtonOpensOneWindowAndThenRaisesIt)
     first->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(window.previewWindow(), nullptr);
+}
+
+TEST(ShiftQuestions, EachDirectionAsksItsOwnQuestion)
+{
+    ScriptedPlatform platform;
+    platform.answerText(QStringLiteral("abc"));
+    platform.answerText(QStringLiteral("2.7"));
+    platform.answerCancel();
+    EXPECT_EQ(askShiftDistance(platform, ShiftDirection::Left), 0);
+    EXPECT_EQ(askShiftDistance(platform, ShiftDirection::Down), 2);
+    EXPECT_FALSE(askShiftDistance(platform, ShiftDirection::Up));
+    ASSERT_EQ(platform.shown().size(), 3);
+    EXPECT_EQ(platform.shown()[0].text, QStringLiteral("请输入向左移动几位？"));
+    EXPECT_EQ(platform.shown()[0].title, QStringLiteral("向左移动"));
+    EXPECT_EQ(platform.shown()[1].title, QStringLiteral("向下移动"));
+    EXPECT_EQ(shiftQuestion(ShiftDirection::Right).prompt, QStringLiteral("请输入向右移动几位？"));
 }

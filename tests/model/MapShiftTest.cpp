@@ -1,5 +1,4 @@
 #include "gui/Progress.h"
-#include "gui/ScriptedPlatform.h"
 #include "model/MapShift.h"
 #include "model/TileGrid.h"
 
@@ -148,20 +147,4 @@ TEST_F(ShiftTest, AgreesWithThePlainWayOnRandomMaps)
         shiftGrid(grid, direction, d, progress);
         ASSERT_EQ(cellsOf(grid), expected) << "n=" << n << " d=" << d << " dir=" << static_cast<int>(direction);
     }
-}
-
-TEST(ShiftQuestions, EachDirectionAsksItsOwnQuestion)
-{
-    ScriptedPlatform platform;
-    platform.answerText(QStringLiteral("abc"));
-    platform.answerText(QStringLiteral("2.7"));
-    platform.answerCancel();
-    EXPECT_EQ(askShiftDistance(platform, ShiftDirection::Left), 0);
-    EXPECT_EQ(askShiftDistance(platform, ShiftDirection::Down), 2);
-    EXPECT_FALSE(askShiftDistance(platform, ShiftDirection::Up));
-    ASSERT_EQ(platform.shown().size(), 3);
-    EXPECT_EQ(platform.shown()[0].text, QStringLiteral("请输入向左移动几位？"));
-    EXPECT_EQ(platform.shown()[0].title, QStringLiteral("向左移动"));
-    EXPECT_EQ(platform.shown()[1].title, QStringLiteral("向下移动"));
-    EXPECT_EQ(shiftQuestion(ShiftDirection::Right).prompt, QStringLiteral("请输入向右移动几位？"));
 }
