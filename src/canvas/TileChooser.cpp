@@ -50,7 +50,8 @@ TileChooser::TileChooser(QComboBox* drives, QTreeView* folders, QListWidget* fil
     connect(watcher_, &QFileSystemWatcher::directoryChanged, changed_, qOverload<>(&QTimer::start));
     // A file becoming current (by mouse or keys) is chosen; a click chooses even the file already
     // current, so that it can be placed once more, but a click that made it current chooses once.
-    files_->viewport()->installEventFilter(this);
+    filesViewport_ = files_->viewport();
+    filesViewport_->installEventFilter(this);
     connect(files_, &QListWidget::currentTextChanged, this, [this](const QString& name) {
         chosenByPress_ = pressing_;
         choose(name);
@@ -114,7 +115,8 @@ void TileChooser::refreshFiles()
 
 bool TileChooser::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == files_->viewport() && event->type() == QEvent::MouseButtonPress) {
+    // Only the pointer is compared: events still come while the list is being destroyed.
+    if (event->type() == QEvent::MouseButtonPress && watched == filesViewport_) {
         pressing_ = true;
         chosenByPress_ = false;
     }

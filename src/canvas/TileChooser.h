@@ -61,6 +61,7 @@ private:
     QTimer* changed_;  // gathers the changes of a busy folder into one listing
     QString folder_;
     QString listed_;  // the folder the list shows
+    QObject* filesViewport_ = nullptr;
     bool pressing_ = false;         // a mouse button went down on the list and is not up yet
     bool chosenByPress_ = false;    // that press made a file current, which chose it
 };
