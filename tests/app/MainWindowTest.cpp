@@ -128,7 +128,7 @@ TEST_F(MainWindowTest, EveryControlHasItsRoleAndAReadableName)
     }
 }
 
-TEST_F(MainWindowTest, LayoutReproducesTheWorkedExample)
+TEST_F(MainWindowTest, LayoutAt884x542)
 {
     setClientSize(QSize(884, 542));
     EXPECT_EQ(rectOf("StatusBar"), QRect(0, 522, 884, 20));
