@@ -34,6 +34,7 @@ void Canvas::resizeForMap()
     canvas_->resize(canvasSize(n));
     ruler_->resize(rulerBoardSize(n));
     picture_.reset(n);
+    cache_.forgetKept();
     rulerPicture_.reset(n);
 }
 
@@ -41,6 +42,7 @@ void Canvas::clearBoards()
 {
     fill_->cancel();
     picture_.clear();
+    cache_.forgetKept();
     rulerPicture_.clear();
     canvas_->update();
     ruler_->update();
@@ -74,6 +76,8 @@ void Canvas::drawLoaded(const std::vector<LoadedTile>& batch)
         if (tile.image.isNull() || tile.cells.empty())
             continue;
         const std::uint32_t handle = picture_.addTileImage(tile.key, tile.image);
+        if (picture_.holds(handle))
+            cache_.keep(tile.key, tile.image);  // the preview finds it without decoding it again
         for (const int cell : tile.cells) {
             const int row = cell / n + 1;
             const int column = cell % n + 1;

@@ -43,6 +43,8 @@ public:
     void drawTile(int row, int column, const TileKey& key, const QImage& image);
     // The same for many cells showing one image: register it once, then draw it by its index.
     std::uint32_t addTileImage(const TileKey& key, const QImage& image);
+    // Whether the picture holds the tile's image itself (within its budget).
+    bool holds(std::uint32_t tile) const { return tile < tiles_.size() && !tiles_[tile].pinned.isNull(); }
     void drawTile(int row, int column, std::uint32_t tile);
     // Erases a rectangle of `size` at the cell's origin.
     void erase(int row, int column, QSize size);

@@ -59,6 +59,8 @@ QList<QImage> TileImageCache::images(const QList<TileKey>& keys)
                 continue;
             if (const QImage* cached = cache_.object(keys[i]))
                 result[i] = *cached;
+            else if (const auto kept = kept_.constFind(keys[i]); kept != kept_.constEnd())
+                result[i] = *kept;
             else
                 missing.append(i);
         }
@@ -91,6 +93,18 @@ void TileImageCache::clear()
 {
     const QMutexLocker lock(&mutex_);
     cache_.clear();
+}
+
+void TileImageCache::keep(const TileKey& key, const QImage& image)
+{
+    const QMutexLocker lock(&mutex_);
+    kept_.insert(key, image);
+}
+
+void TileImageCache::forgetKept()
+{
+    const QMutexLocker lock(&mutex_);
+    kept_.clear();
 }
 
 QImage TileImageCache::image(const TileKey& key)

@@ -46,9 +46,15 @@ public:
     qint64 decodeCount() const { return decodes_; }
     void clear();
 
+    // Tiles held elsewhere anyway (the canvas keeps them): found here too at no cost, until
+    // `forgetKept`.
+    void keep(const TileKey& key, const QImage& image);
+    void forgetKept();
+
 private:
     mutable QMutex mutex_;
     QCache<TileKey, QImage> cache_;
+    QHash<TileKey, QImage> kept_;
     std::atomic<qint64> decodes_ = 0;
 };
 

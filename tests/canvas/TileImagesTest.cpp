@@ -149,3 +149,18 @@ TEST_F(TileImagesTest, CacheStaysWithinItsBound)
     cache.images(keys.mid(0, 10));  // the oldest were evicted
     EXPECT_GT(cache.decodeCount(), 60);
 }
+
+TEST_F(TileImagesTest, KeptTilesAreFoundWithoutDecodingUntilForgotten)
+{
+    ASSERT_TRUE(writeSolidImage(path("a.jpg"), QColor(200, 40, 40)));
+    TileImageCache cache(1);  // room for nothing: only what is kept is found
+    const TileKey key = tileKeyFor(path("a.jpg"), QSize(40, 30));
+    QImage held(40, 30, QImage::Format_RGB32);
+    held.fill(Qt::blue);
+    cache.keep(key, held);
+    EXPECT_EQ(cache.image(key).pixel(5, 5), held.pixel(5, 5));
+    EXPECT_EQ(cache.decodeCount(), 0);
+    cache.forgetKept();
+    EXPECT_TRUE(near(cache.image(key).pixel(5, 5), QColor(200, 40, 40)));
+    EXPECT_EQ(cache.decodeCount(), 1);
+}
