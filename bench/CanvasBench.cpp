@@ -59,6 +59,20 @@ struct Editor {
     }
 };
 
+// A map path file for a map of `size` × `size` cells naming `tiles` in turn, as the program
+// writes it; returns its path.
+QString writeMap(const QString& path, int size, const QStringList& tiles)
+{
+    CellTexts cells(static_cast<std::size_t>(size) * static_cast<std::size_t>(size));
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        cells[i] = tiles[static_cast<qsizetype>(i % static_cast<std::size_t>(tiles.size()))];
+    ScriptedPlatform platform;
+    NullProgress quiet;
+    if (!writeMapPathFile(platform, path, cells, size, quiet).ok())
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+    return path;
+}
+
 void redrawScenario(const char* cold, const char* warm, int size, const QStringList& tiles)
 {
     Editor editor;
@@ -91,14 +105,7 @@ bool viewFilled(MainWindow& window)
 void distinct200Scenario(const QTemporaryDir& dir)
 {
     const QStringList tiles = writeTileSet(dir.filePath(QStringLiteral("distinct")), 200 * 200);
-    const QString mapPath = dir.filePath(QStringLiteral("distinct.tlp"));
-    {
-        Editor source;
-        source.grid.resize(200);
-        source.fill(tiles);
-        ScriptedPlatform platform;
-        writeMapPathFile(platform, mapPath, source.grid.cells(), source.grid.mapSize(), source.progress);
-    }
+    const QString mapPath = writeMap(dir.filePath(QStringLiteral("distinct.tlp")), 200, tiles);
     // The disk's own limit: every file read cold, by many threads, and nothing else done.
     dropFromPageCache(tiles);
     QThreadPool readers;
@@ -167,14 +174,7 @@ void runCanvas1000Bench()
     const QStringList fresh = writeTileSet(dir.filePath(QStringLiteral("fresh")), 200);
 
     // The map file, written as the program writes it.
-    const QString mapPath = dir.filePath(QStringLiteral("map.tlp"));
-    {
-        Editor source;
-        source.grid.resize(1000);
-        source.fill(tiles);
-        ScriptedPlatform platform;
-        writeMapPathFile(platform, mapPath, source.grid.cells(), source.grid.mapSize(), source.progress);
-    }
+    const QString mapPath = writeMap(dir.filePath(QStringLiteral("map.tlp")), 1000, tiles);
 
     // The real main window: New map 1000, then import with its full redraw.
     const double before = residentMb();
@@ -257,14 +257,7 @@ void runDistinct1000Bench()
 {
     QTemporaryDir dir;
     const QStringList tiles = writeTileSet(dir.filePath(QStringLiteral("tiles")), 100000);
-    const QString mapPath = dir.filePath(QStringLiteral("map.tlp"));
-    {
-        Editor source;
-        source.grid.resize(1000);
-        source.fill(tiles);
-        ScriptedPlatform platform;
-        writeMapPathFile(platform, mapPath, source.grid.cells(), source.grid.mapSize(), source.progress);
-    }
+    const QString mapPath = writeMap(dir.filePath(QStringLiteral("map.tlp")), 1000, tiles);
     dropFromPageCache(tiles);
     ScriptedPlatform platform;
     MainWindow window(platform);
