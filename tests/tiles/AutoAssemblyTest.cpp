@@ -1,15 +1,18 @@
 #include "gui/Progress.h"
 #include "testkit/SliceMapGenerator.h"
+#include "tiles/Assignment.h"
 #include "tiles/AutoAssembly.h"
 
 #include <QDir>
 #include <QImage>
+#include <QRandomGenerator>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 
 using namespace tessera;
 
@@ -70,6 +73,61 @@ TEST_F(AutoAssemblyTest, PlacesEverySliceOfGeneratedMapsAndGuessesTheirGrid)
         EXPECT_EQ(rightPlacements(map, result), l.rows * l.columns);
         EXPECT_TRUE(result.unplaced.isEmpty());
         EXPECT_LE(result.doubtfulCount, 1);
+    }
+}
+
+TEST_F(AutoAssemblyTest, ReadsAPngReferenceReduced)
+{
+    SliceMapOptions options;
+    options.rows = 3;
+    options.columns = 4;
+    options.referenceScale = 4;
+    const GeneratedMap map = generate("map", options);
+    const QString png = dir.filePath(QStringLiteral("reference.png"));
+    ASSERT_TRUE(QImage(map.referencePath).save(png, "PNG"));
+    const AssemblyInput input = read(png, map.sliceFolder);
+    ASSERT_TRUE(input.ok()) << input.failure().toStdString();
+    EXPECT_EQ(input.referenceSize(), QSize(400, 225));
+    const AssemblyResult result = assemble(input, input.proposedGrid());
+    EXPECT_EQ(rightPlacements(map, result), 12);
+}
+
+TEST(SliceMatchingTest, FindsTheCheapestAssignmentWhenEveryCellIsACandidate)
+{
+    QRandomGenerator random(7);
+    for (int round = 0; round < 50; ++round) {
+        const int n = 7;
+        // Two colours per feature: many slices want the same few cells.
+        std::vector<Feature> features(2 * n);
+        for (Feature& f : features) {
+            const auto left = static_cast<std::uint8_t>(random.bounded(256)), right = static_cast<std::uint8_t>(random.bounded(256));
+            for (int i = 0; i < kFeatureBytes; ++i)
+                f.bytes[i] = i < kFeatureBytes / 2 ? left : right;
+        }
+        std::vector<const Feature*> slices, cells;
+        for (int i = 0; i < n; ++i) {
+            slices.push_back(&features[static_cast<std::size_t>(i)]);
+            cells.push_back(&features[static_cast<std::size_t>(n + i)]);
+        }
+        NullProgress progress;
+        const auto candidates = nearestCells(slices, cells, n, progress);
+        std::vector<int> order(n);
+        std::iota(order.begin(), order.end(), 0);
+        const std::vector<int> match = matchSlices(slices, cells, candidates, order);
+        auto total = [&](const std::vector<int>& cellOf) {
+            std::int64_t sum = 0;
+            for (int i = 0; i < n; ++i)
+                sum += featureDistance(*slices[static_cast<std::size_t>(i)], *cells[static_cast<std::size_t>(cellOf[static_cast<std::size_t>(i)])]);
+            return sum;
+        };
+        std::vector<int> permutation(order);
+        std::int64_t best = total(permutation);
+        while (std::next_permutation(permutation.begin(), permutation.end()))
+            best = std::min(best, total(permutation));
+        std::vector<int> sorted(match);
+        std::sort(sorted.begin(), sorted.end());
+        EXPECT_EQ(sorted, order);
+        EXPECT_EQ(total(match), best);
     }
 }
 
