@@ -26,7 +26,8 @@ struct AssemblyGrid {
 };
 
 // The slices and the reference, read once; the grid can then be chosen and matched (again).
-// Holds the slices' small features and the reference at a reduced scale, never full pictures.
+// Holds the slices' small features and the reference's file, which is decoded reduced for each
+// grid: never full pictures.
 class AssemblyInput {
 public:
     AssemblyInput();

@@ -161,17 +161,27 @@ ReducedPicture decodeReduced(QByteArrayView bytes, QSize minimum, qint64 maxPixe
             return out;
         int count = 0;
         const tjscalingfactor* factors = tjGetScalingFactors(&count);
-        tjscalingfactor best{1, 1};
-        qint64 bestPixels = static_cast<qint64>(header.width) * header.height;
+        // The strongest reduction that covers `minimum`; failing that, the weakest one within the
+        // memory budget.
+        tjscalingfactor covering{0, 0}, largest{0, 0};
+        qint64 coveringPixels = 0, largestPixels = 0;
         for (int i = 0; i < count; ++i) {
-            if (factors[i].num > factors[i].denom)
-                continue;
             const int w = TJSCALED(header.width, factors[i]), h = TJSCALED(header.height, factors[i]);
-            if (w >= minimum.width() && h >= minimum.height() && static_cast<qint64>(w) * h < bestPixels) {
-                best = factors[i];
-                bestPixels = static_cast<qint64>(w) * h;
+            const qint64 pixels = static_cast<qint64>(w) * h;
+            if (factors[i].num > factors[i].denom || pixels > kMaxReducedPixels)
+                continue;
+            if (w >= minimum.width() && h >= minimum.height() && (covering.num == 0 || pixels < coveringPixels)) {
+                covering = factors[i];
+                coveringPixels = pixels;
+            }
+            if (largest.num == 0 || pixels > largestPixels) {
+                largest = factors[i];
+                largestPixels = pixels;
             }
         }
+        const tjscalingfactor best = covering.num > 0 ? covering : largest;
+        if (best.num == 0)
+            return out;
         decodeJpegScaled(bytes, header, best, out);
         return out;
     }
@@ -182,8 +192,10 @@ ReducedPicture decodeReduced(QByteArrayView bytes, QSize minimum, qint64 maxPixe
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    const int reduction = std::max(1, std::min(full.width() / std::max(1, minimum.width()),
-                                               full.height() / std::max(1, minimum.height())));
+    int reduction = std::max(1, std::min(full.width() / std::max(1, minimum.width()),
+                                         full.height() / std::max(1, minimum.height())));
+    while (static_cast<qint64>(full.width() / reduction) * (full.height() / reduction) > kMaxReducedPixels)
+        ++reduction;
     const QSize size((full.width() + reduction - 1) / reduction, (full.height() + reduction - 1) / reduction);
     if (size != full)
         reader.setScaledSize(size);

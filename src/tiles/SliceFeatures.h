@@ -36,13 +36,16 @@ struct ReducedPicture {
 
 // Largest reference picture accepted, in pixels (it is decoded reduced, never whole).
 inline constexpr qint64 kMaxReferencePixels = 40000LL * 40000LL;
+// Largest reduced picture decoded, in pixels (three bytes each).
+inline constexpr qint64 kMaxReducedPixels = 48LL * 1024 * 1024;
 
 // The picture's size from its header; invalid when it is no JPEG, PNG or BMP picture or an absurd
 // size.
 QSize pictureSize(QByteArrayView bytes, qint64 maxPixels);
 
-// Decodes the picture at the strongest reduction that still gives at least `minimum` pixels (JPEG
-// through TurboJPEG's scaled decoding, others through Qt). Null on failure. Thread-safe.
+// Decodes the picture at the strongest reduction that still gives at least `minimum` pixels, and
+// never more than kMaxReducedPixels (JPEG through TurboJPEG's scaled decoding, others through
+// Qt). Null on failure. Thread-safe.
 ReducedPicture decodeReduced(QByteArrayView bytes, QSize minimum, qint64 maxPixels);
 
 // Features of the `rect` (in full-picture pixels) of a reduced picture.
