@@ -86,8 +86,9 @@ AssemblyGrid guessGrid(const SliceShapes& shapes, QSize reference)
         return {};
     const double W = shapes.full.width(), H = shapes.full.height();
     const double aspect = reference.isEmpty() ? 0 : static_cast<double>(reference.width()) / reference.height();
-    const int rowsFromNarrow = shapes.narrowWidth > 0 ? shapes.counts[NarrowSlice] + 1 : 0;
-    const int columnsFromLow = shapes.lowHeight > 0 ? shapes.counts[LowSlice] + 1 : 0;
+    // The narrow column has one slice a row; below it, in the low row, the corner.
+    const int rowsFromNarrow = shapes.narrowWidth > 0 ? shapes.counts[NarrowSlice] + (shapes.lowHeight > 0 ? 1 : 0) : 0;
+    const int columnsFromLow = shapes.lowHeight > 0 ? shapes.counts[LowSlice] + (shapes.narrowWidth > 0 ? 1 : 0) : 0;
     AssemblyGrid best;
     double bestScore = 1e300;
     for (int rows = 1; rows <= kMaxMapSize; ++rows) {

@@ -1,5 +1,6 @@
 #include "gui/Progress.h"
 #include "testkit/SliceMapGenerator.h"
+#include "tiles/AssemblyGridGuess.h"
 #include "tiles/Assignment.h"
 #include "tiles/AutoAssembly.h"
 
@@ -261,4 +262,22 @@ TEST_F(AutoAssemblyTest, RefusesSlicesOfMixedSizesMissingInputsAndStopsWhenCance
     EXPECT_TRUE(failure.startsWith(QStringLiteral("切片大小不一致："))) << failure.toStdString();
     EXPECT_TRUE(failure.contains(QStringLiteral("400 × 300"))) << failure.toStdString();
     EXPECT_TRUE(failure.contains(QStringLiteral("small1.jpg 为 200 × 100"))) << failure.toStdString();
+}
+
+TEST(AssemblyGridTest, TheNarrowSlicesCountTheRowsAndColumns)
+{
+    auto guess = [](const std::vector<QSize>& sizes) {
+        QStringList names;
+        for (std::size_t i = 0; i < sizes.size(); ++i)
+            names << QStringLiteral("%1.jpg").arg(i);
+        const SliceShapes shapes = classifySlices(sizes, names);
+        EXPECT_TRUE(shapes.failure.isEmpty()) << shapes.failure.toStdString();
+        const AssemblyGrid grid = guessGrid(shapes, QSize());
+        return std::pair(grid.rows, grid.columns);
+    };
+    const QSize full(400, 300), narrow(200, 300), low(400, 100), corner(200, 100);
+    // Without the reference's shape, 3 × 2 and 2 × 3 hold six slices alike.
+    EXPECT_EQ(guess({full, full, full, narrow, narrow, narrow}), std::pair(3, 2));
+    EXPECT_EQ(guess({full, full, full, low, low, low}), std::pair(2, 3));
+    EXPECT_EQ(guess({full, full, full, full, narrow, narrow, low, low, corner}), std::pair(3, 3));
 }
