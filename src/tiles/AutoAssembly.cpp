@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
 
 #include <algorithm>
 #include <cmath>
@@ -85,8 +84,10 @@ AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sli
         d.failure = QStringLiteral("找不到切片文件夹：%1").arg(QDir::toNativeSeparators(sliceFolder));
         return input;
     }
+    // The reference may lie among the slices: it is none of them.
+    const QString referenceFile = QFileInfo(referencePath).canonicalFilePath();
     for (const QFileInfo& info : folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name))
-        if (isSliceName(info.fileName()))
+        if (isSliceName(info.fileName()) && info.canonicalFilePath() != referenceFile)
             d.paths << info.absoluteFilePath();
     if (d.paths.isEmpty()) {
         d.failure = QStringLiteral("文件夹中没有 JPEG 切片：%1").arg(QDir::toNativeSeparators(sliceFolder));
@@ -121,7 +122,6 @@ AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sli
     d.proposed = guessGrid(d.shapes, d.referenceSize);
     return input;
 }
-
 
 AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progress& progress)
 {

@@ -77,7 +77,7 @@ TEST_F(AutoAssemblyTest, PlacesEverySliceOfGeneratedMapsAndGuessesTheirGrid)
     }
 }
 
-TEST_F(AutoAssemblyTest, ReadsAPngReferenceReduced)
+TEST_F(AutoAssemblyTest, ReadsAPngReferenceReducedAndAReferenceAmongTheSlices)
 {
     SliceMapOptions options;
     options.rows = 3;
@@ -91,6 +91,13 @@ TEST_F(AutoAssemblyTest, ReadsAPngReferenceReduced)
     EXPECT_EQ(input.referenceSize(), QSize(400, 225));
     const AssemblyResult result = assemble(input, input.proposedGrid());
     EXPECT_EQ(rightPlacements(map, result), 12);
+
+    // A JPEG reference kept among the slices is none of them.
+    const QString inside = QDir(map.sliceFolder).filePath(QStringLiteral("whole.jpg"));
+    ASSERT_TRUE(QFile::copy(map.referencePath, inside));
+    const AssemblyInput beside = read(inside, map.sliceFolder);
+    ASSERT_TRUE(beside.ok()) << beside.failure().toStdString();
+    EXPECT_EQ(beside.sliceCount(), 12);
 }
 
 TEST(SliceMatchingTest, FindsTheCheapestAssignmentWhenEveryCellIsACandidate)
