@@ -120,6 +120,11 @@ void runAssembleBench()
     report("assemble_10000_ms", fields[0].toDouble(), "ms");
     report("assemble_10000_peak_mb", child.peakMb, "MB");
     report("assemble_10000_right_pct", 100.0 * fields[1].toDouble() / fields[2].toDouble(), "%");
+    // The machine's limit for the slices alone: their bytes in memory, decoded at 1/8 on every core.
+    QStringList slices;
+    for (const GeneratedSlice& s : map10000.slices)
+        slices << s.path;
+    report("limit_decode_10000_ms", limitDecodeMs(slices), "ms");
 }
 
 }  // namespace tessera::bench
