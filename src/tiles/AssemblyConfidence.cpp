@@ -11,8 +11,11 @@ constexpr double kGoodLevels = 5.0;
 constexpr double kBadLevels = 12.0;
 // A slice whose feature cells vary less than this (mean levels) is plain.
 constexpr double kPlainLevels = 2.0;
-// The relative margin to the best different-looking cell that makes a placement sure.
-constexpr double kSureMargin = 0.3;
+// The relative margin to the best other answer that makes a placement sure.
+constexpr double kSureMargin = 0.5;
+// Slices are alike (either may go to the other's cell) when they are closer than the cells that
+// look the same, but never further apart than this (mean levels).
+constexpr double kAlikeLevels = 3.0;
 
 }  // namespace
 
@@ -43,14 +46,15 @@ PlacementConfidence::PlacementConfidence(const std::vector<const Feature*>& slic
                                          const std::vector<const Feature*>& cells, const std::vector<int>& match,
                                          double sameLevels)
     : slices_(slices), cells_(cells), match_(match), owners_(cells.size(), -1),
-      sameDistance_(static_cast<int>(sameLevels * kFeatureBytes))
+      sameDistance_(static_cast<int>(sameLevels * kFeatureBytes)),
+      alikeDistance_(static_cast<int>(std::min(sameLevels, kAlikeLevels) * kFeatureBytes))
 {
     for (std::size_t s = 0; s < match.size(); ++s)
         if (match[s] >= 0)
             owners_[static_cast<std::size_t>(match[s])] = static_cast<int>(s);
 }
 
-double PlacementConfidence::of(int slice, const std::vector<Candidate>& candidates)
+PlacementScore PlacementConfidence::score(int slice, const std::vector<Candidate>& candidates)
 {
     const int cell = match_[static_cast<std::size_t>(slice)];
     const Feature& own = *slices_[static_cast<std::size_t>(slice)];
@@ -58,45 +62,54 @@ double PlacementConfidence::of(int slice, const std::vector<Candidate>& candidat
     const int cost = featureDistance(own, assigned);
     std::int64_t alternative = -1;
     for (const Candidate& c : candidates) {
-        if (c.cell == cell || !differs(assigned, *cells_[static_cast<std::size_t>(c.cell)]))
+        if (c.cell == cell)
             continue;
         const std::int64_t moved = moveCost(own, c.cost, c.cell, assigned);
         if (moved >= 0 && (alternative < 0 || moved < alternative))
             alternative = moved;
     }
     if (alternative < 0)
-        alternative = bestDifferent(own, assigned);
-    const double fit = fitOf(levelsOf(cost));
-    if (alternative < 0)
-        return fit;  // every cell looks like this one
-    const double margin = static_cast<double>(alternative - cost) / static_cast<double>(std::max<std::int64_t>(alternative, 1));
-    return std::min(fit, std::clamp(margin / kSureMargin, 0.0, 1.0));
+        alternative = bestOther(own, cell);
+    PlacementScore score;
+    score.fit = fitOf(levelsOf(cost));
+    if (alternative >= 0)  // otherwise no other answer
+        score.margin = static_cast<double>(alternative - cost) / static_cast<double>(std::max<std::int64_t>(alternative, 1));
+    return score;
 }
 
-bool PlacementConfidence::differs(const Feature& a, const Feature& b) const
+double confidenceOf(const PlacementScore& score, double overall)
 {
-    return featureDistance(a, b) > sameDistance_;
+    return std::min({score.fit, std::clamp(score.margin / kSureMargin, 0.0, 1.0), overall});
 }
 
-// The cost of moving the slice to `cell`, with the cell's own slice moved to `assigned`; negative
-// when that slice looks like this one.
+double overallConfidence(std::vector<double> margins)
+{
+    if (margins.empty())
+        return 1;
+    std::nth_element(margins.begin(), margins.begin() + static_cast<std::ptrdiff_t>(margins.size() / 2), margins.end());
+    return std::clamp(margins[margins.size() / 2] / kSureMargin, 0.0, 1.0);
+}
+
+// The cost of moving the slice to `cell`, with the cell's own slice moved to the assigned one;
+// negative when that is no other answer: the cell's slice looks like this one (exchanging
+// alike slices changes nothing), or the cell is free and looks like the assigned one.
 std::int64_t PlacementConfidence::moveCost(const Feature& slice, int cost, int cell, const Feature& assigned) const
 {
-    std::int64_t moved = cost;
+    const Feature& target = *cells_[static_cast<std::size_t>(cell)];
     const int owner = owners_[static_cast<std::size_t>(cell)];
-    if (owner >= 0) {
-        const Feature& displaced = *slices_[static_cast<std::size_t>(owner)];
-        if (!differs(slice, displaced))
-            return -1;
-        moved += featureDistance(displaced, assigned) - featureDistance(displaced, *cells_[static_cast<std::size_t>(cell)]);
-    }
-    return moved;
+    if (owner < 0)
+        return featureDistance(assigned, target) > sameDistance_ ? cost : -1;
+    const Feature& displaced = *slices_[static_cast<std::size_t>(owner)];
+    if (featureDistance(slice, displaced) <= alikeDistance_)
+        return -1;
+    return cost + featureDistance(displaced, assigned) - featureDistance(displaced, target);
 }
 
 // Over every cell. Slices that repeat (open sea) sit in cells that repeat: each pair of features
 // is looked up once.
-std::int64_t PlacementConfidence::bestDifferent(const Feature& slice, const Feature& assigned)
+std::int64_t PlacementConfidence::bestOther(const Feature& slice, int cell)
 {
+    const Feature& assigned = *cells_[static_cast<std::size_t>(cell)];
     const QByteArray key = QByteArray(reinterpret_cast<const char*>(slice.bytes), kFeatureBytes)
         + QByteArray(reinterpret_cast<const char*>(assigned.bytes), kFeatureBytes);
     const auto known = memo_.constFind(key);
@@ -104,7 +117,7 @@ std::int64_t PlacementConfidence::bestDifferent(const Feature& slice, const Feat
         return known.value();
     std::int64_t best = -1;
     for (std::size_t j = 0; j < cells_.size(); ++j)
-        if (differs(assigned, *cells_[j])) {
+        if (static_cast<int>(j) != cell) {
             const std::int64_t moved = moveCost(slice, featureDistance(slice, *cells_[j]), static_cast<int>(j), assigned);
             if (moved >= 0 && (best < 0 || moved < best))
                 best = moved;

@@ -21,28 +21,42 @@ double fitOf(double levels);
 // sea, so only the others tell whether the reference shows this map at all.
 bool isPlain(const Feature& feature);
 
-// The confidence of each placement of one matching: its fit in absolute terms, and its margin to
-// the slice's best cell that looks different from the assigned one (more than `sameLevels` apart).
-// Moving the slice there would move that cell's slice to the assigned cell, so what that costs
-// counts too; exchanging two slices that look alike is no other answer.
+// How a placement fits: `fit` in absolute terms (1 good … 0 none), and `margin`, the relative
+// margin to the best other answer (at most 1, which is also given when there is none).
+struct PlacementScore {
+    double fit = 1;
+    double margin = 1;
+};
+
+// The placement's confidence, 0 … 1; `overall` caps every placement of a map.
+double confidenceOf(const PlacementScore& score, double overall);
+
+// The cap for a whole map from the margins of its slices that are not plain: a reference of another
+// map leaves most of them without a clear best cell.
+double overallConfidence(std::vector<double> margins);
+
+// Scores the placements of one matching. The other answers for a slice are its nearest cells but
+// its own: moving it there moves that cell's slice to its cell, so what that costs counts too.
+// Exchanging two slices that look alike is no other answer, nor a free cell that looks like the
+// assigned one (closer than `sameLevels`).
 class PlacementConfidence {
 public:
     PlacementConfidence(const std::vector<const Feature*>& slices, const std::vector<const Feature*>& cells,
                         const std::vector<int>& match, double sameLevels);
 
-    // 0 … 1 for slice `slice` in its matched cell; `candidates` are its nearest cells.
-    double of(int slice, const std::vector<Candidate>& candidates);
+    // Slice `slice` in its matched cell; `candidates` are its nearest cells.
+    PlacementScore score(int slice, const std::vector<Candidate>& candidates);
 
 private:
-    bool differs(const Feature& a, const Feature& b) const;
     std::int64_t moveCost(const Feature& slice, int cost, int cell, const Feature& assigned) const;
-    std::int64_t bestDifferent(const Feature& slice, const Feature& assigned);
+    std::int64_t bestOther(const Feature& slice, int cell);
 
     const std::vector<const Feature*>& slices_;
     const std::vector<const Feature*>& cells_;
     const std::vector<int>& match_;
     std::vector<int> owners_;
     int sameDistance_;
+    int alikeDistance_;
     QHash<QByteArray, std::int64_t> memo_;
 };
 

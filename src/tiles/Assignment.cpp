@@ -36,11 +36,18 @@ public:
             return;
         if (augment(slice))
             return;
-        // No path over the candidates: connect the slice to every free cell.
-        std::vector<Candidate>& edges = edges_[static_cast<std::size_t>(slice)];
+        // No path over the candidates: connect the slice to its nearest free cells.
+        std::vector<Candidate> free;
+        const Feature& feature = *slices_[static_cast<std::size_t>(slice)];
         for (std::size_t j = 0; j < cells_.size(); ++j)
             if (cellSlice_[j] < 0)
-                edges.push_back({static_cast<int>(j), featureDistance(*slices_[static_cast<std::size_t>(slice)], *cells_[j])});
+                free.push_back({static_cast<int>(j), featureDistance(feature, *cells_[j])});
+        const std::size_t keep = std::min(free.size(), std::max<std::size_t>(edges_[static_cast<std::size_t>(slice)].size(), 1));
+        std::partial_sort(free.begin(), free.begin() + static_cast<std::ptrdiff_t>(keep), free.end(),
+                          [](const Candidate& a, const Candidate& b) { return a.cost < b.cost; });
+        free.resize(keep);
+        std::vector<Candidate>& edges = edges_[static_cast<std::size_t>(slice)];
+        edges.insert(edges.end(), free.begin(), free.end());
         augment(slice);
     }
 

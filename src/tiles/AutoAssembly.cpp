@@ -31,8 +31,8 @@ namespace {
 
 // Nearest cells kept per slice for the matching.
 constexpr int kCandidates = 16;
-// Cells look alike when their features are closer than this many times the typical fit of the
-// map's slices (at least kSameLevels).
+// Free cells look like assigned ones when their features are closer than this many times the
+// typical fit of the map's slices (at least kSameLevels).
 constexpr double kSameFits = 1.5;
 constexpr double kSameLevels = 1.0;
 
@@ -213,14 +213,15 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
     }
 
     // The typical fit of the slices that are not plain: how far the reference's blur and
-    // recompression move features. A reference of another map fits most of them badly, and then
-    // no placement is sure.
-    double typical = 0, overall = 1;
+    // recompression move features.
+    double typical = 0;
     if (!distinctFits.empty()) {
-        std::nth_element(distinctFits.begin(), distinctFits.begin() + distinctFits.size() / 2, distinctFits.end());
+        std::nth_element(distinctFits.begin(), distinctFits.begin() + static_cast<std::ptrdiff_t>(distinctFits.size() / 2),
+                         distinctFits.end());
         typical = distinctFits[distinctFits.size() / 2];
-        overall = fitOf(typical);
     }
+    std::vector<PlacementScore> scores;
+    std::vector<double> distinctMargins;
     for (const Matched& m : matched) {
         PlacementConfidence confidence(m.slices, m.cells, m.match, std::max(kSameLevels, kSameFits * typical));
         for (std::size_t i = 0; i < m.slices.size(); ++i) {
@@ -234,10 +235,15 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
             placement.row = cell / grid.columns + 1;
             placement.column = cell % grid.columns + 1;
             placement.path = d.paths[s];
-            placement.confidence = std::min(overall, confidence.of(static_cast<int>(i), m.candidates[i]));
             result.placements.push_back(placement);
+            scores.push_back(confidence.score(static_cast<int>(i), m.candidates[i]));
+            if (!isPlain(*m.slices[i]))
+                distinctMargins.push_back(scores.back().margin);
         }
     }
+    const double overall = overallConfidence(distinctMargins);
+    for (std::size_t i = 0; i < scores.size(); ++i)
+        result.placements[i].confidence = confidenceOf(scores[i], overall);
     std::sort(result.placements.begin(), result.placements.end(), [](const AssemblyPlacement& a, const AssemblyPlacement& b) {
         if (a.doubtful() != b.doubtful())
             return a.doubtful();

@@ -227,6 +227,16 @@ TEST_F(AutoAssemblyTest, AReferenceOfAnotherMapLeavesEveryPlacementDoubtful)
     EXPECT_EQ(result.doubtfulCount, 64);
     EXPECT_TRUE(std::is_sorted(result.placements.begin(), result.placements.end(),
                                [](const AssemblyPlacement& a, const AssemblyPlacement& b) { return a.confidence < b.confidence; }));
+
+    // A map's own reference turned upside down looks alike overall: the same land, sea and
+    // colours, and smooth regions that fit many places a little.
+    options.rows = 20;
+    options.columns = 20;
+    options.referenceScale = 7;
+    const GeneratedMap large = generate("large", options);
+    const QString turned = dir.filePath(QStringLiteral("turned.jpg"));
+    ASSERT_TRUE(QImage(large.referencePath).mirrored(true, true).save(turned, "JPG", 75));
+    EXPECT_EQ(assemble(read(turned, large.sliceFolder), {20, 20}).doubtfulCount, 400);
 }
 
 TEST_F(AutoAssemblyTest, RefusesSlicesOfMixedSizesMissingInputsAndStopsWhenCancelled)
