@@ -10,8 +10,6 @@
 
 #include <turbojpeg.h>
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -277,17 +275,6 @@ bool sliceFeature(QByteArrayView jpeg, QSize& size, Feature& out)
     size = picture.full;
     averageFeature(picture, QRectF(0, 0, size.width(), size.height()), out);
     return true;
-}
-
-int featureDistance(const Feature& a, const Feature& b)
-{
-    __m128i sum = _mm_setzero_si128();
-    for (int i = 0; i < kFeatureBytes; i += 16) {
-        const __m128i x = _mm_load_si128(reinterpret_cast<const __m128i*>(a.bytes + i));
-        const __m128i y = _mm_load_si128(reinterpret_cast<const __m128i*>(b.bytes + i));
-        sum = _mm_add_epi64(sum, _mm_sad_epu8(x, y));
-    }
-    return _mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_srli_si128(sum, 8));
 }
 
 bool forEachOnAllCores(int count, Progress& progress, const std::function<void(int)>& work)

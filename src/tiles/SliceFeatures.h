@@ -7,6 +7,7 @@
 #include <QSize>
 
 #include <cstdint>
+#include <emmintrin.h>
 #include <functional>
 #include <vector>
 
@@ -55,8 +56,17 @@ void averageFeature(const ReducedPicture& picture, const QRectF& rect, Feature& 
 // JPEG of a tile's size.
 bool sliceFeature(QByteArrayView jpeg, QSize& size, Feature& out);
 
-// Sum of absolute differences of two features.
-int featureDistance(const Feature& a, const Feature& b);
+// Sum of absolute differences of two features (SSE2).
+inline int featureDistance(const Feature& a, const Feature& b)
+{
+    __m128i sum = _mm_setzero_si128();
+    for (int i = 0; i < kFeatureBytes; i += 16) {
+        const __m128i x = _mm_load_si128(reinterpret_cast<const __m128i*>(a.bytes + i));
+        const __m128i y = _mm_load_si128(reinterpret_cast<const __m128i*>(b.bytes + i));
+        sum = _mm_add_epi64(sum, _mm_sad_epu8(x, y));
+    }
+    return _mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_srli_si128(sum, 8));
+}
 
 // Runs work(i) for every i in [0, count) on every core; the calling thread advances `progress` by
 // one per item and stops handing out items once it is cancelled. False when cancelled.
