@@ -136,6 +136,14 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
         return result;
     }
     const AssemblyInput::Data& d = input.data();
+    // A grid far larger than the folder would only cost memory and time: a typing slip.
+    if (static_cast<qint64>(grid.rows) * grid.columns > 4LL * static_cast<qint64>(d.paths.size()) + 64) {
+        result.failure = QStringLiteral("%1 行 × %2 列远多于切片的数量（%3 个）")
+                             .arg(grid.rows)
+                             .arg(grid.columns)
+                             .arg(d.paths.size());
+        return result;
+    }
     const SliceShapes& shapes = d.shapes;
     const double W = shapes.full.width(), H = shapes.full.height();
     const double totalW = (grid.columns - 1) * W + shapes.lastWidth();

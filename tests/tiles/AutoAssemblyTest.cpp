@@ -264,6 +264,7 @@ TEST_F(AutoAssemblyTest, RefusesSlicesOfMixedSizesMissingInputsAndStopsWhenCance
     EXPECT_FALSE(readAssemblyInput(map.referencePath, map.sliceFolder, early).ok());
     const AssemblyInput input = read(map.referencePath, map.sliceFolder);
     ASSERT_TRUE(input.ok());
+    EXPECT_FALSE(assemble(input, {100, 100}).ok());  // far more cells than slices
     StopAfter late(4);
     const AssemblyResult stopped = assembleMap(input, {3, 4}, late);
     EXPECT_FALSE(stopped.ok());
