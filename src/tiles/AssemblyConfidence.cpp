@@ -13,8 +13,8 @@ constexpr double kBadLevels = 12.0;
 constexpr double kPlainLevels = 2.0;
 // The relative margin to the best other answer that makes a placement sure.
 constexpr double kSureMargin = 0.5;
-// Slices are alike (either may go to the other's cell) when they are closer than the cells that
-// look the same, but never further apart than this (mean levels).
+// Slices whose plain colours are closer than this (mean levels) are alike: either may go to the
+// other's cell.
 constexpr double kAlikeLevels = 3.0;
 
 }  // namespace
@@ -43,11 +43,11 @@ bool isPlain(const Feature& feature)
 }
 
 PlacementConfidence::PlacementConfidence(const std::vector<const Feature*>& slices,
+                                         const std::vector<const Feature*>& colours,
                                          const std::vector<const Feature*>& cells, const std::vector<int>& match,
                                          double sameLevels)
-    : slices_(slices), cells_(cells), match_(match), owners_(cells.size(), -1),
-      sameDistance_(static_cast<int>(sameLevels * kFeatureBytes)),
-      alikeDistance_(static_cast<int>(std::min(sameLevels, kAlikeLevels) * kFeatureBytes))
+    : slices_(slices), colours_(colours), cells_(cells), match_(match), owners_(cells.size(), -1),
+      sameDistance_(static_cast<int>(sameLevels * kFeatureBytes))
 {
     for (std::size_t s = 0; s < match.size(); ++s)
         if (match[s] >= 0)
@@ -64,12 +64,12 @@ PlacementScore PlacementConfidence::score(int slice, const std::vector<Candidate
     for (const Candidate& c : candidates) {
         if (c.cell == cell)
             continue;
-        const std::int64_t moved = moveCost(own, c.cost, c.cell, assigned);
+        const std::int64_t moved = moveCost(slice, c.cost, c.cell, assigned);
         if (moved >= 0 && (alternative < 0 || moved < alternative))
             alternative = moved;
     }
     if (alternative < 0)
-        alternative = bestOther(own, cell);
+        alternative = bestOther(slice, cell);
     PlacementScore score;
     score.fit = fitOf(levelsOf(cost));
     if (alternative >= 0)  // otherwise no other answer
@@ -93,24 +93,26 @@ double overallConfidence(std::vector<double> margins)
 // The cost of moving the slice to `cell`, with the cell's own slice moved to the assigned one;
 // negative when that is no other answer: the cell's slice looks like this one (exchanging
 // alike slices changes nothing), or the cell is free and looks like the assigned one.
-std::int64_t PlacementConfidence::moveCost(const Feature& slice, int cost, int cell, const Feature& assigned) const
+std::int64_t PlacementConfidence::moveCost(int slice, int cost, int cell, const Feature& assigned) const
 {
     const Feature& target = *cells_[static_cast<std::size_t>(cell)];
     const int owner = owners_[static_cast<std::size_t>(cell)];
     if (owner < 0)
         return featureDistance(assigned, target) > sameDistance_ ? cost : -1;
-    const Feature& displaced = *slices_[static_cast<std::size_t>(owner)];
-    if (featureDistance(slice, displaced) <= alikeDistance_)
+    if (featureDistance(*colours_[static_cast<std::size_t>(slice)], *colours_[static_cast<std::size_t>(owner)])
+        <= kAlikeLevels * kFeatureBytes)
         return -1;
+    const Feature& displaced = *slices_[static_cast<std::size_t>(owner)];
     return cost + featureDistance(displaced, assigned) - featureDistance(displaced, target);
 }
 
 // Over every cell. Slices that repeat (open sea) sit in cells that repeat: each pair of features
 // is looked up once.
-std::int64_t PlacementConfidence::bestOther(const Feature& slice, int cell)
+std::int64_t PlacementConfidence::bestOther(int slice, int cell)
 {
+    const Feature& own = *slices_[static_cast<std::size_t>(slice)];
     const Feature& assigned = *cells_[static_cast<std::size_t>(cell)];
-    const QByteArray key = QByteArray(reinterpret_cast<const char*>(slice.bytes), kFeatureBytes)
+    const QByteArray key = QByteArray(reinterpret_cast<const char*>(colours_[static_cast<std::size_t>(slice)]->bytes), kFeatureBytes)
         + QByteArray(reinterpret_cast<const char*>(assigned.bytes), kFeatureBytes);
     const auto known = memo_.constFind(key);
     if (known != memo_.constEnd())
@@ -118,7 +120,7 @@ std::int64_t PlacementConfidence::bestOther(const Feature& slice, int cell)
     std::int64_t best = -1;
     for (std::size_t j = 0; j < cells_.size(); ++j)
         if (static_cast<int>(j) != cell) {
-            const std::int64_t moved = moveCost(slice, featureDistance(slice, *cells_[j]), static_cast<int>(j), assigned);
+            const std::int64_t moved = moveCost(slice, featureDistance(own, *cells_[j]), static_cast<int>(j), assigned);
             if (moved >= 0 && (best < 0 || moved < best))
                 best = moved;
         }

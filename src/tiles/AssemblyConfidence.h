@@ -41,22 +41,23 @@ double overallConfidence(std::vector<double> margins);
 // assigned one (closer than `sameLevels`).
 class PlacementConfidence {
 public:
-    PlacementConfidence(const std::vector<const Feature*>& slices, const std::vector<const Feature*>& cells,
-                        const std::vector<int>& match, double sameLevels);
+    // `colours` are the slices' plain colours (see averageFeature).
+    PlacementConfidence(const std::vector<const Feature*>& slices, const std::vector<const Feature*>& colours,
+                        const std::vector<const Feature*>& cells, const std::vector<int>& match, double sameLevels);
 
     // Slice `slice` in its matched cell; `candidates` are its nearest cells.
     PlacementScore score(int slice, const std::vector<Candidate>& candidates);
 
 private:
-    std::int64_t moveCost(const Feature& slice, int cost, int cell, const Feature& assigned) const;
-    std::int64_t bestOther(const Feature& slice, int cell);
+    std::int64_t moveCost(int slice, int cost, int cell, const Feature& assigned) const;
+    std::int64_t bestOther(int slice, int cell);
 
     const std::vector<const Feature*>& slices_;
+    const std::vector<const Feature*>& colours_;
     const std::vector<const Feature*>& cells_;
     const std::vector<int>& match_;
     std::vector<int> owners_;
     int sameDistance_;
-    int alikeDistance_;
     QHash<QByteArray, std::int64_t> memo_;
 };
 

@@ -23,6 +23,7 @@ struct AssemblyInput::Data {
     QStringList paths;
     std::vector<QSize> sizes;
     std::vector<Feature> features;
+    std::vector<Feature> colours;  // the slices' plain colours, to tell alike slices
     SliceShapes shapes;
     AssemblyGrid proposed;
 };
@@ -97,12 +98,13 @@ AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sli
     const int n = static_cast<int>(d.paths.size());
     d.sizes.assign(static_cast<std::size_t>(n), QSize());
     d.features.resize(static_cast<std::size_t>(n));
+    d.colours.resize(static_cast<std::size_t>(n));
     progress.start(n);
     const bool finished = forEachOnAllCores(n, progress, [&d](int i) {
         const auto k = static_cast<std::size_t>(i);
         const ReadResult file = readRegularFile(d.paths[i], kMaxTileFileBytes);
         QSize size;
-        if (file.ok && sliceFeature(file.data, size, d.features[k]))
+        if (file.ok && sliceFeature(file.data, size, d.features[k], &d.colours[k]))
             d.sizes[k] = size;
     });
     if (!finished) {
@@ -183,16 +185,18 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
 
     struct Matched {
         const ShapeGroup* group;
-        std::vector<const Feature*> slices, cells;
+        std::vector<const Feature*> slices, colours, cells;
         std::vector<std::vector<Candidate>> candidates;
         std::vector<int> match;
     };
     std::vector<Matched> matched;
     std::vector<double> distinctFits;
     for (const ShapeGroup& group : groups) {
-        Matched m{&group, {}, {}, {}, {}};
-        for (int s : group.slices)
+        Matched m{&group, {}, {}, {}, {}, {}};
+        for (int s : group.slices) {
             m.slices.push_back(&d.features[static_cast<std::size_t>(s)]);
+            m.colours.push_back(&d.colours[static_cast<std::size_t>(s)]);
+        }
         for (int c : group.cells)
             m.cells.push_back(&cellFeatures[static_cast<std::size_t>(c)]);
         if (m.cells.empty()) {
@@ -231,7 +235,7 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
     std::vector<PlacementScore> scores;
     std::vector<double> distinctMargins;
     for (const Matched& m : matched) {
-        PlacementConfidence confidence(m.slices, m.cells, m.match, std::max(kSameLevels, kSameFits * typical));
+        PlacementConfidence confidence(m.slices, m.colours, m.cells, m.match, std::max(kSameLevels, kSameFits * typical));
         for (std::size_t i = 0; i < m.slices.size(); ++i) {
             const int s = m.group->slices[i];
             if (m.match[i] < 0) {

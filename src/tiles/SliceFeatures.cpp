@@ -210,7 +210,7 @@ ReducedPicture decodeReduced(QByteArrayView bytes, QSize minimum, qint64 maxPixe
     return out;
 }
 
-void averageFeature(const ReducedPicture& picture, const QRectF& rect, Feature& out)
+void averageFeature(const ReducedPicture& picture, const QRectF& rect, Feature& out, Feature* colours)
 {
     const double cw = rect.width() / kFeatureColumns, ch = rect.height() / kFeatureRows;
     Span columns[kFeatureColumns];
@@ -244,6 +244,9 @@ void averageFeature(const ReducedPicture& picture, const QRectF& rect, Feature& 
     // Luma and chroma as JPEG stores them; luma blurred by [1 2 1] across the cells, chroma, which
     // JPEG keeps at half resolution, by [1 4 6 4 1]: what survives the reference's reduction and
     // recompression.
+    if (colours)
+        for (int i = 0; i < kFeatureBytes; ++i)
+            colours->bytes[i] = static_cast<std::uint8_t>(std::clamp(std::lround(plain[i]), 0L, 255L));
     double ycc[kFeatureBytes];
     for (int i = 0; i < kFeatureColumns * kFeatureRows; ++i) {
         const double r = plain[i * 3], g = plain[i * 3 + 1], b = plain[i * 3 + 2];
@@ -262,7 +265,7 @@ void averageFeature(const ReducedPicture& picture, const QRectF& rect, Feature& 
         out.bytes[i] = static_cast<std::uint8_t>(std::clamp(std::lround(ycc[i]), 0L, 255L));
 }
 
-bool sliceFeature(QByteArrayView jpeg, QSize& size, Feature& out)
+bool sliceFeature(QByteArrayView jpeg, QSize& size, Feature& out, Feature* colours)
 {
     if (!isJpeg(jpeg))
         return false;
@@ -273,7 +276,7 @@ bool sliceFeature(QByteArrayView jpeg, QSize& size, Feature& out)
     if (!decodeJpegScaled(jpeg, header, tjscalingfactor{1, 8}, picture))
         return false;
     size = picture.full;
-    averageFeature(picture, QRectF(0, 0, size.width(), size.height()), out);
+    averageFeature(picture, QRectF(0, 0, size.width(), size.height()), out, colours);
     return true;
 }
 

@@ -49,12 +49,13 @@ QSize pictureSize(QByteArrayView bytes, qint64 maxPixels);
 // Qt). Null on failure. Thread-safe.
 ReducedPicture decodeReduced(QByteArrayView bytes, QSize minimum, qint64 maxPixels);
 
-// Features of the `rect` (in full-picture pixels) of a reduced picture.
-void averageFeature(const ReducedPicture& picture, const QRectF& rect, Feature& out);
+// Features of the `rect` (in full-picture pixels) of a reduced picture; with `colours`, also the
+// plain RGB averages of the feature cells, unblurred.
+void averageFeature(const ReducedPicture& picture, const QRectF& rect, Feature& out, Feature* colours = nullptr);
 
 // The features of a JPEG slice decoded at 1/8, and its full size; false when it is no readable
 // JPEG of a tile's size.
-bool sliceFeature(QByteArrayView jpeg, QSize& size, Feature& out);
+bool sliceFeature(QByteArrayView jpeg, QSize& size, Feature& out, Feature* colours = nullptr);
 
 // Sum of absolute differences of two features (SSE2).
 inline int featureDistance(const Feature& a, const Feature& b)
