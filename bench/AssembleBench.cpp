@@ -50,6 +50,7 @@ void dropMap(const GeneratedMap& map)
 struct Assembled {
     double ms = 0;
     int right = 0;
+    int doubtful = 0;
     int cells = 1;
     double rightPct() const { return 100.0 * right / cells; }
 };
@@ -71,12 +72,13 @@ Assembled assembleCold(const GeneratedMap& map)
         std::fprintf(stderr, "grid %d x %d proposed for a %d x %d map\n", result.grid.rows, result.grid.columns, map.rows,
                      map.columns);
     out.right = rightPlacements(map, result);
+    out.doubtful = result.doubtfulCount;
     return out;
 }
 
 }  // namespace
 
-// The hidden child: assembles the set in `folder` and writes "ms right cells" to `out`.
+// The hidden child: assembles the set in `folder` and writes "ms right cells doubtful" to `out`.
 int runAssembleChild(const QString& folder, const QString& out)
 {
     const GeneratedMap map = loadSliceMap(folder);
@@ -86,7 +88,7 @@ int runAssembleChild(const QString& folder, const QString& out)
     QFile file(out);
     if (!file.open(QIODevice::WriteOnly))
         return 1;
-    file.write(QStringLiteral("%1 %2 %3\n").arg(run.ms).arg(run.right).arg(run.cells).toUtf8());
+    file.write(QStringLiteral("%1 %2 %3 %4").arg(run.ms).arg(run.right).arg(run.cells).arg(run.doubtful).toUtf8());
     return 0;
 }
 
@@ -96,14 +98,17 @@ void runAssembleBench()
     const Assembled run625 = assembleCold(map625);
     report("assemble_625_ms", run625.ms, "ms");
     report("assemble_625_right_pct", run625.rightPct(), "%");
+    report("assemble_625_doubtful", run625.doubtful, "cells");
 
-    int right = 0, cells = 0;
+    int right = 0, cells = 0, doubtful = 0;
     for (int scale : {6, 12, 25}) {
         const Assembled run = assembleCold(cachedMap(30, 30, scale, static_cast<quint32>(40 + scale)));
         right += run.right;
         cells += run.cells;
+        doubtful += run.doubtful;
     }
     report("assemble_scales_right_pct", 100.0 * right / cells, "%");
+    report("assemble_scales_doubtful", doubtful, "cells");
 
     const GeneratedMap map10000 = cachedMap(100, 100, 6, 7);
     QTemporaryDir dir;
@@ -113,13 +118,14 @@ void runAssembleBench()
                                     {QStringLiteral("assemble-child"), map10000.folder, out});
     QFile file(out);
     const QStringList fields = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(QLatin1Char(' ')) : QStringList();
-    if (child.status != 0 || fields.size() != 3) {
+    if (child.status != 0 || fields.size() != 4) {
         std::fprintf(stderr, "the 100 x 100 assembly did not finish\n");
         return;
     }
     report("assemble_10000_ms", fields[0].toDouble(), "ms");
     report("assemble_10000_peak_mb", child.peakMb, "MB");
     report("assemble_10000_right_pct", 100.0 * fields[1].toDouble() / fields[2].toDouble(), "%");
+    report("assemble_10000_doubtful", fields[3].toDouble(), "cells");
     // The machine's limit for the slices alone: their bytes in memory, decoded at 1/8 on every core.
     QStringList slices;
     for (const GeneratedSlice& s : map10000.slices)
