@@ -241,12 +241,12 @@ void averageFeature(const ReducedPicture& picture, const QRectF& rect, Feature& 
                 plain[(ky * kFeatureColumns + kx) * 3 + c] = total > 0 ? sum[c] / total : 0;
         }
     }
-    // Luma and chroma as JPEG stores them; luma blurred by [1 2 1] across the cells, chroma, which
-    // JPEG keeps at half resolution, by [1 4 6 4 1]: what survives the reference's reduction and
-    // recompression.
     if (colours)
         for (int i = 0; i < kFeatureBytes; ++i)
             colours->bytes[i] = static_cast<std::uint8_t>(std::clamp(std::lround(plain[i]), 0L, 255L));
+    // Luma and chroma as JPEG stores them; luma blurred by [1 2 1] across the cells, chroma, which
+    // JPEG keeps at half resolution, by [1 4 6 4 1]: what survives the reference's reduction and
+    // recompression.
     double ycc[kFeatureBytes];
     for (int i = 0; i < kFeatureColumns * kFeatureRows; ++i) {
         const double r = plain[i * 3], g = plain[i * 3 + 1], b = plain[i * 3 + 2];
