@@ -104,8 +104,16 @@ void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, 
         return;
     }
     const AssemblyGrid proposed = input->proposedGrid();
+    const QSize slice = input->sliceSize();
+    const QSize reference = input->referenceSize();
+    const QString found = QStringLiteral("找到 %1 个切片（%2 × %3 像素），参考图 %4 × %5 像素。\n")
+                              .arg(input->sliceCount())
+                              .arg(slice.width())
+                              .arg(slice.height())
+                              .arg(reference.width())
+                              .arg(reference.height());
     AssemblyGrid grid;
-    const std::optional<int> rows = askCount(QStringLiteral("行数："), std::max(1, proposed.rows));
+    const std::optional<int> rows = askCount(found + QStringLiteral("行数："), std::max(1, proposed.rows));
     if (!rows)
         return;
     const std::optional<int> columns = askCount(QStringLiteral("列数："), std::max(1, proposed.columns));

@@ -151,10 +151,13 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
     EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
     const QList<ScriptedPlatform::Shown>& shown = platform.shown();
     ASSERT_EQ(shown.size(), 8) << dialogs(platform).join(u'\n').toStdString();
+    // What was found heads the first question: the slices, their size and the reference's.
+    const QString rows = QStringLiteral("找到 12 个切片（400 × 300 像素），参考图 %1 × %2 像素。\n行数：")
+                             .arg(QImage(map().referencePath).width())
+                             .arg(QImage(map().referencePath).height());
     EXPECT_EQ(dialogs(platform).mid(0, 7),
               (QStringList{dialog(Kind::Folder, QStringLiteral("选择切片所在的文件夹")),
-                           dialog(Kind::Input, QStringLiteral("行数：")), dialog(Kind::Message, kBadCount),
-                           dialog(Kind::Input, QStringLiteral("行数：")),
+                           dialog(Kind::Input, rows), dialog(Kind::Message, kBadCount), dialog(Kind::Input, rows),
                            dialog(Kind::Input, QStringLiteral("列数：")),
                            dialog(Kind::Message, QStringLiteral("是否覆盖？")),
                            dialog(Kind::Message, QStringLiteral("地图将扩大为 4 × 4，是否继续？"))}));
