@@ -1,6 +1,6 @@
 // Prints one "scenario: value unit" line per measured scenario. Without arguments every group
-// runs; the 1000 × 1000 groups, and every render, run in child processes so that their memory is
-// their own.
+// runs; the 1000 × 1000 groups, every render and the 100 × 100 assembly run in child processes so
+// that their memory is their own.
 #include <QApplication>
 #include <QProcess>
 
@@ -14,6 +14,8 @@ void runCanvas1000Bench();
 void runDistinct1000Bench();
 void runTilesBench();
 void runRenderBench();
+void runAssembleBench();
+int runAssembleChild(const QString& folder, const QString& out);
 }  // namespace tessera::bench
 
 int main(int argc, char* argv[])
@@ -23,6 +25,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const char* group = argc > 1 ? argv[1] : "all";
     const bool all = std::strcmp(group, "all") == 0;
+    if (std::strcmp(group, "assemble-child") == 0 && argc == 4)
+        return tessera::bench::runAssembleChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     if (all || std::strcmp(group, "model") == 0)
         tessera::bench::runModelBench();
     if (all || std::strcmp(group, "canvas") == 0)
@@ -31,6 +35,8 @@ int main(int argc, char* argv[])
         tessera::bench::runTilesBench();
     if (all || std::strcmp(group, "render") == 0)
         tessera::bench::runRenderBench();
+    if (all || std::strcmp(group, "assemble") == 0)
+        tessera::bench::runAssembleBench();
     if (std::strcmp(group, "canvas1000") == 0)
         tessera::bench::runCanvas1000Bench();
     if (std::strcmp(group, "distinct1000") == 0)

@@ -3,6 +3,7 @@
 #include "gui/Platform.h"
 #include "gui/Progress.h"
 #include "imaging/ImageCodec.h"
+#include "tiles/AssemblyConfidence.h"
 #include "tiles/AssemblyGridGuess.h"
 #include "tiles/Assignment.h"
 #include "tiles/SliceFeatures.h"
@@ -31,15 +32,10 @@ namespace {
 
 // Nearest cells kept per slice for the matching.
 constexpr int kCandidates = 16;
-// Features closer than this (mean levels per channel) look the same.
-constexpr double kSameLevels = 3.0;
-// Mean level difference of a good fit, and of no fit at all.
-constexpr double kGoodLevels = 5.0;
-constexpr double kBadLevels = 12.0;
-// A slice whose feature cells vary less than this (mean levels) is plain, like open sea.
-constexpr double kPlainLevels = 2.0;
-// The relative margin to the best different-looking cell that makes a placement sure.
-constexpr double kSureMargin = 0.3;
+// Cells look alike when their features are closer than this many times the typical fit of the
+// map's slices (at least kSameLevels).
+constexpr double kSameFits = 1.5;
+constexpr double kSameLevels = 1.0;
 
 constexpr qint64 kMaxReferenceBytes = 1024LL * 1024 * 1024;
 
@@ -49,31 +45,6 @@ bool isSliceName(const QString& name)
 {
     const QString suffix = QFileInfo(name).suffix().toLower();
     return suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg");
-}
-
-double levelsOf(std::int64_t distance)
-{
-    return static_cast<double>(distance) / kFeatureBytes;
-}
-
-double fitOf(double levels)
-{
-    return std::clamp((kBadLevels - levels) / (kBadLevels - kGoodLevels), 0.0, 1.0);
-}
-
-// Plain slices (open sea) fit any reference that has sea; only the others tell whether the
-// reference shows this map at all.
-bool isPlain(const Feature& f)
-{
-    double mean[3] = {0, 0, 0};
-    for (int i = 0; i < kFeatureBytes; ++i)
-        mean[i % 3] += f.bytes[i];
-    for (double& m : mean)
-        m /= kFeatureColumns * kFeatureRows;
-    double deviation = 0;
-    for (int i = 0; i < kFeatureBytes; ++i)
-        deviation += std::abs(f.bytes[i] - mean[i % 3]);
-    return deviation / kFeatureBytes < kPlainLevels;
 }
 
 // One kind of slice (full, narrow, low, corner) and the cells of that shape.
@@ -151,90 +122,6 @@ AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sli
     return input;
 }
 
-namespace {
-
-// How sure a placement is: its fit in absolute terms, and its margin to the slice's best cell that
-// looks different from the assigned one. Moving there would also move that cell's slice to the
-// assigned cell, so what it costs that slice counts too.
-class Confidence {
-public:
-    Confidence(const std::vector<const Feature*>& slices, const std::vector<const Feature*>& cells,
-               const std::vector<int>& match)
-        : slices_(slices), cells_(cells), owners_(cells.size(), -1)
-    {
-        for (std::size_t s = 0; s < match.size(); ++s)
-            if (match[s] >= 0)
-                owners_[static_cast<std::size_t>(match[s])] = static_cast<int>(s);
-    }
-
-    double of(int slice, int cell, const std::vector<Candidate>& candidates)
-    {
-        const Feature& own = *slices_[static_cast<std::size_t>(slice)];
-        const Feature& assigned = *cells_[static_cast<std::size_t>(cell)];
-        const int cost = featureDistance(own, assigned);
-        std::int64_t alternative = -1;
-        for (const Candidate& c : candidates) {
-            const Feature& other = *cells_[static_cast<std::size_t>(c.cell)];
-            if (c.cell == cell || !differs(assigned, other))
-                continue;
-            const std::int64_t moved = moveCost(own, c.cost, c.cell, assigned);
-            if (moved >= 0 && (alternative < 0 || moved < alternative))
-                alternative = moved;
-        }
-        if (alternative < 0)
-            alternative = bestDifferent(own, assigned);
-        const double fit = fitOf(levelsOf(cost));
-        if (alternative < 0)
-            return fit;  // every cell looks like this one
-        const double margin = static_cast<double>(alternative - cost) / static_cast<double>(std::max<std::int64_t>(alternative, 1));
-        return std::min(fit, std::clamp(margin / kSureMargin, 0.0, 1.0));
-    }
-
-private:
-    static bool differs(const Feature& a, const Feature& b) { return levelsOf(featureDistance(a, b)) > kSameLevels; }
-
-    // The cost of moving the slice to `cell`, with the cell's own slice moved to `assigned`.
-    // Negative when that slice looks like this one: exchanging the two is no other answer.
-    std::int64_t moveCost(const Feature& slice, int cost, int cell, const Feature& assigned) const
-    {
-        std::int64_t moved = cost;
-        const int owner = owners_[static_cast<std::size_t>(cell)];
-        if (owner >= 0) {
-            const Feature& displaced = *slices_[static_cast<std::size_t>(owner)];
-            if (!differs(slice, displaced))
-                return -1;
-            moved += featureDistance(displaced, assigned) - featureDistance(displaced, *cells_[static_cast<std::size_t>(cell)]);
-        }
-        return moved;
-    }
-
-    // Over every cell. Slices that repeat (open sea) sit in cells that repeat: each pair of
-    // features is looked up once.
-    std::int64_t bestDifferent(const Feature& slice, const Feature& assigned)
-    {
-        const QByteArray key = QByteArray(reinterpret_cast<const char*>(slice.bytes), kFeatureBytes)
-            + QByteArray(reinterpret_cast<const char*>(assigned.bytes), kFeatureBytes);
-        const auto known = memo_.constFind(key);
-        if (known != memo_.constEnd())
-            return known.value();
-        std::int64_t best = -1;
-        for (std::size_t j = 0; j < cells_.size(); ++j)
-            if (differs(assigned, *cells_[j])) {
-                const std::int64_t moved = moveCost(slice, featureDistance(slice, *cells_[j]), static_cast<int>(j), assigned);
-                if (moved >= 0 && (best < 0 || moved < best))
-                    best = moved;
-            }
-        memo_.insert(key, best);
-        return best;
-    }
-
-    const std::vector<const Feature*>& slices_;
-    const std::vector<const Feature*>& cells_;
-    std::vector<int> owners_;
-    QHash<QByteArray, std::int64_t> memo_;
-};
-
-}  // namespace
 
 AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progress& progress)
 {
@@ -286,56 +173,70 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
         for (int c = 1; c <= grid.columns; ++c)
             groups[shapes.shapeOf(grid, r, c)].cells.push_back((r - 1) * grid.columns + (c - 1));
 
+    struct Matched {
+        const ShapeGroup* group;
+        std::vector<const Feature*> slices, cells;
+        std::vector<std::vector<Candidate>> candidates;
+        std::vector<int> match;
+    };
+    std::vector<Matched> matched;
     std::vector<double> distinctFits;
     for (const ShapeGroup& group : groups) {
-        std::vector<const Feature*> slices, cells;
+        Matched m{&group, {}, {}, {}, {}};
         for (int s : group.slices)
-            slices.push_back(&d.features[static_cast<std::size_t>(s)]);
+            m.slices.push_back(&d.features[static_cast<std::size_t>(s)]);
         for (int c : group.cells)
-            cells.push_back(&cellFeatures[static_cast<std::size_t>(c)]);
-        if (cells.empty()) {
+            m.cells.push_back(&cellFeatures[static_cast<std::size_t>(c)]);
+        if (m.cells.empty()) {
             for (int s : group.slices)
                 result.unplaced << d.paths[s];
-            progress.advance(static_cast<std::int64_t>(slices.size()));
+            progress.advance(static_cast<std::int64_t>(m.slices.size()));
             continue;
         }
-        const std::vector<std::vector<Candidate>> candidates = nearestCells(slices, cells, kCandidates, progress);
-        if (candidates.size() != slices.size() || progress.cancelled()) {
+        m.candidates = nearestCells(m.slices, m.cells, kCandidates, progress);
+        if (m.candidates.size() != m.slices.size() || progress.cancelled()) {
             result = AssemblyResult{kCancelled, grid, {}, {}, 0};
             return result;
         }
         // Well-fitting slices first: a slice that belongs nowhere is the one left over.
-        std::vector<int> order(slices.size());
+        std::vector<int> order(m.slices.size());
         for (std::size_t i = 0; i < order.size(); ++i)
             order[i] = static_cast<int>(i);
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            return candidates[static_cast<std::size_t>(a)].front().cost < candidates[static_cast<std::size_t>(b)].front().cost;
+            return m.candidates[static_cast<std::size_t>(a)].front().cost < m.candidates[static_cast<std::size_t>(b)].front().cost;
         });
-        const std::vector<int> match = matchSlices(slices, cells, candidates, order);
-        Confidence confidence(slices, cells, match);
-        for (std::size_t i = 0; i < slices.size(); ++i) {
-            const int s = group.slices[i];
-            if (match[i] < 0) {
+        m.match = matchSlices(m.slices, m.cells, m.candidates, order);
+        for (std::size_t i = 0; i < m.slices.size(); ++i)
+            if (m.match[i] >= 0 && !isPlain(*m.slices[i]))
+                distinctFits.push_back(levelsOf(featureDistance(*m.slices[i], *m.cells[static_cast<std::size_t>(m.match[i])])));
+        matched.push_back(std::move(m));
+    }
+
+    // The typical fit of the slices that are not plain: how far the reference's blur and
+    // recompression move features. A reference of another map fits most of them badly, and then
+    // no placement is sure.
+    double typical = 0, overall = 1;
+    if (!distinctFits.empty()) {
+        std::nth_element(distinctFits.begin(), distinctFits.begin() + distinctFits.size() / 2, distinctFits.end());
+        typical = distinctFits[distinctFits.size() / 2];
+        overall = fitOf(typical);
+    }
+    for (const Matched& m : matched) {
+        PlacementConfidence confidence(m.slices, m.cells, m.match, std::max(kSameLevels, kSameFits * typical));
+        for (std::size_t i = 0; i < m.slices.size(); ++i) {
+            const int s = m.group->slices[i];
+            if (m.match[i] < 0) {
                 result.unplaced << d.paths[s];
                 continue;
             }
-            const int cell = group.cells[static_cast<std::size_t>(match[i])];
+            const int cell = m.group->cells[static_cast<std::size_t>(m.match[i])];
             AssemblyPlacement placement;
             placement.row = cell / grid.columns + 1;
             placement.column = cell % grid.columns + 1;
             placement.path = d.paths[s];
-            placement.confidence = confidence.of(static_cast<int>(i), match[i], candidates[i]);
+            placement.confidence = std::min(overall, confidence.of(static_cast<int>(i), m.candidates[i]));
             result.placements.push_back(placement);
-            if (!isPlain(*slices[i]))
-                distinctFits.push_back(levelsOf(featureDistance(*slices[i], *cells[static_cast<std::size_t>(match[i])])));
         }
-    }
-    // A reference of another map: most slices that are not plain fit badly, and then none is sure.
-    if (!distinctFits.empty()) {
-        std::nth_element(distinctFits.begin(), distinctFits.begin() + distinctFits.size() / 2, distinctFits.end());
-        const double overall = fitOf(distinctFits[distinctFits.size() / 2]);
-        for (AssemblyPlacement& p : result.placements)
-            p.confidence = std::min(p.confidence, overall);
     }
     std::sort(result.placements.begin(), result.placements.end(), [](const AssemblyPlacement& a, const AssemblyPlacement& b) {
         if (a.doubtful() != b.doubtful())

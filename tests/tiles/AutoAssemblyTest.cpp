@@ -1,12 +1,18 @@
 #include "gui/Progress.h"
 #include "testkit/SliceMapGenerator.h"
+#include "tiles/Assignment.h"
 #include "tiles/AutoAssembly.h"
 
 #include <QDir>
+#include <QImage>
+#include <QRandomGenerator>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
 
 using namespace tessera;
 
@@ -68,4 +74,191 @@ TEST_F(AutoAssemblyTest, PlacesEverySliceOfGeneratedMapsAndGuessesTheirGrid)
         EXPECT_TRUE(result.unplaced.isEmpty());
         EXPECT_LE(result.doubtfulCount, 1);
     }
+}
+
+TEST_F(AutoAssemblyTest, ReadsAPngReferenceReduced)
+{
+    SliceMapOptions options;
+    options.rows = 3;
+    options.columns = 4;
+    options.referenceScale = 4;
+    const GeneratedMap map = generate("map", options);
+    const QString png = dir.filePath(QStringLiteral("reference.png"));
+    ASSERT_TRUE(QImage(map.referencePath).save(png, "PNG"));
+    const AssemblyInput input = read(png, map.sliceFolder);
+    ASSERT_TRUE(input.ok()) << input.failure().toStdString();
+    EXPECT_EQ(input.referenceSize(), QSize(400, 225));
+    const AssemblyResult result = assemble(input, input.proposedGrid());
+    EXPECT_EQ(rightPlacements(map, result), 12);
+}
+
+TEST(SliceMatchingTest, FindsTheCheapestAssignmentWhenEveryCellIsACandidate)
+{
+    QRandomGenerator random(7);
+    for (int round = 0; round < 50; ++round) {
+        const int n = 7;
+        // Two colours per feature: many slices want the same few cells.
+        std::vector<Feature> features(2 * n);
+        for (Feature& f : features) {
+            const auto left = static_cast<std::uint8_t>(random.bounded(256)), right = static_cast<std::uint8_t>(random.bounded(256));
+            for (int i = 0; i < kFeatureBytes; ++i)
+                f.bytes[i] = i < kFeatureBytes / 2 ? left : right;
+        }
+        std::vector<const Feature*> slices, cells;
+        for (int i = 0; i < n; ++i) {
+            slices.push_back(&features[static_cast<std::size_t>(i)]);
+            cells.push_back(&features[static_cast<std::size_t>(n + i)]);
+        }
+        NullProgress progress;
+        const auto candidates = nearestCells(slices, cells, n, progress);
+        std::vector<int> order(n);
+        std::iota(order.begin(), order.end(), 0);
+        const std::vector<int> match = matchSlices(slices, cells, candidates, order);
+        auto total = [&](const std::vector<int>& cellOf) {
+            std::int64_t sum = 0;
+            for (int i = 0; i < n; ++i)
+                sum += featureDistance(*slices[static_cast<std::size_t>(i)], *cells[static_cast<std::size_t>(cellOf[static_cast<std::size_t>(i)])]);
+            return sum;
+        };
+        std::vector<int> permutation(order);
+        std::int64_t best = total(permutation);
+        while (std::next_permutation(permutation.begin(), permutation.end()))
+            best = std::min(best, total(permutation));
+        std::vector<int> sorted(match);
+        std::sort(sorted.begin(), sorted.end());
+        EXPECT_EQ(sorted, order);
+        EXPECT_EQ(total(match), best);
+    }
+}
+
+namespace {
+
+// A slice of `map` that no other slice of `others` resembles (not open sea).
+QString distinctSlice(const GeneratedMap& map, const GeneratedMap& others)
+{
+    for (const GeneratedSlice& s : map.slices) {
+        bool unique = true;
+        for (const GeneratedSlice& o : others.slices)
+            if (o.path != s.path && meanAbsoluteDifference(s.path, o.path) < 3) {
+                unique = false;
+                break;
+            }
+        if (unique)
+            return s.path;
+    }
+    return {};
+}
+
+const GeneratedSlice* sliceAt(const GeneratedMap& map, const QString& path)
+{
+    for (const GeneratedSlice& s : map.slices)
+        if (s.path == path)
+            return &s;
+    return nullptr;
+}
+
+class StopAfter final : public Progress {
+public:
+    explicit StopAfter(std::int64_t steps) : steps_(steps) {}
+    void start(std::int64_t) override {}
+    void advance(std::int64_t steps) override { done_ += steps; }
+    bool cancelled() const override { return done_ >= steps_; }
+
+private:
+    std::int64_t steps_;
+    std::int64_t done_ = 0;
+};
+
+}  // namespace
+
+TEST_F(AutoAssemblyTest, AMissingSliceLeavesItsCellEmptyAndAForeignSliceIsLeftOver)
+{
+    SliceMapOptions options;
+    options.rows = 7;
+    options.columns = 8;
+    const GeneratedMap map = generate("map", options);
+    options.seed = 99;
+    const GeneratedMap other = generate("other", options);
+
+    const QString missing = distinctSlice(map, map);
+    ASSERT_FALSE(missing.isEmpty());
+    const GeneratedSlice* cell = sliceAt(map, missing);
+    QFile::rename(missing, dir.filePath(QStringLiteral("missing.jpg")));
+    AssemblyResult result = assemble(read(map.referencePath, map.sliceFolder), {7, 8});
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.placements.size(), 55u);
+    EXPECT_EQ(rightPlacements(map, result), 55);
+    const CellTexts cells = result.cells(9);
+    EXPECT_TRUE(cells[static_cast<std::size_t>((cell->row - 1) * 9 + cell->column - 1)].isEmpty());
+    EXPECT_EQ(std::count_if(cells.begin(), cells.end(), [](const QString& t) { return !t.isEmpty(); }), 55);
+    QFile::rename(dir.filePath(QStringLiteral("missing.jpg")), missing);
+
+    const QString foreign = distinctSlice(other, map);
+    ASSERT_FALSE(foreign.isEmpty());
+    const QString extra = QDir(map.sliceFolder).filePath(QStringLiteral("extra.jpg"));
+    ASSERT_TRUE(QFile::copy(foreign, extra));
+    const AssemblyInput input = read(map.referencePath, map.sliceFolder);
+    EXPECT_EQ(input.proposedGrid().rows, 7);
+    EXPECT_EQ(input.proposedGrid().columns, 8);
+    result = assemble(input, input.proposedGrid());
+    EXPECT_EQ(result.unplaced, QStringList{extra});
+    EXPECT_EQ(rightPlacements(map, result), 56);
+}
+
+TEST_F(AutoAssemblyTest, AReferenceOfAnotherMapLeavesEveryPlacementDoubtful)
+{
+    SliceMapOptions options;
+    options.rows = 8;
+    options.columns = 8;
+    const GeneratedMap map = generate("map", options);
+    options.seed = 5;
+    const GeneratedMap other = generate("other", options);
+    const AssemblyResult result = assemble(read(other.referencePath, map.sliceFolder), {8, 8});
+    ASSERT_TRUE(result.ok());
+    ASSERT_EQ(result.placements.size(), 64u);
+    EXPECT_EQ(result.doubtfulCount, 64);
+    EXPECT_TRUE(std::is_sorted(result.placements.begin(), result.placements.end(),
+                               [](const AssemblyPlacement& a, const AssemblyPlacement& b) { return a.confidence < b.confidence; }));
+}
+
+TEST_F(AutoAssemblyTest, RefusesSlicesOfMixedSizesMissingInputsAndStopsWhenCancelled)
+{
+    SliceMapOptions options;
+    options.rows = 3;
+    options.columns = 4;
+    const GeneratedMap map = generate("map", options);
+    const QString first = map.slices.front().path;
+
+    // No picture for a reference; a folder without JPEG slices.
+    const QString notes = dir.filePath(QStringLiteral("notes.jpg"));
+    QFile file(notes);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a picture");
+    file.close();
+    EXPECT_FALSE(read(notes, map.sliceFolder).ok());
+    EXPECT_FALSE(read(dir.filePath(QStringLiteral("none.png")), map.sliceFolder).ok());
+    EXPECT_FALSE(read(map.referencePath, dir.path()).ok());
+    EXPECT_FALSE(read(map.referencePath, dir.filePath(QStringLiteral("nowhere"))).ok());
+    EXPECT_FALSE(assemble(read(notes, map.sliceFolder), {3, 4}).ok());
+
+    // Stopped while reading the slices, or while matching them.
+    StopAfter early(2);
+    EXPECT_FALSE(readAssemblyInput(map.referencePath, map.sliceFolder, early).ok());
+    const AssemblyInput input = read(map.referencePath, map.sliceFolder);
+    ASSERT_TRUE(input.ok());
+    StopAfter late(4);
+    const AssemblyResult stopped = assembleMap(input, {3, 4}, late);
+    EXPECT_FALSE(stopped.ok());
+    EXPECT_TRUE(stopped.placements.empty());
+
+    // Two slices of another size cannot be the corner of the map.
+    for (const char* name : {"small1.jpg", "small2.jpg"}) {
+        QImage small(200, 100, QImage::Format_RGB32);
+        small.fill(Qt::darkGreen);
+        ASSERT_TRUE(small.save(QDir(map.sliceFolder).filePath(QString::fromLatin1(name)), "JPG"));
+    }
+    const QString failure = read(map.referencePath, map.sliceFolder).failure();
+    EXPECT_TRUE(failure.startsWith(QStringLiteral("切片大小不一致："))) << failure.toStdString();
+    EXPECT_TRUE(failure.contains(QStringLiteral("400 × 300"))) << failure.toStdString();
+    EXPECT_TRUE(failure.contains(QStringLiteral("small1.jpg 为 200 × 100"))) << failure.toStdString();
 }

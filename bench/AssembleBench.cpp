@@ -1,0 +1,125 @@
+// Auto-assembly of generated maps, cold: the slices and the reference are dropped from the page
+// cache, then read and matched with the proposed grid. The generated sets are kept under /tmp so
+// that a rerun does not make them again. The 100 × 100 map runs in a child process, so that its
+// peak memory is the assembly's own.
+#include "BenchSupport.h"
+
+#include "gui/Progress.h"
+#include "testkit/SliceMapGenerator.h"
+#include "tiles/AutoAssembly.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace tessera::bench {
+namespace {
+
+// Bump when the generator changes, so that stale sets are not measured.
+const QString kCacheRoot = QStringLiteral("/tmp/tessera-bench-assemble-v1");
+
+GeneratedMap cachedMap(int rows, int columns, int scale, quint32 seed)
+{
+    const QString folder = QDir(kCacheRoot).filePath(QStringLiteral("%1x%2-s%3-seed%4").arg(rows).arg(columns).arg(scale).arg(seed));
+    GeneratedMap map = loadSliceMap(folder);
+    if (map.ok())
+        return map;
+    QDir(folder).removeRecursively();
+    SliceMapOptions options;
+    options.rows = rows;
+    options.columns = columns;
+    options.referenceScale = scale;
+    options.seed = seed;
+    map = generateSliceMap(folder, options);
+    if (!map.ok())
+        std::fprintf(stderr, "could not generate the map in %s\n", qPrintable(folder));
+    return map;
+}
+
+void dropMap(const GeneratedMap& map)
+{
+    QStringList paths{map.referencePath};
+    for (const GeneratedSlice& s : map.slices)
+        paths << s.path;
+    dropFromPageCache(paths);
+}
+
+struct Assembled {
+    double ms = 0;
+    int right = 0;
+    int cells = 1;
+    double rightPct() const { return 100.0 * right / cells; }
+};
+
+Assembled assembleCold(const GeneratedMap& map)
+{
+    Assembled out;
+    out.cells = map.rows * map.columns;
+    dropMap(map);
+    AssemblyResult result;
+    out.ms = timeMs([&] {
+        NullProgress progress;
+        const AssemblyInput input = readAssemblyInput(map.referencePath, map.sliceFolder, progress);
+        result = assembleMap(input, input.proposedGrid(), progress);
+    });
+    if (!result.ok())
+        std::fprintf(stderr, "assembly failed: %s\n", qPrintable(result.failure));
+    if (result.grid.rows != map.rows || result.grid.columns != map.columns)
+        std::fprintf(stderr, "grid %d x %d proposed for a %d x %d map\n", result.grid.rows, result.grid.columns, map.rows,
+                     map.columns);
+    out.right = rightPlacements(map, result);
+    return out;
+}
+
+}  // namespace
+
+// The hidden child: assembles the set in `folder` and writes "ms right cells" to `out`.
+int runAssembleChild(const QString& folder, const QString& out)
+{
+    const GeneratedMap map = loadSliceMap(folder);
+    if (!map.ok())
+        return 1;
+    const Assembled run = assembleCold(map);
+    QFile file(out);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    file.write(QStringLiteral("%1 %2 %3\n").arg(run.ms).arg(run.right).arg(run.cells).toUtf8());
+    return 0;
+}
+
+void runAssembleBench()
+{
+    const GeneratedMap map625 = cachedMap(25, 25, 12, 3);
+    const Assembled run625 = assembleCold(map625);
+    report("assemble_625_ms", run625.ms, "ms");
+    report("assemble_625_right_pct", run625.rightPct(), "%");
+
+    int right = 0, cells = 0;
+    for (int scale : {6, 12, 25}) {
+        const Assembled run = assembleCold(cachedMap(30, 30, scale, static_cast<quint32>(40 + scale)));
+        right += run.right;
+        cells += run.cells;
+    }
+    report("assemble_scales_right_pct", 100.0 * right / cells, "%");
+
+    const GeneratedMap map10000 = cachedMap(100, 100, 6, 7);
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("result.txt"));
+    dropMap(map10000);
+    const ChildRun child = runChild(QCoreApplication::applicationFilePath(),
+                                    {QStringLiteral("assemble-child"), map10000.folder, out});
+    QFile file(out);
+    const QStringList fields = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(QLatin1Char(' ')) : QStringList();
+    if (child.status != 0 || fields.size() != 3) {
+        std::fprintf(stderr, "the 100 x 100 assembly did not finish\n");
+        return;
+    }
+    report("assemble_10000_ms", fields[0].toDouble(), "ms");
+    report("assemble_10000_peak_mb", child.peakMb, "MB");
+    report("assemble_10000_right_pct", 100.0 * fields[1].toDouble() / fields[2].toDouble(), "%");
+}
+
+}  // namespace tessera::bench
