@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/CommandAssemble.h"
 #include "canvas/MapPicture.h"
 #include "canvas/TileImages.h"
 #include "gui/Platform.h"
@@ -30,6 +31,8 @@ QString usage()
         "  tessera                                   启动地图编辑器\n"
         "  tessera render 地图路径文件 -o 图片文件 [--cell 宽x高]\n"
         "                                            把整张地图导出为一张图片\n"
+        "  tessera assemble --reference 参考图 --slices 切片文件夹 [--rows 行数 --cols 列数] -o 地图路径文件\n"
+        "                                            按参考图把切片自动拼成地图路径文件\n"
         "  tessera --help                            显示本说明\n");
 }
 
@@ -176,6 +179,8 @@ int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
         status = kDone;
     } else if (command == u"render") {
         status = render(arguments.mid(1), out, err);
+    } else if (command == u"assemble") {
+        status = runAssemble(arguments.mid(1), out, err);
     } else {
         err << QStringLiteral("tessera：未知的命令“%1”\n").arg(command) << usage();
     }

@@ -1,6 +1,7 @@
 // The main window's controls and menus, each in its place and state at start-up.
 #include "app/MainWindow.h"
 
+#include "app/AutoAssemblyCommand.h"
 #include "app/HintTracker.h"
 #include "app/Icons.h"
 #include "app/LowerPanel.h"
@@ -56,6 +57,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     : QMainWindow(parent), platform_(platform), doc_(std::make_unique<MapDocument>(platform)),
       grid_(doc_->grid()), gridModel_(doc_->model()), editing_(doc_->editing()), mapFile_(&doc_->file()),
       work_(&doc_->work()), results_(std::make_unique<ResultReport>(platform)),
+      assembly_(std::make_unique<AutoAssemblyCommand>(grid_, *work_, platform, *results_)),
       quit_([](int code) { QCoreApplication::exit(code); })
 {
     setObjectName(QStringLiteral("MainWindow"));
@@ -321,6 +323,8 @@ void MainWindow::buildMenus()
     connect(dataAnalysisAction_, &QAction::triggered, this, &MainWindow::showTileList);
     mapPictureAction_ = command(function, QStringLiteral("导出地图图片…"), "ExportMapPictureCommand", false);
     connect(mapPictureAction_, &QAction::triggered, this, [this] { work_->whenIdle([this] { exportMapPicture(); }); });
+    assembleAction_ = command(function, QStringLiteral("自动拼图…"), "AutoAssembleCommand", false);
+    connect(assembleAction_, &QAction::triggered, this, [this] { work_->whenIdle([this] { autoAssemble(); }); });
 
     QMenu* help = menu(QStringLiteral("帮助"), "HelpMenu");
     connect(command(help, QStringLiteral("关于地图编辑器"), "AboutEditorCommand"), &QAction::triggered, this,

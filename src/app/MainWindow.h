@@ -30,6 +30,7 @@ class QTreeView;
 
 namespace tessera {
 
+class AutoAssemblyCommand;
 class Canvas;
 class EditingTools;
 class LongWork;
@@ -106,6 +107,9 @@ public:
     void batchMove();
     // Asks for a file and a cell size and writes the whole map there as one picture.
     void exportMapPicture();
+    // 自动拼图, with the picture loaded into the map picture box as its reference when there is one.
+    void autoAssemble();
+    AutoAssemblyCommand& assembly() { return *assembly_; }
 
     // The geometry of the laid-out controls, as the layout sees it.
     MainGeometry controlGeometry() const;
@@ -149,12 +153,14 @@ private:
     MapFileCommands* mapFile_;
     LongWork* work_;
     std::unique_ptr<ResultReport> results_;
+    std::unique_ptr<AutoAssemblyCommand> assembly_;
     std::unique_ptr<Canvas> canvas_;
     std::unique_ptr<EditingTools> tools_;
     TileChooser* chooser_ = nullptr;
     std::function<void(int)> quit_;
     QPoint canvasOrigin_;
     QImage mapPictureCorner_;
+    QString mapPicturePath_;  // the file mapPictureCorner_ was read from
 
     // Controls, by role.
     QWidget* toolBarPanel_ = nullptr;
@@ -189,6 +195,7 @@ private:
     QAction* exportAction_ = nullptr;
     QAction* dataAnalysisAction_ = nullptr;
     QAction* mapPictureAction_ = nullptr;
+    QAction* assembleAction_ = nullptr;
 
     QPointer<TileListWindow> tileList_;
     QPointer<PreviewWindow> preview_;

@@ -2,6 +2,7 @@
 // map picture, hints, tool cursors, tile list window, import and export, exit.
 #include "app/MainWindow.h"
 
+#include "app/AutoAssemblyCommand.h"
 #include "app/HintTracker.h"
 #include "app/LowerPanel.h"
 #include "app/StatusBar.h"
@@ -259,13 +260,13 @@ void MainWindow::togglePanel()
 
 void MainWindow::loadMapPicture()
 {
-    const std::optional<QString> path =
-        platform_.openFileDialog({QStringLiteral("图片文件（jpg）|*.jpg"), QStringLiteral("jpg")});
+    const std::optional<QString> path = platform_.openFileDialog(mapPictureDialog());
     if (!path)
         return;
     // The box shows the picture at actual size from its top-left corner, at most at its enlarged
     // size: only that corner is decoded, however large the file.
     mapPictureCorner_ = readPictureCorner(*path, kEnlargedMapPicture);
+    mapPicturePath_ = mapPictureCorner_.isNull() ? QString() : *path;
     showMapPicture();
 }
 
@@ -331,7 +332,7 @@ void MainWindow::newMap()
     newMapButton_->hide();
     canvas_->resizeForMap();
     updateScrollRanges();
-    for (QAction* action : {dataAnalysisAction_, mapPictureAction_, importAction_, exportAction_})
+    for (QAction* action : {dataAnalysisAction_, mapPictureAction_, assembleAction_, importAction_, exportAction_})
         action->setEnabled(true);
     for (QWidget* w : std::initializer_list<QWidget*>{loadMapPicture_, tileFileList_, hScroll_, vScroll_})
         w->setEnabled(true);

@@ -2,6 +2,7 @@
 // results shown, the progress bar following the work, and editing held while it runs.
 #include "app/MainWindow.h"
 
+#include "app/AutoAssemblyCommand.h"
 #include "app/MapDocument.h"
 #include "app/StatusBar.h"
 #include "canvas/Canvas.h"
@@ -48,6 +49,18 @@ void MainWindow::bindDocument()
                 }
                 report->replayInto(*results_);
             });
+    connect(assembly_.get(), &AutoAssemblyCommand::mapResized, this, [this] {
+        canvas_->resizeForMap();
+        updateScrollRanges();
+    });
+    connect(assembly_.get(), &AutoAssemblyCommand::mapReplaced, this, &MainWindow::redrawCanvas);
+    connect(assembly_.get(), &AutoAssemblyCommand::doubtfulCells, this,
+            [this](const std::vector<Cell>& cells) { canvas_->markCells(cells); });
+}
+
+void MainWindow::autoAssemble()
+{
+    assembly_->start(mapPicturePath_);
 }
 
 void MainWindow::shift(ShiftDirection direction)

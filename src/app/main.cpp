@@ -7,7 +7,7 @@
 
 int main(int argc, char* argv[])
 {
-    // `tessera render …` and `--help` run without a display; no arguments start the editor.
+    // `tessera render …`, `tessera assemble …` and `--help` run without a display; no arguments start the editor.
     if (const std::optional<int> status = tessera::runCommandLine(argc, argv))
         return *status;
     QApplication app(argc, argv);

@@ -34,6 +34,7 @@ void Canvas::resizeForMap()
     canvas_->resize(canvasSize(n));
     ruler_->resize(rulerBoardSize(n));
     picture_.reset(n);
+    canvas_->marks().clear();
     cache_.forgetKept();
     rulerPicture_.reset(n);
 }
@@ -42,6 +43,7 @@ void Canvas::clearBoards()
 {
     fill_->cancel();
     picture_.clear();
+    canvas_->marks().clear();
     cache_.forgetKept();
     rulerPicture_.clear();
     canvas_->update();
@@ -120,6 +122,17 @@ void Canvas::drawMoveMarker(int row, int column)
     fill_->markEdited(row, column);
     picture_.drawMarker(row, column);
     repaintCell(row, column);
+}
+
+void Canvas::markCells(const std::vector<Cell>& cells)
+{
+    canvas_->marks().set(cells, picture_.mapSize());
+    canvas_->update();
+}
+
+std::size_t Canvas::markedCells() const
+{
+    return canvas_->marks().count();
 }
 
 void Canvas::repaintCell(int row, int column)

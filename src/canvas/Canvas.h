@@ -6,6 +6,7 @@
 #include "canvas/TileImages.h"
 
 #include <memory>
+#include <vector>
 
 namespace tessera {
 
@@ -58,6 +59,9 @@ public:
     // Erases `size` at the cell's origin, then draws the cell's top and left edges.
     void repaintCellPatch(int row, int column, QSize size, EdgePen pen);
     void drawMoveMarker(int row, int column);
+    // Frames these cells over the picture until the next full redraw (or clear).
+    void markCells(const std::vector<Cell>& cells);
+    std::size_t markedCells() const;
     // Delete and move select the dotted pen before drawing edges; it stays selected.
     void selectDottedPen() { dottedPen_ = true; }
     EdgePen currentPen() const { return dottedPen_ ? EdgePen::Dotted : EdgePen::Solid; }

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPaintEvent>
 
+#include <algorithm>
+
 namespace tessera {
 
 void fillBackground(QWidget* widget, const QColor& color)
@@ -14,6 +16,43 @@ void fillBackground(QWidget* widget, const QColor& color)
     palette.setColor(QPalette::Window, color);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
+}
+
+void CellMarks::set(const std::vector<Cell>& cells, int mapSize)
+{
+    mapSize_ = mapSize;
+    marked_.clear();
+    for (const Cell& cell : cells) {
+        if (cell.row >= 1 && cell.column >= 1 && cell.row <= mapSize && cell.column <= mapSize)
+            marked_.push_back((cell.row - 1) * mapSize + cell.column - 1);
+    }
+    std::sort(marked_.begin(), marked_.end());
+    marked_.erase(std::unique(marked_.begin(), marked_.end()), marked_.end());
+}
+
+void CellMarks::paint(QPainter& painter, const QRect& area) const
+{
+    if (marked_.empty())
+        return;
+    const CellRange range = cellsMeeting(area, mapSize_);
+    if (range.isEmpty())
+        return;
+    painter.save();
+    painter.setClipRect(area);
+    for (int row = range.firstRow; row <= range.lastRow; ++row) {
+        const int first = (row - 1) * mapSize_ + range.firstColumn - 1;
+        const int last = (row - 1) * mapSize_ + range.lastColumn - 1;
+        for (auto it = std::lower_bound(marked_.begin(), marked_.end(), first); it != marked_.end() && *it <= last;
+             ++it) {
+            const QRect r = cellRect(row, *it % mapSize_ + 1);
+            const int w = kFrameWidth;
+            painter.fillRect(QRect(r.left(), r.top(), r.width(), w), kFrameColor);
+            painter.fillRect(QRect(r.left(), r.bottom() - w + 1, r.width(), w), kFrameColor);
+            painter.fillRect(QRect(r.left(), r.top(), w, r.height()), kFrameColor);
+            painter.fillRect(QRect(r.right() - w + 1, r.top(), w, r.height()), kFrameColor);
+        }
+    }
+    painter.restore();
 }
 
 EditCanvas::EditCanvas(const CanvasPicture& picture, TileImageCache& cache, QWidget* parent)
@@ -28,8 +67,10 @@ EditCanvas::EditCanvas(const CanvasPicture& picture, TileImageCache& cache, QWid
 void EditCanvas::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    for (const QRect& area : event->region())
+    for (const QRect& area : event->region()) {
         picture_.paint(painter, area, cache_);
+        marks_.paint(painter, area);
+    }
 }
 
 void EditCanvas::mousePressEvent(QMouseEvent* event)

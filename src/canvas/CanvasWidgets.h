@@ -1,6 +1,13 @@
 #pragma once
 
+#include "canvas/CanvasGeometry.h"
+
+#include <QColor>
 #include <QWidget>
+
+#include <vector>
+
+class QPainter;
 
 namespace tessera {
 
@@ -11,12 +18,34 @@ void fillBackground(QWidget* widget, const QColor& color);
 class RulerPicture;
 class TileImageCache;
 
-// The edit canvas: shows its picture, paints only what is exposed, reports the mouse.
+// Cells framed over the canvas's picture (the doubtful placements of an assembly): painted on top
+// of it, never drawn into its pixels. Painting an area looks only at the marks of the rows it meets.
+class CellMarks {
+public:
+    static constexpr int kFrameWidth = 2;
+    static inline const QColor kFrameColor{255, 140, 0};
+
+    // Replaces the marks; cells outside an n × n map are left out.
+    void set(const std::vector<Cell>& cells, int mapSize);
+    void clear() { marked_.clear(); }
+    bool isEmpty() const { return marked_.empty(); }
+    std::size_t count() const { return marked_.size(); }
+    void paint(QPainter& painter, const QRect& area) const;
+
+private:
+    int mapSize_ = 0;
+    std::vector<int> marked_;  // (row - 1) * mapSize + column - 1, sorted
+};
+
+// The edit canvas: shows its picture and the marks over it, paints only what is exposed, reports
+// the mouse.
 class EditCanvas : public QWidget {
     Q_OBJECT
 
 public:
     EditCanvas(const CanvasPicture& picture, TileImageCache& cache, QWidget* parent = nullptr);
+
+    CellMarks& marks() { return marks_; }
 
 signals:
     void pressed(Qt::MouseButton button, QPointF at);
@@ -32,6 +61,7 @@ protected:
 private:
     const CanvasPicture& picture_;
     TileImageCache& cache_;
+    CellMarks marks_;
 };
 
 // The board behind the canvas that carries the rulers in its 20-pixel margin.

@@ -64,8 +64,7 @@ MessageResult ScriptedPlatform::messageBox(const QString& text, MessageButtons b
 std::optional<QString> ScriptedPlatform::inputBox(const QString& prompt, const QString& title,
                                                   const QString& initial)
 {
-    Q_UNUSED(initial);
-    return textAnswer({DialogKind::Input, title, prompt});
+    return textAnswer({DialogKind::Input, title, prompt, MessageButtons::Ok, initial});
 }
 
 std::optional<int> ScriptedPlatform::chooseItem(const QString& prompt, const QString& title,

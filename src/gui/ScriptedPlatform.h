@@ -22,6 +22,7 @@ public:
         QString title;
         QString text;  // message text or prompt
         MessageButtons buttons = MessageButtons::Ok;
+        QString initial = {};  // the text an input box offered
     };
 
     enum class FileOp { Read, Write, Rename, Move, Copy };

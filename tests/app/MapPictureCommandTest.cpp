@@ -53,7 +53,7 @@ TEST_F(MapPictureCommandTest, MenuItemFollowsDataAnalysisAndWritesThePictureInTh
     auto* item = window.findChild<QAction*>(QStringLiteral("ExportMapPictureCommand"));
     ASSERT_NE(item, nullptr);
     const QList<QAction*> functions = window.findChild<QMenu*>(QStringLiteral("FunctionMenu"))->actions();
-    ASSERT_EQ(functions.size(), 2);
+    ASSERT_EQ(functions.size(), 3);  // 自动拼图… follows
     EXPECT_EQ(functions[0]->objectName(), QStringLiteral("DataAnalysisCommand"));
     EXPECT_EQ(functions[1], item);
     EXPECT_EQ(item->text(), QStringLiteral("导出地图图片…"));

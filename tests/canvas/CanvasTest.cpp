@@ -394,3 +394,32 @@ TEST(TileFill, LoadsTheCellsInViewFirstThenTheirNeighbourhood)
         total += batch.size();
     EXPECT_EQ(total, static_cast<std::size_t>(n * n));
 }
+
+TEST_F(CanvasTest, MarkedCellsAreFramedOverThePictureUntilTheNextRedraw)
+{
+    newMap(3);
+    grid.setCellText(2, 2, tile("red.jpg"));
+    grid.setCellText(1, 3, tile("blue.jpg"));
+    redraw();
+    canvas.markCells({{2, 2}, {3, 1}, {4, 1}});  // the last is outside the map
+    EXPECT_EQ(canvas.markedCells(), 2u);
+
+    QWidget* widget = canvas.canvasWidget();
+    const QImage shown = widget->grab().toImage();
+    const QRect marked = cellRect(2, 2);
+    for (QPoint p : {marked.topLeft(), marked.bottomRight(), marked.topLeft() + QPoint(1, 15),
+                     marked.topRight() + QPoint(-1, 15), QPoint(marked.center().x(), marked.bottom() - 1)})
+        EXPECT_EQ(QColor(shown.pixel(p)), CellMarks::kFrameColor) << p.x() << "," << p.y();
+    EXPECT_TRUE(near(shown.pixel(marked.topLeft() + QPoint(2, 2)), kRed));  // a thin frame
+    EXPECT_TRUE(near(shown.pixel(marked.center()), kRed));
+    EXPECT_EQ(QColor(shown.pixel(cellRect(3, 1).topLeft() + QPoint(0, 10))), CellMarks::kFrameColor);
+    EXPECT_TRUE(near(shown.pixel(cellRect(1, 3).topLeft()), kBlue));  // unmarked
+    // Painted over the picture, not drawn into it.
+    EXPECT_TRUE(near(render().pixel(marked.topLeft()), kRed));
+
+    redraw();
+    EXPECT_EQ(canvas.markedCells(), 0u);
+    const QImage after = widget->grab().toImage();
+    EXPECT_TRUE(near(after.pixel(marked.topLeft()), kRed));
+    EXPECT_NE(QColor(after.pixel(cellRect(3, 1).topLeft() + QPoint(0, 10))), CellMarks::kFrameColor);
+}

@@ -1,0 +1,175 @@
+#include "app/AutoAssemblyCommand.h"
+
+#include "gui/LongWork.h"
+#include "model/TileGrid.h"
+#include "tiles/ResultWindow.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tessera {
+
+const FileDialogOptions& mapPictureDialog()
+{
+    static const FileDialogOptions options{QStringLiteral("图片文件（jpg）|*.jpg"), QStringLiteral("jpg")};
+    return options;
+}
+
+int confidencePercent(double confidence)
+{
+    return std::clamp(static_cast<int>(std::floor(confidence * 100.0)), 0, 100);
+}
+
+QString assemblySummary(const AssemblyResult& result)
+{
+    QString summary = QStringLiteral("已拼合 %1 个单元格，存疑 %2 个")
+                          .arg(result.placements.size())
+                          .arg(result.doubtfulCount);
+    if (!result.unplaced.isEmpty())
+        summary += QStringLiteral("，未放置 %1 个切片").arg(result.unplaced.size());
+    return summary;
+}
+
+QString assemblyReport(const AssemblyResult& result, const QString& sliceFolder)
+{
+    QString text = QStringLiteral("自动拼图：%1 行 × %2 列，切片文件夹 %3\r\n")
+                       .arg(result.grid.rows)
+                       .arg(result.grid.columns)
+                       .arg(QDir::toNativeSeparators(sliceFolder));
+    // The engine lists doubtful placements first; keep that order whatever it hands over.
+    std::vector<const AssemblyPlacement*> order;
+    order.reserve(result.placements.size());
+    for (const AssemblyPlacement& p : result.placements)
+        order.push_back(&p);
+    std::stable_partition(order.begin(), order.end(), [](const AssemblyPlacement* p) { return p->doubtful(); });
+    for (const AssemblyPlacement* p : order) {
+        text += QStringLiteral("%1第 %2 行 第 %3 列  %4  置信度 %5%\r\n")
+                    .arg(p->doubtful() ? QStringLiteral("存疑  ") : QStringLiteral("      "))
+                    .arg(p->row)
+                    .arg(p->column)
+                    .arg(QFileInfo(p->path).fileName())
+                    .arg(confidencePercent(p->confidence));
+    }
+    for (const QString& path : result.unplaced)
+        text += QStringLiteral("未放置  %1\r\n").arg(QFileInfo(path).fileName());
+    text += assemblySummary(result) + QStringLiteral("。\r\n");
+    return text;
+}
+
+AutoAssemblyCommand::AutoAssemblyCommand(TileGrid& grid, LongWork& work, Platform& platform, ResultReport& report,
+                                         QObject* parent)
+    : QObject(parent), grid_(grid), work_(work), platform_(platform), report_(report)
+{
+}
+
+void AutoAssemblyCommand::start(const QString& referencePath)
+{
+    QString reference = referencePath;
+    if (reference.isEmpty()) {
+        const std::optional<QString> chosen = platform_.openFileDialog(mapPictureDialog());
+        if (!chosen || chosen->isEmpty())
+            return;
+        reference = *chosen;
+    }
+    const QString folder = platform_.browseFolder(kFolderTitle);
+    if (folder.isEmpty())
+        return;
+    work_.run<std::shared_ptr<const AssemblyInput>>(
+        [reference, folder](Progress& progress) {
+            return std::make_shared<const AssemblyInput>(readAssemblyInput(reference, folder, progress));
+        },
+        [this, folder](std::shared_ptr<const AssemblyInput> input) { inputRead(std::move(input), folder); });
+}
+
+std::optional<int> AutoAssemblyCommand::askCount(const QString& prompt, int proposed)
+{
+    for (;;) {
+        const std::optional<int> count = platform_.inputNumber(prompt, kTitle, QString::number(proposed));
+        if (!count)
+            return std::nullopt;
+        if (*count >= 1 && *count <= kMaxMapSize)
+            return count;
+        platform_.messageBox(QStringLiteral("行数和列数应为 1 到 %1 之间的整数，请重新输入！").arg(kMaxMapSize),
+                             MessageButtons::OkExclamation);
+    }
+}
+
+void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, const QString& sliceFolder)
+{
+    if (!input->ok()) {
+        platform_.messageBox(input->failure(), MessageButtons::OkExclamation);
+        return;
+    }
+    const AssemblyGrid proposed = input->proposedGrid();
+    const QSize slice = input->sliceSize();
+    const QSize reference = input->referenceSize();
+    const QString found = QStringLiteral("找到 %1 个切片（%2 × %3 像素），参考图 %4 × %5 像素。\n")
+                              .arg(input->sliceCount())
+                              .arg(slice.width())
+                              .arg(slice.height())
+                              .arg(reference.width())
+                              .arg(reference.height());
+    AssemblyGrid grid;
+    const std::optional<int> rows = askCount(found + QStringLiteral("行数："), std::max(1, proposed.rows));
+    if (!rows)
+        return;
+    const std::optional<int> columns = askCount(QStringLiteral("列数："), std::max(1, proposed.columns));
+    if (!columns)
+        return;
+    grid.rows = *rows;
+    grid.columns = *columns;
+
+    const auto& cells = grid_.cells();
+    const bool empty = std::all_of(cells.begin(), cells.end(), [](const QString& c) { return c.isEmpty(); });
+    if (!empty && platform_.messageBox(QStringLiteral("是否覆盖？"), MessageButtons::YesNoInfo) != MessageResult::Yes)
+        return;
+    const int mapSize = std::max({grid_.mapSize(), grid.rows, grid.columns});
+    if (mapSize > grid_.mapSize()
+        && platform_.messageBox(QStringLiteral("地图将扩大为 %1 × %1，是否继续？").arg(mapSize),
+                                MessageButtons::YesNoInfo)
+               != MessageResult::Yes)
+        return;
+
+    // Matching reads only the features read before; the map changes when it is done.
+    work_.run<std::shared_ptr<const AssemblyResult>>(
+        [input = std::move(input), grid](Progress& progress) {
+            return std::make_shared<const AssemblyResult>(assembleMap(*input, grid, progress));
+        },
+        [this, mapSize, sliceFolder](std::shared_ptr<const AssemblyResult> result) {
+            if (!result->ok()) {
+                platform_.messageBox(result->failure, MessageButtons::OkExclamation);
+                return;
+            }
+            apply(*result, mapSize, sliceFolder);
+        });
+}
+
+void AutoAssemblyCommand::apply(const AssemblyResult& result, int mapSize, const QString& sliceFolder)
+{
+    if (mapSize != grid_.mapSize()) {
+        grid_.resize(mapSize);
+        emit mapResized();
+    }
+    grid_.replaceCells(result.cells(mapSize));
+    emit mapReplaced();
+
+    std::vector<Cell> doubtful;
+    for (const AssemblyPlacement& p : result.placements) {
+        if (p.doubtful())
+            doubtful.push_back({p.row, p.column});
+    }
+    emit doubtfulCells(doubtful);
+
+    report_.showResultWindow();
+    report_.appendResult(assemblyReport(result, sliceFolder));
+    report_.flush();
+    QString message = assemblySummary(result) + QStringLiteral("。");
+    if (!doubtful.empty())
+        message += QStringLiteral("\n存疑的单元格在地图上以橙色框标出，刷新后消失。");
+    platform_.messageBox(message, MessageButtons::OkInfo);
+}
+
+}  // namespace tessera

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "canvas/CanvasGeometry.h"
+#include "gui/Platform.h"
+#include "tiles/AutoAssembly.h"
+
+#include <QObject>
+
+#include <memory>
+#include <vector>
+
+namespace tessera {
+
+class LongWork;
+class ResultReport;
+class TileGrid;
+
+// The open dialog of the reference picture (载入原大地图 and 自动拼图).
+const FileDialogOptions& mapPictureDialog();
+
+// The result window's lines for an assembly: one per placement (doubtful ones first), then the
+// slices left unplaced, then the summary; each line ends in CR LF.
+QString assemblyReport(const AssemblyResult& result, const QString& sliceFolder);
+// "已拼合 N 个单元格，存疑 D 个" and, when some are left, "，未放置 U 个切片".
+QString assemblySummary(const AssemblyResult& result);
+// Confidence as a whole percentage, rounded down so that a doubtful one never shows 50 %.
+int confidencePercent(double confidence);
+
+// 自动拼图: asks for the reference (unless one is loaded) and the slice folder, reads both in the
+// background, lets the user correct the grid, asks before it overwrites or enlarges the map, matches
+// in the background and then replaces the map's cells in one step. No widgets: the window follows
+// its signals.
+class AutoAssemblyCommand : public QObject {
+    Q_OBJECT
+
+public:
+    static inline const QString kTitle = QStringLiteral("自动拼图");
+    static inline const QString kFolderTitle = QStringLiteral("选择切片所在的文件夹");
+
+    AutoAssemblyCommand(TileGrid& grid, LongWork& work, Platform& platform, ResultReport& report,
+                        QObject* parent = nullptr);
+
+    // Runs the command with the reference picture at `referencePath`, or asks for one when empty.
+    void start(const QString& referencePath);
+
+signals:
+    // The map has just grown to hold the grid: the canvas takes the new size.
+    void mapResized();
+    // The map's cells were replaced: the canvas redraws.
+    void mapReplaced();
+    // After the redraw: the cells whose placement is doubtful.
+    void doubtfulCells(const std::vector<Cell>& cells);
+
+private:
+    void inputRead(std::shared_ptr<const AssemblyInput> input, const QString& sliceFolder);
+    std::optional<int> askCount(const QString& prompt, int proposed);
+    void apply(const AssemblyResult& result, int mapSize, const QString& sliceFolder);
+
+    TileGrid& grid_;
+    LongWork& work_;
+    Platform& platform_;
+    ResultReport& report_;
+};
+
+}  // namespace tessera

@@ -1,0 +1,348 @@
+// 自动拼图 from the 功能 menu, and `tessera assemble`, on generated maps.
+#include "app/AutoAssemblyCommand.h"
+#include "app/CommandLine.h"
+#include "app/MainWindow.h"
+#include "canvas/Canvas.h"
+#include "canvas/CanvasWidgets.h"
+#include "gui/LongWork.h"
+#include "gui/ScriptedPlatform.h"
+#include "model/MapPathFile.h"
+#include "testkit/SliceMapGenerator.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tessera;
+using Kind = ScriptedPlatform::DialogKind;
+
+namespace {
+
+const QString kBadCount = QStringLiteral("行数和列数应为 1 到 1000 之间的整数，请重新输入！");
+
+// Made once: a generated 3 × 4 map, and a 4 × 3 one whose reference shows none of its slices.
+struct Maps {
+    QTemporaryDir dir;
+    GeneratedMap map;
+    GeneratedMap other;
+    Maps()
+    {
+        SliceMapOptions options;
+        options.rows = 3;
+        options.columns = 4;
+        options.referenceScale = 8;
+        map = generateSliceMap(dir.filePath(QStringLiteral("map")), options);
+        options.rows = 4;
+        options.columns = 3;
+        options.seed = 977;
+        other = generateSliceMap(dir.filePath(QStringLiteral("other")), options);
+        QDir(dir.path()).mkdir(QStringLiteral("empty"));
+    }
+};
+
+class AutoAssemblyFlowTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { maps = new Maps; }
+    static void TearDownTestSuite()
+    {
+        delete maps;
+        maps = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(maps->map.ok());
+        ASSERT_TRUE(maps->other.ok());
+    }
+
+    static const GeneratedMap& map() { return maps->map; }
+    static QString emptyFolder() { return maps->dir.filePath(QStringLiteral("empty")); }
+    static QString temp(const QString& name) { return maps->dir.filePath(name); }
+
+    // A new map of `size` in `window`, with one tile already placed when `taken`.
+    static void newMap(MainWindow& window, ScriptedPlatform& platform, int size, bool taken)
+    {
+        platform.answerYes();
+        platform.answerText(QString::number(size));
+        window.newMap();
+        if (taken)
+            window.grid().setCellText(1, 1, map().slices.front().path);
+        platform.clearShown();
+    }
+    static void trigger(MainWindow& window)
+    {
+        window.findChild<QAction*>(QStringLiteral("AutoAssembleCommand"))->trigger();
+        window.waitForWork();
+    }
+    // Every generated slice in its cell and every other cell of the map empty.
+    static void expectAssembled(const CellTexts& cells, int mapSize)
+    {
+        ASSERT_EQ(cells.size(), std::size_t(mapSize) * mapSize);
+        CellTexts expected(cells.size());
+        for (const GeneratedSlice& s : map().slices)
+            expected[std::size_t((s.row - 1) * mapSize + s.column - 1)] = s.path;
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            EXPECT_EQ(cells[i], expected[i]) << "cell " << i / mapSize + 1 << "," << i % mapSize + 1;
+    }
+    // The dialogs shown, as "kind:text".
+    static QStringList dialogs(const ScriptedPlatform& platform)
+    {
+        QStringList seen;
+        for (const ScriptedPlatform::Shown& s : platform.shown())
+            seen << dialog(s.kind, s.text);
+        return seen;
+    }
+    static QString dialog(Kind kind, const QString& text) { return QStringLiteral("%1:%2").arg(int(kind)).arg(text); }
+    static QString resultText()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == u"ResultWindow")
+                return w->findChild<QPlainTextEdit*>(QStringLiteral("ResultText"))->toPlainText();
+        }
+        return {};
+    }
+
+    int run(const QStringList& arguments)
+    {
+        out.clear();
+        err.clear();
+        QTextStream o(&out), e(&err);
+        return runCommand(arguments, o, e);
+    }
+
+    static Maps* maps;
+    QString out, err;
+};
+
+Maps* AutoAssemblyFlowTest::maps = nullptr;
+
+TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestions)
+{
+    ScriptedPlatform platform;
+    MainWindow window(platform);
+    auto* assemble = window.findChild<QAction*>(QStringLiteral("AutoAssembleCommand"));
+    ASSERT_NE(assemble, nullptr);
+    const QList<QAction*> functions = window.findChild<QMenu*>(QStringLiteral("FunctionMenu"))->actions();
+    ASSERT_EQ(functions.size(), 3);
+    EXPECT_EQ(functions[1]->objectName(), QStringLiteral("ExportMapPictureCommand"));
+    EXPECT_EQ(functions[2], assemble);
+    EXPECT_EQ(assemble->text(), QStringLiteral("自动拼图…"));
+    EXPECT_FALSE(assemble->isEnabled());
+
+    newMap(window, platform, 2, true);
+    EXPECT_TRUE(assemble->isEnabled());
+    // The picture loaded into the map picture box is the reference: no file is asked for.
+    platform.answerText(map().referencePath);
+    window.loadMapPicture();
+    platform.clearShown();
+
+    platform.answerText(map().sliceFolder);
+    platform.answerText(QStringLiteral("1001"));  // refused, asked again
+    platform.answerText(QStringLiteral("3"));
+    platform.answerText(QStringLiteral("4"));
+    platform.answerYes();  // overwrite
+    platform.answerYes();  // grow
+    trigger(window);
+
+    EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
+    const QList<ScriptedPlatform::Shown>& shown = platform.shown();
+    ASSERT_EQ(shown.size(), 8) << dialogs(platform).join(u'\n').toStdString();
+    // What was found heads the first question: the slices, their size and the reference's.
+    const QString rows = QStringLiteral("找到 12 个切片（400 × 300 像素），参考图 %1 × %2 像素。\n行数：")
+                             .arg(QImage(map().referencePath).width())
+                             .arg(QImage(map().referencePath).height());
+    EXPECT_EQ(dialogs(platform).mid(0, 7),
+              (QStringList{dialog(Kind::Folder, QStringLiteral("选择切片所在的文件夹")),
+                           dialog(Kind::Input, rows), dialog(Kind::Message, kBadCount), dialog(Kind::Input, rows),
+                           dialog(Kind::Input, QStringLiteral("列数：")),
+                           dialog(Kind::Message, QStringLiteral("是否覆盖？")),
+                           dialog(Kind::Message, QStringLiteral("地图将扩大为 4 × 4，是否继续？"))}));
+    // The grid found is offered first.
+    EXPECT_EQ(shown[1].title, QStringLiteral("自动拼图"));
+    EXPECT_EQ(shown[1].initial, QStringLiteral("3"));
+    EXPECT_EQ(shown[4].initial, QStringLiteral("4"));
+
+    EXPECT_EQ(window.grid().mapSize(), 4);
+    expectAssembled(window.grid().cells(), 4);
+    EXPECT_EQ(window.canvas().canvasWidget()->size(), canvasSize(4));
+    for (const GeneratedSlice& s : map().slices)
+        EXPECT_TRUE(window.canvas().picture().hasTile(s.row, s.column)) << s.row << "," << s.column;
+
+    // Every placement in the result window, then the summary; the closing box says it too.
+    const QStringList lines = resultText().split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1 + 12 + 1) << resultText().toStdString();
+    for (const GeneratedSlice& s : map().slices) {
+        const QString cell = QStringLiteral("第 %1 行 第 %2 列  %3  置信度 ")
+                                 .arg(s.row)
+                                 .arg(s.column)
+                                 .arg(QFileInfo(s.path).fileName());
+        EXPECT_EQ(lines.filter(cell).size(), 1) << cell.toStdString();
+    }
+    EXPECT_EQ(lines.constLast(), QStringLiteral("已拼合 12 个单元格，存疑 0 个。"));
+    EXPECT_EQ(shown[7].text, lines.constLast());
+    EXPECT_EQ(shown[7].buttons, MessageButtons::OkInfo);
+    EXPECT_EQ(window.canvas().markedCells(), 0u);
+}
+
+TEST_F(AutoAssemblyFlowTest, AnotherMapsReferenceIsAskedForAndItsDoubtfulCellsComeFirstAndAreFramed)
+{
+    ScriptedPlatform platform;
+    MainWindow window(platform);
+    newMap(window, platform, 5, false);
+    platform.answerText(maps->other.referencePath);
+    platform.answerText(map().sliceFolder);
+    platform.answerText(QStringLiteral("3"));
+    platform.answerText(QStringLiteral("4"));
+    trigger(window);
+
+    // An empty map that holds the grid: neither overwrite nor growth is asked.
+    EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
+    ASSERT_EQ(platform.shown().size(), 5) << dialogs(platform).join(u'\n').toStdString();
+    EXPECT_EQ(platform.shown()[0].kind, Kind::OpenFile);
+    EXPECT_EQ(platform.lastFileDialog.filters, mapPictureDialog().filters);
+    EXPECT_EQ(window.grid().mapSize(), 5);
+
+    const QStringList lines = resultText().split(u'\n', Qt::SkipEmptyParts).mid(1, 12);
+    ASSERT_EQ(lines.size(), 12);
+    const auto doubtful = [](const QString& line) { return line.startsWith(QStringLiteral("存疑")); };
+    const int count = static_cast<int>(std::count_if(lines.begin(), lines.end(), doubtful));
+    EXPECT_GT(count, 0);
+    EXPECT_TRUE(std::is_partitioned(lines.begin(), lines.end(), doubtful)) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(platform.shown().constLast().text.contains(QStringLiteral("存疑 %1 个").arg(count)));
+    EXPECT_EQ(window.canvas().markedCells(), std::size_t(count));
+    window.redrawCanvas();
+    EXPECT_EQ(window.canvas().markedCells(), 0u);
+}
+
+TEST_F(AutoAssemblyFlowTest, NoCancelOrAFailureLeavesTheMapAsItWas)
+{
+    ScriptedPlatform platform;
+    MainWindow window(platform);
+    newMap(window, platform, 2, true);
+    const CellTexts before = window.grid().cells();
+    const QString ref = map().referencePath, folder = map().sliceFolder;
+    const QString three = QStringLiteral("3"), four = QStringLiteral("4");
+    struct Case {
+        const char* what;
+        std::function<void()> answers;
+        int dialogs;
+    };
+    const Case cases[] = {
+        {"no reference", [&] { platform.answerCancel(); }, 1},
+        {"no folder", [&] { platform.answerText(ref), platform.answerCancel(); }, 2},
+        {"no rows", [&] { platform.answerText(ref), platform.answerText(folder), platform.answerCancel(); }, 3},
+        {"no overwrite",
+         [&] {
+             for (const QString& a : {ref, folder, three, four})
+                 platform.answerText(a);
+             platform.answerNo();
+         },
+         5},
+        {"no growth",
+         [&] {
+             for (const QString& a : {ref, folder, three, four})
+                 platform.answerText(a);
+             platform.answerYes();
+             platform.answerNo();
+         },
+         6},
+        {"no slices", [&] { platform.answerText(ref), platform.answerText(emptyFolder()); }, 3},
+    };
+    for (const Case& c : cases) {
+        platform.clearShown();
+        c.answers();
+        trigger(window);
+        EXPECT_EQ(platform.shown().size(), c.dialogs) << c.what << "\n" << dialogs(platform).join(u'\n').toStdString();
+        EXPECT_EQ(platform.pendingAnswers(), 0u) << c.what;
+        EXPECT_EQ(window.grid().mapSize(), 2) << c.what;
+        EXPECT_EQ(window.grid().cells(), before) << c.what;
+    }
+    // The engine's reason, as a warning.
+    const ScriptedPlatform::Shown& failure = platform.shown().constLast();
+    EXPECT_EQ(failure.kind, Kind::Message);
+    EXPECT_EQ(failure.buttons, MessageButtons::OkExclamation);
+    EXPECT_FALSE(failure.text.isEmpty());
+}
+
+TEST_F(AutoAssemblyFlowTest, ClosingTheWindowDuringTheMatchStopsItAndChangesNothing)
+{
+    ScriptedPlatform platform;
+    MainWindow window(platform);
+    bool quit = false;
+    window.setQuitFunction([&](int) { quit = true; });
+    newMap(window, platform, 5, false);
+    int started = 0;
+    // The second piece of work is the match: the close box is answered Yes as it begins.
+    QObject::connect(&window.longWork(), &LongWork::started, &window, [&] {
+        if (++started == 2)
+            window.confirmExit();
+    });
+    for (const QString& a : {map().referencePath, map().sliceFolder, QStringLiteral("3"), QStringLiteral("4")})
+        platform.answerText(a);
+    platform.answerYes();
+    trigger(window);
+    EXPECT_EQ(started, 2);
+    EXPECT_TRUE(quit);
+    EXPECT_EQ(platform.shown().constLast().text, QStringLiteral("请注意保存，是否退出？"));
+    EXPECT_EQ(window.grid().cells(), CellTexts(25));
+    EXPECT_TRUE(resultText().isEmpty());
+}
+
+TEST_F(AutoAssemblyFlowTest, AssembleWritesThePlacementsAsAMapPathFile)
+{
+    const QString output = temp(QStringLiteral("assembled.tlp"));
+    for (const QStringList& grid : {QStringList{}, QStringList{"--rows", "3", "--cols", "4"}}) {
+        QFile::remove(output);
+        ASSERT_EQ(run(QStringList{"assemble", "--reference", map().referencePath, "--slices", map().sliceFolder}
+                      + grid + QStringList{"-o", output}),
+                  0)
+            << err.toStdString();
+        EXPECT_TRUE(out.startsWith(QStringLiteral("已拼合 12 个单元格，存疑 0 个，用时 "))) << out.toStdString();
+        EXPECT_TRUE(out.endsWith(QStringLiteral(" 秒：%1\n").arg(output))) << out.toStdString();
+        QFile file(output);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        NullProgress quiet;
+        const MapTextLoad shape = parseMapText(bytes, 0, quiet);
+        EXPECT_EQ(std::max(shape.lines, shape.widest), 4);
+        expectAssembled(parseMapText(bytes, 4, quiet).cells, 4);
+    }
+
+    ASSERT_EQ(run({"--help"}), 0);
+    EXPECT_TRUE(out.contains(QStringLiteral("tessera assemble --reference")));
+    ASSERT_EQ(run({"assemble", "--help"}), 0);
+    EXPECT_TRUE(out.contains(QStringLiteral("--slices")));
+}
+
+TEST_F(AutoAssemblyFlowTest, AssembleRefusesBadUsageWith2AndFailuresWith1)
+{
+    const QString ref = map().referencePath, folder = map().sliceFolder;
+    const QString output = temp(QStringLiteral("refused.tlp"));
+    const QList<QStringList> badUsage = {
+        {"--slices", folder, "-o", output},
+        {"--reference", ref, "-o", output},
+        {"--reference", ref, "--slices", folder},
+        {"--reference", ref, "--slices", folder, "--rows", "3", "-o", output},
+        {"--reference", ref, "--slices", folder, "--cols", "4", "-o", output},
+        {"--reference", ref, "--slices", folder, "--rows", "three", "--cols", "4", "-o", output},
+        {"--reference", ref, "--slices", folder, "--rows", "0", "--cols", "4", "-o", output},
+        {"--reference", ref, "--slices", folder, "--rows", "3", "--cols", "1001", "-o", output},
+        {"--reference", ref, "--slices", folder, "--size", "4", "-o", output},
+        {"--reference", ref, "--slices", folder, "-o"},
+    };
+    for (const QStringList& arguments : badUsage) {
+        EXPECT_EQ(run(QStringList{"assemble"} + arguments), 2) << arguments.join(u' ').toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("用法：tessera assemble"))) << err.toStdString();
+    }
+    EXPECT_EQ(run({"assemble", "--reference", ref, "--slices", emptyFolder(), "-o", output}), 1);
+    EXPECT_FALSE(err.isEmpty());
+    EXPECT_EQ(run({"assemble", "--reference", ref, "--slices", folder, "-o", ref + "/map.tlp"}), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("无法写入地图路径文件"))) << err.toStdString();
+    EXPECT_FALSE(QFile::exists(output));
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Runs the real `tessera assemble` with no display at all: a generated 3 × 4 set of slices becomes a
+# map path file naming every slice once, with absolute paths; bad usage exits with 2, a folder
+# without slices with 1, and neither leaves a file.
+# Usage: assemble_no_display.sh TESSERA SLICE_MAP_TOOL
+set -euo pipefail
+tessera=$1 tool=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
+
+"$tool" "$work/set" 3 4
+mkdir "$work/empty"
+cd "$work"  # relative arguments; the file still holds absolute paths
+
+line=$("${nodisplay[@]}" "$tessera" assemble --reference set/reference.jpg --slices set/slices -o map.tlp)
+[[ "$line" =~ ^已拼合\ 12\ 个单元格，存疑\ 0\ 个，用时\ [0-9]+\.[0-9]\ 秒：map\.tlp$ ]] || { echo "printed: $line"; exit 1; }
+# Four lines (the map is 4 × 4), CR LF after each.
+[ "$(grep -c $'\r$' map.tlp)" -eq 4 ] || { echo "not 4 lines:"; cat map.tlp; exit 1; }
+for slice in "$work"/set/slices/*.jpg; do
+    [ "$(grep -o -F "$slice" map.tlp | wc -l)" -eq 1 ] || { echo "$slice not named once"; exit 1; }
+done
+
+status=0
+"${nodisplay[@]}" "$tessera" assemble --reference set/reference.jpg --slices set/slices --rows 3 -o bad.tlp \
+    2>/dev/null || status=$?
+[ "$status" -eq 2 ] || { echo "bad usage exited with $status"; exit 1; }
+status=0
+"${nodisplay[@]}" "$tessera" assemble --reference set/reference.jpg --slices empty -o none.tlp 2>/dev/null || status=$?
+[ "$status" -eq 1 ] || { echo "a folder without slices exited with $status"; exit 1; }
+"${nodisplay[@]}" "$tessera" --help | grep -q "tessera assemble"
+leftover=$(ls -A "$work" | grep -v -x -e set -e empty -e map.tlp || true)
+[ -z "$leftover" ] || { echo "left behind: $leftover"; exit 1; }
+echo "assembled without a display: $line"
