@@ -1,43 +1,14 @@
 #include "imaging/ImageCodec.h"
 
+#include "imaging/TurboJpeg.h"
+
 #include <QBuffer>
 #include <QImageReader>
-
-#include <turbojpeg.h>
 
 #include <memory>
 
 namespace tessera {
 namespace {
-
-
-struct TjHandle {
-    tjhandle handle = tjInitDecompress();
-    ~TjHandle()
-    {
-        if (handle)
-            tjDestroy(handle);
-    }
-    // A header that libjpeg rejects half-way leaves the handle unusable for the next picture.
-    void renew()
-    {
-        if (handle)
-            tjDestroy(handle);
-        handle = tjInitDecompress();
-    }
-};
-
-TjHandle& decompressor()
-{
-    thread_local TjHandle instance;
-    return instance;
-}
-
-bool isJpeg(QByteArrayView bytes)
-{
-    return bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xFF
-        && static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF;
-}
 
 QImage finish(const QImage& decoded, QSize size)
 {

@@ -2,13 +2,12 @@
 
 #include "gui/Progress.h"
 #include "imaging/ImageCodec.h"
+#include "imaging/TurboJpeg.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QImageReader>
 #include <QThread>
-
-#include <turbojpeg.h>
 
 #include <algorithm>
 #include <atomic>
@@ -17,34 +16,6 @@
 
 namespace tessera {
 namespace {
-
-struct TjHandle {
-    tjhandle handle = tjInitDecompress();
-    ~TjHandle()
-    {
-        if (handle)
-            tjDestroy(handle);
-    }
-    // A header that libjpeg rejects half-way leaves the handle unusable for the next picture.
-    void renew()
-    {
-        if (handle)
-            tjDestroy(handle);
-        handle = tjInitDecompress();
-    }
-};
-
-TjHandle& decompressor()
-{
-    thread_local TjHandle instance;
-    return instance;
-}
-
-bool isJpeg(QByteArrayView bytes)
-{
-    return bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xFF
-        && static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF;
-}
 
 struct JpegHeader {
     int width = 0;
