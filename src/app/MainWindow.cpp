@@ -11,6 +11,7 @@
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "canvas/EditingTools.h"
+#include "canvas/PreviewWindow.h"
 #include "canvas/TileChooser.h"
 #include "app/MapDocument.h"
 #include "gui/LongWork.h"
@@ -111,6 +112,8 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    // The preview's loaders read the canvas's tile cache: they end before the canvas goes.
+    delete preview_;
     // A stopped batch still hands its result over, while everything it reaches is here.
     work_->cancelAndWait();
 }

@@ -128,6 +128,8 @@ void MainWindow::confirmExit()
     // one that has completes its atomic write first.
     work_->cancelAndWait();
     canvas_->fill().cancel();
+    if (preview_)
+        preview_->fill().cancel();
     quit_(0);
 }
 

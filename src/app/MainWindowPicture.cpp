@@ -3,15 +3,18 @@
 #include "app/MainWindow.h"
 
 #include "canvas/Canvas.h"
+#include "canvas/EditingState.h"
 #include "canvas/MapPicture.h"
 #include "gui/LongWork.h"
 #include "gui/Platform.h"
+
+#include <algorithm>
 
 namespace tessera {
 
 void MainWindow::exportMapPicture()
 {
-    static const FileDialogOptions kOptions{QStringLiteral("PNG 图片（*.png）|*.png|JPEG 图片（*.jpg）|*.jpg"),
+    static const FileDialogOptions kOptions{QStringLiteral("PNG 图片|*.png|JPEG 图片|*.jpg;*.jpeg"),
                                             QStringLiteral("png")};
     const std::optional<QString> path = platform_.saveFileDialog(kOptions);
     if (!path)
@@ -19,8 +22,10 @@ void MainWindow::exportMapPicture()
     QStringList sizes;
     for (const QSize& cell : kPictureCellSizes)
         sizes << QStringLiteral("%1 × %2").arg(cell.width()).arg(cell.height());
+    // The size in use on the canvas first.
+    const int inUse = std::max(0, static_cast<int>(kPictureCellSizes.indexOf(QSize(40, editing_.tileHeight))));
     const std::optional<int> choice = platform_.chooseItem(QStringLiteral("每个单元格在图片中的大小（像素）："),
-                                                           QStringLiteral("导出地图图片"), sizes, 0);
+                                                           QStringLiteral("导出地图图片"), sizes, inUse);
     if (!choice)
         return;
     // The work reads a snapshot of the cells and the canvas's tile cache.

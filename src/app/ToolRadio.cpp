@@ -27,10 +27,13 @@ public:
     {
         if (!radio()->isEnabled())
             return;
+        // The action answers at once; what it starts (a notice with its own event loop) runs after.
+        ToolRadio* button = radio();
         if (action == QAccessibleActionInterface::pressAction())
-            radio()->click();
+            QMetaObject::invokeMethod(button, &ToolRadio::click, Qt::QueuedConnection);
         else if (action == QAccessibleActionInterface::toggleAction())
-            radio()->toggle();  // the checked radio of the exclusive set stays checked
+            // The checked radio of the exclusive set stays checked.
+            QMetaObject::invokeMethod(button, &ToolRadio::toggle, Qt::QueuedConnection);
     }
 
 private:

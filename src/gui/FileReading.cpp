@@ -9,6 +9,10 @@
 #include <cerrno>
 
 #ifdef Q_OS_UNIX
+#include <dirent.h>
+#endif
+
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -161,6 +165,19 @@ QImage readPictureCorner(const QString& path, QSize size)
         return {};
     reader.setClipRect(QRect(QPoint(0, 0), size).intersected(QRect(QPoint(0, 0), full)));
     return reader.read();
+}
+
+int folderListingError(const QString& folder)
+{
+#ifdef Q_OS_UNIX
+    DIR* listing = ::opendir(QFile::encodeName(folder).constData());
+    if (!listing)
+        return errno;
+    ::closedir(listing);
+    return 0;
+#else
+    return QFileInfo(folder).isReadable() ? 0 : EACCES;
+#endif
 }
 
 }  // namespace tessera

@@ -128,6 +128,10 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes = std::numeric_l
 // straight from the file without reading it whole; null when it is no picture. Thread-safe.
 QImage readPictureCorner(const QString& path, QSize size);
 
+// 0 when the folder's names can be listed, else why not (an errno value): QDir lists an unreadable
+// folder as empty.
+int folderListingError(const QString& folder);
+
 // folder + native separator + name, without doubling a separator the folder ends with.
 QString joinFolder(const QString& folder, const QString& name);
 

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -176,6 +177,12 @@ std::optional<QString> QtPlatform::fileDialog(const FileDialogOptions& options, 
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilters(qtFilterList(options.filters).split(QStringLiteral(";;")));
     dialog.setDefaultSuffix(options.defaultExtension);
+    // A name typed without an extension takes the chosen type's.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        static const QRegularExpression firstPattern(QStringLiteral("\\(\\*\\.([^ *)]+)"));
+        if (const QRegularExpressionMatch match = firstPattern.match(filter); match.hasMatch())
+            dialog.setDefaultSuffix(match.captured(1));
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const QString chosen = dialog.selectedFiles().constFirst();

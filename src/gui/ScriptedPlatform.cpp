@@ -70,7 +70,7 @@ std::optional<QString> ScriptedPlatform::inputBox(const QString& prompt, const Q
 std::optional<int> ScriptedPlatform::chooseItem(const QString& prompt, const QString& title,
                                                 const QStringList& items, int current)
 {
-    Q_UNUSED(current);
+    lastChoiceOffered = current;
     const std::optional<QString> item = textAnswer({DialogKind::Choice, title, prompt});
     if (!item || !items.contains(*item))
         return std::nullopt;

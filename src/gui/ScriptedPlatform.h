@@ -67,8 +67,9 @@ public:
     FileResult copyFile(const QString& from, const QString& to) override;
     FileResult writeNewFile(const QString& path, const QByteArray& data) override;
 
-    // The options passed to the last file dialog.
+    // The options passed to the last file dialog, and the item a choice box offered first.
     FileDialogOptions lastFileDialog;
+    int lastChoiceOffered = -1;
 
 private:
     struct Answer {

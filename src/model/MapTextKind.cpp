@@ -113,10 +113,16 @@ bool isArchive(QByteArrayView bytes)
                                  {"Rar!\x1A\x07"}, {"\x28\xB5\x2F\xFD"}, {"1AY&SY", 4}, {"ustar", 257}});
 }
 
-// Control bytes other than tab, CR and LF in the first line (the first 64 KiB at most).
+// Control bytes other than tab, CR and LF in the first line (the first 64 KiB at most). The file is
+// read only up to its first zero byte, so only what comes before one is judged; a file that starts
+// with one holds no text at all.
 bool hasControlBytesInFirstLine(QByteArrayView bytes)
 {
+    if (bytes.startsWith('\0'))
+        return true;
     QByteArrayView line = bytes.first(std::min<qsizetype>(bytes.size(), 64 * 1024));
+    if (const qsizetype zero = line.indexOf('\0'); zero >= 0)
+        line = line.first(zero);
     if (const qsizetype end = line.indexOf("\r\n"); end >= 0)
         line = line.first(end);
     return std::any_of(line.begin(), line.end(), [](char ch) {

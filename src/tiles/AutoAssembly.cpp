@@ -1,5 +1,6 @@
 #include "tiles/AutoAssembly.h"
 
+#include "gui/FileErrors.h"
 #include "gui/Platform.h"
 #include "gui/Progress.h"
 #include "imaging/ImageCodec.h"
@@ -83,6 +84,11 @@ AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sli
     const QDir folder(sliceFolder);
     if (sliceFolder.isEmpty() || !folder.exists()) {
         d.failure = QStringLiteral("找不到切片文件夹：%1").arg(QDir::toNativeSeparators(sliceFolder));
+        return input;
+    }
+    if (const int error = folderListingError(sliceFolder)) {
+        d.failure = QStringLiteral("无法读取切片文件夹：%1\n%2")
+                        .arg(QDir::toNativeSeparators(sliceFolder), fileErrorText(error, FileAccess::Read));
         return input;
     }
     // The reference may lie among the slices: it is none of them.

@@ -2,6 +2,8 @@
 // whole, and act as if they came after the operation.
 #include "app/MainWindow.h"
 #include "app/Texts.h"
+#include "canvas/PreviewWindow.h"
+#include "canvas/TileFill.h"
 #include "gui/LongWork.h"
 #include "gui/ScriptedPlatform.h"
 #include "model/MapText.h"
@@ -12,6 +14,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 
 #include <QAction>
 #include <QFile>
@@ -192,3 +195,30 @@ TEST_F(BackgroundWorkTest, TheCloseBoxStopsABatchBetweenTwoFilesAndItsReportCome
     EXPECT_EQ(moved, 5);
     EXPECT_EQ(platform.countShown(QStringLiteral("移动完成，但有11项没有成功，详见结果窗口。")), 1);
 }
+
+TEST(ClosingTest, TheWindowGoesWhileThePreviewStillLoadsItsTiles)
+{
+    // Enough distinct tiles that the preview's loaders are still at work when the window goes.
+    QTemporaryDir dir;
+    constexpr int kSide = 24;
+    CellTexts cells;
+    for (int i = 0; i < kSide * kSide; ++i) {
+        cells.push_back(dir.filePath(QStringLiteral("%1.jpg").arg(i)));
+        ASSERT_TRUE(writeSolidImage(cells.back(), QColor::fromHsv(i % 360, 200, 200)));
+    }
+    ScriptedPlatform platform;
+    auto window = std::make_unique<MainWindow>(platform);
+    window->setQuitFunction([](int) {});
+    platform.answerYes();
+    platform.answerText(QString::number(kSide));
+    window->newMap();
+    window->grid().replaceCells(cells);
+    window->openPreview();
+    ASSERT_NE(window->previewWindow(), nullptr);
+    window->previewWindow()->drawPreview();
+    EXPECT_TRUE(window->previewWindow()->fill().running());
+    platform.answerYes();
+    window->confirmExit();
+    window.reset();  // under AddressSanitizer, a loader reading the freed cache fails here
+}
+

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QRadioButton>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -66,12 +67,15 @@ TEST_F(MapPictureCommandTest, MenuItemFollowsDataAnalysisAndWritesThePictureInTh
     window.grid().setCellText(1, 2, path("red.jpg"));
     window.grid().setCellText(2, 1, path("blue.jpg"));
 
-    // The name typed without an extension becomes a PNG; the second size offered is 40 × 16.
+    // The name typed without an extension becomes a PNG; the size in use on the canvas, 40 × 16, is
+    // offered first.
+    window.findChild<QRadioButton*>(QStringLiteral("CellSize40x16Radio"))->click();
     platform.answerText(path("map"));
     platform.answerText(QStringLiteral("40 × 16"));
     item->trigger();
     window.waitForWork();
-    EXPECT_TRUE(platform.lastFileDialog.filters.startsWith(QStringLiteral("PNG 图片（*.png）|*.png|JPEG 图片（*.jpg）")));
+    EXPECT_EQ(platform.lastChoiceOffered, 1);
+    EXPECT_EQ(qtFilterList(platform.lastFileDialog.filters), QStringLiteral("PNG 图片 (*.png);;JPEG 图片 (*.jpg *.jpeg)"));
     EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
     const QImage picture(path("map.png"));
     ASSERT_EQ(picture.size(), QSize(80, 32));

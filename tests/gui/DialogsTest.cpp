@@ -9,6 +9,8 @@
 #include <QFileSystemModel>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QComboBox>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -84,6 +86,22 @@ TEST(QtDialogs, FileDialogsStartAtHomeRememberTheLastFolderPerKindAndWriteNoHist
         EXPECT_EQ(type, QStringLiteral("文件夹"));
         EXPECT_EQ(header, QStringLiteral("类型"));
         EXPECT_TRUE(date.startsWith(QString::number(QDate::currentDate().year()))) << date.toStdString();
+    }
+    {
+        // The type chosen in a save dialog gives a name typed without an extension its own.
+        QtPlatform platform;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            ASSERT_NE(types, nullptr);
+            QTest::keyClick(types, Qt::Key_Down);
+            dialog->selectFile(QDir(maps.path()).filePath(QStringLiteral("map")));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        const std::optional<QString> chosen =
+            platform.saveFileDialog({QStringLiteral("PNG 图片|*.png|JPEG 图片|*.jpg;*.jpeg"), QStringLiteral("png")});
+        EXPECT_EQ(chosen, QDir::toNativeSeparators(QDir(maps.path()).filePath(QStringLiteral("map.jpg"))));
     }
     qputenv("HOME", oldHome);
     if (!oldConfig.isEmpty())

@@ -84,6 +84,8 @@ TEST(ClassifyMapFile, RefusesPicturesArchivesAndBinaryFirstLines)
         {QByteArray("BMaps/tiles/a.jpg|b\r\n"), MapFileKind::Text},
         {QByteArray("a\tb|c\nd\n"), MapFileKind::Text},
         {QByteArray("a|b\r\n\x01\x02\0\r\n", 10), MapFileKind::Text},
+        // Only what comes before the first zero byte is read, and judged.
+        {QByteArray("/x.jpg|/y.jpg\0|\x01/z.jpg\r\n", 22), MapFileKind::Text},
         {QByteArray(), MapFileKind::Text},
     };
     for (const auto& [bytes, kind] : cases)
@@ -142,6 +144,11 @@ TEST(LoadMapText, StopsAtTheFirstZeroByte)
     EXPECT_EQ(l.at(2, 1), QStringLiteral("c"));
     EXPECT_EQ(l.at(2, 2), QString());
     EXPECT_EQ(l.at(3, 1), QString());
+    // A zero byte in the first line: what comes before it is a map.
+    Loaded first(2, QByteArray("/x.jpg|/y.jpg\0|/z.jpg\r\n", 22));
+    EXPECT_EQ(first.load.kind, MapFileKind::Text);
+    EXPECT_EQ(first.at(1, 1), QStringLiteral("/x.jpg"));
+    EXPECT_EQ(first.at(1, 2), QStringLiteral("/y.jpg"));
 }
 
 TEST(LoadMapText, ReadsUtf8WithAndWithoutByteOrderMark)

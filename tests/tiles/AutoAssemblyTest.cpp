@@ -8,12 +8,17 @@
 #include <QImage>
 #include <QRandomGenerator>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <numeric>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tessera;
 
@@ -280,6 +285,30 @@ TEST_F(AutoAssemblyTest, RefusesSlicesOfMixedSizesMissingInputsAndStopsWhenCance
     EXPECT_TRUE(failure.startsWith(QStringLiteral("切片大小不一致："))) << failure.toStdString();
     EXPECT_TRUE(failure.contains(QStringLiteral("400 × 300"))) << failure.toStdString();
     EXPECT_TRUE(failure.contains(QStringLiteral("small1.jpg 为 200 × 100"))) << failure.toStdString();
+}
+
+TEST_F(AutoAssemblyTest, SaysThatAnUnreadableSliceFolderCannotBeRead)
+{
+    SliceMapOptions options;
+    options.rows = 2;
+    options.columns = 2;
+    const GeneratedMap map = generate("map", options);
+    // Read by an ordinary user: root lists any folder.
+    for (const QString& path : {dir.path(), QFileInfo(map.referencePath).path()})
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(map.sliceFolder).constData(), 0), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        NullProgress progress;
+        const QString failure = readAssemblyInput(map.referencePath, map.sliceFolder, progress).failure();
+        ::_exit(failure.contains(QStringLiteral("没有读取权限")) && failure.contains(map.sliceFolder) ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    ::chmod(QFile::encodeName(map.sliceFolder).constData(), 0755);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST(AssemblyGridTest, TheNarrowSlicesCountTheRowsAndColumns)
