@@ -63,7 +63,8 @@ private:
 };
 
 // Where the fields of the rows that fit the map lie in the text, with the counts of all lines and
-// fields: one pass that splits lines on CR LF and fields on "|" exactly as `splitText` would.
+// fields: one pass that splits lines on CR LF and fields on "|". With `doubleByte`, a byte >= 0x80
+// starts a two-byte unit within which neither is matched.
 struct FieldLayout {
     std::vector<std::vector<QByteArrayView>> rows;  // rows 1..size, columns 1..size at most
     qsizetype lines = 0;
@@ -116,44 +117,6 @@ FieldLayout layOutFields(QByteArrayView text, int size, bool doubleByte)
 }
 
 }  // namespace
-
-QList<QByteArrayView> splitText(QByteArrayView text, QByteArrayView delimiter, bool doubleByte)
-{
-    QList<QByteArrayView> pieces;
-    const qsizetype n = text.size();
-    const qsizetype d = delimiter.size();
-    if (n == 0 || d == 0) {
-        if (n > 0)
-            pieces.append(text);
-        return pieces;
-    }
-    qsizetype start = 0;
-    if (!doubleByte) {
-        for (qsizetype at = text.indexOf(delimiter); at >= 0; at = text.indexOf(delimiter, start)) {
-            pieces.append(text.sliced(start, at - start));
-            start = at + d;
-        }
-    } else {
-        const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-        const auto* delim = reinterpret_cast<const unsigned char*>(delimiter.data());
-        const unsigned char first = delim[0];
-        for (qsizetype i = 0; i < n;) {
-            const unsigned char b = p[i];
-            if (b >= 0x80) {
-                i += 2;  // a double-byte unit is skipped whole
-            } else if (b == first && i + d <= n && std::equal(delim, delim + d, p + i)) {
-                pieces.append(text.sliced(start, i - start));
-                i += d;
-                start = i;
-            } else {
-                ++i;
-            }
-        }
-    }
-    if (start < n)
-        pieces.append(text.sliced(start));
-    return pieces;
-}
 
 QByteArray encodeMapText(const QString& gridText)
 {
@@ -267,14 +230,6 @@ MapTextLoad parseMapText(QByteArrayView bytes, int mapSize, Progress& progress)
         }
     });
     progress.advance(load.fields);
-    return load;
-}
-
-MapTextLoad loadMapText(TileGrid& grid, QByteArrayView bytes, Progress& progress)
-{
-    MapTextLoad load = parseMapText(bytes, grid.mapSize(), progress);
-    if (load.kind == MapFileKind::Text)
-        grid.replaceCells(std::move(load.cells));
     return load;
 }
 

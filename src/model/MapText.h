@@ -27,12 +27,6 @@ enum class MapFileKind {
     Binary,   // control bytes in its first line
 };
 
-// Splits `text` at every `delimiter`. With `doubleByte`, a byte >= 0x80 starts a two-byte unit
-// within which the delimiter is never matched. An empty text gives no pieces; a piece after the
-// last delimiter is kept only when it is not empty.
-QList<QByteArrayView> splitText(QByteArrayView text, QByteArrayView delimiter,
-                                bool doubleByte = true);
-
 // A UTF-8 byte-order mark gives UTF-8; otherwise GB18030, unless the bytes are not valid GB18030
 // but are valid UTF-8.
 MapTextEncoding detectEncoding(QByteArrayView bytes);
@@ -67,7 +61,5 @@ struct MapTextLoad {
 // are dropped. Drives `progress` over the number of fields and stops early when it is cancelled.
 // A file that is not text (see `classifyMapFile`) gives no cells. Thread-safe.
 MapTextLoad parseMapText(QByteArrayView bytes, int mapSize, Progress& progress);
-// `parseMapText` into the grid; a file that is not text leaves the grid as it was.
-MapTextLoad loadMapText(TileGrid& grid, QByteArrayView bytes, Progress& progress);
 
 }  // namespace tessera

@@ -47,34 +47,6 @@ void TileGrid::rebuild()
     resize(size_);
 }
 
-QString gridTextOf(const CellTexts& cells, int mapSize, Progress& progress)
-{
-    const std::size_t n = static_cast<std::size_t>(std::max(0, mapSize));
-    if (cells.size() != n * n)
-        return {};
-    progress.start(static_cast<std::int64_t>(n * n));
-    qsizetype length = 0;
-    for (const QString& cell : cells)
-        length += cell.isEmpty() ? kEmptyMarker.size() : cell.size();
-    length += static_cast<qsizetype>(n * (n + 1));  // separators and line breaks
-
-    QString text;
-    text.reserve(length);
-    for (std::size_t r = 0; r < n; ++r) {
-        if (progress.cancelled())
-            return {};
-        for (std::size_t c = 0; c < n; ++c) {
-            if (c > 0)
-                text += kFieldSeparator;
-            const QString& cell = cells[r * n + c];
-            text += cell.isEmpty() ? kEmptyMarker : cell;
-        }
-        text += kLineBreak;
-        progress.advance(static_cast<std::int64_t>(n));
-    }
-    return text;
-}
-
 void shiftCellTexts(CellTexts& cells, int mapSize, int rows, int columns, Progress& progress)
 {
     const long long n = std::max(0, mapSize);
@@ -102,11 +74,6 @@ void shiftCellTexts(CellTexts& cells, int mapSize, int rows, int columns, Progre
     }
 }
 
-QString TileGrid::gridText(Progress& progress) const
-{
-    return gridTextOf(cells_, size_, progress);
-}
-
 void TileGrid::replaceCells(CellTexts cells)
 {
     if (cells.size() != cells_.size())
@@ -123,12 +90,6 @@ void TileGrid::touchedAll()
         bulkTouched_ = true;
     else
         emit cellsChanged();
-}
-
-void TileGrid::storeFields(int row, const QStringList& fields)
-{
-    for (qsizetype j = 0; j < fields.size(); ++j)
-        storeField(row, static_cast<int>(j + 1), fields[j]);
 }
 
 }  // namespace tessera

@@ -21,8 +21,6 @@ inline const QString kLineBreak = QStringLiteral("\r\n");
 // away from the GUI thread (the strings are shared, so a copy is cheap).
 using CellTexts = std::vector<QString>;
 
-// The grid text of `cells`. Empty when `progress` is cancelled.
-QString gridTextOf(const CellTexts& cells, int mapSize, Progress& progress);
 // Moves every cell's text by `rows` down and `columns` right (negative: up, left); what crosses an
 // edge is lost and vacated cells become empty. A text that is exactly "空" is empty afterwards.
 void shiftCellTexts(CellTexts& cells, int mapSize, int rows, int columns, Progress& progress);
@@ -55,19 +53,6 @@ public:
     void resize(int mapSize);
     // Empties every cell, keeping the size.
     void rebuild();
-
-    // The grid text: one line per row, fields joined by "|", "空" for an empty cell, CR LF after
-    // every line. Drives `progress` over mapSize² cells.
-    QString gridText(Progress& progress) const;
-
-    // Writes fields 1..n into cells (row, 1..n); "空" and an empty field empty their cell. Columns
-    // beyond the last field are untouched.
-    void storeFields(int row, const QStringList& fields);
-    // One field of the grid text into one cell: "空" empties it, anything else is stored as is.
-    void storeField(int row, int column, const QString& field)
-    {
-        setCellText(row, column, field == kEmptyMarker ? QString() : field);
-    }
 
     // Collects many cell changes into one `cellsChanged` notification.
     class BulkChange {

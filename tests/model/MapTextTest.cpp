@@ -3,6 +3,7 @@
 #include "model/TileGrid.h"
 
 #include <QRandomGenerator>
+#include <QStringDecoder>
 
 #include <gtest/gtest.h>
 
@@ -10,46 +11,70 @@ using namespace tessera;
 
 namespace {
 
-QList<QByteArray> pieces(QByteArrayView text, QByteArrayView delimiter, bool doubleByte = true)
-{
-    QList<QByteArray> out;
-    for (QByteArrayView piece : splitText(text, delimiter, doubleByte))
-        out.append(piece.toByteArray());
-    return out;
-}
+using Rows = QList<QList<QByteArray>>;
 
-using Bytes = QList<QByteArray>;
+// Reads `bytes` as a map of six and expects its lines, each line's fields as the raw pieces given
+// (decoded the way the file's encoding says), and every other cell empty.
+void expectFields(QByteArrayView bytes, const Rows& rows)
+{
+    NullProgress progress;
+    const MapTextLoad load = parseMapText(bytes, 6, progress);
+    ASSERT_EQ(load.kind, MapFileKind::Text);
+    EXPECT_EQ(load.lines, rows.size()) << bytes.toByteArray().toHex(' ').toStdString();
+    QStringDecoder decoder(load.encoding == MapTextEncoding::Utf8 ? "UTF-8" : "GB18030");
+    qsizetype widest = 0;
+    for (int r = 0; r < 6; ++r) {
+        const QList<QByteArray> row = rows.value(r);
+        widest = std::max(widest, row.size());
+        for (int c = 0; c < 6; ++c) {
+            QString want = c < row.size() ? decoder.decode(row[c]) : QString();
+            if (want == QStringLiteral("空"))
+                want.clear();
+            EXPECT_EQ(load.cells[static_cast<std::size_t>(r * 6 + c)], want)
+                << bytes.toByteArray().toHex(' ').toStdString() << " at " << r + 1 << ',' << c + 1;
+        }
+    }
+    EXPECT_EQ(load.widest, widest) << bytes.toByteArray().toHex(' ').toStdString();
+}
 
 }  // namespace
 
-TEST(SplitText, FollowsTheFieldRules)
+TEST(ParseMapText, SplitsFieldsAndLinesByTheRules)
 {
-    EXPECT_EQ(pieces("", "|"), Bytes{});
-    EXPECT_EQ(pieces("a|b|", "|"), (Bytes{"a", "b"}));
-    EXPECT_EQ(pieces("|a", "|"), (Bytes{"", "a"}));
-    EXPECT_EQ(pieces("a||b", "|"), (Bytes{"a", "", "b"}));
-    EXPECT_EQ(pieces("|", "|"), (Bytes{""}));
-    EXPECT_EQ(pieces("abc", "|"), (Bytes{"abc"}));
+    // An empty text has no line; a piece after the last "|" or line break counts only when it is
+    // not empty; LF alone ends no line.
+    expectFields("", {});
+    expectFields("a|b|", {{"a", "b"}});
+    expectFields("|a", {{"", "a"}});
+    expectFields("a||b", {{"a", "", "b"}});
+    expectFields("|", {{""}});
+    expectFields("a\r\nb\r\n", {{"a"}, {"b"}});
+    expectFields("a\r\n\r\nb", {{"a"}, {}, {"b"}});
+    expectFields("a\nb\n", {{"a\nb\n"}});
 }
 
-TEST(SplitText, FollowsTheLineRules)
-{
-    EXPECT_EQ(pieces("a\r\nb\r\n", "\r\n"), (Bytes{"a", "b"}));
-    EXPECT_EQ(pieces("a\r\n\r\nb", "\r\n"), (Bytes{"a", "", "b"}));
-    EXPECT_EQ(pieces("a\nb\n", "\r\n"), (Bytes{"a\nb\n"}));
-}
-
-TEST(SplitText, NeverCutsADoubleByteCharacter)
+TEST(ParseMapText, NeverCutsADoubleByteCharacter)
 {
     // 81 7C is one GBK character; the "|" after it is a separator.
-    EXPECT_EQ(pieces("\x81|a|b", "|"), (Bytes{"\x81|a", "b"}));
-    EXPECT_EQ(pieces("\xBF\xD5|\xBF\xD5", "|"), (Bytes{"\xBF\xD5", "\xBF\xD5"}));
+    expectFields("\x81|a|b", {{"\x81|a", "b"}});
+    expectFields("\xBF\xD5|\xBF\xD5", {{"\xBF\xD5", "\xBF\xD5"}});
     // A lead byte swallows a CR, so the LF alone does not end the line.
-    EXPECT_EQ(pieces("x\x81\r\ny\r\n", "\r\n"), (Bytes{"x\x81\r\ny"}));
-    // A lone lead byte at the very end stays in the last piece.
-    EXPECT_EQ(pieces("a|\x81", "|"), (Bytes{"a", "\x81"}));
-    // Plain splitting for UTF-8 text.
-    EXPECT_EQ(pieces("\xE4\xB8\xAD|b", "|", false), (Bytes{"\xE4\xB8\xAD", "b"}));
+    expectFields("x\x81\r\ny\r\n", {{"x\x81\r\ny"}});
+    // UTF-8 text is split plainly.
+    expectFields("\xEF\xBB\xBF\xE4\xB8\xAD|b", {{"\xE4\xB8\xAD", "b"}});
+}
+
+TEST(EncodeMapCells, MarksEmptyCellsAndEndsEveryLine)
+{
+    CountingProgress progress;
+    EXPECT_EQ(encodeMapCells(CellTexts(1), 1, progress), QByteArray("\xBF\xD5\r\n"));
+    EXPECT_EQ(encodeMapCells(CellTexts(9), 3, progress),
+              QByteArray("\xBF\xD5|\xBF\xD5|\xBF\xD5\r\n").repeated(3));
+    EXPECT_EQ(progress.maximum(), 9);
+    EXPECT_EQ(progress.position(), 9);
+    const CellTexts cells{{}, QStringLiteral("C:\\t\\b.jpg"), {}, {}};
+    EXPECT_EQ(encodeMapCells(cells, 2, progress), QByteArray("\xBF\xD5|C:\\t\\b.jpg\r\n\xBF\xD5|\xBF\xD5\r\n"));
+    EXPECT_TRUE(encodeMapCells(cells, 3, progress).isEmpty());  // not a 3 × 3 map
 }
 
 TEST(DetectEncoding, PrefersGb18030UnlessOnlyUtf8Fits)
@@ -95,21 +120,16 @@ TEST(ClassifyMapFile, RefusesPicturesArchivesAndBinaryFirstLines)
 namespace {
 
 struct Loaded {
-    TileGrid grid;
+    int size;
     CountingProgress progress;
     MapTextLoad load;
-    explicit Loaded(int size, QByteArrayView bytes)
-    {
-        grid.resize(size);
-        grid.setCellText(size, size, QStringLiteral("old"));
-        load = loadMapText(grid, bytes, progress);
-    }
-    QString at(int r, int c) const { return grid.cellText(r, c); }
+    explicit Loaded(int mapSize, QByteArrayView bytes) : size(mapSize), load(parseMapText(bytes, mapSize, progress)) {}
+    QString at(int r, int c) const { return load.cells[static_cast<std::size_t>((r - 1) * size + c - 1)]; }
 };
 
 }  // namespace
 
-TEST(LoadMapText, ReadsForeignFilesAsTheRulesSay)
+TEST(ParseMapText, ReadsForeignFilesAsTheRulesSay)
 {
     // Short rows and missing lines stay empty; an empty line still counts as a row; a trailing "|"
     // adds no field; an empty field empties its cell.
@@ -119,13 +139,13 @@ TEST(LoadMapText, ReadsForeignFilesAsTheRulesSay)
     EXPECT_EQ(l.at(2, 1), QString());
     EXPECT_EQ(l.at(3, 1), QString());
     EXPECT_EQ(l.at(3, 2), QStringLiteral("c"));
-    EXPECT_EQ(l.at(3, 3), QString());  // the old content is gone
+    EXPECT_EQ(l.at(3, 3), QString());
     EXPECT_EQ(l.load.lines, 3);
     EXPECT_EQ(l.progress.maximum(), 4);
     EXPECT_EQ(l.progress.position(), 4);
 }
 
-TEST(LoadMapText, KeepsLfOnlyLinesBlanksAndMarkersAsTheyAre)
+TEST(ParseMapText, KeepsLfOnlyLinesBlanksAndMarkersAsTheyAre)
 {
     Loaded l(2, "a|\xBF\xD5\nb| \xBF\xD5 \n");
     EXPECT_EQ(l.load.lines, 1);
@@ -136,7 +156,7 @@ TEST(LoadMapText, KeepsLfOnlyLinesBlanksAndMarkersAsTheyAre)
     EXPECT_EQ(blanks.at(1, 1), QStringLiteral(" 空 "));
 }
 
-TEST(LoadMapText, StopsAtTheFirstZeroByte)
+TEST(ParseMapText, StopsAtTheFirstZeroByte)
 {
     const QByteArray bytes("a|b\r\nc\0|d\r\ne\r\n", 15);
     Loaded l(3, bytes);
@@ -151,7 +171,7 @@ TEST(LoadMapText, StopsAtTheFirstZeroByte)
     EXPECT_EQ(first.at(1, 2), QStringLiteral("/y.jpg"));
 }
 
-TEST(LoadMapText, ReadsUtf8WithAndWithoutByteOrderMark)
+TEST(ParseMapText, ReadsUtf8WithAndWithoutByteOrderMark)
 {
     for (QByteArrayView prefix : {QByteArrayView("\xEF\xBB\xBF"), QByteArrayView("")}) {
         const QByteArray bytes = prefix.toByteArray() + "/\xE5\x9C\xB0/\xE4\xB8\xAD|x\r\n";
@@ -162,7 +182,7 @@ TEST(LoadMapText, ReadsUtf8WithAndWithoutByteOrderMark)
     }
 }
 
-TEST(LoadMapText, ReadsGbkWordsThatLookLikeUtf8)
+TEST(ParseMapText, ReadsGbkWordsThatLookLikeUtf8)
 {
     Loaded l(2, "/home/user/\xCD\xBC\xC6\xAC/1-1.jpg|/\xC9\xBD\xCB\xAE/\xCA\xAF\xCD\xB7.jpg\r\n"
                 "/\xC6\xBD\xD4\xAD/a.jpg|b\r\n");
@@ -171,7 +191,7 @@ TEST(LoadMapText, ReadsGbkWordsThatLookLikeUtf8)
     EXPECT_EQ(l.at(2, 1), QStringLiteral("/平原/a.jpg"));
 }
 
-TEST(LoadMapText, EveryWrittenGridReadsBackTheSame)
+TEST(ParseMapText, EveryWrittenGridReadsBackTheSame)
 {
     const QString words[] = {QString(), QStringLiteral("/home/user/图片/"), QStringLiteral("山水"),
                              QStringLiteral("石头"), QStringLiteral("平原"), QStringLiteral("a-1.jpg"),
@@ -190,9 +210,7 @@ TEST(LoadMapText, EveryWrittenGridReadsBackTheSame)
             }
         }
         CountingProgress progress;
-        const QByteArray bytes = encodeMapText(written.gridText(progress));
-        ASSERT_EQ(encodeMapCells(written.cells(), n, progress), bytes);
-        Loaded read(n, bytes);
+        Loaded read(n, encodeMapCells(written.cells(), n, progress));
         for (int r = 1; r <= n; ++r) {
             for (int c = 1; c <= n; ++c)
                 ASSERT_EQ(read.at(r, c), written.cellText(r, c)) << round << ' ' << r << ',' << c;
@@ -200,20 +218,20 @@ TEST(LoadMapText, EveryWrittenGridReadsBackTheSame)
     }
 }
 
-TEST(LoadMapText, LeavesTheGridAsItWasForFilesThatAreNotText)
+TEST(ParseMapText, GivesNoCellsForFilesThatAreNotText)
 {
     for (const QByteArray& bytes : {QByteArray("\xFF\xFE" "a\0|\0", 6), QByteArray("\xFF\xD8\xFF\xDB\0C", 6)}) {
         Loaded l(2, bytes);
         EXPECT_NE(l.load.kind, MapFileKind::Text);
-        EXPECT_EQ(l.at(2, 2), QStringLiteral("old"));
+        EXPECT_TRUE(l.load.cells.empty());
     }
 }
 
-TEST(LoadMapText, SurvivesBrokenGbk)
+TEST(ParseMapText, SurvivesBrokenGbk)
 {
     // A lone lead byte before "|" joins the next field; at the very end it is simply dropped.
     Loaded l(3, "a\x81|b|c\r\nd|\xFE");
-    EXPECT_EQ(l.grid.cellText(1, 2), QStringLiteral("c"));
+    EXPECT_EQ(l.at(1, 2), QStringLiteral("c"));
     EXPECT_EQ(l.at(2, 1), QStringLiteral("d"));
 }
 

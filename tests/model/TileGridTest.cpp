@@ -12,10 +12,8 @@ using namespace tessera;
 TEST(TileGrid, StartsWithoutAMap)
 {
     TileGrid grid;
-    CountingProgress progress;
     EXPECT_EQ(grid.mapSize(), 0);
-    EXPECT_EQ(grid.gridText(progress), QString());
-    EXPECT_EQ(progress.maximum(), 0);
+    EXPECT_TRUE(grid.cells().empty());
     grid.setCellText(1, 1, QStringLiteral("x"));  // no map: ignored
     EXPECT_EQ(grid.cellText(1, 1), QString());
 }
@@ -36,42 +34,10 @@ TEST(TileGrid, PositionsOutsideTheMapAreIgnored)
 {
     TileGrid grid;
     grid.resize(3);
-    CountingProgress progress;
-    const QString before = grid.gridText(progress);
+    const CellTexts before = grid.cells();
     for (auto [r, c] : {std::pair{4, 1}, {1, 4}, {0, 1}, {1, 0}, {-1, 2}, {2, -7}})
         grid.setCellText(r, c, QStringLiteral("x"));
-    EXPECT_EQ(grid.gridText(progress), before);
-}
-
-TEST(TileGrid, GridTextMarksEmptyCellsAndEndsEveryLine)
-{
-    TileGrid grid;
-    CountingProgress progress;
-    grid.resize(1);
-    EXPECT_EQ(grid.gridText(progress), QStringLiteral("空\r\n"));
-    grid.resize(3);
-    EXPECT_EQ(grid.gridText(progress), QStringLiteral("空|空|空\r\n空|空|空\r\n空|空|空\r\n"));
-    EXPECT_EQ(progress.maximum(), 9);
-    EXPECT_EQ(progress.position(), 9);
-    grid.resize(2);
-    grid.setCellText(1, 2, QStringLiteral("C:\\t\\b.jpg"));
-    EXPECT_EQ(grid.gridText(progress), QStringLiteral("空|C:\\t\\b.jpg\r\n空|空\r\n"));
-}
-
-TEST(TileGrid, StoreFieldsWritesOnlyTheGivenColumns)
-{
-    TileGrid grid;
-    grid.resize(3);
-    grid.setCellText(2, 2, QStringLiteral("old2"));
-    grid.setCellText(2, 3, QStringLiteral("old3"));
-    grid.storeFields(2, {QStringLiteral("a"), QStringLiteral("空")});
-    EXPECT_EQ(grid.cellText(2, 1), QStringLiteral("a"));
-    EXPECT_EQ(grid.cellText(2, 2), QString());
-    EXPECT_EQ(grid.cellText(2, 3), QStringLiteral("old3"));
-    grid.storeFields(1, {QString(), QStringLiteral(" 空 "), QStringLiteral("b"), QStringLiteral("dropped")});
-    EXPECT_EQ(grid.cellText(1, 1), QString());
-    EXPECT_EQ(grid.cellText(1, 2), QStringLiteral(" 空 "));  // blanks make it a path
-    EXPECT_EQ(grid.cellText(1, 3), QStringLiteral("b"));
+    EXPECT_EQ(grid.cells(), before);
 }
 
 TEST(TileGrid, NotifiesEachChangeOrOneBulkChange)

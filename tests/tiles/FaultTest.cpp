@@ -50,7 +50,7 @@ TEST_F(BatchTest, AKilledExportLeavesTheOldFileOrTheNewOneWhole)
     TileGrid large;
     fillLargeMap(large);
     NullProgress quiet;
-    const QByteArray after = encodeMapText(large.gridText(quiet));
+    const QByteArray after = encodeMapCells(large.cells(), large.mapSize(), quiet);
 
     QRandomGenerator random(7);
     for (int round = 0; round < 6; ++round) {
