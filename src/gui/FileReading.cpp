@@ -153,9 +153,14 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes, qint64 headOnly
 QImage readPictureCorner(const QString& path, QSize size)
 {
     // Opening a FIFO would wait for a writer: regular files only.
+#ifdef Q_OS_UNIX
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return {};
+#else
+    if (!QFileInfo(path).isFile())
+        return {};
+#endif
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};

@@ -7,9 +7,14 @@
 #include <QSize>
 
 #include <cstdint>
-#include <emmintrin.h>
+#include <cstdlib>
 #include <functional>
 #include <vector>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define TESSERA_FEATURES_SSE2 1
+#endif
 
 namespace tessera {
 
@@ -57,9 +62,10 @@ void averageFeature(const ReducedPicture& picture, const QRectF& rect, Feature& 
 // JPEG of a tile's size.
 bool sliceFeature(QByteArrayView jpeg, QSize& size, Feature& out, Feature* colours = nullptr);
 
-// Sum of absolute differences of two features (SSE2).
+// Sum of absolute differences of two features (SSE2 where the machine has it).
 inline int featureDistance(const Feature& a, const Feature& b)
 {
+#ifdef TESSERA_FEATURES_SSE2
     __m128i sum = _mm_setzero_si128();
     for (int i = 0; i < kFeatureBytes; i += 16) {
         const __m128i x = _mm_load_si128(reinterpret_cast<const __m128i*>(a.bytes + i));
@@ -67,6 +73,12 @@ inline int featureDistance(const Feature& a, const Feature& b)
         sum = _mm_add_epi64(sum, _mm_sad_epu8(x, y));
     }
     return _mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_srli_si128(sum, 8));
+#else
+    int sum = 0;
+    for (int i = 0; i < kFeatureBytes; ++i)
+        sum += std::abs(int(a.bytes[i]) - int(b.bytes[i]));
+    return sum;
+#endif
 }
 
 // Runs work(i) for every i in [0, count) on every core; the calling thread advances `progress` by

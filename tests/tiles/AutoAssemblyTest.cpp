@@ -105,6 +105,22 @@ TEST_F(AutoAssemblyTest, ReadsAPngReferenceReducedAndAReferenceAmongTheSlices)
     EXPECT_EQ(beside.sliceCount(), 12);
 }
 
+TEST(SliceMatchingTest, FeatureDistanceIsTheSumOfAbsoluteDifferences)
+{
+    QRandomGenerator random(3);
+    Feature a, b;
+    for (int round = 0; round < 20; ++round) {
+        int plain = 0;
+        for (int i = 0; i < kFeatureBytes; ++i) {
+            a.bytes[i] = static_cast<std::uint8_t>(random.bounded(256));
+            b.bytes[i] = static_cast<std::uint8_t>(round == 0 ? 255 - a.bytes[i] : random.bounded(256));
+            plain += std::abs(a.bytes[i] - b.bytes[i]);
+        }
+        EXPECT_EQ(featureDistance(a, b), plain);
+        EXPECT_EQ(featureDistance(b, a), plain);
+    }
+}
+
 TEST(SliceMatchingTest, FindsTheCheapestAssignmentWhenEveryCellIsACandidate)
 {
     QRandomGenerator random(7);
