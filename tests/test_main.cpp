@@ -1,3 +1,5 @@
+#include "gui/QtPlatform.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -9,5 +11,6 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
+    tessera::keepNoDialogHistory();
     return RUN_ALL_TESTS();
 }

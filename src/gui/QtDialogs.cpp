@@ -21,16 +21,16 @@
 
 namespace tessera {
 
-QtPlatform::QtPlatform(QWidget* dialogParent) : parent_(dialogParent)
+void keepNoDialogHistory()
 {
-    // Qt's file dialogs keep their history in the user's settings; the program keeps nothing
-    // between runs, so those settings go to a folder that is removed at exit.
     static QTemporaryDir scratch;
     if (scratch.isValid()) {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch.path());
     }
 }
+
+QtPlatform::QtPlatform(QWidget* dialogParent) : parent_(dialogParent) {}
 
 MessageResult QtPlatform::messageBox(const QString& text, MessageButtons buttons,
                                      const QString& title)

@@ -8,6 +8,10 @@
 
 namespace tessera {
 
+// Qt's file dialogs keep their history in the user's settings; the program keeps nothing between
+// runs. Sends the process's user settings to a folder removed at exit: once, at start-up.
+void keepNoDialogHistory();
+
 // The real platform: Qt dialogs over the given parent window and the local file system.
 class QtPlatform : public Platform {
 public:
