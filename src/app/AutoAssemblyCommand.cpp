@@ -1,5 +1,6 @@
 #include "app/AutoAssemblyCommand.h"
 
+#include "app/MapDocument.h"
 #include "gui/LongWork.h"
 #include "model/TileGrid.h"
 #include "tiles/ResultWindow.h"
@@ -59,9 +60,9 @@ QString assemblyReport(const AssemblyResult& result, const QString& sliceFolder)
     return text;
 }
 
-AutoAssemblyCommand::AutoAssemblyCommand(TileGrid& grid, LongWork& work, Platform& platform, ResultReport& report,
+AutoAssemblyCommand::AutoAssemblyCommand(MapDocument& document, Platform& platform, ResultReport& report,
                                          QObject* parent)
-    : QObject(parent), grid_(grid), work_(work), platform_(platform), report_(report)
+    : QObject(parent), document_(document), platform_(platform), report_(report)
 {
 }
 
@@ -77,7 +78,7 @@ void AutoAssemblyCommand::start(const QString& referencePath)
     const QString folder = platform_.browseFolder(kFolderTitle);
     if (folder.isEmpty())
         return;
-    work_.run<std::shared_ptr<const AssemblyInput>>(
+    document_.work().run<std::shared_ptr<const AssemblyInput>>(
         [reference, folder](Progress& progress) {
             return std::make_shared<const AssemblyInput>(readAssemblyInput(reference, folder, progress));
         },
@@ -122,19 +123,20 @@ void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, 
     grid.rows = *rows;
     grid.columns = *columns;
 
-    const auto& cells = grid_.cells();
+    const TileGrid& map = document_.grid();
+    const auto& cells = map.cells();
     const bool empty = std::all_of(cells.begin(), cells.end(), [](const QString& c) { return c.isEmpty(); });
     if (!empty && platform_.messageBox(QStringLiteral("是否覆盖？"), MessageButtons::YesNoInfo) != MessageResult::Yes)
         return;
-    const int mapSize = std::max({grid_.mapSize(), grid.rows, grid.columns});
-    if (mapSize > grid_.mapSize()
+    const int mapSize = std::max({map.mapSize(), grid.rows, grid.columns});
+    if (mapSize > map.mapSize()
         && platform_.messageBox(QStringLiteral("地图将扩大为 %1 × %1，是否继续？").arg(mapSize),
                                 MessageButtons::YesNoInfo)
                != MessageResult::Yes)
         return;
 
     // Matching reads only the features read before; the map changes when it is done.
-    work_.run<std::shared_ptr<const AssemblyResult>>(
+    document_.work().run<std::shared_ptr<const AssemblyResult>>(
         [input = std::move(input), grid](Progress& progress) {
             return std::make_shared<const AssemblyResult>(assembleMap(*input, grid, progress));
         },
@@ -149,12 +151,7 @@ void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, 
 
 void AutoAssemblyCommand::apply(const AssemblyResult& result, int mapSize, const QString& sliceFolder)
 {
-    if (mapSize != grid_.mapSize()) {
-        grid_.resize(mapSize);
-        emit mapResized();
-    }
-    grid_.replaceCells(result.cells(mapSize));
-    emit mapReplaced();
+    document_.replaceMap(mapSize, result.cells(mapSize));
 
     std::vector<Cell> doubtful;
     for (const AssemblyPlacement& p : result.placements) {

@@ -11,9 +11,8 @@
 
 namespace tessera {
 
-class LongWork;
+class MapDocument;
 class ResultReport;
-class TileGrid;
 
 // The open dialog of the reference picture (载入原大地图 and 自动拼图).
 const FileDialogOptions& mapPictureDialog();
@@ -37,18 +36,13 @@ public:
     static inline const QString kTitle = QStringLiteral("自动拼图");
     static inline const QString kFolderTitle = QStringLiteral("选择切片所在的文件夹");
 
-    AutoAssemblyCommand(TileGrid& grid, LongWork& work, Platform& platform, ResultReport& report,
-                        QObject* parent = nullptr);
+    AutoAssemblyCommand(MapDocument& document, Platform& platform, ResultReport& report, QObject* parent = nullptr);
 
     // Runs the command with the reference picture at `referencePath`, or asks for one when empty.
     void start(const QString& referencePath);
 
 signals:
-    // The map has just grown to hold the grid: the canvas takes the new size.
-    void mapResized();
-    // The map's cells were replaced: the canvas redraws.
-    void mapReplaced();
-    // After the redraw: the cells whose placement is doubtful.
+    // After the document's redraw: the cells whose placement is doubtful.
     void doubtfulCells(const std::vector<Cell>& cells);
 
 private:
@@ -56,8 +50,7 @@ private:
     std::optional<int> askCount(const QString& prompt, int proposed);
     void apply(const AssemblyResult& result, int mapSize, const QString& sliceFolder);
 
-    TileGrid& grid_;
-    LongWork& work_;
+    MapDocument& document_;
     Platform& platform_;
     ResultReport& report_;
 };

@@ -58,7 +58,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     : QMainWindow(parent), platform_(platform), doc_(std::make_unique<MapDocument>(platform)),
       grid_(doc_->grid()), gridModel_(doc_->model()), editing_(doc_->editing()), mapFile_(&doc_->file()),
       work_(&doc_->work()), results_(std::make_unique<ResultReport>(platform)),
-      assembly_(std::make_unique<AutoAssemblyCommand>(grid_, *work_, platform, *results_)),
+      assembly_(std::make_unique<AutoAssemblyCommand>(*doc_, platform, *results_)),
       quit_([](int code) { QCoreApplication::exit(code); })
 {
     setObjectName(QStringLiteral("MainWindow"));

@@ -49,11 +49,10 @@ void MainWindow::bindDocument()
                 }
                 report->replayInto(*results_);
             });
-    connect(assembly_.get(), &AutoAssemblyCommand::mapResized, this, [this] {
+    connect(doc_.get(), &MapDocument::mapResized, this, [this] {
         canvas_->resizeForMap();
         updateScrollRanges();
     });
-    connect(assembly_.get(), &AutoAssemblyCommand::mapReplaced, this, &MainWindow::redrawCanvas);
     connect(assembly_.get(), &AutoAssemblyCommand::doubtfulCells, this,
             [this](const std::vector<Cell>& cells) { canvas_->markCells(cells); });
 }

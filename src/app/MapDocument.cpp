@@ -30,12 +30,35 @@ bool MapDocument::newMap()
     const std::optional<int> size = askNewMapSize(platform_);
     if (!size)
         return false;
-    grid_.resize(*size);
+    startOver(*size);
+    return true;
+}
+
+void MapDocument::startOver(int mapSize)
+{
+    grid_.resize(mapSize);
     editing_.moveState = MoveState::Idle;
     editing_.tileWidth = 40;
     editing_.tileHeight = 30;
     editing_.history.clear();
-    return true;
+}
+
+void MapDocument::replaceMap(int mapSize, CellTexts cells)
+{
+    if (mapSize != grid_.mapSize()) {
+        startOver(mapSize);
+        emit mapResized();
+    }
+    if (takeCells(std::move(cells)))
+        emit mapReplaced();
+}
+
+bool MapDocument::takeCells(CellTexts cells)
+{
+    if (grid_.replaceCells(std::move(cells)))
+        return true;
+    platform_.messageBox(QStringLiteral("地图的大小在处理期间改变了，处理结果没有放入地图。"), MessageButtons::OkExclamation);
+    return false;
 }
 
 void MapDocument::shift(ShiftDirection direction)
@@ -50,8 +73,8 @@ void MapDocument::shift(ShiftDirection direction)
             return std::move(cells);
         },
         [this](CellTexts cells) {
-            grid_.replaceCells(std::move(cells));
-            emit mapReplaced();
+            if (takeCells(std::move(cells)))
+                emit mapReplaced();
         });
 }
 
@@ -95,13 +118,15 @@ void MapDocument::runBatch(Batch batch, bool redraw)
             auto out = std::make_shared<BatchOutcome>();
             TileGrid grid;
             grid.resize(n);
-            grid.replaceCells(cells);
+            [[maybe_unused]] const bool copied = grid.replaceCells(cells);
+            Q_ASSERT(copied);
             batch(grid, platform, progress, *out);
             out->cells = grid.cells();
             return out;
         },
         [this, redraw](std::shared_ptr<BatchOutcome> out) {
-            grid_.replaceCells(std::move(out->cells));
+            if (!takeCells(std::move(out->cells)))
+                return;
             emit batchDone(out->report);
             if (redraw)
                 emit mapReplaced();

@@ -38,6 +38,9 @@ public:
 
     // New map: the question and the size; true when the map was made, empty, at that size.
     bool newMap();
+    // Replaces every cell in one step (`cells` holds mapSize² texts). Another `mapSize` first
+    // makes the map that size as New map does, the editing state starting over.
+    void replaceMap(int mapSize, CellTexts cells);
     // Asks a distance, then shifts every tile in the background.
     void shift(ShiftDirection direction);
     // Ask their questions, then work in the background on a copy of the map; the map takes the
@@ -46,7 +49,9 @@ public:
     void batchMove();
 
 signals:
-    // Import, a shift or a batch rename replaced the map's cells: the canvas redraws.
+    // The map has just taken another size: the canvas takes it.
+    void mapResized();
+    // Import, a shift, a batch rename or 自动拼图 replaced the map's cells: the canvas redraws.
     void mapReplaced();
     // A batch has ended (or stopped): its report, with the last placeholder it drew.
     void batchDone(std::shared_ptr<const RecordedReport> report);
@@ -54,6 +59,11 @@ signals:
     void filesChanged();
 
 private:
+    void startOver(int mapSize);
+    // Puts the cells a background operation made into the map; says so when the map has changed
+    // size meanwhile and they no longer fit.
+    bool takeCells(CellTexts cells);
+
     struct BatchOutcome;
     using Batch = std::function<void(TileGrid&, Platform&, Progress&, BatchOutcome&)>;
     void runBatch(Batch batch, bool redraw);

@@ -118,7 +118,11 @@ bool MapFileCommands::finishImport(const QString& path, MapFileResult result)
         platform_.messageBox(mapFileMessage(path, result, true), MessageButtons::OkExclamation);
         return false;
     }
-    grid_.replaceCells(std::move(result.cells));
+    if (!grid_.replaceCells(std::move(result.cells))) {
+        platform_.messageBox(QStringLiteral("地图的大小在读取期间改变了，没有导入：\n%1").arg(path),
+                             MessageButtons::OkExclamation);
+        return false;
+    }
     emit imported();
     platform_.messageBox(QStringLiteral("导入成功，请按刷新界面按钮！"), MessageButtons::Ok);
     return true;

@@ -42,8 +42,10 @@ void shiftGrid(TileGrid& grid, ShiftDirection direction, int distance, Progress&
 {
     CellTexts cells = grid.cells();
     shiftMapCells(cells, grid.mapSize(), direction, distance, progress);
-    if (distance >= 1)
-        grid.replaceCells(std::move(cells));
+    if (distance >= 1) {
+        [[maybe_unused]] const bool replaced = grid.replaceCells(std::move(cells));  // the grid's own size
+        Q_ASSERT(replaced);
+    }
 }
 
 }  // namespace tessera

@@ -74,12 +74,13 @@ void shiftCellTexts(CellTexts& cells, int mapSize, int rows, int columns, Progre
     }
 }
 
-void TileGrid::replaceCells(CellTexts cells)
+bool TileGrid::replaceCells(CellTexts cells)
 {
     if (cells.size() != cells_.size())
-        return;
+        return false;
     cells_ = std::move(cells);
     touchedAll();
+    return true;
 }
 
 void TileGrid::touchedAll()

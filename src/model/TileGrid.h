@@ -46,8 +46,8 @@ public:
 
     // Every cell's text, row by row.
     const CellTexts& cells() const { return cells_; }
-    // Replaces every cell's text; `cells` must hold mapSize² texts (otherwise nothing changes).
-    void replaceCells(CellTexts cells);
+    // Replaces every cell's text. False, and nothing changes, unless `cells` holds mapSize² texts.
+    [[nodiscard]] bool replaceCells(CellTexts cells);
 
     // Sets the edge length (New map) and rebuilds: every cell empty.
     void resize(int mapSize);

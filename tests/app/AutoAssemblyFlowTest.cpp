@@ -2,6 +2,7 @@
 #include "app/AutoAssemblyCommand.h"
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
+#include "app/MapDocument.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "gui/LongWork.h"
@@ -140,6 +141,13 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
     window.loadMapPicture();
     platform.clearShown();
 
+    // Growing the map makes it anew, as New map does: the editing state starts over.
+    window.editing().tileHeight = 16;
+    window.editing().history.append(40, 30, 1, 1);
+    int resized = 0, replaced = 0;
+    QObject::connect(&window.document(), &MapDocument::mapResized, [&] { ++resized; });
+    QObject::connect(&window.document(), &MapDocument::mapReplaced, [&] { ++replaced; });
+
     platform.answerText(map().sliceFolder);
     platform.answerText(QStringLiteral("1001"));  // refused, asked again
     platform.answerText(QStringLiteral("3"));
@@ -167,6 +175,9 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
     EXPECT_EQ(shown[4].initial, QStringLiteral("4"));
 
     EXPECT_EQ(window.grid().mapSize(), 4);
+    EXPECT_EQ(std::pair(resized, replaced), std::pair(1, 1));
+    EXPECT_EQ(window.editing().tileHeight, 30);
+    EXPECT_TRUE(window.editing().history.isEmpty());
     expectAssembled(window.grid().cells(), 4);
     EXPECT_EQ(window.canvas().canvasWidget()->size(), canvasSize(4));
     for (const GeneratedSlice& s : map().slices)

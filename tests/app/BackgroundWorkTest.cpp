@@ -51,7 +51,7 @@ protected:
                 cells.push_back(c > shift ? QStringLiteral("/%1/%2-%3.jpg").arg(prefix).arg(r).arg(c - shift) : QString());
         return cells;
     }
-    void fill(const QString& prefix) { window.grid().replaceCells(cellsOf(prefix)); }
+    void fill(const QString& prefix) { ASSERT_TRUE(window.grid().replaceCells(cellsOf(prefix))); }
     void trigger(const char* role) { window.findChild<QAction*>(QString::fromLatin1(role))->trigger(); }
     // Starts `operation`; a timer that ticks whenever the event loop runs fires `command` at its
     // first tick and looks at the map at every tick. Runs the event loop until all work is over.
@@ -160,7 +160,7 @@ TEST_F(BackgroundWorkTest, TheCloseBoxStopsABatchBetweenTwoFilesAndItsReportCome
         cells.push_back(dir.filePath(QStringLiteral("from/%1.jpg").arg(i)));
         ASSERT_TRUE(writeSolidImage(cells.back(), QColor(200, 20, 20), QSize(8, 8)));
     }
-    window.grid().replaceCells(cells);
+    ASSERT_TRUE(window.grid().replaceCells(cells));
     std::atomic<const WorkProgress*> progress = nullptr;
     QObject::connect(&window.longWork(), &LongWork::started,
                      [&](std::shared_ptr<const WorkProgress> p) { progress = p.get(); });
@@ -208,7 +208,7 @@ TEST(ClosingTest, TheWindowGoesWhileThePreviewStillLoadsItsTiles)
     platform.answerYes();
     platform.answerText(QString::number(kSide));
     window->newMap();
-    window->grid().replaceCells(cells);
+    ASSERT_TRUE(window->grid().replaceCells(cells));
     window->openPreview();
     ASSERT_NE(window->previewWindow(), nullptr);
     window->previewWindow()->drawPreview();

@@ -90,3 +90,16 @@ TEST(TileGridModel, ShowsTheGridWithNumberedHeadersAndEditableCells)
     EXPECT_EQ(reset.size(), 1);
     EXPECT_EQ(model.rowCount(), 5);
 }
+
+TEST(TileGrid, ReplacesEveryCellOnlyWithAWholeMap)
+{
+    TileGrid grid;
+    grid.resize(2);
+    QSignalSpy changed(&grid, &TileGrid::cellsChanged);
+    EXPECT_FALSE(grid.replaceCells(CellTexts(3, QStringLiteral("x"))));
+    EXPECT_EQ(grid.cells(), CellTexts(4));
+    EXPECT_EQ(changed.count(), 0);
+    EXPECT_TRUE(grid.replaceCells(CellTexts(4, QStringLiteral("x"))));
+    EXPECT_EQ(grid.cellText(2, 2), QStringLiteral("x"));
+    EXPECT_EQ(changed.count(), 1);
+}
