@@ -25,7 +25,7 @@ namespace tessera {
 // The first failure keeps its errno (`error`) and its reason in Chinese (`errorString`, without the
 // path: the caller names the file); nothing more is written after it. A file that is not committed
 // (a failure, `discard`, the destructor) leaves the old file as it was and no partial file behind;
-// one left by a killed process is removed by the next writer of the same file.
+// one left by a killed process is removed by the next `Replace` writer of the same file.
 class OutputFile : public QIODevice {
 public:
     enum class Kind {
