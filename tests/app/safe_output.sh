@@ -87,6 +87,7 @@ for _ in $(seq 1 100); do
     [ "$status" -eq 0 ] && break
     sleep 0.1  # the reader has not opened the FIFO yet
 done
+[ "$status" -eq 0 ] || { : >out/pipe; fail "no picture was written into a FIFO with a reader"; }
 wait "$reader"
 [ "$(od -An -tx1 -N4 log/from-pipe | tr -d ' ')" = 89504e47 ] || fail "no PNG came through the FIFO"
 [ -p out/pipe ] || fail "the FIFO was replaced"
