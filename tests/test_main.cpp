@@ -1,5 +1,3 @@
-#include "gui/QtPlatform.h"
-
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -11,6 +9,5 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
-    tessera::keepNoDialogHistory();
     return RUN_ALL_TESTS();
 }

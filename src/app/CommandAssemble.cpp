@@ -140,7 +140,8 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
     }
     const int mapSize = std::max(result.grid.rows, result.grid.columns);
     QtPlatform files;
-    const MapFileResult written = writeMapPathFile(files, output, result.cells(mapSize), mapSize, quiet);
+    const MapFileResult written = writeMapPathFile(files, output, result.cells(mapSize), mapSize, quiet,
+                                                   QStringList{reference} + input.slicePaths());
     if (!written.ok()) {
         err << QStringLiteral("无法写入地图路径文件：%1\n%2\n").arg(output, written.detail);
         return kFailed;

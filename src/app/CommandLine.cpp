@@ -157,7 +157,7 @@ int render(const QStringList& arguments, QTextStream& out, QTextStream& err)
     const MapTextLoad load = parseMapText(read.data, static_cast<int>(size), quiet);
     TileImageCache cache(kRenderCacheBytes);
     const MapPictureResult result =
-        writeMapPicture(load.cells, static_cast<int>(size), cell, output, cache, quiet);
+        writeMapPicture(load.cells, static_cast<int>(size), cell, output, cache, quiet, {mapPath});
     if (!result.ok) {
         err << result.failure << u'\n';
         return kFileFailed;

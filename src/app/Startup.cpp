@@ -1,7 +1,6 @@
 #include "app/Startup.h"
 
 #include "app/AppStyle.h"
-#include "gui/QtPlatform.h"
 
 #include <QApplication>
 #include <QFont>
@@ -14,7 +13,6 @@ namespace tessera {
 
 void setUpApplication(QApplication& app)
 {
-    keepNoDialogHistory();
     QApplication::setStyle(new AppStyle);
     // Qt's own texts and dates in Chinese, whatever the system locale.
     const QLocale chinese(QLocale::Chinese, QLocale::China);

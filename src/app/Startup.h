@@ -4,9 +4,8 @@ class QApplication;
 
 namespace tessera {
 
-// Keeps no dialog history between runs; loads Qt's Chinese translation (standard buttons read
-// "是", "否", "确定", "取消") and selects a font that has the interface's Chinese characters; Chinese
-// dates, and one flat look for dialogs.
+// Loads Qt's Chinese translation (standard buttons read "是", "否", "确定", "取消") and selects a
+// font that has the interface's Chinese characters; Chinese dates, and one flat look for dialogs.
 void setUpApplication(QApplication& app);
 
 }  // namespace tessera

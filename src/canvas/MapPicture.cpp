@@ -1,11 +1,11 @@
 #include "canvas/MapPicture.h"
 
 #include "canvas/TileImages.h"
+#include "gui/OutputFile.h"
 #include "gui/Progress.h"
 
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -119,6 +119,19 @@ private:
     mutable Prefetch prefetch_;  // used by one composing thread at a time
 };
 
+// The tile files a picture of `cells` reads, each once.
+QStringList tileFiles(const CellTexts& cells)
+{
+    QSet<QString> seen;
+    QStringList files;
+    for (const QString& cell : cells)
+        if (!cell.isEmpty() && !seen.contains(cell)) {
+            seen.insert(cell);
+            files << cell;
+        }
+    return files;
+}
+
 MapPictureResult failed(QString why)
 {
     MapPictureResult result;
@@ -135,7 +148,7 @@ PictureFormat pictureFormatFor(const QString& path)
 }
 
 MapPictureResult writeMapPicture(const CellTexts& cells, int mapSize, QSize cell, const QString& path,
-                                 TileImageCache& cache, Progress& progress)
+                                 TileImageCache& cache, Progress& progress, const QStringList& otherInputs)
 {
     const QString notWritten = QStringLiteral("地图图片没有写入：\n%1\n").arg(path);
     if (mapSize <= 0 || cells.size() != static_cast<std::size_t>(mapSize) * static_cast<std::size_t>(mapSize))
@@ -160,14 +173,13 @@ MapPictureResult writeMapPicture(const CellTexts& cells, int mapSize, QSize cell
                             .arg(pixels.width())
                             .arg(cell.height()));
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    OutputFile file(path);
+    file.setInputs([&] { return otherInputs + tileFiles(cells); });
+    if (!file.open())
         return failed(notWritten + file.errorString());
     const std::unique_ptr<PictureWriter> writer = PictureWriter::create(format);
-    if (!writer->begin(file, pixels)) {
-        file.cancelWriting();
+    if (!writer->begin(file, pixels))
         return failed(notWritten + writer->error());
-    }
 
     // At least eight bands where the map allows, so that encoding overlaps decoding on small maps.
     const int bandRows =
@@ -204,14 +216,12 @@ MapPictureResult writeMapPicture(const CellTexts& cells, int mapSize, QSize cell
         why = writer->error();
     if (why.isEmpty() && !file.commit())
         why = file.errorString();
-    if (!why.isEmpty()) {
-        file.cancelWriting();
-        return failed(notWritten + why);
-    }
+    if (!why.isEmpty())
+        return failed(notWritten + why);  // the partial file goes with `file`
     MapPictureResult result;
     result.ok = true;
     result.pixels = pixels;
-    result.fileBytes = QFileInfo(path).size();
+    result.fileBytes = file.written();
     return result;
 }
 

@@ -34,10 +34,11 @@ struct MapPictureResult {
 // to fill it; empty cells and cells whose file cannot be drawn are transparent in PNG and the
 // canvas grey in JPEG. Tiles come through `cache`, decoded on every core; the picture is composed
 // a band of cell rows at a time and streamed into the encoder while the next band is composed,
-// so memory stays bounded whatever the map size. The file appears whole or not at all; once
-// `progress` is cancelled nothing is written. Shows nothing; thread-safe.
+// so memory stays bounded whatever the map size. The file is written through OutputFile: whole or
+// not at all, never over a file the user may not write or over one of its inputs (the tile files
+// and `otherInputs`); once `progress` is cancelled nothing is written. Shows nothing; thread-safe.
 MapPictureResult writeMapPicture(const CellTexts& cells, int mapSize, QSize cell, const QString& path,
-                                 TileImageCache& cache, Progress& progress);
+                                 TileImageCache& cache, Progress& progress, const QStringList& otherInputs = {});
 
 // "80 × 60 像素，1.2 MB" and the like, for messages.
 QString describePicture(const MapPictureResult& result);

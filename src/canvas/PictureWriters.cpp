@@ -13,8 +13,14 @@ namespace tessera {
 namespace {
 
 // libpng and libjpeg report errors by longjmp: the functions that call them keep only trivially
-// destructible locals, and the messages are copied out in plain buffers.
-constexpr int kMessageBytes = 256;
+// destructible locals. Their English messages stay inside: the user hears the device's reason when
+// a write failed, and that the encoder failed otherwise.
+QString failureText(const QIODevice* device, bool writeFailed, const char* format)
+{
+    if (writeFailed && device)
+        return device->errorString();
+    return QStringLiteral("无法编码 %1 图片").arg(QLatin1String(format));
+}
 
 // ---- PNG ----
 
@@ -22,23 +28,23 @@ struct PngState {
     png_structp png = nullptr;
     png_infop info = nullptr;
     QIODevice* device = nullptr;
-    char message[kMessageBytes] = {};
+    bool writeFailed = false;
 };
 
 void pngWrite(png_structp png, png_bytep data, png_size_t length)
 {
     auto* state = static_cast<PngState*>(png_get_io_ptr(png));
     if (state->device->write(reinterpret_cast<const char*>(data), static_cast<qint64>(length))
-        != static_cast<qint64>(length))
+        != static_cast<qint64>(length)) {
+        state->writeFailed = true;
         png_error(png, "write failed");
+    }
 }
 
 void pngFlush(png_structp) {}
 
-void pngError(png_structp png, png_const_charp message)
+void pngError(png_structp png, png_const_charp)
 {
-    auto* state = static_cast<PngState*>(png_get_error_ptr(png));
-    std::snprintf(state->message, sizeof state->message, "%s", message);
     png_longjmp(png, 1);
 }
 
@@ -108,7 +114,7 @@ public:
 private:
     bool fail()
     {
-        error_ = QString::fromLocal8Bit(state_.message[0] ? state_.message : "out of memory");
+        error_ = state_.png ? failureText(state_.device, state_.writeFailed, "PNG") : QStringLiteral("内存不足");
         return false;
     }
 
@@ -126,7 +132,7 @@ struct JpegState {
     std::jmp_buf jump;
     QIODevice* device = nullptr;
     std::vector<JOCTET> buffer = std::vector<JOCTET>(kJpegBuffer);
-    char message[kMessageBytes] = {};
+    bool writeFailed = false;
     bool created = false;
 };
 
@@ -137,11 +143,7 @@ JpegState* stateOf(j_common_ptr info)
 
 void jpegError(j_common_ptr info)
 {
-    JpegState* state = stateOf(info);
-    char text[JMSG_LENGTH_MAX] = {};
-    (*info->err->format_message)(info, text);
-    std::snprintf(state->message, sizeof state->message, "%s", text);
-    std::longjmp(state->jump, 1);
+    std::longjmp(stateOf(info)->jump, 1);
 }
 
 void jpegOutputMessage(j_common_ptr) {}
@@ -153,14 +155,19 @@ void jpegInitDestination(j_compress_ptr info)
     info->dest->free_in_buffer = state->buffer.size();
 }
 
+// Hands the first `length` bytes of the buffer to the device.
+void jpegPut(JpegState* state, qint64 length)
+{
+    if (state->device->write(reinterpret_cast<const char*>(state->buffer.data()), length) != length) {
+        state->writeFailed = true;
+        std::longjmp(state->jump, 1);
+    }
+}
+
 boolean jpegEmptyBuffer(j_compress_ptr info)
 {
     JpegState* state = stateOf(reinterpret_cast<j_common_ptr>(info));
-    const auto length = static_cast<qint64>(state->buffer.size());
-    if (state->device->write(reinterpret_cast<const char*>(state->buffer.data()), length) != length) {
-        std::snprintf(state->message, sizeof state->message, "write failed");
-        std::longjmp(state->jump, 1);
-    }
+    jpegPut(state, static_cast<qint64>(state->buffer.size()));
     jpegInitDestination(info);
     return TRUE;
 }
@@ -168,11 +175,7 @@ boolean jpegEmptyBuffer(j_compress_ptr info)
 void jpegTermDestination(j_compress_ptr info)
 {
     JpegState* state = stateOf(reinterpret_cast<j_common_ptr>(info));
-    const auto length = static_cast<qint64>(state->buffer.size() - info->dest->free_in_buffer);
-    if (state->device->write(reinterpret_cast<const char*>(state->buffer.data()), length) != length) {
-        std::snprintf(state->message, sizeof state->message, "write failed");
-        std::longjmp(state->jump, 1);
-    }
+    jpegPut(state, static_cast<qint64>(state->buffer.size() - info->dest->free_in_buffer));
 }
 
 bool jpegBegin(JpegState* s, JDIMENSION width, JDIMENSION height)
@@ -244,7 +247,7 @@ public:
 private:
     bool fail()
     {
-        error_ = QString::fromLocal8Bit(state_.message);
+        error_ = failureText(state_.device, state_.writeFailed, "JPEG");
         return false;
     }
 

@@ -12,12 +12,13 @@ namespace tessera {
 // The picture formats a map can be exported to.
 enum class PictureFormat { Png, Jpeg };
 
-// JPEG cannot describe a picture wider or higher than this.
-inline constexpr int kMaxJpegSide = 65535;
+// libjpeg refuses a picture wider or higher than this (the format itself would take 65,535).
+inline constexpr int kMaxJpegSide = 65500;
 
 // Streams a picture row by row into a device: `begin` once, then `writeRows` with bands of rows
 // from the top down (ARGB32 images as wide as the picture), then `finish`. After any failure,
-// `error()` says why and nothing more is written.
+// `error()` says why in Chinese (the device's own reason when writing to it failed) and nothing
+// more is written.
 class PictureWriter {
 public:
     virtual ~PictureWriter() = default;

@@ -92,8 +92,10 @@ public:
     virtual bool isFile(const QString& path) = 0;
     // The first `count` bytes of a regular file (fewer when it is shorter); failure as readFile.
     virtual ReadResult readHead(const QString& path, int count) = 0;
-    // Replaces the file's whole content atomically: the old file stays whole on failure.
-    virtual FileResult writeFileAtomic(const QString& path, const QByteArray& data) = 0;
+    // Replaces the file's whole content atomically through OutputFile: the old file stays whole on
+    // failure, and is never replaced when the user may not write it or it is one of `inputs`.
+    virtual FileResult writeFileAtomic(const QString& path, const QByteArray& data,
+                                       const QStringList& inputs = {}) = 0;
     // Both fail when the target exists; `moveFile` also works across file systems.
     virtual FileResult renameFile(const QString& from, const QString& to) = 0;
     virtual FileResult moveFile(const QString& from, const QString& to) = 0;

@@ -21,14 +21,21 @@
 
 namespace tessera {
 
-void keepNoDialogHistory()
+namespace {
+
+// Qt's file dialogs keep their history in the user's settings; the program keeps nothing between
+// runs, so those settings go to a folder that is removed at exit. Made with the first dialog, so
+// that the command line (which shows none) leaves no folder behind when it is killed.
+void keepDialogHistoryInScratch()
 {
-    static QTemporaryDir scratch;
+    static const QTemporaryDir scratch;
     if (scratch.isValid()) {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch.path());
     }
 }
+
+}  // namespace
 
 QtPlatform::QtPlatform(QWidget* dialogParent) : parent_(dialogParent) {}
 
@@ -171,6 +178,7 @@ std::optional<int> QtPlatform::chooseItem(const QString& prompt, const QString& 
 
 std::optional<QString> QtPlatform::fileDialog(const FileDialogOptions& options, bool save)
 {
+    keepDialogHistoryInScratch();
     QFileDialog dialog(parent_);
     prepare(dialog, startFolder(options.filters));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -202,6 +210,7 @@ std::optional<QString> QtPlatform::saveFileDialog(const FileDialogOptions& optio
 
 QString QtPlatform::browseFolder(const QString& title)
 {
+    keepDialogHistoryInScratch();
     QFileDialog dialog(parent_, title);
     prepare(dialog, startFolder(kFolderKind));
     dialog.setFileMode(QFileDialog::Directory);

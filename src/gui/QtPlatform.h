@@ -8,10 +8,6 @@
 
 namespace tessera {
 
-// Qt's file dialogs keep their history in the user's settings; the program keeps nothing between
-// runs. Sends the process's user settings to a folder removed at exit: once, at start-up.
-void keepNoDialogHistory();
-
 // The real platform: Qt dialogs over the given parent window and the local file system.
 class QtPlatform : public Platform {
 public:
@@ -32,7 +28,8 @@ public:
     ReadResult readFile(const QString& path, qint64 maxBytes = std::numeric_limits<qint64>::max()) override;
     bool isFile(const QString& path) override;
     ReadResult readHead(const QString& path, int count) override;
-    FileResult writeFileAtomic(const QString& path, const QByteArray& data) override;
+    FileResult writeFileAtomic(const QString& path, const QByteArray& data,
+                               const QStringList& inputs = {}) override;
     FileResult renameFile(const QString& from, const QString& to) override;
     FileResult moveFile(const QString& from, const QString& to) override;
     FileResult copyFile(const QString& from, const QString& to) override;

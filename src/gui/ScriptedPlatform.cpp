@@ -121,11 +121,11 @@ ReadResult ScriptedPlatform::readHead(const QString& path, int count)
     return QtPlatform::readHead(path, count);
 }
 
-FileResult ScriptedPlatform::writeFileAtomic(const QString& path, const QByteArray& data)
+FileResult ScriptedPlatform::writeFileAtomic(const QString& path, const QByteArray& data, const QStringList& inputs)
 {
     if (const Failure* f = failureFor(FileOp::Write, path))
         return FileResult::failure(f->why);
-    return QtPlatform::writeFileAtomic(path, data);
+    return QtPlatform::writeFileAtomic(path, data, inputs);
 }
 
 FileResult ScriptedPlatform::writeNewFile(const QString& path, const QByteArray& data)

@@ -61,7 +61,8 @@ public:
 
     ReadResult readFile(const QString& path, qint64 maxBytes = std::numeric_limits<qint64>::max()) override;
     ReadResult readHead(const QString& path, int count) override;
-    FileResult writeFileAtomic(const QString& path, const QByteArray& data) override;
+    FileResult writeFileAtomic(const QString& path, const QByteArray& data,
+                               const QStringList& inputs = {}) override;
     FileResult renameFile(const QString& from, const QString& to) override;
     FileResult moveFile(const QString& from, const QString& to) override;
     FileResult copyFile(const QString& from, const QString& to) override;

@@ -25,7 +25,7 @@ MapFileResult readMapPathFile(Platform& platform, const QString& path, int mapSi
 }
 
 MapFileResult writeMapPathFile(Platform& platform, const QString& path, const CellTexts& cells, int mapSize,
-                               Progress& progress)
+                               Progress& progress, const QStringList& inputs)
 {
     MapFileResult result;
     const QByteArray bytes = encodeMapCells(cells, mapSize, progress);
@@ -33,7 +33,7 @@ MapFileResult writeMapPathFile(Platform& platform, const QString& path, const Ce
         result.failure = MapFileFailure::Cancelled;
         return result;
     }
-    if (const FileResult written = platform.writeFileAtomic(path, bytes); !written) {
+    if (const FileResult written = platform.writeFileAtomic(path, bytes, inputs); !written) {
         result.failure = MapFileFailure::Unwritable;
         result.detail = written.error;
     }

@@ -65,6 +65,7 @@ const QString& AssemblyInput::failure() const { return data_->failure; }
 QSize AssemblyInput::referenceSize() const { return data_->referenceSize; }
 QSize AssemblyInput::sliceSize() const { return data_->shapes.full; }
 int AssemblyInput::sliceCount() const { return static_cast<int>(data_->paths.size()); }
+QStringList AssemblyInput::slicePaths() const { return data_->paths; }
 AssemblyGrid AssemblyInput::proposedGrid() const { return data_->proposed; }
 
 AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sliceFolder, Progress& progress)

@@ -43,6 +43,7 @@ public:
     QSize referenceSize() const;  // in pixels, as stored in the file
     QSize sliceSize() const;      // the full slice
     int sliceCount() const;
+    QStringList slicePaths() const;  // absolute, sorted
     // The grid guessed from the slice sizes, their count and the reference's aspect ratio.
     AssemblyGrid proposedGrid() const;
 

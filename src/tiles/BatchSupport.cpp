@@ -1,5 +1,6 @@
 #include "tiles/BatchSupport.h"
 
+#include "gui/OutputFile.h"
 #include "gui/Platform.h"
 #include "model/TileGrid.h"
 #include "tiles/BatchReport.h"
@@ -77,7 +78,7 @@ int tidyFolder(Platform& platform, BatchReport& report, const QString& folder,
         const QString path = joinFolder(folder, name);
         if (const QString target = partialTargetName(name); !target.isEmpty()) {
             if (wanted(target))
-                platform.removeFile(path);
+                removeAbandonedPartial(path);  // not one that a running writer holds
             continue;
         }
         const QRegularExpressionMatch match = aside.match(name);

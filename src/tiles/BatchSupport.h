@@ -36,7 +36,8 @@ QString asideName(const QString& path, int serial);
 
 // Before a batch into `folder`: puts files left under aside names by an interrupted run back under
 // their own names, and removes partial copies (see partialFileName) whose target name `wanted`
-// accepts. Reports what it did; returns how many aside files could not be put back.
+// accepts and whose writer is gone (see removeAbandonedPartial). Reports what it did; returns how
+// many aside files could not be put back.
 int tidyFolder(Platform& platform, BatchReport& report, const QString& folder,
                const std::function<bool(const QString& name)>& wanted);
 

@@ -229,6 +229,13 @@ TEST_F(MapFileCommandsTest, FailedExportSaysSoAndKeepsTheOldFile)
     EXPECT_EQ(bytesOf(QStringLiteral("old.tlp")), QByteArray("old content"));
     ASSERT_EQ(platform.messages().size(), 1);
     EXPECT_TRUE(platform.messages()[0].contains(QStringLiteral("磁盘空间不足")));
+
+    // A write-protected file, after Yes to the dialog's replace question: as root too.
+    ASSERT_TRUE(QFile::setPermissions(path(QStringLiteral("old.tlp")), QFile::ReadOwner | QFile::ReadGroup));
+    EXPECT_FALSE(exportAs(QStringLiteral("old.tlp")));
+    EXPECT_EQ(bytesOf(QStringLiteral("old.tlp")), QByteArray("old content"));
+    EXPECT_EQ(platform.messages().constLast(),
+              QStringLiteral("导出失败，文件没有写入：\n%1\n没有写入权限").arg(path(QStringLiteral("old.tlp"))));
     EXPECT_EQ(platform.countShown(QStringLiteral("导出成功！")), 0);
 }
 

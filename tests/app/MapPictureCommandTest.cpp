@@ -94,6 +94,21 @@ TEST_F(MapPictureCommandTest, MenuItemFollowsDataAnalysisAndWritesThePictureInTh
     EXPECT_TRUE(platform.messages().constLast().startsWith(QStringLiteral("地图图片没有写入")));
     EXPECT_EQ(platform.shown().constLast().buttons, MessageButtons::OkExclamation);
 
+    // A tile of the map under another name: refused, the tile stays.
+    QFile tile(path("red.jpg"));
+    ASSERT_TRUE(tile.open(QIODevice::ReadOnly));
+    const QByteArray red = tile.readAll();
+    tile.close();
+    ASSERT_TRUE(QFile::link(path("red.jpg"), path("red.png")));
+    platform.answerText(path("red.png"));
+    platform.answerText(QStringLiteral("40 × 30"));
+    item->trigger();
+    window.waitForWork();
+    EXPECT_TRUE(platform.messages().constLast().endsWith(QStringLiteral("输入文件“%1”，不能覆盖").arg(path("red.jpg"))))
+        << platform.messages().constLast().toStdString();
+    ASSERT_TRUE(tile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(tile.readAll(), red);
+
     // Cancel in the size box writes nothing.
     platform.answerText(path("cancelled.png"));
     platform.answerCancel();

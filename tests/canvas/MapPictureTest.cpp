@@ -103,11 +103,14 @@ TEST_F(MapPictureTest, JpegShowsTheCanvasGreyWhereNoTileIsDrawnAndPicturesBeyond
                 << "cell " << r + 1 << "," << c + 1;
         }
 
-    // 70 cells of 1000 pixels: 70,000 pixels a side, beyond JPEG; PNG takes it.
-    const MapPictureResult refused = write(CellTexts(70 * 70), 70, QSize(1000, 1000), QStringLiteral("huge.jpg"));
-    EXPECT_FALSE(refused.ok);
-    EXPECT_TRUE(refused.failure.contains(QStringLiteral("65535"))) << refused.failure.toStdString();
-    EXPECT_FALSE(QFile::exists(path("huge.jpg")));
+    // Beyond libjpeg's 65,500 pixels a side, up to the format's 65,535 too: refused before writing.
+    for (const auto& [n, cell] : {std::pair(70, QSize(1000, 1000)), std::pair(720, QSize(91, 1))}) {
+        const MapPictureResult refused = write(CellTexts(std::size_t(n) * n), n, cell, QStringLiteral("huge.jpg"));
+        EXPECT_FALSE(refused.ok);
+        EXPECT_TRUE(refused.failure.contains(QStringLiteral("JPEG 图片的宽和高不能超过 65500 像素")))
+            << refused.failure.toStdString();
+        EXPECT_FALSE(QFile::exists(path("huge.jpg")));
+    }
     // A 1000 × 1000 map at 400 × 300: one cell row alone would be 120 million pixels.
     const MapPictureResult tooWide = write(CellTexts(1000 * 1000), 1000, QSize(400, 300), QStringLiteral("huge.png"));
     EXPECT_FALSE(tooWide.ok);
@@ -147,10 +150,14 @@ TEST_F(MapPictureTest, MapsTallerThanOneBandAreComposedBandByBand)
 TEST_F(MapPictureTest, NothingIsLeftBehindWhenThePictureCannotBeWrittenOrIsStopped)
 {
     const QSize cell(40, 30);
-    // A folder that is a file.
-    const MapPictureResult unwritable = write(mixedCells(), 3, cell, QStringLiteral("red.jpg/map.png"));
-    EXPECT_FALSE(unwritable.ok);
-    EXPECT_FALSE(unwritable.failure.isEmpty());
+    // Each says why in Chinese and names the file.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    for (const auto& [name, why] : {std::pair("red.jpg/map.png", "路径中有一项不是文件夹"),
+                                    std::pair("none/map.png", "文件或文件夹不存在"), std::pair("folder", "这是一个文件夹")}) {
+        const MapPictureResult unwritable = write(mixedCells(), 3, cell, QString::fromUtf8(name));
+        EXPECT_FALSE(unwritable.ok);
+        EXPECT_EQ(unwritable.failure, QStringLiteral("地图图片没有写入：\n%1\n%2").arg(path(name), QString::fromUtf8(why)));
+    }
 
     // Stopped: an old file of that name stays as it was, and no temporary file is left.
     QFile old(path("old.png"));
@@ -167,6 +174,7 @@ TEST_F(MapPictureTest, NothingIsLeftBehindWhenThePictureCannotBeWrittenOrIsStopp
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), QByteArray("old content"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 5) << "red, green, blue, broken, old";
+    EXPECT_EQ(QDir(path("folder")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 0);
 }
 
 }  // namespace

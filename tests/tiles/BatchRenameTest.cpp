@@ -1,6 +1,7 @@
 #include "BatchTestSupport.h"
 
 #include "canvas/TileImages.h"
+#include "gui/OutputFile.h"
 #include "tiles/BatchRename.h"
 
 #include <unistd.h>
@@ -251,6 +252,10 @@ TEST_F(BatchRenameTest, LeftoversOfAnInterruptedRunArePutBackOrCleared)
     const QString waiting = tile("out", "1-1.批量更名暂存.jpg", 40);
     const QByteArray waitingBytes = bytes(waiting);
     const QString x = tile("a", "x.jpg");
+    // A writer at work on a name the batch tidies: its partial file is not a leftover.
+    OutputFile running(out("1-2.jpg"));
+    ASSERT_TRUE(running.open());
+    const QString held = filesIn("out").filter(QStringLiteral(".part")).value(0);
     const QString partial = QDir(folder("out")).filePath(partialFileName(QStringLiteral("1-2.jpg")));
     const QString foreign = QDir(folder("out")).filePath(partialFileName(QStringLiteral("9-9.jpg")));
     for (const QString& path : {partial, foreign}) {
@@ -260,6 +265,8 @@ TEST_F(BatchRenameTest, LeftoversOfAnInterruptedRunArePutBackOrCleared)
     grid.setCellText(1, 1, out("1-1.jpg"));
     grid.setCellText(1, 2, x);
     renamer().renameInto(folder("out"));
+    EXPECT_TRUE(filesIn("out").contains(held)) << held.toStdString();
+    running.discard();
     EXPECT_EQ(bytes(out("1-1.jpg")), waitingBytes);
     EXPECT_EQ(grid.cellText(1, 1), out("1-1.jpg"));
     EXPECT_EQ(grid.cellText(1, 2), out("1-2.jpg"));
