@@ -5,8 +5,8 @@
 #include "BenchSupport.h"
 
 #include "gui/Progress.h"
-#include "testkit/SliceMapGenerator.h"
-#include "tiles/AutoAssembly.h"
+#include "support/SliceMapGenerator.h"
+#include "assembly/AutoAssembly.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "BenchSupport.h"
 
-#include "canvas/TileImages.h"
+#include "render/TileImages.h"
 
 #include <QDir>
 #include <QElapsedTimer>

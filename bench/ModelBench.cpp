@@ -2,7 +2,7 @@
 #include "BenchSupport.h"
 
 #include "gui/Progress.h"
-#include "gui/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "model/MapPathFile.h"
 #include "model/MapShift.h"
 #include "model/TileGrid.h"

@@ -2,9 +2,9 @@
 // that its peak memory is its own, with the page cache dropped before every run.
 #include "BenchSupport.h"
 
-#include "canvas/PictureWriters.h"
+#include "render/PictureWriters.h"
 #include "gui/Progress.h"
-#include "gui/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "model/MapPathFile.h"
 
 #include <QImage>

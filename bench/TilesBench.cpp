@@ -2,12 +2,12 @@
 // map shifted by one column (every row a cycle).
 #include "BenchSupport.h"
 
-#include "canvas/TileImages.h"
+#include "render/TileImages.h"
 #include "gui/Progress.h"
-#include "gui/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "model/TileGrid.h"
-#include "tiles/BatchRename.h"
-#include "tiles/ResultWindow.h"
+#include "batch/BatchRename.h"
+#include "app/ResultWindow.h"
 
 #include <QDir>
 #include <QFile>

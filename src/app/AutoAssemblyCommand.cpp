@@ -1,9 +1,10 @@
 #include "app/AutoAssemblyCommand.h"
 
 #include "app/MapDocument.h"
+#include "assembly/AssemblyReport.h"
 #include "gui/LongWork.h"
 #include "model/TileGrid.h"
-#include "tiles/ResultWindow.h"
+#include "app/ResultWindow.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,47 +18,6 @@ const FileDialogOptions& mapPictureDialog()
 {
     static const FileDialogOptions options{QStringLiteral("图片文件（jpg）|*.jpg"), QStringLiteral("jpg")};
     return options;
-}
-
-int confidencePercent(double confidence)
-{
-    return std::clamp(static_cast<int>(std::floor(confidence * 100.0)), 0, 100);
-}
-
-QString assemblySummary(const AssemblyResult& result)
-{
-    QString summary = QStringLiteral("已拼合 %1 个单元格，存疑 %2 个")
-                          .arg(result.placements.size())
-                          .arg(result.doubtfulCount);
-    if (!result.unplaced.isEmpty())
-        summary += QStringLiteral("，未放置 %1 个切片").arg(result.unplaced.size());
-    return summary;
-}
-
-QString assemblyReport(const AssemblyResult& result, const QString& sliceFolder)
-{
-    QString text = QStringLiteral("自动拼图：%1 行 × %2 列，切片文件夹 %3\r\n")
-                       .arg(result.grid.rows)
-                       .arg(result.grid.columns)
-                       .arg(QDir::toNativeSeparators(sliceFolder));
-    // The engine lists doubtful placements first; keep that order whatever it hands over.
-    std::vector<const AssemblyPlacement*> order;
-    order.reserve(result.placements.size());
-    for (const AssemblyPlacement& p : result.placements)
-        order.push_back(&p);
-    std::stable_partition(order.begin(), order.end(), [](const AssemblyPlacement* p) { return p->doubtful(); });
-    for (const AssemblyPlacement* p : order) {
-        text += QStringLiteral("%1第 %2 行 第 %3 列  %4  置信度 %5%\r\n")
-                    .arg(p->doubtful() ? QStringLiteral("存疑  ") : QStringLiteral("      "))
-                    .arg(p->row)
-                    .arg(p->column)
-                    .arg(QFileInfo(p->path).fileName())
-                    .arg(confidencePercent(p->confidence));
-    }
-    for (const QString& path : result.unplaced)
-        text += QStringLiteral("未放置  %1\r\n").arg(QFileInfo(path).fileName());
-    text += assemblySummary(result) + QStringLiteral("。\r\n");
-    return text;
 }
 
 AutoAssemblyCommand::AutoAssemblyCommand(MapDocument& document, Platform& platform, ResultReport& report,

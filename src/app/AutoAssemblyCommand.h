@@ -2,7 +2,8 @@
 
 #include "canvas/CanvasGeometry.h"
 #include "gui/Platform.h"
-#include "tiles/AutoAssembly.h"
+#include "assembly/AssemblyReport.h"
+#include "assembly/AutoAssembly.h"
 
 #include <QObject>
 
@@ -16,14 +17,6 @@ class ResultReport;
 
 // The open dialog of the reference picture (载入原大地图 and 自动拼图).
 const FileDialogOptions& mapPictureDialog();
-
-// The result window's lines for an assembly: one per placement (doubtful ones first), then the
-// slices left unplaced, then the summary; each line ends in CR LF.
-QString assemblyReport(const AssemblyResult& result, const QString& sliceFolder);
-// "已拼合 N 个单元格，存疑 D 个" and, when some are left, "，未放置 U 个切片".
-QString assemblySummary(const AssemblyResult& result);
-// Confidence as a whole percentage, rounded down so that a doubtful one never shows 50 %.
-int confidencePercent(double confidence);
 
 // 自动拼图: asks for the reference (unless one is loaded) and the slice folder, reads both in the
 // background, lets the user correct the grid, asks before it overwrites or enlarges the map, matches

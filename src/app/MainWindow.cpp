@@ -17,7 +17,7 @@
 #include "gui/LongWork.h"
 #include "gui/Platform.h"
 #include "gui/WindowPlacement.h"
-#include "tiles/ResultWindow.h"
+#include "app/ResultWindow.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

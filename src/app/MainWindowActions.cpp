@@ -16,8 +16,8 @@
 #include "app/MapDocument.h"
 #include "gui/LongWork.h"
 #include "gui/Platform.h"
-#include "tiles/ResultWindow.h"
-#include "tiles/TileListWindow.h"
+#include "app/ResultWindow.h"
+#include "app/TileListWindow.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

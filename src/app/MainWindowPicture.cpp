@@ -4,7 +4,7 @@
 
 #include "canvas/Canvas.h"
 #include "canvas/EditingState.h"
-#include "canvas/MapPicture.h"
+#include "render/MapPicture.h"
 #include "gui/LongWork.h"
 #include "gui/Platform.h"
 

@@ -8,8 +8,8 @@
 #include "canvas/Canvas.h"
 #include "canvas/TileChooser.h"
 #include "gui/LongWork.h"
-#include "tiles/ResultWindow.h"
-#include "tiles/TileListWindow.h"
+#include "app/ResultWindow.h"
+#include "app/TileListWindow.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -2,8 +2,8 @@
 
 #include "gui/Platform.h"
 #include "app/MapQuestions.h"
-#include "tiles/BatchMove.h"
-#include "tiles/BatchRename.h"
+#include "batch/BatchMove.h"
+#include "batch/BatchRename.h"
 
 namespace tessera {
 

@@ -6,7 +6,7 @@
 #include "model/MapShift.h"
 #include "model/TileGrid.h"
 #include "model/TileGridModel.h"
-#include "tiles/BatchReport.h"
+#include "batch/BatchReport.h"
 
 #include <QImage>
 #include <QObject>

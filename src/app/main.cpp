@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "gui/QtPlatform.h"

@@ -3,7 +3,7 @@
 #include "canvas/CanvasGeometry.h"
 #include "canvas/CanvasPicture.h"
 #include "canvas/TileFill.h"
-#include "canvas/TileImages.h"
+#include "render/TileImages.h"
 
 #include <memory>
 #include <vector>

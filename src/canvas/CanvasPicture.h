@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvas/TileImages.h"
+#include "render/TileImages.h"
 
 #include <QColor>
 #include <QHash>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "canvas/TileFill.h"
-#include "canvas/TileImages.h"
+#include "render/TileImages.h"
 
 #include <QImage>
 #include <QMargins>

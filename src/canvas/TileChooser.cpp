@@ -1,6 +1,6 @@
 #include "canvas/TileChooser.h"
 
-#include "canvas/TileImages.h"
+#include "render/TileImages.h"
 #include "gui/Platform.h"
 
 #include <QBuffer>

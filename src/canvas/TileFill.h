@@ -1,7 +1,7 @@
 #pragma once
 
 #include "canvas/CanvasGeometry.h"
-#include "canvas/TileImages.h"
+#include "render/TileImages.h"
 #include "gui/LongWork.h"
 #include "model/TileGrid.h"
 

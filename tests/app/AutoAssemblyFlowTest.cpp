@@ -1,14 +1,14 @@
 // 自动拼图 from the 功能 menu, and `tessera assemble`, on generated maps.
 #include "app/AutoAssemblyCommand.h"
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/MapDocument.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "gui/LongWork.h"
-#include "gui/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "model/MapPathFile.h"
-#include "testkit/SliceMapGenerator.h"
+#include "support/SliceMapGenerator.h"
 
 #include <QAction>
 #include <QApplication>

@@ -5,10 +5,10 @@
 #include "canvas/PreviewWindow.h"
 #include "canvas/TileFill.h"
 #include "gui/LongWork.h"
-#include "gui/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "model/MapText.h"
 #include "support/TestImages.h"
-#include "tiles/TileListWindow.h"
+#include "app/TileListWindow.h"
 
 #include <QDir>
 #include <QThread>

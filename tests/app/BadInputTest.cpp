@@ -1,7 +1,7 @@
 // Map path files that the program did not write: each gives a clear message or a sound result,
 // never a crash, a hang or a changed map size.
 #include "gui/Progress.h"
-#include "gui/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "app/MapFileCommands.h"
 #include "app/MapQuestions.h"
 #include "model/TileGrid.h"

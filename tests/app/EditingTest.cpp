@@ -2,10 +2,10 @@
 #include "canvas/Canvas.h"
 #include "canvas/EditingTools.h"
 #include "canvas/TileChooser.h"
-#include "gui/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "model/TileGridModel.h"
 #include "support/TestImages.h"
-#include "tiles/TileListWindow.h"
+#include "app/TileListWindow.h"
 
 #include <QAccessible>
 #include <QAction>

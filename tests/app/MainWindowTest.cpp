@@ -1,8 +1,8 @@
 #include "app/MainWindow.h"
 #include "app/StatusBar.h"
 #include "app/Texts.h"
-#include "gui/ScriptedPlatform.h"
-#include "tiles/TileListWindow.h"
+#include "support/ScriptedPlatform.h"
+#include "app/TileListWindow.h"
 
 #include <QAccessible>
 #include <QAction>

@@ -1,7 +1,7 @@
 // The map document without any window: its commands ask through the platform, run their long
 // part in the background and tell the windows through signals.
 #include "app/MapDocument.h"
-#include "gui/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TestImages.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
 #include "gui/Progress.h"
-#include "gui/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "app/MapFileCommands.h"
 #include "model/TileGrid.h"
 

@@ -1,7 +1,7 @@
 // The whole map as a picture: from the 功能 menu, and from the command line.
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 #include "app/MainWindow.h"
-#include "gui/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "model/MapText.h"
 #include "support/TestImages.h"
 

@@ -2,11 +2,11 @@
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "canvas/PreviewWindow.h"
-#include "gui/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "model/MapText.h"
 #include "app/MapQuestions.h"
 #include "support/TestImages.h"
-#include "tiles/TileListWindow.h"
+#include "app/TileListWindow.h"
 
 #include <QAction>
 #include <QMenu>

@@ -3,8 +3,8 @@
 #include "app/Texts.h"
 #include "model/TileGrid.h"
 #include "model/TileGridModel.h"
-#include "tiles/ResultWindow.h"
-#include "tiles/TileListWindow.h"
+#include "app/ResultWindow.h"
+#include "app/TileListWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>

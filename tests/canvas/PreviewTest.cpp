@@ -1,6 +1,6 @@
 #include "canvas/CanvasGeometry.h"
 #include "canvas/PreviewWindow.h"
-#include "canvas/TileImages.h"
+#include "render/TileImages.h"
 #include "gui/Progress.h"
 #include "model/TileGrid.h"
 #include "support/TestImages.h"

@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the tile image decoder.
-#include "canvas/TileImages.h"
+#include "render/TileImages.h"
 
 #include <QGuiApplication>
 

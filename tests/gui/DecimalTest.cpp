@@ -1,5 +1,5 @@
 #include "gui/Platform.h"
-#include "gui/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include "app/MainWindow.h"
 #include "canvas/EditingTools.h"
 #include "canvas/TileChooser.h"
-#include "gui/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TestImages.h"
 
 #include <QAbstractButton>

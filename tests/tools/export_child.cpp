@@ -2,7 +2,7 @@
 #include "LargeMap.h"
 
 #include "gui/Progress.h"
-#include "gui/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "model/MapPathFile.h"
 
 #include <QCoreApplication>

@@ -1,12 +1,12 @@
 // Renames the tiles of a shifted map (cell (r, c) names folder/r-(c mod n + 1).jpg) into their
 // folder and kills itself with SIGKILL just before its k-th rename.
 #include "gui/Progress.h"
-#include "gui/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "model/TileGrid.h"
-#include "tiles/BatchRename.h"
-#include "tiles/ResultWindow.h"
+#include "batch/BatchRename.h"
+#include "batch/BatchReport.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QDir>
 
 #include <csignal>
@@ -14,7 +14,7 @@
 int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     if (argc != 4)
         return 2;
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -33,7 +33,7 @@ int main(int argc, char* argv[])
         return false;
     });
     tessera::NullProgress progress;
-    tessera::ResultReport report(platform);
+    tessera::RecordedReport report;
     tessera::BatchRename(grid, platform, progress, report, {}).renameInto(folder);
     return 0;
 }

@@ -1,6 +1,6 @@
 // Writes a generated set of slices and its reference picture into FOLDER (see SliceMapGenerator.h),
 // for the tests that run the real binary.
-#include "testkit/SliceMapGenerator.h"
+#include "support/SliceMapGenerator.h"
 
 #include <QCoreApplication>
 

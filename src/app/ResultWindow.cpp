@@ -1,0 +1,91 @@
+#include "app/ResultWindow.h"
+
+#include "gui/Platform.h"
+#include "gui/WindowPlacement.h"
+
+#include <QPlainTextEdit>
+#include <QScrollBar>
+
+namespace tessera {
+
+ResultWindow::ResultWindow(QWidget* parent) : QWidget(parent, Qt::Window), text_(new QPlainTextEdit(this))
+{
+    setObjectName(QStringLiteral("ResultWindow"));
+    setWindowTitle(QStringLiteral("结果"));
+    setAccessibleName(windowTitle());
+    setAttribute(Qt::WA_DeleteOnClose);
+    text_->setObjectName(QStringLiteral("ResultText"));
+    text_->setAccessibleName(QStringLiteral("结果"));
+    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    text_->setGeometry(15, 12, 592, 360);
+    resize(634, 416);
+    centreOnScreen(this);
+}
+
+void ResultWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    text_->setGeometry(rect());
+}
+
+ResultReport::~ResultReport()
+{
+    delete window_.data();
+}
+
+void ResultReport::showResultWindow()
+{
+    if (!window_) {
+        window_ = new ResultWindow;
+        pending_.clear();
+    }
+    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+void ResultReport::appendResult(const QString& text)
+{
+    pending_ += text;
+    if (!sinceFlush_.isValid() || sinceFlush_.elapsed() > 150)
+        flush();
+}
+
+void ResultReport::flush()
+{
+    sinceFlush_.start();
+    if (!window_ || pending_.isEmpty())
+        return;
+    QPlainTextEdit* edit = window_->text();
+    QTextCursor cursor(edit->document());
+    cursor.movePosition(QTextCursor::End);
+    // Lines end in CR LF in the report; the editor shows each as one line.
+    cursor.insertText(pending_.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    pending_.clear();
+    edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
+}
+
+void ResultReport::announceDone(BatchKind kind, int failures)
+{
+    flush();
+    const bool rename = kind == BatchKind::Rename;
+    if (failures == 0) {
+        platform_.messageBox(rename ? QStringLiteral("更名成功！") : QStringLiteral("移动成功！"), MessageButtons::OkInfo);
+        return;
+    }
+    platform_.messageBox(QStringLiteral("%1完成，但有%2项没有成功，详见结果窗口。")
+                             .arg(rename ? QStringLiteral("更名") : QStringLiteral("移动"))
+                             .arg(failures),
+                         MessageButtons::OkExclamation);
+}
+
+QString ResultReport::text()
+{
+    flush();
+    return window_ ? window_->text()->toPlainText() : QString();
+}
+
+}  // namespace tessera

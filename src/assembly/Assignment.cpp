@@ -1,0 +1,199 @@
+#include "assembly/Assignment.h"
+
+#include "gui/Progress.h"
+
+#include <algorithm>
+#include <limits>
+#include <queue>
+
+namespace tessera {
+namespace {
+
+std::uint32_t tieBreak(std::uint32_t slice, std::uint32_t cell)
+{
+    std::uint32_t h = slice * 0x9E3779B1u ^ (cell + 0x7F4A7C15u) * 0x85EBCA77u;
+    h ^= h >> 15;
+    h *= 0x2C1B3C6Du;
+    h ^= h >> 12;
+    return h;
+}
+
+// Successive shortest augmenting paths with cell potentials (Dijkstra on reduced costs).
+class Matcher {
+public:
+    Matcher(const std::vector<const Feature*>& slices, const std::vector<const Feature*>& cells,
+            const std::vector<std::vector<Candidate>>& candidates)
+        : slices_(slices), cells_(cells), edges_(candidates), potential_(cells.size(), 0),
+          cellSlice_(cells.size(), -1), sliceCell_(slices.size(), -1), sliceCost_(slices.size(), 0),
+          distance_(cells.size(), kInfinite), from_(cells.size(), -1), fromCost_(cells.size(), 0),
+          done_(cells.size(), false)
+    {
+    }
+
+    void add(int slice)
+    {
+        if (free_ == 0)
+            return;
+        if (augment(slice))
+            return;
+        // No path over the candidates: connect the slice to its nearest free cells.
+        std::vector<Candidate> free;
+        const Feature& feature = *slices_[static_cast<std::size_t>(slice)];
+        for (std::size_t j = 0; j < cells_.size(); ++j)
+            if (cellSlice_[j] < 0)
+                free.push_back({static_cast<int>(j), featureDistance(feature, *cells_[j])});
+        const std::size_t keep = std::min(free.size(), std::max<std::size_t>(edges_[static_cast<std::size_t>(slice)].size(), 1));
+        std::partial_sort(free.begin(), free.begin() + static_cast<std::ptrdiff_t>(keep), free.end(),
+                          [](const Candidate& a, const Candidate& b) { return a.cost < b.cost; });
+        free.resize(keep);
+        std::vector<Candidate>& edges = edges_[static_cast<std::size_t>(slice)];
+        edges.insert(edges.end(), free.begin(), free.end());
+        augment(slice);
+    }
+
+    const std::vector<int>& result() const { return sliceCell_; }
+
+private:
+    static constexpr std::int64_t kInfinite = std::numeric_limits<std::int64_t>::max();
+    using Entry = std::pair<std::int64_t, int>;
+
+    void relax(int cell, std::int64_t d, int slice, int cost)
+    {
+        const auto j = static_cast<std::size_t>(cell);
+        if (done_[j] || d >= distance_[j])
+            return;
+        if (distance_[j] == kInfinite)
+            touched_.push_back(cell);
+        distance_[j] = d;
+        from_[j] = slice;
+        fromCost_[j] = cost;
+        heap_.push({d, cell});
+    }
+
+    bool augment(int start)
+    {
+        for (const Candidate& e : edges_[static_cast<std::size_t>(start)])
+            relax(e.cell, e.cost - potential_[static_cast<std::size_t>(e.cell)], start, e.cost);
+        int end = -1;
+        std::int64_t reach = 0;
+        std::vector<int> settled;
+        while (!heap_.empty()) {
+            const auto [d, cell] = heap_.top();
+            heap_.pop();
+            const auto j = static_cast<std::size_t>(cell);
+            if (done_[j] || d != distance_[j])
+                continue;
+            done_[j] = true;
+            settled.push_back(cell);
+            const int owner = cellSlice_[j];
+            if (owner < 0) {
+                end = cell;
+                reach = d;
+                break;
+            }
+            // The owner's own edge is its cheapest in reduced cost: leaving it costs the difference.
+            const std::int64_t base = d - (sliceCost_[static_cast<std::size_t>(owner)] - potential_[j]);
+            for (const Candidate& e : edges_[static_cast<std::size_t>(owner)])
+                relax(e.cell, base + e.cost - potential_[static_cast<std::size_t>(e.cell)], owner, e.cost);
+        }
+        if (end >= 0) {
+            for (int cell : settled) {
+                const auto j = static_cast<std::size_t>(cell);
+                if (distance_[j] < reach)
+                    potential_[j] += distance_[j] - reach;
+            }
+            for (int cell = end;;) {
+                const auto j = static_cast<std::size_t>(cell);
+                const int slice = from_[j];
+                const int previous = sliceCell_[static_cast<std::size_t>(slice)];
+                sliceCell_[static_cast<std::size_t>(slice)] = cell;
+                sliceCost_[static_cast<std::size_t>(slice)] = fromCost_[j];
+                cellSlice_[j] = slice;
+                if (slice == start)
+                    break;
+                cell = previous;
+            }
+            --free_;
+        }
+        for (int cell : touched_) {
+            distance_[static_cast<std::size_t>(cell)] = kInfinite;
+            done_[static_cast<std::size_t>(cell)] = false;
+        }
+        touched_.clear();
+        heap_ = {};
+        return end >= 0;
+    }
+
+    const std::vector<const Feature*>& slices_;
+    const std::vector<const Feature*>& cells_;
+    std::vector<std::vector<Candidate>> edges_;
+    std::vector<std::int64_t> potential_;
+    std::vector<int> cellSlice_;
+    std::vector<int> sliceCell_;
+    std::vector<std::int64_t> sliceCost_;
+    std::vector<std::int64_t> distance_;
+    std::vector<int> from_;
+    std::vector<int> fromCost_;
+    std::vector<bool> done_;
+    std::vector<int> touched_;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> heap_;
+    std::size_t free_ = cells_.size();
+};
+
+}  // namespace
+
+std::vector<std::vector<Candidate>> nearestCells(const std::vector<const Feature*>& slices,
+                                                 const std::vector<const Feature*>& cells, int k, Progress& progress)
+{
+    std::vector<std::vector<Candidate>> result(slices.size());
+    const std::size_t keep = std::min<std::size_t>(static_cast<std::size_t>(std::max(1, k)), cells.size());
+    if (keep == 0)
+        return result;
+    const bool finished = forEachOnAllCores(static_cast<int>(slices.size()), progress, [&](int s) {
+        // Ordered by cost, then by the tie-break; the worst kept entry is replaced.
+        struct Entry {
+            std::uint64_t key;
+            int cell;
+        };
+        std::vector<Entry> best;
+        best.reserve(keep);
+        std::size_t worst = 0;
+        auto findWorst = [&] {
+            worst = static_cast<std::size_t>(
+                std::max_element(best.begin(), best.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; })
+                - best.begin());
+        };
+        const Feature& feature = *slices[static_cast<std::size_t>(s)];
+        for (std::size_t j = 0; j < cells.size(); ++j) {
+            const auto cost = static_cast<std::uint64_t>(featureDistance(feature, *cells[j]));
+            const std::uint64_t key = cost << 32 | tieBreak(static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(j));
+            if (best.size() < keep) {
+                best.push_back({key, static_cast<int>(j)});
+                if (best.size() == keep)
+                    findWorst();
+            } else if (key < best[worst].key) {
+                best[worst] = {key, static_cast<int>(j)};
+                findWorst();
+            }
+        }
+        std::sort(best.begin(), best.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        std::vector<Candidate>& out = result[static_cast<std::size_t>(s)];
+        out.reserve(best.size());
+        for (const Entry& e : best)
+            out.push_back({e.cell, static_cast<int>(e.key >> 32)});
+    });
+    if (!finished)
+        return {};
+    return result;
+}
+
+std::vector<int> matchSlices(const std::vector<const Feature*>& slices, const std::vector<const Feature*>& cells,
+                             const std::vector<std::vector<Candidate>>& candidates, const std::vector<int>& order)
+{
+    Matcher matcher(slices, cells, candidates);
+    for (int slice : order)
+        matcher.add(slice);
+    return matcher.result();
+}
+
+}  // namespace tessera

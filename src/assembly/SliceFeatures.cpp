@@ -1,0 +1,291 @@
+#include "assembly/SliceFeatures.h"
+
+#include "gui/Progress.h"
+#include "imaging/ImageCodec.h"
+#include "imaging/TurboJpeg.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+namespace tessera {
+namespace {
+
+struct JpegHeader {
+    int width = 0;
+    int height = 0;
+    bool cmyk = false;
+};
+
+bool readJpegHeader(QByteArrayView bytes, JpegHeader& header, qint64 maxPixels)
+{
+    TjHandle& handle = decompressor();
+    if (!handle.handle)
+        return false;
+    int subsampling = 0, colorspace = 0;
+    if (tjDecompressHeader3(handle.handle, reinterpret_cast<const unsigned char*>(bytes.data()),
+                            static_cast<unsigned long>(bytes.size()), &header.width, &header.height, &subsampling,
+                            &colorspace)
+        != 0) {
+        handle.renew();
+        return false;
+    }
+    header.cmyk = colorspace == TJCS_CMYK || colorspace == TJCS_YCCK;
+    return header.width > 0 && header.height > 0 && static_cast<qint64>(header.width) * header.height <= maxPixels;
+}
+
+// Decodes to RGB at the scaling factor `factor`; CMYK pictures are refused (slices and references
+// are photographs in RGB).
+bool decodeJpegScaled(QByteArrayView bytes, const JpegHeader& header, tjscalingfactor factor, ReducedPicture& out)
+{
+    if (header.cmyk)
+        return false;
+    const int w = TJSCALED(header.width, factor), h = TJSCALED(header.height, factor);
+    out.full = QSize(header.width, header.height);
+    out.size = QSize(w, h);
+    out.stepX = out.stepY = static_cast<double>(factor.denom) / factor.num;
+    out.rgb.assign(static_cast<std::size_t>(w) * h * 3, 0);
+    TjHandle& handle = decompressor();
+    if (tjDecompress2(handle.handle, reinterpret_cast<const unsigned char*>(bytes.data()),
+                      static_cast<unsigned long>(bytes.size()), out.rgb.data(), w, w * 3, h, TJPF_RGB,
+                      TJFLAG_STOPONWARNING)
+        != 0) {
+        handle.renew();
+        out.rgb.clear();
+        return false;
+    }
+    return true;
+}
+
+// The source pixels under [start, end) of one axis, with their overlaps.
+struct Span {
+    int first = 0;
+    std::vector<double> weights;
+};
+
+Span spanOf(double start, double end, double step, int count, int full)
+{
+    Span span;
+    span.first = std::clamp(static_cast<int>(std::floor(start / step)), 0, count - 1);
+    for (int i = span.first; i < count; ++i) {
+        const double lo = i * step;
+        if (lo >= end)
+            break;
+        const double hi = std::min<double>((i + 1) * step, full);
+        const double w = std::min(hi, end) - std::max(lo, start);
+        span.weights.push_back(std::max(0.0, w));
+    }
+    if (span.weights.empty())
+        span.weights.push_back(1.0);  // a rectangle beyond the picture takes its last pixel
+    return span;
+}
+
+// [1 2 1] along one axis of channel `c` (edges repeated): `count` values `step` apart, in `lines`
+// lines `lineStep` apart.
+void blurChannel(double* values, int c, int count, int lines, int step, int lineStep)
+{
+    double line[64];
+    for (int l = 0; l < lines; ++l) {
+        double* v = values + l * lineStep + c;
+        for (int i = 0; i < count; ++i)
+            line[i] = v[i * step];
+        for (int i = 0; i < count; ++i)
+            v[i * step] = (line[std::max(i - 1, 0)] + 2 * line[i] + line[std::min(i + 1, count - 1)]) / 4;
+    }
+}
+
+}  // namespace
+
+QSize pictureSize(QByteArrayView bytes, qint64 maxPixels)
+{
+    if (isJpeg(bytes)) {
+        JpegHeader header;
+        return readJpegHeader(bytes, header, maxPixels) && !header.cmyk ? QSize(header.width, header.height) : QSize();
+    }
+    QByteArray copy = bytes.toByteArray();
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QByteArray format = reader.format();
+    if (format != "png" && format != "bmp")
+        return {};
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty() || static_cast<qint64>(size.width()) * size.height() > maxPixels)
+        return {};
+    return size;
+}
+
+ReducedPicture decodeReduced(QByteArrayView bytes, QSize minimum, qint64 maxPixels)
+{
+    ReducedPicture out;
+    if (isJpeg(bytes)) {
+        JpegHeader header;
+        if (!readJpegHeader(bytes, header, maxPixels))
+            return out;
+        int count = 0;
+        const tjscalingfactor* factors = tjGetScalingFactors(&count);
+        // The strongest reduction that covers `minimum`; failing that, the weakest one within the
+        // memory budget.
+        tjscalingfactor covering{0, 0}, largest{0, 0};
+        qint64 coveringPixels = 0, largestPixels = 0;
+        for (int i = 0; i < count; ++i) {
+            const int w = TJSCALED(header.width, factors[i]), h = TJSCALED(header.height, factors[i]);
+            const qint64 pixels = static_cast<qint64>(w) * h;
+            if (factors[i].num > factors[i].denom || pixels > kMaxReducedPixels)
+                continue;
+            if (w >= minimum.width() && h >= minimum.height() && (covering.num == 0 || pixels < coveringPixels)) {
+                covering = factors[i];
+                coveringPixels = pixels;
+            }
+            if (largest.num == 0 || pixels > largestPixels) {
+                largest = factors[i];
+                largestPixels = pixels;
+            }
+        }
+        const tjscalingfactor best = covering.num > 0 ? covering : largest;
+        if (best.num == 0)
+            return out;
+        decodeJpegScaled(bytes, header, best, out);
+        return out;
+    }
+    const QSize full = pictureSize(bytes, maxPixels);
+    if (!full.isValid())
+        return out;
+    QByteArray copy = bytes.toByteArray();
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    int reduction = std::max(1, std::min(full.width() / std::max(1, minimum.width()),
+                                         full.height() / std::max(1, minimum.height())));
+    while (static_cast<qint64>(full.width() / reduction) * (full.height() / reduction) > kMaxReducedPixels)
+        ++reduction;
+    const QSize size((full.width() + reduction - 1) / reduction, (full.height() + reduction - 1) / reduction);
+    if (size != full)
+        reader.setScaledSize(size);
+    const QImage image = reader.read().convertToFormat(QImage::Format_RGB888);
+    if (image.isNull() || image.size() != size)
+        return out;
+    out.full = full;
+    out.size = size;
+    out.stepX = static_cast<double>(full.width()) / size.width();
+    out.stepY = static_cast<double>(full.height()) / size.height();
+    out.rgb.resize(static_cast<std::size_t>(size.width()) * size.height() * 3);
+    for (int y = 0; y < size.height(); ++y)
+        std::copy_n(image.constScanLine(y), size.width() * 3, out.rgb.data() + static_cast<std::size_t>(y) * size.width() * 3);
+    return out;
+}
+
+void averageFeature(const ReducedPicture& picture, const QRectF& rect, Feature& out, Feature* colours)
+{
+    const double cw = rect.width() / kFeatureColumns, ch = rect.height() / kFeatureRows;
+    Span columns[kFeatureColumns];
+    for (int k = 0; k < kFeatureColumns; ++k)
+        columns[k] = spanOf(rect.left() + k * cw, rect.left() + (k + 1) * cw, picture.stepX, picture.size.width(),
+                            picture.full.width());
+    const int stride = picture.size.width() * 3;
+    double plain[kFeatureBytes];
+    for (int ky = 0; ky < kFeatureRows; ++ky) {
+        const Span rows = spanOf(rect.top() + ky * ch, rect.top() + (ky + 1) * ch, picture.stepY,
+                                 picture.size.height(), picture.full.height());
+        for (int kx = 0; kx < kFeatureColumns; ++kx) {
+            const Span& span = columns[kx];
+            double sum[3] = {0, 0, 0};
+            double total = 0;
+            for (std::size_t j = 0; j < rows.weights.size(); ++j) {
+                const std::uint8_t* line = picture.rgb.data() + static_cast<std::size_t>(rows.first + static_cast<int>(j)) * stride;
+                for (std::size_t i = 0; i < span.weights.size(); ++i) {
+                    const double w = rows.weights[j] * span.weights[i];
+                    const std::uint8_t* p = line + (span.first + static_cast<int>(i)) * 3;
+                    sum[0] += w * p[0];
+                    sum[1] += w * p[1];
+                    sum[2] += w * p[2];
+                    total += w;
+                }
+            }
+            for (int c = 0; c < 3; ++c)
+                plain[(ky * kFeatureColumns + kx) * 3 + c] = total > 0 ? sum[c] / total : 0;
+        }
+    }
+    if (colours)
+        for (int i = 0; i < kFeatureBytes; ++i)
+            colours->bytes[i] = static_cast<std::uint8_t>(std::clamp(std::lround(plain[i]), 0L, 255L));
+    // Luma and chroma as JPEG stores them; luma blurred by [1 2 1] across the cells, chroma, which
+    // JPEG keeps at half resolution, by [1 4 6 4 1]: what survives the reference's reduction and
+    // recompression.
+    double ycc[kFeatureBytes];
+    for (int i = 0; i < kFeatureColumns * kFeatureRows; ++i) {
+        const double r = plain[i * 3], g = plain[i * 3 + 1], b = plain[i * 3 + 2];
+        ycc[i * 3] = 0.299 * r + 0.587 * g + 0.114 * b;
+        ycc[i * 3 + 1] = 128 - 0.168736 * r - 0.331264 * g + 0.5 * b;
+        ycc[i * 3 + 2] = 128 + 0.5 * r - 0.418688 * g - 0.081312 * b;
+    }
+    for (int c = 0; c < 3; ++c) {
+        const int passes = c == 0 ? 1 : 2;
+        for (int pass = 0; pass < passes; ++pass) {
+            blurChannel(ycc, c, kFeatureColumns, kFeatureRows, 3, kFeatureColumns * 3);
+            blurChannel(ycc, c, kFeatureRows, kFeatureColumns, kFeatureColumns * 3, 3);
+        }
+    }
+    for (int i = 0; i < kFeatureBytes; ++i)
+        out.bytes[i] = static_cast<std::uint8_t>(std::clamp(std::lround(ycc[i]), 0L, 255L));
+}
+
+bool sliceFeature(QByteArrayView jpeg, QSize& size, Feature& out, Feature* colours)
+{
+    if (!isJpeg(jpeg))
+        return false;
+    JpegHeader header;
+    if (!readJpegHeader(jpeg, header, kMaxTilePixels))
+        return false;
+    ReducedPicture picture;
+    if (!decodeJpegScaled(jpeg, header, tjscalingfactor{1, 8}, picture))
+        return false;
+    size = picture.full;
+    averageFeature(picture, QRectF(0, 0, size.width(), size.height()), out, colours);
+    return true;
+}
+
+bool forEachOnAllCores(int count, Progress& progress, const std::function<void(int)>& work)
+{
+    std::atomic<int> next{0};
+    std::atomic<int> done{0};
+    std::atomic<bool> stop{false};
+    auto run = [&] {
+        for (;;) {
+            const int i = next.fetch_add(1, std::memory_order_relaxed);
+            if (i >= count || stop.load(std::memory_order_relaxed))
+                return;
+            work(i);
+            done.fetch_add(1, std::memory_order_relaxed);
+        }
+    };
+    std::vector<std::thread> helpers;
+    const int threads = std::min(std::max(1, QThread::idealThreadCount()), std::max(1, count));
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(run);
+    int reported = 0;
+    for (;;) {
+        const int i = next.fetch_add(1, std::memory_order_relaxed);
+        if (i >= count || stop.load(std::memory_order_relaxed))
+            break;
+        work(i);
+        done.fetch_add(1, std::memory_order_relaxed);
+        const int now = done.load(std::memory_order_relaxed);
+        progress.advance(now - reported);
+        reported = now;
+        if (progress.cancelled())
+            stop = true;
+    }
+    for (std::thread& helper : helpers)
+        helper.join();
+    progress.advance(done.load() - reported);
+    return !stop.load() && !progress.cancelled();
+}
+
+}  // namespace tessera

@@ -1,0 +1,275 @@
+#include "batch/BatchRename.h"
+
+#include "gui/Platform.h"
+#include "gui/Progress.h"
+#include "model/TileGrid.h"
+#include "batch/BatchSupport.h"
+#include "batch/RenameChains.h"
+#include "batch/Placeholder.h"
+#include "batch/BatchReport.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <vector>
+
+namespace tessera {
+namespace {
+
+using Kind = RenameKind;
+using Step = RenameStep;
+
+bool changesFiles(Kind kind)
+{
+    return kind == Kind::Rename || kind == Kind::Copy || kind == Kind::LinkCopy || kind == Kind::Placeholder;
+}
+
+QString line(const QString& old, const QString& target)
+{
+    return QStringLiteral("【%1】更名改为【%2】\r\n").arg(old, target);
+}
+
+}  // namespace
+
+BatchRename::BatchRename(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report,
+                         bool fillBlanks)
+    : grid_(grid), platform_(platform), progress_(progress), report_(report), fillBlanks_(fillBlanks)
+{
+}
+
+BatchStart BatchRename::askStart(Platform& platform, const TileGrid& grid)
+{
+    return askBatchStart(platform, grid, QStringLiteral("是否更换文件名？"),
+                         QStringLiteral("请选择更名之后存放的文件夹："));
+}
+
+namespace {
+
+// One batch rename into one folder: planned whole first, so that what is in the way of each rename
+// is known before anything moves, then carried out and recorded cell by cell.
+class RenameRun {
+public:
+    RenameRun(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report, bool fillBlanks,
+              const QString& folder)
+        : grid_(grid), platform_(platform), progress_(progress), report_(report), folder_(folder),
+          n_(grid.mapSize()), fill_(fillBlanks), renames_(platform, steps_)
+    {
+    }
+
+    int run();
+
+private:
+    int tidy();
+    void plan();
+    void classify(const std::vector<FileStatus>& status, const QSet<QString>& linked);
+    void perform(Step& step);
+    void record(const Step& step);
+    void recordMoved(const Step& step);
+
+    TileGrid& grid_;
+    Platform& platform_;
+    Progress& progress_;
+    BatchReport& report_;
+    const QString folder_;
+    const int n_;
+    const bool fill_;
+    std::vector<Step> steps_;
+    RenameChains renames_;
+    int failures_ = 0;
+};
+
+int RenameRun::run()
+{
+    progress_.start(static_cast<std::int64_t>(n_) * n_);
+    report_.showResultWindow();
+    failures_ += tidy();
+    plan();
+    int stopped = 0;
+    {
+        const TileGrid::BulkChange bulk(grid_);
+        for (Step& step : steps_) {
+            progress_.advance(1);
+            // Stopped: what is not done yet stays as it is; what an earlier chain did is recorded.
+            if (progress_.cancelled() && !step.done && changesFiles(step.kind)) {
+                ++stopped;
+                continue;
+            }
+            perform(step);
+            record(step);
+        }
+    }
+    failures_ += reportStopped(report_, stopped);
+    report_.appendResult(failures_ == 0 ? QStringLiteral("\r\n\r\n更名成功......\r\n")
+                                        : QStringLiteral("\r\n\r\n更名完成，%1项没有成功......\r\n").arg(failures_));
+    report_.announceDone(BatchKind::Rename, failures_);
+    return failures_;
+}
+
+// Leftovers of an interrupted run: partial copies of tiles this run writes again go.
+int RenameRun::tidy()
+{
+    static const QRegularExpression cellName(QStringLiteral("^(\\d+)-(\\d+)\\.jpg$"));
+    return tidyFolder(platform_, report_, folder_, [&](const QString& name) {
+        const QRegularExpressionMatch match = cellName.match(name);
+        const int r = match.captured(1).toInt(), c = match.captured(2).toInt();
+        if (!match.hasMatch() || r < 1 || r > n_ || c < 1 || c > n_)
+            return false;
+        const QString old = grid_.cellText(r, c);
+        return old.isEmpty() ? fill_ : platform_.isFile(old);
+    });
+}
+
+void RenameRun::plan()
+{
+    steps_.reserve(static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_));
+    std::vector<FileStatus> status;
+    status.reserve(steps_.capacity());
+    QSet<QString> linked;  // files that a cell names through a symbolic link
+    const QString realTarget = platform_.realFolder(folder_);
+    for (int r = 1; r <= n_; ++r) {
+        for (int c = 1; c <= n_; ++c) {
+            Step step{};
+            step.row = r;
+            step.column = c;
+            step.old = grid_.cellText(r, c);
+            step.target = joinFolder(folder_, QStringLiteral("%1-%2.jpg").arg(r).arg(c));
+            step.targetEntry = realTarget.isEmpty() ? normalizedPath(step.target)
+                                                    : joinFolder(realTarget, fileNamePart(step.target));
+            step.from = step.old;
+            status.push_back(platform_.fileStatus(step.old));
+            if (status.back().link && status.back().regular)
+                linked.insert(status.back().identity);
+            steps_.push_back(std::move(step));
+        }
+    }
+    classify(status, linked);
+}
+
+void RenameRun::classify(const std::vector<FileStatus>& status, const QSet<QString>& linked)
+{
+    EntryPaths entries(platform_);
+    QHash<QString, int> firstUse;  // file identity → the first step naming it
+    for (std::size_t i = 0; i < steps_.size(); ++i) {
+        Step& step = steps_[i];
+        const FileStatus& file = status[i];
+        if (step.old.isEmpty()) {
+            step.kind = fill_ ? Kind::Placeholder : Kind::Empty;
+        } else if (!file.regular) {
+            step.kind = Kind::Missing;
+        } else if (const auto it = firstUse.constFind(file.identity); it != firstUse.constEnd()) {
+            step.kind = Kind::Copy;
+            step.first = *it;
+        } else if (!looksLikeImage(platform_, step.old)) {
+            step.kind = Kind::NotImage;
+        } else {
+            firstUse.insert(file.identity, static_cast<int>(i));
+            const QString source = entries.of(step.old);
+            if (source == step.targetEntry) {
+                step.kind = Kind::AlreadyThere;
+            } else if (linked.contains(file.identity)) {
+                step.kind = Kind::LinkCopy;  // renaming would leave a link dangling
+            } else {
+                step.kind = Kind::Rename;
+                renames_.waitsAt(source, static_cast<int>(i));
+            }
+        }
+    }
+}
+
+void RenameRun::perform(Step& step)
+{
+    if (step.done)
+        return;
+    switch (step.kind) {
+    case Kind::Rename:
+        renames_.settle(static_cast<int>(&step - steps_.data()));
+        return;
+    case Kind::Copy:
+    case Kind::LinkCopy: {
+        renames_.freeTarget(step);
+        const QString source =
+            step.kind == Kind::Copy ? steps_[static_cast<std::size_t>(step.first)].from : step.old;
+        const FileResult copied = platform_.copyFile(source, step.target);
+        step.ok = copied.ok;
+        step.from = copied ? step.target : source;
+        step.failure = copied.error;
+        break;
+    }
+    case Kind::Placeholder: {
+        renames_.freeTarget(step);
+        const QImage picture = drawPlaceholder(step.row, step.column);
+        report_.showPlaceholder(picture);
+        const FileResult written = platform_.writeNewFile(step.target, placeholderJpeg(picture));
+        step.ok = written.ok;
+        step.failure = written.error;
+        break;
+    }
+    default:
+        break;
+    }
+    step.done = true;
+}
+
+// The cell takes the name its file has now, and the report says what happened.
+void RenameRun::record(const Step& step)
+{
+    switch (step.kind) {
+    case Kind::Empty:
+        return;
+    case Kind::Missing:
+        ++failures_;
+        grid_.setCellText(step.row, step.column, QString());
+        report_.appendResult(QStringLiteral("【%1】文件不存在，该格已清空\r\n").arg(step.old));
+        return;
+    case Kind::NotImage:
+        ++failures_;
+        report_.appendResult(QStringLiteral("【%1】不是图片文件，没有改动\r\n").arg(step.old));
+        return;
+    case Kind::AlreadyThere:
+        grid_.setCellText(step.row, step.column, step.target);
+        report_.appendResult(line(step.old, step.target));
+        return;
+    case Kind::Placeholder:
+        if (step.ok) {
+            grid_.setCellText(step.row, step.column, step.target);
+            report_.appendResult(line(QString(), step.target));
+        } else {
+            ++failures_;
+            report_.appendResult(QStringLiteral("【】补图片【%1】失败：%2\r\n").arg(step.target, step.failure));
+        }
+        return;
+    case Kind::Rename:
+    case Kind::Copy:
+    case Kind::LinkCopy:
+        recordMoved(step);
+        return;
+    }
+}
+
+void RenameRun::recordMoved(const Step& step)
+{
+    grid_.setCellText(step.row, step.column, step.from);
+    if (step.ok && step.kind == Kind::LinkCopy) {
+        report_.appendResult(QStringLiteral("【%1】有符号链接指向，内容已复制为【%2】，原文件和链接都保留\r\n")
+                                 .arg(step.old, step.target));
+    } else if (step.ok) {
+        report_.appendResult(line(step.old, step.target));
+    } else {
+        ++failures_;
+        report_.appendResult(QStringLiteral("【%1】%2为【%3】失败：%4，该格仍指向【%5】\r\n")
+                                 .arg(step.old,
+                                      step.kind == Kind::Rename ? QStringLiteral("更名") : QStringLiteral("复制"),
+                                      step.target, step.failure, step.from));
+    }
+}
+
+}  // namespace
+
+void BatchRename::renameInto(const QString& folder)
+{
+    failures_ = RenameRun(grid_, platform_, progress_, report_, fillBlanks_, folder).run();
+}
+
+}  // namespace tessera

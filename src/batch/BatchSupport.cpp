@@ -1,0 +1,99 @@
+#include "batch/BatchSupport.h"
+
+#include "gui/OutputFile.h"
+#include "gui/Platform.h"
+#include "model/TileGrid.h"
+#include "batch/BatchReport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace tessera {
+
+QString fileNamePart(const QString& path)
+{
+    const qsizetype at = path.lastIndexOf(QDir::separator());
+    return at < 0 ? path : path.mid(at + 1);
+}
+
+QString normalizedPath(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+BatchStart askBatchStart(Platform& platform, const TileGrid& grid, const QString& question,
+                         const QString& folderTitle)
+{
+    if (platform.messageBox(question, MessageButtons::YesNoInfo) != MessageResult::Yes)
+        return {BatchStart::Declined, {}};
+    const QString folder = platform.browseFolder(folderTitle);
+    if (folder.isEmpty())
+        return {BatchStart::Cancelled, {}};
+    if (grid.mapSize() < 1) {
+        platform.messageBox(QStringLiteral("行数不能小于1，请重新输入！"), MessageButtons::OkExclamation);
+        return {BatchStart::NoMap, folder};
+    }
+    return {BatchStart::Go, folder};
+}
+
+bool looksLikeImage(Platform& platform, const QString& path)
+{
+    const ReadResult head = platform.readHead(path, 8);
+    if (!head.ok)
+        return false;
+    const QByteArray& b = head.data;
+    return b.startsWith("\xFF\xD8\xFF") || b.startsWith("\x89PNG\r\n\x1A\n") || b.startsWith("GIF87a")
+        || b.startsWith("GIF89a") || b.startsWith("BM");
+}
+
+namespace {
+const QString kAsideMark = QStringLiteral(".批量更名暂存");
+}
+
+QString asideName(const QString& path, int serial)
+{
+    const QFileInfo info(path);
+    QString base = info.fileName();
+    if (base.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive))
+        base.chop(4);
+    const QString suffix = serial > 1 ? QStringLiteral("-%1.jpg").arg(serial) : QStringLiteral(".jpg");
+    return joinFolder(QDir::toNativeSeparators(info.path()), base + kAsideMark + suffix);
+}
+
+int reportStopped(BatchReport& report, int stopped)
+{
+    if (stopped > 0)
+        report.appendResult(QStringLiteral("已停止：还有%1格没有处理，仍指向原来的文件\r\n").arg(stopped));
+    return stopped;
+}
+
+int tidyFolder(Platform& platform, BatchReport& report, const QString& folder,
+               const std::function<bool(const QString& name)>& wanted)
+{
+    static const QRegularExpression aside(QStringLiteral("^(.+)%1(?:-\\d+)?\\.jpg$")
+                                              .arg(QRegularExpression::escape(kAsideMark)));
+    int stuck = 0;
+    for (const QString& name : platform.fileNames(folder)) {
+        const QString path = joinFolder(folder, name);
+        if (const QString target = partialTargetName(name); !target.isEmpty()) {
+            if (wanted(target))
+                removeAbandonedPartial(path);  // not one that a running writer holds
+            continue;
+        }
+        const QRegularExpressionMatch match = aside.match(name);
+        if (!match.hasMatch())
+            continue;
+        const QString own = joinFolder(folder, match.captured(1) + QStringLiteral(".jpg"));
+        if (platform.renameFile(path, own)) {
+            report.appendResult(QStringLiteral("【%1】是上次中断的更名留下的暂存文件，已恢复为【%2】\r\n").arg(path, own));
+        } else {
+            ++stuck;
+            report.appendResult(QStringLiteral("【%1】是上次中断的更名留下的暂存文件，原名【%2】已被占用，未能恢复\r\n")
+                                    .arg(path, own));
+        }
+    }
+    return stuck;
+}
+
+}  // namespace tessera

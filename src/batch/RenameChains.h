@@ -1,0 +1,174 @@
+#pragma once
+
+// The steps of one batch rename and the order in which their renames can be carried out.
+#include "gui/Platform.h"
+#include "batch/BatchSupport.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QString>
+
+#include <vector>
+
+namespace tessera {
+
+enum class RenameKind { Rename, Copy, LinkCopy, AlreadyThere, Missing, NotImage, Placeholder, Empty };
+
+inline const QString kTargetExists = QStringLiteral("目标文件已存在");
+inline const QString kCycleUndone = QStringLiteral("与它循环更名的文件中有一个失败，已恢复原名");
+
+struct RenameStep {
+    int row;
+    int column;
+    QString old;          // the cell's text before
+    QString target;       // folder/r-c.jpg
+    QString targetEntry;  // the target with its folder's symbolic links resolved
+    RenameKind kind = RenameKind::Empty;
+    QString from;         // where the file is now (its aside name while its cycle turns)
+    int first = -1;       // for a copy: the step of the first cell naming the same file
+    bool done = false;
+    bool ok = false;
+    QString failure;      // why the step failed
+};
+
+// A path's real folder and name, with one look-up per folder text.
+class EntryPaths {
+public:
+    explicit EntryPaths(Platform& platform) : platform_(platform) {}
+    QString of(const QString& path)
+    {
+        const QFileInfo info(path);
+        auto it = real_.find(info.path());
+        if (it == real_.end())
+            it = real_.insert(info.path(), platform_.realFolder(info.path()));
+        return it->isEmpty() ? normalizedPath(path) : joinFolder(*it, info.fileName());
+    }
+
+private:
+    Platform& platform_;
+    QHash<QString, QString> real_;
+};
+
+// Carries out the renames so that each waits for the file in its way to leave first. A chain
+// ending at a file that stays fails as a whole before anything moves; a cycle turns with one file
+// under a visible aside name, one cycle at a time, so that an interrupted run leaves at most that
+// one file aside.
+class RenameChains {
+public:
+    RenameChains(Platform& platform, std::vector<RenameStep>& steps) : platform_(platform), steps_(steps) {}
+
+    // A renamed file's source, until it has left.
+    void waitsAt(const QString& sourceEntry, int step) { pendingAt_.insert(sourceEntry, step); }
+
+    // Whatever rename the step's target waits for is done first.
+    void freeTarget(const RenameStep& step)
+    {
+        if (const int blocker = pendingAt(step.targetEntry); blocker >= 0)
+            settle(blocker);
+    }
+
+    void settle(int start)
+    {
+        std::vector<int> chain{start};
+        bool cycle = false;
+        for (int at = start;;) {
+            const int next = pendingAt(step(at).targetEntry);
+            if (next < 0)
+                break;
+            if (next == start) {
+                cycle = true;
+                break;
+            }
+            chain.push_back(next);
+            at = next;
+        }
+        if (cycle) {
+            turnCycle(chain);
+            return;
+        }
+        if (platform_.fileStatus(step(chain.back()).target).present) {
+            for (int i : chain) {
+                step(i).done = true;
+                step(i).failure = kTargetExists;
+            }
+            return;
+        }
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+            rename(*it);
+    }
+
+private:
+    RenameStep& step(int i) { return steps_[static_cast<std::size_t>(i)]; }
+
+    // The rename whose file is still at `entry`, or -1. (Done steps stay in the table: removing
+    // from a large QHash is slow.)
+    int pendingAt(const QString& entry)
+    {
+        const int i = pendingAt_.value(entry, -1);
+        return i >= 0 && !step(i).done ? i : -1;
+    }
+
+    bool rename(int i)
+    {
+        RenameStep& s = step(i);
+        const FileResult renamed = platform_.renameFile(s.from, s.target);
+        s.done = true;
+        s.ok = renamed.ok;
+        if (s.ok)
+            s.from = s.target;
+        else
+            s.failure = renamed.error;
+        return s.ok;
+    }
+
+    void turnCycle(const std::vector<int>& chain)
+    {
+        RenameStep& head = step(chain.front());
+        QString aside;
+        for (int serial = 1; serial < 100; ++serial) {
+            aside = asideName(head.from, serial);
+            if (!platform_.fileStatus(aside).present)
+                break;
+        }
+        if (const FileResult moved = platform_.renameFile(head.from, aside); !moved) {
+            for (int i : chain) {
+                step(i).done = true;
+                step(i).failure = kTargetExists;
+            }
+            head.failure = moved.error;
+            return;
+        }
+        head.from = aside;
+        std::vector<int> turned;
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            if (!rename(*it))
+                break;
+            turned.push_back(*it);
+        }
+        if (turned.size() == chain.size())
+            return;
+        // One failed: turn the others back so that the aside file can take its own name again.
+        for (int i : chain) {
+            if (!step(i).done) {
+                step(i).done = true;
+                step(i).failure = kCycleUndone;
+            }
+        }
+        for (auto it = turned.rbegin(); it != turned.rend(); ++it) {
+            RenameStep& s = step(*it);
+            if (!platform_.renameFile(s.target, s.old))
+                return;  // the rest stays turned; the aside file keeps its visible name
+            s.ok = false;
+            s.from = s.old;
+            s.failure = kCycleUndone;
+        }
+        if (platform_.renameFile(aside, head.old))
+            head.from = head.old;
+    }
+
+    Platform& platform_;
+    std::vector<RenameStep>& steps_;
+    QHash<QString, int> pendingAt_;  // source entry → the rename of the file there
+};
+
+}  // namespace tessera

@@ -1,0 +1,154 @@
+#include "cli/CommandAssemble.h"
+
+#include "assembly/AssemblyReport.h"
+#include "gui/Progress.h"
+#include "gui/QtPlatform.h"
+#include "model/MapPathFile.h"
+#include "assembly/AutoAssembly.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <optional>
+
+namespace tessera {
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kBadUsage = 2;
+
+int badUsage(QTextStream& err, const QString& why)
+{
+    err << QStringLiteral("tessera assemble：") << why << u'\n' << assembleUsage();
+    err.flush();
+    return kBadUsage;
+}
+
+struct AssembleRequest {
+    std::optional<QString> reference;
+    std::optional<QString> slices;
+    std::optional<QString> output;
+};
+
+// The value of an option given as "--name value" or "--name=value"; nothing when `a` is another
+// argument. `missing` is set when the value is absent.
+std::optional<QString> optionValue(const QStringList& arguments, qsizetype& i, const QString& name, bool& missing)
+{
+    const QString& a = arguments[i];
+    if (a.startsWith(name + u'='))
+        return a.mid(name.size() + 1);
+    if (a != name)
+        return std::nullopt;
+    if (i + 1 >= arguments.size()) {
+        missing = true;
+        return QString();
+    }
+    return arguments[++i];
+}
+
+std::optional<int> parseCount(const QString& text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < 1 || value > kMaxMapSize)
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+QString assembleUsage()
+{
+    return QStringLiteral(
+        "用法：tessera assemble --reference 参考图 --slices 切片文件夹 [--rows 行数 --cols 列数] -o 地图路径文件\n"
+        "\n"
+        "把切片文件夹中的 JPEG 切片按参考图（整张地图的缩小图，JPEG、PNG 或 BMP）自动拼合，\n"
+        "写出地图路径文件（.tlp，路径为绝对路径），不需要显示器。\n"
+        "  --reference 参考图     整张地图的图片\n"
+        "  --slices 切片文件夹    切片所在的文件夹（不含子文件夹）\n"
+        "  --rows 行数 --cols 列数  两个一起给出，各为 1 到 1000；不给时由切片和参考图推算\n"
+        "  -o 地图路径文件        地图的大小取行数和列数中较大的一个\n"
+        "退出状态：0 成功，1 文件无法读取或写入、无法拼合，2 用法错误。\n");
+}
+
+int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    AssembleRequest request;
+    std::optional<QString> rowsText, columnsText;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == u"--help" || a == u"-h") {
+            out << assembleUsage();
+            return kDone;
+        }
+        const std::pair<QString, std::optional<QString>*> options[] = {
+            {QStringLiteral("--reference"), &request.reference}, {QStringLiteral("--slices"), &request.slices},
+            {QStringLiteral("--output"), &request.output},       {QStringLiteral("-o"), &request.output},
+            {QStringLiteral("--rows"), &rowsText},               {QStringLiteral("--cols"), &columnsText}};
+        bool matched = false;
+        for (const auto& [name, target] : options) {
+            bool missing = false;
+            const std::optional<QString> value = optionValue(arguments, i, name, missing);
+            if (!value)
+                continue;
+            if (missing)
+                return badUsage(err, QStringLiteral("%1 后面缺少值").arg(name));
+            *target = *value;
+            matched = true;
+            break;
+        }
+        if (!matched)
+            return badUsage(err, a.startsWith(u'-') ? QStringLiteral("未知的选项“%1”").arg(a)
+                                                    : QStringLiteral("多余的参数“%1”").arg(a));
+    }
+    if (request.reference.value_or(QString()).isEmpty())
+        return badUsage(err, QStringLiteral("缺少 --reference 参考图"));
+    if (request.slices.value_or(QString()).isEmpty())
+        return badUsage(err, QStringLiteral("缺少 --slices 切片文件夹"));
+    if (request.output.value_or(QString()).isEmpty())
+        return badUsage(err, QStringLiteral("缺少 -o 地图路径文件"));
+    const QString reference = QFileInfo(*request.reference).absoluteFilePath();
+    const QString slices = QFileInfo(*request.slices).absoluteFilePath();
+    const QString output = *request.output;
+    if (rowsText.has_value() != columnsText.has_value())
+        return badUsage(err, QStringLiteral("--rows 和 --cols 要一起给出"));
+    AssemblyGrid grid;
+    if (rowsText) {
+        const std::optional<int> rows = parseCount(*rowsText);
+        const std::optional<int> columns = parseCount(*columnsText);
+        if (!rows || !columns)
+            return badUsage(err, QStringLiteral("行数和列数应为 1 到 %1 之间的整数").arg(kMaxMapSize));
+        grid = {*rows, *columns};
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    NullProgress quiet;
+    // Absolute paths in, so that the cells hold absolute paths.
+    const AssemblyInput input = readAssemblyInput(reference, slices, quiet);
+    if (!input.ok()) {
+        err << QStringLiteral("tessera assemble：") << input.failure() << u'\n';
+        return kFailed;
+    }
+    if (!rowsText)
+        grid = input.proposedGrid();
+    const AssemblyResult result = assembleMap(input, grid, quiet);
+    if (!result.ok()) {
+        err << QStringLiteral("tessera assemble：") << result.failure << u'\n';
+        return kFailed;
+    }
+    const int mapSize = std::max(result.grid.rows, result.grid.columns);
+    QtPlatform files;
+    const MapFileResult written = writeMapPathFile(files, output, result.cells(mapSize), mapSize, quiet,
+                                                   QStringList{reference} + input.slicePaths());
+    if (!written.ok()) {
+        err << QStringLiteral("无法写入地图路径文件：%1\n%2\n").arg(output, written.detail);
+        return kFailed;
+    }
+    out << assemblySummary(result)
+        << QStringLiteral("，用时 %1 秒：%2\n").arg(QString::number(clock.elapsed() / 1000.0, 'f', 1), output);
+    return kDone;
+}
+
+}  // namespace tessera

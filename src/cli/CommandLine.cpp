@@ -1,0 +1,209 @@
+#include "cli/CommandLine.h"
+
+#include "cli/CommandAssemble.h"
+#include "render/MapPicture.h"
+#include "render/TileImages.h"
+#include "gui/Platform.h"
+#include "gui/Progress.h"
+#include "model/MapPathFile.h"
+#include "model/MapText.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+#include <cstdio>
+#include <memory>
+
+namespace tessera {
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kFileFailed = 1;
+constexpr int kBadUsage = 2;
+
+// Decoded tiles kept while rendering: every tile of a 1000 × 1000 map that reuses 10,000 files.
+constexpr qint64 kRenderCacheBytes = 64LL * 1024 * 1024;
+
+QString usage()
+{
+    return QStringLiteral(
+        "用法：\n"
+        "  tessera                                   启动地图编辑器\n"
+        "  tessera render 地图路径文件 -o 图片文件 [--cell 宽x高]\n"
+        "                                            把整张地图导出为一张图片\n"
+        "  tessera assemble --reference 参考图 --slices 切片文件夹 [--rows 行数 --cols 列数] -o 地图路径文件\n"
+        "                                            按参考图把切片自动拼成地图路径文件\n"
+        "  tessera --help                            显示本说明\n");
+}
+
+QString renderUsage()
+{
+    return QStringLiteral(
+        "用法：tessera render 地图路径文件 -o 图片文件 [--cell 宽x高]\n"
+        "\n"
+        "把地图路径文件（.tlp 或 .txt）中的整张地图导出为一张图片，不需要显示器。\n"
+        "地图的大小取文件的行数和最长一行的字段数中较大的一个。\n"
+        "  -o 图片文件     以 .jpg 或 .jpeg 结尾时写 JPEG 图片，否则写 PNG 图片\n"
+        "  --cell 宽x高    每个单元格的像素大小，默认 40x30（如 40x16、80x60、200x150、400x300）\n"
+        "空单元格和无法读取的图片在 PNG 中透明，在 JPEG 中为灰色。\n"
+        "出错时不留下文件；退出状态：0 成功，1 文件无法读取或写入，2 用法错误。\n");
+}
+
+int badUsage(QTextStream& err, const QString& why)
+{
+    err << QStringLiteral("tessera render：") << why << u'\n' << renderUsage();
+    err.flush();
+    return kBadUsage;
+}
+
+std::optional<QSize> parseCell(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^(\\d{1,4})[x×X*](\\d{1,4})$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QSize cell(match.captured(1).toInt(), match.captured(2).toInt());
+    if (cell.width() < 1 || cell.height() < 1 || cell.width() > kMaxPictureCellSide
+        || cell.height() > kMaxPictureCellSide)
+        return std::nullopt;
+    return cell;
+}
+
+// What `render` was asked to do.
+struct RenderRequest {
+    QString mapPath;
+    QString output;
+    QSize cell = kPictureCellSizes.constFirst();
+};
+
+// Reads the arguments of `render` into `request`; the exit status when the run ends there (help or
+// bad usage).
+std::optional<int> readRenderArguments(const QStringList& arguments, RenderRequest& request, QTextStream& out,
+                                       QTextStream& err)
+{
+    QString& mapPath = request.mapPath;
+    QString& output = request.output;
+    QSize& cell = request.cell;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        const bool hasValue = i + 1 < arguments.size();
+        if (a == u"--help" || a == u"-h") {
+            out << renderUsage();
+            return kDone;
+        }
+        if (a == u"-o" || a == u"--output") {
+            if (!hasValue)
+                return badUsage(err, QStringLiteral("%1 后面缺少图片文件名").arg(a));
+            output = arguments[++i];
+        } else if (a == u"--cell" || a.startsWith(u"--cell=")) {
+            QString value;
+            if (a == u"--cell") {
+                if (!hasValue)
+                    return badUsage(err, QStringLiteral("--cell 后面缺少单元格大小"));
+                value = arguments[++i];
+            } else {
+                value = a.mid(7);
+            }
+            const std::optional<QSize> parsed = parseCell(value);
+            if (!parsed)
+                return badUsage(err, QStringLiteral("单元格大小“%1”无效：应为 宽x高，每边 1 到 %2 像素")
+                                         .arg(value)
+                                         .arg(kMaxPictureCellSide));
+            cell = *parsed;
+        } else if (a.startsWith(u'-') && a.size() > 1) {
+            return badUsage(err, QStringLiteral("未知的选项“%1”").arg(a));
+        } else if (mapPath.isEmpty()) {
+            mapPath = a;
+        } else {
+            return badUsage(err, QStringLiteral("多余的参数“%1”").arg(a));
+        }
+    }
+    if (mapPath.isEmpty())
+        return badUsage(err, QStringLiteral("缺少地图路径文件"));
+    if (output.isEmpty())
+        return badUsage(err, QStringLiteral("缺少 -o 图片文件"));
+    return std::nullopt;
+}
+
+int render(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    RenderRequest request;
+    if (const std::optional<int> ended = readRenderArguments(arguments, request, out, err))
+        return *ended;
+    const QString& mapPath = request.mapPath;
+    const QString& output = request.output;
+    const QSize cell = request.cell;
+
+    const ReadResult read = readRegularFile(mapPath, kMaxMapFileBytes);
+    if (!read.ok) {
+        err << QStringLiteral("无法读取地图路径文件：%1\n%2\n").arg(mapPath, read.error);
+        return kFileFailed;
+    }
+    NullProgress quiet;
+    const MapTextLoad shape = parseMapText(read.data, 0, quiet);
+    if (shape.kind != MapFileKind::Text) {
+        err << QStringLiteral("%1 不是青石地图路径文件。\n").arg(mapPath);
+        return kFileFailed;
+    }
+    const qsizetype size = std::max(shape.lines, shape.widest);
+    if (size > kMaxMapSize) {
+        err << QStringLiteral("%1 有 %2 行、最长一行 %3 个字段，超过了 %4 × %4 的最大地图。\n")
+                   .arg(mapPath)
+                   .arg(shape.lines)
+                   .arg(shape.widest)
+                   .arg(kMaxMapSize);
+        return kFileFailed;
+    }
+    const MapTextLoad load = parseMapText(read.data, static_cast<int>(size), quiet);
+    TileImageCache cache(kRenderCacheBytes);
+    const MapPictureResult result =
+        writeMapPicture(load.cells, static_cast<int>(size), cell, output, cache, quiet, {mapPath});
+    if (!result.ok) {
+        err << result.failure << u'\n';
+        return kFileFailed;
+    }
+    out << QStringLiteral("已导出地图图片：%1（%2）\n").arg(output, describePicture(result));
+    return kDone;
+}
+
+}  // namespace
+
+int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    int status = kBadUsage;
+    if (arguments.isEmpty()) {
+        err << usage();
+    } else if (const QString& command = arguments.constFirst(); command == u"--help" || command == u"-h"
+                                                                || command == u"help") {
+        out << usage();
+        status = kDone;
+    } else if (command == u"render") {
+        status = render(arguments.mid(1), out, err);
+    } else if (command == u"assemble") {
+        status = runAssemble(arguments.mid(1), out, err);
+    } else {
+        err << QStringLiteral("tessera：未知的命令“%1”\n").arg(command) << usage();
+    }
+    out.flush();
+    err.flush();
+    return status;
+}
+
+std::optional<int> runCommandLine(int argc, char* argv[])
+{
+    if (argc < 2)
+        return std::nullopt;
+    const QString first = QString::fromLocal8Bit(argv[1]);
+    // Qt's own options ("-platform", "-style" …) belong to the editor.
+    if (first.startsWith(u'-') && first != u"--help" && first != u"-h")
+        return std::nullopt;
+    // No display is needed: a core application only.
+    QCoreApplication app(argc, argv);
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return runCommand(arguments, out, err);
+}
+
+}  // namespace tessera

@@ -1,0 +1,115 @@
+#include "render/TileImages.h"
+
+#include "gui/Platform.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QtConcurrent/QtConcurrentMap>
+
+
+namespace tessera {
+namespace {
+struct Decoded {
+    QImage image;
+    bool read = false;
+};
+
+Decoded loadAndDecode(const TileKey& key)
+{
+    const ReadResult file = readRegularFile(key.path, kMaxTileFileBytes);
+    if (!file.ok)
+        return {};
+    return {decodeTileImage(file.data, key.size), true};
+}
+
+}  // namespace
+
+size_t qHash(const TileKey& key, size_t seed)
+{
+    return qHashMulti(seed, key.path, key.fileSize, key.modified, key.size.width(), key.size.height());
+}
+
+TileKey tileKeyFor(const QString& path, QSize size)
+{
+    TileKey key;
+    key.path = path;
+    key.size = size;
+    if (path.isEmpty())
+        return key;
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return key;
+    key.fileSize = info.size();
+    key.modified = info.lastModified().toMSecsSinceEpoch();
+    return key;
+}
+
+TileImageCache::TileImageCache(qint64 maxBytes) : cache_(static_cast<qsizetype>(std::max<qint64>(1, maxBytes / 1024)))
+{
+}
+
+QList<QImage> TileImageCache::images(const QList<TileKey>& keys)
+{
+    QList<QImage> result(keys.size());
+    QList<qsizetype> missing;
+    {
+        const QMutexLocker lock(&mutex_);
+        for (qsizetype i = 0; i < keys.size(); ++i) {
+            if (!keys[i].isValid())
+                continue;
+            if (const QImage* cached = cache_.object(keys[i]))
+                result[i] = *cached;
+            else if (const auto kept = kept_.constFind(keys[i]); kept != kept_.constEnd())
+                result[i] = *kept;
+            else
+                missing.append(i);
+        }
+    }
+    if (missing.isEmpty())
+        return result;
+    QList<TileKey> toDecode;
+    toDecode.reserve(missing.size());
+    for (qsizetype i : missing)
+        toDecode.append(keys[i]);
+    const QList<Decoded> decoded = missing.size() == 1
+        ? QList<Decoded>{loadAndDecode(toDecode.constFirst())}
+        : QtConcurrent::blockingMapped(toDecode, loadAndDecode);
+    const QMutexLocker lock(&mutex_);
+    for (qsizetype k = 0; k < missing.size(); ++k) {
+        const Decoded& d = decoded[k];
+        if (d.read)
+            ++decodes_;
+        result[missing[k]] = d.image;
+        if (!d.image.isNull()) {
+            // Cost in kilobytes, at least one.
+            const auto cost = std::max<qsizetype>(1, d.image.sizeInBytes() / 1024);
+            cache_.insert(toDecode[k], new QImage(d.image), cost);
+        }
+    }
+    return result;
+}
+
+void TileImageCache::clear()
+{
+    const QMutexLocker lock(&mutex_);
+    cache_.clear();
+}
+
+void TileImageCache::keep(const TileKey& key, const QImage& image)
+{
+    const QMutexLocker lock(&mutex_);
+    kept_.insert(key, image);
+}
+
+void TileImageCache::forgetKept()
+{
+    const QMutexLocker lock(&mutex_);
+    kept_.clear();
+}
+
+QImage TileImageCache::image(const TileKey& key)
+{
+    return images({key}).constFirst();
+}
+
+}  // namespace tessera

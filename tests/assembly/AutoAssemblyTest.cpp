@@ -1,0 +1,346 @@
+#include "gui/Progress.h"
+#include "support/SliceMapGenerator.h"
+#include "assembly/AssemblyGridGuess.h"
+#include "assembly/Assignment.h"
+#include "assembly/AutoAssembly.h"
+
+#include <QDir>
+#include <QImage>
+#include <QRandomGenerator>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tessera;
+
+namespace {
+
+class AutoAssemblyTest : public ::testing::Test {
+protected:
+    GeneratedMap generate(const char* name, const SliceMapOptions& options)
+    {
+        GeneratedMap map = generateSliceMap(dir.filePath(QString::fromLatin1(name)), options);
+        EXPECT_TRUE(map.ok());
+        return map;
+    }
+    AssemblyInput read(const QString& reference, const QString& slices)
+    {
+        NullProgress progress;
+        return readAssemblyInput(reference, slices, progress);
+    }
+    AssemblyResult assemble(const AssemblyInput& input, AssemblyGrid grid)
+    {
+        NullProgress progress;
+        return assembleMap(input, grid, progress);
+    }
+
+    QTemporaryDir dir;
+};
+
+struct Layout {
+    int rows, columns, scale;
+    int lastColumnWidth = 0;
+    int lastRowHeight = 0;
+};
+
+}  // namespace
+
+TEST_F(AutoAssemblyTest, PlacesEverySliceOfGeneratedMapsAndGuessesTheirGrid)
+{
+    const Layout layouts[] = {{3, 4, 6}, {8, 8, 12}, {12, 9, 25}, {5, 7, 12, 150}, {6, 5, 25, 0, 120}, {4, 6, 6, 220, 90}};
+    quint32 seed = 11;
+    for (const Layout& l : layouts) {
+        SCOPED_TRACE(testing::Message() << l.rows << " x " << l.columns << " at 1/" << l.scale);
+        SliceMapOptions options;
+        options.rows = l.rows;
+        options.columns = l.columns;
+        options.referenceScale = l.scale;
+        options.lastColumnWidth = l.lastColumnWidth;
+        options.lastRowHeight = l.lastRowHeight;
+        options.seed = ++seed;
+        const GeneratedMap map = generate(qPrintable(QString::number(seed)), options);
+        const AssemblyInput input = read(map.referencePath, map.sliceFolder);
+        ASSERT_TRUE(input.ok()) << input.failure().toStdString();
+        EXPECT_EQ(input.proposedGrid().rows, l.rows);
+        EXPECT_EQ(input.proposedGrid().columns, l.columns);
+        EXPECT_EQ(input.sliceSize(), QSize(400, 300));
+        const AssemblyResult result = assemble(input, {l.rows, l.columns});
+        ASSERT_TRUE(result.ok());
+        EXPECT_EQ(static_cast<int>(result.placements.size()), l.rows * l.columns);
+        EXPECT_EQ(rightPlacements(map, result), l.rows * l.columns);
+        EXPECT_TRUE(result.unplaced.isEmpty());
+        EXPECT_LE(result.doubtfulCount, 1);
+    }
+}
+
+TEST_F(AutoAssemblyTest, ReadsAPngReferenceReducedAndAReferenceAmongTheSlices)
+{
+    SliceMapOptions options;
+    options.rows = 3;
+    options.columns = 4;
+    options.referenceScale = 4;
+    const GeneratedMap map = generate("map", options);
+    const QString png = dir.filePath(QStringLiteral("reference.png"));
+    ASSERT_TRUE(QImage(map.referencePath).save(png, "PNG"));
+    const AssemblyInput input = read(png, map.sliceFolder);
+    ASSERT_TRUE(input.ok()) << input.failure().toStdString();
+    EXPECT_EQ(input.referenceSize(), QSize(400, 225));
+    const AssemblyResult result = assemble(input, input.proposedGrid());
+    EXPECT_EQ(rightPlacements(map, result), 12);
+
+    // A JPEG reference kept among the slices is none of them.
+    const QString inside = QDir(map.sliceFolder).filePath(QStringLiteral("whole.jpg"));
+    ASSERT_TRUE(QFile::copy(map.referencePath, inside));
+    const AssemblyInput beside = read(inside, map.sliceFolder);
+    ASSERT_TRUE(beside.ok()) << beside.failure().toStdString();
+    EXPECT_EQ(beside.sliceCount(), 12);
+}
+
+TEST(SliceMatchingTest, FeatureDistanceIsTheSumOfAbsoluteDifferences)
+{
+    QRandomGenerator random(3);
+    Feature a, b;
+    for (int round = 0; round < 20; ++round) {
+        int plain = 0;
+        for (int i = 0; i < kFeatureBytes; ++i) {
+            a.bytes[i] = static_cast<std::uint8_t>(random.bounded(256));
+            b.bytes[i] = static_cast<std::uint8_t>(round == 0 ? 255 - a.bytes[i] : random.bounded(256));
+            plain += std::abs(a.bytes[i] - b.bytes[i]);
+        }
+        EXPECT_EQ(featureDistance(a, b), plain);
+        EXPECT_EQ(featureDistance(b, a), plain);
+    }
+}
+
+TEST(SliceMatchingTest, FindsTheCheapestAssignmentWhenEveryCellIsACandidate)
+{
+    QRandomGenerator random(7);
+    for (int round = 0; round < 50; ++round) {
+        const int n = 7;
+        // Two colours per feature: many slices want the same few cells.
+        std::vector<Feature> features(2 * n);
+        for (Feature& f : features) {
+            const auto left = static_cast<std::uint8_t>(random.bounded(256)), right = static_cast<std::uint8_t>(random.bounded(256));
+            for (int i = 0; i < kFeatureBytes; ++i)
+                f.bytes[i] = i < kFeatureBytes / 2 ? left : right;
+        }
+        std::vector<const Feature*> slices, cells;
+        for (int i = 0; i < n; ++i) {
+            slices.push_back(&features[static_cast<std::size_t>(i)]);
+            cells.push_back(&features[static_cast<std::size_t>(n + i)]);
+        }
+        NullProgress progress;
+        const auto candidates = nearestCells(slices, cells, n, progress);
+        std::vector<int> order(n);
+        std::iota(order.begin(), order.end(), 0);
+        const std::vector<int> match = matchSlices(slices, cells, candidates, order);
+        auto total = [&](const std::vector<int>& cellOf) {
+            std::int64_t sum = 0;
+            for (int i = 0; i < n; ++i)
+                sum += featureDistance(*slices[static_cast<std::size_t>(i)], *cells[static_cast<std::size_t>(cellOf[static_cast<std::size_t>(i)])]);
+            return sum;
+        };
+        std::vector<int> permutation(order);
+        std::int64_t best = total(permutation);
+        while (std::next_permutation(permutation.begin(), permutation.end()))
+            best = std::min(best, total(permutation));
+        std::vector<int> sorted(match);
+        std::sort(sorted.begin(), sorted.end());
+        EXPECT_EQ(sorted, order);
+        EXPECT_EQ(total(match), best);
+    }
+}
+
+namespace {
+
+// A slice of `map` that no other slice of `others` resembles (not open sea).
+QString distinctSlice(const GeneratedMap& map, const GeneratedMap& others)
+{
+    for (const GeneratedSlice& s : map.slices) {
+        bool unique = true;
+        for (const GeneratedSlice& o : others.slices)
+            if (o.path != s.path && meanAbsoluteDifference(s.path, o.path) < 3) {
+                unique = false;
+                break;
+            }
+        if (unique)
+            return s.path;
+    }
+    return {};
+}
+
+const GeneratedSlice* sliceAt(const GeneratedMap& map, const QString& path)
+{
+    for (const GeneratedSlice& s : map.slices)
+        if (s.path == path)
+            return &s;
+    return nullptr;
+}
+
+class StopAfter final : public Progress {
+public:
+    explicit StopAfter(std::int64_t steps) : steps_(steps) {}
+    void start(std::int64_t) override {}
+    void advance(std::int64_t steps) override { done_ += steps; }
+    bool cancelled() const override { return done_ >= steps_; }
+
+private:
+    std::int64_t steps_;
+    std::int64_t done_ = 0;
+};
+
+}  // namespace
+
+TEST_F(AutoAssemblyTest, AMissingSliceLeavesItsCellEmptyAndAForeignSliceIsLeftOver)
+{
+    SliceMapOptions options;
+    options.rows = 7;
+    options.columns = 8;
+    const GeneratedMap map = generate("map", options);
+    options.seed = 99;
+    const GeneratedMap other = generate("other", options);
+
+    const QString missing = distinctSlice(map, map);
+    ASSERT_FALSE(missing.isEmpty());
+    const GeneratedSlice* cell = sliceAt(map, missing);
+    QFile::rename(missing, dir.filePath(QStringLiteral("missing.jpg")));
+    AssemblyResult result = assemble(read(map.referencePath, map.sliceFolder), {7, 8});
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.placements.size(), 55u);
+    EXPECT_EQ(rightPlacements(map, result), 55);
+    const CellTexts cells = result.cells(9);
+    EXPECT_TRUE(cells[static_cast<std::size_t>((cell->row - 1) * 9 + cell->column - 1)].isEmpty());
+    EXPECT_EQ(std::count_if(cells.begin(), cells.end(), [](const QString& t) { return !t.isEmpty(); }), 55);
+    QFile::rename(dir.filePath(QStringLiteral("missing.jpg")), missing);
+
+    const QString foreign = distinctSlice(other, map);
+    ASSERT_FALSE(foreign.isEmpty());
+    const QString extra = QDir(map.sliceFolder).filePath(QStringLiteral("extra.jpg"));
+    ASSERT_TRUE(QFile::copy(foreign, extra));
+    const AssemblyInput input = read(map.referencePath, map.sliceFolder);
+    EXPECT_EQ(input.proposedGrid().rows, 7);
+    EXPECT_EQ(input.proposedGrid().columns, 8);
+    result = assemble(input, input.proposedGrid());
+    EXPECT_EQ(result.unplaced, QStringList{extra});
+    EXPECT_EQ(rightPlacements(map, result), 56);
+}
+
+TEST_F(AutoAssemblyTest, AReferenceOfAnotherMapLeavesEveryPlacementDoubtful)
+{
+    SliceMapOptions options;
+    options.rows = 8;
+    options.columns = 8;
+    const GeneratedMap map = generate("map", options);
+    options.seed = 5;
+    const GeneratedMap other = generate("other", options);
+    const AssemblyResult result = assemble(read(other.referencePath, map.sliceFolder), {8, 8});
+    ASSERT_TRUE(result.ok());
+    ASSERT_EQ(result.placements.size(), 64u);
+    EXPECT_EQ(result.doubtfulCount, 64);
+    EXPECT_TRUE(std::is_sorted(result.placements.begin(), result.placements.end(),
+                               [](const AssemblyPlacement& a, const AssemblyPlacement& b) { return a.confidence < b.confidence; }));
+
+    // A map's own reference turned upside down looks alike overall: the same land, sea and
+    // colours, and smooth regions that fit many places a little.
+    options.rows = 20;
+    options.columns = 20;
+    options.referenceScale = 7;
+    const GeneratedMap large = generate("large", options);
+    const QString turned = dir.filePath(QStringLiteral("turned.jpg"));
+    ASSERT_TRUE(QImage(large.referencePath).mirrored(true, true).save(turned, "JPG", 75));
+    EXPECT_EQ(assemble(read(turned, large.sliceFolder), {20, 20}).doubtfulCount, 400);
+}
+
+TEST_F(AutoAssemblyTest, RefusesSlicesOfMixedSizesMissingInputsAndStopsWhenCancelled)
+{
+    SliceMapOptions options;
+    options.rows = 3;
+    options.columns = 4;
+    const GeneratedMap map = generate("map", options);
+    const QString first = map.slices.front().path;
+
+    // No picture for a reference; a folder without JPEG slices.
+    const QString notes = dir.filePath(QStringLiteral("notes.jpg"));
+    QFile file(notes);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a picture");
+    file.close();
+    EXPECT_FALSE(read(notes, map.sliceFolder).ok());
+    EXPECT_FALSE(read(dir.filePath(QStringLiteral("none.png")), map.sliceFolder).ok());
+    EXPECT_FALSE(read(map.referencePath, dir.path()).ok());
+    EXPECT_FALSE(read(map.referencePath, dir.filePath(QStringLiteral("nowhere"))).ok());
+    EXPECT_FALSE(assemble(read(notes, map.sliceFolder), {3, 4}).ok());
+
+    // Stopped while reading the slices, or while matching them.
+    StopAfter early(2);
+    EXPECT_FALSE(readAssemblyInput(map.referencePath, map.sliceFolder, early).ok());
+    const AssemblyInput input = read(map.referencePath, map.sliceFolder);
+    ASSERT_TRUE(input.ok());
+    EXPECT_FALSE(assemble(input, {100, 100}).ok());  // far more cells than slices
+    StopAfter late(4);
+    const AssemblyResult stopped = assembleMap(input, {3, 4}, late);
+    EXPECT_FALSE(stopped.ok());
+    EXPECT_TRUE(stopped.placements.empty());
+
+    // Two slices of another size cannot be the corner of the map.
+    for (const char* name : {"small1.jpg", "small2.jpg"}) {
+        QImage small(200, 100, QImage::Format_RGB32);
+        small.fill(Qt::darkGreen);
+        ASSERT_TRUE(small.save(QDir(map.sliceFolder).filePath(QString::fromLatin1(name)), "JPG"));
+    }
+    const QString failure = read(map.referencePath, map.sliceFolder).failure();
+    EXPECT_TRUE(failure.startsWith(QStringLiteral("切片大小不一致："))) << failure.toStdString();
+    EXPECT_TRUE(failure.contains(QStringLiteral("400 × 300"))) << failure.toStdString();
+    EXPECT_TRUE(failure.contains(QStringLiteral("small1.jpg 为 200 × 100"))) << failure.toStdString();
+}
+
+TEST_F(AutoAssemblyTest, SaysThatAnUnreadableSliceFolderCannotBeRead)
+{
+    SliceMapOptions options;
+    options.rows = 2;
+    options.columns = 2;
+    const GeneratedMap map = generate("map", options);
+    // Read by an ordinary user: root lists any folder.
+    for (const QString& path : {dir.path(), QFileInfo(map.referencePath).path()})
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(map.sliceFolder).constData(), 0), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        NullProgress progress;
+        const QString failure = readAssemblyInput(map.referencePath, map.sliceFolder, progress).failure();
+        ::_exit(failure.contains(QStringLiteral("没有读取权限")) && failure.contains(map.sliceFolder) ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    ::chmod(QFile::encodeName(map.sliceFolder).constData(), 0755);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST(AssemblyGridTest, TheNarrowSlicesCountTheRowsAndColumns)
+{
+    auto guess = [](const std::vector<QSize>& sizes) {
+        QStringList names;
+        for (std::size_t i = 0; i < sizes.size(); ++i)
+            names << QStringLiteral("%1.jpg").arg(i);
+        const SliceShapes shapes = classifySlices(sizes, names);
+        EXPECT_TRUE(shapes.failure.isEmpty()) << shapes.failure.toStdString();
+        const AssemblyGrid grid = guessGrid(shapes, QSize());
+        return std::pair(grid.rows, grid.columns);
+    };
+    const QSize full(400, 300), narrow(200, 300), low(400, 100), corner(200, 100);
+    // Without the reference's shape, 3 × 2 and 2 × 3 hold six slices alike.
+    EXPECT_EQ(guess({full, full, full, narrow, narrow, narrow}), std::pair(3, 2));
+    EXPECT_EQ(guess({full, full, full, low, low, low}), std::pair(2, 3));
+    EXPECT_EQ(guess({full, full, full, full, narrow, narrow, low, low, corner}), std::pair(3, 3));
+}
