@@ -4,7 +4,7 @@
 // peak memory is the assembly's own.
 #include "BenchSupport.h"
 
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "support/SliceMapGenerator.h"
 #include "assembly/AutoAssembly.h"
 

@@ -10,7 +10,7 @@
 #include "canvas/EditingTools.h"
 #include "canvas/PreviewWindow.h"
 #include "canvas/EditingState.h"
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "support/ScriptedPlatform.h"
 #include "model/MapPathFile.h"
 #include "model/MapText.h"

@@ -1,7 +1,7 @@
 // Export, import and memory of the map model on a 1000 × 1000 grid.
 #include "BenchSupport.h"
 
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "support/ScriptedPlatform.h"
 #include "model/MapPathFile.h"
 #include "model/MapShift.h"

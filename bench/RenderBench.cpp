@@ -3,7 +3,7 @@
 #include "BenchSupport.h"
 
 #include "render/PictureWriters.h"
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "support/ScriptedPlatform.h"
 #include "model/MapPathFile.h"
 

@@ -3,7 +3,7 @@
 #include "BenchSupport.h"
 
 #include "render/TileImages.h"
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "support/ScriptedPlatform.h"
 #include "model/TileGrid.h"
 #include "batch/BatchRename.h"

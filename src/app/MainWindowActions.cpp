@@ -16,6 +16,7 @@
 #include "app/MapDocument.h"
 #include "gui/LongWork.h"
 #include "gui/Platform.h"
+#include "imaging/ImageCodec.h"
 #include "app/ResultWindow.h"
 #include "app/TileListWindow.h"
 

@@ -80,30 +80,30 @@ void MapDocument::shift(ShiftDirection direction)
 
 void MapDocument::batchRename(bool fillBlanks)
 {
-    const BatchStart start = BatchRename::askStart(platform_, grid_);
+    const BatchStart start = askBatchRenameStart(platform_, grid_);
     if (start.outcome != BatchStart::Go) {
         if (start.outcome == BatchStart::NoMap)
             emit filesChanged();
         return;
     }
     runBatch(
-        [folder = start.folder, fillBlanks](TileGrid& grid, Platform& platform, Progress& progress, BatchOutcome& out) {
-            BatchRename(grid, platform, progress, *out.report, fillBlanks).renameInto(folder);
+        [folder = start.folder, fillBlanks](TileGrid& grid, Files& files, Progress& progress, BatchOutcome& out) {
+            BatchRename(grid, files, progress, *out.report, fillBlanks).renameInto(folder);
         },
         true);
 }
 
 void MapDocument::batchMove()
 {
-    const BatchStart start = BatchMove::askStart(platform_, grid_);
+    const BatchStart start = askBatchMoveStart(platform_, grid_);
     if (start.outcome != BatchStart::Go) {
         if (start.outcome != BatchStart::Declined)
             emit filesChanged();  // also after a cancelled folder choice
         return;
     }
     runBatch(
-        [folder = start.folder](TileGrid& grid, Platform& platform, Progress& progress, BatchOutcome& out) {
-            BatchMove(grid, platform, progress, *out.report).moveInto(folder);
+        [folder = start.folder](TileGrid& grid, Files& files, Progress& progress, BatchOutcome& out) {
+            BatchMove(grid, files, progress, *out.report).moveInto(folder);
         },
         false);
 }
@@ -113,14 +113,14 @@ void MapDocument::runBatch(Batch batch, bool redraw)
     // The batch works on its own copy of the map; the map takes its result when it is done, or
     // when it was stopped between two files.
     work_.run<std::shared_ptr<BatchOutcome>>(
-        [batch = std::move(batch), &platform = platform_, cells = grid_.cells(),
+        [batch = std::move(batch), &files = platform_.files(), cells = grid_.cells(),
          n = grid_.mapSize()](Progress& progress) {
             auto out = std::make_shared<BatchOutcome>();
             TileGrid grid;
             grid.resize(n);
             [[maybe_unused]] const bool copied = grid.replaceCells(cells);
             Q_ASSERT(copied);
-            batch(grid, platform, progress, *out);
+            batch(grid, files, progress, *out);
             out->cells = grid.cells();
             return out;
         },

@@ -16,12 +16,13 @@
 
 namespace tessera {
 
+class Files;
 class Platform;
 
 // The map being edited and everything done to it as a whole: the grid and its table, the editing
 // state with the undo history, the map path file, the shifts and the batch operations, and the
-// runner of the long ones. It shows no widgets; it asks through `Platform` and tells the windows
-// through its signals.
+// runner of the long ones. It shows no widgets; it asks through `Platform` on the GUI thread, hands
+// its background work only the platform's `Files`, and tells the windows through its signals.
 class MapDocument : public QObject {
     Q_OBJECT
 
@@ -65,7 +66,7 @@ private:
     bool takeCells(CellTexts cells);
 
     struct BatchOutcome;
-    using Batch = std::function<void(TileGrid&, Platform&, Progress&, BatchOutcome&)>;
+    using Batch = std::function<void(TileGrid&, Files&, Progress&, BatchOutcome&)>;
     void runBatch(Batch batch, bool redraw);
 
     Platform& platform_;

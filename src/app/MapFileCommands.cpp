@@ -86,8 +86,8 @@ bool MapFileCommands::exportTo(const QString& path)
         return finishExport(path, writeMapPathFile(platform_, path, grid_.cells(), n, progress_));
     // The work writes a snapshot: the strings are shared, not copied.
     return work_->run<MapFileResult>(
-        [&platform = platform_, path, cells = grid_.cells(), n](Progress& progress) {
-            return writeMapPathFile(platform, path, cells, n, progress);
+        [&files = platform_.files(), path, cells = grid_.cells(), n](Progress& progress) {
+            return writeMapPathFile(files, path, cells, n, progress);
         },
         [this, path](MapFileResult result) { finishExport(path, result); });
 }
@@ -108,7 +108,7 @@ bool MapFileCommands::importFrom(const QString& path)
     if (!work_)
         return finishImport(path, readMapPathFile(platform_, path, n, progress_));
     return work_->run<MapFileResult>(
-        [&platform = platform_, path, n](Progress& progress) { return readMapPathFile(platform, path, n, progress); },
+        [&files = platform_.files(), path, n](Progress& progress) { return readMapPathFile(files, path, n, progress); },
         [this, path](MapFileResult result) { finishImport(path, std::move(result)); });
 }
 

@@ -1,20 +1,20 @@
 #include "app/MapQuestions.h"
 
-#include "gui/Platform.h"
+#include "gui/Dialogs.h"
 #include "model/TileGrid.h"
 
 namespace tessera {
 
-std::optional<int> askNewMapSize(Platform& platform)
+std::optional<int> askNewMapSize(Dialogs& dialogs)
 {
-    if (platform.messageBox(QStringLiteral("请注意保存，是否新建？"), MessageButtons::YesNoInfo) != MessageResult::Yes)
+    if (dialogs.messageBox(QStringLiteral("请注意保存，是否新建？"), MessageButtons::YesNoInfo) != MessageResult::Yes)
         return std::nullopt;
     const std::optional<int> size =
-        platform.inputNumber(QStringLiteral("新建地图"), QStringLiteral("请输入地图大小："), QStringLiteral("25"));
+        dialogs.inputNumber(QStringLiteral("新建地图"), QStringLiteral("请输入地图大小："), QStringLiteral("25"));
     if (!size || *size < 1)
         return std::nullopt;
     if (*size > kMaxMapSize) {
-        platform.messageBox(QStringLiteral("地图大小不能超过%1，请重新输入！").arg(kMaxMapSize),
+        dialogs.messageBox(QStringLiteral("地图大小不能超过%1，请重新输入！").arg(kMaxMapSize),
                             MessageButtons::OkExclamation);
         return std::nullopt;
     }
@@ -36,10 +36,38 @@ ShiftQuestion shiftQuestion(ShiftDirection direction)
     return {QStringLiteral("请输入向下移动几位？"), QStringLiteral("向下移动")};
 }
 
-std::optional<int> askShiftDistance(Platform& platform, ShiftDirection direction)
+std::optional<int> askShiftDistance(Dialogs& dialogs, ShiftDirection direction)
 {
     const ShiftQuestion question = shiftQuestion(direction);
-    return platform.inputNumber(question.prompt, question.title, QStringLiteral("1"));
+    return dialogs.inputNumber(question.prompt, question.title, QStringLiteral("1"));
+}
+
+namespace {
+
+BatchStart askBatchStart(Dialogs& dialogs, const TileGrid& grid, const QString& question, const QString& folderTitle)
+{
+    if (dialogs.messageBox(question, MessageButtons::YesNoInfo) != MessageResult::Yes)
+        return {BatchStart::Declined, {}};
+    const QString folder = dialogs.browseFolder(folderTitle);
+    if (folder.isEmpty())
+        return {BatchStart::Cancelled, {}};
+    if (grid.mapSize() < 1) {
+        dialogs.messageBox(QStringLiteral("行数不能小于1，请重新输入！"), MessageButtons::OkExclamation);
+        return {BatchStart::NoMap, folder};
+    }
+    return {BatchStart::Go, folder};
+}
+
+}  // namespace
+
+BatchStart askBatchRenameStart(Dialogs& dialogs, const TileGrid& grid)
+{
+    return askBatchStart(dialogs, grid, QStringLiteral("是否更换文件名？"), QStringLiteral("请选择更名之后存放的文件夹："));
+}
+
+BatchStart askBatchMoveStart(Dialogs& dialogs, const TileGrid& grid)
+{
+    return askBatchStart(dialogs, grid, QStringLiteral("是否移动文件？"), QStringLiteral("请选择存放文件夹："));
 }
 
 }  // namespace tessera

@@ -9,11 +9,12 @@
 
 namespace tessera {
 
-class Platform;
+class Dialogs;
+class TileGrid;
 
 // Asks "请注意保存，是否新建？" and then for the size. Nothing when the user declines or cancels or
 // the answer is below 1; an answer above the largest size is refused with a message.
-std::optional<int> askNewMapSize(Platform& platform);
+std::optional<int> askNewMapSize(Dialogs& dialogs);
 
 // The question each shift asks: its prompt and title.
 struct ShiftQuestion {
@@ -23,6 +24,16 @@ struct ShiftQuestion {
 ShiftQuestion shiftQuestion(ShiftDirection direction);
 
 // Asks how many cells to shift (initial answer "1"); nothing on Cancel.
-std::optional<int> askShiftDistance(Platform& platform, ShiftDirection direction);
+std::optional<int> askShiftDistance(Dialogs& dialogs, ShiftDirection direction);
+
+// How the opening questions of a batch command ended.
+struct BatchStart {
+    enum Outcome { Declined, Cancelled, NoMap, Go } outcome;
+    QString folder;
+};
+// The opening questions of batch rename and batch move: whether to go on (Yes/No), then into which
+// folder; without a map says "行数不能小于1，请重新输入！".
+BatchStart askBatchRenameStart(Dialogs& dialogs, const TileGrid& grid);
+BatchStart askBatchMoveStart(Dialogs& dialogs, const TileGrid& grid);
 
 }  // namespace tessera

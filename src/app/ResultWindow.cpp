@@ -1,6 +1,6 @@
 #include "app/ResultWindow.h"
 
-#include "gui/Platform.h"
+#include "gui/Dialogs.h"
 #include "gui/WindowPlacement.h"
 
 #include <QPlainTextEdit>
@@ -73,10 +73,10 @@ void ResultReport::announceDone(BatchKind kind, int failures)
     flush();
     const bool rename = kind == BatchKind::Rename;
     if (failures == 0) {
-        platform_.messageBox(rename ? QStringLiteral("更名成功！") : QStringLiteral("移动成功！"), MessageButtons::OkInfo);
+        dialogs_.messageBox(rename ? QStringLiteral("更名成功！") : QStringLiteral("移动成功！"), MessageButtons::OkInfo);
         return;
     }
-    platform_.messageBox(QStringLiteral("%1完成，但有%2项没有成功，详见结果窗口。")
+    dialogs_.messageBox(QStringLiteral("%1完成，但有%2项没有成功，详见结果窗口。")
                              .arg(rename ? QStringLiteral("更名") : QStringLiteral("移动"))
                              .arg(failures),
                          MessageButtons::OkExclamation);

@@ -10,7 +10,7 @@ class QPlainTextEdit;
 
 namespace tessera {
 
-class Platform;
+class Dialogs;
 
 // "结果": the report of the batch operations, one text filling the window.
 class ResultWindow : public QWidget {
@@ -31,7 +31,7 @@ private:
 // run opens it anew and empty.
 class ResultReport final : public BatchReport {
 public:
-    explicit ResultReport(Platform& platform) : platform_(platform) {}
+    explicit ResultReport(Dialogs& dialogs) : dialogs_(dialogs) {}
     // The window goes with the report that opened it.
     ~ResultReport() override;
 
@@ -46,7 +46,7 @@ public:
     QString text();
 
 private:
-    Platform& platform_;
+    Dialogs& dialogs_;
     QPointer<ResultWindow> window_;
     QString pending_;
     QElapsedTimer sinceFlush_;

@@ -1,6 +1,6 @@
 #include "assembly/Assignment.h"
 
-#include "gui/Progress.h"
+#include "files/Progress.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,8 +1,8 @@
 #include "assembly/AutoAssembly.h"
 
-#include "gui/FileErrors.h"
-#include "gui/Platform.h"
-#include "gui/Progress.h"
+#include "files/FileErrors.h"
+#include "files/Files.h"
+#include "files/Progress.h"
 #include "imaging/ImageCodec.h"
 #include "assembly/AssemblyConfidence.h"
 #include "assembly/AssemblyGridGuess.h"

@@ -1,6 +1,6 @@
 #include "assembly/SliceFeatures.h"
 
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "imaging/ImageCodec.h"
 #include "imaging/TurboJpeg.h"
 

@@ -1,7 +1,7 @@
 #include "batch/BatchMove.h"
 
-#include "gui/Platform.h"
-#include "gui/Progress.h"
+#include "files/Files.h"
+#include "files/Progress.h"
 #include "model/TileGrid.h"
 #include "batch/BatchSupport.h"
 #include "batch/BatchReport.h"
@@ -11,14 +11,9 @@
 
 namespace tessera {
 
-BatchMove::BatchMove(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report)
-    : grid_(grid), platform_(platform), progress_(progress), report_(report)
+BatchMove::BatchMove(TileGrid& grid, Files& files, Progress& progress, BatchReport& report)
+    : grid_(grid), files_(files), progress_(progress), report_(report)
 {
-}
-
-BatchStart BatchMove::askStart(Platform& platform, const TileGrid& grid)
-{
-    return askBatchStart(platform, grid, QStringLiteral("是否移动文件？"), QStringLiteral("请选择存放文件夹："));
 }
 
 void BatchMove::moveInto(const QString& folder)
@@ -56,12 +51,12 @@ int BatchMove::tidy(const QString& folder)
     const int n = grid_.mapSize();
     QSet<QString> names;
     bool named = false;
-    return tidyFolder(platform_, report_, folder, [&](const QString& name) {
+    return tidyFolder(files_, report_, folder, [&](const QString& name) {
         if (!named) {
             named = true;
             for (int r = 1; r <= n; ++r)
                 for (int c = 1; c <= n; ++c)
-                    if (const QString old = grid_.cellText(r, c); platform_.isFile(old))
+                    if (const QString old = grid_.cellText(r, c); files_.isFile(old))
                         names.insert(fileNamePart(old));
         }
         return names.contains(name);
@@ -72,7 +67,7 @@ void BatchMove::moveCell(int r, int c, const QString& folder, QHash<QString, QSt
 {
     const QString old = grid_.cellText(r, c);
     const QString target = joinFolder(folder, fileNamePart(old));
-    const FileStatus file = platform_.fileStatus(old);
+    const FileStatus file = files_.fileStatus(old);
     if (!file.regular) {
         grid_.setCellText(r, c, target);  // a file that is gone points into the folder
         return;
@@ -81,12 +76,12 @@ void BatchMove::moveCell(int r, int c, const QString& folder, QHash<QString, QSt
         grid_.setCellText(r, c, *it);  // the same file, moved for an earlier cell
         return;
     }
-    if (!looksLikeImage(platform_, old)) {
+    if (!looksLikeImage(files_, old)) {
         ++failures_;
         report_.appendResult(QStringLiteral("【%1】不是图片文件，没有移动\r\n").arg(old));
         return;
     }
-    if (const FileStatus there = platform_.fileStatus(target);
+    if (const FileStatus there = files_.fileStatus(target);
         !file.link && !there.link && there.identity == file.identity) {
         movedTo.insert(file.identity, target);
         grid_.setCellText(r, c, target);
@@ -94,7 +89,7 @@ void BatchMove::moveCell(int r, int c, const QString& folder, QHash<QString, QSt
         return;
     }
     // A link is copied by content: moving it would leave it dangling or its file behind.
-    const FileResult moved = file.link ? platform_.copyFile(old, target) : platform_.moveFile(old, target);
+    const FileResult moved = file.link ? files_.copyFile(old, target) : files_.moveFile(old, target);
     if (!moved) {
         ++failures_;
         report_.appendResult(QStringLiteral("【%1】%2到【%3】失败：%4，文件仍在原处\r\n")

@@ -7,7 +7,7 @@
 
 namespace tessera {
 
-class Platform;
+class Files;
 class Progress;
 class BatchReport;
 class TileGrid;
@@ -17,10 +17,8 @@ class TileGrid;
 // stays where it is, and a move that fails keeps its cell naming the file where it still is.
 class BatchMove {
 public:
-    BatchMove(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report);
+    BatchMove(TileGrid& grid, Files& files, Progress& progress, BatchReport& report);
 
-    // The opening questions: whether to move, and into which folder.
-    static BatchStart askStart(Platform& platform, const TileGrid& grid);
     void moveInto(const QString& folder);
 
     int failures() const { return failures_; }
@@ -32,7 +30,7 @@ private:
     void moveCell(int row, int column, const QString& folder, QHash<QString, QString>& movedTo);
 
     TileGrid& grid_;
-    Platform& platform_;
+    Files& files_;
     Progress& progress_;
     BatchReport& report_;
     int failures_ = 0;

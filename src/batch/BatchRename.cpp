@@ -1,7 +1,7 @@
 #include "batch/BatchRename.h"
 
-#include "gui/Platform.h"
-#include "gui/Progress.h"
+#include "files/Files.h"
+#include "files/Progress.h"
 #include "model/TileGrid.h"
 #include "batch/BatchSupport.h"
 #include "batch/RenameChains.h"
@@ -33,16 +33,10 @@ QString line(const QString& old, const QString& target)
 
 }  // namespace
 
-BatchRename::BatchRename(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report,
+BatchRename::BatchRename(TileGrid& grid, Files& files, Progress& progress, BatchReport& report,
                          bool fillBlanks)
-    : grid_(grid), platform_(platform), progress_(progress), report_(report), fillBlanks_(fillBlanks)
+    : grid_(grid), files_(files), progress_(progress), report_(report), fillBlanks_(fillBlanks)
 {
-}
-
-BatchStart BatchRename::askStart(Platform& platform, const TileGrid& grid)
-{
-    return askBatchStart(platform, grid, QStringLiteral("是否更换文件名？"),
-                         QStringLiteral("请选择更名之后存放的文件夹："));
 }
 
 namespace {
@@ -51,10 +45,10 @@ namespace {
 // is known before anything moves, then carried out and recorded cell by cell.
 class RenameRun {
 public:
-    RenameRun(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report, bool fillBlanks,
+    RenameRun(TileGrid& grid, Files& files, Progress& progress, BatchReport& report, bool fillBlanks,
               const QString& folder)
-        : grid_(grid), platform_(platform), progress_(progress), report_(report), folder_(folder),
-          n_(grid.mapSize()), fill_(fillBlanks), renames_(platform, steps_)
+        : grid_(grid), files_(files), progress_(progress), report_(report), folder_(folder),
+          n_(grid.mapSize()), fill_(fillBlanks), renames_(files, steps_)
     {
     }
 
@@ -69,7 +63,7 @@ private:
     void recordMoved(const Step& step);
 
     TileGrid& grid_;
-    Platform& platform_;
+    Files& files_;
     Progress& progress_;
     BatchReport& report_;
     const QString folder_;
@@ -111,13 +105,13 @@ int RenameRun::run()
 int RenameRun::tidy()
 {
     static const QRegularExpression cellName(QStringLiteral("^(\\d+)-(\\d+)\\.jpg$"));
-    return tidyFolder(platform_, report_, folder_, [&](const QString& name) {
+    return tidyFolder(files_, report_, folder_, [&](const QString& name) {
         const QRegularExpressionMatch match = cellName.match(name);
         const int r = match.captured(1).toInt(), c = match.captured(2).toInt();
         if (!match.hasMatch() || r < 1 || r > n_ || c < 1 || c > n_)
             return false;
         const QString old = grid_.cellText(r, c);
-        return old.isEmpty() ? fill_ : platform_.isFile(old);
+        return old.isEmpty() ? fill_ : files_.isFile(old);
     });
 }
 
@@ -127,7 +121,7 @@ void RenameRun::plan()
     std::vector<FileStatus> status;
     status.reserve(steps_.capacity());
     QSet<QString> linked;  // files that a cell names through a symbolic link
-    const QString realTarget = platform_.realFolder(folder_);
+    const QString realTarget = files_.realFolder(folder_);
     for (int r = 1; r <= n_; ++r) {
         for (int c = 1; c <= n_; ++c) {
             Step step{};
@@ -138,7 +132,7 @@ void RenameRun::plan()
             step.targetEntry = realTarget.isEmpty() ? normalizedPath(step.target)
                                                     : joinFolder(realTarget, fileNamePart(step.target));
             step.from = step.old;
-            status.push_back(platform_.fileStatus(step.old));
+            status.push_back(files_.fileStatus(step.old));
             if (status.back().link && status.back().regular)
                 linked.insert(status.back().identity);
             steps_.push_back(std::move(step));
@@ -149,7 +143,7 @@ void RenameRun::plan()
 
 void RenameRun::classify(const std::vector<FileStatus>& status, const QSet<QString>& linked)
 {
-    EntryPaths entries(platform_);
+    EntryPaths entries(files_);
     QHash<QString, int> firstUse;  // file identity → the first step naming it
     for (std::size_t i = 0; i < steps_.size(); ++i) {
         Step& step = steps_[i];
@@ -161,7 +155,7 @@ void RenameRun::classify(const std::vector<FileStatus>& status, const QSet<QStri
         } else if (const auto it = firstUse.constFind(file.identity); it != firstUse.constEnd()) {
             step.kind = Kind::Copy;
             step.first = *it;
-        } else if (!looksLikeImage(platform_, step.old)) {
+        } else if (!looksLikeImage(files_, step.old)) {
             step.kind = Kind::NotImage;
         } else {
             firstUse.insert(file.identity, static_cast<int>(i));
@@ -191,7 +185,7 @@ void RenameRun::perform(Step& step)
         renames_.freeTarget(step);
         const QString source =
             step.kind == Kind::Copy ? steps_[static_cast<std::size_t>(step.first)].from : step.old;
-        const FileResult copied = platform_.copyFile(source, step.target);
+        const FileResult copied = files_.copyFile(source, step.target);
         step.ok = copied.ok;
         step.from = copied ? step.target : source;
         step.failure = copied.error;
@@ -201,7 +195,7 @@ void RenameRun::perform(Step& step)
         renames_.freeTarget(step);
         const QImage picture = drawPlaceholder(step.row, step.column);
         report_.showPlaceholder(picture);
-        const FileResult written = platform_.writeNewFile(step.target, placeholderJpeg(picture));
+        const FileResult written = files_.writeNewFile(step.target, placeholderJpeg(picture));
         step.ok = written.ok;
         step.failure = written.error;
         break;
@@ -269,7 +263,7 @@ void RenameRun::recordMoved(const Step& step)
 
 void BatchRename::renameInto(const QString& folder)
 {
-    failures_ = RenameRun(grid_, platform_, progress_, report_, fillBlanks_, folder).run();
+    failures_ = RenameRun(grid_, files_, progress_, report_, fillBlanks_, folder).run();
 }
 
 }  // namespace tessera

@@ -6,7 +6,7 @@
 
 namespace tessera {
 
-class Platform;
+class Files;
 class Progress;
 class BatchReport;
 class TileGrid;
@@ -18,10 +18,8 @@ class TileGrid;
 class BatchRename {
 public:
     // With `fillBlanks`, a placeholder picture is written for every empty cell too.
-    BatchRename(TileGrid& grid, Platform& platform, Progress& progress, BatchReport& report, bool fillBlanks);
+    BatchRename(TileGrid& grid, Files& files, Progress& progress, BatchReport& report, bool fillBlanks);
 
-    // The opening questions: whether to rename, and into which folder.
-    static BatchStart askStart(Platform& platform, const TileGrid& grid);
     // The renames into `folder`, with their report.
     void renameInto(const QString& folder);
 
@@ -29,7 +27,7 @@ public:
 
 private:
     TileGrid& grid_;
-    Platform& platform_;
+    Files& files_;
     Progress& progress_;
     BatchReport& report_;
     bool fillBlanks_;

@@ -1,7 +1,7 @@
 #include "batch/BatchSupport.h"
 
-#include "gui/OutputFile.h"
-#include "gui/Platform.h"
+#include "files/OutputFile.h"
+#include "files/Files.h"
 #include "model/TileGrid.h"
 #include "batch/BatchReport.h"
 
@@ -22,24 +22,9 @@ QString normalizedPath(const QString& path)
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
-BatchStart askBatchStart(Platform& platform, const TileGrid& grid, const QString& question,
-                         const QString& folderTitle)
+bool looksLikeImage(Files& files, const QString& path)
 {
-    if (platform.messageBox(question, MessageButtons::YesNoInfo) != MessageResult::Yes)
-        return {BatchStart::Declined, {}};
-    const QString folder = platform.browseFolder(folderTitle);
-    if (folder.isEmpty())
-        return {BatchStart::Cancelled, {}};
-    if (grid.mapSize() < 1) {
-        platform.messageBox(QStringLiteral("行数不能小于1，请重新输入！"), MessageButtons::OkExclamation);
-        return {BatchStart::NoMap, folder};
-    }
-    return {BatchStart::Go, folder};
-}
-
-bool looksLikeImage(Platform& platform, const QString& path)
-{
-    const ReadResult head = platform.readHead(path, 8);
+    const ReadResult head = files.readHead(path, 8);
     if (!head.ok)
         return false;
     const QByteArray& b = head.data;
@@ -68,13 +53,13 @@ int reportStopped(BatchReport& report, int stopped)
     return stopped;
 }
 
-int tidyFolder(Platform& platform, BatchReport& report, const QString& folder,
+int tidyFolder(Files& files, BatchReport& report, const QString& folder,
                const std::function<bool(const QString& name)>& wanted)
 {
     static const QRegularExpression aside(QStringLiteral("^(.+)%1(?:-\\d+)?\\.jpg$")
                                               .arg(QRegularExpression::escape(kAsideMark)));
     int stuck = 0;
-    for (const QString& name : platform.fileNames(folder)) {
+    for (const QString& name : files.fileNames(folder)) {
         const QString path = joinFolder(folder, name);
         if (const QString target = partialTargetName(name); !target.isEmpty()) {
             if (wanted(target))
@@ -85,7 +70,7 @@ int tidyFolder(Platform& platform, BatchReport& report, const QString& folder,
         if (!match.hasMatch())
             continue;
         const QString own = joinFolder(folder, match.captured(1) + QStringLiteral(".jpg"));
-        if (platform.renameFile(path, own)) {
+        if (files.renameFile(path, own)) {
             report.appendResult(QStringLiteral("【%1】是上次中断的更名留下的暂存文件，已恢复为【%2】\r\n").arg(path, own));
         } else {
             ++stuck;

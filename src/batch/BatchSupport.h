@@ -6,19 +6,9 @@
 
 namespace tessera {
 
-class Platform;
+class Files;
 class BatchReport;
 class TileGrid;
-
-// How the opening questions of a batch command ended.
-struct BatchStart {
-    enum Outcome { Declined, Cancelled, NoMap, Go } outcome;
-    QString folder;
-};
-// Asks `question` (Yes/No), then for a folder titled `folderTitle`; without a map says
-// "行数不能小于1，请重新输入！".
-BatchStart askBatchStart(Platform& platform, const TileGrid& grid, const QString& question,
-                         const QString& folderTitle);
 
 // The text after the path's last native separator; the whole text when there is none.
 QString fileNamePart(const QString& path);
@@ -28,7 +18,7 @@ QString normalizedPath(const QString& path);
 
 // Whether the file's first bytes are those of a JPEG, PNG, GIF or BMP picture. The batch
 // operations touch nothing else, so that a map naming ~/.bashrc cannot rename it.
-bool looksLikeImage(Platform& platform, const QString& path);
+bool looksLikeImage(Files& files, const QString& path);
 
 // The visible name next to `path` under which a tile waits while a cycle of renames turns:
 // "1-2.批量更名暂存.jpg", with "-serial" before ".jpg" for a serial above 1.
@@ -38,7 +28,7 @@ QString asideName(const QString& path, int serial);
 // their own names, and removes partial copies (see partialFileName) whose target name `wanted`
 // accepts and whose writer is gone (see removeAbandonedPartial). Reports what it did; returns how
 // many aside files could not be put back.
-int tidyFolder(Platform& platform, BatchReport& report, const QString& folder,
+int tidyFolder(Files& files, BatchReport& report, const QString& folder,
                const std::function<bool(const QString& name)>& wanted);
 
 // After a batch was stopped half-way: says how many cells were left as they were; returns that count.

@@ -1,7 +1,7 @@
 #pragma once
 
 // The steps of one batch rename and the order in which their renames can be carried out.
-#include "gui/Platform.h"
+#include "files/Files.h"
 #include "batch/BatchSupport.h"
 
 #include <QFileInfo>
@@ -34,18 +34,18 @@ struct RenameStep {
 // A path's real folder and name, with one look-up per folder text.
 class EntryPaths {
 public:
-    explicit EntryPaths(Platform& platform) : platform_(platform) {}
+    explicit EntryPaths(Files& files) : files_(files) {}
     QString of(const QString& path)
     {
         const QFileInfo info(path);
         auto it = real_.find(info.path());
         if (it == real_.end())
-            it = real_.insert(info.path(), platform_.realFolder(info.path()));
+            it = real_.insert(info.path(), files_.realFolder(info.path()));
         return it->isEmpty() ? normalizedPath(path) : joinFolder(*it, info.fileName());
     }
 
 private:
-    Platform& platform_;
+    Files& files_;
     QHash<QString, QString> real_;
 };
 
@@ -55,7 +55,7 @@ private:
 // one file aside.
 class RenameChains {
 public:
-    RenameChains(Platform& platform, std::vector<RenameStep>& steps) : platform_(platform), steps_(steps) {}
+    RenameChains(Files& files, std::vector<RenameStep>& steps) : files_(files), steps_(steps) {}
 
     // A renamed file's source, until it has left.
     void waitsAt(const QString& sourceEntry, int step) { pendingAt_.insert(sourceEntry, step); }
@@ -86,7 +86,7 @@ public:
             turnCycle(chain);
             return;
         }
-        if (platform_.fileStatus(step(chain.back()).target).present) {
+        if (files_.fileStatus(step(chain.back()).target).present) {
             for (int i : chain) {
                 step(i).done = true;
                 step(i).failure = kTargetExists;
@@ -111,7 +111,7 @@ private:
     bool rename(int i)
     {
         RenameStep& s = step(i);
-        const FileResult renamed = platform_.renameFile(s.from, s.target);
+        const FileResult renamed = files_.renameFile(s.from, s.target);
         s.done = true;
         s.ok = renamed.ok;
         if (s.ok)
@@ -127,10 +127,10 @@ private:
         QString aside;
         for (int serial = 1; serial < 100; ++serial) {
             aside = asideName(head.from, serial);
-            if (!platform_.fileStatus(aside).present)
+            if (!files_.fileStatus(aside).present)
                 break;
         }
-        if (const FileResult moved = platform_.renameFile(head.from, aside); !moved) {
+        if (const FileResult moved = files_.renameFile(head.from, aside); !moved) {
             for (int i : chain) {
                 step(i).done = true;
                 step(i).failure = kTargetExists;
@@ -156,17 +156,17 @@ private:
         }
         for (auto it = turned.rbegin(); it != turned.rend(); ++it) {
             RenameStep& s = step(*it);
-            if (!platform_.renameFile(s.target, s.old))
+            if (!files_.renameFile(s.target, s.old))
                 return;  // the rest stays turned; the aside file keeps its visible name
             s.ok = false;
             s.from = s.old;
             s.failure = kCycleUndone;
         }
-        if (platform_.renameFile(aside, head.old))
+        if (files_.renameFile(aside, head.old))
             head.from = head.old;
     }
 
-    Platform& platform_;
+    Files& files_;
     std::vector<RenameStep>& steps_;
     QHash<QString, int> pendingAt_;  // source entry → the rename of the file there
 };

@@ -1,7 +1,7 @@
 #include "canvas/EditingTools.h"
 
 #include "canvas/Canvas.h"
-#include "gui/Platform.h"
+#include "gui/Dialogs.h"
 #include "model/TileGrid.h"
 
 #include <QLabel>
@@ -17,9 +17,9 @@ const QString EditingTools::kOverwriteQuestion = QStringLiteral("是否覆盖？
 const QString EditingTools::kDeleteNotice = QStringLiteral("进入删除状态，之前的操作已无法取消！");
 const QString EditingTools::kEmptyCellNotice = QStringLiteral("空白处无法移动");
 
-EditingTools::EditingTools(TileGrid& grid, EditingState& editing, Canvas& canvas, Platform& platform,
+EditingTools::EditingTools(TileGrid& grid, EditingState& editing, Canvas& canvas, Dialogs& dialogs,
                            QLabel* followImage)
-    : grid_(grid), editing_(editing), canvas_(canvas), platform_(platform), followImage_(followImage)
+    : grid_(grid), editing_(editing), canvas_(canvas), dialogs_(dialogs), followImage_(followImage)
 {
 }
 
@@ -121,7 +121,7 @@ void EditingTools::placeFiles(const QStringList& files, QPointF at)
         if (!cell)
             continue;
         if (!grid_.cellText(cell->row, cell->column).isEmpty()
-            && platform_.messageBox(kOverwriteQuestion, MessageButtons::YesNoInfo) != MessageResult::Yes)
+            && dialogs_.messageBox(kOverwriteQuestion, MessageButtons::YesNoInfo) != MessageResult::Yes)
             continue;
         canvas_.drawTileAt(cell->row, cell->column, file);  // an unreadable file draws nothing
         const QPoint origin = cellRect(cell->row, cell->column).topLeft();
@@ -133,7 +133,7 @@ void EditingTools::placeFiles(const QStringList& files, QPointF at)
 void EditingTools::armDelete()
 {
     editing_.history.clear();
-    platform_.messageBox(kDeleteNotice, MessageButtons::Ok);
+    dialogs_.messageBox(kDeleteNotice, MessageButtons::Ok);
 }
 
 void EditingTools::undo()
@@ -171,7 +171,7 @@ void EditingTools::pickUp(QPointF at, QPoint client)
     source_ = *cell;
     const QString path = grid_.cellText(cell->row, cell->column);
     if (path.isEmpty()) {
-        platform_.messageBox(kEmptyCellNotice, MessageButtons::Ok);
+        dialogs_.messageBox(kEmptyCellNotice, MessageButtons::Ok);
         return;
     }
     canvas_.drawMoveMarker(cell->row, cell->column);

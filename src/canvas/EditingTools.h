@@ -16,7 +16,7 @@ class QLabel;
 namespace tessera {
 
 class Canvas;
-class Platform;
+class Dialogs;
 class TileGrid;
 
 // Where the floating image of a carried tile may go, in main-window client coordinates.
@@ -53,7 +53,7 @@ public:
     // The pointer sits at this point of the floating image.
     static constexpr QPoint kFollowGrip{20, 15};
 
-    EditingTools(TileGrid& grid, EditingState& editing, Canvas& canvas, Platform& platform, QLabel* followImage);
+    EditingTools(TileGrid& grid, EditingState& editing, Canvas& canvas, Dialogs& dialogs, QLabel* followImage);
 
     // Without a view the place tool is armed, the image goes anywhere and the whole canvas is seen.
     void setView(const EditingView* view) { view_ = view; }
@@ -93,7 +93,7 @@ private:
     TileGrid& grid_;
     EditingState& editing_;
     Canvas& canvas_;
-    Platform& platform_;
+    Dialogs& dialogs_;
     QLabel* followImage_;
     EditMode armedMode() const { return view_ ? view_->editMode() : EditMode::Place; }
     FollowBounds followLimits() const { return view_ ? view_->followBounds() : FollowBounds{}; }

@@ -1,7 +1,7 @@
 #include "canvas/TileChooser.h"
 
 #include "render/TileImages.h"
-#include "gui/Platform.h"
+#include "files/Files.h"
 
 #include <QBuffer>
 #include <QComboBox>

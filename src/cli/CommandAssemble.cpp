@@ -1,8 +1,8 @@
 #include "cli/CommandAssemble.h"
 
 #include "assembly/AssemblyReport.h"
-#include "gui/Progress.h"
-#include "gui/QtPlatform.h"
+#include "files/Progress.h"
+#include "files/LocalFiles.h"
 #include "model/MapPathFile.h"
 #include "assembly/AutoAssembly.h"
 
@@ -139,7 +139,7 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
         return kFailed;
     }
     const int mapSize = std::max(result.grid.rows, result.grid.columns);
-    QtPlatform files;
+    LocalFiles files;
     const MapFileResult written = writeMapPathFile(files, output, result.cells(mapSize), mapSize, quiet,
                                                    QStringList{reference} + input.slicePaths());
     if (!written.ok()) {

@@ -3,8 +3,8 @@
 #include "cli/CommandAssemble.h"
 #include "render/MapPicture.h"
 #include "render/TileImages.h"
-#include "gui/Platform.h"
-#include "gui/Progress.h"
+#include "files/Files.h"
+#include "files/Progress.h"
 #include "model/MapPathFile.h"
 #include "model/MapText.h"
 

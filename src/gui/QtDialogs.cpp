@@ -1,5 +1,5 @@
-// Dialog half of QtPlatform: message boxes, the decimal input box, file dialogs, folder browser.
-#include "gui/QtPlatform.h"
+// The real dialogs: message boxes, the decimal input box, file dialogs, folder browser.
+#include "gui/QtDialogs.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -37,9 +37,7 @@ void keepDialogHistoryInScratch()
 
 }  // namespace
 
-QtPlatform::QtPlatform(QWidget* dialogParent) : parent_(dialogParent) {}
-
-MessageResult QtPlatform::messageBox(const QString& text, MessageButtons buttons,
+MessageResult QtDialogs::messageBox(const QString& text, MessageButtons buttons,
                                      const QString& title)
 {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -68,7 +66,7 @@ MessageResult QtPlatform::messageBox(const QString& text, MessageButtons buttons
     return MessageResult::Ok;
 }
 
-std::optional<QString> QtPlatform::inputBox(const QString& prompt, const QString& title,
+std::optional<QString> QtDialogs::inputBox(const QString& prompt, const QString& title,
                                             const QString& initial)
 {
     QDialog dialog(parent_);
@@ -96,7 +94,7 @@ std::optional<QString> QtPlatform::inputBox(const QString& prompt, const QString
     return edit->text();
 }
 
-QString QtPlatform::startFolder(const QString& kind) const
+QString QtDialogs::startFolder(const QString& kind) const
 {
     return lastFolders_.value(kind, QDir::homePath());
 }
@@ -150,7 +148,7 @@ void prepare(QFileDialog& dialog, const QString& folder)
 
 }  // namespace
 
-std::optional<int> QtPlatform::chooseItem(const QString& prompt, const QString& title, const QStringList& items,
+std::optional<int> QtDialogs::chooseItem(const QString& prompt, const QString& title, const QStringList& items,
                                           int current)
 {
     QDialog dialog(parent_);
@@ -176,7 +174,7 @@ std::optional<int> QtPlatform::chooseItem(const QString& prompt, const QString& 
     return list->currentIndex();
 }
 
-std::optional<QString> QtPlatform::fileDialog(const FileDialogOptions& options, bool save)
+std::optional<QString> QtDialogs::fileDialog(const FileDialogOptions& options, bool save)
 {
     keepDialogHistoryInScratch();
     QFileDialog dialog(parent_);
@@ -198,17 +196,17 @@ std::optional<QString> QtPlatform::fileDialog(const FileDialogOptions& options, 
     return QDir::toNativeSeparators(chosen);
 }
 
-std::optional<QString> QtPlatform::openFileDialog(const FileDialogOptions& options)
+std::optional<QString> QtDialogs::openFileDialog(const FileDialogOptions& options)
 {
     return fileDialog(options, false);
 }
 
-std::optional<QString> QtPlatform::saveFileDialog(const FileDialogOptions& options)
+std::optional<QString> QtDialogs::saveFileDialog(const FileDialogOptions& options)
 {
     return fileDialog(options, true);
 }
 
-QString QtPlatform::browseFolder(const QString& title)
+QString QtDialogs::browseFolder(const QString& title)
 {
     keepDialogHistoryInScratch();
     QFileDialog dialog(parent_, title);

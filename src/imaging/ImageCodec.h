@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QImage>
 #include <QSize>
+#include <QString>
 
 namespace tessera {
 
@@ -20,5 +21,9 @@ QImage decodeTileImage(QByteArrayView bytes, QSize size);
 
 // JPEG bytes of `image` (libjpeg-turbo, 4:2:0); empty on failure.
 QByteArray encodeJpeg(const QImage& image, int quality = 85);
+
+// The top-left `size` pixels of the picture in a regular file (less when it is smaller), decoded
+// straight from the file without reading it whole; null when it is no picture. Thread-safe.
+QImage readPictureCorner(const QString& path, QSize size);
 
 }  // namespace tessera

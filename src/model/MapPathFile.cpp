@@ -1,14 +1,14 @@
 #include "model/MapPathFile.h"
 
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "model/MapText.h"
 
 namespace tessera {
 
-MapFileResult readMapPathFile(Platform& platform, const QString& path, int mapSize, Progress& progress)
+MapFileResult readMapPathFile(Files& files, const QString& path, int mapSize, Progress& progress)
 {
     MapFileResult result;
-    const ReadResult read = platform.readFile(path, kMaxMapFileBytes);
+    const ReadResult read = files.readFile(path, kMaxMapFileBytes);
     if (!read.ok) {
         result.failure = MapFileFailure::Unreadable;
         result.detail = read.error;
@@ -24,7 +24,7 @@ MapFileResult readMapPathFile(Platform& platform, const QString& path, int mapSi
     return result;
 }
 
-MapFileResult writeMapPathFile(Platform& platform, const QString& path, const CellTexts& cells, int mapSize,
+MapFileResult writeMapPathFile(Files& files, const QString& path, const CellTexts& cells, int mapSize,
                                Progress& progress, const QStringList& inputs)
 {
     MapFileResult result;
@@ -33,7 +33,7 @@ MapFileResult writeMapPathFile(Platform& platform, const QString& path, const Ce
         result.failure = MapFileFailure::Cancelled;
         return result;
     }
-    if (const FileResult written = platform.writeFileAtomic(path, bytes, inputs); !written) {
+    if (const FileResult written = files.writeFileAtomic(path, bytes, inputs); !written) {
         result.failure = MapFileFailure::Unwritable;
         result.detail = written.error;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/Platform.h"
+#include "files/Files.h"
 #include "model/MapText.h"
 #include "model/TileGrid.h"
 
@@ -26,10 +26,10 @@ struct MapFileResult {
 };
 
 // Reads `path` as the cells of a map of `mapSize`. Shows nothing; thread-safe.
-MapFileResult readMapPathFile(Platform& platform, const QString& path, int mapSize, Progress& progress);
+MapFileResult readMapPathFile(Files& files, const QString& path, int mapSize, Progress& progress);
 // Writes the map path file of `cells` to `path` atomically, never over one of `inputs` (the files it
 // was made from); nothing is written once `progress` is cancelled. Shows nothing; thread-safe.
-MapFileResult writeMapPathFile(Platform& platform, const QString& path, const CellTexts& cells, int mapSize,
+MapFileResult writeMapPathFile(Files& files, const QString& path, const CellTexts& cells, int mapSize,
                                Progress& progress, const QStringList& inputs = {});
 
 }  // namespace tessera

@@ -1,6 +1,6 @@
 #include "model/MapShift.h"
 
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "model/TileGrid.h"
 
 namespace tessera {

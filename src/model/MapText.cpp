@@ -1,6 +1,6 @@
 #include "model/MapText.h"
 
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "model/TileGrid.h"
 
 #include <QHash>

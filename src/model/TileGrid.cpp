@@ -1,6 +1,6 @@
 #include "model/TileGrid.h"
 
-#include "gui/Progress.h"
+#include "files/Progress.h"
 
 #include <QStringList>
 

@@ -1,8 +1,8 @@
 #include "render/MapPicture.h"
 
 #include "render/TileImages.h"
-#include "gui/OutputFile.h"
-#include "gui/Progress.h"
+#include "files/OutputFile.h"
+#include "files/Progress.h"
 
 #include <QFileInfo>
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "render/TileImages.h"
 
-#include "gui/Platform.h"
+#include "files/Files.h"
 
 #include <QDateTime>
 #include <QFileInfo>

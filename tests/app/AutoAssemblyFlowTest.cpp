@@ -214,7 +214,7 @@ TEST_F(AutoAssemblyFlowTest, AnotherMapsReferenceIsAskedForAndItsDoubtfulCellsCo
     EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
     ASSERT_EQ(platform.shown().size(), 5) << dialogs(platform).join(u'\n').toStdString();
     EXPECT_EQ(platform.shown()[0].kind, Kind::OpenFile);
-    EXPECT_EQ(platform.lastFileDialog.filters, mapPictureDialog().filters);
+    EXPECT_EQ(platform.lastFileDialog().filters, mapPictureDialog().filters);
     EXPECT_EQ(window.grid().mapSize(), 5);
 
     const QStringList lines = resultText().split(u'\n', Qt::SkipEmptyParts).mid(1, 12);

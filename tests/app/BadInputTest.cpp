@@ -1,6 +1,6 @@
 // Map path files that the program did not write: each gives a clear message or a sound result,
 // never a crash, a hang or a changed map size.
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "support/ScriptedPlatform.h"
 #include "app/MapFileCommands.h"
 #include "app/MapQuestions.h"

@@ -1,4 +1,4 @@
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "support/ScriptedPlatform.h"
 #include "app/MapFileCommands.h"
 #include "model/TileGrid.h"
@@ -77,9 +77,9 @@ TEST_F(MapFileCommandsTest, DialogsOfferTheMapFileTypesAndAddTheExtension)
     grid.resize(1);
     ASSERT_TRUE(exportAs(QStringLiteral("noext")));
     EXPECT_FALSE(bytesOf(QStringLiteral("noext.tlp")).isEmpty());
-    EXPECT_EQ(platform.lastFileDialog.filters,
+    EXPECT_EQ(platform.lastFileDialog().filters,
               QStringLiteral("青石地图路径文件（TLP）|*.tlp|文本文档（TXT）|*.txt|所有文件|*.*"));
-    EXPECT_EQ(platform.lastFileDialog.defaultExtension, QStringLiteral("tlp"));
+    EXPECT_EQ(platform.lastFileDialog().defaultExtension, QStringLiteral("tlp"));
 }
 
 TEST_F(MapFileCommandsTest, RoundTripKeepsEveryPath)

@@ -74,8 +74,8 @@ TEST_F(MapPictureCommandTest, MenuItemFollowsDataAnalysisAndWritesThePictureInTh
     platform.answerText(QStringLiteral("40 × 16"));
     item->trigger();
     window.waitForWork();
-    EXPECT_EQ(platform.lastChoiceOffered, 1);
-    EXPECT_EQ(qtFilterList(platform.lastFileDialog.filters), QStringLiteral("PNG 图片 (*.png);;JPEG 图片 (*.jpg *.jpeg)"));
+    EXPECT_EQ(platform.lastChoiceOffered(), 1);
+    EXPECT_EQ(qtFilterList(platform.lastFileDialog().filters), QStringLiteral("PNG 图片 (*.png);;JPEG 图片 (*.jpg *.jpeg)"));
     EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
     const QImage picture(path("map.png"));
     ASSERT_EQ(picture.size(), QSize(80, 32));

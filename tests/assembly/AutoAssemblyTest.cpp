@@ -1,4 +1,4 @@
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "support/SliceMapGenerator.h"
 #include "assembly/AssemblyGridGuess.h"
 #include "assembly/Assignment.h"

@@ -1,7 +1,7 @@
 #include "BatchTestSupport.h"
 
 #include "batch/BatchMove.h"
-#include "gui/Platform.h"
+#include "app/MapQuestions.h"
 #include "batch/BatchSupport.h"
 
 #include <sys/stat.h>
@@ -17,7 +17,7 @@ protected:
     // The command as the menu runs it: its questions, then the moves.
     void run()
     {
-        const BatchStart start = BatchMove::askStart(platform, grid);
+        const BatchStart start = askBatchMoveStart(platform, grid);
         if (start.outcome == BatchStart::Go)
             mover().moveInto(start.folder);
     }

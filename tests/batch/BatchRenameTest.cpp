@@ -1,7 +1,8 @@
 #include "BatchTestSupport.h"
 
 #include "render/TileImages.h"
-#include "gui/OutputFile.h"
+#include "files/OutputFile.h"
+#include "app/MapQuestions.h"
 #include "batch/BatchRename.h"
 
 #include <unistd.h>
@@ -16,7 +17,7 @@ protected:
     // The command as the menu runs it: its questions, then the renames.
     void run()
     {
-        const BatchStart start = BatchRename::askStart(platform, grid);
+        const BatchStart start = askBatchRenameStart(platform, grid);
         if (start.outcome == BatchStart::Go)
             renamer().renameInto(start.folder);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "support/ScriptedPlatform.h"
 #include "model/TileGrid.h"
 #include "support/TestImages.h"

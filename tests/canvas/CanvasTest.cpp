@@ -1,7 +1,7 @@
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "canvas/EditingState.h"
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "model/TileGrid.h"
 #include "support/TestImages.h"
 

@@ -1,7 +1,7 @@
 #include "canvas/CanvasGeometry.h"
 #include "canvas/PreviewWindow.h"
 #include "render/TileImages.h"
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "model/TileGrid.h"
 #include "support/TestImages.h"
 

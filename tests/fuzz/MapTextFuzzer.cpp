@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the map path file reader.
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "model/MapText.h"
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "gui/Platform.h"
+#include "gui/Dialogs.h"
 #include "support/ScriptedPlatform.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "gui/QtPlatform.h"
+#include "gui/QtDialogs.h"
 
 #include <QAbstractProxyModel>
 #include <QApplication>
@@ -45,20 +45,20 @@ TEST(QtDialogs, FileDialogsStartAtHomeRememberTheLastFolderPerKindAndWriteNoHist
     qputenv("HOME", home.path().toLocal8Bit());
     qunsetenv("XDG_CONFIG_HOME");
     {
-        QtPlatform platform;
+        QtDialogs dialogs;
         const FileDialogOptions mapFiles{QStringLiteral("地图数据（tlp）|*.tlp"), QStringLiteral("tlp")};
         const FileDialogOptions pictures{QStringLiteral("图片文件（jpg）|*.jpg"), QStringLiteral("jpg")};
         const QString map = QDir(maps.path()).filePath(QStringLiteral("a.tlp"));
         QFile(map).open(QIODevice::WriteOnly);
         QString startedIn;
         answerDialog(map, &startedIn);
-        EXPECT_EQ(platform.openFileDialog(mapFiles), QDir::toNativeSeparators(map));
+        EXPECT_EQ(dialogs.openFileDialog(mapFiles), QDir::toNativeSeparators(map));
         EXPECT_EQ(startedIn, QDir(home.path()).absolutePath());
         answerDialog(QString(), &startedIn);
-        EXPECT_EQ(platform.saveFileDialog(mapFiles), std::nullopt);
+        EXPECT_EQ(dialogs.saveFileDialog(mapFiles), std::nullopt);
         EXPECT_EQ(startedIn, QDir(maps.path()).absolutePath());  // the export after an import
         answerDialog(QString(), &startedIn);
-        platform.openFileDialog(pictures);
+        dialogs.openFileDialog(pictures);
         EXPECT_EQ(startedIn, QDir(home.path()).absolutePath());  // another kind of file
     }
     EXPECT_FALSE(QDir(home.path()).exists(QStringLiteral(".config")));
@@ -67,7 +67,7 @@ TEST(QtDialogs, FileDialogsStartAtHomeRememberTheLastFolderPerKindAndWriteNoHist
         const QLocale before;
         QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
         ASSERT_TRUE(QDir(maps.path()).mkdir(QStringLiteral("sub")));
-        QtPlatform platform;
+        QtDialogs dialogs;
         QString type, date, header;
         QTimer::singleShot(0, [&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -81,7 +81,7 @@ TEST(QtDialogs, FileDialogsStartAtHomeRememberTheLastFolderPerKindAndWriteNoHist
             date = shown->data(sub.siblingAtColumn(3)).toString();
             header = shown->headerData(2, Qt::Horizontal).toString();
         });
-        platform.browseFolder(QStringLiteral("选择文件夹"));
+        dialogs.browseFolder(QStringLiteral("选择文件夹"));
         QLocale::setDefault(before);
         EXPECT_EQ(type, QStringLiteral("文件夹"));
         EXPECT_EQ(header, QStringLiteral("类型"));
@@ -89,7 +89,7 @@ TEST(QtDialogs, FileDialogsStartAtHomeRememberTheLastFolderPerKindAndWriteNoHist
     }
     {
         // The type chosen in a save dialog gives a name typed without an extension its own.
-        QtPlatform platform;
+        QtDialogs dialogs;
         QTimer::singleShot(0, [&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
@@ -100,7 +100,7 @@ TEST(QtDialogs, FileDialogsStartAtHomeRememberTheLastFolderPerKindAndWriteNoHist
             QMetaObject::invokeMethod(dialog, "accept");
         });
         const std::optional<QString> chosen =
-            platform.saveFileDialog({QStringLiteral("PNG 图片|*.png|JPEG 图片|*.jpg;*.jpeg"), QStringLiteral("png")});
+            dialogs.saveFileDialog({QStringLiteral("PNG 图片|*.png|JPEG 图片|*.jpg;*.jpeg"), QStringLiteral("png")});
         EXPECT_EQ(chosen, QDir::toNativeSeparators(QDir(maps.path()).filePath(QStringLiteral("map.jpg"))));
     }
     qputenv("HOME", oldHome);

@@ -1,4 +1,4 @@
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "model/MapShift.h"
 #include "model/TileGrid.h"
 

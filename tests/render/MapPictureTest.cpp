@@ -1,6 +1,6 @@
 #include "render/MapPicture.h"
 #include "render/TileImages.h"
-#include "gui/Progress.h"
+#include "files/Progress.h"
 #include "support/TestImages.h"
 
 #include <QDir>

@@ -1,97 +1,52 @@
 #pragma once
 
-#include "gui/QtPlatform.h"
-
-#include <QList>
-#include <QStringList>
-
-#include <deque>
-#include <functional>
+#include "gui/Platform.h"
+#include "support/FaultyFiles.h"
+#include "support/ScriptedDialogs.h"
 
 namespace tessera {
 
-// A platform for tests and benchmarks: dialogs are answered from a queue set up beforehand and
-// every one shown is recorded; files are real (tests use temporary folders) but any operation can
-// be made to fail.
-class ScriptedPlatform : public QtPlatform {
+namespace detail {
+// Built before the Platform base that refers to them.
+struct ScriptedPlatformParts {
+    ScriptedDialogs scriptedDialogs;
+    FaultyFiles faultyFiles;
+};
+}  // namespace detail
+
+// The platform of tests and benchmarks: scripted dialogs and fault-injecting files as one
+// Platform, with the test's side of both at hand.
+class ScriptedPlatform : private detail::ScriptedPlatformParts, public Platform {
 public:
-    enum class DialogKind { Message, Input, Choice, OpenFile, SaveFile, Folder };
+    using DialogKind = ScriptedDialogs::DialogKind;
+    using Shown = ScriptedDialogs::Shown;
+    using FileOp = FaultyFiles::Op;
 
-    struct Shown {
-        DialogKind kind;
-        QString title;
-        QString text;  // message text or prompt
-        MessageButtons buttons = MessageButtons::Ok;
-        QString initial = {};  // the text an input box offered
-    };
+    ScriptedPlatform() : Platform(scriptedDialogs, faultyFiles) {}
 
-    enum class FileOp { Read, Write, Rename, Move, Copy };
+    ScriptedDialogs& script() { return scriptedDialogs; }
+    FaultyFiles& faults() { return faultyFiles; }
 
-    // Answers, taken in order. A plain OK box needs none; it is answered OK.
-    void answer(MessageResult button) { answers_.push_back({Answer::Button, button, {}}); }
-    void answerYes() { answer(MessageResult::Yes); }
-    void answerNo() { answer(MessageResult::No); }
-    // The text typed into an input box, the item chosen from a list, or the path chosen in a file dialog or folder browser.
-    void answerText(const QString& text) { answers_.push_back({Answer::Text, {}, text}); }
-    void answerCancel() { answers_.push_back({Answer::Cancel, {}, {}}); }
+    void answer(MessageResult button) { scriptedDialogs.answer(button); }
+    void answerYes() { scriptedDialogs.answerYes(); }
+    void answerNo() { scriptedDialogs.answerNo(); }
+    void answerText(const QString& text) { scriptedDialogs.answerText(text); }
+    void answerCancel() { scriptedDialogs.answerCancel(); }
+    const QList<Shown>& shown() const { return scriptedDialogs.shown(); }
+    void clearShown() { scriptedDialogs.clearShown(); }
+    int countShown(const QString& text) const { return scriptedDialogs.countShown(text); }
+    QStringList messages() const { return scriptedDialogs.messages(); }
+    const QStringList& unanswered() const { return scriptedDialogs.unanswered(); }
+    std::size_t pendingAnswers() const { return scriptedDialogs.pendingAnswers(); }
+    const FileDialogOptions& lastFileDialog() const { return scriptedDialogs.lastFileDialog; }
+    int lastChoiceOffered() const { return scriptedDialogs.lastChoiceOffered; }
 
-    // Makes every later `op` on a path accepted by `match` fail with `why`.
     void failWhen(FileOp op, std::function<bool(const QString& path)> match,
-                  QString why = QStringLiteral("模拟的失败"));
-    void clearFailures() { failures_.clear(); }
-
-    const QList<Shown>& shown() const { return shown_; }
-    void clearShown() { shown_.clear(); }
-    // How many boxes showed exactly this text.
-    int countShown(const QString& text) const;
-    QStringList messages() const;
-    // Dialogs shown with no answer queued for them, and answers left over.
-    const QStringList& unanswered() const { return unanswered_; }
-    std::size_t pendingAnswers() const { return answers_.size(); }
-
-    MessageResult messageBox(const QString& text, MessageButtons buttons,
-                             const QString& title = kDefaultMessageTitle) override;
-    std::optional<QString> inputBox(const QString& prompt, const QString& title,
-                                    const QString& initial) override;
-    std::optional<int> chooseItem(const QString& prompt, const QString& title, const QStringList& items,
-                                  int current) override;
-    std::optional<QString> openFileDialog(const FileDialogOptions& options) override;
-    std::optional<QString> saveFileDialog(const FileDialogOptions& options) override;
-    QString browseFolder(const QString& title) override;
-
-    ReadResult readFile(const QString& path, qint64 maxBytes = std::numeric_limits<qint64>::max()) override;
-    ReadResult readHead(const QString& path, int count) override;
-    FileResult writeFileAtomic(const QString& path, const QByteArray& data,
-                               const QStringList& inputs = {}) override;
-    FileResult renameFile(const QString& from, const QString& to) override;
-    FileResult moveFile(const QString& from, const QString& to) override;
-    FileResult copyFile(const QString& from, const QString& to) override;
-    FileResult writeNewFile(const QString& path, const QByteArray& data) override;
-
-    // The options passed to the last file dialog, and the item a choice box offered first.
-    FileDialogOptions lastFileDialog;
-    int lastChoiceOffered = -1;
-
-private:
-    struct Answer {
-        enum Kind { Button, Text, Cancel } kind;
-        MessageResult button;
-        QString text;
-    };
-    struct Failure {
-        FileOp op;
-        std::function<bool(const QString&)> match;
-        QString why;
-    };
-
-    std::optional<Answer> next(const Shown& shown);
-    std::optional<QString> textAnswer(const Shown& shown);
-    const Failure* failureFor(FileOp op, const QString& path) const;
-
-    std::deque<Answer> answers_;
-    QList<Shown> shown_;
-    QStringList unanswered_;
-    QList<Failure> failures_;
+                  QString why = QStringLiteral("模拟的失败"))
+    {
+        faultyFiles.failWhen(op, std::move(match), std::move(why));
+    }
+    void clearFailures() { faultyFiles.clearFailures(); }
 };
 
 }  // namespace tessera

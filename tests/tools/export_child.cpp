@@ -1,8 +1,8 @@
 // Exports the same large map to the given path again and again until it is killed.
 #include "LargeMap.h"
 
-#include "gui/Progress.h"
-#include "support/ScriptedPlatform.h"
+#include "files/Progress.h"
+#include "files/LocalFiles.h"
 #include "model/MapPathFile.h"
 
 #include <QCoreApplication>
@@ -16,10 +16,10 @@ int main(int argc, char* argv[])
         return 2;
     tessera::TileGrid grid;
     fillLargeMap(grid);
-    tessera::ScriptedPlatform platform;
+    tessera::LocalFiles files;
     tessera::NullProgress progress;
     std::printf("ready\n");
     std::fflush(stdout);
     for (;;)
-        tessera::writeMapPathFile(platform, QString::fromLocal8Bit(argv[1]), grid.cells(), grid.mapSize(), progress);
+        tessera::writeMapPathFile(files, QString::fromLocal8Bit(argv[1]), grid.cells(), grid.mapSize(), progress);
 }

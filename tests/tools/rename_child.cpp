@@ -1,7 +1,7 @@
 // Renames the tiles of a shifted map (cell (r, c) names folder/r-(c mod n + 1).jpg) into their
 // folder and kills itself with SIGKILL just before its k-th rename.
-#include "gui/Progress.h"
-#include "support/ScriptedPlatform.h"
+#include "files/Progress.h"
+#include "support/FaultyFiles.h"
 #include "model/TileGrid.h"
 #include "batch/BatchRename.h"
 #include "batch/BatchReport.h"
@@ -25,15 +25,15 @@ int main(int argc, char* argv[])
     for (int r = 1; r <= n; ++r)
         for (int c = 1; c <= n; ++c)
             grid.setCellText(r, c, QDir(folder).filePath(QStringLiteral("%1-%2.jpg").arg(r).arg(c % n + 1)));
-    tessera::ScriptedPlatform platform;
+    tessera::FaultyFiles files;
     int renames = 0;
-    platform.failWhen(tessera::ScriptedPlatform::FileOp::Rename, [&](const QString&) {
+    files.failWhen(tessera::FaultyFiles::Op::Rename, [&](const QString&) {
         if (++renames == k)
             std::raise(SIGKILL);
         return false;
     });
     tessera::NullProgress progress;
     tessera::RecordedReport report;
-    tessera::BatchRename(grid, platform, progress, report, {}).renameInto(folder);
+    tessera::BatchRename(grid, files, progress, report, {}).renameInto(folder);
     return 0;
 }

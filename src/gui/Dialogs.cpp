@@ -1,15 +1,12 @@
-#include "gui/Platform.h"
+#include "gui/Dialogs.h"
 
-#include <QDir>
-#include <QRegularExpression>
-#include <QUuid>
 #include <QStringList>
 
 #include <limits>
 
 namespace tessera {
 
-std::optional<int> Platform::inputNumber(const QString& prompt, const QString& title,
+std::optional<int> Dialogs::inputNumber(const QString& prompt, const QString& title,
                                          const QString& initial)
 {
     const std::optional<QString> answer = inputBox(prompt, title, initial);
@@ -39,24 +36,6 @@ int decimalValue(const QString& text)
     if (negative)
         return static_cast<int>(-value);  // -2^31 at most
     return static_cast<int>(std::min<long long>(value, std::numeric_limits<int>::max()));
-}
-
-QString joinFolder(const QString& folder, const QString& name)
-{
-    const QString separator = QDir::separator();
-    return folder.endsWith(separator) ? folder + name : folder + separator + name;
-}
-
-QString partialFileName(const QString& targetName)
-{
-    return QStringLiteral(".%1.%2.part").arg(targetName, QUuid::createUuid().toString(QUuid::Id128).left(12));
-}
-
-QString partialTargetName(const QString& fileName)
-{
-    static const QRegularExpression pattern(QStringLiteral("^\\.(.+)\\.[0-9a-f]{12}\\.part$"));
-    const QRegularExpressionMatch match = pattern.match(fileName);
-    return match.hasMatch() ? match.captured(1) : QString();
 }
 
 QString qtFilterList(const QString& pipeList)

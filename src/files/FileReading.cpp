@@ -1,10 +1,9 @@
 // Reading files for display, never blocking on a FIFO or device, and the words for file errors.
-#include "gui/FileErrors.h"
-#include "gui/Platform.h"
+#include "files/FileErrors.h"
+#include "files/Files.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 
 #include <cerrno>
 
@@ -148,28 +147,6 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes, qint64 headOnly
 #endif
     result.ok = true;
     return result;
-}
-
-QImage readPictureCorner(const QString& path, QSize size)
-{
-    // Opening a FIFO would wait for a writer: regular files only.
-#ifdef Q_OS_UNIX
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
-        return {};
-#else
-    if (!QFileInfo(path).isFile())
-        return {};
-#endif
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QImageReader reader(&file);
-    const QSize full = reader.size();
-    if (!full.isValid())
-        return {};
-    reader.setClipRect(QRect(QPoint(0, 0), size).intersected(QRect(QPoint(0, 0), full)));
-    return reader.read();
 }
 
 int folderListingError(const QString& folder)

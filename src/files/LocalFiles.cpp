@@ -1,8 +1,8 @@
-// File half of QtPlatform. Nothing here ever overwrites an existing file except writeFileAtomic,
+// The real files. Nothing here ever overwrites an existing file except writeFileAtomic,
 // which replaces its target as a whole or not at all; every file is written through OutputFile.
-#include "gui/FileErrors.h"
-#include "gui/OutputFile.h"
-#include "gui/QtPlatform.h"
+#include "files/FileErrors.h"
+#include "files/OutputFile.h"
+#include "files/LocalFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -83,7 +83,7 @@ FileResult checkSource(const QString& from)
 
 }  // namespace
 
-bool QtPlatform::exists(const QString& pathOrPattern)
+bool LocalFiles::exists(const QString& pathOrPattern)
 {
     const QFileInfo info(pathOrPattern);
     const QString name = info.fileName();
@@ -95,22 +95,22 @@ bool QtPlatform::exists(const QString& pathOrPattern)
                 .isEmpty();
 }
 
-ReadResult QtPlatform::readFile(const QString& path, qint64 maxBytes)
+ReadResult LocalFiles::readFile(const QString& path, qint64 maxBytes)
 {
     return readRegularFile(path, maxBytes);
 }
 
-bool QtPlatform::isFile(const QString& path)
+bool LocalFiles::isFile(const QString& path)
 {
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
-ReadResult QtPlatform::readHead(const QString& path, int count)
+ReadResult LocalFiles::readHead(const QString& path, int count)
 {
     return readRegularFile(path, std::numeric_limits<qint64>::max(), std::max(0, count));
 }
 
-FileResult QtPlatform::writeFileAtomic(const QString& path, const QByteArray& data, const QStringList& inputs)
+FileResult LocalFiles::writeFileAtomic(const QString& path, const QByteArray& data, const QStringList& inputs)
 {
     OutputFile file(path);
     if (!inputs.isEmpty())
@@ -120,19 +120,19 @@ FileResult QtPlatform::writeFileAtomic(const QString& path, const QByteArray& da
     return FileResult::success();
 }
 
-FileResult QtPlatform::writeNewFile(const QString& path, const QByteArray& data)
+FileResult LocalFiles::writeNewFile(const QString& path, const QByteArray& data)
 {
     if (QFileInfo(path).isDir())
         return FileResult::failure(fileErrorText(EISDIR));
     return createNoReplace(path, data);
 }
 
-FileResult QtPlatform::renameFile(const QString& from, const QString& to)
+FileResult LocalFiles::renameFile(const QString& from, const QString& to)
 {
     return moveFile(from, to);
 }
 
-FileResult QtPlatform::moveFile(const QString& from, const QString& to)
+FileResult LocalFiles::moveFile(const QString& from, const QString& to)
 {
     if (FileResult source = checkSource(from); !source)
         return source;
@@ -158,14 +158,14 @@ FileResult QtPlatform::moveFile(const QString& from, const QString& to)
     return FileResult::success();
 }
 
-FileResult QtPlatform::copyFile(const QString& from, const QString& to)
+FileResult LocalFiles::copyFile(const QString& from, const QString& to)
 {
     if (FileResult source = checkSource(from); !source)
         return source;
     return createNoReplace(to, {}, from);
 }
 
-FileResult QtPlatform::removeFile(const QString& path)
+FileResult LocalFiles::removeFile(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
@@ -179,7 +179,7 @@ FileResult QtPlatform::removeFile(const QString& path)
 #endif
 }
 
-FileStatus QtPlatform::fileStatus(const QString& path)
+FileStatus LocalFiles::fileStatus(const QString& path)
 {
     FileStatus status;
     if (path.isEmpty())
@@ -205,12 +205,12 @@ FileStatus QtPlatform::fileStatus(const QString& path)
     return status;
 }
 
-QString QtPlatform::realFolder(const QString& folder)
+QString LocalFiles::realFolder(const QString& folder)
 {
     return QFileInfo(folder).canonicalFilePath();
 }
 
-QStringList QtPlatform::fileNames(const QString& folder)
+QStringList LocalFiles::fileNames(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
 }

@@ -1,7 +1,7 @@
-#include "gui/OutputFile.h"
+#include "files/OutputFile.h"
 
-#include "gui/FileErrors.h"
-#include "gui/Platform.h"
+#include "files/FileErrors.h"
+#include "files/Files.h"
 
 #include <QFile>
 
@@ -327,10 +327,20 @@ int renameWithoutReplacing(const QString& from, const QString& to)
     if (errno != EINVAL && errno != ENOSYS)
         return errno;
 #endif
-    // File systems without RENAME_NOREPLACE: a hard link fails on an existing target.
+    return renameWithoutReplacingByLink(from, to);
+}
+
+int renameWithoutReplacingByLink(const QString& from, const QString& to)
+{
+    const QByteArray source = QFile::encodeName(from), target = QFile::encodeName(to);
+    // A hard link fails on an existing target.
     if (::link(source.constData(), target.constData()) == 0) {
-        ::unlink(source.constData());
-        return 0;
+        if (::unlink(source.constData()) == 0)
+            return 0;
+        // The old name stays: the new one goes again, and the file is only where it was.
+        const int error = errno;
+        ::unlink(target.constData());
+        return error;
     }
     if (errno == EEXIST || errno == ENOENT || errno == EXDEV)
         return errno;

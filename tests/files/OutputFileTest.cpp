@@ -1,6 +1,6 @@
 // The one way the program writes a file: whole or not at all, never over what must stay.
-#include "gui/OutputFile.h"
-#include "gui/Platform.h"
+#include "files/OutputFile.h"
+#include "files/Files.h"
 
 #include <QDir>
 #include <QFile>

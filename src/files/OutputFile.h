@@ -87,6 +87,8 @@ private:
 
 // Renames without ever replacing an existing target. Returns 0 or an errno value.
 int renameWithoutReplacing(const QString& from, const QString& to);
+// Its way on file systems without RENAME_NOREPLACE: a hard link, then the old name's removal.
+int renameWithoutReplacingByLink(const QString& from, const QString& to);
 
 // Removes a partial file whose writer is gone: only when no process holds its lock and the name
 // still leads to the file that was checked. True when it was removed.

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace tessera {
+
+// The four button sets of a message box; each has one role.
+enum class MessageButtons {
+    YesNoInfo,      // confirm an action: only Yes proceeds
+    OkExclamation,  // a rejected input or state
+    OkInfo,         // the success of a bulk operation
+    Ok,             // any other notice
+};
+
+enum class MessageResult { Ok, Yes, No };
+
+inline const QString kDefaultMessageTitle = QStringLiteral("信息：");
+
+// What a file dialog offers: a filter list in the "label|pattern|label|pattern" form and the
+// extension added to a name typed without one.
+struct FileDialogOptions {
+    QString filters;
+    QString defaultExtension;
+};
+
+// How the program's logic asks the user: modal boxes. GUI thread only; background work never
+// holds one. `QtDialogs` is the real one; tests answer from a queue (`ScriptedDialogs`).
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // Modal message box; returns the button pressed.
+    virtual MessageResult messageBox(const QString& text, MessageButtons buttons,
+                                     const QString& title = kDefaultMessageTitle) = 0;
+
+    // Modal input box in the decimal style (only digits, "-" and "." can be typed).
+    // Returns the typed text, or nothing on Cancel.
+    virtual std::optional<QString> inputBox(const QString& prompt, const QString& title,
+                                            const QString& initial) = 0;
+
+    // Modal box that offers `items` in a list, `current` chosen at first. Returns the index of the
+    // item chosen, or nothing on Cancel.
+    virtual std::optional<int> chooseItem(const QString& prompt, const QString& title, const QStringList& items,
+                                          int current) = 0;
+
+    // Open and save dialogs; return the chosen path or nothing on Cancel.
+    virtual std::optional<QString> openFileDialog(const FileDialogOptions& options) = 0;
+    virtual std::optional<QString> saveFileDialog(const FileDialogOptions& options) = 0;
+
+    // Folder browser; returns the empty text on Cancel.
+    virtual QString browseFolder(const QString& title) = 0;
+
+    // Input box whose answer is read as a whole number; nothing on Cancel.
+    std::optional<int> inputNumber(const QString& prompt, const QString& title,
+                                   const QString& initial);
+};
+
+// Converts an answer the usual decimal way: leading blanks, an optional sign, the digits up to the
+// first other character (none gives 0); a fraction is cut off and the result clamped to 32 bits.
+int decimalValue(const QString& text);
+
+// Qt file-dialog filter ("label (*.a);;label (*)") for a "label|pattern|..." list.
+QString qtFilterList(const QString& pipeList);
+
+}  // namespace tessera

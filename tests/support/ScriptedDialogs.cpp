@@ -1,0 +1,96 @@
+#include "support/ScriptedDialogs.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace tessera {
+
+int ScriptedDialogs::countShown(const QString& text) const
+{
+    return static_cast<int>(
+        std::count_if(shown_.begin(), shown_.end(), [&](const Shown& s) { return s.text == text; }));
+}
+
+QStringList ScriptedDialogs::messages() const
+{
+    QStringList texts;
+    for (const Shown& s : shown_) {
+        if (s.kind == DialogKind::Message)
+            texts << s.text;
+    }
+    return texts;
+}
+
+std::optional<ScriptedDialogs::Answer> ScriptedDialogs::next(const Shown& shown)
+{
+    shown_.append(shown);
+    if (answers_.empty()) {
+        unanswered_ << shown.text;
+        return std::nullopt;
+    }
+    Answer a = answers_.front();
+    answers_.pop_front();
+    return a;
+}
+
+std::optional<QString> ScriptedDialogs::textAnswer(const Shown& shown)
+{
+    const std::optional<Answer> a = next(shown);
+    if (a && a->kind == Answer::Text)
+        return a->text;
+    return std::nullopt;
+}
+
+MessageResult ScriptedDialogs::messageBox(const QString& text, MessageButtons buttons,
+                                           const QString& title)
+{
+    const Shown shown{DialogKind::Message, title, text, buttons};
+    if (buttons != MessageButtons::YesNoInfo) {
+        shown_.append(shown);
+        return MessageResult::Ok;
+    }
+    const std::optional<Answer> a = next(shown);
+    if (a && a->kind == Answer::Button)
+        return a->button;
+    return MessageResult::No;
+}
+
+std::optional<QString> ScriptedDialogs::inputBox(const QString& prompt, const QString& title,
+                                                  const QString& initial)
+{
+    return textAnswer({DialogKind::Input, title, prompt, MessageButtons::Ok, initial});
+}
+
+std::optional<int> ScriptedDialogs::chooseItem(const QString& prompt, const QString& title,
+                                                const QStringList& items, int current)
+{
+    lastChoiceOffered = current;
+    const std::optional<QString> item = textAnswer({DialogKind::Choice, title, prompt});
+    if (!item || !items.contains(*item))
+        return std::nullopt;
+    return static_cast<int>(items.indexOf(*item));
+}
+
+std::optional<QString> ScriptedDialogs::openFileDialog(const FileDialogOptions& options)
+{
+    lastFileDialog = options;
+    return textAnswer({DialogKind::OpenFile, {}, options.filters});
+}
+
+std::optional<QString> ScriptedDialogs::saveFileDialog(const FileDialogOptions& options)
+{
+    lastFileDialog = options;
+    std::optional<QString> path = textAnswer({DialogKind::SaveFile, {}, options.filters});
+    // Like the real dialog: a name typed without an extension gets the default one.
+    if (path && !options.defaultExtension.isEmpty() && QFileInfo(*path).suffix().isEmpty())
+        *path += u'.' + options.defaultExtension;
+    return path;
+}
+
+QString ScriptedDialogs::browseFolder(const QString& title)
+{
+    return textAnswer({DialogKind::Folder, title, title}).value_or(QString());
+}
+
+}  // namespace tessera

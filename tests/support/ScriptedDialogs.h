@@ -1,0 +1,72 @@
+#pragma once
+
+#include "gui/Dialogs.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <deque>
+
+namespace tessera {
+
+// Dialogs for tests and benchmarks: answered from a queue set up beforehand, every one shown
+// recorded. GUI thread only, like every Dialogs.
+class ScriptedDialogs final : public Dialogs {
+public:
+    enum class DialogKind { Message, Input, Choice, OpenFile, SaveFile, Folder };
+
+    struct Shown {
+        DialogKind kind;
+        QString title;
+        QString text;  // message text or prompt
+        MessageButtons buttons = MessageButtons::Ok;
+        QString initial = {};  // the text an input box offered
+    };
+
+    // Answers, taken in order. A plain OK box needs none; it is answered OK.
+    void answer(MessageResult button) { answers_.push_back({Answer::Button, button, {}}); }
+    void answerYes() { answer(MessageResult::Yes); }
+    void answerNo() { answer(MessageResult::No); }
+    // The text typed into an input box, the item chosen from a list, or the path chosen in a file dialog or folder browser.
+    void answerText(const QString& text) { answers_.push_back({Answer::Text, {}, text}); }
+    void answerCancel() { answers_.push_back({Answer::Cancel, {}, {}}); }
+
+    const QList<Shown>& shown() const { return shown_; }
+    void clearShown() { shown_.clear(); }
+    // How many boxes showed exactly this text.
+    int countShown(const QString& text) const;
+    QStringList messages() const;
+    // Dialogs shown with no answer queued for them, and answers left over.
+    const QStringList& unanswered() const { return unanswered_; }
+    std::size_t pendingAnswers() const { return answers_.size(); }
+
+    MessageResult messageBox(const QString& text, MessageButtons buttons,
+                             const QString& title = kDefaultMessageTitle) override;
+    std::optional<QString> inputBox(const QString& prompt, const QString& title,
+                                    const QString& initial) override;
+    std::optional<int> chooseItem(const QString& prompt, const QString& title, const QStringList& items,
+                                  int current) override;
+    std::optional<QString> openFileDialog(const FileDialogOptions& options) override;
+    std::optional<QString> saveFileDialog(const FileDialogOptions& options) override;
+    QString browseFolder(const QString& title) override;
+
+    // The options passed to the last file dialog, and the item a choice box offered first.
+    FileDialogOptions lastFileDialog;
+    int lastChoiceOffered = -1;
+
+private:
+    struct Answer {
+        enum Kind { Button, Text, Cancel } kind;
+        MessageResult button;
+        QString text;
+    };
+
+    std::optional<Answer> next(const Shown& shown);
+    std::optional<QString> textAnswer(const Shown& shown);
+
+    std::deque<Answer> answers_;
+    QList<Shown> shown_;
+    QStringList unanswered_;
+};
+
+}  // namespace tessera
