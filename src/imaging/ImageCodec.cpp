@@ -26,7 +26,8 @@ QImage finish(QImage decoded, QSize size)
                                                : QImage::Format_ARGB32_Premultiplied);
     if (decoded.size() != size)
         decoded = decoded.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return decoded.convertToFormat(QImage::Format_RGB32);
+    return decoded.convertToFormat(decoded.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                             : QImage::Format_RGB32);
 }
 
 qint64 ceilDiv(qint64 a, qint64 b)

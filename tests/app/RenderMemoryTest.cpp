@@ -40,9 +40,12 @@ TEST(RenderMemory, HugeTilesAreDecodedOneAtATimeWithinAGigabyte)
     EXPECT_LE(all, alone + 64) << "16 huge tiles took " << all << " MB, one " << alone << " MB";
     EXPECT_LE(all, 1024);
 
-    // Every tile is drawn, the PNG too.
+    // Every tile is drawn; the PNG keeps its clear quarter, its half-clear band and its opaque rest.
     const QImage picture(out);
     ASSERT_EQ(picture.size(), QSize(200, 150));
+    EXPECT_EQ(qAlpha(picture.pixel(4, 15)), 0);
+    EXPECT_NEAR(qAlpha(picture.pixel(15, 15)), 128, 1);
+    EXPECT_TRUE(near(picture.pixel(15, 15), kRed, 2));
     EXPECT_TRUE(near(picture.pixel(34, 15), kBlue, 2));
     for (int k = 1; k <= 16; ++k)
         EXPECT_EQ(qAlpha(picture.pixel(k % 5 * 40 + 20, k / 5 * 30 + 15)), 255) << "tile " << k;
