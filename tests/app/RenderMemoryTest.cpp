@@ -37,8 +37,10 @@ TEST(RenderMemory, HugeTilesAreDecodedOneAtATimeWithinAGigabyte)
     const double all = renderPeakMb(dir, QStringList{png} + jpegs, out);
     ASSERT_GT(alone, 0);
     ASSERT_GT(all, 0);
+#ifndef __SANITIZE_ADDRESS__  // AddressSanitizer keeps freed blocks in quarantine: peaks are its own
     EXPECT_LE(all, alone + 64) << "16 huge tiles took " << all << " MB, one " << alone << " MB";
     EXPECT_LE(all, 1024);
+#endif
 
     // Every tile is drawn; the PNG keeps its clear quarter, its half-clear band and its opaque rest.
     const QImage picture(out);
