@@ -1,6 +1,10 @@
 #include "BenchSupport.h"
 
+#include "app/MainWindow.h"
+#include "canvas/Canvas.h"
 #include "render/TileImages.h"
+#include "gui/LongWork.h"
+#include "support/ScriptedPlatform.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -106,6 +110,16 @@ double statusField(const char* name)
     return 0;
 }
 }  // namespace
+
+void importIntoNewMap(MainWindow& window, ScriptedPlatform& platform, int size, const QString& map)
+{
+    platform.answerYes();
+    platform.answerText(QString::number(size));
+    window.newMap();
+    platform.answerText(map);
+    window.importData();
+    runEventLoopUntil([&] { return !window.longWork().busy() && !window.canvas().fill().running(); });
+}
 
 double residentMb()
 {

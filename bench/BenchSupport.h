@@ -5,6 +5,11 @@
 
 #include <functional>
 
+namespace tessera {
+class MainWindow;
+class ScriptedPlatform;
+}  // namespace tessera
+
 namespace tessera::bench {
 
 // Prints one "scenario: value unit" line.
@@ -23,6 +28,10 @@ void dropFromPageCache(const QStringList& paths);
 // Runs the event loop until `done()` holds, with a 10 ms timer ticking on the GUI thread; returns
 // the longest gap between two of its ticks (or between the start and the first one), in ms.
 double runEventLoopUntil(const std::function<bool()>& done);
+
+// Makes a new map of `size` in the window, imports the map path file `map` into it and runs the
+// event loop until every tile is loaded.
+void importIntoNewMap(MainWindow& window, ScriptedPlatform& platform, int size, const QString& map);
 
 // Resident and peak resident memory of this process, in megabytes.
 double residentMb();

@@ -262,12 +262,7 @@ void runDistinct1000Bench()
     ScriptedPlatform platform;
     MainWindow window(platform);
     window.show();
-    platform.answerYes();
-    platform.answerText(QStringLiteral("1000"));
-    window.newMap();
-    platform.answerText(mapPath);
-    window.importData();
-    runEventLoopUntil([&] { return !window.longWork().busy() && !window.canvas().fill().running(); });
+    importIntoNewMap(window, platform, 1000, mapPath);
     auto* across = window.findChild<QScrollBar*>(QStringLiteral("CanvasHScroll"));
     auto* down = window.findChild<QScrollBar*>(QStringLiteral("CanvasVScroll"));
     for (int step = 0; step <= 10; ++step) {

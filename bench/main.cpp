@@ -16,6 +16,8 @@ void runTilesBench();
 void runRenderBench();
 void runAssembleBench();
 int runAssembleChild(const QString& folder, const QString& out);
+void runHugeTilesBench();
+void runHugeCanvasChild(const QString& map);
 }  // namespace tessera::bench
 
 int main(int argc, char* argv[])
@@ -27,6 +29,10 @@ int main(int argc, char* argv[])
     const bool all = std::strcmp(group, "all") == 0;
     if (std::strcmp(group, "assemble-child") == 0 && argc == 4)
         return tessera::bench::runAssembleChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if (std::strcmp(group, "huge-canvas") == 0 && argc == 3) {
+        tessera::bench::runHugeCanvasChild(QString::fromLocal8Bit(argv[2]));
+        return 0;
+    }
     if (all || std::strcmp(group, "model") == 0)
         tessera::bench::runModelBench();
     if (all || std::strcmp(group, "canvas") == 0)
@@ -37,6 +43,8 @@ int main(int argc, char* argv[])
         tessera::bench::runRenderBench();
     if (all || std::strcmp(group, "assemble") == 0)
         tessera::bench::runAssembleBench();
+    if (all || std::strcmp(group, "huge") == 0)
+        tessera::bench::runHugeTilesBench();
     if (std::strcmp(group, "canvas1000") == 0)
         tessera::bench::runCanvas1000Bench();
     if (std::strcmp(group, "distinct1000") == 0)

@@ -232,8 +232,12 @@ void CanvasPicture::paint(QPainter& painter, const QRect& area, TileImageCache& 
                 case Kind::Tile: {
                     const TileEntry& entry = tiles_[step.tile];
                     const QImage image = entry.pinned.isNull() ? cache.image(entry.key) : entry.pinned;
+                    const QRect drawn(origin, QSize(step.width, step.height));
+                    // A tile hides what was drawn before it: a transparent one shows the background.
+                    if (image.hasAlphaChannel())
+                        painter.fillRect(drawn, kCanvasBackground);
                     if (!image.isNull())
-                        painter.drawImage(QRect(origin, QSize(step.width, step.height)), image);
+                        painter.drawImage(drawn, image);
                     break;
                 }
                 case Kind::Marker:

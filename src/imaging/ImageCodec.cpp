@@ -1,25 +1,95 @@
 #include "imaging/ImageCodec.h"
 
+#include "imaging/MemoryBudget.h"
 #include "imaging/TurboJpeg.h"
 
 #include <QBuffer>
 #include <QImageReader>
 
+#include <algorithm>
 #include <memory>
 
 namespace tessera {
 namespace {
 
-QImage finish(const QImage& decoded, QSize size)
+QImage finish(QImage decoded, QSize size)
 {
     if (decoded.isNull())
         return {};
     // Qt scales 1-bit and palette pictures without smoothing their colours: widen them first.
-    const QImage wide = decoded.depth() >= 32
-        ? decoded
-        : decoded.convertToFormat(decoded.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    QImage scaled = wide.size() == size ? wide : wide.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return scaled.convertToFormat(QImage::Format_RGB32);
+    if (decoded.depth() < 32)
+        decoded = decoded.convertToFormat(decoded.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                    : QImage::Format_RGB32);
+    // Smooth scaling works on premultiplied pixels: convert in place rather than into a copy.
+    if (decoded.hasAlphaChannel())
+        decoded.convertTo(decoded.depth() > 32 ? QImage::Format_RGBA64_Premultiplied
+                                               : QImage::Format_ARGB32_Premultiplied);
+    if (decoded.size() != size)
+        decoded = decoded.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return decoded.convertToFormat(decoded.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                             : QImage::Format_RGB32);
+}
+
+qint64 ceilDiv(qint64 a, qint64 b)
+{
+    return (a + b - 1) / b;
+}
+
+// What libjpeg holds of the whole picture while decoding it at any scale: every DCT coefficient
+// (64 of 2 bytes a block) of a picture that comes in several scans (progressive, or components
+// in scans of their own); nothing for one that is decoded a row of blocks at a time.
+qint64 wholePictureCoefficientBytes(QByteArrayView jpeg)
+{
+    const auto* p = reinterpret_cast<const uchar*>(jpeg.data());
+    const qsizetype n = jpeg.size();
+    constexpr int kMaxComponents = 10;  // libjpeg's own limit
+    int sampling[kMaxComponents][2] = {};
+    int components = 0, width = 0, height = 0;
+    bool progressive = false;
+    for (qsizetype i = 2; i + 4 <= n;) {
+        if (p[i] != 0xFF)
+            return 0;  // libjpeg reports the broken stream
+        const uchar marker = p[i + 1];
+        if (marker == 0xFF || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
+            i += marker == 0xFF ? 1 : 2;  // a fill byte, or a marker without a segment
+            continue;
+        }
+        const int length = p[i + 2] << 8 | p[i + 3];
+        const uchar* segment = p + i + 4;
+        if (length < 2 || i + 2 + length > n)
+            return 0;
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            components = length >= 8 ? segment[5] : 0;
+            if (components < 1 || components > kMaxComponents || length < 8 + 3 * components)
+                return 0;
+            progressive = (marker & 0x03) == 0x02;
+            height = segment[1] << 8 | segment[2];
+            width = segment[3] << 8 | segment[4];
+            for (int c = 0; c < components; ++c) {
+                sampling[c][0] = std::max(1, segment[7 + 3 * c] >> 4);
+                sampling[c][1] = std::max(1, segment[7 + 3 * c] & 0x0F);
+            }
+        } else if (marker == 0xDA) {
+            if (components == 0 || length < 3 || (!progressive && segment[0] >= components))
+                return 0;
+            int hMax = 1, vMax = 1;
+            for (int c = 0; c < components; ++c) {
+                hMax = std::max(hMax, sampling[c][0]);
+                vMax = std::max(vMax, sampling[c][1]);
+            }
+            qint64 blocks = 0;
+            for (int c = 0; c < components; ++c) {
+                const int h = sampling[c][0], v = sampling[c][1];
+                const qint64 across = ceilDiv(ceilDiv(qint64(width) * h, hMax), 8);
+                const qint64 down = ceilDiv(ceilDiv(qint64(height) * v, vMax), 8);
+                blocks += ceilDiv(across, h) * h * ceilDiv(down, v) * v;
+            }
+            return blocks * 64 * 2;
+        }
+        i += 2 + length;
+    }
+    return 0;
 }
 
 // CMYK JPEGs store inverted inks (the Adobe convention, as Qt's reader assumes too), so each
@@ -63,6 +133,8 @@ QImage decodeJpeg(QByteArrayView bytes, QSize size)
             bestHeight = h;
         }
     }
+    const MemoryBudget::Lease lease =
+        tileDecodeBudget().take(wholePictureCoefficientBytes(bytes) + qint64(bestWidth) * bestHeight * 4);
     QImage decoded(bestWidth, bestHeight, QImage::Format_RGB32);
     if (decoded.isNull())
         return {};
@@ -76,18 +148,32 @@ QImage decodeJpeg(QByteArrayView bytes, QSize size)
     }
     if (cmyk)
         cmykToRgb(decoded);
-    return finish(decoded, size);
+    return finish(std::move(decoded), size);
 }
 
 QImage decodeOther(QByteArrayView bytes, QSize size)
 {
-    QByteArray copy = bytes.toByteArray();
-    QBuffer buffer(&copy);
+    // Qt's readers refuse pictures beyond their own allocation limit (128 MB by default); the
+    // decode budget bounds what tiles hold instead, so admit the largest tile at 8 bytes a pixel.
+    static const bool admitted = [] {
+        const int megabytes = static_cast<int>(kMaxTilePixels * 8 / (1024 * 1024));
+        if (QImageReader::allocationLimit() > 0 && QImageReader::allocationLimit() < megabytes)
+            QImageReader::setAllocationLimit(megabytes);
+        return true;
+    }();
+    Q_UNUSED(admitted);
+    QByteArray data = QByteArray::fromRawData(bytes.data(), bytes.size());
+    QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     const QSize full = reader.size();
-    if (!full.isValid() || static_cast<qint64>(full.width()) * full.height() > kMaxTilePixels)
+    const qint64 pixels = static_cast<qint64>(full.width()) * full.height();
+    if (!full.isValid() || pixels > kMaxTilePixels)
         return {};
+    // The picture at full size, and once more at 4 bytes a pixel if `finish` must widen it.
+    const QImage::Format format = reader.imageFormat();
+    const int bits = format == QImage::Format_Invalid ? 64 : QImage::toPixelFormat(format).bitsPerPixel();
+    const MemoryBudget::Lease lease = tileDecodeBudget().take(pixels * bits / 8 + (bits < 32 ? pixels * 4 : 0));
     return finish(reader.read(), size);
 }
 

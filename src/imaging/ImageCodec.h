@@ -14,9 +14,12 @@ inline constexpr qint64 kMaxTilePixels = 8192LL * 8192LL;
 // Largest tile file read at all.
 inline constexpr qint64 kMaxTileFileBytes = 256LL * 1024 * 1024;
 
-// Decodes image bytes to exactly `size` pixels (opaque, no transparent colour). JPEG goes through
-// libjpeg-turbo at the smallest scaling factor that still covers `size`; BMP, PNG and GIF through
-// Qt. The format is sniffed from the bytes. Anything unreadable gives a null image. Thread-safe.
+// Decodes image bytes to exactly `size` pixels: premultiplied ARGB32 for a picture with an alpha
+// channel or a transparent colour, RGB32 otherwise. JPEG goes through libjpeg-turbo at the
+// smallest scaling factor that still covers `size`; BMP, PNG and GIF through Qt. The format is
+// sniffed from the bytes. Anything unreadable gives a null image. Thread-safe; a decode that needs
+// much memory (a progressive JPEG, or a picture that Qt reads whole) first waits for its share of
+// `tileDecodeBudget()`.
 QImage decodeTileImage(QByteArrayView bytes, QSize size);
 
 // JPEG bytes of `image` (libjpeg-turbo, 4:2:0); empty on failure.

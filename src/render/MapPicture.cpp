@@ -56,6 +56,20 @@ private:
     QSet<QString> asked_;
 };
 
+// A row of premultiplied tile pixels drawn over `background`, stored straight as the writers take
+// them.
+void drawRowOver(const QRgb* tile, QRgb* row, int width, QRgb background)
+{
+    const QRgb below = qPremultiply(background);
+    const auto over = [](int top, int under, int keep) { return top + (under * keep + 127) / 255; };
+    for (int x = 0; x < width; ++x) {
+        const QRgb p = tile[x];
+        const int keep = 255 - qAlpha(p);
+        row[x] = qUnpremultiply(qRgba(over(qRed(p), qRed(below), keep), over(qGreen(p), qGreen(below), keep),
+                                      over(qBlue(p), qBlue(below), keep), over(qAlpha(p), qAlpha(below), keep)));
+    }
+}
+
 // Composes bands of cell rows from the decoded tiles.
 class BandComposer {
 public:
@@ -102,9 +116,14 @@ public:
                 if (slot < 0 || tiles[slot].isNull() || tiles[slot].size() != cell_)
                     continue;
                 const QImage& tile = tiles[slot];
-                for (int y = 0; y < cell_.height(); ++y)
-                    std::memcpy(band.scanLine(r * cell_.height() + y) + qsizetype(c) * rowBytes, tile.constScanLine(y),
-                                static_cast<std::size_t>(rowBytes));
+                for (int y = 0; y < cell_.height(); ++y) {
+                    uchar* row = band.scanLine(r * cell_.height() + y) + qsizetype(c) * rowBytes;
+                    if (tile.hasAlphaChannel())
+                        drawRowOver(reinterpret_cast<const QRgb*>(tile.constScanLine(y)), reinterpret_cast<QRgb*>(row),
+                                    cell_.width(), background_);
+                    else
+                        std::memcpy(row, tile.constScanLine(y), static_cast<std::size_t>(rowBytes));
+                }
             }
         }
         return band;

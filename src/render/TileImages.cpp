@@ -1,11 +1,12 @@
 #include "render/TileImages.h"
 
 #include "files/Files.h"
+#include "imaging/MemoryBudget.h"
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QThread>
 #include <QtConcurrent/QtConcurrentMap>
-
 
 namespace tessera {
 namespace {
@@ -14,8 +15,17 @@ struct Decoded {
     bool read = false;
 };
 
+// The bytes of tile files held at once by all loaders, files up to 4 MB not counted. Taken
+// before the decode budget and never while holding it, so that neither waits on the other.
+MemoryBudget& tileFileBudget()
+{
+    static MemoryBudget budget(128LL * 1024 * 1024, 4LL * 1024 * 1024);
+    return budget;
+}
+
 Decoded loadAndDecode(const TileKey& key)
 {
+    const MemoryBudget::Lease held = tileFileBudget().take(key.fileSize);
     const ReadResult file = readRegularFile(key.path, kMaxTileFileBytes);
     if (!file.ok)
         return {};
@@ -46,6 +56,7 @@ TileKey tileKeyFor(const QString& path, QSize size)
 
 TileImageCache::TileImageCache(qint64 maxBytes) : cache_(static_cast<qsizetype>(std::max<qint64>(1, maxBytes / 1024)))
 {
+    decoders_.setMaxThreadCount(QThread::idealThreadCount());
 }
 
 QList<QImage> TileImageCache::images(const QList<TileKey>& keys)
@@ -73,7 +84,7 @@ QList<QImage> TileImageCache::images(const QList<TileKey>& keys)
         toDecode.append(keys[i]);
     const QList<Decoded> decoded = missing.size() == 1
         ? QList<Decoded>{loadAndDecode(toDecode.constFirst())}
-        : QtConcurrent::blockingMapped(toDecode, loadAndDecode);
+        : QtConcurrent::blockingMapped(&decoders_, toDecode, loadAndDecode);
     const QMutexLocker lock(&mutex_);
     for (qsizetype k = 0; k < missing.size(); ++k) {
         const Decoded& d = decoded[k];

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QMutex>
 #include <QString>
+#include <QThreadPool>
 
 #include <atomic>
 
@@ -30,7 +31,9 @@ size_t qHash(const TileKey& key, size_t seed = 0);
 TileKey tileKeyFor(const QString& path, QSize size);
 
 // Decoded tiles, bounded in memory, keyed by path, file size, modification time and tile size.
-// Thread-safe; decoding of missing tiles runs on every core, outside the lock.
+// Thread-safe; decoding of missing tiles runs on every core, outside the lock, within the
+// process's budgets for tile files and decodes (on the cache's own threads, because waiting
+// for budget must not block Qt's global pool).
 class TileImageCache {
 public:
     // Room for a 200 × 200 map of distinct 40 × 30 tiles.
@@ -53,6 +56,7 @@ public:
 
 private:
     mutable QMutex mutex_;
+    QThreadPool decoders_;
     QCache<TileKey, QImage> cache_;
     QHash<TileKey, QImage> kept_;
     std::atomic<qint64> decodes_ = 0;

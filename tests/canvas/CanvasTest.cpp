@@ -114,6 +114,24 @@ TEST_F(CanvasTest, FullRedrawDrawsTilesOverTheGrid)
     EXPECT_TRUE(editing.history.isEmpty());
 }
 
+TEST_F(CanvasTest, TransparentTilesShowTheCanvasBackgroundThroughThem)
+{
+    ASSERT_TRUE(writeClearBandPng(tile("clear.png")));
+    newMap(2);
+    grid.setCellText(1, 1, tile("red.jpg"));
+    redraw();
+    grid.setCellText(1, 1, tile("clear.png"));
+    grid.setCellText(2, 2, tile("clear.png"));
+    redraw();
+    const QImage image = render();
+    for (const int row : {1, 2}) {
+        const QPoint origin = cellRect(row, row).topLeft();
+        EXPECT_EQ(QColor(image.pixel(origin + QPoint(6, 15))), kBackground) << "row " << row;
+        EXPECT_TRUE(near(image.pixel(origin + QPoint(20, 15)), halfRedOver(kBackground), 2)) << "row " << row;
+        EXPECT_TRUE(near(image.pixel(origin + QPoint(34, 15)), kBlue, 2)) << "row " << row;
+    }
+}
+
 TEST_F(CanvasTest, TilesDrawnAt40x16LeaveTheLowerBandEmpty)
 {
     newMap(2);

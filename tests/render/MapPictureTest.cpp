@@ -118,6 +118,28 @@ TEST_F(MapPictureTest, JpegShowsTheCanvasGreyWhereNoTileIsDrawnAndPicturesBeyond
     EXPECT_FALSE(QFile::exists(path("huge.png")));
 }
 
+TEST_F(MapPictureTest, TransparentTilesKeepTheirAlphaInPngAndLieOverTheGreyInJpeg)
+{
+    ASSERT_TRUE(writeClearBandPng(path("clear.png")));
+    for (const QSize cell : {QSize(40, 30), QSize(400, 300)}) {
+        SCOPED_TRACE(testing::Message() << cell.width() << "x" << cell.height());
+        const int y = cell.height() / 2, clear = cell.width() / 6, half = cell.width() / 2, solid = cell.width() * 5 / 6;
+        ASSERT_TRUE(write({path("clear.png")}, 1, cell, QStringLiteral("map.png")).ok);
+        const QImage png(path("map.png"));
+        EXPECT_EQ(qAlpha(png.pixel(clear, y)), 0);
+        EXPECT_NEAR(qAlpha(png.pixel(half, y)), 128, 1);
+        EXPECT_TRUE(near(png.pixel(half, y), kRed, 2)) << QColor(png.pixel(half, y)).name().toStdString();
+        EXPECT_EQ(qAlpha(png.pixel(solid, y)), 255);
+        EXPECT_TRUE(near(png.pixel(solid, y), kBlue, 2));
+
+        ASSERT_TRUE(write({path("clear.png")}, 1, cell, QStringLiteral("map.jpg")).ok);
+        const QImage jpeg(path("map.jpg"));
+        EXPECT_TRUE(near(jpeg.pixel(clear, y), kBackground, 8));
+        EXPECT_TRUE(near(jpeg.pixel(half, y), halfRedOver(kBackground), 8)) << QColor(jpeg.pixel(half, y)).name().toStdString();
+        EXPECT_TRUE(near(jpeg.pixel(solid, y), kBlue, 8));
+    }
+}
+
 TEST_F(MapPictureTest, OneCellMapIsOneTile)
 {
     ASSERT_TRUE(write({path("green.jpg")}, 1, QSize(40, 30), QStringLiteral("one.png")).ok);

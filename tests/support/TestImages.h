@@ -24,6 +24,27 @@ inline bool writeSolidImage(const QString& path, const QColor& color, QSize size
     return image.save(path, format, 95);
 }
 
+// A PNG whose left third is clear, the middle third red at half opacity and the rest opaque blue.
+inline bool writeClearBandPng(const QString& path, QSize size = QSize(400, 300))
+{
+    using namespace testcolors;
+    QImage image(size, QImage::Format_ARGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, x < size.width() / 3          ? qRgba(0, 0, 0, 0)
+                                 : x < 2 * size.width() / 3 ? qRgba(kRed.red(), kRed.green(), kRed.blue(), 128)
+                                                            : kBlue.rgb());
+    return image.save(path, "PNG");
+}
+
+// What that half-clear red shows over `under`.
+inline QColor halfRedOver(const QColor& under)
+{
+    using namespace testcolors;
+    const auto over = [](int top, int below) { return (top * 128 + below * 127) / 255; };
+    return QColor(over(kRed.red(), under.red()), over(kRed.green(), under.green()), over(kRed.blue(), under.blue()));
+}
+
 // A flat colour as a 1-bit palette PNG, as ImageMagick writes one.
 inline bool writeMonoPng(const QString& path, const QColor& color, QSize size = QSize(400, 300))
 {
