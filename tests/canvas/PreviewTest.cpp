@@ -122,3 +122,26 @@ TEST_F(PreviewTest, TheTimerDrawsOnlyOnce)
     EXPECT_FALSE(window->findChild<QTimer*>(QStringLiteral("PreviewTimer"))->isActive());
     EXPECT_EQ(fills, starts);
 }
+
+TEST(PreviewLifetime, ThePreviewOutlivesTheCacheItWasGiven)
+{
+    // The canvas that lent its tile cache may go first: the preview's loaders and its painting
+    // keep using the cache.
+    QTemporaryDir dir;
+    constexpr int kSide = 16;
+    TileGrid grid;
+    grid.resize(kSide);
+    CellTexts cells;
+    for (int i = 0; i < kSide * kSide; ++i) {
+        cells.push_back(dir.filePath(QStringLiteral("%1.jpg").arg(i)));
+        ASSERT_TRUE(writeSolidImage(cells.back(), QColor::fromHsv(i % 360, 200, 200)));
+    }
+    ASSERT_TRUE(grid.replaceCells(cells));
+    auto cache = std::make_unique<TileImageCache>(0);  // keeps nothing: painting decodes again
+    PreviewWindow preview(grid, QSize(40, 30), *cache);
+    preview.show();
+    preview.drawPreview();
+    cache.reset();
+    preview.fill().waitForDone();
+    EXPECT_FALSE(preview.image()->grab().toImage().isNull());
+}
