@@ -28,7 +28,7 @@ struct PreviewTest : testing::Test {
     {
         if (grid.mapSize() != size)
             grid.resize(size);
-        auto* window = new PreviewWindow(grid, tileSize, cache);
+        auto* window = new PreviewWindow(tasks, grid, tileSize, cache);
         QObject::connect(&window->fill(), &TileFill::started, [this](std::shared_ptr<const WorkProgress> p) {
             progress = std::move(p);
             ++fills;
@@ -42,8 +42,9 @@ struct PreviewTest : testing::Test {
     QString red() const { return dir.filePath(QStringLiteral("red.jpg")); }
 
     QTemporaryDir dir;
+    TaskGroup tasks;
     TileGrid grid;
-    TileImageCache cache;
+    std::shared_ptr<TileImageCache> cache = std::make_shared<TileImageCache>();
     std::shared_ptr<const WorkProgress> progress;
     int fills = 0;
     std::vector<std::unique_ptr<PreviewWindow>> windows;
@@ -137,8 +138,9 @@ TEST(PreviewLifetime, ThePreviewOutlivesTheCacheItWasGiven)
         ASSERT_TRUE(writeSolidImage(cells.back(), QColor::fromHsv(i % 360, 200, 200)));
     }
     ASSERT_TRUE(grid.replaceCells(cells));
-    auto cache = std::make_unique<TileImageCache>(0);  // keeps nothing: painting decodes again
-    PreviewWindow preview(grid, QSize(40, 30), *cache);
+    TaskGroup tasks;
+    auto cache = std::make_shared<TileImageCache>(0);  // keeps nothing: painting decodes again
+    PreviewWindow preview(tasks, grid, QSize(40, 30), cache);
     preview.show();
     preview.drawPreview();
     cache.reset();
