@@ -2,6 +2,7 @@
 #include "BenchSupport.h"
 
 #include "app/MainWindow.h"
+#include "app/MapDocument.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasGeometry.h"
 #include "render/TileImages.h"
@@ -37,11 +38,12 @@ namespace {
 
 // A map with its canvas, as the main window holds them.
 struct Editor {
+    TaskGroup tasks;
     TileGrid grid;
     EditingState editing;
     NullProgress progress;
     QWidget viewport;
-    std::unique_ptr<Canvas> canvas = std::make_unique<Canvas>(grid, editing, &viewport);
+    std::unique_ptr<Canvas> canvas = std::make_unique<Canvas>(tasks, grid, editing, &viewport);
 
     void newMap(int size)
     {
@@ -209,7 +211,7 @@ void runCanvas1000Bench()
 
     // The preview of the whole map: open, draw (without waiting for its timer) and paint what shows.
     report("preview_1000_open_ms", timeMs([&] {
-               PreviewWindow preview(window.grid(), canvas.tileSize(), canvas.cache());
+               PreviewWindow preview(window.document().tasks(), window.grid(), canvas.tileSize(), canvas.sharedCache());
                preview.show();
                preview.drawPreview();
                preview.fill().waitForDone();

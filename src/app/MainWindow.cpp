@@ -112,10 +112,8 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
 
 MainWindow::~MainWindow()
 {
-    // The preview's loaders read the canvas's tile cache: they end before the canvas goes.
-    delete preview_;
-    // A stopped batch still hands its result over, while everything it reaches is here.
-    work_->cancelAndWait();
+    // Every task stops and is joined before any window goes; no result is applied now.
+    doc_->tasks().settle();
 }
 
 void MainWindow::buildTopRow(QWidget* client)
@@ -204,7 +202,7 @@ void MainWindow::buildCanvasArea(QWidget* client)
     fillBackground(viewport, Qt::black);
     viewport_ = viewport;
 
-    canvas_ = std::make_unique<Canvas>(grid_, editing_, viewport_);
+    canvas_ = std::make_unique<Canvas>(doc_->tasks(), grid_, editing_, viewport_);
     canvas_->setOptions(Canvas::Options{showRuler_->isChecked(), showGrid_->isChecked()});
     rulerBoard_ = canvas_->rulerWidget();
     editCanvas_ = canvas_->canvasWidget();

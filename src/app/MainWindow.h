@@ -81,7 +81,8 @@ public:
     void setQuitFunction(std::function<void(int)> quit) { quit_ = std::move(quit); }
 
     void showHint(const QString& text);
-    // The exit question; Yes ends the program at once.
+    // The exit question. Yes stops and joins every task, applies a stopped batch's result, and
+    // ends the program at once.
     void confirmExit();
 
     void layoutMainWindow();
@@ -158,6 +159,7 @@ private:
     std::unique_ptr<EditingTools> tools_;
     TileChooser* chooser_ = nullptr;
     std::function<void(int)> quit_;
+    bool closing_ = false;  // Yes was answered to the exit question
     QPoint canvasOrigin_;
     QImage mapPictureCorner_;
     QString mapPicturePath_;  // the file mapPictureCorner_ was read from

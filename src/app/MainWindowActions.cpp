@@ -121,26 +121,6 @@ void MainWindow::showHint(const QString& text)
     statusBar_->showHint(text);
 }
 
-void MainWindow::confirmExit()
-{
-    if (platform_.messageBox(texts::kExitQuestion, MessageButtons::YesNoInfo) != MessageResult::Yes)
-        return;
-    // Long work stops at its next step: an export that has not begun writing writes nothing, and
-    // one that has completes its atomic write first.
-    work_->cancelAndWait();
-    canvas_->fill().cancel();
-    if (preview_)
-        preview_->fill().cancel();
-    quit_(0);
-}
-
-void MainWindow::closeEvent(QCloseEvent* event)
-{
-    // The close itself is always refused: after Yes the program has already ended.
-    event->ignore();
-    confirmExit();
-}
-
 void MainWindow::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
@@ -394,7 +374,7 @@ void MainWindow::openPreview()
         preview_->activateWindow();
         return;
     }
-    preview_ = new PreviewWindow(grid_, canvas_->tileSize(), canvas_->cache(), this);
+    preview_ = new PreviewWindow(doc_->tasks(), grid_, canvas_->tileSize(), canvas_->sharedCache(), this);
     connect(&preview_->fill(), &TileFill::started, progressBar_, &ProgressBar::follow);
     preview_->show();
 }

@@ -28,11 +28,11 @@ void MainWindow::exportMapPicture()
                                                            QStringLiteral("导出地图图片"), sizes, inUse);
     if (!choice)
         return;
-    // The work reads a snapshot of the cells and the canvas's tile cache.
+    // The work reads a snapshot of the cells and holds the canvas's tile cache.
     work_->run<MapPictureResult>(
         [cells = grid_.cells(), n = grid_.mapSize(), cell = kPictureCellSizes.value(*choice), target = *path,
-         &cache = canvas_->cache()](Progress& progress) {
-            return writeMapPicture(cells, n, cell, target, cache, progress);
+         cache = canvas_->sharedCache()](Progress& progress) {
+            return writeMapPicture(cells, n, cell, target, *cache, progress);
         },
         [this, target = *path](const MapPictureResult& result) {
             if (!result.ok) {

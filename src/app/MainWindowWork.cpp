@@ -1,5 +1,6 @@
 // The main window's side of long work: the document's operations started from the window, its
-// results shown, the progress bar following the work, and editing held while it runs.
+// results shown, the progress bar following the work, editing held while it runs, and the exit,
+// which settles every task.
 #include "app/MainWindow.h"
 
 #include "app/AutoAssemblyCommand.h"
@@ -9,9 +10,12 @@
 #include "canvas/TileChooser.h"
 #include "gui/LongWork.h"
 #include "app/ResultWindow.h"
+#include "app/Texts.h"
+#include "gui/Platform.h"
 #include "app/TileListWindow.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QLabel>
 
 namespace tessera {
@@ -37,10 +41,42 @@ void MainWindow::holdEditing(bool hold)
     setAcceptDrops(!hold && grid_.mapSize() > 0);
 }
 
+void MainWindow::confirmExit()
+{
+    // Work that ends while the question is open is applied after it, not over it.
+    work_->hold(true);
+    const bool yes = platform_.messageBox(texts::kExitQuestion, MessageButtons::YesNoInfo) == MessageResult::Yes;
+    if (!yes) {
+        work_->hold(false);
+        return;
+    }
+    // Every task stops at its next step: an export that has not begun writing writes nothing, and
+    // one that has completes its atomic write first. Only a stopped batch's result is applied (its
+    // files have moved): the cells and the report, with no redraw.
+    closing_ = true;
+    doc_->tasks().cancelAll();
+    work_->cancelAndWait();
+    doc_->tasks().join();
+    quit_(0);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // The close itself is always refused: after Yes the program has already ended.
+    event->ignore();
+    confirmExit();
+}
+
 void MainWindow::bindDocument()
 {
-    connect(doc_.get(), &MapDocument::mapReplaced, this, &MainWindow::redrawCanvas);
-    connect(doc_.get(), &MapDocument::filesChanged, chooser_, &TileChooser::refreshFiles);
+    connect(doc_.get(), &MapDocument::mapReplaced, this, [this] {
+        if (!closing_)
+            redrawCanvas();
+    });
+    connect(doc_.get(), &MapDocument::filesChanged, this, [this] {
+        if (!closing_)
+            chooser_->refreshFiles();
+    });
     connect(doc_.get(), &MapDocument::batchDone, this,
             [this](std::shared_ptr<const RecordedReport> report) {
                 if (!report->placeholder().isNull() && tileList_) {

@@ -20,10 +20,7 @@ MapDocument::MapDocument(Platform& platform, QObject* parent)
     connect(&file_, &MapFileCommands::imported, this, &MapDocument::mapReplaced);
 }
 
-MapDocument::~MapDocument()
-{
-    work_.cancelAndWait();
-}
+MapDocument::~MapDocument() = default;
 
 bool MapDocument::newMap()
 {

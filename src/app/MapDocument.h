@@ -20,9 +20,10 @@ class Files;
 class Platform;
 
 // The map being edited and everything done to it as a whole: the grid and its table, the editing
-// state with the undo history, the map path file, the shifts and the batch operations, and the
-// runner of the long ones. It shows no widgets; it asks through `Platform` on the GUI thread, hands
-// its background work only the platform's `Files`, and tells the windows through its signals.
+// state with the undo history, the map path file, the shifts and the batch operations, the runner
+// of the long ones, and the group of every background task of the program. It shows no widgets; it
+// asks through `Platform` on the GUI thread, hands its background work only the platform's `Files`,
+// and tells the windows through its signals.
 class MapDocument : public QObject {
     Q_OBJECT
 
@@ -35,6 +36,8 @@ public:
     TileGridModel& model() { return model_; }
     EditingState& editing() { return editing_; }
     LongWork& work() { return work_; }
+    // Every background task: the long work's, and the tile fills of the windows.
+    TaskGroup& tasks() { return tasks_; }
     MapFileCommands& file() { return file_; }
 
     // New map: the question and the size; true when the map was made, empty, at that size.
@@ -70,13 +73,15 @@ private:
     void runBatch(Batch batch, bool redraw);
 
     Platform& platform_;
+    // First, so that it joins every task after everything else here is gone.
+    TaskGroup tasks_;
     TileGrid grid_;
     TileGridModel model_;
     EditingState editing_;
     NullProgress noProgress_;  // every long operation reports through `work_` instead
     MapFileCommands file_;
-    // Last, so that it stops its work before anything that work's result would reach is gone.
-    LongWork work_;
+    // Last, so that it stops its work before anything else here is gone; it applies nothing then.
+    LongWork work_{tasks_};
 };
 
 }  // namespace tessera

@@ -7,12 +7,12 @@
 #include <QBuffer>
 #include <QImage>
 #include <QImageReader>
-#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <thread>
 
 namespace tessera {
 namespace {
@@ -265,10 +265,12 @@ bool forEachOnAllCores(int count, Progress& progress, const std::function<void(i
             done.fetch_add(1, std::memory_order_relaxed);
         }
     };
-    std::vector<std::thread> helpers;
-    const int threads = std::min(std::max(1, QThread::idealThreadCount()), std::max(1, count));
+    // Helpers on the global pool share the items with this thread; one that has not started when
+    // the items are out is run here by `waitForFinished` and returns at once.
+    QList<QFuture<void>> helpers;
+    const int threads = std::min(std::max(1, QThreadPool::globalInstance()->maxThreadCount()), std::max(1, count));
     for (int t = 1; t < threads; ++t)
-        helpers.emplace_back(run);
+        helpers.append(QtConcurrent::run(QThreadPool::globalInstance(), run));
     int reported = 0;
     for (;;) {
         const int i = next.fetch_add(1, std::memory_order_relaxed);
@@ -282,8 +284,8 @@ bool forEachOnAllCores(int count, Progress& progress, const std::function<void(i
         if (progress.cancelled())
             stop = true;
     }
-    for (std::thread& helper : helpers)
-        helper.join();
+    for (QFuture<void>& helper : helpers)
+        helper.waitForFinished();
     progress.advance(done.load() - reported);
     return !stop.load() && !progress.cancelled();
 }

@@ -7,9 +7,8 @@
 
 namespace tessera {
 
-Canvas::Canvas(TileGrid& grid, EditingState& editing, QWidget* viewport)
-    : grid_(grid), editing_(editing),
-      fill_(std::make_unique<TileFill>(cache_, static_cast<TileSink&>(*this))),
+Canvas::Canvas(TaskGroup& tasks, TileGrid& grid, EditingState& editing, QWidget* viewport)
+    : grid_(grid), editing_(editing), fill_(std::make_unique<TileFill>(tasks, cache_, static_cast<TileSink&>(*this))),
       canvas_(new EditCanvas(picture_, cache_, viewport)), ruler_(new RulerBoard(rulerPicture_, viewport))
 {
     canvas_->installEventFilter(fill_.get());
@@ -35,7 +34,7 @@ void Canvas::resizeForMap()
     ruler_->resize(rulerBoardSize(n));
     picture_.reset(n);
     canvas_->marks().clear();
-    cache_.forgetKept();
+    cache_->forgetKept();
     rulerPicture_.reset(n);
 }
 
@@ -44,7 +43,7 @@ void Canvas::clearBoards()
     fill_->cancel();
     picture_.clear();
     canvas_->marks().clear();
-    cache_.forgetKept();
+    cache_->forgetKept();
     rulerPicture_.clear();
     canvas_->update();
     ruler_->update();
@@ -79,7 +78,7 @@ void Canvas::drawLoaded(const std::vector<LoadedTile>& batch)
             continue;
         const std::uint32_t handle = picture_.addTileImage(tile.key, tile.image);
         if (picture_.holds(handle))
-            cache_.keep(tile.key, tile.image);  // the preview finds it without decoding it again
+            cache_->keep(tile.key, tile.image);  // the preview finds it without decoding it again
         for (const int cell : tile.cells) {
             const int row = cell / n + 1;
             const int column = cell % n + 1;
@@ -101,7 +100,7 @@ bool Canvas::drawTileAt(int row, int column, const QString& path)
 {
     fill_->markEdited(row, column);
     const TileKey key = tileKeyFor(path, tileSize());
-    const QImage image = cache_.image(key);
+    const QImage image = cache_->image(key);
     if (image.isNull())
         return false;
     picture_.drawTile(row, column, key, image);

@@ -26,7 +26,8 @@ public:
         bool showGrid = true;
     };
 
-    Canvas(TileGrid& grid, EditingState& editing, QWidget* viewport);
+    // Its tiles load in tasks of `tasks`, which outlives it.
+    Canvas(TaskGroup& tasks, TileGrid& grid, EditingState& editing, QWidget* viewport);
     ~Canvas();
 
     // Where the rulers and grid check boxes are read.
@@ -37,7 +38,9 @@ public:
     RulerBoard* rulerWidget() const { return ruler_; }
     const CanvasPicture& picture() const { return picture_; }
     const RulerPicture& rulerPicture() const { return rulerPicture_; }
-    TileImageCache& cache() { return cache_; }
+    TileImageCache& cache() { return *cache_; }
+    // The cache, shared with whatever reads it beyond the canvas's life: the preview, the tasks.
+    const std::shared_ptr<TileImageCache>& sharedCache() const { return cache_; }
     // The background loading of a full redraw's tiles.
     TileFill& fill() { return *fill_; }
     // Blocks until every tile of the last full redraw is drawn.
@@ -77,7 +80,7 @@ private:
     Options options_;
     CanvasPicture picture_;
     RulerPicture rulerPicture_;
-    TileImageCache cache_;
+    std::shared_ptr<TileImageCache> cache_ = std::make_shared<TileImageCache>();
     std::unique_ptr<TileFill> fill_;
     EditCanvas* canvas_;
     RulerBoard* ruler_;

@@ -55,8 +55,8 @@ void CellMarks::paint(QPainter& painter, const QRect& area) const
     painter.restore();
 }
 
-EditCanvas::EditCanvas(const CanvasPicture& picture, TileImageCache& cache, QWidget* parent)
-    : QWidget(parent), picture_(picture), cache_(cache)
+EditCanvas::EditCanvas(const CanvasPicture& picture, std::shared_ptr<TileImageCache> cache, QWidget* parent)
+    : QWidget(parent), picture_(picture), cache_(std::move(cache))
 {
     setObjectName(QStringLiteral("EditCanvas"));
     setAccessibleName(QStringLiteral("地图编辑界面"));
@@ -68,7 +68,7 @@ void EditCanvas::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     for (const QRect& area : event->region()) {
-        picture_.paint(painter, area, cache_);
+        picture_.paint(painter, area, *cache_);
         marks_.paint(painter, area);
     }
 }

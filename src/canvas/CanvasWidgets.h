@@ -43,7 +43,7 @@ class EditCanvas : public QWidget {
     Q_OBJECT
 
 public:
-    EditCanvas(const CanvasPicture& picture, TileImageCache& cache, QWidget* parent = nullptr);
+    EditCanvas(const CanvasPicture& picture, std::shared_ptr<TileImageCache> cache, QWidget* parent = nullptr);
 
     CellMarks& marks() { return marks_; }
 
@@ -60,7 +60,7 @@ protected:
 
 private:
     const CanvasPicture& picture_;
-    TileImageCache& cache_;
+    std::shared_ptr<TileImageCache> cache_;
     CellMarks marks_;
 };
 

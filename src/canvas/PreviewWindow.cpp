@@ -103,18 +103,19 @@ void PreviewPicture::paint(QPainter& painter, const QRect& area) const
             if (tile == UINT32_MAX)
                 continue;
             const Tile& entry = tiles_[tile];
-            const QImage image = entry.pinned.isNull() ? cache_.image(entry.key) : entry.pinned;
+            const QImage image = entry.pinned.isNull() ? cache_->image(entry.key) : entry.pinned;
             if (!image.isNull())
                 painter.drawImage(QRect(cellRect(r, c).topLeft(), tileSize_), image);
         }
     }
 }
 
-PreviewWindow::PreviewWindow(const TileGrid& grid, QSize tileSize, TileImageCache& cache, QWidget* parent)
+PreviewWindow::PreviewWindow(TaskGroup& tasks, const TileGrid& grid, QSize tileSize,
+                             std::shared_ptr<TileImageCache> cache, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                           | Qt::WindowCloseButtonHint),
       cells_(grid.cells()), tileSize_(tileSize), picture_(cache),
-      fill_(std::make_unique<TileFill>(cache, static_cast<TileSink&>(*this))), scroll_(new QScrollArea(this)),
+      fill_(std::make_unique<TileFill>(tasks, std::move(cache), static_cast<TileSink&>(*this))), scroll_(new QScrollArea(this)),
       content_(new QWidget), frame_(new QWidget(content_)), image_(new PreviewImageView(picture_, frame_)),
       timer_(new QTimer(this))
 {

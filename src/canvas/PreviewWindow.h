@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class QScrollArea;
@@ -24,7 +25,7 @@ class PreviewPicture {
 public:
     static constexpr qint64 kPinBudgetBytes = 128LL * 1024 * 1024;
 
-    explicit PreviewPicture(TileImageCache& cache) : cache_(cache) {}
+    explicit PreviewPicture(std::shared_ptr<TileImageCache> cache) : cache_(std::move(cache)) {}
 
     // Nothing drawn yet, for a map of `mapSize` × `mapSize` cells.
     void reset(int mapSize);
@@ -43,7 +44,7 @@ private:
         QImage pinned;
     };
 
-    TileImageCache& cache_;
+    std::shared_ptr<TileImageCache> cache_;
     int size_ = 0;
     bool drawn_ = false;
     QSize tileSize_;
@@ -61,7 +62,9 @@ class PreviewWindow : public QWidget, private TileSink {
 public:
     static constexpr int kDrawDelayMs = 1000;
 
-    PreviewWindow(const TileGrid& grid, QSize tileSize, TileImageCache& cache, QWidget* parent = nullptr);
+    // Its tiles come through `cache`, which it holds, loaded by tasks of `tasks` (which outlives it).
+    PreviewWindow(TaskGroup& tasks, const TileGrid& grid, QSize tileSize, std::shared_ptr<TileImageCache> cache,
+                  QWidget* parent = nullptr);
     ~PreviewWindow() override;
 
     QWidget* frame() const { return frame_; }

@@ -2,14 +2,11 @@
 
 #include <QEvent>
 #include <QHash>
-#include <QThread>
 #include <QWidget>
 #include <QMutex>
 #include <QtConcurrent/QtConcurrentMap>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <deque>
-#include <functional>
 
 namespace tessera {
 
@@ -17,7 +14,6 @@ struct TileFill::Run {
     CellTexts cells;
     int mapSize = 0;
     QSize tileSize;
-    std::shared_ptr<WorkProgress> progress = std::make_shared<WorkProgress>();
 
     QMutex mutex;  // guards what follows
     CellRange visible;
@@ -120,9 +116,8 @@ CellRange around(const CellRange& view)
 }
 
 // The worker: plans, then loads batch after batch until everything is loaded or it is cancelled.
-void fill(TileFill::Run& run, TileImageCache& cache, QThreadPool& loaders, const std::function<void()>& wake)
+void fill(TileFill::Run& run, TileImageCache& cache, QThreadPool& loaders, TaskProgress& progress)
 {
-    WorkProgress& progress = *run.progress;
     const auto n = static_cast<std::int64_t>(run.mapSize);
     progress.start(n * n);
     FillPlan plan(run.cells, run.mapSize);
@@ -166,30 +161,27 @@ void fill(TileFill::Run& run, TileImageCache& cache, QThreadPool& loaders, const
         }
         progress.advance(cells);
         if (first)
-            wake();
+            progress.wake();
     }
     {
         const QMutexLocker lock(&run.mutex);
         run.done = true;
     }
-    wake();
+    progress.wake();
 }
 
 }  // namespace
 
-TileFill::TileFill(TileImageCache& cache, TileSink& sink, QObject* parent)
-    : QObject(parent), cache_(cache), sink_(sink)
+TileFill::TileFill(TaskGroup& tasks, std::shared_ptr<TileImageCache> cache, TileSink& sink, QObject* parent)
+    : QObject(parent), tasks_(tasks), cache_(std::move(cache)), sink_(sink)
 {
-    pool_.setMaxThreadCount(1);  // one fill at a time; a cancelled one ends before the next starts
-    // More loaders than cores, so that reading files from a cold disk overlaps decoding.
-    loaders_.setMaxThreadCount(4 * std::max(1, QThread::idealThreadCount()));
 }
 
 TileFill::~TileFill()
 {
-    cancel();
-    pool_.waitForDone();
-    loaders_.waitForDone();
+    // Every fill's task is a child: all are asked to stop first, then joined as they go.
+    for (Task* task : findChildren<Task*>(Qt::FindDirectChildrenOnly))
+        task->cancel();
 }
 
 void TileFill::start(const CellTexts& cells, int mapSize, QSize tileSize)
@@ -203,19 +195,33 @@ void TileFill::start(const CellTexts& cells, int mapSize, QSize tileSize)
     mapSize_ = mapSize;
     edited_.assign(cells.size(), false);
     run_ = run;
-    emit started(run->progress);
-    future_ = QtConcurrent::run(&pool_, [this, run] {
-        fill(*run, cache_, loaders_, [this] { QMetaObject::invokeMethod(this, &TileFill::drain, Qt::QueuedConnection); });
-    });
+    task_ = new Task(
+        tasks_, [run, cache = cache_, &loaders = tasks_.loaders()](TaskProgress& progress) { fill(*run, *cache, loaders, progress); },
+        this);
+    connect(task_, &Task::woken, this, &TileFill::drain);
+    emit started(task_->progress());
 }
 
 void TileFill::cancel()
 {
     if (!run_)
         return;
-    run_->progress->cancel();
+    task_->cancel();
+    retire(task_);
     run_.reset();
     std::vector<bool>().swap(edited_);
+}
+
+void TileFill::retire(Task* task)
+{
+    if (task == task_)
+        task_ = nullptr;
+    disconnect(task, &Task::woken, this, nullptr);
+    // Not deleted here: this may run inside the task's own signal.
+    if (task->isFinished())
+        task->deleteLater();
+    else
+        connect(task, &Task::finished, task, &QObject::deleteLater);
 }
 
 bool TileFill::running() const
@@ -254,7 +260,7 @@ void TileFill::waitForDone()
 {
     if (!run_)
         return;
-    future_.waitForFinished();
+    task_->wait();
     drain();
 }
 
@@ -277,6 +283,7 @@ void TileFill::drain()
     if (done) {
         run_.reset();
         std::vector<bool>().swap(edited_);
+        retire(task_);
         emit finished();
     }
 }

@@ -2,12 +2,11 @@
 
 #include "canvas/CanvasGeometry.h"
 #include "render/TileImages.h"
-#include "gui/LongWork.h"
+#include "gui/Tasks.h"
 #include "model/TileGrid.h"
 
 #include <QFuture>
 #include <QObject>
-#include <QThreadPool>
 
 #include <memory>
 #include <vector>
@@ -30,8 +29,10 @@ public:
 
 // Loads the tiles of a full redraw in the background and hands them to a `TileSink` in batches as
 // they come: first the cells in view, then their neighbourhood, then the rest column by column
-// (rows within), each distinct file once, decoding on every core. Cells that an editing step drew
-// on after the fill began (`markEdited`) keep what that step drew.
+// (rows within), each distinct file once, on the task group's loaders. Cells that an editing step
+// drew on after the fill began (`markEdited`) keep what that step drew. Each fill is a `Task` of
+// the group, a child of this object; it holds the cache and the snapshot it reads. A cancelled
+// fill ends on its own and goes; the destructor joins those still running.
 class TileFill : public QObject {
     Q_OBJECT
 
@@ -39,7 +40,7 @@ public:
     // A fill's state, shared with its worker.
     struct Run;
 
-    TileFill(TileImageCache& cache, TileSink& sink, QObject* parent = nullptr);
+    TileFill(TaskGroup& tasks, std::shared_ptr<TileImageCache> cache, TileSink& sink, QObject* parent = nullptr);
     ~TileFill() override;
 
     // Cancels any running fill and starts one over a snapshot of the cells.
@@ -66,13 +67,14 @@ signals:
 
 private:
     void drain();
+    // Lets a cancelled or finished fill's task go once its work has ended.
+    void retire(Task* task);
 
-    TileImageCache& cache_;
+    TaskGroup& tasks_;
+    std::shared_ptr<TileImageCache> cache_;
     TileSink& sink_;
-    QThreadPool pool_;
-    QThreadPool loaders_;
     std::shared_ptr<Run> run_;
-    QFuture<void> future_;
+    Task* task_ = nullptr;  // the running fill's, a child
     std::vector<bool> edited_;
     int mapSize_ = 0;
     CellRange visible_;

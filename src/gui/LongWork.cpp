@@ -2,39 +2,42 @@
 
 namespace tessera {
 
-LongWork::LongWork(QObject* parent) : QObject(parent)
+LongWork::LongWork(QObject* parent) : QObject(parent), ownTasks_(std::make_unique<TaskGroup>()), tasks_(*ownTasks_)
 {
-    // One operation at a time; the work itself may use the global pool on every core.
-    pool_.setMaxThreadCount(1);
+}
+
+LongWork::LongWork(TaskGroup& tasks, QObject* parent) : QObject(parent), tasks_(tasks)
+{
 }
 
 LongWork::~LongWork()
 {
-    cancelAndWait();
+    queued_.clear();
+    task_.reset();  // cancels and joins
 }
 
-void LongWork::begin(std::shared_ptr<WorkProgress> progress, std::function<void()> wait,
-                     std::function<void()> apply, WhenCancelled whenCancelled)
+void LongWork::begin(std::unique_ptr<Task> task, std::function<void()> apply, WhenCancelled whenCancelled)
 {
     whenCancelled_ = whenCancelled;
-    progress_ = std::move(progress);
-    wait_ = std::move(wait);
+    task_ = std::move(task);
     apply_ = std::move(apply);
-    busy_ = true;
-    emit started(progress_);
+    connect(task_.get(), &Task::finished, this, [this, id = task_.get()] { taskFinished(id); });
+    emit started(task_->progress());
     emit busyChanged(true);
 }
 
-void LongWork::complete(const WorkProgress* progress)
+void LongWork::taskFinished(const Task* task)
 {
-    if (!busy_ || progress != progress_.get())
-        return;
-    const bool keep = !progress_->cancelled() || whenCancelled_ == WhenCancelled::Apply;
+    if (task == task_.get() && held_ == 0)
+        complete();
+}
+
+void LongWork::complete()
+{
+    const bool keep = !task_->cancelled() || whenCancelled_ == WhenCancelled::Apply;
     std::function<void()> apply = std::move(apply_);
-    progress_.reset();
-    wait_ = nullptr;
     apply_ = nullptr;
-    busy_ = false;
+    task_.reset();
     emit busyChanged(false);
     if (!keep)
         return;
@@ -44,16 +47,23 @@ void LongWork::complete(const WorkProgress* progress)
 
 void LongWork::whenIdle(std::function<void()> command)
 {
-    if (busy_) {
+    if (busy()) {
         queued_.push_back(std::move(command));
         return;
     }
     command();
 }
 
+void LongWork::hold(bool held)
+{
+    held_ += held ? 1 : -1;
+    if (held_ == 0 && task_ && task_->isFinished())
+        complete();
+}
+
 void LongWork::runQueued()
 {
-    while (!busy_ && !queued_.empty()) {
+    while (!busy() && !queued_.empty()) {
         std::function<void()> command = std::move(queued_.front());
         queued_.pop_front();
         command();
@@ -63,18 +73,18 @@ void LongWork::runQueued()
 void LongWork::cancelAndWait()
 {
     queued_.clear();
-    if (!busy_)
+    if (!task_)
         return;
-    progress_->cancel();
-    wait_();
-    complete(progress_.get());
+    task_->cancel();
+    task_->wait();
+    complete();
 }
 
 void LongWork::waitForIdle()
 {
-    while (busy_) {
-        wait_();
-        complete(progress_.get());
+    while (task_) {
+        task_->wait();
+        complete();
     }
 }
 

@@ -1,58 +1,37 @@
 #pragma once
 
-#include "files/Progress.h"
+#include "gui/Tasks.h"
 
-#include <QFutureWatcher>
 #include <QObject>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 
-#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace tessera {
 
-// The progress of one piece of background work: written by its worker thread, read by the GUI.
-class WorkProgress final : public Progress {
-public:
-    void start(std::int64_t maximum) override
-    {
-        position_.store(0, std::memory_order_relaxed);
-        maximum_.store(maximum, std::memory_order_relaxed);
-    }
-    void advance(std::int64_t steps) override { position_.fetch_add(steps, std::memory_order_relaxed); }
-    bool cancelled() const override { return cancelled_.load(std::memory_order_relaxed); }
-
-    void cancel() { cancelled_.store(true, std::memory_order_relaxed); }
-    std::int64_t position() const { return position_.load(std::memory_order_relaxed); }
-    std::int64_t maximum() const { return maximum_.load(std::memory_order_relaxed); }
-
-private:
-    std::atomic<std::int64_t> position_{0};
-    std::atomic<std::int64_t> maximum_{0};
-    std::atomic<bool> cancelled_{false};
-};
-
-// Runs the long operations one at a time on a worker thread while the GUI thread keeps painting
+// Runs the long operations one at a time, each as a `Task`, while the GUI thread keeps painting
 // and answering. The work reads a snapshot (or nothing of the map); its result is applied on the
-// GUI thread afterwards. Commands that would change the map wait in `whenIdle` until the running
-// work has ended, so that each one runs whole, as if after it.
+// GUI thread afterwards, never from a destructor. Commands that would change the map wait in
+// `whenIdle` until the running work has ended, so that each one runs whole, as if after it.
 class LongWork : public QObject {
     Q_OBJECT
 
 public:
+    // Its tasks in `tasks`, which outlives it; without one, in a group of its own.
     explicit LongWork(QObject* parent = nullptr);
+    explicit LongWork(TaskGroup& tasks, QObject* parent = nullptr);
+    // Stops and joins the running work; applies nothing.
     ~LongWork() override;
 
-    bool busy() const { return busy_; }
+    bool busy() const { return task_ != nullptr; }
 
     // What becomes of the result of work that was cancelled: dropped (the work was all or
     // nothing), or applied (it stopped between two steps it has already carried out).
     enum class WhenCancelled { Drop, Apply };
 
-    // Runs `work` on the worker thread, then `done` with its result on this object's thread.
+    // Runs `work` on a task's thread, then `done` with its result on this object's thread.
     // False, and nothing runs, while other work is running.
     template <typename Result>
     bool run(std::function<Result(Progress&)> work, std::function<void(Result)> done,
@@ -61,6 +40,10 @@ public:
     // Runs `command` at once when idle; otherwise after the running work and the commands queued
     // before it.
     void whenIdle(std::function<void()> command);
+
+    // While held (as often as released), work that ends keeps its result and stays busy until the
+    // last `hold(false)` applies it: nothing is applied while a question is open.
+    void hold(bool held);
 
     // Asks the running work to stop, waits until it has and drops the queued commands; the work's
     // `done` is called only for work run with `WhenCancelled::Apply`.
@@ -75,19 +58,19 @@ signals:
     void started(std::shared_ptr<const WorkProgress> progress);
 
 private:
-    void begin(std::shared_ptr<WorkProgress> progress, std::function<void()> wait, std::function<void()> apply,
-               WhenCancelled whenCancelled);
-    // Ends the work that reported `progress` and applies its result unless it was cancelled; does
-    // nothing when that work is not the running one.
-    void complete(const WorkProgress* progress);
+    void begin(std::unique_ptr<Task> task, std::function<void()> apply, WhenCancelled whenCancelled);
+    // The task has ended: applies its result unless held, or unless it is not the running one.
+    void taskFinished(const Task* task);
+    // Ends the running work, which has ended, and applies its result unless it was cancelled.
+    void complete();
     void runQueued();
 
-    QThreadPool pool_;
-    bool busy_ = false;
-    std::shared_ptr<WorkProgress> progress_;
-    std::function<void()> wait_;
+    std::unique_ptr<TaskGroup> ownTasks_;
+    TaskGroup& tasks_;
+    std::unique_ptr<Task> task_;  // the running work; its identity
     std::function<void()> apply_;
     WhenCancelled whenCancelled_ = WhenCancelled::Drop;
+    int held_ = 0;
     std::deque<std::function<void()>> queued_;
 };
 
@@ -95,20 +78,13 @@ template <typename Result>
 bool LongWork::run(std::function<Result(Progress&)> work, std::function<void(Result)> done,
                    WhenCancelled whenCancelled)
 {
-    if (busy_)
+    if (busy())
         return false;
-    auto progress = std::make_shared<WorkProgress>();
-    QFuture<Result> future =
-        QtConcurrent::run(&pool_, [work = std::move(work), progress] { return work(*progress); });
-    auto* watcher = new QFutureWatcher<Result>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, id = progress.get()] {
-        watcher->deleteLater();
-        complete(id);
+    auto result = std::make_shared<std::optional<Result>>();
+    auto task = std::make_unique<Task>(tasks_, [work = std::move(work), result](TaskProgress& progress) {
+        result->emplace(work(progress));
     });
-    begin(
-        std::move(progress), [future]() mutable { future.waitForFinished(); },
-        [future, done = std::move(done)]() mutable { done(future.takeResult()); }, whenCancelled);
-    watcher->setFuture(future);
+    begin(std::move(task), [result, done = std::move(done)] { done(std::move(**result)); }, whenCancelled);
     return true;
 }
 

@@ -204,11 +204,10 @@ MapPictureResult writeMapPicture(const CellTexts& cells, int mapSize, QSize cell
     const int bandRows =
         static_cast<int>(std::clamp<qint64>(std::min<qint64>(kBandPixels / rowPixels, (mapSize + 7) / 8), 1, mapSize));
     const BandComposer composer(cells, mapSize, cell, format == PictureFormat::Png ? 0 : kCanvasGrey, cache);
-    // One band is composed (its tiles decoded on every core) while the one before is encoded here.
-    QThreadPool composing;
-    composing.setMaxThreadCount(1);
+    // One band is composed (its tiles decoded on every core) while the one before is encoded here;
+    // each band is one job of the global pool, joined before this returns.
     auto composeFrom = [&](int first) {
-        return QtConcurrent::run(&composing, [&composer, first, count = std::min(bandRows, mapSize - first)] {
+        return QtConcurrent::run(QThreadPool::globalInstance(), [&composer, first, count = std::min(bandRows, mapSize - first)] {
             return composer.compose(first, count);
         });
     };

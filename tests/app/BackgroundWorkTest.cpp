@@ -218,3 +218,82 @@ TEST(ClosingTest, TheWindowGoesWhileThePreviewStillLoadsItsTiles)
     window.reset();  // under AddressSanitizer, a loader reading the freed cache fails here
 }
 
+
+namespace {
+
+// Answers as scripted; while the exit question is open the event loop runs until `whileAsked`
+// holds, as it does under a real modal box, and the boxes shown meanwhile are counted.
+class QuestionPlatform : public ScriptedPlatform {
+public:
+    MessageResult messageBox(const QString& text, MessageButtons buttons, const QString& title) override
+    {
+        if (asking_)
+            ++shownDuringQuestion;
+        if (text != texts::kExitQuestion || !whileAsked)
+            return ScriptedPlatform::messageBox(text, buttons, title);
+        asking_ = true;
+        EXPECT_TRUE(QTest::qWaitFor(whileAsked, 10000));
+        QTest::qWait(50);  // the work's finish notice arrives
+        asking_ = false;
+        return ScriptedPlatform::messageBox(text, buttons, title);
+    }
+    std::function<bool()> whileAsked;
+    int shownDuringQuestion = 0;
+
+private:
+    bool asking_ = false;
+};
+
+}  // namespace
+
+TEST(ClosingTest, WorkEndingWhileTheExitQuestionIsOpenIsReportedOnlyAfterNo)
+{
+    QTemporaryDir dir;
+    QuestionPlatform platform;
+    MainWindow window(platform);
+    window.setQuitFunction([](int) {});
+    platform.answerYes();
+    platform.answerText(QStringLiteral("2"));
+    window.newMap();
+    const QString map = dir.filePath(QStringLiteral("map.tlp"));
+    platform.answerText(map);
+    window.exportData();
+    platform.whileAsked = [&] { return QFile::exists(map); };
+    platform.answerNo();
+    window.confirmExit();
+    EXPECT_EQ(platform.shownDuringQuestion, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return platform.countShown(QStringLiteral("导出成功！")) == 1; }, 5000));
+}
+
+TEST(ClosingTest, DestroyingTheWindowDuringABatchAppliesAndShowsNothing)
+{
+    QTemporaryDir dir;
+    ScriptedPlatform platform;
+    auto window = std::make_unique<MainWindow>(platform);
+    window->setQuitFunction([](int) {});
+    platform.answerYes();
+    platform.answerText(QStringLiteral("2"));
+    window->newMap();
+    QDir().mkpath(dir.filePath(QStringLiteral("from")));
+    QDir().mkpath(dir.filePath(QStringLiteral("to")));
+    CellTexts cells;
+    for (int i = 0; i < 4; ++i) {
+        cells.push_back(dir.filePath(QStringLiteral("from/%1.jpg").arg(i)));
+        ASSERT_TRUE(writeSolidImage(cells.back(), QColor(20, 200, 20), QSize(8, 8)));
+    }
+    ASSERT_TRUE(window->grid().replaceCells(cells));
+    std::atomic<bool> reached = false;
+    platform.failWhen(ScriptedPlatform::FileOp::Move, [&](const QString&) {
+        reached = true;
+        return false;
+    }, QString());
+    window->ensureTileListWindow();
+    platform.answerYes();
+    platform.answerText(dir.filePath(QStringLiteral("to")));
+    window->tileListWindow()->findChild<QAction*>(QStringLiteral("BatchMoveCommand"))->trigger();
+    while (!reached)
+        QThread::msleep(1);
+    const auto boxes = platform.shown().size();
+    window.reset();
+    EXPECT_EQ(platform.shown().size(), boxes);
+}

@@ -23,7 +23,7 @@ const QColor kLine(96, 96, 96);
 
 class CanvasTest : public testing::Test {
 protected:
-    CanvasTest() : canvas(grid, editing, &viewport)
+    CanvasTest() : canvas(tasks, grid, editing, &viewport)
     {
         QObject::connect(&canvas.fill(), &TileFill::started,
                          [this](std::shared_ptr<const WorkProgress> p) { progress = std::move(p); });
@@ -70,6 +70,7 @@ protected:
     static QPoint centre(int row, int column) { return cellRect(row, column).center(); }
 
     QTemporaryDir dir;
+    TaskGroup tasks;
     TileGrid grid;
     EditingState editing;
     std::shared_ptr<const WorkProgress> progress;

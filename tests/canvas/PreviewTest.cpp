@@ -28,7 +28,7 @@ struct PreviewTest : testing::Test {
     {
         if (grid.mapSize() != size)
             grid.resize(size);
-        auto* window = new PreviewWindow(grid, tileSize, cache);
+        auto* window = new PreviewWindow(tasks, grid, tileSize, cache);
         QObject::connect(&window->fill(), &TileFill::started, [this](std::shared_ptr<const WorkProgress> p) {
             progress = std::move(p);
             ++fills;
@@ -42,8 +42,9 @@ struct PreviewTest : testing::Test {
     QString red() const { return dir.filePath(QStringLiteral("red.jpg")); }
 
     QTemporaryDir dir;
+    TaskGroup tasks;
     TileGrid grid;
-    TileImageCache cache;
+    std::shared_ptr<TileImageCache> cache = std::make_shared<TileImageCache>();
     std::shared_ptr<const WorkProgress> progress;
     int fills = 0;
     std::vector<std::unique_ptr<PreviewWindow>> windows;
@@ -121,4 +122,28 @@ TEST_F(PreviewTest, TheTimerDrawsOnlyOnce)
     QTest::qWait(50);
     EXPECT_FALSE(window->findChild<QTimer*>(QStringLiteral("PreviewTimer"))->isActive());
     EXPECT_EQ(fills, starts);
+}
+
+TEST(PreviewLifetime, ThePreviewOutlivesTheCacheItWasGiven)
+{
+    // The canvas that lent its tile cache may go first: the preview's loaders and its painting
+    // keep using the cache.
+    QTemporaryDir dir;
+    constexpr int kSide = 16;
+    TileGrid grid;
+    grid.resize(kSide);
+    CellTexts cells;
+    for (int i = 0; i < kSide * kSide; ++i) {
+        cells.push_back(dir.filePath(QStringLiteral("%1.jpg").arg(i)));
+        ASSERT_TRUE(writeSolidImage(cells.back(), QColor::fromHsv(i % 360, 200, 200)));
+    }
+    ASSERT_TRUE(grid.replaceCells(cells));
+    TaskGroup tasks;
+    auto cache = std::make_shared<TileImageCache>(0);  // keeps nothing: painting decodes again
+    PreviewWindow preview(tasks, grid, QSize(40, 30), cache);
+    preview.show();
+    preview.drawPreview();
+    cache.reset();
+    preview.fill().waitForDone();
+    EXPECT_FALSE(preview.image()->grab().toImage().isNull());
 }

@@ -1,5 +1,6 @@
 // The background loading of a full redraw's tiles.
 #include "canvas/TileFill.h"
+#include "gui/Tasks.h"
 #include "render/TileImages.h"
 #include "support/TestImages.h"
 
@@ -34,9 +35,9 @@ TEST(TileFill, LoadsTheCellsInViewFirstThenTheirNeighbourhood)
         ASSERT_TRUE(writeSolidImage(path, QColor(i, 0, 0), QSize(40, 30)));
         cells.push_back(path);
     }
-    TileImageCache cache;
+    TaskGroup tasks;
     RecordingSink sink;
-    TileFill fill(cache, sink);
+    TileFill fill(tasks, std::make_shared<TileImageCache>(), sink);
     fill.setVisible(CellRange{10, 12, 10, 12});
     fill.start(cells, n, QSize(40, 30));
     fill.waitForDone();

@@ -90,3 +90,38 @@ TEST(LongWork, CancelStopsTheWorkAndDropsItsResultAndTheHeldCommands)
     ASSERT_TRUE(progress);
     EXPECT_TRUE(progress->cancelled());
 }
+
+TEST(LongWork, TheNoticeOfCancelledWorkDoesNotEndTheNextWork)
+{
+    // Cancelled work that was waited for still has its finish notice queued. Its progress is
+    // freed last here, so the next work's is likely made at the same address.
+    LongWork work;
+    std::shared_ptr<const WorkProgress> held;
+    QObject::connect(&work, &LongWork::started, [&](std::shared_ptr<const WorkProgress> p) { held = std::move(p); });
+    GatedWork first;
+    work.run<int>(first.counting(1), [](int) {});
+    work.cancelAndWait();
+    QThread::msleep(20);  // the worker lets go of the first work
+    held.reset();
+    auto gate = std::make_shared<QSemaphore>();
+    bool applied = false;
+    ASSERT_TRUE(work.run<int>([gate](Progress&) { return int(gate->tryAcquire(1, 500)); },
+                              [&](int) { applied = true; }));
+    QTest::qWait(20);  // the first work's notice arrives
+    EXPECT_TRUE(work.busy());
+    EXPECT_FALSE(applied);
+    gate->release();
+    work.waitForIdle();
+    EXPECT_TRUE(applied);
+}
+
+TEST(LongWork, ItsDestructorAppliesNoResult)
+{
+    GatedWork gated;
+    bool applied = false;
+    {
+        LongWork work;
+        work.run<int>(gated.counting(10), [&](int) { applied = true; }, LongWork::WhenCancelled::Apply);
+    }  // the work is stopped and joined, and what it did is not applied
+    EXPECT_FALSE(applied);
+}
