@@ -191,7 +191,8 @@ bool jpegBegin(JpegState* s, JDIMENSION width, JDIMENSION height)
     s->info.image_width = width;
     s->info.image_height = height;
     s->info.input_components = 4;
-    s->info.in_color_space = JCS_EXT_BGRX;  // ARGB32 in memory on little-endian machines
+    // ARGB32 is B, G, R, A in memory on little-endian machines and A, R, G, B on big-endian ones.
+    s->info.in_color_space = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
     jpeg_set_defaults(&s->info);
     jpeg_set_quality(&s->info, 90, TRUE);
     jpeg_start_compress(&s->info, TRUE);
