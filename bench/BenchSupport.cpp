@@ -16,6 +16,7 @@
 
 #include <QEventLoop>
 #include <QtConcurrent/QtConcurrentMap>
+#include <QTemporaryFile>
 #include <QTimer>
 
 #include <algorithm>
@@ -150,7 +151,12 @@ double limitDecodeMs(const QStringList& paths)
 
 ChildRun runChild(const QString& program, const QStringList& arguments)
 {
-    std::vector<QByteArray> owned{QFile::encodeName(program)};
+    // Started through the small peak_child process: a child's ru_maxrss starts at its parent's
+    // high-water mark, so this large process would count its own peak too.
+    QTemporaryFile report;
+    if (!report.open())
+        return {};
+    std::vector<QByteArray> owned{QByteArray(PEAK_CHILD), QFile::encodeName(program)};
     for (const QString& a : arguments)
         owned.push_back(QFile::encodeName(a));
     std::vector<char*> argv;
@@ -159,18 +165,22 @@ ChildRun runChild(const QString& program, const QStringList& arguments)
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, report.handle(), STDOUT_FILENO);
     ChildRun run;
     QElapsedTimer timer;
     timer.start();
     pid_t pid = 0;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
         int status = 0;
-        rusage usage{};
-        if (::wait4(pid, &status, 0, &usage) == pid) {
+        if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
             run.ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-            run.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
-            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            // What the program printed, then peak_child's line: its status and peak in kB.
+            report.seek(0);
+            const QList<QByteArray> last = report.readAll().trimmed().split('\n').constLast().split(' ');
+            if (last.size() == 2) {
+                run.status = last[0].toInt();
+                run.peakMb = last[1].toDouble() / 1024.0;
+            }
         }
     }
     posix_spawn_file_actions_destroy(&actions);
