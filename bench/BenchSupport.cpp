@@ -1,6 +1,7 @@
 #include "BenchSupport.h"
 
 #include "app/MainWindow.h"
+#include "app/MapDocument.h"
 #include "canvas/Canvas.h"
 #include "render/TileImages.h"
 #include "gui/LongWork.h"
@@ -118,8 +119,8 @@ void importIntoNewMap(MainWindow& window, ScriptedPlatform& platform, int size, 
     platform.answerText(QString::number(size));
     window.newMap();
     platform.answerText(map);
-    window.importData();
-    runEventLoopUntil([&] { return !window.longWork().busy() && !window.canvas().fill().running(); });
+    window.findChild<QAction*>(QStringLiteral("ImportDataCommand"))->trigger();
+    runEventLoopUntil([&] { return !window.document().work().busy() && !window.canvas().fill().running(); });
 }
 
 double residentMb()

@@ -17,6 +17,7 @@
 #include "model/MapText.h"
 #include "model/TileGrid.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -93,12 +94,12 @@ void redrawScenario(const char* cold, const char* warm, int size, const QStringL
 bool viewFilled(MainWindow& window)
 {
     Canvas& canvas = window.canvas();
-    const CellRange view = cellsMeeting(canvas.canvasWidget()->visibleRegion().boundingRect(), window.grid().mapSize());
+    const CellRange view = cellsMeeting(canvas.canvasWidget()->visibleRegion().boundingRect(), window.document().grid().mapSize());
     if (view.isEmpty())
         return false;
     for (int r = view.firstRow; r <= view.lastRow; ++r)
         for (int c = view.firstColumn; c <= view.lastColumn; ++c)
-            if (!window.grid().cellText(r, c).isEmpty() && !canvas.picture().hasTile(r, c))
+            if (!window.document().grid().cellText(r, c).isEmpty() && !canvas.picture().hasTile(r, c))
                 return false;
     return true;
 }
@@ -131,9 +132,9 @@ void distinct200Scenario(const QTemporaryDir& dir)
     QElapsedTimer clock;
     clock.start();
     double firstScreen = -1;
-    window.importData();
+    window.findChild<QAction*>(QStringLiteral("ImportDataCommand"))->trigger();
     const double stall = runEventLoopUntil([&] {
-        if (firstScreen < 0 && !window.longWork().busy() && viewFilled(window))
+        if (firstScreen < 0 && !window.document().work().busy() && viewFilled(window))
             firstScreen = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         return firstScreen >= 0 && !window.canvas().fill().running();
     });
@@ -189,9 +190,9 @@ void runCanvas1000Bench()
     platform.answerText(mapPath);
     QElapsedTimer clock;
     clock.start();
-    window.importData();
+    window.findChild<QAction*>(QStringLiteral("ImportDataCommand"))->trigger();
     const double importStall =
-        runEventLoopUntil([&] { return !window.longWork().busy() && !window.canvas().fill().running(); });
+        runEventLoopUntil([&] { return !window.document().work().busy() && !window.canvas().fill().running(); });
     report("import_redraw_1000_ms", static_cast<double>(clock.nsecsElapsed()) / 1e6, "ms");
     report("canvas_1000_peak_mb", peakResidentMb(), "MB");
     report("canvas_1000_resident_mb", residentMb() - before, "MB");
@@ -211,7 +212,7 @@ void runCanvas1000Bench()
 
     // The preview of the whole map: open, draw (without waiting for its timer) and paint what shows.
     report("preview_1000_open_ms", timeMs([&] {
-               PreviewWindow preview(window.document().tasks(), window.grid(), canvas.tileSize(), canvas.sharedCache());
+               PreviewWindow preview(window.document().tasks(), window.document().grid(), canvas.tileSize(), canvas.sharedCache());
                preview.show();
                preview.drawPreview();
                preview.fill().waitForDone();
@@ -222,8 +223,8 @@ void runCanvas1000Bench()
 
     // Export in the background: how long the GUI thread is ever kept from its timers meanwhile.
     platform.answerText(dir.filePath(QStringLiteral("export.tlp")));
-    window.exportData();
-    const double exportStall = runEventLoopUntil([&] { return !window.longWork().busy(); });
+    window.findChild<QAction*>(QStringLiteral("ExportDataCommand"))->trigger();
+    const double exportStall = runEventLoopUntil([&] { return !window.document().work().busy(); });
     report("max_stall_import_redraw_1000_ms", importStall, "ms");
     report("max_stall_export_1000_ms", exportStall, "ms");
     report("max_stall_ms", std::max(importStall, exportStall), "ms");
@@ -241,7 +242,7 @@ void runCanvas1000Bench()
         platform.answerYes();
         placing += timeMs([&] { send(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton); });
     }
-    if (window.grid().cellText(16, 1) != fresh[0] && window.grid().cellText(1, 1) != fresh[0])
+    if (window.document().grid().cellText(16, 1) != fresh[0] && window.document().grid().cellText(1, 1) != fresh[0])
         std::fprintf(stderr, "placing by click did not place\n");
     report("place_click_1000_us", placing * 1000.0 / static_cast<double>(fresh.size()), "us");
 

@@ -1,63 +1,44 @@
-// The main window's controls and menus, each in its place and state at start-up.
+// The main window: its parts put together, their events bound, the layout, the lower panel, the
+// tile list window, and New map.
 #include "app/MainWindow.h"
 
 #include "app/AutoAssemblyCommand.h"
+#include "app/CanvasScrolling.h"
 #include "app/HintTracker.h"
-#include "app/Icons.h"
 #include "app/LowerPanel.h"
+#include "app/MainMenus.h"
+#include "app/MapDocument.h"
+#include "app/MapPictureBox.h"
+#include "app/MapPictureCommand.h"
+#include "app/ResultWindow.h"
 #include "app/StatusBar.h"
 #include "app/Texts.h"
+#include "app/TileListWindow.h"
 #include "app/ToolRadio.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
-#include "canvas/EditingTools.h"
 #include "canvas/PreviewWindow.h"
 #include "canvas/TileChooser.h"
-#include "app/MapDocument.h"
 #include "gui/LongWork.h"
-#include "gui/Platform.h"
 #include "gui/WindowPlacement.h"
-#include "app/ResultWindow.h"
 
-#include <QButtonGroup>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLayout>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QToolButton>
-#include <QTreeView>
 
 namespace tessera {
-namespace {
-
-template <typename W>
-W* control(QWidget* parent, const QString& role, const QString& accessible, QRect geometry)
-{
-    auto* w = new W(parent);
-    w->setObjectName(role);
-    w->setAccessibleName(accessible);
-    w->setGeometry(geometry);
-    return w;
-}
-
-QString hintOf(const char* role)
-{
-    return texts::hints().value(QString::fromLatin1(role));
-}
-
-}  // namespace
 
 MainWindow::MainWindow(Platform& platform, QWidget* parent)
     : QMainWindow(parent), platform_(platform), doc_(std::make_unique<MapDocument>(platform)),
-      grid_(doc_->grid()), gridModel_(doc_->model()), editing_(doc_->editing()), mapFile_(&doc_->file()),
-      work_(&doc_->work()), results_(std::make_unique<ResultReport>(platform)),
+      results_(std::make_unique<ResultReport>(platform)),
       assembly_(std::make_unique<AutoAssemblyCommand>(*doc_, platform, *results_)),
       quit_([](int code) { QCoreApplication::exit(code); })
 {
@@ -70,30 +51,42 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     client->setObjectName(QStringLiteral("ClientArea"));
     setCentralWidget(client);
     client->resize(kCreatedSize);
+    controls_ = MainControls::build(client);
+    MainControls& c = controls_;
 
-    progressBar_ = new ProgressBar(client);
-    progressBar_->setGeometry(8, 552, 150, 15);
-    buildTopRow(client);
-    buildCanvasArea(client);
-    buildLowerPanel(client);
-    statusBar_ = new StatusBar(client);
-    statusBar_->setGeometry(0, 662, 924, StatusBar::kHeight);
-    progressBar_->raise();
-    followImage_->raise();
-    buildMenus();
+    canvas_ = std::make_unique<Canvas>(doc_->tasks(), doc_->grid(), doc_->editing(), c.viewport);
+    canvas_->setOptions(Canvas::Options{c.showRuler->isChecked(), c.showGrid->isChecked()});
+    c.rulerBoard = canvas_->rulerWidget();
+    c.editCanvas = canvas_->canvasWidget();
+    c.newMapButton->raise();
+    scrolling_ = new CanvasScrolling(c.viewport, c.editCanvas, c.rulerBoard, c.hScroll, c.vScroll);
+    chooser_ = new TileChooser(c.driveList, c.folderList, c.tileFileList, c.tilePreview, this);
+    mapPicture_ = new MapPictureBox(c.mapPicture, c.followImage, c.tabs, platform_);
+    menus_ = new MainMenus(menuBar(), *doc_, platform_,
+                           {[this] { newMap(); },
+                            [this] {
+                                ensureTileListWindow();
+                                doc_->file().importGrid();
+                            },
+                            [this] {
+                                ensureTileListWindow();
+                                doc_->file().exportGrid();
+                            },
+                            [this] { confirmExit(); }, [this] { showTileList(); },
+                            [this] { exportMapPicture(*doc_, platform_, canvas_->sharedCache()); },
+                            [this] { assembly_->start(mapPicture_->path()); }});
 
-    tools_ = std::make_unique<EditingTools>(grid_, editing_, *canvas_, platform_, followImage_);
+    tools_ = std::make_unique<EditingTools>(doc_->grid(), doc_->editing(), *canvas_, platform_, c.followImage);
 
     for (QWidget* w : client->findChildren<QWidget*>())
         w->setMouseTracking(true);
     client->setMouseTracking(true);
-    hints_ = new HintTracker(this, [this](const QString& text) { showHint(text); });
-    bindEvents();
+    hints_ = new HintTracker(this, [this](const QString& text) { controls_.statusBar->showHint(text); });
+    bindControls();
     bindEditing();
-    bindLongWork();
     bindDocument();
     client->installEventFilter(this);
-    followImage_->installEventFilter(this);
+    c.followImage->installEventFilter(this);
 
     // Created at its first size, centred, then set to the start size from the same corner. A
     // hidden window gets no resize events, so each size is laid out as it is set: the last run then
@@ -116,226 +109,186 @@ MainWindow::~MainWindow()
     doc_->tasks().settle();
 }
 
-void MainWindow::buildTopRow(QWidget* client)
+Progress& MainWindow::progress()
 {
-    toolBarPanel_ = control<QFrame>(client, QStringLiteral("ToolBarPanel"), hintOf("ToolBarPanel"),
-                                    QRect(96, 2, 464, 28));
-    toolBarPanel_->setEnabled(false);
-    auto* label = control<QPushButton>(toolBarPanel_, QStringLiteral("ToolBarLabel"),
-                                       QStringLiteral("功能栏"), QRect(2, 1, 46, 24));
-    label->setText(QStringLiteral("功能栏"));
-    label->setEnabled(false);
-
-    buildToolRadios();
-
-    showRuler_ = control<QCheckBox>(toolBarPanel_, QStringLiteral("ShowRulerCheck"),
-                                    QStringLiteral("显示标尺"), QRect(179, 1, 76, 24));
-    showRuler_->setText(QStringLiteral("显示标尺"));
-    showRuler_->setChecked(true);
-    showGrid_ = control<QCheckBox>(toolBarPanel_, QStringLiteral("ShowGridCheck"),
-                                   QStringLiteral("显示网格"), QRect(256, 1, 76, 24));
-    showGrid_->setText(QStringLiteral("显示网格"));
-    showGrid_->setChecked(true);
-
-    auto iconButton = [&](const char* role, IconKind icon, int left) {
-        QToolButton* b = control<QToolButton>(client, QString::fromLatin1(role), hintOf(role),
-                                              QRect(left, 4, 24, 24));
-        b->setIcon(makeIcon(icon));
-        b->setIconSize(QSize(16, 16));
-        b->setAutoRaise(true);
-        b->setToolTip(hintOf(role));
-        return b;
-    };
-    undoButton_ = iconButton("UndoButton", IconKind::Undo, 718);
-    refreshButton_ = iconButton("RefreshButton", IconKind::Refresh, 744);
-    previewButton_ = iconButton("PreviewButton", IconKind::Preview, 770);
-
-    size40x30_ = control<QRadioButton>(client, QStringLiteral("CellSize40x30Radio"),
-                                       QStringLiteral("40×30"), QRect(798, 10, 56, 16));
-    size40x30_->setText(QStringLiteral("40×30"));
-    size40x30_->setChecked(true);
-    size40x30_->setEnabled(false);
-    size40x16_ = control<QRadioButton>(client, QStringLiteral("CellSize40x16Radio"),
-                                       QStringLiteral("40×16"), QRect(861, 10, 58, 16));
-    size40x16_->setText(QStringLiteral("40×16"));
-    size40x16_->setEnabled(false);
-    // A pair of their own: auto-exclusivity would gather every radio of the client, tools included.
-    auto* sizes = new QButtonGroup(this);
-    sizes->addButton(size40x30_);
-    sizes->addButton(size40x16_);
+    return *controls_.progressBar;
 }
 
-void MainWindow::buildToolRadios()
+TileListWindow* MainWindow::tileListWindow() const
 {
-    struct Tool {
-        const char* role;
-        IconKind icon;
-        int left;
-    };
-    const Tool tools[5] = {{"PlaceToolRadio", IconKind::Place, 49},
-                           {"DeleteToolRadio", IconKind::Delete, 73},
-                           {"MoveToolRadio", IconKind::Move, 98},
-                           {"SwapToolRadio", IconKind::Swap, 123},
-                           {"SpareToolRadio", IconKind::Spare, 149}};
+    return tileList_;
+}
+
+PreviewWindow* MainWindow::previewWindow() const
+{
+    return preview_;
+}
+
+EditMode MainWindow::editMode() const
+{
     for (int i = 0; i < 5; ++i) {
-        ToolRadio* radio = control<ToolRadio>(toolBarPanel_, QString::fromLatin1(tools[i].role),
-                                                  hintOf(tools[i].role), QRect(tools[i].left, 1, 24, 24));
-        radio->setCheckable(true);
-        radio->setAutoExclusive(true);
-        radio->setAutoRaise(true);
-        radio->setIcon(makeIcon(tools[i].icon));
-        radio->setIconSize(QSize(16, 16));
-        radio->setToolTip(hintOf(tools[i].role));
-        toolRadios_[i] = radio;
+        if (controls_.toolRadios[i]->isChecked())
+            return static_cast<EditMode>(i);
     }
-    toolRadios_[0]->setChecked(true);
-    toolRadios_[3]->setEnabled(false);
-    toolRadios_[4]->setEnabled(false);
+    return EditMode::Place;
 }
 
-void MainWindow::buildCanvasArea(QWidget* client)
+void MainWindow::bindControls()
 {
-    auto* viewport = control<QFrame>(client, QStringLiteral("CanvasViewport"), hintOf("CanvasViewport"),
-                                     QRect(0, 31, 911, 376));
-    viewport->setFrameShape(QFrame::Panel);
-    viewport->setFrameShadow(QFrame::Sunken);
-    fillBackground(viewport, Qt::black);
-    viewport_ = viewport;
-
-    canvas_ = std::make_unique<Canvas>(doc_->tasks(), grid_, editing_, viewport_);
-    canvas_->setOptions(Canvas::Options{showRuler_->isChecked(), showGrid_->isChecked()});
-    rulerBoard_ = canvas_->rulerWidget();
-    editCanvas_ = canvas_->canvasWidget();
-    for (QWidget* w : std::initializer_list<QWidget*>{viewport_, rulerBoard_, editCanvas_})
-        w->installEventFilter(this);  // the wheel over the canvas
-
-    newMapButton_ = control<QToolButton>(viewport_, QStringLiteral("NewMapButton"), hintOf("NewMapButton"),
-                                         QRect(80, 88, 60, 50));
-    newMapButton_->setIcon(makeIcon(IconKind::NewMap));
-    newMapButton_->setIconSize(QSize(24, 24));
-    newMapButton_->setToolTip(hintOf("NewMapButton"));
-
-    hScroll_ = control<QScrollBar>(client, QStringLiteral("CanvasHScroll"), hintOf("CanvasHScroll"),
-                                   QRect(-1, 406, 925, 15));
-    hScroll_->setOrientation(Qt::Horizontal);
-    vScroll_ = control<QScrollBar>(client, QStringLiteral("CanvasVScroll"), hintOf("CanvasVScroll"),
-                                   QRect(910, 30, 15, 375));
-    vScroll_->setOrientation(Qt::Vertical);
-    for (auto [bar, maximum] : {std::pair{hScroll_, 800}, {vScroll_, 600}}) {
-        bar->setRange(1, maximum);
-        bar->setPageStep(10);
-        bar->setSingleStep(1);
-        bar->setValue(1);
-        bar->setEnabled(false);
+    const MainControls& c = controls_;
+    for (int i = 0; i < 5; ++i) {
+        const auto mode = static_cast<EditMode>(i);
+        connect(c.toolRadios[i], &QToolButton::toggled, this, [this, mode](bool checked) {
+            if (checked)
+                chooseTool(mode);
+        });
+        c.toolRadios[i]->setRearmed([this, mode] { chooseTool(mode); });
     }
-
-    followImage_ = control<QLabel>(client, QStringLiteral("FollowImage"), hintOf("FollowImage"),
-                                   QRect(25, 80, 40, 30));
-    followImage_->setCursor(Qt::CrossCursor);
-    followImage_->setScaledContents(true);
-    followImage_->hide();
+    for (QCheckBox* check : {c.showRuler, c.showGrid}) {
+        // The check, by any input, is what the next redraw shows; a click redraws.
+        connect(check, &QCheckBox::toggled, this, [this] {
+            canvas_->setOptions(Canvas::Options{controls_.showRuler->isChecked(), controls_.showGrid->isChecked()});
+        });
+        connect(check, &QCheckBox::clicked, this, [this] { canvas_->redrawCanvas(); });
+    }
+    // A click sets the size even on the radio already chosen; a check by other means (the
+    // accessibility toggle) sets it too.
+    for (auto [radio, height] : {std::pair{c.size40x30, 30}, {c.size40x16, 16}}) {
+        const auto setSize = [this, height] {
+            doc_->editing().tileWidth = 40;
+            doc_->editing().tileHeight = height;
+        };
+        connect(radio, &QRadioButton::clicked, this, setSize);
+        connect(radio, &QRadioButton::toggled, this, [setSize](bool checked) {
+            if (checked)
+                setSize();
+        });
+    }
+    connect(c.undoButton, &QToolButton::clicked, this, [this] { doc_->work().whenIdle([this] { tools_->undo(); }); });
+    connect(c.refreshButton, &QToolButton::clicked, this, [this] { canvas_->redrawCanvas(); });
+    connect(c.previewButton, &QToolButton::clicked, this, &MainWindow::openPreview);
+    connect(c.newMapButton, &QToolButton::clicked, this, [this] { doc_->work().whenIdle([this] { newMap(); }); });
+    connect(c.panelToggle, &QPushButton::clicked, this, &MainWindow::togglePanel);
+    connect(canvas_->canvasWidget(), &EditCanvas::pressed, this, [this](Qt::MouseButton button, QPointF at) {
+        if (button == Qt::RightButton)
+            menus_->editMenu()->popup(controls_.editCanvas->mapToGlobal(at.toPoint()));
+    });
+    connect(c.loadMapPicture, &QPushButton::clicked, mapPicture_, &MapPictureBox::load);
 }
 
-void MainWindow::buildLowerPanel(QWidget* client)
+void MainWindow::chooseTool(EditMode mode)
 {
-    tabs_ = new LowerPanelTabs(client);
-    tabs_->setGeometry(0, 422, 923, 130);
-    tabs_->setAccessibleName(QStringLiteral("下方面板"));
-    QWidget* notesPage = tabs_->addPage(QStringLiteral("应用说明"), QStringLiteral("UsageNotesPage"));
-    QWidget* chooserPage = tabs_->addPage(QStringLiteral("选择文件"), QStringLiteral("TileChooserPage"));
-    tabs_->setCurrentIndex(0);
-
-    usageNotes_ = control<QPlainTextEdit>(notesPage, QStringLiteral("UsageNotesText"), hintOf("UsageNotesText"),
-                                          QRect(3, 22, 725, 106));
-    usageNotes_->setPlainText(texts::usageNotes().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    usageNotes_->setReadOnly(true);
-    usageNotes_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-
-    driveList_ = control<QComboBox>(chooserPage, QStringLiteral("DriveList"), hintOf("DriveList"),
-                                    QRect(1, 22, 176, 20));
-    driveList_->setFixedHeight(20);
-    folderList_ = control<QTreeView>(chooserPage, QStringLiteral("FolderList"), hintOf("FolderList"),
-                                     QRect(1, 42, 176, 85));
-    tileFileList_ = control<QListWidget>(chooserPage, QStringLiteral("TileFileList"), hintOf("TileFileList"),
-                                         QRect(177, 23, 387, 104));
-    tileFileList_->setEnabled(false);
-    tilePreview_ = control<QLabel>(chooserPage, QStringLiteral("TilePreviewBox"), hintOf("TilePreviewBox"),
-                                   QRect(566, 21, 163, 106));
-    tilePreview_->setFrameShape(QFrame::StyledPanel);
-    tilePreview_->setAlignment(Qt::AlignCenter);
-    chooser_ = new TileChooser(driveList_, folderList_, tileFileList_, tilePreview_, this);
-
-    panelToggle_ = control<QPushButton>(client, QStringLiteral("PanelToggleButton"),
-                                        QStringLiteral("隐藏"), QRect(72, 312, 47, 20));
-    panelToggle_->setText(QStringLiteral("隐藏"));
-    panelToggle_->setAccessibleDescription(hintOf("PanelToggleButton"));
-    loadMapPicture_ = control<QPushButton>(client, QStringLiteral("LoadMapPictureButton"),
-                                           QStringLiteral("载入原大地图"), QRect(730, 443, 30, 106));
-    loadMapPicture_->setText(QStringLiteral("载\n入\n原\n大\n地\n图"));
-    loadMapPicture_->setEnabled(false);
-    mapPicture_ = control<QLabel>(client, QStringLiteral("MapPictureBox"), hintOf("MapPictureBox"),
-                                  QRect(761, 444, 159, 107));
-    mapPicture_->setFrameShape(QFrame::StyledPanel);
-    mapPicture_->setAutoFillBackground(true);  // the panel colour, also when enlarged over the canvas
-    mapPicture_->installEventFilter(this);
-    showMapPicture();
+    static const Qt::CursorShape cursors[5] = {Qt::ArrowCursor, Qt::WhatsThisCursor,
+                                               Qt::PointingHandCursor, Qt::SizeHorCursor,
+                                               Qt::SizeAllCursor};
+    controls_.editCanvas->setCursor(cursors[static_cast<int>(mode)]);
+    if (mode == EditMode::Delete)
+        tools_->armDelete();
 }
 
-void MainWindow::buildMenus()
+void MainWindow::moveEvent(QMoveEvent* event)
 {
-    auto command = [](QMenu* menu, const QString& text, const char* role, bool enabled = true) {
-        QAction* action = menu->addAction(text);
-        action->setObjectName(QString::fromLatin1(role));
-        action->setEnabled(enabled);
-        return action;
-    };
-    auto menu = [this](const QString& title, const char* role) {
-        QMenu* m = menuBar()->addMenu(title);
-        m->setObjectName(QString::fromLatin1(role));
-        return m;
-    };
+    QMainWindow::moveEvent(event);
+    recordCanvasOrigin();
+}
 
-    QMenu* file = menu(QStringLiteral("文件"), "FileMenu");
-    connect(command(file, QStringLiteral("新建"), "NewMapCommand"), &QAction::triggered, this,
-            [this] { work_->whenIdle([this] { newMap(); }); });
-    file->addSeparator();
-    importAction_ = command(file, QStringLiteral("导入数据"), "ImportDataCommand", false);
-    connect(importAction_, &QAction::triggered, this, [this] { work_->whenIdle([this] { importData(); }); });
-    file->addSeparator();
-    exportAction_ = command(file, QStringLiteral("导出数据"), "ExportDataCommand", false);
-    connect(exportAction_, &QAction::triggered, this, [this] { work_->whenIdle([this] { exportData(); }); });
-    file->addSeparator();
-    connect(command(file, QStringLiteral("退出"), "ExitCommand"), &QAction::triggered, this,
-            &MainWindow::confirmExit);
+void MainWindow::recordCanvasOrigin()
+{
+    canvasOrigin_ = QPoint(x() + 25, y() + 61);
+}
 
-    editMenu_ = menu(QStringLiteral("编辑"), "EditMenu");
-    connect(command(editMenu_, QStringLiteral("所有图片向左移动"), "ShiftLeftCommand"), &QAction::triggered,
-            this, [this] { work_->whenIdle([this] { shift(ShiftDirection::Left); }); });
-    connect(command(editMenu_, QStringLiteral("所有图片向右移动"), "ShiftRightCommand"), &QAction::triggered,
-            this, [this] { work_->whenIdle([this] { shift(ShiftDirection::Right); }); });
-    connect(command(editMenu_, QStringLiteral("所有图片向上移动"), "ShiftUpCommand"), &QAction::triggered,
-            this, [this] { work_->whenIdle([this] { shift(ShiftDirection::Up); }); });
-    connect(command(editMenu_, QStringLiteral("所有图片向下移动"), "ShiftDownCommand"), &QAction::triggered,
-            this, [this] { work_->whenIdle([this] { shift(ShiftDirection::Down); }); });
-    editMenu_->setEnabled(false);
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    const MainControls& c = controls_;
+    if (watched == c.followImage) {
+        if (followImageEvent(event))
+            return true;
+    } else if (watched == centralWidget() && event->type() == QEvent::Resize) {
+        layoutMainWindow();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
 
-    QMenu* function = menu(QStringLiteral("功能"), "FunctionMenu");
-    dataAnalysisAction_ = command(function, QStringLiteral("数据分析处理"), "DataAnalysisCommand", false);
-    connect(dataAnalysisAction_, &QAction::triggered, this, &MainWindow::showTileList);
-    mapPictureAction_ = command(function, QStringLiteral("导出地图图片…"), "ExportMapPictureCommand", false);
-    connect(mapPictureAction_, &QAction::triggered, this, [this] { work_->whenIdle([this] { exportMapPicture(); }); });
-    assembleAction_ = command(function, QStringLiteral("自动拼图…"), "AutoAssembleCommand", false);
-    connect(assembleAction_, &QAction::triggered, this, [this] { work_->whenIdle([this] { autoAssemble(); }); });
+bool MainWindow::panelShown() const
+{
+    return controls_.panelToggle->text() == QStringLiteral("隐藏");
+}
 
-    QMenu* help = menu(QStringLiteral("帮助"), "HelpMenu");
-    connect(command(help, QStringLiteral("关于地图编辑器"), "AboutEditorCommand"), &QAction::triggered, this,
-            [this] {
-                platform_.messageBox(texts::aboutEditorText(), MessageButtons::Ok, texts::aboutEditorTitle());
-            });
-    connect(command(help, QStringLiteral("关于青石网络"), "AboutMakerCommand"), &QAction::triggered, this,
-            [this] {
-                platform_.messageBox(texts::aboutMakerText(), MessageButtons::Ok, texts::aboutMakerTitle());
-            });
+void MainWindow::layoutMainWindow()
+{
+    if (width() < kMinimumWindowSize.width() || height() < kMinimumWindowSize.height())
+        resize(std::max(width(), kMinimumWindowSize.width()), std::max(height(), kMinimumWindowSize.height()));
+    const QSize client = centralWidget()->size();
+    // The status bar docks itself along the bottom edge at its own height.
+    controls_.statusBar->setGeometry(0, client.height() - StatusBar::kHeight, client.width(), StatusBar::kHeight);
+    MainGeometry g = controls_.geometry();
+    layoutMainGeometry(g, client, panelShown());
+    controls_.apply(g);
+    scrolling_->updateRanges();
+    scrolling_->reset();
+    recordCanvasOrigin();
+}
+
+void MainWindow::togglePanel()
+{
+    QPushButton* toggle = controls_.panelToggle;
+    toggle->setText(panelShown() ? QStringLiteral("显示") : QStringLiteral("隐藏"));
+    toggle->setAccessibleName(toggle->text());
+    layoutMainWindow();
+}
+
+void MainWindow::ensureTileListWindow()
+{
+    if (tileList_)
+        return;
+    tileList_ = new TileListWindow(&doc_->model(), this);
+    const auto whenIdle = [this](auto command) { return [this, command] { doc_->work().whenIdle(command); }; };
+    connect(tileList_, &TileListWindow::importRequested, this, whenIdle([this] { doc_->file().importGrid(); }));
+    connect(tileList_, &TileListWindow::exportRequested, this, whenIdle([this] { doc_->file().exportGrid(); }));
+    connect(tileList_, &TileListWindow::batchRenameRequested, this, whenIdle([this] {
+                doc_->batchRename(tileList_ && tileList_->fillBlanksCheck()->isChecked());
+            }));
+    connect(tileList_, &TileListWindow::batchMoveRequested, this, whenIdle([this] { doc_->batchMove(); }));
+}
+
+void MainWindow::showTileList()
+{
+    ensureTileListWindow();
+    tileList_->show();
+    tileList_->raise();
+}
+
+void MainWindow::newMap()
+{
+    if (!doc_->newMap())
+        return;
+    MainControls& c = controls_;
+    c.newMapButton->hide();
+    canvas_->resizeForMap();
+    scrolling_->updateRanges();
+    menus_->enableMapCommands();
+    for (QWidget* w : std::initializer_list<QWidget*>{c.loadMapPicture, c.tileFileList, c.hScroll, c.vScroll})
+        w->setEnabled(true);
+    c.editCanvas->show();
+    for (QWidget* w : std::initializer_list<QWidget*>{c.toolBarPanel, c.toolRadios[3], c.size40x30, c.size40x16})
+        w->setEnabled(true);
+    c.rulerBoard->show();
+    canvas_->drawRulersAndGrid();
+    setAcceptDrops(true);
+    ensureTileListWindow();
+}
+
+void MainWindow::openPreview()
+{
+    if (preview_) {
+        preview_->setWindowState(preview_->windowState() & ~Qt::WindowMinimized);
+        preview_->raise();
+        preview_->activateWindow();
+        return;
+    }
+    preview_ = new PreviewWindow(doc_->tasks(), doc_->grid(), canvas_->tileSize(), canvas_->sharedCache(), this);
+    connect(&preview_->fill(), &TileFill::started, controls_.progressBar, &ProgressBar::follow);
+    preview_->show();
 }
 
 }  // namespace tessera

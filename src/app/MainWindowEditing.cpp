@@ -1,5 +1,5 @@
 // The main window's editing bindings: canvas mouse events, the floating image, the tile chooser,
-// file drops and undo.
+// file drops.
 #include "app/MainWindow.h"
 
 #include "canvas/Canvas.h"
@@ -25,13 +25,13 @@ QPoint MainWindow::clientPosition(const QWidget* from, QPointF at) const
 
 FollowBounds MainWindow::followBounds() const
 {
-    return FollowBounds{viewport_->geometry(), vScroll_->width(), hScroll_->height(), editCanvas_->size()};
+    return FollowBounds{controls_.viewport->geometry(), controls_.vScroll->width(), controls_.hScroll->height(), controls_.editCanvas->size()};
 }
 
 bool MainWindow::seesCanvasAt(QPointF at) const
 {
     const QPoint inCanvas(qFloor(at.x()), qFloor(at.y()));
-    return viewport_->rect().contains(editCanvas_->mapTo(viewport_, inCanvas));
+    return controls_.viewport->rect().contains(controls_.editCanvas->mapTo(controls_.viewport, inCanvas));
 }
 
 void MainWindow::bindEditing()
@@ -54,7 +54,7 @@ bool MainWindow::followImageEvent(QEvent* event)
     switch (event->type()) {
     case QEvent::MouseMove: {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        tools_->followImageMoved(clientPosition(followImage_, mouse->position()));
+        tools_->followImageMoved(clientPosition(controls_.followImage, mouse->position()));
         return true;
     }
     case QEvent::MouseButtonPress:
@@ -63,7 +63,7 @@ bool MainWindow::followImageEvent(QEvent* event)
         return true;
     case QEvent::MouseButtonRelease: {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        tools_->followImageReleased(mouse->button(), editCanvas_->mapFromGlobal(mouse->globalPosition()));
+        tools_->followImageReleased(mouse->button(), controls_.editCanvas->mapFromGlobal(mouse->globalPosition()));
         return true;
     }
     default:
@@ -94,11 +94,6 @@ void MainWindow::dropEvent(QDropEvent* event)
         return;
     event->acceptProposedAction();
     tools_->dropFiles(paths);
-}
-
-void MainWindow::undoPlacement()
-{
-    tools_->undo();
 }
 
 }  // namespace tessera

@@ -1,18 +1,18 @@
-// The main window's side of long work: the document's operations started from the window, its
-// results shown, the progress bar following the work, editing held while it runs, and the exit,
-// which settles every task.
+// The main window's side of the document: its signals followed, the progress bar following the
+// work, editing held while it runs, and the exit, which settles every task.
 #include "app/MainWindow.h"
 
 #include "app/AutoAssemblyCommand.h"
+#include "app/CanvasScrolling.h"
 #include "app/MapDocument.h"
+#include "app/ResultWindow.h"
 #include "app/StatusBar.h"
+#include "app/Texts.h"
+#include "app/TileListWindow.h"
 #include "canvas/Canvas.h"
 #include "canvas/TileChooser.h"
 #include "gui/LongWork.h"
-#include "app/ResultWindow.h"
-#include "app/Texts.h"
 #include "gui/Platform.h"
-#include "app/TileListWindow.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -22,32 +22,25 @@ namespace tessera {
 
 void MainWindow::waitForWork()
 {
-    work_->waitForIdle();
+    doc_->work().waitForIdle();
     canvas_->waitForTiles();
-}
-
-void MainWindow::bindLongWork()
-{
-    connect(work_, &LongWork::started, progressBar_, &ProgressBar::follow);
-    connect(&canvas_->fill(), &TileFill::started, progressBar_, &ProgressBar::follow);
-    connect(work_, &LongWork::busyChanged, this, &MainWindow::holdEditing);
 }
 
 void MainWindow::holdEditing(bool hold)
 {
-    editCanvas_->setEnabled(!hold);
-    followImage_->setEnabled(!hold);
-    gridModel_.setEditable(!hold);
-    setAcceptDrops(!hold && grid_.mapSize() > 0);
+    controls_.editCanvas->setEnabled(!hold);
+    controls_.followImage->setEnabled(!hold);
+    doc_->model().setEditable(!hold);
+    setAcceptDrops(!hold && doc_->grid().mapSize() > 0);
 }
 
 void MainWindow::confirmExit()
 {
     // Work that ends while the question is open is applied after it, not over it.
-    work_->hold(true);
+    doc_->work().hold(true);
     const bool yes = platform_.messageBox(texts::kExitQuestion, MessageButtons::YesNoInfo) == MessageResult::Yes;
     if (!yes) {
-        work_->hold(false);
+        doc_->work().hold(false);
         return;
     }
     // Every task stops at its next step: an export that has not begun writing writes nothing, and
@@ -55,7 +48,7 @@ void MainWindow::confirmExit()
     // files have moved): the cells and the report, with no redraw.
     closing_ = true;
     doc_->tasks().cancelAll();
-    work_->cancelAndWait();
+    doc_->work().cancelAndWait();
     doc_->tasks().join();
     quit_(0);
 }
@@ -69,9 +62,12 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::bindDocument()
 {
+    connect(&doc_->work(), &LongWork::started, controls_.progressBar, &ProgressBar::follow);
+    connect(&canvas_->fill(), &TileFill::started, controls_.progressBar, &ProgressBar::follow);
+    connect(&doc_->work(), &LongWork::busyChanged, this, &MainWindow::holdEditing);
     connect(doc_.get(), &MapDocument::mapReplaced, this, [this] {
         if (!closing_)
-            redrawCanvas();
+            canvas_->redrawCanvas();
     });
     connect(doc_.get(), &MapDocument::filesChanged, this, [this] {
         if (!closing_)
@@ -87,30 +83,10 @@ void MainWindow::bindDocument()
             });
     connect(doc_.get(), &MapDocument::mapResized, this, [this] {
         canvas_->resizeForMap();
-        updateScrollRanges();
+        scrolling_->updateRanges();
     });
     connect(assembly_.get(), &AutoAssemblyCommand::doubtfulCells, this,
             [this](const std::vector<Cell>& cells) { canvas_->markCells(cells); });
-}
-
-void MainWindow::autoAssemble()
-{
-    assembly_->start(mapPicturePath_);
-}
-
-void MainWindow::shift(ShiftDirection direction)
-{
-    doc_->shift(direction);
-}
-
-void MainWindow::batchRename()
-{
-    doc_->batchRename(tileList_ && tileList_->fillBlanksCheck()->isChecked());
-}
-
-void MainWindow::batchMove()
-{
-    doc_->batchMove();
 }
 
 }  // namespace tessera

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QPushButton>
 #include <QFile>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -71,7 +72,7 @@ protected:
         platform.answerText(QString::number(size));
         window.newMap();
         if (taken)
-            window.grid().setCellText(1, 1, map().slices.front().path);
+            window.document().grid().setCellText(1, 1, map().slices.front().path);
         platform.clearShown();
     }
     static void trigger(MainWindow& window)
@@ -138,12 +139,12 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
     EXPECT_TRUE(assemble->isEnabled());
     // The picture loaded into the map picture box is the reference: no file is asked for.
     platform.answerText(map().referencePath);
-    window.loadMapPicture();
+    window.findChild<QPushButton*>(QStringLiteral("LoadMapPictureButton"))->click();
     platform.clearShown();
 
     // Growing the map makes it anew, as New map does: the editing state starts over.
-    window.editing().tileHeight = 16;
-    window.editing().history.append(40, 30, 1, 1);
+    window.document().editing().tileHeight = 16;
+    window.document().editing().history.append(40, 30, 1, 1);
     int resized = 0, replaced = 0;
     QObject::connect(&window.document(), &MapDocument::mapResized, [&] { ++resized; });
     QObject::connect(&window.document(), &MapDocument::mapReplaced, [&] { ++replaced; });
@@ -174,11 +175,11 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
     EXPECT_EQ(shown[1].initial, QStringLiteral("3"));
     EXPECT_EQ(shown[4].initial, QStringLiteral("4"));
 
-    EXPECT_EQ(window.grid().mapSize(), 4);
+    EXPECT_EQ(window.document().grid().mapSize(), 4);
     EXPECT_EQ(std::pair(resized, replaced), std::pair(1, 1));
-    EXPECT_EQ(window.editing().tileHeight, 30);
-    EXPECT_TRUE(window.editing().history.isEmpty());
-    expectAssembled(window.grid().cells(), 4);
+    EXPECT_EQ(window.document().editing().tileHeight, 30);
+    EXPECT_TRUE(window.document().editing().history.isEmpty());
+    expectAssembled(window.document().grid().cells(), 4);
     EXPECT_EQ(window.canvas().canvasWidget()->size(), canvasSize(4));
     for (const GeneratedSlice& s : map().slices)
         EXPECT_TRUE(window.canvas().picture().hasTile(s.row, s.column)) << s.row << "," << s.column;
@@ -215,7 +216,7 @@ TEST_F(AutoAssemblyFlowTest, AnotherMapsReferenceIsAskedForAndItsDoubtfulCellsCo
     ASSERT_EQ(platform.shown().size(), 5) << dialogs(platform).join(u'\n').toStdString();
     EXPECT_EQ(platform.shown()[0].kind, Kind::OpenFile);
     EXPECT_EQ(platform.lastFileDialog().filters, mapPictureDialog().filters);
-    EXPECT_EQ(window.grid().mapSize(), 5);
+    EXPECT_EQ(window.document().grid().mapSize(), 5);
 
     const QStringList lines = resultText().split(u'\n', Qt::SkipEmptyParts).mid(1, 12);
     ASSERT_EQ(lines.size(), 12);
@@ -225,7 +226,7 @@ TEST_F(AutoAssemblyFlowTest, AnotherMapsReferenceIsAskedForAndItsDoubtfulCellsCo
     EXPECT_TRUE(std::is_partitioned(lines.begin(), lines.end(), doubtful)) << lines.join(u'\n').toStdString();
     EXPECT_TRUE(platform.shown().constLast().text.contains(QStringLiteral("存疑 %1 个").arg(count)));
     EXPECT_EQ(window.canvas().markedCells(), std::size_t(count));
-    window.redrawCanvas();
+    window.canvas().redrawCanvas();
     EXPECT_EQ(window.canvas().markedCells(), 0u);
 }
 
@@ -234,7 +235,7 @@ TEST_F(AutoAssemblyFlowTest, NoCancelOrAFailureLeavesTheMapAsItWas)
     ScriptedPlatform platform;
     MainWindow window(platform);
     newMap(window, platform, 2, true);
-    const CellTexts before = window.grid().cells();
+    const CellTexts before = window.document().grid().cells();
     const QString ref = map().referencePath, folder = map().sliceFolder;
     const QString three = QStringLiteral("3"), four = QStringLiteral("4");
     struct Case {
@@ -269,8 +270,8 @@ TEST_F(AutoAssemblyFlowTest, NoCancelOrAFailureLeavesTheMapAsItWas)
         trigger(window);
         EXPECT_EQ(platform.shown().size(), c.dialogs) << c.what << "\n" << dialogs(platform).join(u'\n').toStdString();
         EXPECT_EQ(platform.pendingAnswers(), 0u) << c.what;
-        EXPECT_EQ(window.grid().mapSize(), 2) << c.what;
-        EXPECT_EQ(window.grid().cells(), before) << c.what;
+        EXPECT_EQ(window.document().grid().mapSize(), 2) << c.what;
+        EXPECT_EQ(window.document().grid().cells(), before) << c.what;
     }
     // The engine's reason, as a warning.
     const ScriptedPlatform::Shown& failure = platform.shown().constLast();
@@ -288,7 +289,7 @@ TEST_F(AutoAssemblyFlowTest, ClosingTheWindowDuringTheMatchStopsItAndChangesNoth
     newMap(window, platform, 5, false);
     int started = 0;
     // The second piece of work is the match: the close box is answered Yes as it begins.
-    QObject::connect(&window.longWork(), &LongWork::started, &window, [&] {
+    QObject::connect(&window.document().work(), &LongWork::started, &window, [&] {
         if (++started == 2)
             window.confirmExit();
     });
@@ -299,7 +300,7 @@ TEST_F(AutoAssemblyFlowTest, ClosingTheWindowDuringTheMatchStopsItAndChangesNoth
     EXPECT_EQ(started, 2);
     EXPECT_TRUE(quit);
     EXPECT_EQ(platform.shown().constLast().text, QStringLiteral("请注意保存，是否退出？"));
-    EXPECT_EQ(window.grid().cells(), CellTexts(25));
+    EXPECT_EQ(window.document().grid().cells(), CellTexts(25));
     EXPECT_TRUE(resultText().isEmpty());
 }
 

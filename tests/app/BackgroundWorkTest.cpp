@@ -1,6 +1,7 @@
 // Long operations run in the background: commands and timers that arrive meanwhile see the map
 // whole, and act as if they came after the operation.
 #include "app/MainWindow.h"
+#include "app/MapDocument.h"
 #include "app/Texts.h"
 #include "canvas/PreviewWindow.h"
 #include "canvas/TileFill.h"
@@ -51,7 +52,7 @@ protected:
                 cells.push_back(c > shift ? QStringLiteral("/%1/%2-%3.jpg").arg(prefix).arg(r).arg(c - shift) : QString());
         return cells;
     }
-    void fill(const QString& prefix) { ASSERT_TRUE(window.grid().replaceCells(cellsOf(prefix))); }
+    void fill(const QString& prefix) { ASSERT_TRUE(window.document().grid().replaceCells(cellsOf(prefix))); }
     void trigger(const char* role) { window.findChild<QAction*>(QString::fromLatin1(role))->trigger(); }
     // Starts `operation`; a timer that ticks whenever the event loop runs fires `command` at its
     // first tick and looks at the map at every tick. Runs the event loop until all work is over.
@@ -63,8 +64,8 @@ protected:
         bool fired = false;
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, [&] {
-            if (window.grid().mapSize() == kSize)
-                onlyWhole &= std::find(whole.begin(), whole.end(), window.grid().cells()) != whole.end();
+            if (window.document().grid().mapSize() == kSize)
+                onlyWhole &= std::find(whole.begin(), whole.end(), window.document().grid().cells()) != whole.end();
             if (!fired) {
                 fired = true;
                 command();
@@ -72,7 +73,7 @@ protected:
         });
         timer.start(0);
         operation();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return fired && !window.longWork().busy(); }, 20000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return fired && !window.document().work().busy(); }, 20000));
         window.waitForWork();
         return onlyWhole;
     }
@@ -102,7 +103,7 @@ TEST_F(BackgroundWorkTest, ANewMapDuringAnImportRunsAfterIt)
     platform.answerText(QStringLiteral("3"));
     EXPECT_TRUE(runWithTimer([&] { trigger("ImportDataCommand"); }, [&] { trigger("NewMapCommand"); },
                              {cellsOf(QStringLiteral("old")), cellsOf(QStringLiteral("new"))}));
-    EXPECT_EQ(window.grid().mapSize(), 3);
+    EXPECT_EQ(window.document().grid().mapSize(), 3);
     EXPECT_EQ(platform.countShown(QStringLiteral("导入成功，请按刷新界面按钮！")), 1);
     // The import's message came before the new map's question.
     QStringList texts;
@@ -120,8 +121,8 @@ TEST_F(BackgroundWorkTest, AShiftDuringAnExportChangesTheMapButNotTheFile)
     EXPECT_TRUE(runWithTimer([&] { trigger("ExportDataCommand"); }, [&] { trigger("ShiftRightCommand"); },
                              {cellsOf(QStringLiteral("old")), cellsOf(QStringLiteral("old"), 1)}));
     EXPECT_EQ(platform.countShown(QStringLiteral("导出成功！")), 1);
-    EXPECT_EQ(window.grid().cellText(1, 1), QString());
-    EXPECT_EQ(window.grid().cellText(1, 2), QStringLiteral("/old/1-1.jpg"));
+    EXPECT_EQ(window.document().grid().cellText(1, 1), QString());
+    EXPECT_EQ(window.document().grid().cellText(1, 2), QStringLiteral("/old/1-1.jpg"));
     // The file holds the map as it was when the export began.
     QFile file(map);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -139,7 +140,7 @@ TEST_F(BackgroundWorkTest, TheCloseBoxAnswersDuringAnExportAndYesLeavesAWholeFil
     window.close();  // the close box: the exit question comes at once
     EXPECT_EQ(platform.countShown(texts::kExitQuestion), 1);
     EXPECT_EQ(quitCodes, std::vector<int>{0});
-    EXPECT_FALSE(window.longWork().busy());
+    EXPECT_FALSE(window.document().work().busy());
     QTest::qWait(20);
     EXPECT_EQ(platform.countShown(QStringLiteral("导出成功！")), 0);
     QFile file(map);
@@ -160,9 +161,9 @@ TEST_F(BackgroundWorkTest, TheCloseBoxStopsABatchBetweenTwoFilesAndItsReportCome
         cells.push_back(dir.filePath(QStringLiteral("from/%1.jpg").arg(i)));
         ASSERT_TRUE(writeSolidImage(cells.back(), QColor(200, 20, 20), QSize(8, 8)));
     }
-    ASSERT_TRUE(window.grid().replaceCells(cells));
+    ASSERT_TRUE(window.document().grid().replaceCells(cells));
     std::atomic<const WorkProgress*> progress = nullptr;
-    QObject::connect(&window.longWork(), &LongWork::started,
+    QObject::connect(&window.document().work(), &LongWork::started,
                      [&](std::shared_ptr<const WorkProgress> p) { progress = p.get(); });
     // The fifth file waits until the work is asked to stop, then moves.
     std::atomic<bool> reached = false;
@@ -184,7 +185,7 @@ TEST_F(BackgroundWorkTest, TheCloseBoxStopsABatchBetweenTwoFilesAndItsReportCome
     window.close();
     EXPECT_EQ(quitCodes, std::vector<int>{0});
     int moved = 0;
-    for (const QString& cell : window.grid().cells()) {
+    for (const QString& cell : window.document().grid().cells()) {
         EXPECT_TRUE(QFile::exists(cell)) << cell.toStdString();
         moved += cell.contains(QStringLiteral("/to/"));
     }
@@ -208,7 +209,7 @@ TEST(ClosingTest, TheWindowGoesWhileThePreviewStillLoadsItsTiles)
     platform.answerYes();
     platform.answerText(QString::number(kSide));
     window->newMap();
-    ASSERT_TRUE(window->grid().replaceCells(cells));
+    ASSERT_TRUE(window->document().grid().replaceCells(cells));
     window->openPreview();
     ASSERT_NE(window->previewWindow(), nullptr);
     window->previewWindow()->drawPreview();
@@ -257,7 +258,7 @@ TEST(ClosingTest, WorkEndingWhileTheExitQuestionIsOpenIsReportedOnlyAfterNo)
     window.newMap();
     const QString map = dir.filePath(QStringLiteral("map.tlp"));
     platform.answerText(map);
-    window.exportData();
+    window.findChild<QAction*>(QStringLiteral("ExportDataCommand"))->trigger();
     platform.whileAsked = [&] { return QFile::exists(map); };
     platform.answerNo();
     window.confirmExit();
@@ -281,7 +282,7 @@ TEST(ClosingTest, DestroyingTheWindowDuringABatchAppliesAndShowsNothing)
         cells.push_back(dir.filePath(QStringLiteral("from/%1.jpg").arg(i)));
         ASSERT_TRUE(writeSolidImage(cells.back(), QColor(20, 200, 20), QSize(8, 8)));
     }
-    ASSERT_TRUE(window->grid().replaceCells(cells));
+    ASSERT_TRUE(window->document().grid().replaceCells(cells));
     std::atomic<bool> reached = false;
     platform.failWhen(ScriptedPlatform::FileOp::Move, [&](const QString&) {
         reached = true;

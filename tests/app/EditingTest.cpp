@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/MapDocument.h"
 #include "canvas/Canvas.h"
 #include "canvas/EditingTools.h"
 #include "canvas/TileChooser.h"
@@ -51,9 +52,9 @@ protected:
     QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
     QWidget* find(const char* role) const { return window.findChild<QWidget*>(QString::fromLatin1(role)); }
     static QPoint centre(int row, int column) { return cellRect(row, column).center(); }
-    QString cell(int row, int column) const { return window.grid().cellText(row, column); }
+    QString cell(int row, int column) { return window.document().grid().cellText(row, column); }
     QRgb pixel(QPoint at) const { return canvas->grab().toImage().pixel(at); }
-    EditingState& editing() { return window.editing(); }
+    EditingState& editing() { return window.document().editing(); }
 
     void arm(const char* tool) { QTest::mouseClick(find(tool), Qt::LeftButton); }
     void click(int row, int column) { QTest::mouseClick(canvas, Qt::LeftButton, {}, centre(row, column)); }
@@ -328,7 +329,7 @@ TEST_F(EditingTest, ReleasesOffTheSeenCanvasAreaPlaceAndDropNothing)
     press(3, 3);
     release(overNotes);
     EXPECT_EQ(editing().moveState, MoveState::Carrying);
-    EXPECT_EQ(window.grid().cells(), std::vector<QString>(25 * 25));
+    EXPECT_EQ(window.document().grid().cells(), std::vector<QString>(25 * 25));
     release(centre(4, 4));
     EXPECT_EQ(cell(4, 4), path("red.jpg"));
     arm("PlaceToolRadio");
@@ -493,7 +494,7 @@ TEST_F(EditingTest, ASwapOntoAnEmptyCellMovesAndOtherReleasesChangeNothing)
     EXPECT_EQ(cell(4, 5), path("red.jpg"));
     EXPECT_EQ(cell(2, 2), QString());
     EXPECT_EQ(QColor(pixel(centre(2, 2))), kBackground);
-    const std::vector<QString> before = window.grid().cells();
+    const std::vector<QString> before = window.document().grid().cells();
     for (QPoint at : {centre(4, 5), QPoint(-15, -15)}) {  // the source itself, the ruler margin
         press(4, 5);
         release(at);
@@ -501,7 +502,7 @@ TEST_F(EditingTest, ASwapOntoAnEmptyCellMovesAndOtherReleasesChangeNothing)
     }
     press(1, 1);  // nothing under the press
     release(centre(4, 5));
-    EXPECT_EQ(window.grid().cells(), before);
+    EXPECT_EQ(window.document().grid().cells(), before);
     EXPECT_TRUE(find("FollowImage")->isHidden());
     EXPECT_EQ(platform.shown().size(), 0);
     EXPECT_EQ(editing().history.count(), 2);  // the placement and the swap, not the cancelled ones

@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/MapDocument.h"
 #include "app/StatusBar.h"
 #include "app/Texts.h"
 #include "support/ScriptedPlatform.h"
@@ -83,8 +84,8 @@ TEST_F(MainWindowTest, StartsAt900x600WithOnlyTheWaysForwardEnabled)
     EXPECT_TRUE(find<QCheckBox>("ShowRulerCheck")->isChecked());
     EXPECT_TRUE(find<QCheckBox>("ShowGridCheck")->isChecked());
     EXPECT_EQ(find<StatusBar>("StatusBar")->panelText(2), QStringLiteral(" 提示："));
-    EXPECT_EQ(window.editing().moveState, MoveState::None);
-    EXPECT_TRUE(window.editing().history.isEmpty());
+    EXPECT_EQ(window.document().editing().moveState, MoveState::None);
+    EXPECT_TRUE(window.document().editing().history.isEmpty());
     EXPECT_EQ(window.tileListWindow(), nullptr);
 }
 
@@ -301,8 +302,8 @@ TEST_F(MainWindowTest, TileSizeRadiosAreAPairOfTheirOwn)
     const auto shows = [&](int height) {
         EXPECT_EQ(size30->isChecked(), height == 30);
         EXPECT_EQ(size16->isChecked(), height == 16);
-        EXPECT_EQ(window.editing().tileWidth, 40);
-        EXPECT_EQ(window.editing().tileHeight, height);
+        EXPECT_EQ(window.document().editing().tileWidth, 40);
+        EXPECT_EQ(window.document().editing().tileHeight, height);
         EXPECT_TRUE(find<QToolButton>("PlaceToolRadio")->isChecked());  // the tools are another group
     };
     const std::pair<QRadioButton*, int> clicks[] = {
@@ -354,7 +355,9 @@ TEST_F(MainWindowTest, AFullProgressBarEmptiesItself)
 TEST_F(MainWindowTest, ImportAndExportCreateTheTileListWindowHidden)
 {
     platform.answerCancel();
-    window.importData();
+    auto* import = window.findChild<QAction*>(QStringLiteral("ImportDataCommand"));
+    import->setEnabled(true);
+    import->trigger();
     ASSERT_NE(window.tileListWindow(), nullptr);
     EXPECT_FALSE(window.tileListWindow()->isVisible());
 }

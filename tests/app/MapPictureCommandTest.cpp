@@ -1,6 +1,7 @@
 // The whole map as a picture: from the 功能 menu, and from the command line.
 #include "cli/CommandLine.h"
 #include "app/MainWindow.h"
+#include "app/MapDocument.h"
 #include "support/ScriptedPlatform.h"
 #include "model/MapText.h"
 #include "support/TestImages.h"
@@ -64,8 +65,8 @@ TEST_F(MapPictureCommandTest, MenuItemFollowsDataAnalysisAndWritesThePictureInTh
     platform.answerText(QStringLiteral("2"));
     window.newMap();
     EXPECT_TRUE(item->isEnabled());
-    window.grid().setCellText(1, 2, path("red.jpg"));
-    window.grid().setCellText(2, 1, path("blue.jpg"));
+    window.document().grid().setCellText(1, 2, path("red.jpg"));
+    window.document().grid().setCellText(2, 1, path("blue.jpg"));
 
     // The name typed without an extension becomes a PNG; the size in use on the canvas, 40 × 16, is
     // offered first.

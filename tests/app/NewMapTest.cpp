@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/MapDocument.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "canvas/PreviewWindow.h"
@@ -34,9 +35,9 @@ protected:
     {
         platform.answerYes();
         platform.answerText(answer);
-        const int before = window.grid().mapSize();
+        const int before = window.document().grid().mapSize();
         window.newMap();
-        return window.grid().mapSize() != before || before == answer.toInt();
+        return window.document().grid().mapSize() != before || before == answer.toInt();
     }
 
     template <typename T = QWidget>
@@ -87,7 +88,7 @@ TEST_F(NewMapTest, AskNewMapSizeReadsTheAnswer)
 TEST_F(NewMapTest, TwentyFiveBringsTheWindowIntoItsWorkingState)
 {
     ASSERT_TRUE(newMap(QStringLiteral("25")));
-    EXPECT_EQ(window.grid().mapSize(), 25);
+    EXPECT_EQ(window.document().grid().mapSize(), 25);
     EXPECT_EQ(find("EditCanvas")->size(), QSize(1000, 750));
     EXPECT_EQ(find("RulerBoard")->size(), QSize(1040, 790));
     EXPECT_TRUE(find("NewMapButton")->isHidden());
@@ -100,7 +101,7 @@ TEST_F(NewMapTest, TwentyFiveBringsTheWindowIntoItsWorkingState)
         EXPECT_TRUE(find<QAction>(action)->isEnabled()) << action;
     EXPECT_TRUE(find<QMenu>("EditMenu")->isEnabled());
     EXPECT_FALSE(find("SpareToolRadio")->isEnabled());
-    EXPECT_EQ(window.editing().moveState, MoveState::Idle);
+    EXPECT_EQ(window.document().editing().moveState, MoveState::Idle);
     EXPECT_TRUE(window.acceptDrops());
     ASSERT_NE(window.tileListWindow(), nullptr);
     EXPECT_FALSE(window.tileListWindow()->isVisible());
@@ -118,13 +119,13 @@ TEST_F(NewMapTest, SizeOneGivesTheSmallestCanvas)
 TEST_F(NewMapTest, RefusedAnswersKeepTheCurrentMap)
 {
     ASSERT_TRUE(newMap(QStringLiteral("10")));
-    window.grid().setCellText(3, 3, QStringLiteral("/keep.jpg"));
+    window.document().grid().setCellText(3, 3, QStringLiteral("/keep.jpg"));
     for (const char* answer : {"0", "abc", "1001"})
         newMap(QString::fromLatin1(answer));
     platform.answerNo();
     window.newMap();
-    EXPECT_EQ(window.grid().mapSize(), 10);
-    EXPECT_EQ(window.grid().cellText(3, 3), QStringLiteral("/keep.jpg"));
+    EXPECT_EQ(window.document().grid().mapSize(), 10);
+    EXPECT_EQ(window.document().grid().cellText(3, 3), QStringLiteral("/keep.jpg"));
     EXPECT_EQ(find("EditCanvas")->size(), QSize(400, 300));
     EXPECT_EQ(platform.messages().filter(QStringLiteral("1000")).size(), 1);
 }
@@ -133,11 +134,11 @@ TEST_F(NewMapTest, NewMapEndsUndoAndResetsTheTileSizeButNotTheRadio)
 {
     ASSERT_TRUE(newMap(QStringLiteral("5")));
     QTest::mouseClick(find("CellSize40x16Radio"), Qt::LeftButton);
-    EXPECT_EQ(window.editing().tileHeight, 16);
-    window.editing().history.append(0, 0, 1, 1);
+    EXPECT_EQ(window.document().editing().tileHeight, 16);
+    window.document().editing().history.append(0, 0, 1, 1);
     ASSERT_TRUE(newMap(QStringLiteral("6")));
-    EXPECT_TRUE(window.editing().history.isEmpty());
-    EXPECT_EQ(window.editing().tileHeight, 30);
+    EXPECT_TRUE(window.document().editing().history.isEmpty());
+    EXPECT_EQ(window.document().editing().tileHeight, 30);
     EXPECT_TRUE(find<QRadioButton>("CellSize40x16Radio")->isChecked());
 }
 
@@ -178,12 +179,12 @@ TEST_F(NewMapTest, ImportEndsWithAFullRedraw)
     const QString map = dir.filePath(QStringLiteral("map.tlp"));
     ASSERT_TRUE(platform.writeFileAtomic(map, encodeMapText(QStringLiteral("空|%1\r\n").arg(red))));
     ASSERT_TRUE(newMap(QStringLiteral("2")));
-    window.editing().history.append(0, 0, 1, 1);
+    window.document().editing().history.append(0, 0, 1, 1);
     platform.answerText(map);
-    window.importData();
+    window.findChild<QAction*>(QStringLiteral("ImportDataCommand"))->trigger();
     window.waitForWork();
-    EXPECT_EQ(window.grid().cellText(1, 2), red);
-    EXPECT_TRUE(window.editing().history.isEmpty());
+    EXPECT_EQ(window.document().grid().cellText(1, 2), red);
+    EXPECT_TRUE(window.document().editing().history.isEmpty());
     const QImage shot = find("EditCanvas")->grab().toImage();
     EXPECT_TRUE(near(shot.pixel(60, 15), QColor(220, 30, 30)));
 }

@@ -9,6 +9,7 @@
 // The other commands answer "ok". It prints "ready" once the window is shown and
 // "handled press|release|wheel" after each button or wheel event.
 #include "app/MainWindow.h"
+#include "app/MapDocument.h"
 #include "canvas/EditingTools.h"
 #include "canvas/TileChooser.h"
 #include "support/ScriptedPlatform.h"
@@ -132,12 +133,12 @@ private:
 
     void dump()
     {
-        const TileGrid& grid = window.grid();
+        const TileGrid& grid = window.document().grid();
         for (int r = 1; r <= grid.mapSize(); ++r)
             for (int c = 1; c <= grid.mapSize(); ++c)
                 if (!grid.cellText(r, c).isEmpty())
                     say(QStringLiteral("cell %1 %2 %3").arg(r).arg(c).arg(QFileInfo(grid.cellText(r, c)).fileName()));
-        say(QStringLiteral("carrying %1").arg(window.editing().moveState == MoveState::Carrying ? 1 : 0));
+        say(QStringLiteral("carrying %1").arg(window.document().editing().moveState == MoveState::Carrying ? 1 : 0));
         say(QStringLiteral("follow %1").arg(find<QWidget>("FollowImage")->isVisible() ? "shown" : "hidden"));
         say(QStringLiteral("end"));
     }

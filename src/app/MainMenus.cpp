@@ -1,0 +1,88 @@
+// The menu bar's commands and their bindings.
+#include "app/MainMenus.h"
+
+#include "app/MapDocument.h"
+#include "app/Texts.h"
+#include "gui/LongWork.h"
+#include "gui/Platform.h"
+
+#include <QMenu>
+#include <QMenuBar>
+
+namespace tessera {
+
+QAction* MainMenus::addCommand(QMenu* menu, const QString& text, const char* role, std::function<void()> run,
+                               bool whenIdle)
+{
+    QAction* action = menu->addAction(text);
+    action->setObjectName(QString::fromLatin1(role));
+    connect(action, &QAction::triggered, this, [this, run = std::move(run), whenIdle] {
+        if (whenIdle)
+            document_.work().whenIdle(run);
+        else
+            run();
+    });
+    return action;
+}
+
+MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, WindowCommands commands)
+    : QObject(bar), document_(document)
+{
+    auto menu = [bar](const QString& title, const char* role) {
+        QMenu* m = bar->addMenu(title);
+        m->setObjectName(QString::fromLatin1(role));
+        return m;
+    };
+    // A command that needs a map: disabled until New map.
+    auto mapCommand = [this](QAction* action) {
+        action->setEnabled(false);
+        mapCommands_ << action;
+    };
+
+    QMenu* file = menu(QStringLiteral("文件"), "FileMenu");
+    addCommand(file, QStringLiteral("新建"), "NewMapCommand", commands.newMap);
+    file->addSeparator();
+    mapCommand(addCommand(file, QStringLiteral("导入数据"), "ImportDataCommand", commands.importData));
+    file->addSeparator();
+    mapCommand(addCommand(file, QStringLiteral("导出数据"), "ExportDataCommand", commands.exportData));
+    file->addSeparator();
+    addCommand(file, QStringLiteral("退出"), "ExitCommand", commands.exit, false);
+
+    editMenu_ = menu(QStringLiteral("编辑"), "EditMenu");
+    const struct {
+        const char* text;
+        const char* role;
+        ShiftDirection direction;
+    } shifts[] = {{"所有图片向左移动", "ShiftLeftCommand", ShiftDirection::Left},
+                  {"所有图片向右移动", "ShiftRightCommand", ShiftDirection::Right},
+                  {"所有图片向上移动", "ShiftUpCommand", ShiftDirection::Up},
+                  {"所有图片向下移动", "ShiftDownCommand", ShiftDirection::Down}};
+    for (const auto& shift : shifts)
+        addCommand(editMenu_, QString::fromUtf8(shift.text), shift.role,
+                   [this, direction = shift.direction] { document_.shift(direction); });
+    editMenu_->setEnabled(false);
+
+    QMenu* function = menu(QStringLiteral("功能"), "FunctionMenu");
+    mapCommand(addCommand(function, QStringLiteral("数据分析处理"), "DataAnalysisCommand", commands.showTileList,
+                          false));
+    mapCommand(addCommand(function, QStringLiteral("导出地图图片…"), "ExportMapPictureCommand",
+                          commands.exportMapPicture));
+    mapCommand(addCommand(function, QStringLiteral("自动拼图…"), "AutoAssembleCommand", commands.autoAssemble));
+
+    QMenu* help = menu(QStringLiteral("帮助"), "HelpMenu");
+    addCommand(help, QStringLiteral("关于地图编辑器"), "AboutEditorCommand", [&platform] {
+        platform.messageBox(texts::aboutEditorText(), MessageButtons::Ok, texts::aboutEditorTitle());
+    }, false);
+    addCommand(help, QStringLiteral("关于青石网络"), "AboutMakerCommand", [&platform] {
+        platform.messageBox(texts::aboutMakerText(), MessageButtons::Ok, texts::aboutMakerTitle());
+    }, false);
+}
+
+void MainMenus::enableMapCommands()
+{
+    for (QAction* action : mapCommands_)
+        action->setEnabled(true);
+    editMenu_->setEnabled(true);
+}
+
+}  // namespace tessera

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+
+namespace tessera {
+
+class MapDocument;
+class Platform;
+
+// The menu bar and what each command does. Every command that changes or reads the map waits for
+// running long work (`LongWork::whenIdle`), so that each one runs whole, as if after it; the
+// shifts go to the document, the rest to the window's own commands.
+class MainMenus : public QObject {
+    Q_OBJECT
+
+public:
+    // The commands the window carries out itself.
+    struct WindowCommands {
+        std::function<void()> newMap;
+        std::function<void()> importData;
+        std::function<void()> exportData;
+        std::function<void()> exit;
+        std::function<void()> showTileList;
+        std::function<void()> exportMapPicture;
+        std::function<void()> autoAssemble;
+    };
+
+    MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, WindowCommands commands);
+
+    // The commands that need a map, enabled once New map has made one.
+    void enableMapCommands();
+    // The edit menu, which also pops up over the canvas.
+    QMenu* editMenu() const { return editMenu_; }
+
+private:
+    QAction* addCommand(QMenu* menu, const QString& text, const char* role, std::function<void()> run,
+                        bool whenIdle = true);
+
+    MapDocument& document_;
+    QMenu* editMenu_ = nullptr;
+    QList<QAction*> mapCommands_;
+};
+
+}  // namespace tessera

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+
+class QLabel;
+class QWidget;
+
+namespace tessera {
+
+class Platform;
+
+// The box of the whole map's reference picture (载入原大地图): shows the loaded picture at actual
+// size from its top-left corner, and a left click enlarges it over the canvas or puts it back.
+class MapPictureBox : public QObject {
+    Q_OBJECT
+
+public:
+    // `box` is the label that shows the picture; `onTop` stays above it when it is enlarged;
+    // `lowerPanel` is where it goes back to.
+    MapPictureBox(QLabel* box, QWidget* onTop, const QWidget* lowerPanel, Platform& platform);
+
+    // Asks for the picture and shows it.
+    void load();
+    // The picture shown, or empty.
+    const QString& path() const { return path_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void toggle();
+    void show();
+
+    QLabel* box_;
+    QWidget* onTop_;
+    const QWidget* lowerPanel_;
+    Platform& platform_;
+    QImage corner_;  // the part of the picture the enlarged box can show
+    QString path_;   // the file corner_ was read from
+};
+
+}  // namespace tessera
