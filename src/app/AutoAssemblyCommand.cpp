@@ -111,7 +111,7 @@ void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, 
 
 void AutoAssemblyCommand::apply(const AssemblyResult& result, int mapSize, const QString& sliceFolder)
 {
-    document_.replaceMap(mapSize, result.cells(mapSize));
+    document_.replaceMap(MapCommandKind::Assemble, mapSize, result.cells(mapSize));
 
     std::vector<Cell> doubtful;
     for (const AssemblyPlacement& p : result.placements) {

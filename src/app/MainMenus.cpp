@@ -8,6 +8,7 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QUndoStack>
 
 namespace tessera {
 
@@ -45,10 +46,15 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, W
     mapCommand(addCommand(file, QStringLiteral("导入数据"), "ImportDataCommand", commands.importData));
     file->addSeparator();
     mapCommand(addCommand(file, QStringLiteral("导出数据"), "ExportDataCommand", commands.exportData));
+    QAction* save = addCommand(file, QStringLiteral("保存"), "SaveCommand", [this] { document_.save(); });
+    save->setShortcut(QKeySequence::Save);
+    mapCommand(save);
     file->addSeparator();
     addCommand(file, QStringLiteral("退出"), "ExitCommand", commands.exit, false);
 
     editMenu_ = menu(QStringLiteral("编辑"), "EditMenu");
+    addUndoRedo();
+    editMenu_->addSeparator();
     const struct {
         const char* text;
         const char* role;
@@ -76,6 +82,25 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, W
     addCommand(help, QStringLiteral("关于青石网络"), "AboutMakerCommand", [&platform] {
         platform.messageBox(texts::aboutMakerText(), MessageButtons::Ok, texts::aboutMakerTitle());
     }, false);
+}
+
+void MainMenus::addUndoRedo()
+{
+    QUndoStack& stack = document_.history().stack();
+    QAction* undo = addCommand(editMenu_, QString(), "UndoCommand", [this] { document_.undo(); });
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QAction* redo = addCommand(editMenu_, QString(), "RedoCommand", [this] { document_.redo(); });
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    // Each item names the command it takes back or does again, and is disabled without one.
+    const auto follow = [undo, redo, &stack] {
+        undo->setText(QStringLiteral("撤销") + stack.undoText());
+        undo->setEnabled(stack.canUndo());
+        redo->setText(QStringLiteral("重做") + stack.redoText());
+        redo->setEnabled(stack.canRedo());
+    };
+    connect(&stack, &QUndoStack::indexChanged, this, follow);
+    connect(&stack, &QUndoStack::cleanChanged, this, follow);
+    follow();
 }
 
 void MainMenus::enableMapCommands()

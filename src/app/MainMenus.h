@@ -39,6 +39,7 @@ public:
     QMenu* editMenu() const { return editMenu_; }
 
 private:
+    void addUndoRedo();
     QAction* addCommand(QMenu* menu, const QString& text, const char* role, std::function<void()> run,
                         bool whenIdle = true);
 

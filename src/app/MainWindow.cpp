@@ -43,7 +43,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
       quit_([](int code) { QCoreApplication::exit(code); })
 {
     setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(texts::windowTitle());
+    setWindowTitle(texts::windowTitle() + QStringLiteral("[*]"));  // "*" while the map is unsaved
     setAccessibleName(QStringLiteral("青石地图编辑器"));
     setMinimumSize(kMinimumWindowSize);
 
@@ -76,7 +76,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
                             [this] { exportMapPicture(*doc_, platform_, canvas_->sharedCache()); },
                             [this] { assembly_->start(mapPicture_->path()); }});
 
-    tools_ = std::make_unique<EditingTools>(doc_->grid(), doc_->editing(), *canvas_, platform_, c.followImage);
+    tools_ = std::make_unique<EditingTools>(doc_->history(), doc_->editing(), *canvas_, platform_, c.followImage);
 
     for (QWidget* w : client->findChildren<QWidget*>())
         w->setMouseTracking(true);

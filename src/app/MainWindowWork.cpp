@@ -38,7 +38,10 @@ void MainWindow::confirmExit()
 {
     // Work that ends while the question is open is applied after it, not over it.
     doc_->work().hold(true);
-    const bool yes = platform_.messageBox(texts::kExitQuestion, MessageButtons::YesNoInfo) == MessageResult::Yes;
+    const QString unsaved = doc_->modified() ? QStringLiteral("地图有未保存的修改") : QString();
+    const bool yes = platform_.messageBox(texts::kExitQuestion, MessageButtons::YesNoInfo, kDefaultMessageTitle,
+                                          unsaved)
+        == MessageResult::Yes;
     if (!yes) {
         doc_->work().hold(false);
         return;
@@ -69,6 +72,7 @@ void MainWindow::bindDocument()
         if (!closing_)
             canvas_->redrawCanvas();
     });
+    connect(doc_.get(), &MapDocument::modifiedChanged, this, &MainWindow::setWindowModified);
     connect(doc_.get(), &MapDocument::filesChanged, this, [this] {
         if (!closing_)
             chooser_->refreshFiles();

@@ -17,7 +17,29 @@ MapDocument::MapDocument(Platform& platform, QObject* parent)
     : QObject(parent), platform_(platform), model_(grid_), file_(grid_, platform, noProgress_)
 {
     file_.setLongWork(&work_);
-    connect(&file_, &MapFileCommands::imported, this, &MapDocument::mapReplaced);
+    file_.setCellTaker([this](CellTexts cells) {
+        if (cells.size() != grid_.cells().size())
+            return false;
+        history_.replaceMap(MapCommandKind::Import, grid_.mapSize(), std::move(cells));
+        return true;
+    });
+    connect(&file_, &MapFileCommands::imported, this, [this](const QString& path) {
+        savedAs(path);
+        emit mapReplaced();
+    });
+    connect(&file_, &MapFileCommands::exported, this, &MapDocument::savedAs);
+    model_.setCellEditor([this](int row, int column, const QString& text) {
+        history_.changeCells(MapCommandKind::EditCell, {{row, column, grid_.cellText(row, column), text}});
+    });
+    connect(&history_.stack(), &QUndoStack::cleanChanged, this, [this] { emit modifiedChanged(modified()); });
+    // Undo and redo of whole-map commands: the map redraws, after taking its size when that changed.
+    connect(&history_, &MapHistory::mapRestored, this, [this](bool resized) {
+        if (resized) {
+            resetEditing();
+            emit mapResized();
+        }
+        emit mapReplaced();
+    });
 }
 
 MapDocument::~MapDocument() = default;
@@ -34,20 +56,71 @@ bool MapDocument::newMap()
 void MapDocument::startOver(int mapSize)
 {
     grid_.resize(mapSize);
+    resetEditing();
+    history_.clear();
+    editing_.undoMenuUsed = false;
+    mapPath_.clear();
+    setChangedOutsideHistory(false);
+}
+
+void MapDocument::resetEditing()
+{
     editing_.moveState = MoveState::Idle;
     editing_.tileWidth = 40;
     editing_.tileHeight = 30;
     editing_.history.clear();
+    editing_.carriedPath.clear();
 }
 
-void MapDocument::replaceMap(int mapSize, CellTexts cells)
+void MapDocument::replaceMap(MapCommandKind kind, int mapSize, CellTexts cells)
 {
-    if (mapSize != grid_.mapSize()) {
-        startOver(mapSize);
+    const bool resized = mapSize != grid_.mapSize();
+    history_.replaceMap(kind, mapSize, std::move(cells));
+    if (resized) {
+        resetEditing();
         emit mapResized();
     }
-    if (takeCells(std::move(cells)))
-        emit mapReplaced();
+    emit mapReplaced();
+}
+
+void MapDocument::undo()
+{
+    if (!editing_.carriedPath.isEmpty() || !history_.stack().canUndo())
+        return;
+    editing_.undoMenuUsed = true;
+    history_.stack().undo();
+}
+
+void MapDocument::redo()
+{
+    if (!editing_.carriedPath.isEmpty() || !history_.stack().canRedo())
+        return;
+    editing_.undoMenuUsed = true;
+    history_.stack().redo();
+}
+
+void MapDocument::save()
+{
+    if (mapPath_.isEmpty())
+        file_.exportGrid();
+    else
+        file_.exportTo(mapPath_);
+}
+
+void MapDocument::savedAs(const QString& path)
+{
+    mapPath_ = path;
+    history_.stack().setClean();
+    setChangedOutsideHistory(false);
+    emit modifiedChanged(modified());
+}
+
+void MapDocument::setChangedOutsideHistory(bool changed)
+{
+    const bool was = modified();
+    changedOutsideHistory_ = changed;
+    if (modified() != was)
+        emit modifiedChanged(modified());
 }
 
 bool MapDocument::takeCells(CellTexts cells)
@@ -63,15 +136,26 @@ void MapDocument::shift(ShiftDirection direction)
     const std::optional<int> distance = askShiftDistance(platform_, direction);
     if (!distance)
         return;
-    // The shift runs on a snapshot; the map changes when it is done.
-    work_.run<CellTexts>(
+    // The shift runs on a snapshot, which also tells what it loses; the map changes when it is done.
+    struct Shifted {
+        CellTexts cells;
+        std::vector<LostCell> lost;
+    };
+    work_.run<std::shared_ptr<Shifted>>(
         [cells = grid_.cells(), n = grid_.mapSize(), direction, d = *distance](Progress& progress) mutable {
+            auto out = std::make_shared<Shifted>();
+            out->lost = shiftLosses(cells, n, direction, d);
             shiftMapCells(cells, n, direction, d, progress);
-            return std::move(cells);
+            out->cells = std::move(cells);
+            return out;
         },
-        [this](CellTexts cells) {
-            if (takeCells(std::move(cells)))
-                emit mapReplaced();
+        [this, direction, d = *distance](std::shared_ptr<Shifted> out) {
+            if (out->cells.size() != grid_.cells().size()) {
+                takeCells({});  // says why
+                return;
+            }
+            history_.shift(direction, d, std::move(out->cells), std::move(out->lost));
+            emit mapReplaced();
         });
 }
 
@@ -124,6 +208,9 @@ void MapDocument::runBatch(Batch batch, bool redraw)
         [this, redraw](std::shared_ptr<BatchOutcome> out) {
             if (!takeCells(std::move(out->cells)))
                 return;
+            // The files have moved: the history before the batch no longer fits them.
+            history_.clear();
+            setChangedOutsideHistory(true);
             emit batchDone(out->report);
             if (redraw)
                 emit mapReplaced();

@@ -3,6 +3,7 @@
 #include "canvas/EditingState.h"
 #include "gui/LongWork.h"
 #include "app/MapFileCommands.h"
+#include "model/MapHistory.h"
 #include "model/MapShift.h"
 #include "model/TileGrid.h"
 #include "model/TileGridModel.h"
@@ -19,9 +20,10 @@ namespace tessera {
 class Files;
 class Platform;
 
-// The map being edited and everything done to it as a whole: the grid and its table, the editing
-// state with the undo history, the map path file, the shifts and the batch operations, the runner
-// of the long ones, and the group of every background task of the program. It shows no widgets; it
+// The map being edited and everything done to it as a whole: the grid and its table, the history
+// of its changes (every change a command that undo and redo take back and forth), the editing
+// state, the map path file and whether the map differs from it, the shifts and the batch
+// operations, the runner of the long ones, and the group of every background task of the program. It shows no widgets; it
 // asks through `Platform` on the GUI thread, hands its background work only the platform's `Files`,
 // and tells the windows through its signals.
 class MapDocument : public QObject {
@@ -35,6 +37,7 @@ public:
     const TileGrid& grid() const { return grid_; }
     TileGridModel& model() { return model_; }
     EditingState& editing() { return editing_; }
+    MapHistory& history() { return history_; }
     LongWork& work() { return work_; }
     // Every background task: the long work's, and the tile fills of the windows.
     TaskGroup& tasks() { return tasks_; }
@@ -42,9 +45,19 @@ public:
 
     // New map: the question and the size; true when the map was made, empty, at that size.
     bool newMap();
-    // Replaces every cell in one step (`cells` holds mapSize² texts). Another `mapSize` first
-    // makes the map that size as New map does, the editing state starting over.
-    void replaceMap(int mapSize, CellTexts cells);
+    // Replaces every cell in one undoable step (`cells` holds mapSize² texts). Another `mapSize`
+    // makes the map that size, the editing state starting over as at New map.
+    void replaceMap(MapCommandKind kind, int mapSize, CellTexts cells);
+    // The undo and redo menu items; nothing while a tile is carried.
+    void undo();
+    void redo();
+    // The map differs from the map path file last imported or exported (or, with none, from the
+    // empty map New map made).
+    bool modified() const { return changedOutsideHistory_ || !history_.stack().isClean(); }
+    // That file, or empty.
+    const QString& mapPath() const { return mapPath_; }
+    // 保存: writes the map to that file again, or asks for one as 导出数据 does when there is none.
+    void save();
     // Asks a distance, then shifts every tile in the background.
     void shift(ShiftDirection direction);
     // Ask their questions, then work in the background on a copy of the map; the map takes the
@@ -61,9 +74,14 @@ signals:
     void batchDone(std::shared_ptr<const RecordedReport> report);
     // Tile files may have moved or come and gone.
     void filesChanged();
+    // `modified()` may have changed.
+    void modifiedChanged(bool modified);
 
 private:
     void startOver(int mapSize);
+    void resetEditing();
+    void savedAs(const QString& path);
+    void setChangedOutsideHistory(bool changed);
     // Puts the cells a background operation made into the map; says so when the map has changed
     // size meanwhile and they no longer fit.
     bool takeCells(CellTexts cells);
@@ -78,6 +96,9 @@ private:
     TileGrid grid_;
     TileGridModel model_;
     EditingState editing_;
+    MapHistory history_{grid_};
+    QString mapPath_;
+    bool changedOutsideHistory_ = false;  // a batch changed the files and the map past the history
     NullProgress noProgress_;  // every long operation reports through `work_` instead
     MapFileCommands file_;
     // Last, so that it stops its work before anything else here is gone; it applies nothing then.

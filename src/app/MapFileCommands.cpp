@@ -98,6 +98,7 @@ bool MapFileCommands::finishExport(const QString& path, const MapFileResult& res
         platform_.messageBox(mapFileMessage(path, result, false), MessageButtons::OkExclamation);
         return false;
     }
+    emit exported(path);
     platform_.messageBox(QStringLiteral("导出成功！"), MessageButtons::Ok);
     return true;
 }
@@ -118,12 +119,12 @@ bool MapFileCommands::finishImport(const QString& path, MapFileResult result)
         platform_.messageBox(mapFileMessage(path, result, true), MessageButtons::OkExclamation);
         return false;
     }
-    if (!grid_.replaceCells(std::move(result.cells))) {
+    if (!(take_ ? take_(std::move(result.cells)) : grid_.replaceCells(std::move(result.cells)))) {
         platform_.messageBox(QStringLiteral("地图的大小在读取期间改变了，没有导入：\n%1").arg(path),
                              MessageButtons::OkExclamation);
         return false;
     }
-    emit imported();
+    emit imported(path);
     platform_.messageBox(QStringLiteral("导入成功，请按刷新界面按钮！"), MessageButtons::Ok);
     return true;
 }

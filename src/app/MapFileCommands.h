@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 namespace tessera {
 
 class LongWork;
@@ -28,7 +30,9 @@ public:
     }
 
     void setLongWork(LongWork* work) { work_ = work; }
-    // The full redraw that ends an import.
+    // How an import's cells go into the map; by default they replace the grid's. False when they
+    // do not fit it (the map changed size meanwhile).
+    void setCellTaker(std::function<bool(CellTexts)> take) { take_ = std::move(take); }
 
     // Asks for a file and writes the grid into it atomically.
     bool exportGrid();
@@ -42,8 +46,9 @@ public:
     bool importFrom(const QString& path);
 
 signals:
-    // An import replaced the grid's content; the full redraw follows.
-    void imported();
+    // An import replaced the grid's content (the full redraw follows), or an export wrote it whole.
+    void imported(const QString& path);
+    void exported(const QString& path);
 
 private:
     bool confirmUnfitCells();
@@ -54,6 +59,7 @@ private:
     Platform& platform_;
     Progress& progress_;
     LongWork* work_ = nullptr;
+    std::function<bool(CellTexts)> take_;
 };
 
 }  // namespace tessera

@@ -2,7 +2,7 @@
 
 #include "canvas/Canvas.h"
 #include "gui/Dialogs.h"
-#include "model/TileGrid.h"
+#include "model/MapHistory.h"
 
 #include <QLabel>
 
@@ -17,10 +17,28 @@ const QString EditingTools::kOverwriteQuestion = QStringLiteral("是否覆盖？
 const QString EditingTools::kDeleteNotice = QStringLiteral("进入删除状态，之前的操作已无法取消！");
 const QString EditingTools::kEmptyCellNotice = QStringLiteral("空白处无法移动");
 
-EditingTools::EditingTools(TileGrid& grid, EditingState& editing, Canvas& canvas, Dialogs& dialogs,
+EditingTools::EditingTools(MapHistory& history, EditingState& editing, Canvas& canvas, Dialogs& dialogs,
                            QLabel* followImage)
-    : grid_(grid), editing_(editing), canvas_(canvas), dialogs_(dialogs), followImage_(followImage)
+    : history_(history), grid_(history.grid()), editing_(editing), canvas_(canvas), dialogs_(dialogs),
+      followImage_(followImage)
 {
+    // Undo and redo from the menu: each changed cell redraws itself.
+    restored_ = QObject::connect(&history_, &MapHistory::cellsRestored, &history_, [this](const QList<QPoint>& cells) {
+        for (const QPoint& cell : cells) {
+            if (!quietUndo_)
+                redrawCell({cell.y(), cell.x()});
+        }
+    });
+}
+
+EditingTools::~EditingTools()
+{
+    QObject::disconnect(restored_);
+}
+
+void EditingTools::setCell(MapCommandKind kind, Cell cell, const QString& text)
+{
+    history_.changeCells(kind, {{cell.row, cell.column, grid_.cellText(cell.row, cell.column), text}});
 }
 
 void EditingTools::canvasPressed(Qt::MouseButton button, QPointF at, QPoint client)
@@ -124,9 +142,10 @@ void EditingTools::placeFiles(const QStringList& files, QPointF at)
             && dialogs_.messageBox(kOverwriteQuestion, MessageButtons::YesNoInfo) != MessageResult::Yes)
             continue;
         canvas_.drawTileAt(cell->row, cell->column, file);  // an unreadable file draws nothing
-        const QPoint origin = cellRect(cell->row, cell->column).topLeft();
-        editing_.history.append(origin.x(), origin.y(), cell->row, cell->column);
-        grid_.setCellText(cell->row, cell->column, file);
+        // Taking back a placement into an empty cell empties it, as the undo button does.
+        const bool intoEmpty = grid_.cellText(cell->row, cell->column).isEmpty();
+        setCell(MapCommandKind::Place, *cell, file);
+        editing_.history.append(cell->row, cell->column, intoEmpty ? history_.newestSerial() : 0);
     }
 }
 
@@ -138,19 +157,39 @@ void EditingTools::armDelete()
 
 void EditingTools::undo()
 {
+    if (editing_.undoMenuUsed) {
+        // Only the newest command, when it is one of the button's own.
+        const std::optional<MapCommandKind> kind = history_.newestKind();
+        if ((kind == MapCommandKind::Place || kind == MapCommandKind::Swap)
+            && editing_.history.take(history_.newestSerial()))
+            history_.stack().undo();
+        return;
+    }
     if (editing_.history.isEmpty())
         return;
     const PlacementHistory::Entry entry = editing_.history.newest();
+    editing_.history.removeNewest();
+    // The entry's own command taken back when it is the newest and undoing it does just what the
+    // button does; otherwise the button's change is a command of its own.
+    const bool newest = entry.serial != 0 && entry.serial == history_.newestSerial();
     if (entry.kind == PlacementHistory::Kind::Swap) {
-        exchange({entry.row, entry.column}, {entry.otherRow, entry.otherColumn});
-        editing_.history.removeNewest();
+        if (newest)
+            history_.stack().undo();
+        else
+            exchange({entry.row, entry.column}, {entry.otherRow, entry.otherColumn});
         return;
+    }
+    // A placement into an empty cell has a serial number; the button empties the cell either way.
+    if (newest) {
+        quietUndo_ = true;
+        history_.stack().undo();
+        quietUndo_ = false;
     }
     // The tile size of now, and the pen the canvas holds now.
     canvas_.repaintCellPatch(entry.row, entry.column, QSize(editing_.tileWidth, editing_.tileHeight),
                              canvas_.currentPen());
-    grid_.setCellText(entry.row, entry.column, QString());
-    editing_.history.removeNewest();
+    if (!newest)
+        setCell(MapCommandKind::ClearCell, {entry.row, entry.column}, QString());
 }
 
 void EditingTools::deleteAt(QPointF at)
@@ -160,7 +199,7 @@ void EditingTools::deleteAt(QPointF at)
         return;
     canvas_.selectDottedPen();
     canvas_.repaintCellPatch(cell->row, cell->column, QSize(kCellWidth, kCellHeight), EdgePen::Dotted);
-    grid_.setCellText(cell->row, cell->column, QString());
+    setCell(MapCommandKind::Delete, *cell, QString());
 }
 
 void EditingTools::pickUp(QPointF at, QPoint client)
@@ -168,16 +207,18 @@ void EditingTools::pickUp(QPointF at, QPoint client)
     const std::optional<Cell> cell = cellAt(at.x(), at.y(), grid_.mapSize());
     if (!cell)
         return;
-    source_ = *cell;
+    editing_.carriedFromRow = cell->row;
+    editing_.carriedFromColumn = cell->column;
     const QString path = grid_.cellText(cell->row, cell->column);
     if (path.isEmpty()) {
         dialogs_.messageBox(kEmptyCellNotice, MessageButtons::Ok);
         return;
     }
     canvas_.drawMoveMarker(cell->row, cell->column);
-    carriedPath_ = path;
+    editing_.carriedPath = path;
     followImage_->setPixmap(QPixmap::fromImage(canvas_.cache().image(tileKeyFor(path, followImage_->size()))));
-    grid_.setCellText(cell->row, cell->column, QString());
+    // The pick-up opens the move's command; the drop completes it.
+    history_.changeCells(MapCommandKind::Move, {{cell->row, cell->column, path, QString()}}, true);
     editing_.moveState = MoveState::Carrying;
     followImage_->show();
     followImage_->raise();
@@ -187,19 +228,20 @@ void EditingTools::pickUp(QPointF at, QPoint client)
 void EditingTools::drop(QPointF at)
 {
     const std::optional<Cell> cell = cellAt(at.x(), at.y(), grid_.mapSize());
+    const Cell source{editing_.carriedFromRow, editing_.carriedFromColumn};
     // A release outside every cell puts the tile back where it came from, unless something has
     // been placed there since: then the carry goes on.
-    if (!cell && !grid_.cellText(source_.row, source_.column).isEmpty())
+    if (!cell && !grid_.cellText(source.row, source.column).isEmpty())
         return;
     canvas_.selectDottedPen();
-    canvas_.repaintCellPatch(source_.row, source_.column, QSize(kCellWidth, kCellHeight), EdgePen::Dotted);
-    const Cell target = cell ? *cell : source_;
-    grid_.setCellText(target.row, target.column, carriedPath_);
-    canvas_.drawTileAt(target.row, target.column, carriedPath_);
+    canvas_.repaintCellPatch(source.row, source.column, QSize(kCellWidth, kCellHeight), EdgePen::Dotted);
+    const Cell target = cell ? *cell : source;
+    const QString carried = std::exchange(editing_.carriedPath, QString());
+    setCell(MapCommandKind::Move, target, carried);
+    canvas_.drawTileAt(target.row, target.column, carried);
     if (!cell)
         followImage_->hide();
-    carriedPath_.clear();
-    source_ = {0, 0};
+    editing_.carriedFromRow = editing_.carriedFromColumn = 0;
     editing_.moveState = MoveState::Idle;
 }
 
@@ -231,14 +273,14 @@ void EditingTools::finishSwap(QPointF at)
         return;
     }
     exchange(source, *target);
-    editing_.history.appendSwap(source.row, source.column, target->row, target->column);
+    editing_.history.appendSwap(source.row, source.column, target->row, target->column, history_.newestSerial());
 }
 
 void EditingTools::exchange(Cell a, Cell b)
 {
     const QString atA = grid_.cellText(a.row, a.column);
-    grid_.setCellText(a.row, a.column, grid_.cellText(b.row, b.column));
-    grid_.setCellText(b.row, b.column, atA);
+    const QString atB = grid_.cellText(b.row, b.column);
+    history_.changeCells(MapCommandKind::Swap, {{a.row, a.column, atA, atB}, {b.row, b.column, atB, atA}});
     redrawCell(a);
     redrawCell(b);
 }

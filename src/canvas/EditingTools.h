@@ -17,7 +17,9 @@ namespace tessera {
 
 class Canvas;
 class Dialogs;
+class MapHistory;
 class TileGrid;
+enum class MapCommandKind;
 
 // Where the floating image of a carried tile may go, in main-window client coordinates.
 struct FollowBounds {
@@ -53,7 +55,11 @@ public:
     // The pointer sits at this point of the floating image.
     static constexpr QPoint kFollowGrip{20, 15};
 
-    EditingTools(TileGrid& grid, EditingState& editing, Canvas& canvas, Dialogs& dialogs, QLabel* followImage);
+    // Every change of a cell goes to `history` as a command; its undo and redo redraw their cells.
+    EditingTools(MapHistory& history, EditingState& editing, Canvas& canvas, Dialogs& dialogs, QLabel* followImage);
+    ~EditingTools();
+    EditingTools(const EditingTools&) = delete;
+    EditingTools& operator=(const EditingTools&) = delete;
 
     // Without a view the place tool is armed, the image goes anywhere and the whole canvas is seen.
     void setView(const EditingView* view) { view_ = view; }
@@ -78,6 +84,9 @@ public:
 
     // Arming the delete tool ends what undo can revert, and says so.
     void armDelete();
+    // The undo button: with the undo menu unused, takes back the newest of the placements and swaps
+    // recorded since the last full redraw; once the menu has been used, the newest command when it
+    // is one of those, else nothing.
     void undo();
 
 private:
@@ -85,11 +94,13 @@ private:
     void startSwap(QPointF at, QPoint client);
     void finishSwap(QPointF at);
     void exchange(Cell a, Cell b);
+    void setCell(MapCommandKind kind, Cell cell, const QString& text);
     void redrawCell(Cell cell);
     void drop(QPointF at);
     void deleteAt(QPointF at);
     void moveFollowImage(QPoint topLeft);
 
+    MapHistory& history_;
     TileGrid& grid_;
     EditingState& editing_;
     Canvas& canvas_;
@@ -101,8 +112,8 @@ private:
 
     const EditingView* view_ = nullptr;
     bool hideOnRelease_ = false;
-    QString carriedPath_;
-    Cell source_{0, 0};
+    bool quietUndo_ = false;  // the undo button draws the cell itself
+    QMetaObject::Connection restored_;
     // A swap in progress: its source cell, and the floating image as it was before the swap
     // borrowed it (a carried tile may be waiting in it).
     std::optional<Cell> swapSource_;

@@ -32,9 +32,11 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
 
-    // Modal message box; returns the button pressed.
+    // Modal message box, with `informative` text under the main text when not empty; returns the
+    // button pressed.
     virtual MessageResult messageBox(const QString& text, MessageButtons buttons,
-                                     const QString& title = kDefaultMessageTitle) = 0;
+                                     const QString& title = kDefaultMessageTitle,
+                                     const QString& informative = QString()) = 0;
 
     // Modal input box in the decimal style (only digits, "-" and "." can be typed).
     // Returns the typed text, or nothing on Cancel.

@@ -17,10 +17,10 @@ public:
     Dialogs& dialogs() { return dialogs_; }
     Files& files() { return files_; }
 
-    MessageResult messageBox(const QString& text, MessageButtons buttons,
-                             const QString& title = kDefaultMessageTitle) override
+    MessageResult messageBox(const QString& text, MessageButtons buttons, const QString& title = kDefaultMessageTitle,
+                             const QString& informative = QString()) override
     {
-        return dialogs_.messageBox(text, buttons, title);
+        return dialogs_.messageBox(text, buttons, title, informative);
     }
     std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& initial) override
     {

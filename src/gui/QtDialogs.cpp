@@ -37,8 +37,8 @@ void keepDialogHistoryInScratch()
 
 }  // namespace
 
-MessageResult QtDialogs::messageBox(const QString& text, MessageButtons buttons,
-                                     const QString& title)
+MessageResult QtDialogs::messageBox(const QString& text, MessageButtons buttons, const QString& title,
+                                     const QString& informative)
 {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons set = QMessageBox::Ok;
@@ -58,6 +58,7 @@ MessageResult QtDialogs::messageBox(const QString& text, MessageButtons buttons,
     }
     QMessageBox box(icon, title.isEmpty() ? kDefaultMessageTitle : title, text, set, parent_);
     box.setObjectName(QStringLiteral("MessageBox"));
+    box.setInformativeText(informative);
     const int pressed = box.exec();
     if (pressed == QMessageBox::Yes)
         return MessageResult::Yes;

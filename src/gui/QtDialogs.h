@@ -14,8 +14,8 @@ public:
     explicit QtDialogs(QWidget* dialogParent = nullptr) : parent_(dialogParent) {}
     void setDialogParent(QWidget* parent) { parent_ = parent; }
 
-    MessageResult messageBox(const QString& text, MessageButtons buttons,
-                             const QString& title = kDefaultMessageTitle) override;
+    MessageResult messageBox(const QString& text, MessageButtons buttons, const QString& title = kDefaultMessageTitle,
+                             const QString& informative = QString()) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title,
                                     const QString& initial) override;
     std::optional<int> chooseItem(const QString& prompt, const QString& title, const QStringList& items,

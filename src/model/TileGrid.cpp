@@ -83,6 +83,21 @@ bool TileGrid::replaceCells(CellTexts cells)
     return true;
 }
 
+CellTexts TileGrid::exchangeCells(int mapSize, CellTexts cells)
+{
+    Q_ASSERT(cells.size() == static_cast<std::size_t>(mapSize) * static_cast<std::size_t>(mapSize));
+    if (mapSize == size_) {
+        cells_.swap(cells);
+        touchedAll();
+        return cells;
+    }
+    emit aboutToRebuild();
+    size_ = mapSize;
+    cells_.swap(cells);
+    emit rebuilt();
+    return cells;
+}
+
 void TileGrid::touchedAll()
 {
     if (size_ == 0)

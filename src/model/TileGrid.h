@@ -48,6 +48,9 @@ public:
     const CellTexts& cells() const { return cells_; }
     // Replaces every cell's text. False, and nothing changes, unless `cells` holds mapSize² texts.
     [[nodiscard]] bool replaceCells(CellTexts cells);
+    // Takes `cells` (mapSize² texts) as the map at `mapSize` and hands back the cells it had; a
+    // size change rebuilds as `resize` does. Nothing is copied.
+    CellTexts exchangeCells(int mapSize, CellTexts cells);
 
     // Sets the edge length (New map) and rebuilds: every cell empty.
     void resize(int mapSize);

@@ -57,7 +57,10 @@ bool TileGridModel::setData(const QModelIndex& index, const QVariant& value, int
 {
     if (!index.isValid() || role != Qt::EditRole || !editable_)
         return false;
-    grid_.setCellText(index.row() + 1, index.column() + 1, value.toString());
+    if (edit_)
+        edit_(index.row() + 1, index.column() + 1, value.toString());
+    else
+        grid_.setCellText(index.row() + 1, index.column() + 1, value.toString());
     return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+
 namespace tessera {
 
 class TileGrid;
@@ -20,6 +22,8 @@ public:
 
     // While long work runs on the map, its cells cannot be edited.
     void setEditable(bool editable);
+    // Where an edit in the table goes; by default straight into the grid.
+    void setCellEditor(std::function<void(int row, int column, const QString& text)> edit) { edit_ = std::move(edit); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -31,6 +35,7 @@ public:
 private:
     TileGrid& grid_;
     bool editable_ = true;
+    std::function<void(int, int, const QString&)> edit_;
 };
 
 }  // namespace tessera

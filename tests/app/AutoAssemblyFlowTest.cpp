@@ -144,7 +144,7 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
 
     // Growing the map makes it anew, as New map does: the editing state starts over.
     window.document().editing().tileHeight = 16;
-    window.document().editing().history.append(40, 30, 1, 1);
+    window.document().editing().history.append(1, 1);
     int resized = 0, replaced = 0;
     QObject::connect(&window.document(), &MapDocument::mapResized, [&] { ++resized; });
     QObject::connect(&window.document(), &MapDocument::mapReplaced, [&] { ++replaced; });

@@ -226,17 +226,18 @@ namespace {
 // holds, as it does under a real modal box, and the boxes shown meanwhile are counted.
 class QuestionPlatform : public ScriptedPlatform {
 public:
-    MessageResult messageBox(const QString& text, MessageButtons buttons, const QString& title) override
+    MessageResult messageBox(const QString& text, MessageButtons buttons, const QString& title,
+                             const QString& informative) override
     {
         if (asking_)
             ++shownDuringQuestion;
         if (text != texts::kExitQuestion || !whileAsked)
-            return ScriptedPlatform::messageBox(text, buttons, title);
+            return ScriptedPlatform::messageBox(text, buttons, title, informative);
         asking_ = true;
         EXPECT_TRUE(QTest::qWaitFor(whileAsked, 10000));
         QTest::qWait(50);  // the work's finish notice arrives
         asking_ = false;
-        return ScriptedPlatform::messageBox(text, buttons, title);
+        return ScriptedPlatform::messageBox(text, buttons, title, informative);
     }
     std::function<bool()> whileAsked;
     int shownDuringQuestion = 0;

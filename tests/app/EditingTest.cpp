@@ -105,8 +105,8 @@ TEST_F(EditingTest, ChoosingAFileAndClickingACellPlacesIt)
     EXPECT_EQ(cell(2, 3), path("red.jpg"));
     EXPECT_TRUE(near(pixel(centre(2, 3)), kRed));
     ASSERT_EQ(editing().history.count(), 1);
-    EXPECT_EQ(editing().history.newest().left, 80);
-    EXPECT_EQ(editing().history.newest().top, 30);
+    EXPECT_EQ(editing().history.newest().row, 2);
+    EXPECT_EQ(editing().history.newest().column, 3);
     EXPECT_TRUE(editing().pickedFiles.isEmpty());
     click(4, 4);  // one choice places one tile
     EXPECT_EQ(cell(4, 4), QString());

@@ -98,11 +98,12 @@ TEST_F(MainWindowTest, MenusHoldTheirCommandsInOrder)
     QStringList file;
     for (QAction* a : find<QMenu>("FileMenu")->actions())
         file << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(file, (QStringList{"新建", "-", "导入数据", "-", "导出数据", "-", "退出"}));
+    EXPECT_EQ(file, (QStringList{"新建", "-", "导入数据", "-", "导出数据", "保存", "-", "退出"}));
     QStringList edit;
     for (QAction* a : find<QMenu>("EditMenu")->actions())
-        edit << a->text();
-    EXPECT_EQ(edit, (QStringList{"所有图片向左移动", "所有图片向右移动", "所有图片向上移动", "所有图片向下移动"}));
+        edit << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(edit, (QStringList{"撤销", "重做", "-", "所有图片向左移动", "所有图片向右移动", "所有图片向上移动",
+                                 "所有图片向下移动"}));
 }
 
 TEST_F(MainWindowTest, EveryControlHasItsRoleAndAReadableName)

@@ -135,7 +135,7 @@ TEST_F(NewMapTest, NewMapEndsUndoAndResetsTheTileSizeButNotTheRadio)
     ASSERT_TRUE(newMap(QStringLiteral("5")));
     QTest::mouseClick(find("CellSize40x16Radio"), Qt::LeftButton);
     EXPECT_EQ(window.document().editing().tileHeight, 16);
-    window.document().editing().history.append(0, 0, 1, 1);
+    window.document().editing().history.append(1, 1);
     ASSERT_TRUE(newMap(QStringLiteral("6")));
     EXPECT_TRUE(window.document().editing().history.isEmpty());
     EXPECT_EQ(window.document().editing().tileHeight, 30);
@@ -179,7 +179,7 @@ TEST_F(NewMapTest, ImportEndsWithAFullRedraw)
     const QString map = dir.filePath(QStringLiteral("map.tlp"));
     ASSERT_TRUE(platform.writeFileAtomic(map, encodeMapText(QStringLiteral("空|%1\r\n").arg(red))));
     ASSERT_TRUE(newMap(QStringLiteral("2")));
-    window.document().editing().history.append(0, 0, 1, 1);
+    window.document().editing().history.append(1, 1);
     platform.answerText(map);
     window.findChild<QAction*>(QStringLiteral("ImportDataCommand"))->trigger();
     window.waitForWork();

@@ -88,7 +88,7 @@ TEST_F(CanvasTest, FullRedrawDrawsTilesOverTheGrid)
     grid.setCellText(2, 3, tile("green.jpg"));
     grid.setCellText(3, 2, tile("missing.jpg"));
     grid.setCellText(3, 3, dir.path());  // a folder draws nothing either
-    editing.history.append(0, 0, 1, 1);
+    editing.history.append(1, 1);
     redraw();
 
     const QImage image = render();

@@ -42,10 +42,11 @@ std::optional<QString> ScriptedDialogs::textAnswer(const Shown& shown)
     return std::nullopt;
 }
 
-MessageResult ScriptedDialogs::messageBox(const QString& text, MessageButtons buttons,
-                                           const QString& title)
+MessageResult ScriptedDialogs::messageBox(const QString& text, MessageButtons buttons, const QString& title,
+                                           const QString& informative)
 {
-    const Shown shown{DialogKind::Message, title, text, buttons};
+    Shown shown{DialogKind::Message, title, text, buttons};
+    shown.informative = informative;
     if (buttons != MessageButtons::YesNoInfo) {
         shown_.append(shown);
         return MessageResult::Ok;

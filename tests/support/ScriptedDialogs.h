@@ -21,6 +21,7 @@ public:
         QString text;  // message text or prompt
         MessageButtons buttons = MessageButtons::Ok;
         QString initial = {};  // the text an input box offered
+        QString informative = {};  // a message box's text under its main text
     };
 
     // Answers, taken in order. A plain OK box needs none; it is answered OK.
@@ -40,8 +41,8 @@ public:
     const QStringList& unanswered() const { return unanswered_; }
     std::size_t pendingAnswers() const { return answers_.size(); }
 
-    MessageResult messageBox(const QString& text, MessageButtons buttons,
-                             const QString& title = kDefaultMessageTitle) override;
+    MessageResult messageBox(const QString& text, MessageButtons buttons, const QString& title = kDefaultMessageTitle,
+                             const QString& informative = QString()) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title,
                                     const QString& initial) override;
     std::optional<int> chooseItem(const QString& prompt, const QString& title, const QStringList& items,

@@ -1,0 +1,264 @@
+#include "model/MapHistory.h"
+
+#include "files/Progress.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tessera {
+
+// The base of every map command: its kind, its serial number, and whether it is applied for the
+// first time (then its maker has already drawn it, and no view is told to redraw).
+class MapCommand : public QUndoCommand {
+public:
+    MapCommand(MapHistory& history, MapCommandKind kind, const QString& name)
+        : history_(history), kind_(kind), serial_(history.nextSerial_++)
+    {
+        setText(name);
+    }
+    MapCommandKind kind() const { return kind_; }
+    quint64 serial() const { return serial_; }
+
+protected:
+    TileGrid& grid() { return history_.grid_; }
+    // True on the push, false on every later redo.
+    bool firstApply() { return std::exchange(first_, false); }
+
+    MapHistory& history_;
+
+private:
+    MapCommandKind kind_;
+    quint64 serial_;
+    bool first_ = true;
+};
+
+namespace {
+
+class CellsCommand : public MapCommand {
+public:
+    CellsCommand(MapHistory& history, MapCommandKind kind, std::vector<CellChange> changes, bool open)
+        : MapCommand(history, kind, MapHistory::nameOf(kind)), changes_(std::move(changes)), open_(open)
+    {
+    }
+    void redo() override { apply(firstApply(), false); }
+    void undo() override { apply(false, true); }
+    int id() const override { return kind() == MapCommandKind::Move ? 1 : -1; }
+    // An open command (a move's pick-up) takes in the next change of its kind (the drop), and
+    // goes when the two together change nothing.
+    bool mergeWith(const QUndoCommand* other) override
+    {
+        const auto* next = static_cast<const CellsCommand*>(other);
+        if (!open_ || next->kind() != kind())
+            return false;
+        open_ = false;
+        changes_.insert(changes_.end(), next->changes_.begin(), next->changes_.end());
+        setObsolete(std::all_of(changes_.begin(), changes_.end(), [this](const CellChange& c) {
+            return grid().cellText(c.row, c.column) == firstBefore(c.row, c.column);
+        }));
+        return true;
+    }
+
+private:
+    void apply(bool first, bool back)
+    {
+        std::vector<CellChange> effect;
+        effect.reserve(changes_.size());
+        QList<QPoint> cells;
+        // Undo walks backwards, so that a cell changed twice ends at its first text.
+        for (std::size_t i = 0; i < changes_.size(); ++i) {
+            const CellChange& c = changes_[back ? changes_.size() - 1 - i : i];
+            const QString& text = back ? c.before : c.after;
+            grid().setCellText(c.row, c.column, text);
+            effect.push_back({c.row, c.column, QString(), text});
+            cells << QPoint(c.column, c.row);
+        }
+        emit history_.cellsSet(effect);
+        if (!first)
+            emit history_.cellsRestored(cells);
+    }
+
+    const QString& firstBefore(int row, int column) const
+    {
+        return std::find_if(changes_.begin(), changes_.end(),
+                            [&](const CellChange& c) { return c.row == row && c.column == column; })
+            ->before;
+    }
+
+    std::vector<CellChange> changes_;
+    bool open_;
+};
+
+class MapCommandReplace : public MapCommand {
+public:
+    MapCommandReplace(MapHistory& history, MapCommandKind kind, int mapSize, CellTexts cells)
+        : MapCommand(history, kind, MapHistory::nameOf(kind)), size_(mapSize), cells_(std::move(cells))
+    {
+    }
+    void redo() override { exchange(firstApply()); }
+    void undo() override { exchange(false); }
+
+private:
+    // The grid takes the map this command holds, and the command keeps the one the grid had.
+    void exchange(bool first)
+    {
+        const int before = grid().mapSize();
+        cells_ = grid().exchangeCells(size_, std::move(cells_));
+        size_ = before;
+        emit history_.mapSet();
+        if (!first)
+            emit history_.mapRestored(before != grid().mapSize());
+    }
+
+    int size_;
+    CellTexts cells_;
+};
+
+ShiftDirection opposite(ShiftDirection d)
+{
+    switch (d) {
+    case ShiftDirection::Left:
+        return ShiftDirection::Right;
+    case ShiftDirection::Right:
+        return ShiftDirection::Left;
+    case ShiftDirection::Up:
+        return ShiftDirection::Down;
+    case ShiftDirection::Down:
+        break;
+    }
+    return ShiftDirection::Up;
+}
+
+class ShiftCommand : public MapCommand {
+public:
+    ShiftCommand(MapHistory& history, ShiftDirection direction, int distance, CellTexts shifted,
+                 std::vector<LostCell> lost)
+        : MapCommand(history, MapCommandKind::Shift, MapHistory::shiftName(direction, distance)),
+          direction_(direction), distance_(distance), shifted_(std::move(shifted)), lost_(std::move(lost))
+    {
+    }
+    void redo() override
+    {
+        if (firstApply()) {
+            // Worked out in the background already.
+            [[maybe_unused]] const bool taken = grid().replaceCells(std::exchange(shifted_, {}));
+            Q_ASSERT(taken);
+        } else {
+            NullProgress none;
+            shiftGrid(grid(), direction_, distance_, none);
+            emit history_.mapRestored(false);
+        }
+        emit history_.shifted(direction_, distance_);
+    }
+    void undo() override
+    {
+        NullProgress none;
+        CellTexts cells = grid().cells();
+        shiftMapCells(cells, grid().mapSize(), opposite(direction_), distance_, none);
+        for (const LostCell& c : lost_)
+            cells[c.index] = c.text;
+        [[maybe_unused]] const bool taken = grid().replaceCells(std::move(cells));
+        Q_ASSERT(taken);
+        emit history_.mapSet();
+        emit history_.mapRestored(false);
+    }
+
+private:
+    ShiftDirection direction_;
+    int distance_;
+    CellTexts shifted_;  // only until the push applies it
+    std::vector<LostCell> lost_;
+};
+
+}  // namespace
+
+std::vector<LostCell> shiftLosses(const CellTexts& before, int mapSize, ShiftDirection direction, int distance)
+{
+    std::vector<LostCell> lost;
+    const long long n = mapSize;
+    if (distance < 1 || before.size() != static_cast<std::size_t>(n * n))
+        return lost;
+    const long long d = std::min<long long>(distance, n);
+    for (long long r = 0; r < n; ++r) {
+        for (long long c = 0; c < n; ++c) {
+            const QString& text = before[static_cast<std::size_t>(r * n + c)];
+            if (text.isEmpty())
+                continue;
+            const bool off = (direction == ShiftDirection::Left && c < d)
+                || (direction == ShiftDirection::Right && c >= n - d) || (direction == ShiftDirection::Up && r < d)
+                || (direction == ShiftDirection::Down && r >= n - d);
+            if (off || text == kEmptyMarker)
+                lost.push_back({static_cast<std::size_t>(r * n + c), text});
+        }
+    }
+    return lost;
+}
+
+MapHistory::MapHistory(TileGrid& grid, QObject* parent) : QObject(parent), grid_(grid)
+{
+}
+
+void MapHistory::changeCells(MapCommandKind kind, std::vector<CellChange> changes, bool open)
+{
+    std::erase_if(changes, [](const CellChange& c) { return c.before == c.after; });
+    if (!changes.empty())
+        stack_.push(new CellsCommand(*this, kind, std::move(changes), open));
+}
+
+void MapHistory::replaceMap(MapCommandKind kind, int mapSize, CellTexts cells)
+{
+    stack_.push(new MapCommandReplace(*this, kind, mapSize, std::move(cells)));
+}
+
+void MapHistory::shift(ShiftDirection direction, int distance, CellTexts shifted, std::vector<LostCell> lost)
+{
+    if (distance < 1)
+        return;
+    stack_.push(new ShiftCommand(*this, direction, distance, std::move(shifted), std::move(lost)));
+}
+
+std::optional<MapCommandKind> MapHistory::newestKind() const
+{
+    if (stack_.index() == 0)
+        return std::nullopt;
+    return static_cast<const MapCommand*>(stack_.command(stack_.index() - 1))->kind();
+}
+
+quint64 MapHistory::newestSerial() const
+{
+    if (stack_.index() == 0)
+        return 0;
+    return static_cast<const MapCommand*>(stack_.command(stack_.index() - 1))->serial();
+}
+
+QString MapHistory::nameOf(MapCommandKind kind)
+{
+    switch (kind) {
+    case MapCommandKind::Place:
+        return QStringLiteral("放置");
+    case MapCommandKind::Move:
+        return QStringLiteral("移动");
+    case MapCommandKind::Delete:
+        return QStringLiteral("删除");
+    case MapCommandKind::Swap:
+        return QStringLiteral("交换");
+    case MapCommandKind::EditCell:
+        return QStringLiteral("修改单元格");
+    case MapCommandKind::ClearCell:
+        return QStringLiteral("清空单元格");
+    case MapCommandKind::Shift:
+        return QStringLiteral("移动所有图片");
+    case MapCommandKind::Import:
+        return QStringLiteral("导入数据");
+    case MapCommandKind::Assemble:
+        break;
+    }
+    return QStringLiteral("自动拼图");
+}
+
+QString MapHistory::shiftName(ShiftDirection direction, int distance)
+{
+    static const char* const words[] = {"左", "右", "上", "下"};
+    return QStringLiteral("向%1移动 %2 格").arg(QString::fromUtf8(words[static_cast<int>(direction)])).arg(distance);
+}
+
+}  // namespace tessera

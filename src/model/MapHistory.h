@@ -1,0 +1,88 @@
+#pragma once
+
+#include "model/MapShift.h"
+#include "model/TileGrid.h"
+
+#include <QList>
+#include <QPoint>
+#include <QUndoStack>
+
+#include <vector>
+
+namespace tessera {
+
+// One cell's change: its text before and after.
+struct CellChange {
+    int row = 0;
+    int column = 0;
+    QString before;
+    QString after;
+};
+
+// What a command did, which names it in the menu and tells the undo button what it may take back.
+enum class MapCommandKind { Place, Move, Delete, Swap, EditCell, ClearCell, Shift, Import, Assemble };
+
+// A cell whose text a shift could not keep (it crossed the edge, or was the empty marker), by its
+// index in the cells before the shift.
+struct LostCell {
+    std::size_t index = 0;
+    QString text;
+};
+
+// The cells `shiftMapCells` will not keep, worked out on the snapshot before the shift.
+std::vector<LostCell> shiftLosses(const CellTexts& before, int mapSize, ShiftDirection direction, int distance);
+
+// Every change to the map's cells as an undoable command on one stack. Each command keeps just what
+// takes it back and forth: the cells it changed, a shift's direction and what fell off the edge, or
+// for a whole-map change the other map (moved in and out of the grid, never copied). Pushing applies
+// the command; undo and redo apply it again and say which cells or whether the whole map changed,
+// so that the canvas redraws just that. No widgets.
+class MapHistory : public QObject {
+    Q_OBJECT
+
+public:
+    explicit MapHistory(TileGrid& grid, QObject* parent = nullptr);
+
+    TileGrid& grid() { return grid_; }
+    QUndoStack& stack() { return stack_; }
+    const QUndoStack& stack() const { return stack_; }
+
+    // Pushes and applies a change of some cells; nothing when no text changes. An `open` change
+    // takes in the next change of its kind pushed right after it, as one command.
+    void changeCells(MapCommandKind kind, std::vector<CellChange> changes, bool open = false);
+    // Pushes and applies the replacement of every cell, at `mapSize` (which may differ).
+    void replaceMap(MapCommandKind kind, int mapSize, CellTexts cells);
+    // Pushes and applies a shift whose result `shifted` was worked out on a snapshot, with the
+    // cells it lost (`shiftLosses` of that snapshot).
+    void shift(ShiftDirection direction, int distance, CellTexts shifted, std::vector<LostCell> lost);
+    // The kind of the command undo would take back, if any.
+    std::optional<MapCommandKind> newestKind() const;
+    // The newest command's serial number (0 when none): tells commands made since a moment apart.
+    quint64 newestSerial() const;
+    // A new history: nothing to undo or redo.
+    void clear() { stack_.clear(); }
+
+    // The command's name as the menu shows it.
+    static QString nameOf(MapCommandKind kind);
+    static QString shiftName(ShiftDirection direction, int distance);
+
+signals:
+    // An undo or redo changed these cells (x: column, y: row); each redraws itself.
+    void cellsRestored(const QList<QPoint>& cells);
+    // An undo or redo changed the whole map; when `resized`, it took another size first.
+    void mapRestored(bool resized);
+    // What the map took, applied, undone or redone alike, for a record of the map's changes: these
+    // cells their `after` texts; every cell (read them from the grid); or a shift.
+    void cellsSet(const std::vector<CellChange>& changes);
+    void mapSet();
+    void shifted(ShiftDirection direction, int distance);
+
+private:
+    friend class MapCommand;
+
+    TileGrid& grid_;
+    QUndoStack stack_;
+    quint64 nextSerial_ = 1;
+};
+
+}  // namespace tessera
