@@ -38,7 +38,7 @@ void MainWindow::confirmExit()
 {
     // Work that ends while the question is open is applied after it, not over it.
     doc_->work().hold(true);
-    const QString unsaved = doc_->modified() ? QStringLiteral("地图有未保存的修改") : QString();
+    const QString unsaved = doc_->modified() ? texts::kUnsavedChanges : QString();
     const bool yes = platform_.messageBox(texts::kExitQuestion, MessageButtons::YesNoInfo, kDefaultMessageTitle,
                                           unsaved)
         == MessageResult::Yes;
@@ -83,7 +83,7 @@ void MainWindow::bindDocument()
                     tileList_->scratchBoard()->picture() = report->placeholder();
                     tileList_->scratchBoard()->update();
                 }
-                report->replayInto(*results_);
+                report->replayInto(*results_, texts::kHistoryEnded);
             });
     connect(doc_.get(), &MapDocument::mapResized, this, [this] {
         canvas_->resizeForMap();
