@@ -85,7 +85,4 @@ JournalReplay replayJournal(const QByteArray& data, JournalMap& map);
 // Applies one entry; false, and `map` as it was, when it does not fit the map.
 bool applyJournalEntry(JournalMap& map, JournalEntry entry);
 
-// CRC-32 (IEEE 802.3, as zlib computes it).
-std::uint32_t journalChecksum(const char* data, qsizetype size);
-
 }  // namespace tessera

@@ -14,19 +14,13 @@
 namespace tessera {
 namespace {
 
-int writeAll(int fd, const char* data, qsizetype size)
+JournalEntry entryOf(JournalEntry::Kind kind, int mapSize = 0, const QString& path = {})
 {
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, static_cast<size_t>(size));
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += put;
-        size -= put;
-    }
-    return 0;
+    JournalEntry entry;
+    entry.kind = kind;
+    entry.mapSize = mapSize;
+    entry.path = path;
+    return entry;
 }
 
 }  // namespace
@@ -59,34 +53,27 @@ MapJournal::~MapJournal()
 
 void MapJournal::startMap(int mapSize, const QString& mapPath)
 {
-    JournalEntry entry;
-    entry.kind = JournalEntry::Kind::Start;
-    entry.mapSize = mapSize;
-    entry.path = mapPath;
-    append(std::move(entry), true);
+    append(entryOf(JournalEntry::Kind::Start, mapSize, mapPath), true);
 }
 
 void MapJournal::setCells(std::vector<CellChange> changes)
 {
-    JournalEntry entry;
-    entry.kind = JournalEntry::Kind::Cells;
+    JournalEntry entry = entryOf(JournalEntry::Kind::Cells);
     entry.changes = std::move(changes);
     append(std::move(entry));
 }
 
 void MapJournal::replaceMap(int mapSize, CellTexts cells)
 {
-    JournalEntry entry;
-    entry.kind = JournalEntry::Kind::Replace;
-    entry.mapSize = mapSize;
+    Q_ASSERT(cells.size() == static_cast<std::size_t>(mapSize) * static_cast<std::size_t>(mapSize));
+    JournalEntry entry = entryOf(JournalEntry::Kind::Replace, mapSize);
     entry.cells = std::move(cells);
     append(std::move(entry));
 }
 
 void MapJournal::shiftMap(ShiftDirection direction, int distance)
 {
-    JournalEntry entry;
-    entry.kind = JournalEntry::Kind::Shift;
+    JournalEntry entry = entryOf(JournalEntry::Kind::Shift);
     entry.direction = direction;
     entry.distance = distance;
     append(std::move(entry));
@@ -94,18 +81,12 @@ void MapJournal::shiftMap(ShiftDirection direction, int distance)
 
 void MapJournal::setMapPath(const QString& path)
 {
-    JournalEntry entry;
-    entry.kind = JournalEntry::Kind::MapPath;
-    entry.path = path;
-    append(std::move(entry));
+    append(entryOf(JournalEntry::Kind::MapPath, 0, path));
 }
 
 void MapJournal::markSaved(const QString& path)
 {
-    JournalEntry entry;
-    entry.kind = JournalEntry::Kind::Saved;
-    entry.path = path;
-    append(std::move(entry));
+    append(entryOf(JournalEntry::Kind::Saved, 0, path));
 }
 
 void MapJournal::compact(int mapSize, CellTexts cells, const QString& mapPath, bool saved)
@@ -218,7 +199,7 @@ void MapJournal::write(std::vector<Item> batch)
 
 bool MapJournal::appendBytes(const QByteArray& bytes)
 {
-    const int error = writeAll(fd_, bytes.constData(), bytes.size());
+    const int error = writeFully(fd_, bytes.constData(), bytes.size());
     if (error != 0 || ::fdatasync(fd_) != 0) {
         fail(JournalError::Kind::Write, error != 0 ? error : errno);
         return false;

@@ -3,6 +3,7 @@
 #include "support/ScratchJournal.h"
 
 #include "files/Progress.h"
+#include "journal/JournalBytes.h"
 #include "journal/JournalFormat.h"
 #include "model/MapShift.h"
 
