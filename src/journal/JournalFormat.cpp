@@ -11,6 +11,17 @@ namespace {
 // A body larger than this is taken for damage, not for an entry.
 constexpr std::uint32_t kMaxBody = 1u << 30;
 
+// The refs of the items' texts in order, the texts entered into `table`.
+template <typename Items, typename TextOf>
+std::vector<std::uint32_t> refsOf(TextTable& table, const Items& items, TextOf textOf)
+{
+    std::vector<std::uint32_t> refs;
+    refs.reserve(items.size());
+    for (const auto& item : items)
+        refs.push_back(table.refOf(textOf(item)));
+    return refs;
+}
+
 void encodeBody(QByteArray& out, const JournalEntry& entry)
 {
     ByteWriter write(out);
@@ -22,10 +33,7 @@ void encodeBody(QByteArray& out, const JournalEntry& entry)
         break;
     case JournalEntry::Kind::Cells: {
         TextTable table(entry.changes.size());
-        std::vector<std::uint32_t> refs;
-        refs.reserve(entry.changes.size());
-        for (const CellChange& change : entry.changes)
-            refs.push_back(table.refOf(change.text));
+        const auto refs = refsOf(table, entry.changes, [](const CellChange& change) -> const QString& { return change.text; });
         write.table(table);
         write.u32(static_cast<std::uint32_t>(entry.changes.size()));
         for (std::size_t i = 0; i < refs.size(); ++i) {
@@ -36,10 +44,7 @@ void encodeBody(QByteArray& out, const JournalEntry& entry)
     }
     case JournalEntry::Kind::Replace: {
         TextTable table(entry.cells.size());
-        std::vector<std::uint32_t> refs;
-        refs.reserve(entry.cells.size());
-        for (const QString& text : entry.cells)
-            refs.push_back(table.refOf(text));
+        const auto refs = refsOf(table, entry.cells, [](const QString& text) -> const QString& { return text; });
         write.u32(static_cast<std::uint32_t>(entry.mapSize));
         write.table(table);
         write.refs(refs, table.refWidth());
