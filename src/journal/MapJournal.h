@@ -63,7 +63,8 @@ public:
     JournalError discard();
 
 signals:
-    // Emitted on the writer thread when writing first fails; see error().
+    // Emitted on the writer thread when writing first fails; see error(). A receiver on another
+    // thread gets it queued; a direct slot must not call flush().
     void failed();
 
 private:
