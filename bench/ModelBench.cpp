@@ -17,6 +17,9 @@
 #include <vector>
 
 namespace tessera::bench {
+
+void runJournal1000Bench(TileGrid& grid);
+
 namespace {
 
 constexpr int kMapSize = 1000;
@@ -68,6 +71,7 @@ void runModelBench()
                    std::fprintf(stderr, "export failed\n");
            }),
            "ms");
+    runJournal1000Bench(grid);
 
     TileGrid imported;
     imported.resize(kMapSize);

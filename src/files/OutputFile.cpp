@@ -22,21 +22,6 @@ namespace {
 // Bytes gathered before one write(2): PNG hands over 8 KB at a time.
 constexpr qsizetype kChunk = 1 << 20;
 
-int writeAll(int fd, const char* data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, static_cast<size_t>(std::min<qint64>(size, kChunk)));
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += put;
-        size -= put;
-    }
-    return 0;
-}
-
 QByteArray folderOf(const QByteArray& path)
 {
     const qsizetype slash = path.lastIndexOf('/');
@@ -256,7 +241,7 @@ qint64 OutputFile::writeData(const char* data, qint64 size)
 
 bool OutputFile::flushBuffer()
 {
-    const int error = writeAll(fd_, buffer_.constData(), buffer_.size());
+    const int error = writeFully(fd_, buffer_.constData(), buffer_.size());
     buffer_.clear();
     return error == 0 || fail(error);
 }
@@ -349,6 +334,21 @@ int renameWithoutReplacingByLink(const QString& from, const QString& to)
     if (::lstat(target.constData(), &st) == 0)
         return EEXIST;
     return ::rename(source.constData(), target.constData()) == 0 ? 0 : errno;
+}
+
+int writeFully(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t put = ::write(fd, data, static_cast<size_t>(std::min<qint64>(size, kChunk)));
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += put;
+        size -= put;
+    }
+    return 0;
 }
 
 bool removeAbandonedPartial(const QString& path)

@@ -90,6 +90,9 @@ int renameWithoutReplacing(const QString& from, const QString& to);
 // Its way on file systems without RENAME_NOREPLACE: a hard link, then the old name's removal.
 int renameWithoutReplacingByLink(const QString& from, const QString& to);
 
+// Writes every byte to the descriptor, again after an interruption. Returns 0 or an errno value.
+int writeFully(int fd, const char* data, qint64 size);
+
 // Removes a partial file whose writer is gone: only when no process holds its lock and the name
 // still leads to the file that was checked. True when it was removed.
 bool removeAbandonedPartial(const QString& path);
