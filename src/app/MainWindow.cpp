@@ -260,8 +260,11 @@ void MainWindow::showTileList()
 
 void MainWindow::newMap()
 {
-    if (!doc_->newMap())
-        return;
+    doc_->newMap();
+}
+
+void MainWindow::showMapControls()
+{
     MainControls& c = controls_;
     c.newMapButton->hide();
     canvas_->resizeForMap();

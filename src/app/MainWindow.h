@@ -77,6 +77,8 @@ private:
     void bindControls();
     void bindEditing();
     void bindDocument();
+    // The window readied for the document's new map.
+    void showMapControls();
     void layoutMainWindow();
     void recordCanvasOrigin();
     bool panelShown() const;

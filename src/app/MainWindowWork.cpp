@@ -53,6 +53,7 @@ void MainWindow::confirmExit()
     doc_->tasks().cancelAll();
     doc_->work().cancelAndWait();
     doc_->tasks().join();
+    doc_->endCleanly();
     quit_(0);
 }
 
@@ -73,6 +74,7 @@ void MainWindow::bindDocument()
             canvas_->redrawCanvas();
     });
     connect(doc_.get(), &MapDocument::modifiedChanged, this, &MainWindow::setWindowModified);
+    connect(doc_.get(), &MapDocument::mapStarted, this, &MainWindow::showMapControls);
     connect(doc_.get(), &MapDocument::filesChanged, this, [this] {
         if (!closing_)
             chooser_->refreshFiles();

@@ -1,5 +1,6 @@
 #include "app/MapDocument.h"
 
+#include "app/DocumentJournal.h"
 #include "gui/Platform.h"
 #include "app/MapQuestions.h"
 #include "batch/BatchMove.h"
@@ -53,14 +54,37 @@ bool MapDocument::newMap()
     return true;
 }
 
-void MapDocument::startOver(int mapSize)
+void MapDocument::startOver(int mapSize, const QString& mapPath)
 {
     grid_.resize(mapSize);
     resetEditing();
     history_.clear();
     editing_.undoMenuUsed = false;
-    mapPath_.clear();
+    mapPath_ = mapPath;
     setChangedOutsideHistory(false);
+    emit mapStarted();
+}
+
+void MapDocument::restore(int mapSize, CellTexts cells, const QString& mapPath)
+{
+    startOver(mapSize, mapPath);
+    history_.replaceMap(MapCommandKind::Import, mapSize, std::move(cells));
+    history_.clear();
+    setChangedOutsideHistory(true);
+    emit mapResized();
+    emit mapReplaced();
+}
+
+void MapDocument::keepJournal(const QString& folder)
+{
+    delete journal_;
+    journal_ = new DocumentJournal(*this, folder);
+}
+
+void MapDocument::endCleanly()
+{
+    if (journal_)
+        journal_->discard();
 }
 
 void MapDocument::resetEditing()
@@ -113,6 +137,7 @@ void MapDocument::savedAs(const QString& path)
     history_.stack().setClean();
     setChangedOutsideHistory(false);
     emit modifiedChanged(modified());
+    emit saved(path);
 }
 
 void MapDocument::setChangedOutsideHistory(bool changed)
@@ -123,12 +148,9 @@ void MapDocument::setChangedOutsideHistory(bool changed)
         emit modifiedChanged(modified());
 }
 
-bool MapDocument::takeCells(CellTexts cells)
+void MapDocument::sayResizedMeanwhile()
 {
-    if (grid_.replaceCells(std::move(cells)))
-        return true;
     platform_.messageBox(QStringLiteral("地图的大小在处理期间改变了，处理结果没有放入地图。"), MessageButtons::OkExclamation);
-    return false;
 }
 
 void MapDocument::shift(ShiftDirection direction)
@@ -151,7 +173,7 @@ void MapDocument::shift(ShiftDirection direction)
         },
         [this, direction, d = *distance](std::shared_ptr<Shifted> out) {
             if (out->cells.size() != grid_.cells().size()) {
-                takeCells({});  // says why
+                sayResizedMeanwhile();
                 return;
             }
             history_.shift(direction, d, std::move(out->cells), std::move(out->lost));
@@ -206,9 +228,12 @@ void MapDocument::runBatch(Batch batch, bool redraw)
             return out;
         },
         [this, redraw](std::shared_ptr<BatchOutcome> out) {
-            if (!takeCells(std::move(out->cells)))
+            if (out->cells.size() != grid_.cells().size()) {
+                sayResizedMeanwhile();
                 return;
+            }
             // The files have moved: the history before the batch no longer fits them.
+            history_.replaceMap(MapCommandKind::Import, grid_.mapSize(), std::move(out->cells));
             history_.clear();
             setChangedOutsideHistory(true);
             emit batchDone(out->report);

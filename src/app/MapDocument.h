@@ -17,6 +17,7 @@
 
 namespace tessera {
 
+class DocumentJournal;
 class Files;
 class Platform;
 
@@ -58,6 +59,14 @@ public:
     const QString& mapPath() const { return mapPath_; }
     // 保存: writes the map to that file again, or asks for one as 导出数据 does when there is none.
     void save();
+    // Records every change in a journal in `folder` (empty: the user's state folder) from now on.
+    void keepJournal(const QString& folder = QString());
+    // A map recovered from a journal: made at its size as New map makes one, its cells, its map path
+    // file, and marked unsaved.
+    void restore(int mapSize, CellTexts cells, const QString& mapPath);
+    // A clean exit: the journal is no longer needed.
+    void endCleanly();
+    DocumentJournal* journal() const { return journal_; }
     // Asks a distance, then shifts every tile in the background.
     void shift(ShiftDirection direction);
     // Ask their questions, then work in the background on a copy of the map; the map takes the
@@ -76,15 +85,18 @@ signals:
     void filesChanged();
     // `modified()` may have changed.
     void modifiedChanged(bool modified);
+    // A new map at its size (New map, a recovered map): the window readies itself for it.
+    void mapStarted();
+    // The map was written to, or read from, its map path file `path`.
+    void saved(const QString& path);
 
 private:
-    void startOver(int mapSize);
+    void startOver(int mapSize, const QString& mapPath = QString());
     void resetEditing();
     void savedAs(const QString& path);
     void setChangedOutsideHistory(bool changed);
-    // Puts the cells a background operation made into the map; says so when the map has changed
-    // size meanwhile and they no longer fit.
-    bool takeCells(CellTexts cells);
+    // The cells a background operation made no longer fit the map, which changed size meanwhile.
+    void sayResizedMeanwhile();
 
     struct BatchOutcome;
     using Batch = std::function<void(TileGrid&, Files&, Progress&, BatchOutcome&)>;
@@ -99,6 +111,7 @@ private:
     MapHistory history_{grid_};
     QString mapPath_;
     bool changedOutsideHistory_ = false;  // a batch changed the files and the map past the history
+    DocumentJournal* journal_ = nullptr;   // a child, when kept
     NullProgress noProgress_;  // every long operation reports through `work_` instead
     MapFileCommands file_;
     // Last, so that it stops its work before anything else here is gone; it applies nothing then.

@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
+#include "app/DocumentJournal.h"
 #include "app/MainWindow.h"
+#include "app/MapDocument.h"
 #include "app/Startup.h"
 #include "gui/QtPlatform.h"
 
@@ -16,5 +18,8 @@ int main(int argc, char* argv[])
     tessera::MainWindow window(platform);
     platform.setDialogParent(&window);
     window.show();
+    // A map left unsaved by an editor that did not end cleanly, then this editor's own journal.
+    tessera::offerRecovery(window.document(), platform, QString());
+    window.document().keepJournal();
     return QApplication::exec();
 }

@@ -33,7 +33,7 @@ void encodeBody(QByteArray& out, const JournalEntry& entry)
         break;
     case JournalEntry::Kind::Cells: {
         TextTable table(entry.changes.size());
-        const auto refs = refsOf(table, entry.changes, [](const CellChange& change) -> const QString& { return change.text; });
+        const auto refs = refsOf(table, entry.changes, [](const JournalCell& change) -> const QString& { return change.text; });
         write.table(table);
         write.u32(static_cast<std::uint32_t>(entry.changes.size()));
         for (std::size_t i = 0; i < refs.size(); ++i) {
@@ -86,7 +86,7 @@ bool decodeBody(const char* body, qsizetype size, JournalEntry& entry)
         if (!read.ok() || count > static_cast<std::uint32_t>(size) / 5)
             return false;
         entry.changes.resize(count);
-        for (CellChange& change : entry.changes) {
+        for (JournalCell& change : entry.changes) {
             change.index = static_cast<int>(read.u32() & 0x7FFFFFFF);
             change.text = read.textOf(texts, width);
         }
@@ -156,10 +156,10 @@ bool applyJournalEntry(JournalMap& map, JournalEntry entry)
                entry.path, false};
         return true;
     case Kind::Cells:
-        for (const CellChange& change : entry.changes)
+        for (const JournalCell& change : entry.changes)
             if (static_cast<std::size_t>(change.index) >= cellCount)
                 return false;
-        for (CellChange& change : entry.changes)
+        for (JournalCell& change : entry.changes)
             map.cells[static_cast<std::size_t>(change.index)] = std::move(change.text);
         break;
     case Kind::Replace:

@@ -33,7 +33,7 @@ inline constexpr std::uint32_t kJournalVersion = 1;
 inline constexpr int kJournalHeaderSize = 16;
 
 // One changed cell: its index row by row from 0 ((row - 1) × size + column - 1) and its new text.
-struct CellChange {
+struct JournalCell {
     int index = 0;
     QString text;
 };
@@ -52,7 +52,7 @@ struct JournalEntry {
     Kind kind = Kind::Start;
     int mapSize = 0;
     QString path;
-    std::vector<CellChange> changes;
+    std::vector<JournalCell> changes;
     CellTexts cells;
     ShiftDirection direction = ShiftDirection::Left;
     int distance = 0;

@@ -56,7 +56,7 @@ void MapJournal::startMap(int mapSize, const QString& mapPath)
     append(entryOf(JournalEntry::Kind::Start, mapSize, mapPath), true);
 }
 
-void MapJournal::setCells(std::vector<CellChange> changes)
+void MapJournal::setCells(std::vector<JournalCell> changes)
 {
     JournalEntry entry = entryOf(JournalEntry::Kind::Cells);
     entry.changes = std::move(changes);

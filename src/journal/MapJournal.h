@@ -43,7 +43,7 @@ public:
     // Starts the file over: nothing before it matters.
     void startMap(int mapSize, const QString& mapPath = {});
     // Cells stored: placements, moves, swaps, deletes, table edits and the undo of any of them.
-    void setCells(std::vector<CellChange> changes);
+    void setCells(std::vector<JournalCell> changes);
     // Every cell replaced (import, 自动拼图, their undo); `cells` holds mapSize² texts row by row.
     void replaceMap(int mapSize, CellTexts cells);
     void shiftMap(ShiftDirection direction, int distance);

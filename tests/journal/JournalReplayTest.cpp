@@ -45,7 +45,7 @@ struct Session {
         switch (random.bounded(startsOver ? 8 : 6)) {
         case 0:
         case 1: {
-            std::vector<CellChange> changes;
+            std::vector<JournalCell> changes;
             for (int k = random.bounded(1, 5); k > 0; --k) {
                 const int index = random.bounded(grid.mapSize() * grid.mapSize());
                 changes.push_back({index, text()});

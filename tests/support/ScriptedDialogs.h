@@ -31,6 +31,7 @@ public:
     // The text typed into an input box, the item chosen from a list, or the path chosen in a file dialog or folder browser.
     void answerText(const QString& text) { answers_.push_back({Answer::Text, {}, text}); }
     void answerCancel() { answers_.push_back({Answer::Cancel, {}, {}}); }
+    void clearAnswers() { answers_.clear(); }
 
     const QList<Shown>& shown() const { return shown_; }
     void clearShown() { shown_.clear(); }
