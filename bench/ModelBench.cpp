@@ -19,6 +19,7 @@
 namespace tessera::bench {
 
 void runJournal1000Bench(TileGrid& grid);
+void runHistory1000Bench(const TileGrid& filled, const CellTexts& otherMap);
 
 namespace {
 
@@ -103,6 +104,10 @@ void runModelBench()
         }
         report(shift.name, best, "ms");
     }
+    CellTexts otherMap = grid.cells();
+    NullProgress quiet;
+    shiftMapCells(otherMap, kMapSize, ShiftDirection::Down, 7, quiet);
+    runHistory1000Bench(grid, otherMap);
 
     // The same text through the codec and the disk in single calls, each way on its own.
     QString text;
