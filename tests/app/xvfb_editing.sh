@@ -2,7 +2,8 @@
 # Drives the editing probe (the main window with a 25 × 25 map, red at (3, 3), blue at (15, 11)
 # under the lower panel) with real X pointer events on a virtual X server, and checks the map
 # after each gesture. The pressed canvas keeps the mouse, so a release anywhere reaches it; only a
-# release over the canvas area the user sees may place or drop a tile.
+# release over the canvas area the user sees may place or drop a tile. Every change is journalled;
+# at the end the probe is killed with SIGKILL and a new one recovers the same map from the journal.
 # Usage: xvfb_editing.sh EDITING_PROBE
 set -euo pipefail
 command -v xdotool >/dev/null || { echo "xdotool is missing (scripts/setup installs it)"; exit 1; }
@@ -40,6 +41,8 @@ exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash -c 
   }
 
   expect ready
+  journals=$(mktemp -d); trap "kill $PROBE_PID 2>/dev/null || true; rm -rf $journals" EXIT
+  do_ journal "$journals"
   at cell 3 3; c33=$POS; at cell 4 4; c44=$POS; at cell 5 5; c55=$POS; at cell 6 6; c66=$POS
   at cell 7 7; c77=$POS; at notes; notes=$POS; at hscroll; hscroll=$POS; at right; right=$POS
 
@@ -99,6 +102,20 @@ exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash -c 
     echo "ok: the wheel over the canvas scrolls it down, with Shift to the right"
   else
     echo "FAILED: the wheel over the canvas: after the wheel $down, after Shift+wheel $sideways"; failures=$((failures + 1))
+  fi
+  ask dump; before=""
+  while expect ""; [ "$REPLY" != end ]; do [[ $REPLY == cell* ]] && before+="$REPLY; "; done
+  sleep 1  # every change on disk within a second
+  kill -KILL $PROBE_PID; wait $PROBE_PID 2>/dev/null || true
+  coproc PROBE { "$0"; }
+  expect ready
+  ask recover "$journals"; expect "recovered "
+  ask dump; after=""
+  while expect ""; [ "$REPLY" != end ]; do [[ $REPLY == cell* ]] && after+="$REPLY; "; done
+  if [ -n "$before" ] && [ "$after" = "$before" ]; then
+    echo "ok: after SIGKILL a new editor recovers every cell from the journal"
+  else
+    echo "FAILED: recovery after SIGKILL"; echo "  want: $before"; echo "  got:  $after"; failures=$((failures + 1))
   fi
   ask quit
   exit $failures

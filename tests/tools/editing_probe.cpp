@@ -5,9 +5,11 @@
 //   arm place|move|swap|delete   choose NAME   yes (answer the next question with Yes)   undo
 //   dump -> "cell R C NAME" for every tile, "carrying 0|1", "follow shown|hidden", "end"
 //   scroll -> "scroll H V", the values of the two scroll bars
+//   journal DIR (journal every change there)   recover DIR -> "recovered 1|0", Yes to the offer
 //   quit
 // The other commands answer "ok". It prints "ready" once the window is shown and
 // "handled press|release|wheel" after each button or wheel event.
+#include "app/DocumentJournal.h"
 #include "app/MainWindow.h"
 #include "app/MapDocument.h"
 #include "canvas/EditingTools.h"
@@ -101,7 +103,13 @@ public:
             say(QStringLiteral("scroll %1 %2")
                     .arg(find<QAbstractSlider>("CanvasHScroll")->value())
                     .arg(find<QAbstractSlider>("CanvasVScroll")->value()));
-        else if (verb == QStringLiteral("quit"))
+        else if (verb == QStringLiteral("journal"))
+            window.document().keepJournal(words.value(1));
+        else if (verb == QStringLiteral("recover")) {
+            platform.answerYes();
+            say(QStringLiteral("recovered %1").arg(offerRecovery(window.document(), platform, words.value(1))));
+            return;
+        } else if (verb == QStringLiteral("quit"))
             QApplication::exit(0);
         if (verb != QStringLiteral("at") && verb != QStringLiteral("dump") && verb != QStringLiteral("scroll"))
             say(QStringLiteral("ok"));
