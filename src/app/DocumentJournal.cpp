@@ -1,6 +1,7 @@
 #include "app/DocumentJournal.h"
 
 #include "app/MapDocument.h"
+#include "files/FileErrors.h"
 #include "gui/Platform.h"
 #include "journal/JournalRecovery.h"
 #include "journal/MapJournal.h"
@@ -30,6 +31,14 @@ DocumentJournal::DocumentJournal(MapDocument& document, const QString& folder)
     connect(&document, &MapDocument::saved, this, [this, &document](const QString& path) {
         journal_->compact(document.grid().mapSize(), document.grid().cells(), path, true);
     });
+    // A journal that cannot be written is said once, when it fails; the editing goes on.
+    connect(journal_.get(), &MapJournal::failed, this, [this] {
+        const JournalError error = journal_->error();
+        document_.platform().messageBox(
+            QStringLiteral("无法写入编辑记录，程序意外退出时将无法恢复未保存的修改：\n%1\n%2")
+                .arg(error.path, fileErrorText(error.error)),
+            MessageButtons::OkExclamation);
+    }, Qt::QueuedConnection);
     if (document.grid().mapSize() > 0)
         journal_->compact(document.grid().mapSize(), document.grid().cells(), document.mapPath(),
                           !document.modified());

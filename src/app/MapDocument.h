@@ -43,6 +43,7 @@ public:
     // Every background task: the long work's, and the tile fills of the windows.
     TaskGroup& tasks() { return tasks_; }
     MapFileCommands& file() { return file_; }
+    Platform& platform() { return platform_; }
 
     // New map: the question and the size; true when the map was made, empty, at that size.
     bool newMap();

@@ -135,3 +135,26 @@ TEST_F(RecoveryTest, AKilledEditorsMapIsOfferedAndRebuiltOrKeptAside)
     window.confirmExit();
     EXPECT_TRUE(QDir(journals.path()).entryList({QStringLiteral("editor*.journal")}).isEmpty());
 }
+
+// A journal that can no longer be written is said once, naming it; editing goes on.
+TEST_F(RecoveryTest, AJournalThatCannotBeWrittenIsSaidOnce)
+{
+    QTemporaryDir journals;
+    const QString folder = journals.filePath(QStringLiteral("j"));
+    doc().keepJournal(folder);
+    doc().journal()->journal().flush();
+    const QString journal = doc().journal()->journal().path();
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    place("red.jpg", 1, 1);
+    platform.answerText(dir.filePath(QStringLiteral("map.tlp")));
+    action("SaveCommand")->trigger();  // starts the journal over in the folder that is gone
+    window.waitForWork();
+    place("green.jpg", 2, 2);
+    doc().journal()->journal().flush();
+    QTest::qWait(50);
+    EXPECT_EQ(cell(2, 2), path("green.jpg"));
+    int said = 0;
+    for (const auto& shown : platform.shown())
+        said += shown.text.startsWith(QStringLiteral("无法写入编辑记录")) && shown.text.contains(journal);
+    EXPECT_EQ(said, 1);
+}
