@@ -35,8 +35,8 @@ void MainWindow::exportMapPicture()
             return writeMapPicture(cells, n, cell, target, *cache, progress);
         },
         [this, target = *path](const MapPictureResult& result) {
-            if (!result.ok) {
-                platform_.messageBox(result.failure, MessageButtons::OkExclamation);
+            if (!result.ok()) {
+                platform_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
                 return;
             }
             platform_.messageBox(QStringLiteral("地图图片已导出：\n%1\n%2").arg(target, describePicture(result)),
