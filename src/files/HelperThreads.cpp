@@ -9,9 +9,9 @@
 
 namespace tessera {
 
-HelperThreads::HelperThreads()
+HelperThreads::HelperThreads(int extra)
 {
-    pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+    pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount()) + std::max(0, extra));
 }
 
 HelperThreads::~HelperThreads()

@@ -17,8 +17,8 @@ class Progress;
 // no thread has taken yet itself).
 class HelperThreads {
 public:
-    // One thread per core.
-    HelperThreads();
+    // One thread per core, and `extra` more.
+    explicit HelperThreads(int extra = 0);
     ~HelperThreads();
     HelperThreads(const HelperThreads&) = delete;
     HelperThreads& operator=(const HelperThreads&) = delete;

@@ -195,8 +195,9 @@ MapPictureResult writeMapPicture(const CellTexts& cells, int mapSize, QSize cell
         static_cast<int>(std::clamp<qint64>(std::min<qint64>(kBandPixels / rowPixels, (mapSize + 7) / 8), 1, mapSize));
     const BandComposer composer(cells, mapSize, cell, format == PictureFormat::Png ? 0 : kCanvasGrey, cache);
     // One band is composed (its tiles decoded on every core) while the one before is encoded here;
-    // each band is one job of the picture's own helpers, joined before this returns.
-    HelperThreads helpers;
+    // each band is one job of the picture's own helpers, joined before this returns. The composing
+    // thread decodes too, beside one helper per core, so that cold reads overlap decoding.
+    HelperThreads helpers(1);
     auto composeFrom = [&](int first) {
         return helpers.start([&composer, &helpers, first, count = std::min(bandRows, mapSize - first)] {
             return composer.compose(first, count, helpers);
