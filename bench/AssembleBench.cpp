@@ -67,7 +67,7 @@ Assembled assembleCold(const GeneratedMap& map)
         result = assembleMap(input, input.proposedGrid(), progress);
     });
     if (!result.ok())
-        std::fprintf(stderr, "assembly failed: %s\n", qPrintable(result.failure));
+        std::fprintf(stderr, "assembly failed: %s\n", qPrintable(failureMessage(result.failure)));
     if (result.grid.rows != map.rows || result.grid.columns != map.columns)
         std::fprintf(stderr, "grid %d x %d proposed for a %d x %d map\n", result.grid.rows, result.grid.columns, map.rows,
                      map.columns);

@@ -61,7 +61,7 @@ std::optional<int> AutoAssemblyCommand::askCount(const QString& prompt, int prop
 void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, const QString& sliceFolder)
 {
     if (!input->ok()) {
-        platform_.messageBox(input->failure(), MessageButtons::OkExclamation);
+        platform_.messageBox(failureMessage(input->failure()), MessageButtons::OkExclamation);
         return;
     }
     const AssemblyGrid proposed = input->proposedGrid();
@@ -102,7 +102,7 @@ void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, 
         },
         [this, mapSize, sliceFolder](std::shared_ptr<const AssemblyResult> result) {
             if (!result->ok()) {
-                platform_.messageBox(result->failure, MessageButtons::OkExclamation);
+                platform_.messageBox(failureMessage(result->failure), MessageButtons::OkExclamation);
                 return;
             }
             apply(*result, mapSize, sliceFolder);

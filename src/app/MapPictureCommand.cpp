@@ -35,8 +35,8 @@ void exportMapPicture(MapDocument& document, Platform& platform, std::shared_ptr
             return writeMapPicture(cells, n, cell, target, *cache, progress);
         },
         [&platform, target = *path](const MapPictureResult& result) {
-            if (!result.ok) {
-                platform.messageBox(result.failure, MessageButtons::OkExclamation);
+            if (!result.ok()) {
+                platform.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
                 return;
             }
             platform.messageBox(QStringLiteral("地图图片已导出：\n%1\n%2").arg(target, describePicture(result)),

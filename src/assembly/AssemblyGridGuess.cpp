@@ -1,27 +1,11 @@
 #include "assembly/AssemblyGridGuess.h"
 
-#include <QFileInfo>
 #include <QMap>
 
 #include <cmath>
 #include <cstdlib>
 
 namespace tessera {
-namespace {
-
-QString sizesDiffer(const QString& a, QSize as, const QString& b, QSize bs)
-{
-    return QStringLiteral("切片大小不一致：%1 为 %2 × %3，%4 为 %5 × %6")
-        .arg(QFileInfo(a).fileName())
-        .arg(as.width())
-        .arg(as.height())
-        .arg(QFileInfo(b).fileName())
-        .arg(bs.width())
-        .arg(bs.height());
-}
-
-}  // namespace
-
 SliceShapes classifySlices(const std::vector<QSize>& sizes, const QStringList& paths)
 {
     SliceShapes shapes;
@@ -43,8 +27,11 @@ SliceShapes classifySlices(const std::vector<QSize>& sizes, const QStringList& p
         if (it.value() > count.value(common))
             common = it.key();
     auto refuse = [&](QPair<int, int> other) {
-        shapes.failure = sizesDiffer(paths.value(first.value(common)), QSize(common.first, common.second),
-                                     paths.value(first.value(other)), QSize(other.first, other.second));
+        shapes.failure = {FailureKind::SliceSizesDiffer,
+                          {paths.value(first.value(common)), paths.value(first.value(other))},
+                          {},
+                          {common.first, common.second, other.first, other.second}};
+        shapes.failure.work = FailedWork::AutoAssembly;
         return shapes;
     };
     // A size that is neither W nor the one narrower width (or height) of the last column (row).

@@ -2,6 +2,7 @@
 
 // The shapes of a map's slices and the grid they form.
 #include "assembly/AutoAssembly.h"
+#include "files/Failure.h"
 
 #include <QSize>
 #include <QString>
@@ -20,7 +21,7 @@ struct SliceShapes {
     int narrowWidth = 0;  // w', 0 when every slice is W wide
     int lowHeight = 0;    // h', 0 when every slice is H high
     int counts[4] = {0, 0, 0, 0};
-    QString failure;  // why the sizes cannot form one map (Chinese), or empty
+    Failure failure;  // why the sizes cannot form one map (SliceSizesDiffer), or none
 
     SliceShape shapeOf(QSize size) const
     {

@@ -2,6 +2,7 @@
 
 #include "files/FileErrors.h"
 #include "files/Files.h"
+#include "files/HelperThreads.h"
 #include "files/Progress.h"
 #include "imaging/ImageCodec.h"
 #include "assembly/AssemblyConfidence.h"
@@ -18,7 +19,7 @@
 namespace tessera {
 
 struct AssemblyInput::Data {
-    QString failure;
+    Failure failure;
     QSize referenceSize;
     QByteArray reference;  // the file's bytes, decoded reduced for each grid
     QStringList paths;
@@ -40,7 +41,12 @@ constexpr double kSameLevels = 1.0;
 
 constexpr qint64 kMaxReferenceBytes = 1024LL * 1024 * 1024;
 
-const QString kCancelled = QStringLiteral("已取消自动拼图");
+Failure assemblyFailure(FailureKind kind, const QString& file = {}, const QString& detail = {}, QList<qint64> figures = {})
+{
+    Failure failure(kind, file.isEmpty() ? QStringList() : QStringList{file}, detail, std::move(figures));
+    failure.work = FailedWork::AutoAssembly;
+    return failure;
+}
 
 bool isSliceName(const QString& name)
 {
@@ -61,7 +67,7 @@ AssemblyInput::~AssemblyInput() = default;
 AssemblyInput::AssemblyInput(AssemblyInput&&) noexcept = default;
 AssemblyInput& AssemblyInput::operator=(AssemblyInput&&) noexcept = default;
 
-const QString& AssemblyInput::failure() const { return data_->failure; }
+const Failure& AssemblyInput::failure() const { return data_->failure; }
 QSize AssemblyInput::referenceSize() const { return data_->referenceSize; }
 QSize AssemblyInput::sliceSize() const { return data_->shapes.full; }
 int AssemblyInput::sliceCount() const { return static_cast<int>(data_->paths.size()); }
@@ -76,19 +82,18 @@ AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sli
     if (reference.ok)
         d.referenceSize = pictureSize(reference.data, kMaxReferencePixels);
     if (!d.referenceSize.isValid()) {
-        d.failure = QStringLiteral("无法读取原大地图：%1").arg(QDir::toNativeSeparators(referencePath));
+        d.failure = assemblyFailure(FailureKind::ReferenceUnreadable, referencePath);
         return input;
     }
     d.reference = reference.data;
 
     const QDir folder(sliceFolder);
     if (sliceFolder.isEmpty() || !folder.exists()) {
-        d.failure = QStringLiteral("找不到切片文件夹：%1").arg(QDir::toNativeSeparators(sliceFolder));
+        d.failure = assemblyFailure(FailureKind::SliceFolderMissing, sliceFolder);
         return input;
     }
     if (const int error = folderListingError(sliceFolder)) {
-        d.failure = QStringLiteral("无法读取切片文件夹：%1\n%2")
-                        .arg(QDir::toNativeSeparators(sliceFolder), fileErrorText(error, FileAccess::Read));
+        d.failure = assemblyFailure(FailureKind::SliceFolderUnreadable, sliceFolder, fileErrorText(error, FileAccess::Read));
         return input;
     }
     // The reference may lie among the slices: it is none of them.
@@ -97,7 +102,7 @@ AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sli
         if (isSliceName(info.fileName()) && info.canonicalFilePath() != referenceFile)
             d.paths << info.absoluteFilePath();
     if (d.paths.isEmpty()) {
-        d.failure = QStringLiteral("文件夹中没有 JPEG 切片：%1").arg(QDir::toNativeSeparators(sliceFolder));
+        d.failure = assemblyFailure(FailureKind::NoSlices, sliceFolder);
         return input;
     }
 
@@ -114,16 +119,16 @@ AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sli
             d.sizes[k] = size;
     });
     if (!finished) {
-        d.failure = kCancelled;
+        d.failure = assemblyFailure(FailureKind::Cancelled);
         return input;
     }
     for (int i = 0; i < n; ++i)
         if (!d.sizes[static_cast<std::size_t>(i)].isValid()) {
-            d.failure = QStringLiteral("无法读取切片：%1").arg(QDir::toNativeSeparators(d.paths[i]));
+            d.failure = assemblyFailure(FailureKind::SliceUnreadable, d.paths[i]);
             return input;
         }
     d.shapes = classifySlices(d.sizes, d.paths);
-    if (!d.shapes.failure.isEmpty()) {
+    if (!d.shapes.failure.ok()) {
         d.failure = d.shapes.failure;
         return input;
     }
@@ -140,16 +145,13 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
         return result;
     }
     if (!grid.valid()) {
-        result.failure = QStringLiteral("行数和列数须在 1 到 %1 之间").arg(kMaxMapSize);
+        result.failure = assemblyFailure(FailureKind::GridOutOfRange, {}, {}, {kMaxMapSize});
         return result;
     }
     const AssemblyInput::Data& d = input.data();
     // A grid far larger than the folder would only cost memory and time: a typing slip.
     if (static_cast<qint64>(grid.rows) * grid.columns > 4LL * static_cast<qint64>(d.paths.size()) + 64) {
-        result.failure = QStringLiteral("%1 行 × %2 列远多于切片的数量（%3 个）")
-                             .arg(grid.rows)
-                             .arg(grid.columns)
-                             .arg(d.paths.size());
+        result.failure = assemblyFailure(FailureKind::GridTooLarge, {}, {}, {grid.rows, grid.columns, d.paths.size()});
         return result;
     }
     const SliceShapes& shapes = d.shapes;
@@ -161,7 +163,7 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
                         static_cast<int>(std::ceil(2 * kFeatureRows * totalH / H)));
     const ReducedPicture reference = decodeReduced(d.reference, minimum, kMaxReferencePixels);
     if (reference.isNull()) {
-        result.failure = QStringLiteral("无法读取原大地图");
+        result.failure = assemblyFailure(FailureKind::ReferenceUnreadable);
         return result;
     }
     const double sx = reference.full.width() / totalW, sy = reference.full.height() / totalH;
@@ -178,7 +180,7 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
         }
     });
     if (!cellsDone) {
-        result.failure = kCancelled;
+        result.failure = assemblyFailure(FailureKind::Cancelled);
         return result;
     }
 
@@ -213,7 +215,7 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
         }
         m.candidates = nearestCells(m.slices, m.cells, kCandidates, progress);
         if (m.candidates.size() != m.slices.size() || progress.cancelled()) {
-            result = AssemblyResult{kCancelled, grid, {}, {}, 0};
+            result = AssemblyResult{assemblyFailure(FailureKind::Cancelled), grid, {}, {}, 0};
             return result;
         }
         // Well-fitting slices first: a slice that belongs nowhere is the one left over.

@@ -3,6 +3,7 @@
 // Assembling a whole map from its reference picture: every slice file of a folder goes to the cell
 // of the map whose part of the reference it matches best, each slice to one cell, each cell at
 // most one slice.
+#include "files/Failure.h"
 #include "model/TileGrid.h"
 
 #include <QSize>
@@ -35,10 +36,10 @@ public:
     AssemblyInput(AssemblyInput&&) noexcept;
     AssemblyInput& operator=(AssemblyInput&&) noexcept;
 
-    // Empty when the inputs can be assembled; otherwise why not, for the user (Chinese), e.g. the
-    // reference is no picture, the folder holds no JPEG slice, slices of mixed sizes.
-    const QString& failure() const;
-    bool ok() const { return failure().isEmpty(); }
+    // None when the inputs can be assembled; otherwise why not, e.g. the reference is no picture,
+    // the folder holds no JPEG slice, slices of mixed sizes.
+    const Failure& failure() const;
+    bool ok() const { return failure().ok(); }
 
     QSize referenceSize() const;  // in pixels, as stored in the file
     QSize sliceSize() const;      // the full slice
@@ -70,8 +71,8 @@ struct AssemblyPlacement {
 };
 
 struct AssemblyResult {
-    QString failure;  // empty on success (Chinese otherwise; also when cancelled)
-    bool ok() const { return failure.isEmpty(); }
+    Failure failure;  // none on success (also set when cancelled)
+    bool ok() const { return failure.ok(); }
     AssemblyGrid grid;
     std::vector<AssemblyPlacement> placements;  // doubtful ones first, least confident first
     QStringList unplaced;                       // slices that belong to no cell

@@ -1,17 +1,13 @@
 #include "assembly/SliceFeatures.h"
 
-#include "files/Progress.h"
 #include "imaging/ImageCodec.h"
 #include "imaging/TurboJpeg.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QImageReader>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 
 namespace tessera {
@@ -249,45 +245,6 @@ bool sliceFeature(QByteArrayView jpeg, QSize& size, Feature& out, Feature* colou
     size = picture.full;
     averageFeature(picture, QRectF(0, 0, size.width(), size.height()), out, colours);
     return true;
-}
-
-bool forEachOnAllCores(int count, Progress& progress, const std::function<void(int)>& work)
-{
-    std::atomic<int> next{0};
-    std::atomic<int> done{0};
-    std::atomic<bool> stop{false};
-    auto run = [&] {
-        for (;;) {
-            const int i = next.fetch_add(1, std::memory_order_relaxed);
-            if (i >= count || stop.load(std::memory_order_relaxed))
-                return;
-            work(i);
-            done.fetch_add(1, std::memory_order_relaxed);
-        }
-    };
-    // Helpers on the global pool share the items with this thread; one that has not started when
-    // the items are out is run here by `waitForFinished` and returns at once.
-    QList<QFuture<void>> helpers;
-    const int threads = std::min(std::max(1, QThreadPool::globalInstance()->maxThreadCount()), std::max(1, count));
-    for (int t = 1; t < threads; ++t)
-        helpers.append(QtConcurrent::run(QThreadPool::globalInstance(), run));
-    int reported = 0;
-    for (;;) {
-        const int i = next.fetch_add(1, std::memory_order_relaxed);
-        if (i >= count || stop.load(std::memory_order_relaxed))
-            break;
-        work(i);
-        done.fetch_add(1, std::memory_order_relaxed);
-        const int now = done.load(std::memory_order_relaxed);
-        progress.advance(now - reported);
-        reported = now;
-        if (progress.cancelled())
-            stop = true;
-    }
-    for (QFuture<void>& helper : helpers)
-        helper.waitForFinished();
-    progress.advance(done.load() - reported);
-    return !stop.load() && !progress.cancelled();
 }
 
 }  // namespace tessera

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <functional>
 #include <vector>
 
 #if defined(__SSE2__) || defined(_M_X64)
@@ -17,8 +16,6 @@
 #endif
 
 namespace tessera {
-
-class Progress;
 
 inline constexpr int kFeatureColumns = 16;
 inline constexpr int kFeatureRows = 12;
@@ -80,9 +77,5 @@ inline int featureDistance(const Feature& a, const Feature& b)
     return sum;
 #endif
 }
-
-// Runs work(i) for every i in [0, count) on every core; the calling thread advances `progress` by
-// one per item and stops handing out items once it is cancelled. False when cancelled.
-bool forEachOnAllCores(int count, Progress& progress, const std::function<void(int)>& work);
 
 }  // namespace tessera

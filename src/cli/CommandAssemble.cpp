@@ -128,14 +128,14 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
     // Absolute paths in, so that the cells hold absolute paths.
     const AssemblyInput input = readAssemblyInput(reference, slices, quiet);
     if (!input.ok()) {
-        err << QStringLiteral("tessera assemble：") << input.failure() << u'\n';
+        err << QStringLiteral("tessera assemble：") << failureMessage(input.failure()) << u'\n';
         return kFailed;
     }
     if (!rowsText)
         grid = input.proposedGrid();
     const AssemblyResult result = assembleMap(input, grid, quiet);
     if (!result.ok()) {
-        err << QStringLiteral("tessera assemble：") << result.failure << u'\n';
+        err << QStringLiteral("tessera assemble：") << failureMessage(result.failure) << u'\n';
         return kFailed;
     }
     const int mapSize = std::max(result.grid.rows, result.grid.columns);

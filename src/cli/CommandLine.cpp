@@ -158,8 +158,8 @@ int render(const QStringList& arguments, QTextStream& out, QTextStream& err)
     TileImageCache cache(kRenderCacheBytes);
     const MapPictureResult result =
         writeMapPicture(load.cells, static_cast<int>(size), cell, output, cache, quiet, {mapPath});
-    if (!result.ok) {
-        err << result.failure << u'\n';
+    if (!result.ok()) {
+        err << failureMessage(result.failure) << u'\n';
         return kFileFailed;
     }
     out << QStringLiteral("已导出地图图片：%1（%2）\n").arg(output, describePicture(result));

@@ -1,5 +1,6 @@
 #include "model/MapText.h"
 
+#include "files/HelperThreads.h"
 #include "files/Progress.h"
 #include "model/TileGrid.h"
 
@@ -7,7 +8,6 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QThread>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <string_view>
@@ -135,8 +135,11 @@ QByteArray encodeMapCells(const CellTexts& cells, int mapSize, Progress& progres
     QList<qsizetype> starts;
     for (qsizetype k = 0; k < parts; ++k)
         starts.append(n * k / parts);
-    const QList<QByteArray> pieces = QtConcurrent::blockingMapped(starts, [&](qsizetype first) {
-        const qsizetype last = first == starts.constLast() ? n : starts[starts.indexOf(first) + 1];
+    QList<QByteArray> pieces(parts);
+    HelperThreads helpers;
+    helpers.forEach(static_cast<int>(parts), [&, out = pieces.data()](int k) {
+        const qsizetype first = starts.at(k);
+        const qsizetype last = k + 1 < parts ? starts.at(k + 1) : n;
         QStringEncoder encoder(kCodecName, QStringConverter::Flag::Stateless);
         // Cells naming the same file share one string: encode it once.
         QHash<const QChar*, QByteArray> encoded;
@@ -157,7 +160,7 @@ QByteArray encodeMapCells(const CellTexts& cells, int mapSize, Progress& progres
             }
             bytes += "\r\n";
         }
-        return bytes;
+        out[k] = std::move(bytes);
     });
     if (progress.cancelled())
         return {};
@@ -217,8 +220,10 @@ MapTextLoad parseMapText(QByteArrayView bytes, int mapSize, Progress& progress)
     QList<qsizetype> starts;
     for (qsizetype k = 0; k < parts; ++k)
         starts.append(rows * k / parts);
-    QtConcurrent::blockingMap(starts, [&](qsizetype first) {
-        const qsizetype last = first == starts.constLast() ? rows : starts[starts.indexOf(first) + 1];
+    HelperThreads helpers;
+    helpers.forEach(static_cast<int>(parts), [&](int k) {
+        const qsizetype first = starts.at(k);
+        const qsizetype last = k + 1 < parts ? starts.at(k + 1) : rows;
         FieldDecoder decoder(load.encoding);
         for (qsizetype i = first; i < last && !progress.cancelled(); ++i) {
             const std::vector<QByteArrayView>& row = layout.rows[static_cast<std::size_t>(i)];

@@ -1,14 +1,12 @@
 #include "render/MapPicture.h"
 
 #include "render/TileImages.h"
+#include "files/HelperThreads.h"
 #include "files/OutputFile.h"
 #include "files/Progress.h"
 
 #include <QFileInfo>
 #include <QHash>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
-
 #include <QFile>
 #include <QSet>
 
@@ -78,8 +76,9 @@ public:
     {
     }
 
-    // Cell rows first .. first + count - 1 (from 0) as one picture as wide as the map.
-    QImage compose(int first, int count) const
+    // Cell rows first .. first + count - 1 (from 0) as one picture as wide as the map; the tiles
+    // are decoded on `helpers` and the calling thread.
+    QImage compose(int first, int count, HelperThreads& helpers) const
     {
         QImage band(n_ * cell_.width(), count * cell_.height(), QImage::Format_ARGB32);
         if (band.isNull())
@@ -108,7 +107,7 @@ public:
                 tileOfCell[static_cast<std::size_t>(r) * static_cast<std::size_t>(n_) + static_cast<std::size_t>(c)] = *it;
             }
         }
-        const QList<QImage> tiles = cache_.images(keys);
+        const QList<QImage> tiles = cache_.images(keys, helpers);
         const qsizetype rowBytes = qsizetype(cell_.width()) * 4;
         for (int r = 0; r < count; ++r) {
             for (int c = 0; c < n_; ++c) {
@@ -151,11 +150,11 @@ QStringList tileFiles(const CellTexts& cells)
     return files;
 }
 
-MapPictureResult failed(QString why)
+MapPictureResult failed(const QString& path, Failure why)
 {
-    MapPictureResult result;
-    result.failure = std::move(why);
-    return result;
+    why.work = FailedWork::MapPicture;
+    why.files.prepend(path);
+    return {why, {}, 0};
 }
 
 }  // namespace
@@ -169,75 +168,67 @@ PictureFormat pictureFormatFor(const QString& path)
 MapPictureResult writeMapPicture(const CellTexts& cells, int mapSize, QSize cell, const QString& path,
                                  TileImageCache& cache, Progress& progress, const QStringList& otherInputs)
 {
-    const QString notWritten = QStringLiteral("地图图片没有写入：\n%1\n").arg(path);
     if (mapSize <= 0 || cells.size() != static_cast<std::size_t>(mapSize) * static_cast<std::size_t>(mapSize))
-        return failed(notWritten + QStringLiteral("地图是空的。"));
+        return failed(path, {FailureKind::EmptyMap});
     if (cell.width() < 1 || cell.height() < 1 || cell.width() > kMaxPictureCellSide
         || cell.height() > kMaxPictureCellSide)
-        return failed(notWritten + QStringLiteral("单元格大小须在 1 到 %1 像素之间。").arg(kMaxPictureCellSide));
+        return failed(path, {FailureKind::CellSizeOutOfRange, {}, {}, {kMaxPictureCellSide}});
     const QSize pixels(mapSize * cell.width(), mapSize * cell.height());
     const PictureFormat format = pictureFormatFor(path);
     if (format == PictureFormat::Jpeg && (pixels.width() > kMaxJpegSide || pixels.height() > kMaxJpegSide))
-        return failed(notWritten
-                      + QStringLiteral("图片为 %1 × %2 像素，JPEG 图片的宽和高不能超过 %3 像素；"
-                                       "请选小一些的单元格，或存为 PNG 图片。")
-                            .arg(pixels.width())
-                            .arg(pixels.height())
-                            .arg(kMaxJpegSide));
+        return failed(path, {FailureKind::JpegTooLarge, {}, {}, {pixels.width(), pixels.height(), kMaxJpegSide}});
 
     const qint64 rowPixels = qint64(pixels.width()) * cell.height();
     if (rowPixels > kMaxBandPixels)
-        return failed(notWritten
-                      + QStringLiteral("图片太大：一行单元格就有 %1 × %2 像素；请选小一些的单元格。")
-                            .arg(pixels.width())
-                            .arg(cell.height()));
+        return failed(path, {FailureKind::BandTooLarge, {}, {}, {pixels.width(), cell.height()}});
 
     OutputFile file(path);
     file.setInputs([&] { return otherInputs + tileFiles(cells); });
     if (!file.open())
-        return failed(notWritten + file.errorString());
+        return failed(path, {FailureKind::Unwritable, {}, file.errorString()});
     const std::unique_ptr<PictureWriter> writer = PictureWriter::create(format);
     if (!writer->begin(file, pixels))
-        return failed(notWritten + writer->error());
+        return failed(path, writer->failure());
 
     // At least eight bands where the map allows, so that encoding overlaps decoding on small maps.
     const int bandRows =
         static_cast<int>(std::clamp<qint64>(std::min<qint64>(kBandPixels / rowPixels, (mapSize + 7) / 8), 1, mapSize));
     const BandComposer composer(cells, mapSize, cell, format == PictureFormat::Png ? 0 : kCanvasGrey, cache);
     // One band is composed (its tiles decoded on every core) while the one before is encoded here;
-    // each band is one job of the global pool, joined before this returns.
+    // each band is one job of the picture's own helpers, joined before this returns. The composing
+    // thread decodes too, beside one helper per core, so that cold reads overlap decoding.
+    HelperThreads helpers(1);
     auto composeFrom = [&](int first) {
-        return QtConcurrent::run(QThreadPool::globalInstance(), [&composer, first, count = std::min(bandRows, mapSize - first)] {
-            return composer.compose(first, count);
+        return helpers.start([&composer, &helpers, first, count = std::min(bandRows, mapSize - first)] {
+            return composer.compose(first, count, helpers);
         });
     };
     progress.start(qint64(mapSize) * mapSize);
-    QString why;
+    Failure why;
     QFuture<QImage> next = composeFrom(0);
-    for (int first = 0; first < mapSize && why.isEmpty(); first += bandRows) {
+    for (int first = 0; first < mapSize && why.ok(); first += bandRows) {
         const QImage band = next.takeResult();
         if (progress.cancelled()) {
-            why = QStringLiteral("导出已取消。");
+            why.kind = FailureKind::Cancelled;
             break;
         }
         if (first + bandRows < mapSize)
             next = composeFrom(first + bandRows);
         if (band.isNull())
-            why = QStringLiteral("内存不足。");
+            why.kind = FailureKind::OutOfMemory;
         else if (!writer->writeRows(band, band.height()))
-            why = writer->error();
+            why = writer->failure();
         progress.advance(qint64(band.height() / cell.height()) * mapSize);
     }
     if (next.isValid() && !next.isFinished())
         next.waitForFinished();
-    if (why.isEmpty() && !writer->finish())
-        why = writer->error();
-    if (why.isEmpty() && !file.commit())
-        why = file.errorString();
-    if (!why.isEmpty())
-        return failed(notWritten + why);  // the partial file goes with `file`
+    if (why.ok() && !writer->finish())
+        why = writer->failure();
+    if (why.ok() && !file.commit())
+        why = {FailureKind::Unwritable, {}, file.errorString()};
+    if (!why.ok())
+        return failed(path, why);  // the partial file goes with `file`
     MapPictureResult result;
-    result.ok = true;
     result.pixels = pixels;
     result.fileBytes = file.written();
     return result;

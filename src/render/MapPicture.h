@@ -1,6 +1,7 @@
 #pragma once
 
 #include "render/PictureWriters.h"
+#include "files/Failure.h"
 #include "model/TileGrid.h"
 
 #include <QList>
@@ -21,13 +22,14 @@ inline constexpr int kMaxPictureCellSide = 1000;
 // JPEG for a name ending in ".jpg" or ".jpeg" (any case), PNG otherwise.
 PictureFormat pictureFormatFor(const QString& path);
 
-// What writing a picture of the map gave: its size and the file's, or the message that says why
-// there is no file.
+// What writing a picture of the map gave: its size and the file's, or why there is no file (the
+// picture named first).
 struct MapPictureResult {
-    bool ok = false;
-    QString failure;
+    Failure failure;
     QSize pixels;
     qint64 fileBytes = 0;
+
+    bool ok() const { return failure.ok(); }
 };
 
 // Writes the whole map as one picture to `path`, every cell `cell` pixels with its tile stretched

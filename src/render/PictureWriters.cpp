@@ -15,11 +15,11 @@ namespace {
 // libpng and libjpeg report errors by longjmp: the functions that call them keep only trivially
 // destructible locals. Their English messages stay inside: the user hears the device's reason when
 // a write failed, and that the encoder failed otherwise.
-QString failureText(const QIODevice* device, bool writeFailed, const char* format)
+Failure encoderFailure(const QIODevice* device, bool writeFailed, const char* format)
 {
     if (writeFailed && device)
-        return device->errorString();
-    return QStringLiteral("无法编码 %1 图片").arg(QLatin1String(format));
+        return {FailureKind::Unwritable, {}, device->errorString()};
+    return {FailureKind::EncoderFailed, {}, QLatin1String(format)};
 }
 
 // ---- PNG ----
@@ -114,7 +114,7 @@ public:
 private:
     bool fail()
     {
-        error_ = state_.png ? failureText(state_.device, state_.writeFailed, "PNG") : QStringLiteral("内存不足");
+        failure_ = state_.png ? encoderFailure(state_.device, state_.writeFailed, "PNG") : Failure{FailureKind::OutOfMemory};
         return false;
     }
 
@@ -248,7 +248,7 @@ public:
 private:
     bool fail()
     {
-        error_ = failureText(state_.device, state_.writeFailed, "JPEG");
+        failure_ = encoderFailure(state_.device, state_.writeFailed, "JPEG");
         return false;
     }
 

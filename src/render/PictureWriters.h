@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/Failure.h"
+
 #include <QImage>
 #include <QIODevice>
 #include <QSize>
@@ -17,21 +19,21 @@ inline constexpr int kMaxJpegSide = 65500;
 
 // Streams a picture row by row into a device: `begin` once, then `writeRows` with bands of rows
 // from the top down (ARGB32 images as wide as the picture), then `finish`. After any failure,
-// `error()` says why in Chinese (the device's own reason when writing to it failed) and nothing
-// more is written.
+// `failure()` says why (Unwritable with the device's own reason when writing to it failed) and
+// nothing more is written.
 class PictureWriter {
 public:
     virtual ~PictureWriter() = default;
     virtual bool begin(QIODevice& device, QSize size) = 0;
     virtual bool writeRows(const QImage& band, int rows) = 0;
     virtual bool finish() = 0;
-    const QString& error() const { return error_; }
+    const Failure& failure() const { return failure_; }
 
     // PNG with an alpha channel (libpng), or baseline JPEG (libjpeg-turbo scanlines).
     static std::unique_ptr<PictureWriter> create(PictureFormat format);
 
 protected:
-    QString error_;
+    Failure failure_;
 };
 
 }  // namespace tessera

@@ -1,12 +1,11 @@
 #include "render/TileImages.h"
 
 #include "files/Files.h"
+#include "files/HelperThreads.h"
 #include "imaging/MemoryBudget.h"
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QThread>
-#include <QtConcurrent/QtConcurrentMap>
 
 namespace tessera {
 namespace {
@@ -54,12 +53,14 @@ TileKey tileKeyFor(const QString& path, QSize size)
     return key;
 }
 
-TileImageCache::TileImageCache(qint64 maxBytes) : cache_(static_cast<qsizetype>(std::max<qint64>(1, maxBytes / 1024)))
+TileImageCache::TileImageCache(qint64 maxBytes) : cache_(static_cast<qsizetype>(std::max<qint64>(1, maxBytes / 1024))) {}
+
+QList<QImage> TileImageCache::images(const QList<TileKey>& keys, HelperThreads& helpers)
 {
-    decoders_.setMaxThreadCount(QThread::idealThreadCount());
+    return load(keys, &helpers);
 }
 
-QList<QImage> TileImageCache::images(const QList<TileKey>& keys)
+QList<QImage> TileImageCache::load(const QList<TileKey>& keys, HelperThreads* helpers)
 {
     QList<QImage> result(keys.size());
     QList<qsizetype> missing;
@@ -82,9 +83,13 @@ QList<QImage> TileImageCache::images(const QList<TileKey>& keys)
     toDecode.reserve(missing.size());
     for (qsizetype i : missing)
         toDecode.append(keys[i]);
-    const QList<Decoded> decoded = missing.size() == 1
-        ? QList<Decoded>{loadAndDecode(toDecode.constFirst())}
-        : QtConcurrent::blockingMapped(&decoders_, toDecode, loadAndDecode);
+    QList<Decoded> decoded(missing.size());
+    const auto decode = [&, out = decoded.data()](int k) { out[k] = loadAndDecode(toDecode.at(k)); };
+    if (helpers && missing.size() > 1)
+        helpers->forEach(static_cast<int>(missing.size()), decode);
+    else
+        for (int k = 0; k < missing.size(); ++k)
+            decode(k);
     const QMutexLocker lock(&mutex_);
     for (qsizetype k = 0; k < missing.size(); ++k) {
         const Decoded& d = decoded[k];
@@ -120,7 +125,7 @@ void TileImageCache::forgetKept()
 
 QImage TileImageCache::image(const TileKey& key)
 {
-    return images({key}).constFirst();
+    return load({key}, nullptr).constFirst();
 }
 
 }  // namespace tessera

@@ -9,7 +9,6 @@
 #include <QList>
 #include <QMutex>
 #include <QString>
-#include <QThreadPool>
 
 #include <atomic>
 
@@ -30,10 +29,12 @@ size_t qHash(const TileKey& key, size_t seed = 0);
 // The key of the file at `path` now; invalid when there is no regular file there.
 TileKey tileKeyFor(const QString& path, QSize size);
 
+class HelperThreads;
+
 // Decoded tiles, bounded in memory, keyed by path, file size, modification time and tile size.
-// Thread-safe; decoding of missing tiles runs on every core, outside the lock, within the
-// process's budgets for tile files and decodes (on the cache's own threads, because waiting
-// for budget must not block Qt's global pool).
+// Thread-safe; missing tiles are decoded outside the lock, on the caller's threads, within the
+// process's budgets for tile files and decodes (never on Qt's global pool: waiting for budget
+// there would block the image scaling that the holder of the budget waits for).
 class TileImageCache {
 public:
     // Room for a 200 × 200 map of distinct 40 × 30 tiles.
@@ -41,8 +42,10 @@ public:
 
     explicit TileImageCache(qint64 maxBytes = kDefaultBytes);
 
-    // The tile for each key, decoding those not cached in parallel; null where nothing loads.
-    QList<QImage> images(const QList<TileKey>& keys);
+    // The tile for each key, decoding those not cached on `helpers` and the calling thread; null
+    // where nothing loads.
+    QList<QImage> images(const QList<TileKey>& keys, HelperThreads& helpers);
+    // One tile, decoded on the calling thread when not cached.
     QImage image(const TileKey& key);
 
     // Decodes performed so far (cache misses that read a file).
@@ -55,8 +58,9 @@ public:
     void forgetKept();
 
 private:
+    QList<QImage> load(const QList<TileKey>& keys, HelperThreads* helpers);
+
     mutable QMutex mutex_;
-    QThreadPool decoders_;
     QCache<TileKey, QImage> cache_;
     QHash<TileKey, QImage> kept_;
     std::atomic<qint64> decodes_ = 0;

@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/MapDocument.h"
 #include "app/Texts.h"
+#include "canvas/Canvas.h"
 #include "canvas/PreviewWindow.h"
 #include "canvas/TileFill.h"
 #include "gui/LongWork.h"
@@ -28,6 +29,19 @@
 using namespace tessera;
 
 namespace {
+
+// `count` tiles in the folder "from" of `dir`, and an empty folder "to" beside it.
+CellTexts tilesToBatch(const QTemporaryDir& dir, int count)
+{
+    QDir().mkpath(dir.filePath(QStringLiteral("from")));
+    QDir().mkpath(dir.filePath(QStringLiteral("to")));
+    CellTexts cells;
+    for (int i = 0; i < count; ++i) {
+        cells.push_back(dir.filePath(QStringLiteral("from/%1.jpg").arg(i)));
+        EXPECT_TRUE(writeSolidImage(cells.back(), QColor(200, 20, 20), QSize(8, 8)));
+    }
+    return cells;
+}
 
 class BackgroundWorkTest : public testing::Test {
 protected:
@@ -78,10 +92,48 @@ protected:
         return onlyWhole;
     }
 
+    // Starts the tile list window's batch `command` over a 4 × 4 map of tiles in "from" into "to";
+    // returns when its fifth file operation `op` waits, which it does until the work is asked to stop.
+    void startBatchHeldAtTheFifthFile(ScriptedPlatform::FileOp op, const char* command)
+    {
+        platform.answerYes();
+        platform.answerText(QStringLiteral("4"));
+        window.newMap();
+        ASSERT_TRUE(window.document().grid().replaceCells(tilesToBatch(dir, 16)));
+        QObject::connect(&window.document().work(), &LongWork::started,
+                         [this](std::shared_ptr<const WorkProgress> p) { progress = p.get(); });
+        platform.failWhen(op, [this](const QString& from) {
+            if (from.endsWith(QStringLiteral("/4.jpg"))) {
+                reached = true;
+                while (!progress.load() || !progress.load()->cancelled())
+                    QThread::msleep(1);
+            }
+            return false;
+        }, QString());
+        window.ensureTileListWindow();
+        platform.answerYes();
+        platform.answerText(dir.filePath(QStringLiteral("to")));
+        window.tileListWindow()->findChild<QAction*>(QString::fromLatin1(command))->trigger();
+        while (!reached)
+            QThread::msleep(1);
+    }
+    // The cells whose file exists and whose path contains `part`; every cell's file must exist.
+    int cellsIn(const QString& part)
+    {
+        int count = 0;
+        for (const QString& cell : window.document().grid().cells()) {
+            EXPECT_TRUE(QFile::exists(cell)) << cell.toStdString();
+            count += cell.contains(part);
+        }
+        return count;
+    }
+
     QTemporaryDir dir;
     ScriptedPlatform platform;
     MainWindow window;
     std::vector<int> quitCodes;
+    std::atomic<const WorkProgress*> progress = nullptr;
+    std::atomic<bool> reached = false;
 };
 
 }  // namespace
@@ -151,46 +203,26 @@ TEST_F(BackgroundWorkTest, TheCloseBoxAnswersDuringAnExportAndYesLeavesAWholeFil
 
 TEST_F(BackgroundWorkTest, TheCloseBoxStopsABatchBetweenTwoFilesAndItsReportComes)
 {
-    platform.answerYes();
-    platform.answerText(QStringLiteral("4"));
-    window.newMap();
-    QDir().mkpath(dir.filePath(QStringLiteral("from")));
-    QDir().mkpath(dir.filePath(QStringLiteral("to")));
-    CellTexts cells;
-    for (int i = 0; i < 16; ++i) {
-        cells.push_back(dir.filePath(QStringLiteral("from/%1.jpg").arg(i)));
-        ASSERT_TRUE(writeSolidImage(cells.back(), QColor(200, 20, 20), QSize(8, 8)));
-    }
-    ASSERT_TRUE(window.document().grid().replaceCells(cells));
-    std::atomic<const WorkProgress*> progress = nullptr;
-    QObject::connect(&window.document().work(), &LongWork::started,
-                     [&](std::shared_ptr<const WorkProgress> p) { progress = p.get(); });
-    // The fifth file waits until the work is asked to stop, then moves.
-    std::atomic<bool> reached = false;
-    platform.failWhen(ScriptedPlatform::FileOp::Move, [&](const QString& from) {
-        if (from.endsWith(QStringLiteral("/4.jpg"))) {
-            reached = true;
-            while (!progress.load() || !progress.load()->cancelled())
-                QThread::msleep(1);
-        }
-        return false;
-    }, QString());
-    window.ensureTileListWindow();
-    platform.answerYes();
-    platform.answerText(dir.filePath(QStringLiteral("to")));
-    window.tileListWindow()->findChild<QAction*>(QStringLiteral("BatchMoveCommand"))->trigger();
-    while (!reached)
-        QThread::msleep(1);
+    startBatchHeldAtTheFifthFile(ScriptedPlatform::FileOp::Move, "BatchMoveCommand");
     platform.answerYes();
     window.close();
     EXPECT_EQ(quitCodes, std::vector<int>{0});
-    int moved = 0;
-    for (const QString& cell : window.document().grid().cells()) {
-        EXPECT_TRUE(QFile::exists(cell)) << cell.toStdString();
-        moved += cell.contains(QStringLiteral("/to/"));
-    }
-    EXPECT_EQ(moved, 5);
+    EXPECT_EQ(cellsIn(QStringLiteral("/to/")), 5);
     EXPECT_EQ(platform.countShown(QStringLiteral("移动完成，但有11项没有成功，详见结果窗口。")), 1);
+}
+
+// After Yes, a stopped rename's cells and report are applied, but the window draws nothing more.
+TEST_F(BackgroundWorkTest, TheExitDuringABatchRenameAppliesItsCellsAndReportButStartsNoRedraw)
+{
+    startBatchHeldAtTheFifthFile(ScriptedPlatform::FileOp::Rename, "BatchRenameCommand");
+    int fills = 0;
+    QObject::connect(&window.canvas().fill(), &TileFill::started, [&] { ++fills; });
+    platform.answerYes();
+    window.close();
+    EXPECT_EQ(quitCodes, std::vector<int>{0});
+    EXPECT_EQ(cellsIn(QStringLiteral("/to/")), 5);
+    EXPECT_EQ(platform.countShown(QStringLiteral("更名完成，但有11项没有成功，详见结果窗口。")), 1);
+    EXPECT_EQ(fills, 0);
 }
 
 TEST(ClosingTest, TheWindowGoesWhileThePreviewStillLoadsItsTiles)
@@ -276,14 +308,7 @@ TEST(ClosingTest, DestroyingTheWindowDuringABatchAppliesAndShowsNothing)
     platform.answerYes();
     platform.answerText(QStringLiteral("2"));
     window->newMap();
-    QDir().mkpath(dir.filePath(QStringLiteral("from")));
-    QDir().mkpath(dir.filePath(QStringLiteral("to")));
-    CellTexts cells;
-    for (int i = 0; i < 4; ++i) {
-        cells.push_back(dir.filePath(QStringLiteral("from/%1.jpg").arg(i)));
-        ASSERT_TRUE(writeSolidImage(cells.back(), QColor(20, 200, 20), QSize(8, 8)));
-    }
-    ASSERT_TRUE(window->document().grid().replaceCells(cells));
+    ASSERT_TRUE(window->document().grid().replaceCells(tilesToBatch(dir, 4)));
     std::atomic<bool> reached = false;
     platform.failWhen(ScriptedPlatform::FileOp::Move, [&](const QString&) {
         reached = true;

@@ -69,7 +69,7 @@ TEST_F(AutoAssemblyTest, PlacesEverySliceOfGeneratedMapsAndGuessesTheirGrid)
         options.seed = ++seed;
         const GeneratedMap map = generate(qPrintable(QString::number(seed)), options);
         const AssemblyInput input = read(map.referencePath, map.sliceFolder);
-        ASSERT_TRUE(input.ok()) << input.failure().toStdString();
+        ASSERT_TRUE(input.ok()) << failureMessage(input.failure()).toStdString();
         EXPECT_EQ(input.proposedGrid().rows, l.rows);
         EXPECT_EQ(input.proposedGrid().columns, l.columns);
         EXPECT_EQ(input.sliceSize(), QSize(400, 300));
@@ -92,7 +92,7 @@ TEST_F(AutoAssemblyTest, ReadsAPngReferenceReducedAndAReferenceAmongTheSlices)
     const QString png = dir.filePath(QStringLiteral("reference.png"));
     ASSERT_TRUE(QImage(map.referencePath).save(png, "PNG"));
     const AssemblyInput input = read(png, map.sliceFolder);
-    ASSERT_TRUE(input.ok()) << input.failure().toStdString();
+    ASSERT_TRUE(input.ok()) << failureMessage(input.failure()).toStdString();
     EXPECT_EQ(input.referenceSize(), QSize(400, 225));
     const AssemblyResult result = assemble(input, input.proposedGrid());
     EXPECT_EQ(rightPlacements(map, result), 12);
@@ -101,7 +101,7 @@ TEST_F(AutoAssemblyTest, ReadsAPngReferenceReducedAndAReferenceAmongTheSlices)
     const QString inside = QDir(map.sliceFolder).filePath(QStringLiteral("whole.jpg"));
     ASSERT_TRUE(QFile::copy(map.referencePath, inside));
     const AssemblyInput beside = read(inside, map.sliceFolder);
-    ASSERT_TRUE(beside.ok()) << beside.failure().toStdString();
+    ASSERT_TRUE(beside.ok()) << failureMessage(beside.failure()).toStdString();
     EXPECT_EQ(beside.sliceCount(), 12);
 }
 
@@ -268,27 +268,34 @@ TEST_F(AutoAssemblyTest, RefusesSlicesOfMixedSizesMissingInputsAndStopsWhenCance
     const GeneratedMap map = generate("map", options);
     const QString first = map.slices.front().path;
 
-    // No picture for a reference; a folder without JPEG slices.
+    // No picture for a reference; a folder whose only JPEG is no picture; no folder.
     const QString notes = dir.filePath(QStringLiteral("notes.jpg"));
     QFile file(notes);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("not a picture");
     file.close();
-    EXPECT_FALSE(read(notes, map.sliceFolder).ok());
-    EXPECT_FALSE(read(dir.filePath(QStringLiteral("none.png")), map.sliceFolder).ok());
-    EXPECT_FALSE(read(map.referencePath, dir.path()).ok());
-    EXPECT_FALSE(read(map.referencePath, dir.filePath(QStringLiteral("nowhere"))).ok());
-    EXPECT_FALSE(assemble(read(notes, map.sliceFolder), {3, 4}).ok());
+    // Each failure names its kind and the file or folder.
+    using Named = std::pair<FailureKind, QStringList>;
+    const auto named = [](const Failure& failure) { return Named(failure.kind, failure.files); };
+    const QString none = dir.filePath(QStringLiteral("none.png")), nowhere = dir.filePath(QStringLiteral("nowhere"));
+    EXPECT_EQ(named(read(notes, map.sliceFolder).failure()), Named(FailureKind::ReferenceUnreadable, {notes}));
+    EXPECT_EQ(named(read(none, map.sliceFolder).failure()), Named(FailureKind::ReferenceUnreadable, {none}));
+    EXPECT_EQ(named(read(map.referencePath, dir.path()).failure()), Named(FailureKind::SliceUnreadable, {notes}));
+    EXPECT_EQ(named(read(map.referencePath, nowhere).failure()), Named(FailureKind::SliceFolderMissing, {nowhere}));
+    EXPECT_EQ(assemble(read(notes, map.sliceFolder), {3, 4}).failure.kind, FailureKind::ReferenceUnreadable);
 
     // Stopped while reading the slices, or while matching them.
     StopAfter early(2);
-    EXPECT_FALSE(readAssemblyInput(map.referencePath, map.sliceFolder, early).ok());
+    EXPECT_EQ(readAssemblyInput(map.referencePath, map.sliceFolder, early).failure().kind, FailureKind::Cancelled);
     const AssemblyInput input = read(map.referencePath, map.sliceFolder);
     ASSERT_TRUE(input.ok());
-    EXPECT_FALSE(assemble(input, {100, 100}).ok());  // far more cells than slices
+    // Far more cells than slices.
+    const Failure tooMany = assemble(input, {100, 100}).failure;
+    EXPECT_EQ(tooMany.kind, FailureKind::GridTooLarge);
+    EXPECT_EQ(tooMany.figures, QList<qint64>({100, 100, 12}));
     StopAfter late(4);
     const AssemblyResult stopped = assembleMap(input, {3, 4}, late);
-    EXPECT_FALSE(stopped.ok());
+    EXPECT_EQ(stopped.failure.kind, FailureKind::Cancelled);
     EXPECT_TRUE(stopped.placements.empty());
 
     // Two slices of another size cannot be the corner of the map.
@@ -297,7 +304,7 @@ TEST_F(AutoAssemblyTest, RefusesSlicesOfMixedSizesMissingInputsAndStopsWhenCance
         small.fill(Qt::darkGreen);
         ASSERT_TRUE(small.save(QDir(map.sliceFolder).filePath(QString::fromLatin1(name)), "JPG"));
     }
-    const QString failure = read(map.referencePath, map.sliceFolder).failure();
+    const QString failure = failureMessage(read(map.referencePath, map.sliceFolder).failure());
     EXPECT_TRUE(failure.startsWith(QStringLiteral("切片大小不一致："))) << failure.toStdString();
     EXPECT_TRUE(failure.contains(QStringLiteral("400 × 300"))) << failure.toStdString();
     EXPECT_TRUE(failure.contains(QStringLiteral("small1.jpg 为 200 × 100"))) << failure.toStdString();
@@ -318,7 +325,7 @@ TEST_F(AutoAssemblyTest, SaysThatAnUnreadableSliceFolderCannotBeRead)
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             ::_exit(2);
         NullProgress progress;
-        const QString failure = readAssemblyInput(map.referencePath, map.sliceFolder, progress).failure();
+        const QString failure = failureMessage(readAssemblyInput(map.referencePath, map.sliceFolder, progress).failure());
         ::_exit(failure.contains(QStringLiteral("没有读取权限")) && failure.contains(map.sliceFolder) ? 0 : 1);
     }
     int status = -1;
@@ -334,7 +341,7 @@ TEST(AssemblyGridTest, TheNarrowSlicesCountTheRowsAndColumns)
         for (std::size_t i = 0; i < sizes.size(); ++i)
             names << QStringLiteral("%1.jpg").arg(i);
         const SliceShapes shapes = classifySlices(sizes, names);
-        EXPECT_TRUE(shapes.failure.isEmpty()) << shapes.failure.toStdString();
+        EXPECT_TRUE(shapes.failure.ok()) << failureMessage(shapes.failure).toStdString();
         const AssemblyGrid grid = guessGrid(shapes, QSize());
         return std::pair(grid.rows, grid.columns);
     };

@@ -76,7 +76,7 @@ TEST_F(MapPictureTest, EveryOfferedCellSizePutsEachTileInItsCellAtThatSize)
     for (const QSize& cell : kPictureCellSizes) {
         SCOPED_TRACE(testing::Message() << cell.width() << "x" << cell.height());
         const MapPictureResult result = write(mixedCells(), 3, cell, QStringLiteral("map.png"));
-        ASSERT_TRUE(result.ok) << result.failure.toStdString();
+        ASSERT_TRUE(result.ok()) << failureMessage(result.failure).toStdString();
         const QImage picture(path("map.png"));
         ASSERT_EQ(picture.size(), QSize(3 * cell.width(), 3 * cell.height()));
         EXPECT_EQ(result.pixels, picture.size());
@@ -90,7 +90,7 @@ TEST_F(MapPictureTest, EveryOfferedCellSizePutsEachTileInItsCellAtThatSize)
 TEST_F(MapPictureTest, JpegShowsTheCanvasGreyWhereNoTileIsDrawnAndPicturesBeyondTheLimitsAreRefused)
 {
     const MapPictureResult result = write(mixedCells(), 3, QSize(80, 60), QStringLiteral("map.JPG"));
-    ASSERT_TRUE(result.ok) << result.failure.toStdString();
+    ASSERT_TRUE(result.ok()) << failureMessage(result.failure).toStdString();
     const QImage picture(path("map.JPG"));
     ASSERT_EQ(picture.size(), QSize(240, 180));
     EXPECT_FALSE(picture.hasAlphaChannel());
@@ -106,15 +106,15 @@ TEST_F(MapPictureTest, JpegShowsTheCanvasGreyWhereNoTileIsDrawnAndPicturesBeyond
     // Beyond libjpeg's 65,500 pixels a side, up to the format's 65,535 too: refused before writing.
     for (const auto& [n, cell] : {std::pair(70, QSize(1000, 1000)), std::pair(720, QSize(91, 1))}) {
         const MapPictureResult refused = write(CellTexts(std::size_t(n) * n), n, cell, QStringLiteral("huge.jpg"));
-        EXPECT_FALSE(refused.ok);
-        EXPECT_TRUE(refused.failure.contains(QStringLiteral("JPEG 图片的宽和高不能超过 65500 像素")))
-            << refused.failure.toStdString();
+        EXPECT_FALSE(refused.ok());
+        EXPECT_TRUE(failureMessage(refused.failure).contains(QStringLiteral("JPEG 图片的宽和高不能超过 65500 像素")))
+            << failureMessage(refused.failure).toStdString();
         EXPECT_FALSE(QFile::exists(path("huge.jpg")));
     }
     // A 1000 × 1000 map at 400 × 300: one cell row alone would be 120 million pixels.
     const MapPictureResult tooWide = write(CellTexts(1000 * 1000), 1000, QSize(400, 300), QStringLiteral("huge.png"));
-    EXPECT_FALSE(tooWide.ok);
-    EXPECT_TRUE(tooWide.failure.contains(QStringLiteral("400000 × 300"))) << tooWide.failure.toStdString();
+    EXPECT_FALSE(tooWide.ok());
+    EXPECT_TRUE(failureMessage(tooWide.failure).contains(QStringLiteral("400000 × 300"))) << failureMessage(tooWide.failure).toStdString();
     EXPECT_FALSE(QFile::exists(path("huge.png")));
 }
 
@@ -124,7 +124,7 @@ TEST_F(MapPictureTest, TransparentTilesKeepTheirAlphaInPngAndLieOverTheGreyInJpe
     for (const QSize cell : {QSize(40, 30), QSize(400, 300)}) {
         SCOPED_TRACE(testing::Message() << cell.width() << "x" << cell.height());
         const int y = cell.height() / 2, clear = cell.width() / 6, half = cell.width() / 2, solid = cell.width() * 5 / 6;
-        ASSERT_TRUE(write({path("clear.png")}, 1, cell, QStringLiteral("map.png")).ok);
+        ASSERT_TRUE(write({path("clear.png")}, 1, cell, QStringLiteral("map.png")).ok());
         const QImage png(path("map.png"));
         EXPECT_EQ(qAlpha(png.pixel(clear, y)), 0);
         EXPECT_NEAR(qAlpha(png.pixel(half, y)), 128, 1);
@@ -132,7 +132,7 @@ TEST_F(MapPictureTest, TransparentTilesKeepTheirAlphaInPngAndLieOverTheGreyInJpe
         EXPECT_EQ(qAlpha(png.pixel(solid, y)), 255);
         EXPECT_TRUE(near(png.pixel(solid, y), kBlue, 2));
 
-        ASSERT_TRUE(write({path("clear.png")}, 1, cell, QStringLiteral("map.jpg")).ok);
+        ASSERT_TRUE(write({path("clear.png")}, 1, cell, QStringLiteral("map.jpg")).ok());
         const QImage jpeg(path("map.jpg"));
         EXPECT_TRUE(near(jpeg.pixel(clear, y), kBackground, 8));
         EXPECT_TRUE(near(jpeg.pixel(half, y), halfRedOver(kBackground), 8)) << QColor(jpeg.pixel(half, y)).name().toStdString();
@@ -142,7 +142,7 @@ TEST_F(MapPictureTest, TransparentTilesKeepTheirAlphaInPngAndLieOverTheGreyInJpe
 
 TEST_F(MapPictureTest, OneCellMapIsOneTile)
 {
-    ASSERT_TRUE(write({path("green.jpg")}, 1, QSize(40, 30), QStringLiteral("one.png")).ok);
+    ASSERT_TRUE(write({path("green.jpg")}, 1, QSize(40, 30), QStringLiteral("one.png")).ok());
     const QImage picture(path("one.png"));
     ASSERT_EQ(picture.size(), QSize(40, 30));
     expectCells(picture, 1, QSize(40, 30), {kGreen});
@@ -161,7 +161,7 @@ TEST_F(MapPictureTest, MapsTallerThanOneBandAreComposedBandByBand)
     }
     CountingProgress progress;
     const MapPictureResult result = write(cells, n, QSize(40, 30), QStringLiteral("tall.png"), progress);
-    ASSERT_TRUE(result.ok) << result.failure.toStdString();
+    ASSERT_TRUE(result.ok()) << failureMessage(result.failure).toStdString();
     EXPECT_EQ(progress.position(), progress.maximum());
     EXPECT_EQ(progress.maximum(), n * n);
     const QImage picture(path("tall.png"));
@@ -177,8 +177,9 @@ TEST_F(MapPictureTest, NothingIsLeftBehindWhenThePictureCannotBeWrittenOrIsStopp
     for (const auto& [name, why] : {std::pair("red.jpg/map.png", "路径中有一项不是文件夹"),
                                     std::pair("none/map.png", "文件或文件夹不存在"), std::pair("folder", "这是一个文件夹")}) {
         const MapPictureResult unwritable = write(mixedCells(), 3, cell, QString::fromUtf8(name));
-        EXPECT_FALSE(unwritable.ok);
-        EXPECT_EQ(unwritable.failure, QStringLiteral("地图图片没有写入：\n%1\n%2").arg(path(name), QString::fromUtf8(why)));
+        EXPECT_EQ(unwritable.failure.kind, FailureKind::Unwritable);
+        EXPECT_EQ(unwritable.failure.files, QStringList{path(name)});
+        EXPECT_EQ(failureMessage(unwritable.failure), QStringLiteral("地图图片没有写入：\n%1\n%2").arg(path(name), QString::fromUtf8(why)));
     }
 
     // Stopped: an old file of that name stays as it was, and no temporary file is left.
@@ -192,7 +193,7 @@ TEST_F(MapPictureTest, NothingIsLeftBehindWhenThePictureCannotBeWrittenOrIsStopp
         void advance(std::int64_t) override {}
         bool cancelled() const override { return true; }
     } stopped;
-    EXPECT_FALSE(write(mixedCells(), 3, cell, QStringLiteral("old.png"), stopped).ok);
+    EXPECT_EQ(write(mixedCells(), 3, cell, QStringLiteral("old.png"), stopped).failure.kind, FailureKind::Cancelled);
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), QByteArray("old content"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 5) << "red, green, blue, broken, old";

@@ -1,4 +1,5 @@
 #include "render/TileImages.h"
+#include "files/HelperThreads.h"
 #include "support/TestImages.h"
 
 #include <QFile>
@@ -115,15 +116,16 @@ TEST_F(TileImagesTest, CacheDecodesEachFileOnceUntilItChanges)
     ASSERT_TRUE(writeSolidImage(path("a.jpg"), QColor(200, 40, 40)));
     ASSERT_TRUE(writeSolidImage(path("b.jpg"), QColor(40, 200, 40)));
     TileImageCache cache;
+    HelperThreads helpers;
     const QSize size(40, 30);
     const QList<TileKey> keys{tileKeyFor(path("a.jpg"), size), tileKeyFor(path("b.jpg"), size),
                               tileKeyFor(path("missing.jpg"), size), tileKeyFor(QString(), size)};
-    QList<QImage> first = cache.images(keys);
+    QList<QImage> first = cache.images(keys, helpers);
     EXPECT_EQ(cache.decodeCount(), 2);
     EXPECT_FALSE(first[0].isNull());
     EXPECT_TRUE(first[2].isNull());
     EXPECT_TRUE(first[3].isNull());
-    cache.images(keys);
+    cache.images(keys, helpers);
     EXPECT_EQ(cache.decodeCount(), 2);
     // Another tile size is another tile.
     cache.image(tileKeyFor(path("a.jpg"), QSize(40, 16)));
@@ -144,9 +146,10 @@ TEST_F(TileImagesTest, CacheStaysWithinItsBound)
         ASSERT_TRUE(writeSolidImage(path(QStringLiteral("%1.jpg").arg(i)), QColor(i * 4, 0, 0), QSize(80, 60)));
         keys.append(tileKeyFor(path(QStringLiteral("%1.jpg").arg(i)), QSize(40, 30)));
     }
-    const QList<QImage> images = cache.images(keys);
+    HelperThreads helpers;
+    const QList<QImage> images = cache.images(keys, helpers);
     EXPECT_EQ(std::count_if(images.begin(), images.end(), [](const QImage& i) { return !i.isNull(); }), 60);
-    cache.images(keys.mid(0, 10));  // the oldest were evicted
+    cache.images(keys.mid(0, 10), helpers);  // the oldest were evicted
     EXPECT_GT(cache.decodeCount(), 60);
 }
 

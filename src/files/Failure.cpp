@@ -1,0 +1,84 @@
+// The words for every failure of the engines.
+#include "files/Failure.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace tessera {
+namespace {
+
+QString fileOf(const Failure& f, int i = 0)
+{
+    return QDir::toNativeSeparators(f.files.value(i));
+}
+
+qint64 figure(const Failure& f, int i)
+{
+    return f.figures.value(i);
+}
+
+// Why, without the file a map picture failure names first.
+QString reason(const Failure& f)
+{
+    switch (f.kind) {
+    case FailureKind::None:
+        return {};
+    case FailureKind::Cancelled:
+        return f.work == FailedWork::MapPicture ? QStringLiteral("导出已取消。") : QStringLiteral("已取消自动拼图");
+    case FailureKind::EmptyMap:
+        return QStringLiteral("地图是空的。");
+    case FailureKind::CellSizeOutOfRange:
+        return QStringLiteral("单元格大小须在 1 到 %1 像素之间。").arg(figure(f, 0));
+    case FailureKind::JpegTooLarge:
+        return QStringLiteral("图片为 %1 × %2 像素，JPEG 图片的宽和高不能超过 %3 像素；"
+                              "请选小一些的单元格，或存为 PNG 图片。")
+            .arg(figure(f, 0))
+            .arg(figure(f, 1))
+            .arg(figure(f, 2));
+    case FailureKind::BandTooLarge:
+        return QStringLiteral("图片太大：一行单元格就有 %1 × %2 像素；请选小一些的单元格。").arg(figure(f, 0)).arg(figure(f, 1));
+    case FailureKind::Unwritable:
+        return f.detail;
+    case FailureKind::EncoderFailed:
+        return QStringLiteral("无法编码 %1 图片").arg(f.detail);
+    case FailureKind::OutOfMemory:
+        return QStringLiteral("内存不足。");
+    case FailureKind::ReferenceUnreadable:
+        return f.files.isEmpty() ? QStringLiteral("无法读取原大地图") : QStringLiteral("无法读取原大地图：%1").arg(fileOf(f));
+    case FailureKind::SliceFolderMissing:
+        return QStringLiteral("找不到切片文件夹：%1").arg(fileOf(f));
+    case FailureKind::SliceFolderUnreadable:
+        return QStringLiteral("无法读取切片文件夹：%1\n%2").arg(fileOf(f), f.detail);
+    case FailureKind::NoSlices:
+        return QStringLiteral("文件夹中没有 JPEG 切片：%1").arg(fileOf(f));
+    case FailureKind::SliceUnreadable:
+        return QStringLiteral("无法读取切片：%1").arg(fileOf(f));
+    case FailureKind::SliceSizesDiffer:
+        return QStringLiteral("切片大小不一致：%1 为 %2 × %3，%4 为 %5 × %6")
+            .arg(QFileInfo(f.files.value(0)).fileName())
+            .arg(figure(f, 0))
+            .arg(figure(f, 1))
+            .arg(QFileInfo(f.files.value(1)).fileName())
+            .arg(figure(f, 2))
+            .arg(figure(f, 3));
+    case FailureKind::GridOutOfRange:
+        return QStringLiteral("行数和列数须在 1 到 %1 之间").arg(figure(f, 0));
+    case FailureKind::GridTooLarge:
+        return QStringLiteral("%1 行 × %2 列远多于切片的数量（%3 个）").arg(figure(f, 0)).arg(figure(f, 1)).arg(figure(f, 2));
+    }
+    return {};
+}
+
+}  // namespace
+
+QString failureMessage(const Failure& failure)
+{
+    if (failure.ok())
+        return {};
+    // A map picture's failure names the file first.
+    if (failure.work == FailedWork::MapPicture)
+        return QStringLiteral("地图图片没有写入：\n%1\n").arg(failure.files.value(0)) + reason(failure);
+    return reason(failure);
+}
+
+}  // namespace tessera

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+
+namespace tessera {
+
+// Why an engine's work (the map picture, 自动拼图) gave no result. The engines name the kind and
+// its particulars; `failureMessage` words every kind for the user.
+enum class FailureKind {
+    None,
+    Cancelled,
+    // The map picture; files: the picture.
+    EmptyMap,
+    CellSizeOutOfRange,  // figures: the largest cell side
+    JpegTooLarge,        // figures: width, height, libjpeg's largest side
+    BandTooLarge,        // figures: the width of one cell row, its height
+    Unwritable,          // detail: the file system's or the device's reason
+    EncoderFailed,       // detail: the format, "PNG" or "JPEG"
+    OutOfMemory,
+    // 自动拼图.
+    ReferenceUnreadable,    // files: the reference picture, when known
+    SliceFolderMissing,     // files: the folder
+    SliceFolderUnreadable,  // files: the folder; detail: the file system's reason
+    NoSlices,               // files: the folder
+    SliceUnreadable,        // files: the slice
+    SliceSizesDiffer,       // files: two slices; figures: the first's width and height, the second's
+    GridOutOfRange,         // figures: the largest row or column count
+    GridTooLarge,           // figures: rows, columns, slices
+};
+inline constexpr FailureKind kLastFailureKind = FailureKind::GridTooLarge;
+
+// The work that failed, which a message names.
+enum class FailedWork { MapPicture, AutoAssembly };
+
+struct Failure {
+    Failure() = default;
+    Failure(FailureKind what, QStringList concerned = {}, QString why = {}, QList<qint64> numbers = {})
+        : kind(what), files(std::move(concerned)), detail(std::move(why)), figures(std::move(numbers))
+    {
+    }
+
+    FailureKind kind = FailureKind::None;
+    FailedWork work = FailedWork::MapPicture;
+    QStringList files;      // the files or folders concerned, as given
+    QString detail;         // see the kind
+    QList<qint64> figures;  // sizes and counts, in the order the kind lists them
+
+    bool ok() const { return kind == FailureKind::None; }
+};
+
+// The message for the user (Chinese); empty for no failure.
+QString failureMessage(const Failure& failure);
+
+}  // namespace tessera
