@@ -43,9 +43,9 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, W
     QMenu* file = menu(QStringLiteral("文件"), "FileMenu");
     addCommand(file, QStringLiteral("新建"), "NewMapCommand", commands.newMap);
     file->addSeparator();
-    mapCommand(addCommand(file, QStringLiteral("导入数据"), "ImportDataCommand", commands.importData));
+    mapCommand(addCommand(file, QStringLiteral("导入数据"), "ImportDataCommand", [this] { document_.file().importGrid(); }));
     file->addSeparator();
-    mapCommand(addCommand(file, QStringLiteral("导出数据"), "ExportDataCommand", commands.exportData));
+    mapCommand(addCommand(file, QStringLiteral("导出数据"), "ExportDataCommand", [this] { document_.file().exportGrid(); }));
     QAction* save = addCommand(file, QStringLiteral("保存"), "SaveCommand", [this] { document_.save(); });
     save->setShortcut(QKeySequence::Save);
     mapCommand(save);

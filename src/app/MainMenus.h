@@ -15,7 +15,7 @@ class Platform;
 
 // The menu bar and what each command does. Every command that changes or reads the map waits for
 // running long work (`LongWork::whenIdle`), so that each one runs whole, as if after it; the
-// shifts go to the document, the rest to the window's own commands.
+// file and edit commands go to the document, the rest to the window's own commands.
 class MainMenus : public QObject {
     Q_OBJECT
 
@@ -23,8 +23,6 @@ public:
     // The commands the window carries out itself.
     struct WindowCommands {
         std::function<void()> newMap;
-        std::function<void()> importData;
-        std::function<void()> exportData;
         std::function<void()> exit;
         std::function<void()> showTileList;
         std::function<void()> exportMapPicture;

@@ -28,7 +28,6 @@
 #include <QLayout>
 #include <QListWidget>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -63,16 +62,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     chooser_ = new TileChooser(c.driveList, c.folderList, c.tileFileList, c.tilePreview, this);
     mapPicture_ = new MapPictureBox(c.mapPicture, c.followImage, c.tabs, platform_);
     menus_ = new MainMenus(menuBar(), *doc_, platform_,
-                           {[this] { newMap(); },
-                            [this] {
-                                ensureTileListWindow();
-                                doc_->file().importGrid();
-                            },
-                            [this] {
-                                ensureTileListWindow();
-                                doc_->file().exportGrid();
-                            },
-                            [this] { confirmExit(); }, [this] { showTileList(); },
+                           {[this] { newMap(); }, [this] { confirmExit(); }, [this] { showTileList(); },
                             [this] { exportMapPicture(*doc_, platform_, canvas_->sharedCache()); },
                             [this] { assembly_->start(mapPicture_->path()); }});
 
@@ -112,16 +102,6 @@ MainWindow::~MainWindow()
 Progress& MainWindow::progress()
 {
     return *controls_.progressBar;
-}
-
-TileListWindow* MainWindow::tileListWindow() const
-{
-    return tileList_;
-}
-
-PreviewWindow* MainWindow::previewWindow() const
-{
-    return preview_;
 }
 
 EditMode MainWindow::editMode() const

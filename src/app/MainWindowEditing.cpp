@@ -5,6 +5,7 @@
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "canvas/EditingTools.h"
+#include "canvas/PreviewWindow.h"
 #include "canvas/TileChooser.h"
 
 #include <QDir>
@@ -17,6 +18,11 @@
 #include <QScrollBar>
 
 namespace tessera {
+
+PreviewWindow* MainWindow::previewWindow() const
+{
+    return preview_;
+}
 
 QPoint MainWindow::clientPosition(const QWidget* from, QPointF at) const
 {
@@ -73,8 +79,7 @@ bool MainWindow::followImageEvent(QEvent* event)
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
+    dragMoveEvent(event);
 }
 
 void MainWindow::dragMoveEvent(QDragMoveEvent* event)

@@ -20,6 +20,11 @@
 
 namespace tessera {
 
+TileListWindow* MainWindow::tileListWindow() const
+{
+    return tileList_;
+}
+
 void MainWindow::waitForWork()
 {
     doc_->work().waitForIdle();

@@ -353,12 +353,12 @@ TEST_F(MainWindowTest, AFullProgressBarEmptiesItself)
     EXPECT_TRUE(QTest::qWaitFor([&] { return bar->value() == 0; }, 1000));
 }
 
-TEST_F(MainWindowTest, ImportAndExportCreateTheTileListWindowHidden)
+TEST_F(MainWindowTest, NewMapCreatesTheTileListWindowHidden)
 {
-    platform.answerCancel();
-    auto* import = window.findChild<QAction*>(QStringLiteral("ImportDataCommand"));
-    import->setEnabled(true);
-    import->trigger();
+    EXPECT_EQ(window.tileListWindow(), nullptr);
+    platform.answerYes();
+    platform.answerText(QStringLiteral("3"));
+    window.newMap();
     ASSERT_NE(window.tileListWindow(), nullptr);
     EXPECT_FALSE(window.tileListWindow()->isVisible());
 }
