@@ -34,6 +34,7 @@ void AutoAssemblyCommand::start(const QString& referencePath)
         if (!chosen || chosen->isEmpty())
             return;
         reference = *chosen;
+        emit referenceChosen(reference);
     }
     const QString folder = platform_.browseFolder(kFolderTitle);
     if (folder.isEmpty())
@@ -85,8 +86,11 @@ void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, 
 
     const TileGrid& map = document_.grid();
     const auto& cells = map.cells();
-    const bool empty = std::all_of(cells.begin(), cells.end(), [](const QString& c) { return c.isEmpty(); });
-    if (!empty && platform_.messageBox(QStringLiteral("是否覆盖？"), MessageButtons::YesNoInfo) != MessageResult::Yes)
+    const auto taken = std::count_if(cells.begin(), cells.end(), [](const QString& c) { return !c.isEmpty(); });
+    if (taken > 0
+        && platform_.messageBox(QStringLiteral("地图上已有的 %1 个图块将被替换，是否覆盖？").arg(taken),
+                                MessageButtons::YesNoInfo)
+               != MessageResult::Yes)
         return;
     const int mapSize = std::max({map.mapSize(), grid.rows, grid.columns});
     if (mapSize > map.mapSize()
@@ -126,7 +130,13 @@ void AutoAssemblyCommand::apply(const AssemblyResult& result, int mapSize, const
     QString message = assemblySummary(result) + QStringLiteral("。");
     if (!doubtful.empty())
         message += QStringLiteral("\n存疑的单元格在地图上以橙色框标出，刷新后消失。");
+    message += QStringLiteral("\n每个单元格的结果列在“结果”窗口中。");
     platform_.messageBox(message, MessageButtons::OkInfo);
+    // The list comes to the front after the box, above the main window.
+    if (QWidget* list = report_.window()) {
+        list->raise();
+        list->activateWindow();
+    }
 }
 
 }  // namespace tessera

@@ -37,6 +37,9 @@ public:
 signals:
     // After the document's redraw: the cells whose placement is doubtful.
     void doubtfulCells(const std::vector<Cell>& cells);
+    // The reference picture chosen in the command's own dialog: the window shows it and offers it
+    // next time.
+    void referenceChosen(const QString& path);
 
 private:
     void inputRead(std::shared_ptr<const AssemblyInput> input, const QString& sliceFolder);

@@ -61,6 +61,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     scrolling_ = new CanvasScrolling(c.viewport, c.editCanvas, c.rulerBoard, c.hScroll, c.vScroll);
     chooser_ = new TileChooser(c.driveList, c.folderList, c.tileFileList, c.tilePreview, this);
     mapPicture_ = new MapPictureBox(c.mapPicture, c.followImage, c.tabs, platform_);
+    connect(assembly_.get(), &AutoAssemblyCommand::referenceChosen, mapPicture_, &MapPictureBox::show);
     menus_ = new MainMenus(menuBar(), *doc_, platform_,
                            {[this] { newMap(); }, [this] { confirmExit(); }, [this] { showTileList(); },
                             [this] { exportMapPicture(*doc_, platform_, canvas_->sharedCache()); },

@@ -16,18 +16,21 @@ MapPictureBox::MapPictureBox(QLabel* box, QWidget* onTop, const QWidget* lowerPa
     : QObject(box), box_(box), onTop_(onTop), lowerPanel_(lowerPanel), platform_(platform)
 {
     box_->installEventFilter(this);
-    show();
+    refresh();
 }
 
 void MapPictureBox::load()
 {
-    const std::optional<QString> path = platform_.openFileDialog(mapPictureDialog());
-    if (!path)
-        return;
+    if (const std::optional<QString> path = platform_.openFileDialog(mapPictureDialog()))
+        show(*path);
+}
+
+void MapPictureBox::show(const QString& path)
+{
     // Only the corner the box can show is decoded, however large the file.
-    corner_ = readPictureCorner(*path, kEnlargedMapPicture);
-    path_ = corner_.isNull() ? QString() : *path;
-    show();
+    corner_ = readPictureCorner(path, kEnlargedMapPicture);
+    path_ = corner_.isNull() ? QString() : path;
+    refresh();
 }
 
 bool MapPictureBox::eventFilter(QObject* watched, QEvent* event)
@@ -45,10 +48,10 @@ void MapPictureBox::toggle()
     box_->setGeometry(toggledMapPicture(box_->geometry(), box_->parentWidget()->size(), lowerPanel_->geometry()));
     box_->raise();
     onTop_->raise();
-    show();
+    refresh();
 }
 
-void MapPictureBox::show()
+void MapPictureBox::refresh()
 {
     if (corner_.isNull()) {
         box_->setAlignment(Qt::AlignCenter);

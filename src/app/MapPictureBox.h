@@ -22,6 +22,8 @@ public:
 
     // Asks for the picture and shows it.
     void load();
+    // Shows the picture at `path` (nothing when it cannot be read).
+    void show(const QString& path);
     // The picture shown, or empty.
     const QString& path() const { return path_; }
 
@@ -30,7 +32,7 @@ protected:
 
 private:
     void toggle();
-    void show();
+    void refresh();
 
     QLabel* box_;
     QWidget* onTop_;

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -155,6 +156,9 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
     platform.answerText(QStringLiteral("4"));
     platform.answerYes();  // overwrite
     platform.answerYes();  // grow
+    const auto& before = window.document().grid().cells();
+    const auto taken = std::count_if(before.begin(), before.end(), [](const QString& c) { return !c.isEmpty(); });
+    ASSERT_GT(taken, 0);
     trigger(window);
 
     EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
@@ -168,7 +172,7 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
               (QStringList{dialog(Kind::Folder, QStringLiteral("选择切片所在的文件夹")),
                            dialog(Kind::Input, rows), dialog(Kind::Message, kBadCount), dialog(Kind::Input, rows),
                            dialog(Kind::Input, QStringLiteral("列数：")),
-                           dialog(Kind::Message, QStringLiteral("是否覆盖？")),
+                           dialog(Kind::Message, QStringLiteral("地图上已有的 %1 个图块将被替换，是否覆盖？").arg(taken)),
                            dialog(Kind::Message, QStringLiteral("地图将扩大为 4 × 4，是否继续？"))}));
     // The grid found is offered first.
     EXPECT_EQ(shown[1].title, QStringLiteral("自动拼图"));
@@ -195,7 +199,7 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
         EXPECT_EQ(lines.filter(cell).size(), 1) << cell.toStdString();
     }
     EXPECT_EQ(lines.constLast(), QStringLiteral("已拼合 12 个单元格，存疑 0 个。"));
-    EXPECT_EQ(shown[7].text, lines.constLast());
+    EXPECT_EQ(shown[7].text, lines.constLast() + QStringLiteral("\n每个单元格的结果列在“结果”窗口中。"));
     EXPECT_EQ(shown[7].buttons, MessageButtons::OkInfo);
     EXPECT_EQ(window.canvas().markedCells(), 0u);
 }
@@ -228,6 +232,14 @@ TEST_F(AutoAssemblyFlowTest, AnotherMapsReferenceIsAskedForAndItsDoubtfulCellsCo
     EXPECT_EQ(window.canvas().markedCells(), std::size_t(count));
     window.canvas().redrawCanvas();
     EXPECT_EQ(window.canvas().markedCells(), 0u);
+
+    // The reference chosen in the dialog shows in the map picture box and is used next time.
+    EXPECT_FALSE(window.findChild<QLabel*>(QStringLiteral("MapPictureBox"))->pixmap().isNull());
+    platform.clearShown();
+    platform.answerCancel();  // the slice folder
+    trigger(window);
+    ASSERT_EQ(platform.shown().size(), 1);
+    EXPECT_EQ(platform.shown()[0].kind, Kind::Folder);
 }
 
 TEST_F(AutoAssemblyFlowTest, NoCancelOrAFailureLeavesTheMapAsItWas)
@@ -243,26 +255,27 @@ TEST_F(AutoAssemblyFlowTest, NoCancelOrAFailureLeavesTheMapAsItWas)
         std::function<void()> answers;
         int dialogs;
     };
+    // The reference chosen once is used from then on: only the first two cases ask for it.
     const Case cases[] = {
         {"no reference", [&] { platform.answerCancel(); }, 1},
         {"no folder", [&] { platform.answerText(ref), platform.answerCancel(); }, 2},
-        {"no rows", [&] { platform.answerText(ref), platform.answerText(folder), platform.answerCancel(); }, 3},
+        {"no rows", [&] { platform.answerText(folder), platform.answerCancel(); }, 2},
         {"no overwrite",
          [&] {
-             for (const QString& a : {ref, folder, three, four})
+             for (const QString& a : {folder, three, four})
                  platform.answerText(a);
              platform.answerNo();
          },
-         5},
+         4},
         {"no growth",
          [&] {
-             for (const QString& a : {ref, folder, three, four})
+             for (const QString& a : {folder, three, four})
                  platform.answerText(a);
              platform.answerYes();
              platform.answerNo();
          },
-         6},
-        {"no slices", [&] { platform.answerText(ref), platform.answerText(emptyFolder()); }, 3},
+         5},
+        {"no slices", [&] { platform.answerText(emptyFolder()); }, 2},
     };
     for (const Case& c : cases) {
         platform.clearShown();
