@@ -71,12 +71,13 @@ FileResult createNoReplace(const QString& to, const QByteArray& data, const QStr
     return FileResult::success();
 }
 
+// One stat, links followed.
 FileResult checkSource(const QString& from)
 {
-    const QFileInfo info(from);
-    if (!info.exists())
+    struct stat st {};
+    if (::stat(QFile::encodeName(from).constData(), &st) != 0)
         return FileResult::failure(QStringLiteral("源文件不存在"));
-    if (info.isDir())
+    if (S_ISDIR(st.st_mode))
         return FileResult::failure(QStringLiteral("源是一个文件夹"));
     return FileResult::success();
 }
@@ -136,8 +137,8 @@ FileResult LocalFiles::moveFile(const QString& from, const QString& to)
 {
     if (FileResult source = checkSource(from); !source)
         return source;
-    if (QFileInfo::exists(to))
-        return FileResult::failure(fileErrorText(EEXIST));
+    // No look at the target first: the rename itself refuses one that exists (EEXIST), and so
+    // does the copy across file systems.
     const int error = renameWithoutReplacing(from, to);
     if (error == 0)
         return FileResult::success();

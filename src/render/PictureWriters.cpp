@@ -1,6 +1,6 @@
 #include "render/PictureWriters.h"
 
-#include <png.h>
+#include "render/PngWriter.h"
 
 #include <cstdio>
 // jpeglib.h needs size_t and FILE declared first.
@@ -12,8 +12,8 @@
 namespace tessera {
 namespace {
 
-// libpng and libjpeg report errors by longjmp: the functions that call them keep only trivially
-// destructible locals. Their English messages stay inside: the user hears the device's reason when
+// libjpeg reports errors by longjmp: the functions that call it keep only trivially destructible
+// locals. Its English messages stay inside: the user hears the device's reason when
 // a write failed, and that the encoder failed otherwise.
 Failure encoderFailure(const QIODevice* device, bool writeFailed, const char* format)
 {
@@ -21,105 +21,6 @@ Failure encoderFailure(const QIODevice* device, bool writeFailed, const char* fo
         return {FailureKind::Unwritable, {}, device->errorString()};
     return {FailureKind::EncoderFailed, {}, QLatin1String(format)};
 }
-
-// ---- PNG ----
-
-struct PngState {
-    png_structp png = nullptr;
-    png_infop info = nullptr;
-    QIODevice* device = nullptr;
-    bool writeFailed = false;
-};
-
-void pngWrite(png_structp png, png_bytep data, png_size_t length)
-{
-    auto* state = static_cast<PngState*>(png_get_io_ptr(png));
-    if (state->device->write(reinterpret_cast<const char*>(data), static_cast<qint64>(length))
-        != static_cast<qint64>(length)) {
-        state->writeFailed = true;
-        png_error(png, "write failed");
-    }
-}
-
-void pngFlush(png_structp) {}
-
-void pngError(png_structp png, png_const_charp)
-{
-    png_longjmp(png, 1);
-}
-
-void pngWarning(png_structp, png_const_charp) {}
-
-bool pngBegin(PngState* s, png_uint_32 width, png_uint_32 height)
-{
-    if (setjmp(png_jmpbuf(s->png)))
-        return false;
-    png_set_write_fn(s->png, s, pngWrite, pngFlush);
-    png_set_IHDR(s->png, s->info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    // Photographic tiles: the Sub filter with the fastest deflate is a quarter faster than the
-    // adaptive filters at level 2 and within one per cent of their size.
-    png_set_filter(s->png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
-    png_set_compression_level(s->png, 1);
-    png_write_info(s->png, s->info);
-    png_set_bgr(s->png);  // ARGB32 is B, G, R, A in memory on little-endian machines
-    return true;
-}
-
-bool pngRows(PngState* s, const uchar* first, qsizetype stride, int rows)
-{
-    if (setjmp(png_jmpbuf(s->png)))
-        return false;
-    for (int y = 0; y < rows; ++y)
-        png_write_row(s->png, const_cast<png_bytep>(first + y * stride));
-    return true;
-}
-
-bool pngEnd(PngState* s)
-{
-    if (setjmp(png_jmpbuf(s->png)))
-        return false;
-    png_write_end(s->png, nullptr);
-    return true;
-}
-
-class PngWriter final : public PictureWriter {
-public:
-    ~PngWriter() override
-    {
-        if (state_.png)
-            png_destroy_write_struct(&state_.png, &state_.info);
-    }
-
-    bool begin(QIODevice& device, QSize size) override
-    {
-        static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "ARGB32 rows are handed over as B, G, R, A");
-        state_.device = &device;
-        state_.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state_, pngError, pngWarning);
-        if (state_.png)
-            state_.info = png_create_info_struct(state_.png);
-        if (!state_.info)
-            return fail();
-        return pngBegin(&state_, static_cast<png_uint_32>(size.width()), static_cast<png_uint_32>(size.height()))
-            || fail();
-    }
-
-    bool writeRows(const QImage& band, int rows) override
-    {
-        return pngRows(&state_, band.constBits(), band.bytesPerLine(), rows) || fail();
-    }
-
-    bool finish() override { return pngEnd(&state_) || fail(); }
-
-private:
-    bool fail()
-    {
-        failure_ = state_.png ? encoderFailure(state_.device, state_.writeFailed, "PNG") : Failure{FailureKind::OutOfMemory};
-        return false;
-    }
-
-    PngState state_;
-};
 
 // ---- JPEG ----
 
@@ -261,7 +162,7 @@ std::unique_ptr<PictureWriter> PictureWriter::create(PictureFormat format)
 {
     if (format == PictureFormat::Jpeg)
         return std::make_unique<JpegWriter>();
-    return std::make_unique<PngWriter>();
+    return createPngWriter();
 }
 
 }  // namespace tessera

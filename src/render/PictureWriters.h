@@ -29,7 +29,8 @@ public:
     virtual bool finish() = 0;
     const Failure& failure() const { return failure_; }
 
-    // PNG with an alpha channel (libpng), or baseline JPEG (libjpeg-turbo scanlines).
+    // PNG with an alpha channel (deflated on every core, see PngWriter.h), or baseline JPEG
+    // (libjpeg-turbo scanlines).
     static std::unique_ptr<PictureWriter> create(PictureFormat format);
 
 protected:
