@@ -117,7 +117,7 @@ Rgb landColour(float t, float wet)
 }
 
 // The slice whose top-left pixel is (x0, y0) in the landscape.
-QImage paintSlice(const Landscape& land, qint64 x0, qint64 y0, QSize size, quint32 seed)
+QImage paintSlice(const Landscape& land, qint64 x0, qint64 y0, QSize size, quint32 seed, bool painting)
 {
     const qint64 gx0 = x0 / kStep, gy0 = y0 / kStep;
     const int gw = static_cast<int>((x0 + size.width()) / kStep - gx0) + 2;
@@ -147,13 +147,18 @@ QImage paintSlice(const Landscape& land, qint64 x0, qint64 y0, QSize size, quint
                 return top + (bottom - top) * ty;
             };
             const float h = at(heights);
-            if (h < kSeaLevel) {
+            if (h < kSeaLevel && !painting) {
                 line[px] = kSea;
                 continue;
             }
-            const Rgb c = landColour((h - kSeaLevel) / (1 - kSeaLevel), at(wets));
-            const float shade = 0.8f + 0.4f * at(textures);
-            const float grain = static_cast<float>(hash2(x, y, seed ^ 0xA5A5A5A5u) % 13) - 6.0f;
+            const Rgb c = landColour(painting ? h : (h - kSeaLevel) / (1 - kSeaLevel), at(wets));
+            float shade = 0.8f + 0.4f * at(textures);
+            float grain = static_cast<float>(hash2(x, y, seed ^ 0xA5A5A5A5u) % 13) - 6.0f;
+            if (painting) {
+                // Slanted strokes a few pixels wide and grain four times as strong.
+                shade *= 0.85f + 0.3f * valueNoise(static_cast<double>(x + y) / 5, static_cast<double>(y - x) / 40, seed ^ 0x9E3779B9u);
+                grain *= 4;
+            }
             auto channel = [grain, shade](float v) { return std::clamp(static_cast<int>(v * shade + grain + 0.5f), 0, 255); };
             line[px] = qRgb(channel(c.r), channel(c.g), channel(c.b));
         }
@@ -253,6 +258,50 @@ private:
     std::mutex mutex_;
 };
 
+// A line of blocky glyphs, white with a dark edge, across the middle of the picture.
+void drawWatermark(QImage& image, int glyphs, quint32 seed)
+{
+    const int pixel = std::max(1, image.height() / 60);
+    const int glyphWidth = 6 * pixel, x0 = std::max(0, (image.width() - glyphs * glyphWidth) / 2), y0 = image.height() / 2;
+    for (int g = 0; g < glyphs; ++g)
+        for (int bit = 0; bit < 35; ++bit) {
+            if (!(hash2(g, bit, seed) & 1))
+                continue;
+            const int x = x0 + g * glyphWidth + bit % 5 * pixel, y = y0 + bit / 5 * pixel;
+            for (int dy = -1; dy <= pixel; ++dy)
+                for (int dx = -1; dx <= pixel; ++dx)
+                    if (QRect(0, 0, image.width(), image.height()).contains(x + dx, y + dy)) {
+                        const bool edge = dx < 0 || dy < 0 || dx == pixel || dy == pixel;
+                        const QRgb old = image.pixel(x + dx, y + dy);
+                        if (!edge || old != qRgb(255, 255, 255))
+                            image.setPixel(x + dx, y + dy, edge ? qRgb(30, 30, 30) : qRgb(255, 255, 255));
+                    }
+        }
+}
+
+// The reference as the user may get it: marked, cut, framed, brighter.
+QImage alterReference(QImage image, const SliceMapOptions& options)
+{
+    if (options.brightness != 1)
+        for (int y = 0; y < image.height(); ++y) {
+            uchar* line = image.scanLine(y);
+            for (int i = 0; i < image.width() * 3; ++i)
+                line[i] = static_cast<uchar>(std::min(255L, std::lround(line[i] * options.brightness)));
+        }
+    if (options.watermark > 0)
+        drawWatermark(image, options.watermark, options.seed);
+    if (options.cropRight > 0)
+        image = image.copy(0, 0, image.width() - static_cast<int>(std::lround(image.width() * options.cropRight)), image.height());
+    if (options.border > 0) {
+        QImage framed(image.width() + 2 * options.border, image.height() + 2 * options.border, QImage::Format_RGB888);
+        framed.fill(QColor(40, 30, 20));
+        for (int y = 0; y < image.height(); ++y)
+            std::copy_n(image.constScanLine(y), image.width() * 3, framed.scanLine(y + options.border) + options.border * 3);
+        image = framed;
+    }
+    return image;
+}
+
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
@@ -296,7 +345,7 @@ GeneratedMap generateSliceMap(const QString& folder, const SliceMapOptions& opti
             const qint64 y0 = static_cast<qint64>(s.row - 1) * options.slice.height();
             const QSize size(s.column == options.columns ? lastW : options.slice.width(),
                              s.row == options.rows ? lastH : options.slice.height());
-            const QImage picture = paintSlice(land, x0, y0, size, options.seed);
+            const QImage picture = paintSlice(land, x0, y0, size, options.seed, options.painting);
             if (!writeFile(s.path, encodeJpeg(picture, options.sliceQuality)))
                 failed = true;
             reference.add(picture, x0, y0);
@@ -306,7 +355,7 @@ GeneratedMap generateSliceMap(const QString& folder, const SliceMapOptions& opti
     map.folder = folder;
     map.sliceFolder = sliceFolder;
     map.referencePath = QDir(folder).filePath(QStringLiteral("reference.jpg"));
-    if (failed || !writeFile(map.referencePath, encodeJpeg(reference.image(), options.referenceQuality)))
+    if (failed || !writeFile(map.referencePath, encodeJpeg(alterReference(reference.image(), options), options.referenceQuality)))
         return map;
 
     QSaveFile expected(QDir(folder).filePath(QStringLiteral("expected.txt")));
@@ -367,7 +416,7 @@ double meanAbsoluteDifference(const QString& a, const QString& b)
     return sum / (3.0 * x.width() * x.height());
 }
 
-int rightPlacements(const GeneratedMap& map, const AssemblyResult& result)
+AssemblyTally tallyAssembly(const GeneratedMap& map, const AssemblyResult& result)
 {
     QHash<QString, const GeneratedSlice*> byPath;
     QHash<qint64, const GeneratedSlice*> byCell;
@@ -375,16 +424,47 @@ int rightPlacements(const GeneratedMap& map, const AssemblyResult& result)
         byPath.insert(QFileInfo(s.path).absoluteFilePath(), &s);
         byCell.insert(static_cast<qint64>(s.row) * 100000 + s.column, &s);
     }
-    int right = 0;
+    AssemblyTally tally;
     for (const AssemblyPlacement& p : result.placements) {
         const GeneratedSlice* placed = byPath.value(QFileInfo(p.path).absoluteFilePath());
         const GeneratedSlice* expected = byCell.value(static_cast<qint64>(p.row) * 100000 + p.column);
-        if (placed && placed == expected)
-            ++right;
-        else if (placed && expected && meanAbsoluteDifference(placed->path, expected->path) < 3)
-            ++right;
+        const bool right = placed && expected && (placed == expected || meanAbsoluteDifference(placed->path, expected->path) < 3);
+        ++tally.placements;
+        tally.right += right;
+        tally.rightSure += right && !p.doubtful();
+        tally.wrongSure += !right && !p.doubtful();
     }
-    return right;
+    return tally;
+}
+
+int rightPlacements(const GeneratedMap& map, const AssemblyResult& result)
+{
+    return tallyAssembly(map, result).right;
+}
+
+std::vector<ReferenceCase> referenceCases(int rows, int columns)
+{
+    SliceMapOptions base;
+    base.rows = rows;
+    base.columns = columns;
+    std::vector<ReferenceCase> cases;
+    auto add = [&](const char* name, quint32 seed, auto change) {
+        SliceMapOptions options = base;
+        options.seed = seed;
+        change(options);
+        cases.push_back({name, options});
+    };
+    add("watermark", 101, [](SliceMapOptions& o) { o.watermark = 12; });
+    add("crop2", 102, [](SliceMapOptions& o) { o.cropRight = 0.02; });
+    add("border", 103, [](SliceMapOptions& o) { o.border = 8; });
+    add("bright10", 104, [](SliceMapOptions& o) { o.brightness = 1.1; });
+    add("painting25", 105, [](SliceMapOptions& o) {
+        o.painting = true;
+        o.referenceScale = 25;
+    });
+    add("quality30", 106, [](SliceMapOptions& o) { o.referenceQuality = 30; });
+    add("scale40", 107, [](SliceMapOptions& o) { o.referenceScale = 40; });
+    return cases;
 }
 
 }  // namespace tessera
