@@ -13,10 +13,12 @@ constexpr double kPlainLevels = 2.0;
 // Fits, in units of the map's noise: up to kFitSure sure, from kFitDoubtful on doubtful.
 constexpr double kFitSure = 1.6;
 constexpr double kFitDoubtful = 3.0;
-// Separations, in units of the map's noise: from kSeparationSure on sure, below
+// Separations, in units of the map's noise, less kSeparationPerFit for each unit of the slice's own
+// fit (a slice that fits its cell loosely needs more): from kSeparationSure on sure, below
 // kSeparationDoubtful doubtful.
-constexpr double kSeparationDoubtful = 0.6;
-constexpr double kSeparationSure = 1.5;
+constexpr double kSeparationDoubtful = 0.3;
+constexpr double kSeparationSure = 1.0;
+constexpr double kSeparationPerFit = 0.2;
 // Slices whose plain colours are closer than this (mean levels) are alike: either may go to the
 // other's cell.
 constexpr double kAlikeLevels = 3.0;
@@ -92,7 +94,7 @@ Confidence confidenceOf(const PlacementScore& score, double overall)
     if (score.unseen)
         return {0, DoubtKind::OutsideReference};
     const double fit = ramp(score.fit, kFitSure, kFitDoubtful);
-    const double separation = ramp(score.separation, kSeparationSure, kSeparationDoubtful);
+    const double separation = ramp(score.separation - kSeparationPerFit * score.fit, kSeparationSure, kSeparationDoubtful);
     Confidence c;
     c.value = std::min({fit, separation, overall});
     if (c.value < kDoubtfulConfidence)

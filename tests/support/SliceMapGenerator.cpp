@@ -261,7 +261,7 @@ private:
 // A line of blocky glyphs, white with a dark edge, across the middle of the picture.
 void drawWatermark(QImage& image, int glyphs, quint32 seed)
 {
-    const int pixel = std::max(1, image.height() / 60);
+    const int pixel = std::max(1, image.height() / 125);
     const int glyphWidth = 6 * pixel, x0 = std::max(0, (image.width() - glyphs * glyphWidth) / 2), y0 = image.height() / 2;
     for (int g = 0; g < glyphs; ++g)
         for (int bit = 0; bit < 35; ++bit) {
@@ -454,7 +454,7 @@ std::vector<ReferenceCase> referenceCases(int rows, int columns)
         change(options);
         cases.push_back({name, options});
     };
-    add("watermark", 101, [](SliceMapOptions& o) { o.watermark = 12; });
+    add("watermark", 101, [](SliceMapOptions& o) { o.watermark = 8; });
     add("crop2", 102, [](SliceMapOptions& o) { o.cropRight = 0.02; });
     add("border", 103, [](SliceMapOptions& o) { o.border = 8; });
     add("bright10", 104, [](SliceMapOptions& o) { o.brightness = 1.1; });
