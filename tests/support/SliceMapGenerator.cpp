@@ -258,50 +258,6 @@ private:
     std::mutex mutex_;
 };
 
-// A line of blocky glyphs, white with a dark edge, across the middle of the picture.
-void drawWatermark(QImage& image, int glyphs, quint32 seed)
-{
-    const int pixel = std::max(1, image.height() / 125);
-    const int glyphWidth = 6 * pixel, x0 = std::max(0, (image.width() - glyphs * glyphWidth) / 2), y0 = image.height() / 2;
-    for (int g = 0; g < glyphs; ++g)
-        for (int bit = 0; bit < 35; ++bit) {
-            if (!(hash2(g, bit, seed) & 1))
-                continue;
-            const int x = x0 + g * glyphWidth + bit % 5 * pixel, y = y0 + bit / 5 * pixel;
-            for (int dy = -1; dy <= pixel; ++dy)
-                for (int dx = -1; dx <= pixel; ++dx)
-                    if (QRect(0, 0, image.width(), image.height()).contains(x + dx, y + dy)) {
-                        const bool edge = dx < 0 || dy < 0 || dx == pixel || dy == pixel;
-                        const QRgb old = image.pixel(x + dx, y + dy);
-                        if (!edge || old != qRgb(255, 255, 255))
-                            image.setPixel(x + dx, y + dy, edge ? qRgb(30, 30, 30) : qRgb(255, 255, 255));
-                    }
-        }
-}
-
-// The reference as the user may get it: marked, cut, framed, brighter.
-QImage alterReference(QImage image, const SliceMapOptions& options)
-{
-    if (options.brightness != 1)
-        for (int y = 0; y < image.height(); ++y) {
-            uchar* line = image.scanLine(y);
-            for (int i = 0; i < image.width() * 3; ++i)
-                line[i] = static_cast<uchar>(std::min(255L, std::lround(line[i] * options.brightness)));
-        }
-    if (options.watermark > 0)
-        drawWatermark(image, options.watermark, options.seed);
-    if (options.cropRight > 0)
-        image = image.copy(0, 0, image.width() - static_cast<int>(std::lround(image.width() * options.cropRight)), image.height());
-    if (options.border > 0) {
-        QImage framed(image.width() + 2 * options.border, image.height() + 2 * options.border, QImage::Format_RGB888);
-        framed.fill(QColor(40, 30, 20));
-        for (int y = 0; y < image.height(); ++y)
-            std::copy_n(image.constScanLine(y), image.width() * 3, framed.scanLine(y + options.border) + options.border * 3);
-        image = framed;
-    }
-    return image;
-}
-
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
@@ -414,57 +370,6 @@ double meanAbsoluteDifference(const QString& a, const QString& b)
                 + std::abs(qBlue(p[col]) - qBlue(q[col]));
     }
     return sum / (3.0 * x.width() * x.height());
-}
-
-AssemblyTally tallyAssembly(const GeneratedMap& map, const AssemblyResult& result)
-{
-    QHash<QString, const GeneratedSlice*> byPath;
-    QHash<qint64, const GeneratedSlice*> byCell;
-    for (const GeneratedSlice& s : map.slices) {
-        byPath.insert(QFileInfo(s.path).absoluteFilePath(), &s);
-        byCell.insert(static_cast<qint64>(s.row) * 100000 + s.column, &s);
-    }
-    AssemblyTally tally;
-    for (const AssemblyPlacement& p : result.placements) {
-        const GeneratedSlice* placed = byPath.value(QFileInfo(p.path).absoluteFilePath());
-        const GeneratedSlice* expected = byCell.value(static_cast<qint64>(p.row) * 100000 + p.column);
-        const bool right = placed && expected && (placed == expected || meanAbsoluteDifference(placed->path, expected->path) < 3);
-        ++tally.placements;
-        tally.right += right;
-        tally.rightSure += right && !p.doubtful();
-        tally.wrongSure += !right && !p.doubtful();
-    }
-    return tally;
-}
-
-int rightPlacements(const GeneratedMap& map, const AssemblyResult& result)
-{
-    return tallyAssembly(map, result).right;
-}
-
-std::vector<ReferenceCase> referenceCases(int rows, int columns)
-{
-    SliceMapOptions base;
-    base.rows = rows;
-    base.columns = columns;
-    std::vector<ReferenceCase> cases;
-    auto add = [&](const char* name, quint32 seed, auto change) {
-        SliceMapOptions options = base;
-        options.seed = seed;
-        change(options);
-        cases.push_back({name, options});
-    };
-    add("watermark", 101, [](SliceMapOptions& o) { o.watermark = 8; });
-    add("crop2", 102, [](SliceMapOptions& o) { o.cropRight = 0.02; });
-    add("border", 103, [](SliceMapOptions& o) { o.border = 8; });
-    add("bright10", 104, [](SliceMapOptions& o) { o.brightness = 1.1; });
-    add("painting25", 105, [](SliceMapOptions& o) {
-        o.painting = true;
-        o.referenceScale = 25;
-    });
-    add("quality30", 106, [](SliceMapOptions& o) { o.referenceQuality = 30; });
-    add("scale40", 107, [](SliceMapOptions& o) { o.referenceScale = 40; });
-    return cases;
 }
 
 }  // namespace tessera

@@ -3,6 +3,7 @@
 // Generated maps for the assembly tests and benchmarks: a procedural landscape, evaluated pixel by
 // pixel from its global coordinates, cut into JPEG slices with shuffled random names, and a
 // reference picture of the whole landscape scaled down and recompressed.
+#include <QImage>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -56,6 +57,9 @@ GeneratedMap generateSliceMap(const QString& folder, const SliceMapOptions& opti
 
 // The set written before into `folder`, or an empty one when there is none.
 GeneratedMap loadSliceMap(const QString& folder);
+
+// The reference as the user may get it: marked, cut, framed, brighter (see SliceMapOptions).
+QImage alterReference(QImage image, const SliceMapOptions& options);
 
 // References as users get them, each a named change of a generated map: a watermark, a cut side,
 // a frame, brighter levels, a painting at 1/25, strong recompression, 1/40.
