@@ -26,7 +26,7 @@ done
 "${nodisplay[@]}" "$tessera" assemble --reference set/reference.jpg --slices set/slices -o map.tlp \
     --report report.csv 2>doubts.txt >/dev/null
 [ "$(head -c 3 report.csv | od -An -tx1 | tr -d ' ')" = efbbbf ] || { echo "no byte-order mark"; exit 1; }
-[ "$(sed -n 1p report.csv | tr -d '\r\357\273\277')" = "行,列,文件,置信度,存疑原因" ] || { echo "header:"; head -1 report.csv; exit 1; }
+[ "$(sed -n 1p report.csv | tail -c +4 | tr -d '\r')" = "行,列,文件,置信度,存疑原因" ] || { echo "header:"; head -1 report.csv; exit 1; }
 [ "$(grep -c $'\r$' report.csv)" -eq 13 ] || { echo "not 13 lines:"; cat report.csv; exit 1; }
 for slice in "$work"/set/slices/*.jpg; do
     grep -q -E "^[1-3],[1-4],$slice,[0-9]+%," report.csv || { echo "$slice not reported"; cat report.csv; exit 1; }
