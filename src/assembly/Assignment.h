@@ -31,7 +31,7 @@ struct MatchCells {
     {
         const int n = shown[j];
         if (n == kFeatureBytes)
-            return robustDistance(slice, *features[j], *masks[j]);
+            return robustDistance(slice, *features[j]);
         if (n == 0)
             return -1;
         return static_cast<int>(static_cast<std::int64_t>(robustDistance(slice, *features[j], *masks[j])) * kFeatureBytes / n);

@@ -134,16 +134,18 @@ TEST(SliceMatchingTest, DistancesSumAbsoluteDifferencesTheRobustOneClippedOverIt
     QRandomGenerator random(3);
     Feature a, b, mask;
     for (int round = 0; round < 20; ++round) {
-        int plain = 0, robust = 0;
+        int plain = 0, clipped = 0, robust = 0;
         for (int i = 0; i < kFeatureBytes; ++i) {
             a.bytes[i] = static_cast<std::uint8_t>(random.bounded(256));
             b.bytes[i] = static_cast<std::uint8_t>(round == 0 ? 255 - a.bytes[i] : random.bounded(256));
             mask.bytes[i] = round % 2 && random.bounded(4) == 0 ? 0 : 0xFF;
             plain += std::abs(a.bytes[i] - b.bytes[i]);
+            clipped += std::min(kClipLevels, std::abs(a.bytes[i] - b.bytes[i]));
             robust += mask.bytes[i] ? std::min(kClipLevels, std::abs(a.bytes[i] - b.bytes[i])) : 0;
         }
         EXPECT_EQ(featureDistance(a, b), plain);
         EXPECT_EQ(featureDistance(b, a), plain);
+        EXPECT_EQ(robustDistance(a, b), clipped);
         EXPECT_EQ(robustDistance(a, b, mask), robust);
         EXPECT_EQ(robustDistance(b, a, mask), robust);
     }
