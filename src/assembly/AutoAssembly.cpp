@@ -73,7 +73,7 @@ struct Matched {
 
 // Matches each group's slices to its cells of `cells`; false when cancelled.
 bool matchGroups(const AssemblyInput::Data& d, const ShapeGroup (&groups)[4], const ReferenceCells& cells,
-                        Progress& progress, std::vector<Matched>& matched)
+                 Progress& progress, std::vector<Matched>& matched)
 {
     matched.clear();
     for (const ShapeGroup& group : groups) {
