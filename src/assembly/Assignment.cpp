@@ -154,16 +154,18 @@ std::vector<std::vector<Candidate>> nearestCells(const std::vector<const Feature
 {
     std::vector<std::vector<Candidate>> result(slices.size());
     const std::size_t keep = std::min<std::size_t>(static_cast<std::size_t>(std::max(1, k)), cells.size());
+    const std::size_t shortlist = std::min<std::size_t>(2 * keep, cells.size());
     if (keep == 0)
         return result;
     const bool finished = forEachOnAllCores(static_cast<int>(slices.size()), progress, [&](int s) {
-        // Ordered by cost, then by the tie-break; the worst kept entry is replaced.
+        // A shortlist by the plain distance (the cheapest there is), ordered by cost, then by the
+        // tie-break; the worst kept entry is replaced. Cells shown in part are compared robustly.
         struct Entry {
             std::uint64_t key;
             int cell;
         };
         std::vector<Entry> best;
-        best.reserve(keep);
+        best.reserve(shortlist);
         std::size_t worst = 0;
         auto findWorst = [&] {
             worst = static_cast<std::size_t>(
@@ -172,18 +174,25 @@ std::vector<std::vector<Candidate>> nearestCells(const std::vector<const Feature
         };
         const Feature& feature = *slices[static_cast<std::size_t>(s)];
         for (std::size_t j = 0; j < cells.size(); ++j) {
-            const auto cost = static_cast<std::uint64_t>(unseenCost(cells.cost(feature, j)));
-            const std::uint64_t key = cost << 32 | tieBreak(static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(j));
-            if (best.size() < keep) {
+            const int plain = cells.shown[j] == kFeatureBytes ? featureDistance(feature, *cells.features[j])
+                                                              : unseenCost(cells.cost(feature, j));
+            const std::uint64_t key = static_cast<std::uint64_t>(plain) << 32
+                | tieBreak(static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(j));
+            if (best.size() < shortlist) {
                 best.push_back({key, static_cast<int>(j)});
-                if (best.size() == keep)
+                if (best.size() == shortlist)
                     findWorst();
             } else if (key < best[worst].key) {
                 best[worst] = {key, static_cast<int>(j)};
                 findWorst();
             }
         }
+        // Then the shortlist by the robust distance.
+        for (Entry& e : best)
+            e.key = static_cast<std::uint64_t>(unseenCost(cells.cost(feature, static_cast<std::size_t>(e.cell)))) << 32
+                | (e.key & 0xFFFFFFFFu);
         std::sort(best.begin(), best.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        best.resize(std::min(best.size(), keep));
         std::vector<Candidate>& out = result[static_cast<std::size_t>(s)];
         out.reserve(best.size());
         for (const Entry& e : best)

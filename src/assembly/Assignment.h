@@ -38,8 +38,10 @@ struct MatchCells {
     }
 };
 
-// The `k` cells nearest (cells nothing of which is shown cost as much as the worst fit) to every slice (fewer when there are fewer cells), nearest first; ties are
-// broken differently for every slice, so that identical slices get different identical cells.
+// The `k` cells nearest to every slice by the robust distance, among its 2·k nearest by the plain
+// one (fewer when there are fewer cells; a cell nothing of which is shown costs as much as the worst
+// fit), nearest first; ties are broken differently for every slice, so that identical slices get
+// different identical cells.
 // Runs on every core, advancing `progress` by one per slice. Empty when cancelled.
 std::vector<std::vector<Candidate>> nearestCells(const std::vector<const Feature*>& slices,
                                                  const MatchCells& cells, int k, Progress& progress);
