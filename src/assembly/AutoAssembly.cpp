@@ -38,8 +38,9 @@ constexpr int kCandidates = 16;
 // The noise of a map's fits is taken as at least this (mean levels): a reference reduced from the
 // slices themselves fits almost exactly.
 constexpr double kMinimumNoiseLevels = 1.0;
-// Placed slices that find the frame.
+// Placed slices that find the frame, and how often it is looked for again after a new matching.
 constexpr std::size_t kSamples = 150;
+constexpr int kFrameRounds = 3;
 
 constexpr qint64 kMaxReferenceBytes = 1024LL * 1024 * 1024;
 
@@ -255,8 +256,11 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
     std::vector<Matched> matched;
     if (!matchGroups(d, groups, cells, progress, matched))
         return cancelled();
-    const QRectF registered = registerFrame(reference, frame, grid, shapes, placedSamples(matched));
-    if (registered != frame) {
+    // A frame far off places many slices wrong at first: found again from the better matching.
+    for (int round = 0; round < kFrameRounds; ++round) {
+        const QRectF registered = registerFrame(reference, frame, grid, shapes, placedSamples(matched));
+        if (registered == frame)
+            break;
         frame = registered;
         cells = referenceCells(reference, frame, grid, shapes, progress);
         if (cells.features.empty())

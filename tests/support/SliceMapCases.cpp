@@ -48,8 +48,15 @@ QImage alterReference(QImage image, const SliceMapOptions& options)
         }
     if (options.watermark > 0)
         drawWatermark(image, options.watermark, options.seed);
-    if (options.cropRight > 0)
-        image = image.copy(0, 0, image.width() - static_cast<int>(std::lround(image.width() * options.cropRight)), image.height());
+    const int left = static_cast<int>(std::lround(image.width() * options.cropLeft));
+    const int right = static_cast<int>(std::lround(image.width() * options.cropRight));
+    const int top = static_cast<int>(std::lround(image.height() * options.cropTop));
+    if (left > 0 || right > 0 || top > 0)
+        image = image.copy(left, top, image.width() - left - right, image.height() - top);
+    if (options.stretch != 1)
+        image = image.scaled(static_cast<int>(std::lround(image.width() * options.stretch)), image.height(),
+                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                    .convertToFormat(QImage::Format_RGB888);
     if (options.border > 0) {
         QImage framed(image.width() + 2 * options.border, image.height() + 2 * options.border, QImage::Format_RGB888);
         framed.fill(QColor(40, 30, 20));
@@ -100,6 +107,11 @@ std::vector<ReferenceCase> referenceCases(int rows, int columns)
     };
     add("watermark", 101, [](SliceMapOptions& o) { o.watermark = 8; });
     add("crop2", 102, [](SliceMapOptions& o) { o.cropRight = 0.02; });
+    add("crop5stretch3", 108, [](SliceMapOptions& o) {
+        o.cropLeft = 0.05;
+        o.cropTop = 0.03;
+        o.stretch = 1.03;
+    });
     add("border", 103, [](SliceMapOptions& o) { o.border = 8; });
     add("bright10", 104, [](SliceMapOptions& o) { o.brightness = 1.1; });
     add("painting25", 105, [](SliceMapOptions& o) {

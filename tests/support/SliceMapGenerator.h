@@ -27,6 +27,9 @@ struct SliceMapOptions {
     // What may happen to a reference picture on its way to the user.
     int watermark = 0;      // marks of a line of white text-like glyphs over the reference, 0: none
     double cropRight = 0;   // share of the reference's width cut off its right side
+    double cropLeft = 0;    // … off its left side
+    double cropTop = 0;     // share of its height cut off its top
+    double stretch = 1;     // the reference's width then scaled by this, its height not
     int border = 0;         // pixels of dark frame around the reference
     double brightness = 1;  // the reference's levels multiplied by this
     // A painting-like map: no sea, brush strokes and strong grain in every pixel.
