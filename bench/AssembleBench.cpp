@@ -21,22 +21,27 @@ namespace {
 // Bump when the generator changes, so that stale sets are not measured.
 const QString kCacheRoot = QStringLiteral("/tmp/tessera-bench-assemble-v1");
 
-GeneratedMap cachedMap(int rows, int columns, int scale, quint32 seed)
+GeneratedMap cachedMap(const QString& name, const SliceMapOptions& options)
 {
-    const QString folder = QDir(kCacheRoot).filePath(QStringLiteral("%1x%2-s%3-seed%4").arg(rows).arg(columns).arg(scale).arg(seed));
+    const QString folder = QDir(kCacheRoot).filePath(name);
     GeneratedMap map = loadSliceMap(folder);
     if (map.ok())
         return map;
     QDir(folder).removeRecursively();
+    map = generateSliceMap(folder, options);
+    if (!map.ok())
+        std::fprintf(stderr, "could not generate the map in %s\n", qPrintable(folder));
+    return map;
+}
+
+GeneratedMap cachedMap(int rows, int columns, int scale, quint32 seed)
+{
     SliceMapOptions options;
     options.rows = rows;
     options.columns = columns;
     options.referenceScale = scale;
     options.seed = seed;
-    map = generateSliceMap(folder, options);
-    if (!map.ok())
-        std::fprintf(stderr, "could not generate the map in %s\n", qPrintable(folder));
-    return map;
+    return cachedMap(QStringLiteral("%1x%2-s%3-seed%4").arg(rows).arg(columns).arg(scale).arg(seed), options);
 }
 
 void dropMap(const GeneratedMap& map)
@@ -52,6 +57,7 @@ struct Assembled {
     int right = 0;
     int doubtful = 0;
     int cells = 1;
+    AssemblyTally tally;
     double rightPct() const { return 100.0 * right / cells; }
 };
 
@@ -71,7 +77,8 @@ Assembled assembleCold(const GeneratedMap& map)
     if (result.grid.rows != map.rows || result.grid.columns != map.columns)
         std::fprintf(stderr, "grid %d x %d proposed for a %d x %d map\n", result.grid.rows, result.grid.columns, map.rows,
                      map.columns);
-    out.right = rightPlacements(map, result);
+    out.tally = tallyAssembly(map, result);
+    out.right = out.tally.right;
     out.doubtful = result.doubtfulCount;
     return out;
 }
@@ -109,6 +116,18 @@ void runAssembleBench()
     }
     report("assemble_scales_right_pct", 100.0 * right / cells, "%");
     report("assemble_scales_doubtful", doubtful, "cells");
+
+    // References as users get them: every wrong placement should be doubtful.
+    int wrongSure = 0;
+    for (const ReferenceCase& c : referenceCases(16, 16)) {
+        const Assembled run = assembleCold(cachedMap(QStringLiteral("case-%1").arg(QLatin1String(c.name)), c.options));
+        const std::string name = std::string("assemble_case_") + c.name;
+        report((name + "_right_pct").c_str(), run.tally.rightPct(), "%");
+        report((name + "_wrong_sure").c_str(), run.tally.wrongSure, "cells");
+        report((name + "_right_sure_pct").c_str(), run.tally.rightSurePct(), "%");
+        wrongSure += run.tally.wrongSure;
+    }
+    report("assemble_real_like_wrong_sure", wrongSure, "cells");
 
     const GeneratedMap map10000 = cachedMap(100, 100, 6, 7);
     QTemporaryDir dir;

@@ -6,27 +6,35 @@
 namespace tessera {
 namespace {
 
-// Mean level difference of a good fit, and of no fit at all.
-constexpr double kGoodLevels = 5.0;
+// A typical fit worse than this (mean levels) is no fit at all: another map.
 constexpr double kBadLevels = 12.0;
 // A slice whose feature cells vary less than this (mean levels) is plain.
 constexpr double kPlainLevels = 2.0;
-// The relative margin to the best other answer that makes a placement sure.
-constexpr double kSureMargin = 0.5;
+// Fits, in units of the map's noise: up to kFitSure sure, from kFitDoubtful on doubtful.
+constexpr double kFitSure = 1.6;
+constexpr double kFitDoubtful = 3.0;
+// Separations, in units of the map's noise, less kSeparationPerFit for each unit of the slice's own
+// fit (a slice that fits its cell loosely needs more): from kSeparationSure on sure, below
+// kSeparationDoubtful doubtful.
+constexpr double kSeparationDoubtful = 0.3;
+constexpr double kSeparationSure = 1.0;
+constexpr double kSeparationPerFit = 0.2;
 // Slices whose plain colours are closer than this (mean levels) are alike: either may go to the
 // other's cell.
 constexpr double kAlikeLevels = 3.0;
+
+// 1 from `sure` on the good side, kDoubtfulConfidence at `doubtful`, 0 as far beyond it again.
+double ramp(double value, double sure, double doubtful)
+{
+    const double t = (value - sure) / (doubtful - sure);  // 0 at sure, 1 at doubtful
+    return std::clamp(1.0 - t * (1.0 - kDoubtfulConfidence), 0.0, 1.0);
+}
 
 }  // namespace
 
 double levelsOf(std::int64_t distance)
 {
     return static_cast<double>(distance) / kFeatureBytes;
-}
-
-double fitOf(double levels)
-{
-    return std::clamp((kBadLevels - levels) / (kBadLevels - kGoodLevels), 0.0, 1.0);
 }
 
 bool isPlain(const Feature& feature)
@@ -43,11 +51,10 @@ bool isPlain(const Feature& feature)
 }
 
 PlacementConfidence::PlacementConfidence(const std::vector<const Feature*>& slices,
-                                         const std::vector<const Feature*>& colours,
-                                         const std::vector<const Feature*>& cells, const std::vector<int>& match,
-                                         double sameLevels)
+                                         const std::vector<const Feature*>& colours, const MatchCells& cells,
+                                         const std::vector<int>& match, double noise)
     : slices_(slices), colours_(colours), cells_(cells), match_(match), owners_(cells.size(), -1),
-      sameDistance_(static_cast<int>(sameLevels * kFeatureBytes))
+      noise_(std::max(noise, 1.0))
 {
     for (std::size_t s = 0; s < match.size(); ++s)
         if (match[s] >= 0)
@@ -58,72 +65,94 @@ PlacementScore PlacementConfidence::score(int slice, const std::vector<Candidate
 {
     const int cell = match_[static_cast<std::size_t>(slice)];
     const Feature& own = *slices_[static_cast<std::size_t>(slice)];
-    const Feature& assigned = *cells_[static_cast<std::size_t>(cell)];
-    const int cost = featureDistance(own, assigned);
-    std::int64_t alternative = -1;
+    PlacementScore score;
+    const int cost = cells_.cost(own, static_cast<std::size_t>(cell));
+    if (cost < 0) {
+        score.unseen = true;
+        return score;
+    }
+    Candidate alternative{-1, -1};
     for (const Candidate& c : candidates) {
         if (c.cell == cell)
             continue;
-        const std::int64_t moved = moveCost(slice, c.cost, c.cell, assigned);
-        if (moved >= 0 && (alternative < 0 || moved < alternative))
-            alternative = moved;
+        const std::int64_t moved = moveCost(slice, c.cost, c.cell, cell);
+        if (moved >= 0 && (alternative.cost < 0 || moved < alternative.cost))
+            alternative = {c.cell, static_cast<int>(moved)};
     }
-    if (alternative < 0)
+    if (alternative.cost < 0)
         alternative = bestOther(slice, cell);
-    PlacementScore score;
-    score.fit = fitOf(levelsOf(cost));
-    if (alternative >= 0)  // otherwise no other answer
-        score.margin = static_cast<double>(alternative - cost) / static_cast<double>(std::max<std::int64_t>(alternative, 1));
+    score.fit = cost / noise_;
+    if (alternative.cost >= 0) {  // otherwise no other answer
+        score.separation = (alternative.cost - cost) / noise_;
+        score.other = alternative.cell;
+    }
     return score;
 }
 
-double confidenceOf(const PlacementScore& score, double overall)
+Confidence confidenceOf(const PlacementScore& score, double overall)
 {
-    return std::min({score.fit, std::clamp(score.margin / kSureMargin, 0.0, 1.0), overall});
+    if (score.unseen)
+        return {0, DoubtKind::OutsideReference};
+    const double fit = ramp(score.fit, kFitSure, kFitDoubtful);
+    const double separation = ramp(score.separation - kSeparationPerFit * score.fit, kSeparationSure, kSeparationDoubtful);
+    Confidence c;
+    c.value = std::min({fit, separation, overall});
+    if (c.value < kDoubtfulConfidence)
+        c.doubt = separation < kDoubtfulConfidence && separation <= fit ? DoubtKind::LikeAnotherCell
+                                                                        : DoubtKind::DiffersFromReference;
+    return c;
 }
 
-double overallConfidence(std::vector<double> margins)
+double overallConfidence(std::vector<double> separations, double typicalLevels)
 {
-    if (margins.empty())
+    if (typicalLevels >= kBadLevels)
+        return 0;
+    if (separations.empty())
         return 1;
-    std::nth_element(margins.begin(), margins.begin() + static_cast<std::ptrdiff_t>(margins.size() / 2), margins.end());
-    return std::clamp(margins[margins.size() / 2] / kSureMargin, 0.0, 1.0);
+    std::nth_element(separations.begin(), separations.begin() + static_cast<std::ptrdiff_t>(separations.size() / 2),
+                     separations.end());
+    return ramp(separations[separations.size() / 2], kSeparationSure, kSeparationDoubtful);
 }
 
 // The cost of moving the slice to `cell`, with the cell's own slice moved to the assigned one;
 // negative when that is no other answer: the cell's slice looks like this one (exchanging
 // alike slices changes nothing), or the cell is free and looks like the assigned one.
-std::int64_t PlacementConfidence::moveCost(int slice, int cost, int cell, const Feature& assigned) const
+std::int64_t PlacementConfidence::moveCost(int slice, int cost, int cell, int assigned) const
 {
-    const Feature& target = *cells_[static_cast<std::size_t>(cell)];
-    const int owner = owners_[static_cast<std::size_t>(cell)];
+    const auto target = static_cast<std::size_t>(cell), home = static_cast<std::size_t>(assigned);
+    const int owner = owners_[target];
     if (owner < 0)
-        return featureDistance(assigned, target) > sameDistance_ ? cost : -1;
+        return robustDistance(*cells_.features[home], *cells_.features[target], *cells_.masks[target]) > noise_ ? cost : -1;
     if (featureDistance(*colours_[static_cast<std::size_t>(slice)], *colours_[static_cast<std::size_t>(owner)])
         <= kAlikeLevels * kFeatureBytes)
         return -1;
     const Feature& displaced = *slices_[static_cast<std::size_t>(owner)];
-    return cost + featureDistance(displaced, assigned) - featureDistance(displaced, target);
+    const int there = cells_.cost(displaced, home), here = cells_.cost(displaced, target);
+    if (there < 0 || here < 0)
+        return -1;
+    return cost + there - here;
 }
 
 // Over every cell. Slices that repeat (open sea) sit in cells that repeat: each pair of features
 // is looked up once.
-std::int64_t PlacementConfidence::bestOther(int slice, int cell)
+Candidate PlacementConfidence::bestOther(int slice, int cell)
 {
     const Feature& own = *slices_[static_cast<std::size_t>(slice)];
-    const Feature& assigned = *cells_[static_cast<std::size_t>(cell)];
+    const Feature& assigned = *cells_.features[static_cast<std::size_t>(cell)];
     const QByteArray key = QByteArray(reinterpret_cast<const char*>(colours_[static_cast<std::size_t>(slice)]->bytes), kFeatureBytes)
         + QByteArray(reinterpret_cast<const char*>(assigned.bytes), kFeatureBytes);
     const auto known = memo_.constFind(key);
     if (known != memo_.constEnd())
         return known.value();
-    std::int64_t best = -1;
-    for (std::size_t j = 0; j < cells_.size(); ++j)
-        if (static_cast<int>(j) != cell) {
-            const std::int64_t moved = moveCost(slice, featureDistance(own, *cells_[j]), static_cast<int>(j), assigned);
-            if (moved >= 0 && (best < 0 || moved < best))
-                best = moved;
-        }
+    Candidate best{-1, -1};
+    for (std::size_t j = 0; j < cells_.size(); ++j) {
+        const int cost = cells_.cost(own, j);
+        if (static_cast<int>(j) == cell || cost < 0)
+            continue;
+        const std::int64_t moved = moveCost(slice, cost, static_cast<int>(j), cell);
+        if (moved >= 0 && (best.cost < 0 || moved < best.cost))
+            best = {static_cast<int>(j), static_cast<int>(moved)};
+    }
     memo_.insert(key, best);
     return best;
 }

@@ -14,6 +14,21 @@ int confidencePercent(double confidence)
     return std::clamp(static_cast<int>(std::floor(confidence * 100.0)), 0, 100);
 }
 
+QString doubtReason(const AssemblyPlacement& placement)
+{
+    switch (placement.doubt) {
+    case DoubtKind::None:
+        break;
+    case DoubtKind::DiffersFromReference:
+        return QStringLiteral("与原图差异大");
+    case DoubtKind::LikeAnotherCell:
+        return QStringLiteral("与第 %1 行第 %2 列难以区分").arg(placement.otherRow).arg(placement.otherColumn);
+    case DoubtKind::OutsideReference:
+        return QStringLiteral("原图中没有这一格");
+    }
+    return {};
+}
+
 QString assemblySummary(const AssemblyResult& result)
 {
     QString summary = QStringLiteral("已拼合 %1 个单元格，存疑 %2 个")
@@ -37,12 +52,13 @@ QString assemblyReport(const AssemblyResult& result, const QString& sliceFolder)
         order.push_back(&p);
     std::stable_partition(order.begin(), order.end(), [](const AssemblyPlacement* p) { return p->doubtful(); });
     for (const AssemblyPlacement* p : order) {
-        text += QStringLiteral("%1第 %2 行 第 %3 列  %4  置信度 %5%\r\n")
+        text += QStringLiteral("%1第 %2 行 第 %3 列  %4  置信度 %5%%6\r\n")
                     .arg(p->doubtful() ? QStringLiteral("存疑  ") : QStringLiteral("      "))
                     .arg(p->row)
                     .arg(p->column)
                     .arg(QFileInfo(p->path).fileName())
-                    .arg(confidencePercent(p->confidence));
+                    .arg(confidencePercent(p->confidence))
+                    .arg(p->doubtful() ? QStringLiteral("  ") + doubtReason(*p) : QString());
     }
     for (const QString& path : result.unplaced)
         text += QStringLiteral("未放置  %1\r\n").arg(QFileInfo(path).fileName());

@@ -10,6 +10,12 @@
 namespace tessera {
 namespace {
 
+// A cell the reference does not show fits every slice as badly as can be.
+int unseenCost(int cost)
+{
+    return cost >= 0 ? cost : kClipLevels * kFeatureBytes;
+}
+
 std::uint32_t tieBreak(std::uint32_t slice, std::uint32_t cell)
 {
     std::uint32_t h = slice * 0x9E3779B1u ^ (cell + 0x7F4A7C15u) * 0x85EBCA77u;
@@ -22,7 +28,7 @@ std::uint32_t tieBreak(std::uint32_t slice, std::uint32_t cell)
 // Successive shortest augmenting paths with cell potentials (Dijkstra on reduced costs).
 class Matcher {
 public:
-    Matcher(const std::vector<const Feature*>& slices, const std::vector<const Feature*>& cells,
+    Matcher(const std::vector<const Feature*>& slices, const MatchCells& cells,
             const std::vector<std::vector<Candidate>>& candidates)
         : slices_(slices), cells_(cells), edges_(candidates), potential_(cells.size(), 0),
           cellSlice_(cells.size(), -1), sliceCell_(slices.size(), -1), sliceCost_(slices.size(), 0),
@@ -42,7 +48,7 @@ public:
         const Feature& feature = *slices_[static_cast<std::size_t>(slice)];
         for (std::size_t j = 0; j < cells_.size(); ++j)
             if (cellSlice_[j] < 0)
-                free.push_back({static_cast<int>(j), featureDistance(feature, *cells_[j])});
+                free.push_back({static_cast<int>(j), unseenCost(cells_.cost(feature, j))});
         const std::size_t keep = std::min(free.size(), std::max<std::size_t>(edges_[static_cast<std::size_t>(slice)].size(), 1));
         std::partial_sort(free.begin(), free.begin() + static_cast<std::ptrdiff_t>(keep), free.end(),
                           [](const Candidate& a, const Candidate& b) { return a.cost < b.cost; });
@@ -126,7 +132,7 @@ private:
     }
 
     const std::vector<const Feature*>& slices_;
-    const std::vector<const Feature*>& cells_;
+    const MatchCells& cells_;
     std::vector<std::vector<Candidate>> edges_;
     std::vector<std::int64_t> potential_;
     std::vector<int> cellSlice_;
@@ -144,20 +150,22 @@ private:
 }  // namespace
 
 std::vector<std::vector<Candidate>> nearestCells(const std::vector<const Feature*>& slices,
-                                                 const std::vector<const Feature*>& cells, int k, Progress& progress)
+                                                 const MatchCells& cells, int k, Progress& progress)
 {
     std::vector<std::vector<Candidate>> result(slices.size());
     const std::size_t keep = std::min<std::size_t>(static_cast<std::size_t>(std::max(1, k)), cells.size());
+    const std::size_t shortlist = std::min<std::size_t>(2 * keep, cells.size());
     if (keep == 0)
         return result;
     const bool finished = forEachOnAllCores(static_cast<int>(slices.size()), progress, [&](int s) {
-        // Ordered by cost, then by the tie-break; the worst kept entry is replaced.
+        // A shortlist by the plain distance (the cheapest there is), ordered by cost, then by the
+        // tie-break; the worst kept entry is replaced. Cells shown in part are compared robustly.
         struct Entry {
             std::uint64_t key;
             int cell;
         };
         std::vector<Entry> best;
-        best.reserve(keep);
+        best.reserve(shortlist);
         std::size_t worst = 0;
         auto findWorst = [&] {
             worst = static_cast<std::size_t>(
@@ -166,18 +174,25 @@ std::vector<std::vector<Candidate>> nearestCells(const std::vector<const Feature
         };
         const Feature& feature = *slices[static_cast<std::size_t>(s)];
         for (std::size_t j = 0; j < cells.size(); ++j) {
-            const auto cost = static_cast<std::uint64_t>(featureDistance(feature, *cells[j]));
-            const std::uint64_t key = cost << 32 | tieBreak(static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(j));
-            if (best.size() < keep) {
+            const int plain = cells.shown[j] == kFeatureBytes ? featureDistance(feature, *cells.features[j])
+                                                              : unseenCost(cells.cost(feature, j));
+            const std::uint64_t key = static_cast<std::uint64_t>(plain) << 32
+                | tieBreak(static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(j));
+            if (best.size() < shortlist) {
                 best.push_back({key, static_cast<int>(j)});
-                if (best.size() == keep)
+                if (best.size() == shortlist)
                     findWorst();
             } else if (key < best[worst].key) {
                 best[worst] = {key, static_cast<int>(j)};
                 findWorst();
             }
         }
+        // Then the shortlist by the robust distance.
+        for (Entry& e : best)
+            e.key = static_cast<std::uint64_t>(unseenCost(cells.cost(feature, static_cast<std::size_t>(e.cell)))) << 32
+                | (e.key & 0xFFFFFFFFu);
         std::sort(best.begin(), best.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        best.resize(std::min(best.size(), keep));
         std::vector<Candidate>& out = result[static_cast<std::size_t>(s)];
         out.reserve(best.size());
         for (const Entry& e : best)
@@ -188,7 +203,7 @@ std::vector<std::vector<Candidate>> nearestCells(const std::vector<const Feature
     return result;
 }
 
-std::vector<int> matchSlices(const std::vector<const Feature*>& slices, const std::vector<const Feature*>& cells,
+std::vector<int> matchSlices(const std::vector<const Feature*>& slices, const MatchCells& cells,
                              const std::vector<std::vector<Candidate>>& candidates, const std::vector<int>& order)
 {
     Matcher matcher(slices, cells, candidates);

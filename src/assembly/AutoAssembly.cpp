@@ -8,6 +8,7 @@
 #include "assembly/AssemblyConfidence.h"
 #include "assembly/AssemblyGridGuess.h"
 #include "assembly/Assignment.h"
+#include "assembly/ReferenceFrame.h"
 #include "assembly/SliceFeatures.h"
 
 #include <QDir>
@@ -34,10 +35,12 @@ namespace {
 
 // Nearest cells kept per slice for the matching.
 constexpr int kCandidates = 16;
-// Free cells look like assigned ones when their features are closer than this many times the
-// typical fit of the map's slices (at least kSameLevels).
-constexpr double kSameFits = 1.5;
-constexpr double kSameLevels = 1.0;
+// The noise of a map's fits is taken as at least this (mean levels): a reference reduced from the
+// slices themselves fits almost exactly.
+constexpr double kMinimumNoiseLevels = 1.0;
+// Placed slices that find the frame, and how often it is looked for again after a new matching.
+constexpr std::size_t kSamples = 150;
+constexpr int kFrameRounds = 3;
 
 constexpr qint64 kMaxReferenceBytes = 1024LL * 1024 * 1024;
 
@@ -59,6 +62,67 @@ struct ShapeGroup {
     std::vector<int> slices;  // indices into the input
     std::vector<int> cells;   // row-major indices into the grid
 };
+
+// The matching of one group.
+struct Matched {
+    const ShapeGroup* group;
+    std::vector<const Feature*> slices, colours;
+    MatchCells cells;
+    std::vector<std::vector<Candidate>> candidates;
+    std::vector<int> match;
+};
+
+// Matches each group's slices to its cells of `cells`; false when cancelled.
+bool matchGroups(const AssemblyInput::Data& d, const ShapeGroup (&groups)[4], const ReferenceCells& cells,
+                 Progress& progress, std::vector<Matched>& matched)
+{
+    matched.clear();
+    for (const ShapeGroup& group : groups) {
+        Matched m{&group, {}, {}, cells.select(group.cells), {}, {}};
+        for (int s : group.slices) {
+            m.slices.push_back(&d.features[static_cast<std::size_t>(s)]);
+            m.colours.push_back(&d.colours[static_cast<std::size_t>(s)]);
+        }
+        if (!m.cells.empty()) {
+            m.candidates = nearestCells(m.slices, m.cells, kCandidates, progress);
+            if (m.candidates.size() != m.slices.size() || progress.cancelled())
+                return false;
+            // Well-fitting slices first: a slice that belongs nowhere is the one left over.
+            std::vector<int> order(m.slices.size());
+            for (std::size_t i = 0; i < order.size(); ++i)
+                order[i] = static_cast<int>(i);
+            std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+                return m.candidates[static_cast<std::size_t>(a)].front().cost < m.candidates[static_cast<std::size_t>(b)].front().cost;
+            });
+            m.match = matchSlices(m.slices, m.cells, m.candidates, order);
+        } else {
+            m.match.assign(m.slices.size(), -1);
+            progress.advance(static_cast<std::int64_t>(m.slices.size()));
+        }
+        matched.push_back(std::move(m));
+    }
+    return true;
+}
+
+// The placed slices that are not plain and fit best (half of them, at most kSamples), to find the
+// frame with.
+std::vector<PlacedSample> placedSamples(const std::vector<Matched>& matched)
+{
+    std::vector<std::pair<int, PlacedSample>> placed;
+    for (const Matched& m : matched)
+        for (std::size_t i = 0; i < m.slices.size(); ++i)
+            if (m.match[i] >= 0 && !isPlain(*m.slices[i])) {
+                const auto j = static_cast<std::size_t>(m.match[i]);
+                placed.push_back({m.cells.cost(*m.slices[i], j), {m.slices[i], m.group->cells[j]}});
+            }
+    std::sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    placed.resize((placed.size() + 1) / 2);
+    std::vector<PlacedSample> samples;
+    const std::size_t stride = std::max<std::size_t>(1, placed.size() / kSamples);
+    for (std::size_t i = 0; i < placed.size(); i += stride)
+        samples.push_back(placed[i].second);
+    return samples;
+}
 
 }  // namespace
 
@@ -166,23 +230,14 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
         result.failure = assemblyFailure(FailureKind::ReferenceUnreadable);
         return result;
     }
-    const double sx = reference.full.width() / totalW, sy = reference.full.height() / totalH;
-
-    const int cellCount = grid.rows * grid.columns;
-    progress.start(grid.rows + static_cast<std::int64_t>(d.paths.size()));
-    std::vector<Feature> cellFeatures(static_cast<std::size_t>(cellCount));
-    const bool cellsDone = forEachOnAllCores(grid.rows, progress, [&](int r) {
-        for (int c = 0; c < grid.columns; ++c) {
-            const double w = c == grid.columns - 1 ? shapes.lastWidth() : W;
-            const double h = r == grid.rows - 1 ? shapes.lastHeight() : H;
-            averageFeature(reference, QRectF(c * W * sx, r * H * sy, w * sx, h * sy),
-                           cellFeatures[static_cast<std::size_t>(r) * grid.columns + c]);
-        }
-    });
-    if (!cellsDone) {
-        result.failure = assemblyFailure(FailureKind::Cancelled);
+    const auto cancelled = [&result, grid] {
+        result = AssemblyResult{assemblyFailure(FailureKind::Cancelled), grid, {}, {}, 0, {}};
         return result;
-    }
+    };
+    progress.start(2 * grid.rows + 2 * static_cast<std::int64_t>(d.paths.size()));
+    std::vector<const Feature*> allSlices;
+    for (const Feature& f : d.features)
+        allSlices.push_back(&f);
 
     ShapeGroup groups[4];
     for (std::size_t i = 0; i < d.sizes.size(); ++i)
@@ -191,59 +246,51 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
         for (int c = 1; c <= grid.columns; ++c)
             groups[shapes.shapeOf(grid, r, c)].cells.push_back((r - 1) * grid.columns + (c - 1));
 
-    struct Matched {
-        const ShapeGroup* group;
-        std::vector<const Feature*> slices, colours, cells;
-        std::vector<std::vector<Candidate>> candidates;
-        std::vector<int> match;
-    };
+    // First the map on the whole reference; then on the frame where its placed slices fit best,
+    // matched again only when that frame is another.
+    QRectF frame(QPointF(0, 0), QSizeF(reference.full));
+    ReferenceCells cells = referenceCells(reference, frame, grid, shapes, progress);
+    if (cells.features.empty())
+        return cancelled();
+    matchLevels(cells, allSlices);
     std::vector<Matched> matched;
-    std::vector<double> distinctFits;
-    for (const ShapeGroup& group : groups) {
-        Matched m{&group, {}, {}, {}, {}, {}};
-        for (int s : group.slices) {
-            m.slices.push_back(&d.features[static_cast<std::size_t>(s)]);
-            m.colours.push_back(&d.colours[static_cast<std::size_t>(s)]);
-        }
-        for (int c : group.cells)
-            m.cells.push_back(&cellFeatures[static_cast<std::size_t>(c)]);
-        if (m.cells.empty()) {
-            for (int s : group.slices)
-                result.unplaced << d.paths[s];
-            progress.advance(static_cast<std::int64_t>(m.slices.size()));
-            continue;
-        }
-        m.candidates = nearestCells(m.slices, m.cells, kCandidates, progress);
-        if (m.candidates.size() != m.slices.size() || progress.cancelled()) {
-            result = AssemblyResult{assemblyFailure(FailureKind::Cancelled), grid, {}, {}, 0};
-            return result;
-        }
-        // Well-fitting slices first: a slice that belongs nowhere is the one left over.
-        std::vector<int> order(m.slices.size());
-        for (std::size_t i = 0; i < order.size(); ++i)
-            order[i] = static_cast<int>(i);
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            return m.candidates[static_cast<std::size_t>(a)].front().cost < m.candidates[static_cast<std::size_t>(b)].front().cost;
-        });
-        m.match = matchSlices(m.slices, m.cells, m.candidates, order);
-        for (std::size_t i = 0; i < m.slices.size(); ++i)
-            if (m.match[i] >= 0 && !isPlain(*m.slices[i]))
-                distinctFits.push_back(levelsOf(featureDistance(*m.slices[i], *m.cells[static_cast<std::size_t>(m.match[i])])));
-        matched.push_back(std::move(m));
+    if (!matchGroups(d, groups, cells, progress, matched))
+        return cancelled();
+    // A frame far off places many slices wrong at first: found again from the better matching.
+    for (int round = 0; round < kFrameRounds; ++round) {
+        const QRectF registered = registerFrame(reference, frame, grid, shapes, placedSamples(matched));
+        if (registered == frame)
+            break;
+        frame = registered;
+        cells = referenceCells(reference, frame, grid, shapes, progress);
+        if (cells.features.empty())
+            return cancelled();
+        matchLevels(cells, allSlices);
+        if (!matchGroups(d, groups, cells, progress, matched))
+            return cancelled();
     }
+    result.frame = frame;
 
-    // The typical fit of the slices that are not plain: how far the reference's blur and
-    // recompression move features.
+    // The typical fit of the slices that are not plain: how far the reference's blur,
+    // recompression and changes move features, the unit of every confidence.
+    std::vector<double> fits;
+    for (const Matched& m : matched)
+        for (std::size_t i = 0; i < m.slices.size(); ++i)
+            if (m.match[i] >= 0 && !isPlain(*m.slices[i])) {
+                const int cost = m.cells.cost(*m.slices[i], static_cast<std::size_t>(m.match[i]));
+                if (cost >= 0)
+                    fits.push_back(cost);
+            }
     double typical = 0;
-    if (!distinctFits.empty()) {
-        std::nth_element(distinctFits.begin(), distinctFits.begin() + static_cast<std::ptrdiff_t>(distinctFits.size() / 2),
-                         distinctFits.end());
-        typical = distinctFits[distinctFits.size() / 2];
+    if (!fits.empty()) {
+        std::nth_element(fits.begin(), fits.begin() + static_cast<std::ptrdiff_t>(fits.size() / 2), fits.end());
+        typical = fits[fits.size() / 2];
     }
+    const double noise = std::max(kMinimumNoiseLevels * kFeatureBytes, typical);
     std::vector<PlacementScore> scores;
-    std::vector<double> distinctMargins;
+    std::vector<double> distinctSeparations;
     for (const Matched& m : matched) {
-        PlacementConfidence confidence(m.slices, m.colours, m.cells, m.match, std::max(kSameLevels, kSameFits * typical));
+        PlacementConfidence confidence(m.slices, m.colours, m.cells, m.match, noise);
         for (std::size_t i = 0; i < m.slices.size(); ++i) {
             const int s = m.group->slices[i];
             if (m.match[i] < 0) {
@@ -255,15 +302,27 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
             placement.row = cell / grid.columns + 1;
             placement.column = cell % grid.columns + 1;
             placement.path = d.paths[s];
+            PlacementScore score = confidence.score(static_cast<int>(i), m.candidates[i]);
+            if (score.other >= 0) {
+                const int other = m.group->cells[static_cast<std::size_t>(score.other)];
+                placement.otherRow = other / grid.columns + 1;
+                placement.otherColumn = other % grid.columns + 1;
+            }
             result.placements.push_back(placement);
-            scores.push_back(confidence.score(static_cast<int>(i), m.candidates[i]));
-            if (!isPlain(*m.slices[i]))
-                distinctMargins.push_back(scores.back().margin);
+            scores.push_back(score);
+            if (!isPlain(*m.slices[i]) && !score.unseen)
+                distinctSeparations.push_back(score.separation);
         }
     }
-    const double overall = overallConfidence(distinctMargins);
-    for (std::size_t i = 0; i < scores.size(); ++i)
-        result.placements[i].confidence = confidenceOf(scores[i], overall);
+    const double overall = overallConfidence(distinctSeparations, levelsOf(static_cast<std::int64_t>(typical)));
+    for (std::size_t i = 0; i < scores.size(); ++i) {
+        const Confidence c = confidenceOf(scores[i], overall);
+        AssemblyPlacement& p = result.placements[i];
+        p.confidence = c.value;
+        p.doubt = c.doubt;
+        if (p.doubt != DoubtKind::LikeAnotherCell)
+            p.otherRow = p.otherColumn = 0;
+    }
     std::sort(result.placements.begin(), result.placements.end(), [](const AssemblyPlacement& a, const AssemblyPlacement& b) {
         if (a.doubtful() != b.doubtful())
             return a.doubtful();

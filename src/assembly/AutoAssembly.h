@@ -6,6 +6,7 @@
 #include "files/Failure.h"
 #include "model/TileGrid.h"
 
+#include <QRectF>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -61,13 +62,25 @@ private:
 // it is cancelled (the result then has a failure).
 AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sliceFolder, Progress& progress);
 
+// Why a placement is doubtful.
+enum class DoubtKind {
+    None,
+    DiffersFromReference,  // the slice differs visibly from the reference at its cell
+    LikeAnotherCell,       // the reference tells the cell from another one (otherRow, otherColumn) no better than its noise
+    OutsideReference,      // the reference does not show the cell
+};
+
 struct AssemblyPlacement {
     int row = 0;     // from 1
     int column = 0;  // from 1
     QString path;    // the slice, absolute
-    // 0 … 1: how much better this cell fits the slice than the best cell that looks different.
+    // 0 … 1, in steps of the map's noise: how well the slice fits its cell and how much worse the
+    // best other answer would fit; below kDoubtfulConfidence exactly when doubtful.
     double confidence = 0;
-    bool doubtful() const { return confidence < kDoubtfulConfidence; }
+    DoubtKind doubt = DoubtKind::None;
+    int otherRow = 0;  // with LikeAnotherCell: the cell it cannot be told from
+    int otherColumn = 0;
+    bool doubtful() const { return doubt != DoubtKind::None; }
 };
 
 struct AssemblyResult {
@@ -77,6 +90,8 @@ struct AssemblyResult {
     std::vector<AssemblyPlacement> placements;  // doubtful ones first, least confident first
     QStringList unplaced;                       // slices that belong to no cell
     int doubtfulCount = 0;
+    // Where the map lies in the reference picture, in its pixels (beyond it where it is cut).
+    QRectF frame;
 
     // The cells of a mapSize × mapSize map (mapSize >= rows and columns) holding the placements,
     // every other cell empty.

@@ -7,6 +7,7 @@
 #include <QSize>
 
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -76,6 +77,47 @@ inline int featureDistance(const Feature& a, const Feature& b)
         sum += std::abs(int(a.bytes[i]) - int(b.bytes[i]));
     return sum;
 #endif
+}
+
+// Each level difference counts up to this: a few feature cells that differ wholly (a watermark, a
+// logo) weigh no more than a clear mismatch of those cells.
+inline constexpr int kClipLevels = 40;
+
+// Sum of the absolute differences of two features, each clipped at kClipLevels; with `mask`, over
+// the bytes where it is 0xFF.
+template <bool Masked>
+inline int clippedDistance(const Feature& a, const Feature& b, const Feature* mask)
+{
+#ifdef TESSERA_FEATURES_SSE2
+    const __m128i clip = _mm_set1_epi8(static_cast<char>(kClipLevels));
+    const __m128i zero = _mm_setzero_si128();
+    __m128i sum = zero;
+    for (int i = 0; i < kFeatureBytes; i += 16) {
+        const __m128i x = _mm_load_si128(reinterpret_cast<const __m128i*>(a.bytes + i));
+        const __m128i y = _mm_load_si128(reinterpret_cast<const __m128i*>(b.bytes + i));
+        __m128i difference = _mm_min_epu8(_mm_or_si128(_mm_subs_epu8(x, y), _mm_subs_epu8(y, x)), clip);
+        if constexpr (Masked)
+            difference = _mm_and_si128(difference, _mm_load_si128(reinterpret_cast<const __m128i*>(mask->bytes + i)));
+        sum = _mm_add_epi64(sum, _mm_sad_epu8(difference, zero));
+    }
+    return _mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_srli_si128(sum, 8));
+#else
+    int sum = 0;
+    for (int i = 0; i < kFeatureBytes; ++i)
+        if (!Masked || mask->bytes[i])
+            sum += std::min(kClipLevels, std::abs(int(a.bytes[i]) - int(b.bytes[i])));
+    return sum;
+#endif
+}
+
+inline int robustDistance(const Feature& a, const Feature& b)
+{
+    return clippedDistance<false>(a, b, nullptr);
+}
+
+inline int robustDistance(const Feature& a, const Feature& b, const Feature& mask)
+{
+    return clippedDistance<true>(a, b, &mask);
 }
 
 }  // namespace tessera

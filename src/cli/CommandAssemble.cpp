@@ -29,7 +29,55 @@ struct AssembleRequest {
     std::optional<QString> reference;
     std::optional<QString> slices;
     std::optional<QString> output;
+    std::optional<QString> report;
 };
+
+// Doubtful cells shown on stderr before the rest are only counted.
+constexpr int kDoubtfulShown = 20;
+
+QString csvField(const QString& text)
+{
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
+        return text;
+    return u'"' + QString(text).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+// The placements in the engine's order (doubtful first), then the slices left unplaced; UTF-8
+// with a byte-order mark, CR LF.
+QByteArray reportCsv(const AssemblyResult& result)
+{
+    QString text = QStringLiteral("行,列,文件,置信度,存疑原因\r\n");
+    for (const AssemblyPlacement& p : result.placements)
+        text += QStringLiteral("%1,%2,%3,%4%,%5\r\n")
+                    .arg(p.row)
+                    .arg(p.column)
+                    .arg(csvField(p.path))
+                    .arg(confidencePercent(p.confidence))
+                    .arg(csvField(doubtReason(p)));
+    for (const QString& path : result.unplaced)
+        text += QStringLiteral(",,%1,,%2\r\n").arg(csvField(path), QStringLiteral("未放置"));
+    return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+}
+
+void listDoubtful(const AssemblyResult& result, QTextStream& err)
+{
+    int listed = 0;
+    for (const AssemblyPlacement& p : result.placements) {
+        if (!p.doubtful())
+            continue;
+        if (listed++ == kDoubtfulShown)
+            break;
+        err << QStringLiteral("存疑：第 %1 行 第 %2 列  %3  置信度 %4%  %5\n")
+                   .arg(p.row)
+                   .arg(p.column)
+                   .arg(QFileInfo(p.path).fileName())
+                   .arg(confidencePercent(p.confidence))
+                   .arg(doubtReason(p));
+    }
+    if (result.doubtfulCount > kDoubtfulShown)
+        err << QStringLiteral("……另有 %1 个存疑的单元格\n").arg(result.doubtfulCount - kDoubtfulShown);
+    err.flush();
+}
 
 // The value of an option given as "--name value" or "--name=value"; nothing when `a` is another
 // argument. `missing` is set when the value is absent.
@@ -61,7 +109,7 @@ std::optional<int> parseCount(const QString& text)
 QString assembleUsage()
 {
     return QStringLiteral(
-        "用法：tessera assemble --reference 参考图 --slices 切片文件夹 [--rows 行数 --cols 列数] -o 地图路径文件\n"
+        "用法：tessera assemble --reference 参考图 --slices 切片文件夹 [--rows 行数 --cols 列数] -o 地图路径文件 [--report 报告文件]\n"
         "\n"
         "把切片文件夹中的 JPEG 切片按参考图（整张地图的缩小图，JPEG、PNG 或 BMP）自动拼合，\n"
         "写出地图路径文件（.tlp，路径为绝对路径），不需要显示器。\n"
@@ -69,6 +117,9 @@ QString assembleUsage()
         "  --slices 切片文件夹    切片所在的文件夹（不含子文件夹）\n"
         "  --rows 行数 --cols 列数  两个一起给出，各为 1 到 1000；不给时由切片和参考图推算\n"
         "  -o 地图路径文件        地图的大小取行数和列数中较大的一个\n"
+        "  --report 报告文件      另写一份 CSV 报告：每个单元格的行、列、文件、置信度和存疑原因，\n"
+        "                         然后是未放置的切片\n"
+        "存疑的单元格列在标准错误输出上（最多 20 个，其余只给出个数）。\n"
         "退出状态：0 成功，1 文件无法读取或写入、无法拼合，2 用法错误。\n");
 }
 
@@ -85,7 +136,8 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
         const std::pair<QString, std::optional<QString>*> options[] = {
             {QStringLiteral("--reference"), &request.reference}, {QStringLiteral("--slices"), &request.slices},
             {QStringLiteral("--output"), &request.output},       {QStringLiteral("-o"), &request.output},
-            {QStringLiteral("--rows"), &rowsText},               {QStringLiteral("--cols"), &columnsText}};
+            {QStringLiteral("--rows"), &rowsText},               {QStringLiteral("--cols"), &columnsText},
+            {QStringLiteral("--report"), &request.report}};
         bool matched = false;
         for (const auto& [name, target] : options) {
             bool missing = false;
@@ -145,6 +197,15 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
     if (!written.ok()) {
         err << QStringLiteral("无法写入地图路径文件：%1\n%2\n").arg(output, written.detail);
         return kFailed;
+    }
+    listDoubtful(result, err);
+    if (request.report && !request.report->isEmpty()) {
+        const FileResult report = files.writeFileAtomic(*request.report, reportCsv(result),
+                                                        QStringList{reference, QFileInfo(output).absoluteFilePath()} + input.slicePaths());
+        if (!report) {
+            err << QStringLiteral("无法写入报告文件：%1\n%2\n").arg(*request.report, report.error);
+            return kFailed;
+        }
     }
     out << assemblySummary(result)
         << QStringLiteral("，用时 %1 秒：%2\n").arg(QString::number(clock.elapsed() / 1000.0, 'f', 1), output);

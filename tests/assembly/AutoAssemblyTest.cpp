@@ -1,6 +1,7 @@
 #include "files/Progress.h"
 #include "support/SliceMapGenerator.h"
 #include "assembly/AssemblyGridGuess.h"
+#include "assembly/AssemblyReport.h"
 #include "assembly/Assignment.h"
 #include "assembly/AutoAssembly.h"
 
@@ -82,6 +83,29 @@ TEST_F(AutoAssemblyTest, PlacesEverySliceOfGeneratedMapsAndGuessesTheirGrid)
     }
 }
 
+// References as users get them: whatever goes wrong is marked doubtful, and most right placements
+// are not.
+TEST_F(AutoAssemblyTest, EveryWrongPlacementOfAnAlteredReferenceIsDoubtful)
+{
+    for (const ReferenceCase& c : referenceCases(10, 10)) {
+        SCOPED_TRACE(c.name);
+        const GeneratedMap map = generate(c.name, c.options);
+        const AssemblyResult result = assemble(read(map.referencePath, map.sliceFolder), {10, 10});
+        ASSERT_TRUE(result.ok());
+        const AssemblyTally tally = tallyAssembly(map, result);
+        EXPECT_EQ(tally.placements, 100);
+        EXPECT_EQ(tally.wrongSure, 0);
+        EXPECT_GE(tally.rightSurePct(), 90.0);
+        for (const AssemblyPlacement& p : result.placements) {
+            EXPECT_EQ(p.doubtful(), p.confidence < kDoubtfulConfidence);
+            EXPECT_EQ(p.doubtful(), !doubtReason(p).isEmpty());
+            if (p.doubt == DoubtKind::LikeAnotherCell) {
+                EXPECT_NE(std::pair(p.otherRow, p.otherColumn), std::pair(p.row, p.column));
+            }
+        }
+    }
+}
+
 TEST_F(AutoAssemblyTest, ReadsAPngReferenceReducedAndAReferenceAmongTheSlices)
 {
     SliceMapOptions options;
@@ -105,19 +129,25 @@ TEST_F(AutoAssemblyTest, ReadsAPngReferenceReducedAndAReferenceAmongTheSlices)
     EXPECT_EQ(beside.sliceCount(), 12);
 }
 
-TEST(SliceMatchingTest, FeatureDistanceIsTheSumOfAbsoluteDifferences)
+TEST(SliceMatchingTest, DistancesSumAbsoluteDifferencesTheRobustOneClippedOverItsMask)
 {
     QRandomGenerator random(3);
-    Feature a, b;
+    Feature a, b, mask;
     for (int round = 0; round < 20; ++round) {
-        int plain = 0;
+        int plain = 0, clipped = 0, robust = 0;
         for (int i = 0; i < kFeatureBytes; ++i) {
             a.bytes[i] = static_cast<std::uint8_t>(random.bounded(256));
             b.bytes[i] = static_cast<std::uint8_t>(round == 0 ? 255 - a.bytes[i] : random.bounded(256));
+            mask.bytes[i] = round % 2 && random.bounded(4) == 0 ? 0 : 0xFF;
             plain += std::abs(a.bytes[i] - b.bytes[i]);
+            clipped += std::min(kClipLevels, std::abs(a.bytes[i] - b.bytes[i]));
+            robust += mask.bytes[i] ? std::min(kClipLevels, std::abs(a.bytes[i] - b.bytes[i])) : 0;
         }
         EXPECT_EQ(featureDistance(a, b), plain);
         EXPECT_EQ(featureDistance(b, a), plain);
+        EXPECT_EQ(robustDistance(a, b), clipped);
+        EXPECT_EQ(robustDistance(a, b, mask), robust);
+        EXPECT_EQ(robustDistance(b, a, mask), robust);
     }
 }
 
@@ -133,10 +163,15 @@ TEST(SliceMatchingTest, FindsTheCheapestAssignmentWhenEveryCellIsACandidate)
             for (int i = 0; i < kFeatureBytes; ++i)
                 f.bytes[i] = i < kFeatureBytes / 2 ? left : right;
         }
-        std::vector<const Feature*> slices, cells;
+        Feature all;
+        std::fill_n(all.bytes, kFeatureBytes, 0xFF);
+        std::vector<const Feature*> slices;
+        MatchCells cells;
         for (int i = 0; i < n; ++i) {
             slices.push_back(&features[static_cast<std::size_t>(i)]);
-            cells.push_back(&features[static_cast<std::size_t>(n + i)]);
+            cells.features.push_back(&features[static_cast<std::size_t>(n + i)]);
+            cells.masks.push_back(&all);
+            cells.shown.push_back(kFeatureBytes);
         }
         NullProgress progress;
         const auto candidates = nearestCells(slices, cells, n, progress);
@@ -146,7 +181,7 @@ TEST(SliceMatchingTest, FindsTheCheapestAssignmentWhenEveryCellIsACandidate)
         auto total = [&](const std::vector<int>& cellOf) {
             std::int64_t sum = 0;
             for (int i = 0; i < n; ++i)
-                sum += featureDistance(*slices[static_cast<std::size_t>(i)], *cells[static_cast<std::size_t>(cellOf[static_cast<std::size_t>(i)])]);
+                sum += cells.cost(*slices[static_cast<std::size_t>(i)], static_cast<std::size_t>(cellOf[static_cast<std::size_t>(i)]));
             return sum;
         };
         std::vector<int> permutation(order);

@@ -3,6 +3,7 @@
 // Generated maps for the assembly tests and benchmarks: a procedural landscape, evaluated pixel by
 // pixel from its global coordinates, cut into JPEG slices with shuffled random names, and a
 // reference picture of the whole landscape scaled down and recompressed.
+#include <QImage>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,16 @@ struct SliceMapOptions {
     quint32 seed = 1;
     int sliceQuality = 90;
     int referenceQuality = 75;
+    // What may happen to a reference picture on its way to the user.
+    int watermark = 0;      // marks of a line of white text-like glyphs over the reference, 0: none
+    double cropRight = 0;   // share of the reference's width cut off its right side
+    double cropLeft = 0;    // … off its left side
+    double cropTop = 0;     // share of its height cut off its top
+    double stretch = 1;     // the reference's width then scaled by this, its height not
+    int border = 0;         // pixels of dark frame around the reference
+    double brightness = 1;  // the reference's levels multiplied by this
+    // A painting-like map: no sea, brush strokes and strong grain in every pixel.
+    bool painting = false;
 };
 
 struct GeneratedSlice {
@@ -49,6 +60,29 @@ GeneratedMap generateSliceMap(const QString& folder, const SliceMapOptions& opti
 
 // The set written before into `folder`, or an empty one when there is none.
 GeneratedMap loadSliceMap(const QString& folder);
+
+// The reference as the user may get it: marked, cut, framed, brighter (see SliceMapOptions).
+QImage alterReference(QImage image, const SliceMapOptions& options);
+
+// References as users get them, each a named change of a generated map: a watermark, a cut side,
+// a frame, brighter levels, a painting at 1/25, strong recompression, 1/40.
+struct ReferenceCase {
+    const char* name;
+    SliceMapOptions options;
+};
+std::vector<ReferenceCase> referenceCases(int rows, int columns);
+
+// How an assembly of a generated map came out: right placements (see rightPlacements), and the
+// wrong and right ones not marked doubtful.
+struct AssemblyTally {
+    int placements = 0;
+    int right = 0;
+    int wrongSure = 0;
+    int rightSure = 0;
+    double rightPct() const { return placements ? 100.0 * right / placements : 0; }
+    double rightSurePct() const { return right ? 100.0 * rightSure / right : 100; }
+};
+AssemblyTally tallyAssembly(const GeneratedMap& map, const AssemblyResult& result);
 
 // How many placements of `result` are right: the slice expected in that cell, or one whose decoded
 // pixels differ from it by a mean absolute difference below 3 levels.

@@ -1,0 +1,215 @@
+#include "assembly/ReferenceFrame.h"
+
+#include "files/HelperThreads.h"
+#include "files/Progress.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace tessera {
+namespace {
+
+// A feature cell counts as shown when this share of it lies in the picture.
+constexpr double kShownShare = 0.98;
+// The frame search: its first step (share of the picture's size), its last (reduced pixels).
+constexpr double kFirstStep = 0.04;
+constexpr double kLastStep = 0.25;
+// A probe at this step (share of the size) must improve the fit by kWorthwhile to start a search.
+constexpr double kProbeStep = 0.005;
+constexpr double kWorthwhile = 0.01;
+// Quantiles that map the levels.
+constexpr int kQuantiles = 64;
+// Levels that move less than this on average are left as they are.
+constexpr double kAgreeingLevels = 1.5;
+
+QRectF cellRect(const QRectF& frame, AssemblyGrid grid, const SliceShapes& shapes, int cell)
+{
+    const double W = shapes.full.width(), H = shapes.full.height();
+    const double totalW = (grid.columns - 1) * W + shapes.lastWidth();
+    const double totalH = (grid.rows - 1) * H + shapes.lastHeight();
+    const double sx = frame.width() / totalW, sy = frame.height() / totalH;
+    const int r = cell / grid.columns, c = cell % grid.columns;
+    const double w = c == grid.columns - 1 ? shapes.lastWidth() : W;
+    const double h = r == grid.rows - 1 ? shapes.lastHeight() : H;
+    return {frame.left() + c * W * sx, frame.top() + r * H * sy, w * sx, h * sy};
+}
+
+// The share of [start, start + length) within [0, full).
+double shownShare(double start, double length, double full)
+{
+    return (std::min(start + length, full) - std::max(start, 0.0)) / length;
+}
+
+// The cell's feature and which of its bytes the picture shows; returns how many.
+int cellFeature(const ReducedPicture& reference, const QRectF& rect, Feature& feature, Feature& mask)
+{
+    averageFeature(reference, rect, feature);
+    const double cw = rect.width() / kFeatureColumns, ch = rect.height() / kFeatureRows;
+    bool columns[kFeatureColumns], rows[kFeatureRows];
+    for (int k = 0; k < kFeatureColumns; ++k)
+        columns[k] = shownShare(rect.left() + k * cw, cw, reference.full.width()) >= kShownShare;
+    for (int k = 0; k < kFeatureRows; ++k)
+        rows[k] = shownShare(rect.top() + k * ch, ch, reference.full.height()) >= kShownShare;
+    int shown = 0;
+    for (int ky = 0; ky < kFeatureRows; ++ky)
+        for (int kx = 0; kx < kFeatureColumns; ++kx) {
+            const bool on = rows[ky] && columns[kx];
+            std::fill_n(mask.bytes + (ky * kFeatureColumns + kx) * 3, 3, on ? 0xFF : 0);
+            shown += on ? 3 : 0;
+        }
+    return shown;
+}
+
+}  // namespace
+
+MatchCells ReferenceCells::select(const std::vector<int>& indices) const
+{
+    MatchCells cells;
+    for (int i : indices) {
+        const auto k = static_cast<std::size_t>(i);
+        cells.features.push_back(&features[k]);
+        cells.masks.push_back(&masks[k]);
+        cells.shown.push_back(shown[k]);
+    }
+    return cells;
+}
+
+ReferenceCells referenceCells(const ReducedPicture& reference, const QRectF& frame, AssemblyGrid grid,
+                              const SliceShapes& shapes, Progress& progress)
+{
+    ReferenceCells cells;
+    const auto count = static_cast<std::size_t>(grid.rows) * grid.columns;
+    cells.features.resize(count);
+    cells.masks.resize(count);
+    cells.shown.resize(count);
+    const bool done = forEachOnAllCores(grid.rows, progress, [&](int r) {
+        for (int c = 0; c < grid.columns; ++c) {
+            const int cell = r * grid.columns + c;
+            const auto k = static_cast<std::size_t>(cell);
+            cells.shown[k] = cellFeature(reference, cellRect(frame, grid, shapes, cell), cells.features[k], cells.masks[k]);
+        }
+    });
+    return done ? cells : ReferenceCells{};
+}
+
+QRectF registerFrame(const ReducedPicture& reference, const QRectF& start, AssemblyGrid grid, const SliceShapes& shapes,
+                     const std::vector<PlacedSample>& samples)
+{
+    if (samples.empty())
+        return start;
+    // The mean fit of the samples that the frame shows; none when it shows too few.
+    auto misfit = [&](const std::array<double, 4>& edges) {
+        const QRectF frame(QPointF(edges[0], edges[1]), QPointF(edges[2], edges[3]));
+        std::vector<double> costs(samples.size(), -1);
+        NullProgress quiet;
+        forEachOnAllCores(static_cast<int>(samples.size()), quiet, [&](int i) {
+            const PlacedSample& s = samples[static_cast<std::size_t>(i)];
+            Feature feature, mask;
+            const int shown = cellFeature(reference, cellRect(frame, grid, shapes, s.cell), feature, mask);
+            if (shown > kFeatureBytes / 2)
+                costs[static_cast<std::size_t>(i)] = static_cast<double>(robustDistance(*s.slice, feature, mask)) * kFeatureBytes / shown;
+        });
+        double sum = 0;
+        std::size_t seen = 0;
+        for (double c : costs)
+            if (c >= 0) {
+                sum += c;
+                ++seen;
+            }
+        return seen * 5 >= samples.size() * 4 ? sum / static_cast<double>(seen) : std::numeric_limits<double>::infinity();
+    };
+    std::array<double, 4> best{start.left(), start.top(), start.right(), start.bottom()};
+    double bestMisfit = misfit(best);
+    const double size[2] = {start.width(), start.height()};
+    // One pass of moves at `step` (a share of the size): each edge, and the whole frame, both ways.
+    auto pass = [&](double share) {
+        bool improved = false;
+        for (int move = 0; move < 12; ++move) {
+            const int axis = move < 8 ? move / 2 % 2 : (move - 8) / 2;
+            const double delta = (move % 2 ? -share : share) * size[axis];
+            std::array<double, 4> tried = best;
+            if (move < 8)
+                tried[static_cast<std::size_t>(move / 2)] += delta;
+            else {
+                tried[static_cast<std::size_t>(axis)] += delta;
+                tried[static_cast<std::size_t>(axis + 2)] += delta;
+            }
+            const double m = misfit(tried);
+            if (m < bestMisfit) {
+                best = tried;
+                bestMisfit = m;
+                improved = true;
+            }
+        }
+        return improved;
+    };
+    const double before = bestMisfit;
+    pass(kProbeStep);
+    if (!(bestMisfit < before * (1 - kWorthwhile)))
+        return start;
+    const double last = kLastStep * std::max(reference.stepX / size[0], reference.stepY / size[1]);
+    for (double share = kFirstStep; share >= last; share /= 2)
+        while (pass(share)) {
+        }
+    return QRectF(QPointF(best[0], best[1]), QPointF(best[2], best[3]));
+}
+
+void matchLevels(ReferenceCells& cells, const std::vector<const Feature*>& slices)
+{
+    if (slices.empty() || cells.features.empty())
+        return;
+    for (int channel = 0; channel < 3; ++channel) {
+        std::array<std::int64_t, 256> reference{}, wanted{};
+        for (std::size_t k = 0; k < cells.features.size(); ++k)
+            for (int i = channel; i < kFeatureBytes; i += 3)
+                if (cells.masks[k].bytes[i])
+                    ++reference[cells.features[k].bytes[i]];
+        for (const Feature* s : slices)
+            for (int i = channel; i < kFeatureBytes; i += 3)
+                ++wanted[s->bytes[i]];
+        // The level at each quantile of both, then a map that is piecewise linear between them.
+        auto quantiles = [](const std::array<std::int64_t, 256>& histogram) {
+            std::array<double, kQuantiles + 1> q{};
+            std::int64_t total = 0;
+            for (std::int64_t n : histogram)
+                total += n;
+            std::int64_t below = 0;
+            int level = 0;
+            for (int j = 0; j <= kQuantiles; ++j) {
+                const double target = std::clamp(static_cast<double>(j) / kQuantiles, 0.005, 0.995) * static_cast<double>(total);
+                while (level < 255 && static_cast<double>(below + histogram[static_cast<std::size_t>(level)]) < target)
+                    below += histogram[static_cast<std::size_t>(level++)];
+                q[static_cast<std::size_t>(j)] = level;
+            }
+            return q;
+        };
+        const auto from = quantiles(reference), to = quantiles(wanted);
+        std::array<std::uint8_t, 256> map{};
+        double moved = 0, count = 0;
+        for (int v = 0; v < 256; ++v) {
+            double level = v - from.front() + to.front();  // beyond the quantiles: shifted alike
+            if (v > from.back())
+                level = v - from.back() + to.back();
+            else if (v >= from.front()) {
+                std::size_t j = 0;
+                while (j + 2 < from.size() && from[j + 1] <= v)
+                    ++j;
+                const double span = from[j + 1] - from[j];
+                level = to[j] + (span > 0 ? (v - from[j]) / span : 0.5) * (to[j + 1] - to[j]);
+            }
+            map[static_cast<std::size_t>(v)] = static_cast<std::uint8_t>(std::clamp(std::lround(level), 0L, 255L));
+            moved += static_cast<double>(reference[static_cast<std::size_t>(v)]) * std::abs(level - v);
+            count += static_cast<double>(reference[static_cast<std::size_t>(v)]);
+        }
+        // Levels that already agree are left alone: the quantiles' own noise would move them.
+        if (moved < kAgreeingLevels * count)
+            continue;
+        for (Feature& f : cells.features)
+            for (int i = channel; i < kFeatureBytes; i += 3)
+                f.bytes[i] = map[f.bytes[i]];
+    }
+}
+
+}  // namespace tessera
