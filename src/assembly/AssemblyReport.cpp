@@ -51,14 +51,15 @@ QString assemblyReport(const AssemblyResult& result, const QString& sliceFolder)
     for (const AssemblyPlacement& p : result.placements)
         order.push_back(&p);
     std::stable_partition(order.begin(), order.end(), [](const AssemblyPlacement* p) { return p->doubtful(); });
+    // A doubtful placement shows why it is doubtful instead of a low figure.
     for (const AssemblyPlacement* p : order) {
-        text += QStringLiteral("%1第 %2 行 第 %3 列  %4  置信度 %5%%6\r\n")
+        text += QStringLiteral("%1第 %2 行 第 %3 列  %4  %5\r\n")
                     .arg(p->doubtful() ? QStringLiteral("存疑  ") : QStringLiteral("      "))
                     .arg(p->row)
                     .arg(p->column)
                     .arg(QFileInfo(p->path).fileName())
-                    .arg(confidencePercent(p->confidence))
-                    .arg(p->doubtful() ? QStringLiteral("  ") + doubtReason(*p) : QString());
+                    .arg(p->doubtful() ? doubtReason(*p)
+                                       : QStringLiteral("置信度 %1%").arg(confidencePercent(p->confidence)));
     }
     for (const QString& path : result.unplaced)
         text += QStringLiteral("未放置  %1\r\n").arg(QFileInfo(path).fileName());

@@ -228,6 +228,9 @@ TEST_F(AutoAssemblyFlowTest, AnotherMapsReferenceIsAskedForAndItsDoubtfulCellsCo
     const int count = static_cast<int>(std::count_if(lines.begin(), lines.end(), doubtful));
     EXPECT_GT(count, 0);
     EXPECT_TRUE(std::is_partitioned(lines.begin(), lines.end(), doubtful)) << lines.join(u'\n').toStdString();
+    // A doubtful line says why instead of a low confidence.
+    for (const QString& line : lines)
+        EXPECT_EQ(line.contains(QStringLiteral("置信度")), !doubtful(line)) << line.toStdString();
     EXPECT_TRUE(platform.shown().constLast().text.contains(QStringLiteral("存疑 %1 个").arg(count)));
     EXPECT_EQ(window.canvas().markedCells(), std::size_t(count));
     window.canvas().redrawCanvas();
