@@ -70,8 +70,8 @@ std::vector<WrittenTile> writtenTiles(const QString& tmx, QString& data)
     EXPECT_TRUE(file.open(QIODevice::ReadOnly));
     QXmlStreamReader xml(&file);
     std::vector<WrittenTile> tiles;
-    while (xml.readNextStartElement() || !xml.atEnd()) {
-        if (!xml.isStartElement())
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
         if (xml.name() == u"image")
             tiles.push_back({xml.attributes().value(QLatin1String("source")).toString(), xml.attributes().value(QLatin1String("width")).toInt(),
