@@ -1,4 +1,5 @@
 #include "cli/CommandConvert.h"
+#include "cli/CommandLine.h"
 
 #include "cli/MapInput.h"
 #include "files/LocalFiles.h"
@@ -12,10 +13,6 @@
 
 namespace tessera {
 namespace {
-
-constexpr int kDone = 0;
-constexpr int kFailed = 1;
-constexpr int kBadUsage = 2;
 
 // Largest cell side of a TMX or TMJ map.
 constexpr int kMaxCellSide = 4096;
@@ -94,14 +91,14 @@ int writePathFile(const ConvertRequest& request, const CommandMap& map, QTextStr
                               "例如：%3\n")
                    .arg(unfit)
                    .arg(request.output, first);
-        return kFailed;
+        return kFileFailed;
     }
     LocalFiles files;
     NullProgress quiet;
     const MapFileResult written = writeMapPathFile(files, request.output, map.cells, map.size, quiet, {request.input});
     if (!written.ok()) {
         err << QStringLiteral("地图路径文件没有写入：%1\n%2\n").arg(request.output, written.detail);
-        return kFailed;
+        return kFileFailed;
     }
     out << QStringLiteral("已写入地图路径文件：%1（%2 × %2）\n").arg(request.output).arg(map.size);
     return kDone;
@@ -116,7 +113,7 @@ int writeTiled(const ConvertRequest& request, const CommandMap& map, QTextStream
     const TiledExportResult result = writeTiledMap(map.cells, map.size, request.output, options, quiet, {request.input});
     if (!result.ok()) {
         err << failureMessage(result.failure) << u'\n';
-        return kFailed;
+        return kFileFailed;
     }
     out << QStringLiteral("已导出地图：%1（%2 × %2，%3 个图块，单元格 %4 × %5 像素）\n")
                .arg(request.output)
@@ -155,7 +152,7 @@ int runConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
         return *ended;
     const std::optional<CommandMap> map = readCommandMap(request.input, err);
     if (!map)
-        return kFailed;
+        return kFileFailed;
     for (const QString& note : map->notes)
         err << QStringLiteral("注意：") << note << u'\n';
     return hasTiledMapExtension(request.output) ? writeTiled(request, *map, out, err)

@@ -18,10 +18,6 @@
 namespace tessera {
 namespace {
 
-constexpr int kDone = 0;
-constexpr int kFileFailed = 1;
-constexpr int kBadUsage = 2;
-
 // Decoded tiles kept while rendering: every tile of a 1000 × 1000 map that reuses 10,000 files.
 constexpr qint64 kRenderCacheBytes = 64LL * 1024 * 1024;
 
