@@ -23,12 +23,15 @@ void runTiledMap1000Bench(const QString& folder)
     NullProgress progress;
     TiledExportOptions options;
     options.cell = QSize(400, 300);
-    report("convert_tmx_1000_ms", bestMs([&] {
-               const TiledExportResult result = writeTiledMap(cells, kSize, map, options, progress);
-               if (!result.ok() || result.tiles != 10000 || result.sizesUnknown != 0)
-                   std::fprintf(stderr, "TMX export failed\n");
-           }),
-           "ms");
+    const auto convert = [&] {
+        const TiledExportResult result = writeTiledMap(cells, kSize, map, options, progress);
+        if (!result.ok() || result.tiles != 10000 || result.sizesUnknown != 0)
+            std::fprintf(stderr, "TMX export failed\n");
+    };
+    // The tiles' headers read from the disk, then from the page cache.
+    dropFromPageCache(tiles);
+    report("convert_tmx_1000_cold_ms", timeMs(convert), "ms");
+    report("convert_tmx_1000_ms", bestMs(convert), "ms");
     LocalFiles files;
     report("import_tmx_1000_ms", bestMs([&] {
                const TiledImportResult result = readTiledMap(files, map, progress);
