@@ -26,12 +26,14 @@ QSize sizeOf(const QByteArray& bytes)
             tj.renew();
             return {};
         }
-        return {width, height};
+        // A header cut before its frame reads as 0 × 0.
+        return width > 0 && height > 0 ? QSize(width, height) : QSize();
     }
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    return QImageReader(&buffer).size();
+    const QSize size = QImageReader(&buffer).size();
+    return size.isEmpty() ? QSize() : size;
 }
 
 }  // namespace
@@ -48,8 +50,7 @@ QSize readPictureSize(const QString& path)
             return {};  // the whole file, and no picture
     }
     const ReadResult whole = readRegularFile(path, kMaxTileFileBytes);
-    const QSize size = whole.ok ? sizeOf(whole.data) : QSize();
-    return size.isValid() ? size : QSize();
+    return whole.ok ? sizeOf(whole.data) : QSize();
 }
 
 }  // namespace tessera

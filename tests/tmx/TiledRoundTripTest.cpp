@@ -27,16 +27,32 @@ protected:
             EXPECT_TRUE(QDir(dir.path()).mkpath(QString::fromUtf8(folder)));
         QImage jpeg(40, 30, QImage::Format_RGB32);
         jpeg.fill(Qt::darkGreen);
-        QFile file(jpegTile);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(encodeJpeg(jpeg));
-        file.close();
+        const QByteArray bytes = encodeJpeg(jpeg);
+        write(jpegTile, bytes);
+        // Camera pictures carry large blocks before the frame header: 10 KB, and 120 KB.
+        for (const int blocks : {1, 2}) {
+            QByteArray app1("\xFF\xE1");
+            const int length = blocks == 1 ? 10000 : 60000;
+            app1 += char(length >> 8);
+            app1 += char(length & 0xFF);
+            app1 += QByteArray(length - 2, 'x');
+            QByteArray withBlocks = bytes.left(2);
+            for (int b = 0; b < blocks; ++b)
+                withBlocks += app1;
+            write(blocks == 1 ? exifTile : largeExifTile, withBlocks + bytes.mid(2));
+        }
         QImage png(20, 10, QImage::Format_ARGB32);
         png.fill(Qt::blue);
         EXPECT_TRUE(png.save(pngTile, "PNG"));
     }
 
     QString path(const QString& relative) const { return dir.filePath(relative); }
+    static void write(const QString& file, const QByteArray& bytes)
+    {
+        QFile out(file);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    }
 
     TiledExportResult exportTo(const CellTexts& cells, int n, const QString& out, bool external = false)
     {
@@ -55,6 +71,8 @@ protected:
     NullProgress quiet;
     const QString jpegTile = path(QStringLiteral("tiles/真.jpg"));
     const QString pngTile = path(QStringLiteral("tiles/小 图.png"));
+    const QString exifTile = path(QStringLiteral("tiles/exif.jpg"));
+    const QString largeExifTile = path(QStringLiteral("tiles/large exif.jpg"));
 };
 
 // The tiles of the map's tileset as written: source, width, height (0 when not written).
@@ -128,22 +146,24 @@ TEST_F(TiledRoundTripTest, ExportThenImportGivesTheSameCells)
 
 TEST_F(TiledRoundTripTest, WritesRealSizesRelativePathsAndCsvRows)
 {
-    const CellTexts cells{jpegTile, pngTile, path(QStringLiteral("missing.jpg")), {}};
+    const CellTexts cells{jpegTile, pngTile, path(QStringLiteral("missing.jpg")), {}, exifTile, largeExifTile, {}, {}, {}};
     EXPECT_EQ(defaultTiledCell(cells), QSize(40, 30));
     EXPECT_EQ(defaultTiledCell({{}, pngTile}), QSize(20, 10));
     EXPECT_EQ(defaultTiledCell({path(QStringLiteral("missing.jpg"))}), kDefaultTiledCell);
 
-    const TiledExportResult result = exportTo(cells, 2, path(QStringLiteral("地图/m.tmx")));
+    const TiledExportResult result = exportTo(cells, 3, path(QStringLiteral("地图/m.tmx")));
     ASSERT_TRUE(result.ok());
-    EXPECT_EQ(result.tiles, 3);
+    EXPECT_EQ(result.tiles, 5);
     EXPECT_EQ(result.sizesUnknown, 1);
     QString data;
     const std::vector<WrittenTile> tiles = writtenTiles(path(QStringLiteral("地图/m.tmx")), data);
     const std::vector<WrittenTile> expected{{QStringLiteral("../tiles/真.jpg"), 40, 30},
                                             {QStringLiteral("../tiles/小 图.png"), 20, 10},
-                                            {QStringLiteral("../missing.jpg"), 0, 0}};
+                                            {QStringLiteral("../missing.jpg"), 0, 0},
+                                            {QStringLiteral("../tiles/exif.jpg"), 40, 30},
+                                            {QStringLiteral("../tiles/large exif.jpg"), 40, 30}};
     EXPECT_EQ(tiles, expected);
-    EXPECT_EQ(data, QStringLiteral("\n1,2,\n3,0\n"));
+    EXPECT_EQ(data, QStringLiteral("\n1,2,3,\n0,4,5,\n0,0,0\n"));
 }
 
 TEST_F(TiledRoundTripTest, WritesWholeOrNothing)
@@ -171,5 +191,5 @@ TEST_F(TiledRoundTripTest, WritesWholeOrNothing)
     EXPECT_EQ(kept.readAll(), QByteArray("keep"));
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("tiles/input.tsx"))));
     EXPECT_EQ(exportTo({jpegTile}, 1, path(QStringLiteral("no folder/m.tmx"))).failure.kind, FailureKind::Unwritable);
-    EXPECT_EQ(QDir(path(QStringLiteral("tiles"))).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    EXPECT_EQ(QDir(path(QStringLiteral("tiles"))).entryList(QDir::Files | QDir::Hidden).size(), 5);
 }
