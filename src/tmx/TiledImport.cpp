@@ -69,8 +69,11 @@ private:
 
 bool Importer::parse(const QByteArray& bytes, MapData& map)
 {
+    QByteArrayView start(bytes);
+    if (start.startsWith("\xEF\xBB\xBF"))
+        start = start.sliced(3);
     const bool json = hasTiledMapExtension(path_) ? tiledFormatOf(path_) == TiledFormat::Tmj
-                                                   : bytes.trimmed().startsWith('{');
+                                                   : start.trimmed().startsWith('{');
     QString error;
     if (!(json ? parseTmjMap(bytes, map, error) : parseTmxMap(bytes, map, error)))
         return fail(FailureKind::NotTiledMap, {path_}, error);
