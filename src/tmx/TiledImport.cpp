@@ -163,6 +163,10 @@ bool Importer::read(Progress& progress)
     const LayerData* layer = chooseLayer(map);
     if (!layer)
         return false;
+    // The layer's own size decides how much its data holds: never more than the largest map.
+    if (layer->width < 1 || layer->height < 1 || layer->width > kMaxMapSize || layer->height > kMaxMapSize)
+        return fail(FailureKind::NotTiledMap, {path_},
+                    QStringLiteral("图层“%1”的大小 %2 × %3 不对").arg(layer->name).arg(layer->width).arg(layer->height));
     std::vector<quint32> gids;
     QString error;
     if (!decodeLayerData(*layer, gids, error))

@@ -75,6 +75,8 @@ TEST(TiledImportTest, RefusesWhatItCannotTakeAndSaysWhy)
     const QByteArray csv = files.readFile(kData + QStringLiteral("/csv.tmx")).data;
     QByteArray truncated = csv;
     truncated.replace("4,10,3", "4,10");
+    QByteArray vast = csv;
+    vast.replace("name=\"地面\" width=\"3\" height=\"2\"", "name=\"地面\" width=\"3\" height=\"2000000000\"");
     QByteArray missingTileset = csv;
     missingTileset.replace("<tileset firstgid=\"10\" name=\"trees\"", "<tileset firstgid=\"10\" source=\"nowhere.tsx\" name=\"trees\"");
     const QByteArray zlib = files.readFile(kData + QStringLiteral("/zlib.tmx")).data;
@@ -93,6 +95,7 @@ TEST(TiledImportTest, RefusesWhatItCannotTakeAndSaysWhy)
         {write("short.tmx", truncated), FailureKind::NotTiledMap, QStringLiteral("应有 3 × 2 = 6 个图块编号，实有 5 个")},
         {write("damaged.tmx", damaged), FailureKind::NotTiledMap, QStringLiteral("zlib 压缩的图层数据已损坏")},
         {write("cut.tmx", csv.left(csv.size() / 2)), FailureKind::NotTiledMap, QStringLiteral("第 ")},
+        {write("vast.tmx", vast), FailureKind::NotTiledMap, QStringLiteral("图层“地面”的大小 3 × 2000000000 不对")},
         {write("nowhere.tmx", missingTileset), FailureKind::FileUnreadable, dir.filePath(QStringLiteral("nowhere.tsx"))},
         {dir.filePath(QStringLiteral("missing.tmx")), FailureKind::FileUnreadable, QStringLiteral("无法读取文件")},
     };
