@@ -87,6 +87,10 @@ bool Importer::parse(const QByteArray& bytes, MapData& map)
         return fail(FailureKind::NotTiledMap, {path_}, QStringLiteral("地图的宽或高不是正数"));
     if (map.width > kMaxMapSize || map.height > kMaxMapSize)
         return fail(FailureKind::TiledMapTooLarge, {}, {}, {map.width, map.height, kMaxMapSize});
+    for (const TilesetData& tileset : map.tilesets)
+        if (tileset.firstGid < 1)
+            return fail(FailureKind::NotTiledMap, {path_},
+                        QStringLiteral("图块集“%1”的 firstgid 不是正数").arg(tileset.name.isEmpty() ? tileset.source : tileset.name));
     return true;
 }
 
