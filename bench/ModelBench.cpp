@@ -20,6 +20,7 @@ namespace tessera::bench {
 
 void runJournal1000Bench(TileGrid& grid);
 void runHistory1000Bench(const TileGrid& filled, const CellTexts& otherMap);
+void runTiledMap1000Bench(const QString& folder);
 
 namespace {
 
@@ -73,6 +74,7 @@ void runModelBench()
            }),
            "ms");
     runJournal1000Bench(grid);
+    runTiledMap1000Bench(dir.filePath(QStringLiteral("tiled")));
 
     TileGrid imported;
     imported.resize(kMapSize);

@@ -2,6 +2,7 @@
 #include "app/MainMenus.h"
 
 #include "app/MapDocument.h"
+#include "app/TiledMapCommand.h"
 #include "app/Texts.h"
 #include "gui/LongWork.h"
 #include "gui/Platform.h"
@@ -46,6 +47,8 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, W
     mapCommand(addCommand(file, QStringLiteral("导入数据"), "ImportDataCommand", [this] { document_.file().importGrid(); }));
     file->addSeparator();
     mapCommand(addCommand(file, QStringLiteral("导出数据"), "ExportDataCommand", [this] { document_.file().exportGrid(); }));
+    mapCommand(addCommand(file, QStringLiteral("导出为 TMX/TMJ 地图…"), "ExportTiledMapCommand",
+                          [this, &platform] { exportTiledMap(document_, platform); }));
     QAction* save = addCommand(file, QStringLiteral("保存"), "SaveCommand", [this] { document_.save(); });
     save->setShortcut(QKeySequence::Save);
     mapCommand(save);

@@ -24,6 +24,8 @@ MapDocument::MapDocument(Platform& platform, QObject* parent)
         history_.replaceMap(MapCommandKind::Import, grid_.mapSize(), std::move(cells));
         return true;
     });
+    // A TMX or TMJ map is a change of the map, undoable; it does not become the map's path file.
+    file_.setMapTaker([this](int n, CellTexts cells) { replaceMap(MapCommandKind::Import, n, std::move(cells)); });
     connect(&file_, &MapFileCommands::imported, this, [this](const QString& path) {
         savedAs(path);
         emit mapReplaced();

@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+#include <memory>
+
 namespace tessera {
 namespace {
 
@@ -55,9 +57,13 @@ bool MapFileCommands::exportGrid()
     return path && exportTo(*path);
 }
 
+const FileDialogOptions MapFileCommands::kImportDialogOptions{
+    QStringLiteral("青石地图路径文件（TLP）|*.tlp|文本文档（TXT）|*.txt|TMX/TMJ 地图|*.tmx;*.tmj|所有文件|*.*"),
+    QStringLiteral("tlp")};
+
 bool MapFileCommands::importGrid()
 {
-    const std::optional<QString> path = platform_.openFileDialog(kDialogOptions);
+    const std::optional<QString> path = platform_.openFileDialog(kImportDialogOptions);
     return path && importFrom(*path);
 }
 
@@ -103,14 +109,62 @@ bool MapFileCommands::finishExport(const QString& path, const MapFileResult& res
     return true;
 }
 
+// What an import read: a map path file, or a TMX or TMJ map.
+struct MapFileCommands::ImportOutcome {
+    bool tiled = false;
+    MapFileResult pathFile;
+    TiledImportResult tiledMap;
+};
+
+namespace {
+
+// Bytes enough to tell a TMX or TMJ map from a map path file.
+constexpr int kSniffedBytes = 4096;
+
+}  // namespace
+
 bool MapFileCommands::importFrom(const QString& path)
 {
     const int n = grid_.mapSize();
+    auto read = [&files = platform_.files(), path, n](Progress& progress) {
+        ImportOutcome outcome;
+        outcome.tiled = hasTiledMapExtension(path) || looksLikeTiledMap(files.readHead(path, kSniffedBytes).data);
+        if (outcome.tiled)
+            outcome.tiledMap = readTiledMap(files, path, progress);
+        else
+            outcome.pathFile = readMapPathFile(files, path, n, progress);
+        return outcome;
+    };
     if (!work_)
-        return finishImport(path, readMapPathFile(platform_, path, n, progress_));
-    return work_->run<MapFileResult>(
-        [&files = platform_.files(), path, n](Progress& progress) { return readMapPathFile(files, path, n, progress); },
-        [this, path](MapFileResult result) { finishImport(path, std::move(result)); });
+        return finishAnyImport(path, read(progress_));
+    return work_->run<std::shared_ptr<ImportOutcome>>(
+        [read](Progress& progress) { return std::make_shared<ImportOutcome>(read(progress)); },
+        [this, path](std::shared_ptr<ImportOutcome> outcome) { finishAnyImport(path, std::move(*outcome)); });
+}
+
+bool MapFileCommands::finishAnyImport(const QString& path, ImportOutcome outcome)
+{
+    return outcome.tiled ? finishTiledImport(path, std::move(outcome.tiledMap))
+                         : finishImport(path, std::move(outcome.pathFile));
+}
+
+bool MapFileCommands::finishTiledImport(const QString& path, TiledImportResult result)
+{
+    if (!result.ok()) {
+        platform_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
+        return false;
+    }
+    const int n = result.mapSize;
+    if (takeMap_) {
+        takeMap_(n, std::move(result.cells));
+    } else {
+        grid_.resize(n);
+        [[maybe_unused]] const bool taken = grid_.replaceCells(std::move(result.cells));
+    }
+    emit importedTiledMap(path);
+    platform_.messageBox(QStringLiteral("已导入地图：\n%1\n%2 × %2 个单元格").arg(path).arg(n), MessageButtons::Ok,
+                         kDefaultMessageTitle, result.notes.join(u'\n'));
+    return true;
 }
 
 bool MapFileCommands::finishImport(const QString& path, MapFileResult result)

@@ -3,6 +3,7 @@
 #include "gui/Platform.h"
 #include "model/MapPathFile.h"
 #include "model/TileGrid.h"
+#include "tmx/TiledMap.h"
 
 #include <QObject>
 
@@ -23,6 +24,8 @@ class MapFileCommands : public QObject {
 
 public:
     static const FileDialogOptions kDialogOptions;
+    // 导入数据 also offers TMX and TMJ maps.
+    static const FileDialogOptions kImportDialogOptions;
 
     MapFileCommands(TileGrid& grid, Platform& platform, Progress& progress)
         : grid_(grid), platform_(platform), progress_(progress)
@@ -33,11 +36,15 @@ public:
     // How an import's cells go into the map; by default they replace the grid's. False when they
     // do not fit it (the map changed size meanwhile).
     void setCellTaker(std::function<bool(CellTexts)> take) { take_ = std::move(take); }
+    // How an imported TMX or TMJ map goes into the map, at its own size; by default the grid takes
+    // that size and its cells.
+    void setMapTaker(std::function<void(int, CellTexts)> take) { takeMap_ = std::move(take); }
 
     // Asks for a file and writes the grid into it atomically.
     bool exportGrid();
     // Asks for a file and replaces the grid's content with it; an unreadable or unsuitable file
-    // leaves the grid as it was.
+    // leaves the grid as it was. A TMX or TMJ map (told by its name, else by its first bytes)
+    // brings its own size and does not become the map's path file.
     bool importGrid();
 
     // Without a `LongWork`: true when written or read. With one: true when the work has started.
@@ -46,20 +53,27 @@ public:
     bool importFrom(const QString& path);
 
 signals:
-    // An import replaced the grid's content (the full redraw follows), or an export wrote it whole.
+    // An import of a map path file replaced the grid's content (the full redraw follows), or an
+    // export wrote it whole.
     void imported(const QString& path);
+    // A TMX or TMJ map replaced the map.
+    void importedTiledMap(const QString& path);
     void exported(const QString& path);
 
 private:
     bool confirmUnfitCells();
     bool finishExport(const QString& path, const MapFileResult& result);
     bool finishImport(const QString& path, MapFileResult result);
+    struct ImportOutcome;
+    bool finishAnyImport(const QString& path, ImportOutcome outcome);
+    bool finishTiledImport(const QString& path, TiledImportResult result);
 
     TileGrid& grid_;
     Platform& platform_;
     Progress& progress_;
     LongWork* work_ = nullptr;
     std::function<bool(CellTexts)> take_;
+    std::function<void(int, CellTexts)> takeMap_;
 };
 
 }  // namespace tessera

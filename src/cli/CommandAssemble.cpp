@@ -1,4 +1,5 @@
 #include "cli/CommandAssemble.h"
+#include "cli/CommandLine.h"
 
 #include "assembly/AssemblyReport.h"
 #include "files/Progress.h"
@@ -13,10 +14,6 @@
 
 namespace tessera {
 namespace {
-
-constexpr int kDone = 0;
-constexpr int kFailed = 1;
-constexpr int kBadUsage = 2;
 
 int badUsage(QTextStream& err, const QString& why)
 {
@@ -181,14 +178,14 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
     const AssemblyInput input = readAssemblyInput(reference, slices, quiet);
     if (!input.ok()) {
         err << QStringLiteral("tessera assemble：") << failureMessage(input.failure()) << u'\n';
-        return kFailed;
+        return kFileFailed;
     }
     if (!rowsText)
         grid = input.proposedGrid();
     const AssemblyResult result = assembleMap(input, grid, quiet);
     if (!result.ok()) {
         err << QStringLiteral("tessera assemble：") << failureMessage(result.failure) << u'\n';
-        return kFailed;
+        return kFileFailed;
     }
     const int mapSize = std::max(result.grid.rows, result.grid.columns);
     LocalFiles files;
@@ -196,7 +193,7 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
                                                    QStringList{reference} + input.slicePaths());
     if (!written.ok()) {
         err << QStringLiteral("无法写入地图路径文件：%1\n%2\n").arg(output, written.detail);
-        return kFailed;
+        return kFileFailed;
     }
     listDoubtful(result, err);
     if (request.report && !request.report->isEmpty()) {
@@ -204,7 +201,7 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
                                                         QStringList{reference, QFileInfo(output).absoluteFilePath()} + input.slicePaths());
         if (!report) {
             err << QStringLiteral("无法写入报告文件：%1\n%2\n").arg(*request.report, report.error);
-            return kFailed;
+            return kFileFailed;
         }
     }
     out << assemblySummary(result)

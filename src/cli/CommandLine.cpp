@@ -1,6 +1,8 @@
 #include "cli/CommandLine.h"
 
 #include "cli/CommandAssemble.h"
+#include "cli/CommandConvert.h"
+#include "cli/MapInput.h"
 #include "render/MapPicture.h"
 #include "render/TileImages.h"
 #include "files/Files.h"
@@ -9,17 +11,12 @@
 #include "model/MapText.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
 
 #include <cstdio>
 #include <memory>
 
 namespace tessera {
 namespace {
-
-constexpr int kDone = 0;
-constexpr int kFileFailed = 1;
-constexpr int kBadUsage = 2;
 
 // Decoded tiles kept while rendering: every tile of a 1000 × 1000 map that reuses 10,000 files.
 constexpr qint64 kRenderCacheBytes = 64LL * 1024 * 1024;
@@ -33,6 +30,8 @@ QString usage()
         "                                            把整张地图导出为一张图片\n"
         "  tessera assemble --reference 参考图 --slices 切片文件夹 [--rows 行数 --cols 列数] -o 地图路径文件\n"
         "                                            按参考图把切片自动拼成地图路径文件\n"
+        "  tessera convert 输入地图 -o 输出地图 [--cell 宽x高] [--tsx]\n"
+        "                                            在地图路径文件与 TMX/TMJ 地图之间转换\n"
         "  tessera --help                            显示本说明\n");
 }
 
@@ -41,8 +40,8 @@ QString renderUsage()
     return QStringLiteral(
         "用法：tessera render 地图路径文件 -o 图片文件 [--cell 宽x高]\n"
         "\n"
-        "把地图路径文件（.tlp 或 .txt）中的整张地图导出为一张图片，不需要显示器。\n"
-        "地图的大小取文件的行数和最长一行的字段数中较大的一个。\n"
+        "把地图路径文件（.tlp 或 .txt）或 TMX/TMJ 地图中的整张地图导出为一张图片，不需要显示器。\n"
+        "地图路径文件的地图大小取文件的行数和最长一行的字段数中较大的一个。\n"
         "  -o 图片文件     以 .jpg 或 .jpeg 结尾时写 JPEG 图片，否则写 PNG 图片\n"
         "  --cell 宽x高    每个单元格的像素大小，默认 40x30（如 40x16、80x60、200x150、400x300）\n"
         "空单元格和无法读取的图片在 PNG 中透明，在 JPEG 中为灰色。\n"
@@ -54,19 +53,6 @@ int badUsage(QTextStream& err, const QString& why)
     err << QStringLiteral("tessera render：") << why << u'\n' << renderUsage();
     err.flush();
     return kBadUsage;
-}
-
-std::optional<QSize> parseCell(const QString& text)
-{
-    static const QRegularExpression form(QStringLiteral("^(\\d{1,4})[x×X*](\\d{1,4})$"));
-    const QRegularExpressionMatch match = form.match(text);
-    if (!match.hasMatch())
-        return std::nullopt;
-    const QSize cell(match.captured(1).toInt(), match.captured(2).toInt());
-    if (cell.width() < 1 || cell.height() < 1 || cell.width() > kMaxPictureCellSide
-        || cell.height() > kMaxPictureCellSide)
-        return std::nullopt;
-    return cell;
 }
 
 // What `render` was asked to do.
@@ -104,7 +90,7 @@ std::optional<int> readRenderArguments(const QStringList& arguments, RenderReque
             } else {
                 value = a.mid(7);
             }
-            const std::optional<QSize> parsed = parseCell(value);
+            const std::optional<QSize> parsed = parseCellSize(value, kMaxPictureCellSide);
             if (!parsed)
                 return badUsage(err, QStringLiteral("单元格大小“%1”无效：应为 宽x高，每边 1 到 %2 像素")
                                          .arg(value)
@@ -134,30 +120,15 @@ int render(const QStringList& arguments, QTextStream& out, QTextStream& err)
     const QString& output = request.output;
     const QSize cell = request.cell;
 
-    const ReadResult read = readRegularFile(mapPath, kMaxMapFileBytes);
-    if (!read.ok) {
-        err << QStringLiteral("无法读取地图路径文件：%1\n%2\n").arg(mapPath, read.error);
+    const std::optional<CommandMap> map = readCommandMap(mapPath, err);
+    if (!map)
         return kFileFailed;
-    }
-    NullProgress quiet;
-    const MapTextLoad shape = parseMapText(read.data, 0, quiet);
-    if (shape.kind != MapFileKind::Text) {
-        err << QStringLiteral("%1 不是青石地图路径文件。\n").arg(mapPath);
-        return kFileFailed;
-    }
-    const qsizetype size = std::max(shape.lines, shape.widest);
-    if (size > kMaxMapSize) {
-        err << QStringLiteral("%1 有 %2 行、最长一行 %3 个字段，超过了 %4 × %4 的最大地图。\n")
-                   .arg(mapPath)
-                   .arg(shape.lines)
-                   .arg(shape.widest)
-                   .arg(kMaxMapSize);
-        return kFileFailed;
-    }
-    const MapTextLoad load = parseMapText(read.data, static_cast<int>(size), quiet);
+    for (const QString& note : map->notes)
+        err << note << u'\n';
     TileImageCache cache(kRenderCacheBytes);
+    NullProgress quiet;
     const MapPictureResult result =
-        writeMapPicture(load.cells, static_cast<int>(size), cell, output, cache, quiet, {mapPath});
+        writeMapPicture(map->cells, map->size, cell, output, cache, quiet, {mapPath});
     if (!result.ok()) {
         err << failureMessage(result.failure) << u'\n';
         return kFileFailed;
@@ -181,6 +152,8 @@ int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
         status = render(arguments.mid(1), out, err);
     } else if (command == u"assemble") {
         status = runAssemble(arguments.mid(1), out, err);
+    } else if (command == u"convert") {
+        status = runConvert(arguments.mid(1), out, err);
     } else {
         err << QStringLiteral("tessera：未知的命令“%1”\n").arg(command) << usage();
     }

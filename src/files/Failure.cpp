@@ -24,7 +24,7 @@ QString reason(const Failure& f)
     case FailureKind::None:
         return {};
     case FailureKind::Cancelled:
-        return f.work == FailedWork::MapPicture ? QStringLiteral("导出已取消。") : QStringLiteral("已取消自动拼图");
+        return f.work == FailedWork::AutoAssembly ? QStringLiteral("已取消自动拼图") : QStringLiteral("导出已取消。");
     case FailureKind::EmptyMap:
         return QStringLiteral("地图是空的。");
     case FailureKind::CellSizeOutOfRange:
@@ -65,6 +65,22 @@ QString reason(const Failure& f)
         return QStringLiteral("行数和列数须在 1 到 %1 之间").arg(figure(f, 0));
     case FailureKind::GridTooLarge:
         return QStringLiteral("%1 行 × %2 列远多于切片的数量（%3 个）").arg(figure(f, 0)).arg(figure(f, 1)).arg(figure(f, 2));
+    case FailureKind::FileUnreadable:
+        return QStringLiteral("无法读取文件：%1\n%2").arg(fileOf(f, 1), f.detail);
+    case FailureKind::NotTiledMap:
+        return QStringLiteral("不是可以读懂的 TMX/TMJ 文件：%1\n%2").arg(fileOf(f, 1), f.detail);
+    case FailureKind::UnsupportedMap:
+        return QStringLiteral("只能导入正交（orthogonal）的有限地图，这张地图是%1。").arg(f.detail);
+    case FailureKind::TiledMapTooLarge:
+        return QStringLiteral("地图为 %1 × %2 个单元格，宽和高都不能超过 %3。").arg(figure(f, 0)).arg(figure(f, 1)).arg(figure(f, 2));
+    case FailureKind::NoTileLayer:
+        return QStringLiteral("地图中没有图块图层。");
+    case FailureKind::SpritesheetTileset:
+        return QStringLiteral("图块集“%1”是从一张大图切出的图块（spritesheet），暂不支持；"
+                              "只支持每个图块一个图片文件的图块集（image collection）。")
+            .arg(f.files.value(1));
+    case FailureKind::UnstorablePath:
+        return QStringLiteral("图片路径含有 XML 中无法保存的控制字符：%1\n请导出为 TMJ 地图。").arg(fileOf(f, 1));
     }
     return {};
 }
@@ -75,9 +91,20 @@ QString failureMessage(const Failure& failure)
 {
     if (failure.ok())
         return {};
-    // A map picture's failure names the file first.
-    if (failure.work == FailedWork::MapPicture)
+    // A file's failure names the file first.
+    switch (failure.work) {
+    case FailedWork::MapPicture:
         return QStringLiteral("地图图片没有写入：\n%1\n").arg(failure.files.value(0)) + reason(failure);
+    case FailedWork::TiledExport:
+        return QStringLiteral("地图没有导出：\n%1\n").arg(failure.files.value(0)) + reason(failure);
+    case FailedWork::TiledImport:
+        if (failure.kind == FailureKind::Cancelled)
+            return QStringLiteral("导入已取消，地图没有改变。");
+        return QStringLiteral("导入失败：\n%1\n").arg(failure.files.value(0)) + reason(failure)
+            + QStringLiteral("\n地图没有改变。");
+    case FailedWork::AutoAssembly:
+        break;
+    }
     return reason(failure);
 }
 

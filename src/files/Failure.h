@@ -30,11 +30,19 @@ enum class FailureKind {
     SliceSizesDiffer,       // files: two slices; figures: the first's width and height, the second's
     GridOutOfRange,         // figures: the largest row or column count
     GridTooLarge,           // figures: rows, columns, slices
+    // TMX and TMJ maps; files: the map first.
+    FileUnreadable,       // files: the map, then the file that could not be read; detail: why
+    NotTiledMap,          // files: the map, then the file; detail: where and what the reader met
+    UnsupportedMap,       // detail: what the map is or uses
+    TiledMapTooLarge,     // figures: width, height, the largest side
+    NoTileLayer,          //
+    SpritesheetTileset,   // files: the map, then the tileset's name
+    UnstorablePath,       // files: the map, then the tile's path
 };
-inline constexpr FailureKind kLastFailureKind = FailureKind::GridTooLarge;
+inline constexpr FailureKind kLastFailureKind = FailureKind::UnstorablePath;
 
 // The work that failed, which a message names.
-enum class FailedWork { MapPicture, AutoAssembly };
+enum class FailedWork { MapPicture, AutoAssembly, TiledExport, TiledImport };
 
 struct Failure {
     Failure() = default;

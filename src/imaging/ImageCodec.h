@@ -29,4 +29,9 @@ QByteArray encodeJpeg(const QImage& image, int quality = 85);
 // straight from the file without reading it whole; null when it is no picture. Thread-safe.
 QImage readPictureCorner(const QString& path, QSize size);
 
+// The width and height of the picture in a regular file, read from its header (the first few
+// kilobytes; the whole file only when they do not hold it); invalid when it is no picture.
+// Thread-safe.
+QSize readPictureSize(const QString& path);
+
 }  // namespace tessera

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The writers of the real binary, `tessera render` and `tessera assemble`, seen from outside: they
+# The writers of the real binary, `tessera render`, `tessera assemble` and `tessera convert`, seen
+# from outside: they
 # never replace a write-protected file, one of their inputs, a FIFO or a device, nor write into a
 # folder; a write that fails (ulimit -f, a full tmpfs) exits with 1, says why in Chinese and leaves
 # the old file whole; a run killed at any moment leaves the old file or the whole new one, and the
@@ -45,12 +46,18 @@ expect 0 "${assemble[@]}" -o assembled.tlp
 expect 0 "${assemble[@]}" -o again.tlp
 cmp -s assembled.tlp again.tlp || fail "two runs on the same slices wrote different map path files"
 cp map.tlp map.before
+mkdir whole
+expect 0 convert big.tlp -o whole/big.tmx
 
 # A write-protected file stays as it is, as root too.
-for output in out/ro.png out/ro.tlp; do
+for output in out/ro.png out/ro.tlp out/ro.tmx; do
     echo old >"$output"
     chmod 0444 "$output"
-    if [ "$output" = out/ro.png ]; then expect 1 render map.tlp -o "$output"; else expect 1 "${assemble[@]}" -o "$output"; fi
+    case $output in
+    *.png) expect 1 render map.tlp -o "$output" ;;
+    *.tlp) expect 1 "${assemble[@]}" -o "$output" ;;
+    *) expect 1 convert map.tlp -o "$output" ;;
+    esac
     says 没有写入权限 "$output"
     [ "$(cat "$output")" = old ] && [ "$(stat -c %a "$output")" = 444 ] || fail "$output was replaced"
 done
@@ -58,6 +65,8 @@ done
 # An input is never the output, through a symbolic or a hard link.
 ln -s ../map.tlp out/map-link.png
 ln tile.jpg out/tile-link.jpg
+ln -s ../map.tlp out/map-link.tmx
+ln tile.jpg out/tile-link.tmj
 ln -s ../set/reference.jpg out/reference-link.tlp
 slice=$(ls set/slices | head -n 1)
 ln "set/slices/$slice" out/slice-link.tlp
@@ -65,13 +74,17 @@ expect 1 render map.tlp -o out/map-link.png
 says 输入文件 "“map.tlp”"
 expect 1 render map.tlp -o out/tile-link.jpg
 says 输入文件 "$work/tile.jpg"
+expect 1 convert map.tlp -o out/map-link.tmx
+says 输入文件 "“map.tlp”"
+expect 1 convert map.tlp -o out/tile-link.tmj
+says 输入文件 "$work/tile.jpg"
 expect 1 "${assemble[@]}" -o out/reference-link.tlp
 says 输入文件 reference.jpg
 expect 1 "${assemble[@]}" -o out/slice-link.tlp
 says 输入文件 "$slice"
 cmp -s map.tlp map.before && cmp -s tile.jpg "$tile" || fail "an input was written over"
-[ -L out/map-link.png ] && [ -L out/reference-link.tlp ] || fail "a link was replaced"
-only_in_out ro.png ro.tlp map-link.png tile-link.jpg reference-link.tlp slice-link.tlp
+[ -L out/map-link.png ] && [ -L out/map-link.tmx ] && [ -L out/reference-link.tlp ] || fail "a link was replaced"
+only_in_out ro.png ro.tlp ro.tmx map-link.png tile-link.jpg map-link.tmx tile-link.tmj reference-link.tlp slice-link.tlp
 rm -f out/*
 
 # A FIFO or device is written straight through and stays what it is; a folder is refused.
@@ -142,13 +155,13 @@ if strace -f -o /dev/null true 2>/dev/null; then
 else
     moments=(sleep:0.05 sleep:0.2 sleep:0.5)
 fi
-for writer in render assemble; do
+for writer in render assemble convert; do
     rm -f out/*
-    if [ $writer = render ]; then
-        output=out/big.jpg whole=reference.jpg arguments=(render big.tlp -o out/big.jpg)
-    else
-        output=out/map.tlp whole=assembled.tlp arguments=("${assemble[@]}" -o out/map.tlp)
-    fi
+    case $writer in
+    render) output=out/big.jpg whole=reference.jpg arguments=(render big.tlp -o out/big.jpg) ;;
+    assemble) output=out/map.tlp whole=assembled.tlp arguments=("${assemble[@]}" -o out/map.tlp) ;;
+    *) output=out/big.tmx whole=whole/big.tmx arguments=(convert big.tlp -o out/big.tmx) ;;
+    esac
     for moment in "${moments[@]}"; do
         call=${moment%:*} n=${moment#*:}
         echo old >"$output"

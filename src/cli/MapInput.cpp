@@ -1,0 +1,61 @@
+// Reading the map a command works on.
+#include "cli/MapInput.h"
+
+#include "files/LocalFiles.h"
+#include "files/Progress.h"
+#include "model/MapPathFile.h"
+#include "model/MapText.h"
+#include "tmx/TiledMap.h"
+
+#include <QRegularExpression>
+
+namespace tessera {
+
+std::optional<CommandMap> readCommandMap(const QString& path, QTextStream& err)
+{
+    NullProgress quiet;
+    LocalFiles files;
+    if (hasTiledMapExtension(path) || looksLikeTiledMap(files.readHead(path, 4096).data)) {
+        TiledImportResult read = readTiledMap(files, path, quiet);
+        if (!read.ok()) {
+            err << failureMessage(read.failure) << u'\n';
+            return std::nullopt;
+        }
+        return CommandMap{read.mapSize, std::move(read.cells), read.notes};
+    }
+    const ReadResult read = readRegularFile(path, kMaxMapFileBytes);
+    if (!read.ok) {
+        err << QStringLiteral("无法读取地图路径文件：%1\n%2\n").arg(path, read.error);
+        return std::nullopt;
+    }
+    const MapTextLoad shape = parseMapText(read.data, 0, quiet);
+    if (shape.kind != MapFileKind::Text) {
+        err << QStringLiteral("%1 不是青石地图路径文件。\n").arg(path);
+        return std::nullopt;
+    }
+    const qsizetype size = std::max(shape.lines, shape.widest);
+    if (size > kMaxMapSize) {
+        err << QStringLiteral("%1 有 %2 行、最长一行 %3 个字段，超过了 %4 × %4 的最大地图。\n")
+                   .arg(path)
+                   .arg(shape.lines)
+                   .arg(shape.widest)
+                   .arg(kMaxMapSize);
+        return std::nullopt;
+    }
+    MapTextLoad load = parseMapText(read.data, static_cast<int>(size), quiet);
+    return CommandMap{static_cast<int>(size), std::move(load.cells), {}};
+}
+
+std::optional<QSize> parseCellSize(const QString& text, int maxSide)
+{
+    static const QRegularExpression form(QStringLiteral("^(\\d{1,4})[x×X*](\\d{1,4})$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QSize cell(match.captured(1).toInt(), match.captured(2).toInt());
+    if (cell.width() < 1 || cell.height() < 1 || cell.width() > maxSide || cell.height() > maxSide)
+        return std::nullopt;
+    return cell;
+}
+
+}  // namespace tessera

@@ -1,0 +1,76 @@
+#pragma once
+
+// What the readers make of a TMX or TMJ file and what the writers write, in the formats' own terms.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QSize>
+#include <QString>
+
+#include <utility>
+#include <vector>
+
+namespace tessera::tiled {
+
+// The flags a global tile id carries in its top bits: flipped across, down, diagonally, rotated.
+inline constexpr quint32 kFlipFlags = 0xF0000000u;
+
+struct TilesetData {
+    int firstGid = 0;
+    QString source;  // an external tileset's file as written; empty when embedded
+    QString folder;  // an external tileset's folder once it is read: its images are relative to it
+    QString name;
+    bool spritesheet = false;                     // the tiles are cut from one image
+    std::vector<std::pair<int, QString>> images;  // tile id, image source as written
+};
+
+struct LayerData {
+    QString name;
+    bool visible = true;  // its own flag and its groups'
+    int width = 0;
+    int height = 0;
+    QString encoding;     // "csv", "base64", or empty: `gids` hold the tiles
+    QString compression;  // with base64: empty, "zlib", "gzip" or "zstd"
+    QByteArray text;      // the data as written, for csv and base64
+    std::vector<quint32> gids;
+    bool chunked = false;  // an infinite map's data in chunks
+};
+
+struct MapData {
+    QString orientation;
+    bool infinite = false;
+    int width = 0;
+    int height = 0;
+    std::vector<TilesetData> tilesets;
+    std::vector<LayerData> layers;  // the tile layers, in the file's order
+};
+
+// False with the reader's words (where and what) in `error`.
+bool parseTmxMap(const QByteArray& bytes, MapData& map, QString& error);
+bool parseTsxTileset(const QByteArray& bytes, TilesetData& tileset, QString& error);
+bool parseTmjMap(const QByteArray& bytes, MapData& map, QString& error);
+bool parseTsjTileset(const QByteArray& bytes, TilesetData& tileset, QString& error);
+
+// The layer's width × height global tile ids, from whichever form it was written in.
+bool decodeLayerData(const LayerData& layer, std::vector<quint32>& gids, QString& error);
+
+// What the writers write: one image collection, tile i having gid i + 1.
+struct ExportTile {
+    QString source;  // relative to the file that names it when it can be
+    QSize size;      // invalid when the picture's header could not be read
+};
+
+struct ExportData {
+    int mapSize = 0;
+    QSize cell;
+    QString tilesetName;
+    QString tilesetSource;  // the external tileset's file name; empty when embedded
+    std::vector<ExportTile> tiles;
+    std::vector<quint32> gids;  // mapSize², row by row; 0 for an empty cell
+};
+
+QByteArray tmxMap(const ExportData& data);
+QByteArray tsxTileset(const ExportData& data);
+QByteArray tmjMap(const ExportData& data);
+QByteArray tsjTileset(const ExportData& data);
+
+}  // namespace tessera::tiled

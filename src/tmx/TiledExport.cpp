@@ -1,0 +1,168 @@
+// The map written as a TMX or TMJ map with one image collection.
+#include "tmx/TiledData.h"
+#include "tmx/TiledMap.h"
+
+#include "files/HelperThreads.h"
+#include "files/OutputFile.h"
+#include "files/Progress.h"
+#include "imaging/ImageCodec.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
+#include <unordered_map>
+
+namespace tessera {
+
+using namespace tiled;
+
+namespace {
+
+// Tiles looked at for the default cell size when the first ones cannot be read.
+constexpr int kCellSizeTries = 16;
+
+// A cell's file as the file system finds it (a relative text is relative to the working folder).
+QString absoluteTile(const QString& text)
+{
+    return QDir::isAbsolutePath(text) ? text : QFileInfo(text).absoluteFilePath();
+}
+
+// XML 1.0 cannot hold control characters other than tab, line feed and carriage return, nor
+// unpaired surrogates.
+bool storableInXml(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r')
+            return false;
+        if (c == 0xFFFE || c == 0xFFFF)
+            return false;
+        if (QChar::isHighSurrogate(c) && (i + 1 == text.size() || !QChar::isLowSurrogate(text[i + 1].unicode())))
+            return false;
+        if (QChar::isLowSurrogate(c) && (i == 0 || !QChar::isHighSurrogate(text[i - 1].unicode())))
+            return false;
+    }
+    return true;
+}
+
+TiledExportResult failed(const QString& path, Failure why)
+{
+    why.work = FailedWork::TiledExport;
+    why.files.prepend(path);
+    TiledExportResult result;
+    result.failure = std::move(why);
+    return result;
+}
+
+// The distinct texts of the cells in the order met, and each cell's gid.
+void numberTiles(const CellTexts& cells, std::vector<QString>& texts, std::vector<quint32>& gids)
+{
+    gids.assign(cells.size(), 0);
+    // Cells of one tile mostly share one string: its data pointer decides before its text does.
+    std::unordered_map<const QChar*, quint32> byData;
+    QHash<QString, quint32> byText;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const QString& cell = cells[i];
+        if (cell.isEmpty())
+            continue;
+        const auto known = byData.find(cell.constData());
+        if (known != byData.end()) {
+            gids[i] = known->second;
+            continue;
+        }
+        auto& gid = byText[cell];
+        if (gid == 0) {
+            texts.push_back(cell);
+            gid = static_cast<quint32>(texts.size());
+        }
+        byData.emplace(cell.constData(), gid);
+        gids[i] = gid;
+    }
+}
+
+// Writes `bytes` to `file`, opened; false with the failure in `why`.
+bool writeWhole(OutputFile& file, const QByteArray& bytes, Failure& why)
+{
+    if (!file.open() || file.write(bytes) != bytes.size() || file.failed()) {
+        why = {FailureKind::Unwritable, {}, file.errorString()};
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QSize defaultTiledCell(const CellTexts& cells)
+{
+    int tries = 0;
+    for (const QString& cell : cells) {
+        if (cell.isEmpty())
+            continue;
+        if (const QSize size = readPictureSize(absoluteTile(cell)); size.isValid())
+            return size;
+        if (++tries == kCellSizeTries)
+            break;
+    }
+    return kDefaultTiledCell;
+}
+
+TiledExportResult writeTiledMap(const CellTexts& cells, int mapSize, const QString& path,
+                                const TiledExportOptions& options, Progress& progress, const QStringList& otherInputs)
+{
+    const TiledFormat format = tiledFormatOf(path);
+    const QFileInfo target(path);
+    const QDir folder(target.absolutePath());
+    ExportData data;
+    data.mapSize = mapSize;
+    data.cell = options.cell;
+    data.tilesetName = target.completeBaseName();
+    std::vector<QString> texts;
+    numberTiles(cells, texts, data.gids);
+
+    // The tiles' files, their names as written, and their sizes from their headers on every core.
+    QStringList files;
+    data.tiles.resize(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        files << absoluteTile(texts[i]);
+        data.tiles[i].source = QDir::fromNativeSeparators(folder.relativeFilePath(files.constLast()));
+        if (format == TiledFormat::Tmx && !storableInXml(data.tiles[i].source))
+            return failed(path, {FailureKind::UnstorablePath, {texts[i]}});
+    }
+    progress.start(static_cast<std::int64_t>(texts.size()));
+    if (!forEachOnAllCores(static_cast<int>(texts.size()), progress,
+                           [&](int i) { data.tiles[static_cast<std::size_t>(i)].size = readPictureSize(files[i]); }))
+        return failed(path, {FailureKind::Cancelled});
+
+    TiledExportResult result;
+    result.tiles = static_cast<int>(texts.size());
+    for (const ExportTile& tile : data.tiles)
+        result.sizesUnknown += !tile.size.isValid();
+
+    const QStringList inputs = otherInputs + files;
+    const QString tilesetName = data.tilesetName + (format == TiledFormat::Tmx ? QStringLiteral(".tsx") : QStringLiteral(".tsj"));
+    OutputFile tilesetFile(folder.filePath(tilesetName));
+    if (options.externalTileset) {
+        result.tilesetPath = QDir::toNativeSeparators(folder.filePath(tilesetName));
+        data.tilesetSource = tilesetName;
+        tilesetFile.setInputs([&] { return inputs + QStringList{path}; });
+    }
+    OutputFile mapFile(path);
+    mapFile.setInputs([&] { return inputs; });
+    Failure why;
+    if (options.externalTileset
+        && !writeWhole(tilesetFile, format == TiledFormat::Tmx ? tsxTileset(data) : tsjTileset(data), why))
+        return failed(result.tilesetPath, why);
+    if (!writeWhole(mapFile, format == TiledFormat::Tmx ? tmxMap(data) : tmjMap(data), why))
+        return failed(path, why);
+    if (progress.cancelled())
+        return failed(path, {FailureKind::Cancelled});
+    // The tileset first: a map is never left naming a tileset that is not there.
+    if (options.externalTileset && !tilesetFile.commit())
+        return failed(result.tilesetPath, {FailureKind::Unwritable, {}, tilesetFile.errorString()});
+    if (!mapFile.commit())
+        return failed(path, {FailureKind::Unwritable, {}, mapFile.errorString()});
+    return result;
+}
+
+}  // namespace tessera

@@ -1,0 +1,110 @@
+// Reading TMJ maps and TSJ tilesets with QJsonDocument.
+#include "tmx/TiledData.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace tessera::tiled {
+namespace {
+
+void readTilesetBody(const QJsonObject& o, TilesetData& tileset)
+{
+    tileset.name = o.value(u"name").toString();
+    tileset.spritesheet = o.contains(u"image");
+    for (const QJsonValue& tile : o.value(u"tiles").toArray()) {
+        const QJsonObject t = tile.toObject();
+        if (t.contains(u"image") && t.value(u"id").isDouble())
+            tileset.images.emplace_back(t.value(u"id").toInt(), t.value(u"image").toString());
+    }
+}
+
+void readLayers(const QJsonArray& layers, MapData& map, bool visible)
+{
+    for (const QJsonValue& value : layers) {
+        const QJsonObject o = value.toObject();
+        const bool shown = visible && o.value(u"visible").toBool(true);
+        const QString type = o.value(u"type").toString();
+        if (type == u"group") {
+            readLayers(o.value(u"layers").toArray(), map, shown);
+            continue;
+        }
+        if (type != u"tilelayer")
+            continue;
+        LayerData layer;
+        layer.name = o.value(u"name").toString();
+        layer.visible = shown;
+        layer.width = o.value(u"width").toInt();
+        layer.height = o.value(u"height").toInt();
+        layer.chunked = o.contains(u"chunks");
+        layer.compression = o.value(u"compression").toString();
+        const QJsonValue data = o.value(u"data");
+        if (data.isString()) {
+            layer.encoding = o.value(u"encoding").toString(QStringLiteral("base64"));
+            layer.text = data.toString().toLatin1();
+        } else {
+            const QJsonArray ids = data.toArray();
+            layer.gids.reserve(static_cast<std::size_t>(ids.size()));
+            for (const QJsonValue& id : ids) {
+                const double gid = id.toDouble(-1);
+                layer.gids.push_back(gid >= 0 && gid <= 4294967295.0 ? static_cast<quint32>(gid) : 0);
+            }
+        }
+        map.layers.push_back(std::move(layer));
+    }
+}
+
+bool readObject(const QByteArray& bytes, QJsonObject& object, QString& error)
+{
+    QJsonParseError parse;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parse);
+    if (parse.error != QJsonParseError::NoError) {
+        error = QStringLiteral("第 %1 个字节处：%2").arg(parse.offset).arg(parse.errorString());
+        return false;
+    }
+    if (!document.isObject()) {
+        error = QStringLiteral("最外层不是 JSON 对象");
+        return false;
+    }
+    object = document.object();
+    return true;
+}
+
+}  // namespace
+
+bool parseTmjMap(const QByteArray& bytes, MapData& map, QString& error)
+{
+    QJsonObject o;
+    if (!readObject(bytes, o, error))
+        return false;
+    if (o.contains(u"type") && o.value(u"type").toString() != u"map") {
+        error = QStringLiteral("这是“%1”，不是地图").arg(o.value(u"type").toString());
+        return false;
+    }
+    map.orientation = o.value(u"orientation").toString();
+    map.infinite = o.value(u"infinite").toBool();
+    map.width = o.value(u"width").toInt();
+    map.height = o.value(u"height").toInt();
+    for (const QJsonValue& value : o.value(u"tilesets").toArray()) {
+        const QJsonObject t = value.toObject();
+        TilesetData tileset;
+        tileset.firstGid = t.value(u"firstgid").toInt();
+        tileset.source = t.value(u"source").toString();
+        if (tileset.source.isEmpty())
+            readTilesetBody(t, tileset);
+        map.tilesets.push_back(std::move(tileset));
+    }
+    readLayers(o.value(u"layers").toArray(), map, true);
+    return true;
+}
+
+bool parseTsjTileset(const QByteArray& bytes, TilesetData& tileset, QString& error)
+{
+    QJsonObject o;
+    if (!readObject(bytes, o, error))
+        return false;
+    readTilesetBody(o, tileset);
+    return true;
+}
+
+}  // namespace tessera::tiled

@@ -1,0 +1,93 @@
+// 导出为 TMX/TMJ 地图… and 导入数据 of such a map, through the main window's menu.
+#include "app/MainWindow.h"
+#include "app/MapDocument.h"
+#include "support/ScriptedPlatform.h"
+#include "support/TestImages.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QUndoStack>
+
+#include <gtest/gtest.h>
+
+using namespace tessera;
+
+TEST(TiledMapCommand, ExportsFromTheFileMenuAndImportsBackAsOneUndoableStep)
+{
+    QTemporaryDir dir;
+    auto path = [&dir](const char* name) { return dir.filePath(QString::fromUtf8(name)); };
+    ScriptedPlatform platform;
+    MainWindow window(platform);
+    MapDocument& document = window.document();
+    const QList<QAction*> file = window.findChild<QMenu*>(QStringLiteral("FileMenu"))->actions();
+    auto* exportItem = window.findChild<QAction*>(QStringLiteral("ExportTiledMapCommand"));
+    ASSERT_NE(exportItem, nullptr);
+    const qsizetype data = file.indexOf(window.findChild<QAction*>(QStringLiteral("ExportDataCommand")));
+    EXPECT_EQ(file.indexOf(exportItem), data + 1);
+    EXPECT_EQ(exportItem->text(), QStringLiteral("导出为 TMX/TMJ 地图…"));
+    EXPECT_FALSE(exportItem->isEnabled());
+
+    platform.answerYes();
+    platform.answerText(QStringLiteral("3"));
+    window.newMap();
+    ASSERT_TRUE(exportItem->isEnabled());
+    ASSERT_TRUE(writeSolidImage(path("红 石.jpg"), testcolors::kRed, QSize(64, 48)));
+    ASSERT_TRUE(writeSolidImage(path("蓝.jpg"), testcolors::kBlue, QSize(32, 24)));
+    document.grid().setCellText(1, 2, path("红 石.jpg"));
+    document.grid().setCellText(3, 1, path("蓝.jpg"));
+    document.grid().setCellText(3, 3, path("红 石.jpg"));
+    const CellTexts exported = document.grid().cells();
+
+    // The first tile's size is offered first; another is chosen.
+    platform.answerText(path("地图.tmx"));
+    platform.answerText(QStringLiteral("80 × 60"));
+    exportItem->trigger();
+    window.waitForWork();
+    EXPECT_EQ(platform.lastChoiceOffered(), 0);
+    EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
+    EXPECT_TRUE(platform.messages().constLast().startsWith(QStringLiteral("地图已导出：\n") + path("地图.tmx")))
+        << platform.messages().constLast().toStdString();
+    QFile written(path("地图.tmx"));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray tmx = written.readAll();
+    EXPECT_TRUE(tmx.contains("tilewidth=\"80\" tileheight=\"60\"")) << tmx.constData();
+    EXPECT_TRUE(tmx.contains("<image width=\"64\" height=\"48\" source=\"红 石.jpg\"/>")) << tmx.constData();
+
+    // Imported into a map of another size under a name that does not say TMX: told by its content.
+    ASSERT_TRUE(QFile::copy(path("地图.tmx"), path("地图.txt")));
+    platform.answerYes();
+    platform.answerText(QStringLiteral("5"));
+    window.newMap();
+    document.grid().setCellText(5, 5, path("蓝.jpg"));
+    const CellTexts before = document.grid().cells();
+    auto* importItem = window.findChild<QAction*>(QStringLiteral("ImportDataCommand"));
+    platform.answerText(path("地图.txt"));
+    importItem->trigger();
+    window.waitForWork();
+    EXPECT_TRUE(qtFilterList(platform.lastFileDialog().filters).contains(QStringLiteral("TMX/TMJ 地图 (*.tmx *.tmj)")));
+    EXPECT_EQ(document.grid().mapSize(), 3);
+    EXPECT_EQ(document.grid().cells(), exported);
+    EXPECT_EQ(platform.messages().constLast(), QStringLiteral("已导入地图：\n%1\n3 × 3 个单元格").arg(path("地图.txt")));
+    // Not the map's path file: 保存 would not write over the TMX map.
+    EXPECT_TRUE(document.mapPath().isEmpty());
+    EXPECT_TRUE(document.modified());
+
+    document.undo();
+    EXPECT_EQ(document.grid().mapSize(), 5);
+    EXPECT_EQ(document.grid().cells(), before);
+    document.redo();
+    EXPECT_EQ(document.grid().cells(), exported);
+
+    // A map it cannot take leaves the map as it was, and says why.
+    QFile broken(path("broken.tmx"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write(tmx.left(tmx.size() / 2));
+    broken.close();
+    platform.answerText(path("broken.tmx"));
+    importItem->trigger();
+    window.waitForWork();
+    EXPECT_EQ(document.grid().cells(), exported);
+    EXPECT_TRUE(platform.messages().constLast().startsWith(QStringLiteral("导入失败：\n") + path("broken.tmx")));
+}
