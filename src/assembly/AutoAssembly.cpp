@@ -54,7 +54,8 @@ Failure assemblyFailure(FailureKind kind, const QString& file = {}, const QStrin
 bool isSliceName(const QString& name)
 {
     const QString suffix = QFileInfo(name).suffix().toLower();
-    return suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg");
+    return suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg") || suffix == QLatin1String("png")
+        || suffix == QLatin1String("bmp");
 }
 
 // One kind of slice (full, narrow, low, corner) and the cells of that shape.
@@ -117,10 +118,11 @@ std::vector<PlacedSample> placedSamples(const std::vector<Matched>& matched)
             }
     std::sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     placed.resize((placed.size() + 1) / 2);
+    // Spread evenly over the fits.
     std::vector<PlacedSample> samples;
-    const std::size_t stride = std::max<std::size_t>(1, placed.size() / kSamples);
-    for (std::size_t i = 0; i < placed.size(); i += stride)
-        samples.push_back(placed[i].second);
+    const std::size_t count = std::min(placed.size(), kSamples);
+    for (std::size_t i = 0; i < count; ++i)
+        samples.push_back(placed[i * placed.size() / count].second);
     return samples;
 }
 
@@ -291,6 +293,12 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
     std::vector<double> distinctSeparations;
     for (const Matched& m : matched) {
         PlacementConfidence confidence(m.slices, m.colours, m.cells, m.match, noise);
+        std::vector<PlacementScore> groupScores(m.slices.size());
+        NullProgress quiet;
+        forEachOnAllCores(static_cast<int>(m.slices.size()), quiet, [&](int i) {
+            if (m.match[static_cast<std::size_t>(i)] >= 0)
+                groupScores[static_cast<std::size_t>(i)] = confidence.score(i, m.candidates[static_cast<std::size_t>(i)]);
+        });
         for (std::size_t i = 0; i < m.slices.size(); ++i) {
             const int s = m.group->slices[i];
             if (m.match[i] < 0) {
@@ -302,7 +310,7 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
             placement.row = cell / grid.columns + 1;
             placement.column = cell % grid.columns + 1;
             placement.path = d.paths[s];
-            PlacementScore score = confidence.score(static_cast<int>(i), m.candidates[i]);
+            const PlacementScore& score = groupScores[i];
             if (score.other >= 0) {
                 const int other = m.group->cells[static_cast<std::size_t>(score.other)];
                 placement.otherRow = other / grid.columns + 1;
