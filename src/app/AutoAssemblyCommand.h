@@ -43,7 +43,8 @@ signals:
 
 private:
     void inputRead(std::shared_ptr<const AssemblyInput> input, const QString& sliceFolder);
-    std::optional<int> askCount(const QString& prompt, int proposed);
+    // The grid, proposed from what was read and corrected in one box; nothing on Cancel.
+    std::optional<AssemblyGrid> askGrid(const AssemblyInput& input);
     void apply(const AssemblyResult& result, int mapSize, const QString& sliceFolder);
 
     MapDocument& document_;
