@@ -39,11 +39,17 @@ void AutoAssemblyCommand::start(const QString& referencePath)
     const QString folder = platform_.browseFolder(kFolderTitle);
     if (folder.isEmpty())
         return;
-    document_.work().run<std::shared_ptr<const AssemblyInput>>(
+    emit stepChanged(QStringLiteral("读取切片…"));
+    const bool started = document_.work().run<std::shared_ptr<const AssemblyInput>>(
         [reference, folder](Progress& progress) {
             return std::make_shared<const AssemblyInput>(readAssemblyInput(reference, folder, progress));
         },
-        [this, folder](std::shared_ptr<const AssemblyInput> input) { inputRead(std::move(input), folder); });
+        [this, folder](std::shared_ptr<const AssemblyInput> input) {
+            emit stepChanged({});
+            inputRead(std::move(input), folder);
+        });
+    if (!started)
+        emit stepChanged({});
 }
 
 namespace {
@@ -104,17 +110,21 @@ void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, 
         return;
 
     // Matching reads only the features read before; the map changes when it is done.
-    document_.work().run<std::shared_ptr<const AssemblyResult>>(
+    emit stepChanged(QStringLiteral("匹配中…"));
+    const bool started = document_.work().run<std::shared_ptr<const AssemblyResult>>(
         [input = std::move(input), grid = *grid](Progress& progress) {
             return std::make_shared<const AssemblyResult>(assembleMap(*input, grid, progress));
         },
         [this, mapSize, sliceFolder](std::shared_ptr<const AssemblyResult> result) {
+            emit stepChanged({});
             if (!result->ok()) {
                 platform_.messageBox(failureMessage(result->failure), MessageButtons::OkExclamation);
                 return;
             }
             apply(*result, mapSize, sliceFolder);
         });
+    if (!started)
+        emit stepChanged({});
 }
 
 void AutoAssemblyCommand::apply(const AssemblyResult& result, int mapSize, const QString& sliceFolder)

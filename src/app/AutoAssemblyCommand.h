@@ -40,6 +40,8 @@ signals:
     // The reference picture chosen in the command's own dialog: the window shows it and offers it
     // next time.
     void referenceChosen(const QString& path);
+    // What runs now ("读取切片…", "匹配中…"); empty once it has ended (also between the two).
+    void stepChanged(const QString& step);
 
 private:
     void inputRead(std::shared_ptr<const AssemblyInput> input, const QString& sliceFolder);

@@ -236,7 +236,9 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
         result = AssemblyResult{assemblyFailure(FailureKind::Cancelled), grid, {}, {}, 0, {}};
         return result;
     };
-    progress.start(2 * grid.rows + 2 * static_cast<std::int64_t>(d.paths.size()));
+    // Each matching reads the cells (a step a row) and matches the slices (a step a slice).
+    const std::int64_t matchingSteps = grid.rows + static_cast<std::int64_t>(d.paths.size());
+    progress.start((1 + kFrameRounds) * matchingSteps);
     std::vector<const Feature*> allSlices;
     for (const Feature& f : d.features)
         allSlices.push_back(&f);
@@ -259,7 +261,8 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
     if (!matchGroups(d, groups, cells, progress, matched))
         return cancelled();
     // A frame far off places many slices wrong at first: found again from the better matching.
-    for (int round = 0; round < kFrameRounds; ++round) {
+    int round = 0;
+    for (; round < kFrameRounds; ++round) {
         const QRectF registered = registerFrame(reference, frame, grid, shapes, placedSamples(matched));
         if (registered == frame)
             break;
@@ -271,6 +274,7 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
         if (!matchGroups(d, groups, cells, progress, matched))
             return cancelled();
     }
+    progress.advance((kFrameRounds - round) * matchingSteps);  // the rounds not needed
     result.frame = frame;
 
     // The typical fit of the slices that are not plain: how far the reference's blur,

@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/MapDocument.h"
+#include "app/StatusBar.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "gui/LongWork.h"
@@ -155,7 +156,24 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
     const auto& before = window.document().grid().cells();
     const auto taken = std::count_if(before.begin(), before.end(), [](const QString& c) { return !c.isEmpty(); });
     ASSERT_GT(taken, 0);
+    // While it reads and while it matches, the status bar says so and the commands that would
+    // change the map are disabled rather than waiting unseen.
+    auto* status = window.findChild<StatusBar*>();
+    ASSERT_NE(status, nullptr);
+    const auto changing = [&] {
+        bool enabled = window.findChild<QMenu*>(QStringLiteral("EditMenu"))->isEnabled();
+        for (const char* role : {"NewMapCommand", "ImportDataCommand", "AutoAssembleCommand"})
+            enabled = enabled || window.findChild<QAction*>(QString::fromLatin1(role))->isEnabled();
+        return enabled;
+    };
+    QStringList steps;
+    QObject::connect(&window.document().work(), &LongWork::started, &window,
+                     [&] { steps << status->panelText(1) + (changing() ? QStringLiteral(" (enabled)") : QString()); });
     trigger(window);
+    EXPECT_EQ(steps, (QStringList{QStringLiteral("读取切片…"), QStringLiteral("匹配中…")}));
+    EXPECT_TRUE(status->panelText(1).isEmpty());
+    EXPECT_TRUE(changing());
+    EXPECT_TRUE(window.findChild<QAction*>(QStringLiteral("NewMapCommand"))->isEnabled());
 
     EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
     const QList<ScriptedPlatform::Shown>& shown = platform.shown();
