@@ -39,24 +39,49 @@ void AutoAssemblyCommand::start(const QString& referencePath)
     const QString folder = platform_.browseFolder(kFolderTitle);
     if (folder.isEmpty())
         return;
-    document_.work().run<std::shared_ptr<const AssemblyInput>>(
+    emit stepChanged(QStringLiteral("读取切片…"));
+    const bool started = document_.work().run<std::shared_ptr<const AssemblyInput>>(
         [reference, folder](Progress& progress) {
             return std::make_shared<const AssemblyInput>(readAssemblyInput(reference, folder, progress));
         },
-        [this, folder](std::shared_ptr<const AssemblyInput> input) { inputRead(std::move(input), folder); });
+        [this, folder](std::shared_ptr<const AssemblyInput> input) {
+            emit stepChanged({});
+            inputRead(std::move(input), folder);
+        });
+    if (!started)
+        emit stepChanged({});
 }
 
-std::optional<int> AutoAssemblyCommand::askCount(const QString& prompt, int proposed)
+namespace {
+
+// The grid question: what was read, and whether the slices fill the grid.
+QString gridQuestion(const AssemblyInput& input, AssemblyGrid grid)
 {
-    for (;;) {
-        const std::optional<int> count = platform_.inputNumber(prompt, kTitle, QString::number(proposed));
-        if (!count)
-            return std::nullopt;
-        if (*count >= 1 && *count <= kMaxMapSize)
-            return count;
-        platform_.messageBox(QStringLiteral("行数和列数应为 1 到 %1 之间的整数，请重新输入！").arg(kMaxMapSize),
-                             MessageButtons::OkExclamation);
-    }
+    const QSize slice = input.sliceSize();
+    const QSize reference = input.referenceSize();
+    QString text = QStringLiteral("找到 %1 个切片（%2 × %3 像素），参考图 %4 × %5 像素。")
+                       .arg(input.sliceCount())
+                       .arg(slice.width())
+                       .arg(slice.height())
+                       .arg(reference.width())
+                       .arg(reference.height());
+    const qint64 cells = static_cast<qint64>(grid.rows) * grid.columns;
+    if (cells != input.sliceCount())
+        text += QStringLiteral("\n%1 个切片，网格 %2 × %3 = %4 格。").arg(input.sliceCount()).arg(grid.rows).arg(grid.columns).arg(cells);
+    return text + QStringLiteral("\n请确认行数和列数：");
+}
+
+}  // namespace
+
+std::optional<AssemblyGrid> AutoAssemblyCommand::askGrid(const AssemblyInput& input)
+{
+    const AssemblyGrid proposed = input.proposedGrid();
+    const std::optional<std::pair<int, int>> answer =
+        platform_.inputTwoNumbers(gridQuestion(input, proposed), kTitle, {QStringLiteral("行数："), QStringLiteral("列数：")},
+                                  {std::max(1, proposed.rows), std::max(1, proposed.columns)}, kMaxMapSize);
+    if (!answer)
+        return std::nullopt;
+    return AssemblyGrid{answer->first, answer->second};
 }
 
 void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, const QString& sliceFolder)
@@ -65,24 +90,9 @@ void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, 
         platform_.messageBox(failureMessage(input->failure()), MessageButtons::OkExclamation);
         return;
     }
-    const AssemblyGrid proposed = input->proposedGrid();
-    const QSize slice = input->sliceSize();
-    const QSize reference = input->referenceSize();
-    const QString found = QStringLiteral("找到 %1 个切片（%2 × %3 像素），参考图 %4 × %5 像素。\n")
-                              .arg(input->sliceCount())
-                              .arg(slice.width())
-                              .arg(slice.height())
-                              .arg(reference.width())
-                              .arg(reference.height());
-    AssemblyGrid grid;
-    const std::optional<int> rows = askCount(found + QStringLiteral("行数："), std::max(1, proposed.rows));
-    if (!rows)
+    const std::optional<AssemblyGrid> grid = askGrid(*input);
+    if (!grid)
         return;
-    const std::optional<int> columns = askCount(QStringLiteral("列数："), std::max(1, proposed.columns));
-    if (!columns)
-        return;
-    grid.rows = *rows;
-    grid.columns = *columns;
 
     const TileGrid& map = document_.grid();
     const auto& cells = map.cells();
@@ -92,7 +102,7 @@ void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, 
                                 MessageButtons::YesNoInfo)
                != MessageResult::Yes)
         return;
-    const int mapSize = std::max({map.mapSize(), grid.rows, grid.columns});
+    const int mapSize = std::max({map.mapSize(), grid->rows, grid->columns});
     if (mapSize > map.mapSize()
         && platform_.messageBox(QStringLiteral("地图将扩大为 %1 × %1，是否继续？").arg(mapSize),
                                 MessageButtons::YesNoInfo)
@@ -100,17 +110,21 @@ void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, 
         return;
 
     // Matching reads only the features read before; the map changes when it is done.
-    document_.work().run<std::shared_ptr<const AssemblyResult>>(
-        [input = std::move(input), grid](Progress& progress) {
+    emit stepChanged(QStringLiteral("匹配中…"));
+    const bool started = document_.work().run<std::shared_ptr<const AssemblyResult>>(
+        [input = std::move(input), grid = *grid](Progress& progress) {
             return std::make_shared<const AssemblyResult>(assembleMap(*input, grid, progress));
         },
         [this, mapSize, sliceFolder](std::shared_ptr<const AssemblyResult> result) {
+            emit stepChanged({});
             if (!result->ok()) {
                 platform_.messageBox(failureMessage(result->failure), MessageButtons::OkExclamation);
                 return;
             }
             apply(*result, mapSize, sliceFolder);
         });
+    if (!started)
+        emit stepChanged({});
 }
 
 void AutoAssemblyCommand::apply(const AssemblyResult& result, int mapSize, const QString& sliceFolder)

@@ -40,10 +40,13 @@ signals:
     // The reference picture chosen in the command's own dialog: the window shows it and offers it
     // next time.
     void referenceChosen(const QString& path);
+    // What runs now ("读取切片…", "匹配中…"); empty once it has ended (also between the two).
+    void stepChanged(const QString& step);
 
 private:
     void inputRead(std::shared_ptr<const AssemblyInput> input, const QString& sliceFolder);
-    std::optional<int> askCount(const QString& prompt, int proposed);
+    // The grid, proposed from what was read and corrected in one box; nothing on Cancel.
+    std::optional<AssemblyGrid> askGrid(const AssemblyInput& input);
     void apply(const AssemblyResult& result, int mapSize, const QString& sliceFolder);
 
     MapDocument& document_;

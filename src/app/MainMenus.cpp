@@ -42,9 +42,10 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, W
     };
 
     QMenu* file = menu(QStringLiteral("文件"), "FileMenu");
-    addCommand(file, QStringLiteral("新建"), "NewMapCommand", commands.newMap);
+    changing_ << addCommand(file, QStringLiteral("新建"), "NewMapCommand", commands.newMap);
     file->addSeparator();
-    mapCommand(addCommand(file, QStringLiteral("导入数据"), "ImportDataCommand", [this] { document_.file().importGrid(); }));
+    changing_ << addCommand(file, QStringLiteral("导入数据"), "ImportDataCommand", [this] { document_.file().importGrid(); });
+    mapCommand(changing_.constLast());
     file->addSeparator();
     mapCommand(addCommand(file, QStringLiteral("导出数据"), "ExportDataCommand", [this] { document_.file().exportGrid(); }));
     mapCommand(addCommand(file, QStringLiteral("导出为 TMX/TMJ 地图…"), "ExportTiledMapCommand",
@@ -76,7 +77,8 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, W
                           false));
     mapCommand(addCommand(function, QStringLiteral("导出地图图片…"), "ExportMapPictureCommand",
                           commands.exportMapPicture));
-    mapCommand(addCommand(function, QStringLiteral("自动拼图…"), "AutoAssembleCommand", commands.autoAssemble));
+    changing_ << addCommand(function, QStringLiteral("自动拼图…"), "AutoAssembleCommand", commands.autoAssemble);
+    mapCommand(changing_.constLast());
 
     QMenu* help = menu(QStringLiteral("帮助"), "HelpMenu");
     addCommand(help, QStringLiteral("关于地图编辑器"), "AboutEditorCommand", [&platform] {
@@ -108,9 +110,18 @@ void MainMenus::addUndoRedo()
 
 void MainMenus::enableMapCommands()
 {
+    mapOpen_ = true;
     for (QAction* action : mapCommands_)
-        action->setEnabled(true);
-    editMenu_->setEnabled(true);
+        action->setEnabled(!held_ || !changing_.contains(action));
+    editMenu_->setEnabled(!held_);
+}
+
+void MainMenus::holdMapChanges(bool hold)
+{
+    held_ = hold;
+    for (QAction* action : changing_)
+        action->setEnabled(!hold && (mapOpen_ || !mapCommands_.contains(action)));
+    editMenu_->setEnabled(!hold && mapOpen_);
 }
 
 }  // namespace tessera

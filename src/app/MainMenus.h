@@ -33,6 +33,9 @@ public:
 
     // The commands that need a map, enabled once New map has made one.
     void enableMapCommands();
+    // While held (自动拼图 runs), the commands that change the map are disabled: New map, import,
+    // the edit menu and 自动拼图 itself.
+    void holdMapChanges(bool hold);
     // The edit menu, which also pops up over the canvas.
     QMenu* editMenu() const { return editMenu_; }
 
@@ -44,6 +47,9 @@ private:
     MapDocument& document_;
     QMenu* editMenu_ = nullptr;
     QList<QAction*> mapCommands_;
+    QList<QAction*> changing_;
+    bool mapOpen_ = false;
+    bool held_ = false;
 };
 
 }  // namespace tessera

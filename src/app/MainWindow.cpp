@@ -66,6 +66,8 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
                            {[this] { newMap(); }, [this] { confirmExit(); }, [this] { showTileList(); },
                             [this] { exportMapPicture(*doc_, platform_, canvas_->sharedCache()); },
                             [this] { assembly_->start(mapPicture_->path()); }});
+    connect(assembly_.get(), &AutoAssemblyCommand::stepChanged, this,
+            [this](const QString& step) { controls_.statusBar->setPanelText(1, step); menus_->holdMapChanges(!step.isEmpty()); });
 
     tools_ = std::make_unique<EditingTools>(doc_->history(), doc_->editing(), *canvas_, platform_, c.followImage);
 

@@ -47,16 +47,14 @@ public:
     EditMode editMode() const override;
     TileListWindow* tileListWindow() const;
     PreviewWindow* previewWindow() const;
-    // Blocks until the long work and the tiles of the last full redraw are done. For tests and
-    // benchmarks.
+    // Blocks until the long work and the last full redraw's tiles are done (tests, benchmarks).
     void waitForWork();
     // How the program ends; the default leaves the event loop with the given code.
     void setQuitFunction(std::function<void(int)> quit) { quit_ = std::move(quit); }
 
     // New map, and the window made ready for one.
     void newMap();
-    // The exit question. Yes stops and joins every task, applies a stopped batch's result, and
-    // ends the program at once.
+    // The exit question; Yes stops and joins every task, applies a stopped batch's result, ends the program.
     void confirmExit();
     void openPreview();
     void ensureTileListWindow();

@@ -141,9 +141,12 @@ Candidate PlacementConfidence::bestOther(int slice, int cell)
     const Feature& assigned = *cells_.features[static_cast<std::size_t>(cell)];
     const QByteArray key = QByteArray(reinterpret_cast<const char*>(colours_[static_cast<std::size_t>(slice)]->bytes), kFeatureBytes)
         + QByteArray(reinterpret_cast<const char*>(assigned.bytes), kFeatureBytes);
-    const auto known = memo_.constFind(key);
-    if (known != memo_.constEnd())
-        return known.value();
+    {
+        const QMutexLocker locker(&memoLock_);
+        const auto known = memo_.constFind(key);
+        if (known != memo_.constEnd())
+            return known.value();
+    }
     Candidate best{-1, -1};
     for (std::size_t j = 0; j < cells_.size(); ++j) {
         const int cost = cells_.cost(own, j);
@@ -153,6 +156,7 @@ Candidate PlacementConfidence::bestOther(int slice, int cell)
         if (moved >= 0 && (best.cost < 0 || moved < best.cost))
             best = {static_cast<int>(j), static_cast<int>(moved)};
     }
+    const QMutexLocker locker(&memoLock_);
     memo_.insert(key, best);
     return best;
 }

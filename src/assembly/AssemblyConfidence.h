@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QMutex>
 
 #include <cstdint>
 #include <vector>
@@ -51,7 +52,7 @@ public:
     PlacementConfidence(const std::vector<const Feature*>& slices, const std::vector<const Feature*>& colours,
                         const MatchCells& cells, const std::vector<int>& match, double noise);
 
-    // Slice `slice` in its matched cell; `candidates` are its nearest cells.
+    // Slice `slice` in its matched cell; `candidates` are its nearest cells. Thread-safe.
     PlacementScore score(int slice, const std::vector<Candidate>& candidates);
 
 private:
@@ -64,6 +65,7 @@ private:
     const std::vector<int>& match_;
     std::vector<int> owners_;
     double noise_;
+    QMutex memoLock_;
     QHash<QByteArray, Candidate> memo_;
 };
 

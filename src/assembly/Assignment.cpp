@@ -157,6 +157,25 @@ std::vector<std::vector<Candidate>> nearestCells(const std::vector<const Feature
     const std::size_t shortlist = std::min<std::size_t>(2 * keep, cells.size());
     if (keep == 0)
         return result;
+    // Cells shown whole, ordered by the sum of their levels: two features differ at least by the
+    // difference of their sums, so a slice's search walks out from its own sum and stops where that
+    // alone exceeds the worst of a full shortlist. The coarse distance rules out most of the rest.
+    struct Ordered {
+        int sum;
+        int cell;
+    };
+    std::vector<Ordered> ordered;
+    std::vector<int> partial;
+    std::vector<CoarseFeature> coarse(cells.size());
+    for (std::size_t j = 0; j < cells.size(); ++j) {
+        if (cells.shown[j] != kFeatureBytes) {
+            partial.push_back(static_cast<int>(j));
+            continue;
+        }
+        coarse[j] = coarseFeature(*cells.features[j]);
+        ordered.push_back({featureSum(*cells.features[j]), static_cast<int>(j)});
+    }
+    std::sort(ordered.begin(), ordered.end(), [](const Ordered& a, const Ordered& b) { return a.sum < b.sum; });
     const bool finished = forEachOnAllCores(static_cast<int>(slices.size()), progress, [&](int s) {
         // A shortlist by the plain distance (the cheapest there is), ordered by cost, then by the
         // tie-break; the worst kept entry is replaced. Cells shown in part are compared robustly.
@@ -172,20 +191,43 @@ std::vector<std::vector<Candidate>> nearestCells(const std::vector<const Feature
                 std::max_element(best.begin(), best.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; })
                 - best.begin());
         };
-        const Feature& feature = *slices[static_cast<std::size_t>(s)];
-        for (std::size_t j = 0; j < cells.size(); ++j) {
-            const int plain = cells.shown[j] == kFeatureBytes ? featureDistance(feature, *cells.features[j])
-                                                              : unseenCost(cells.cost(feature, j));
+        // Whether no cell at this lower bound can enter the shortlist.
+        auto beyond = [&](int bound) {
+            return best.size() == shortlist && static_cast<std::uint64_t>(bound) > best[worst].key >> 32;
+        };
+        auto consider = [&](int cell, int plain) {
             const std::uint64_t key = static_cast<std::uint64_t>(plain) << 32
-                | tieBreak(static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(j));
+                | tieBreak(static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(cell));
             if (best.size() < shortlist) {
-                best.push_back({key, static_cast<int>(j)});
+                best.push_back({key, cell});
                 if (best.size() == shortlist)
                     findWorst();
             } else if (key < best[worst].key) {
-                best[worst] = {key, static_cast<int>(j)};
+                best[worst] = {key, cell};
                 findWorst();
             }
+        };
+        const Feature& feature = *slices[static_cast<std::size_t>(s)];
+        for (int j : partial)
+            consider(j, unseenCost(cells.cost(feature, static_cast<std::size_t>(j))));
+        const CoarseFeature mine = coarseFeature(feature);
+        const int sum = featureSum(feature);
+        const auto n = static_cast<std::ptrdiff_t>(ordered.size());
+        std::ptrdiff_t below = std::lower_bound(ordered.begin(), ordered.end(), sum,
+                                                [](const Ordered& o, int v) { return o.sum < v; })
+            - ordered.begin() - 1;
+        std::ptrdiff_t above = below + 1;
+        while (below >= 0 || above < n) {
+            // The nearer sum first, so that the bounds only grow.
+            const bool down = above >= n || (below >= 0 && sum - ordered[static_cast<std::size_t>(below)].sum
+                                                             <= ordered[static_cast<std::size_t>(above)].sum - sum);
+            const Ordered& o = ordered[static_cast<std::size_t>(down ? below-- : above++)];
+            if (beyond(std::abs(o.sum - sum)))
+                break;
+            const auto j = static_cast<std::size_t>(o.cell);
+            if (beyond(coarseDistance(mine, coarse[j])))
+                continue;
+            consider(o.cell, featureDistance(feature, *cells.features[j]));
         }
         // Then the shortlist by the robust distance.
         for (Entry& e : best)

@@ -54,7 +54,8 @@ Failure assemblyFailure(FailureKind kind, const QString& file = {}, const QStrin
 bool isSliceName(const QString& name)
 {
     const QString suffix = QFileInfo(name).suffix().toLower();
-    return suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg");
+    return suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg") || suffix == QLatin1String("png")
+        || suffix == QLatin1String("bmp");
 }
 
 // One kind of slice (full, narrow, low, corner) and the cells of that shape.
@@ -117,10 +118,11 @@ std::vector<PlacedSample> placedSamples(const std::vector<Matched>& matched)
             }
     std::sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     placed.resize((placed.size() + 1) / 2);
+    // Spread evenly over the fits.
     std::vector<PlacedSample> samples;
-    const std::size_t stride = std::max<std::size_t>(1, placed.size() / kSamples);
-    for (std::size_t i = 0; i < placed.size(); i += stride)
-        samples.push_back(placed[i].second);
+    const std::size_t count = std::min(placed.size(), kSamples);
+    for (std::size_t i = 0; i < count; ++i)
+        samples.push_back(placed[i * placed.size() / count].second);
     return samples;
 }
 
@@ -234,7 +236,9 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
         result = AssemblyResult{assemblyFailure(FailureKind::Cancelled), grid, {}, {}, 0, {}};
         return result;
     };
-    progress.start(2 * grid.rows + 2 * static_cast<std::int64_t>(d.paths.size()));
+    // Each matching reads the cells (a step a row) and matches the slices (a step a slice).
+    const std::int64_t matchingSteps = grid.rows + static_cast<std::int64_t>(d.paths.size());
+    progress.start((1 + kFrameRounds) * matchingSteps);
     std::vector<const Feature*> allSlices;
     for (const Feature& f : d.features)
         allSlices.push_back(&f);
@@ -257,7 +261,8 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
     if (!matchGroups(d, groups, cells, progress, matched))
         return cancelled();
     // A frame far off places many slices wrong at first: found again from the better matching.
-    for (int round = 0; round < kFrameRounds; ++round) {
+    int round = 0;
+    for (; round < kFrameRounds; ++round) {
         const QRectF registered = registerFrame(reference, frame, grid, shapes, placedSamples(matched));
         if (registered == frame)
             break;
@@ -269,6 +274,7 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
         if (!matchGroups(d, groups, cells, progress, matched))
             return cancelled();
     }
+    progress.advance((kFrameRounds - round) * matchingSteps);  // the rounds not needed
     result.frame = frame;
 
     // The typical fit of the slices that are not plain: how far the reference's blur,
@@ -291,6 +297,12 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
     std::vector<double> distinctSeparations;
     for (const Matched& m : matched) {
         PlacementConfidence confidence(m.slices, m.colours, m.cells, m.match, noise);
+        std::vector<PlacementScore> groupScores(m.slices.size());
+        NullProgress quiet;
+        forEachOnAllCores(static_cast<int>(m.slices.size()), quiet, [&](int i) {
+            if (m.match[static_cast<std::size_t>(i)] >= 0)
+                groupScores[static_cast<std::size_t>(i)] = confidence.score(i, m.candidates[static_cast<std::size_t>(i)]);
+        });
         for (std::size_t i = 0; i < m.slices.size(); ++i) {
             const int s = m.group->slices[i];
             if (m.match[i] < 0) {
@@ -302,7 +314,7 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
             placement.row = cell / grid.columns + 1;
             placement.column = cell % grid.columns + 1;
             placement.path = d.paths[s];
-            PlacementScore score = confidence.score(static_cast<int>(i), m.candidates[i]);
+            const PlacementScore& score = groupScores[i];
             if (score.other >= 0) {
                 const int other = m.group->cells[static_cast<std::size_t>(score.other)];
                 placement.otherRow = other / grid.columns + 1;

@@ -38,7 +38,7 @@ public:
     AssemblyInput& operator=(AssemblyInput&&) noexcept;
 
     // None when the inputs can be assembled; otherwise why not, e.g. the reference is no picture,
-    // the folder holds no JPEG slice, slices of mixed sizes.
+    // the folder holds no slice, slices of mixed sizes.
     const Failure& failure() const;
     bool ok() const { return failure().ok(); }
 
@@ -57,8 +57,8 @@ private:
     std::unique_ptr<Data> data_;
 };
 
-// Reads the reference picture (JPEG, PNG or BMP) and decodes every JPEG slice of the folder (not
-// its subfolders), scaled down, on every core. Drives `progress` over the slices; stops early when
+// Reads the reference picture (JPEG, PNG or BMP) and decodes every slice (JPEG, PNG or BMP) of the
+// folder (not its subfolders), scaled down, on every core. Drives `progress` over the slices; stops early when
 // it is cancelled (the result then has a failure).
 AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sliceFolder, Progress& progress);
 

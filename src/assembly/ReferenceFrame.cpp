@@ -100,11 +100,11 @@ QRectF registerFrame(const ReducedPicture& reference, const QRectF& start, Assem
     if (samples.empty())
         return start;
     // The mean fit of the samples that the frame shows; none when it shows too few.
+    HelperThreads helpers;
     auto misfit = [&](const std::array<double, 4>& edges) {
         const QRectF frame(QPointF(edges[0], edges[1]), QPointF(edges[2], edges[3]));
         std::vector<double> costs(samples.size(), -1);
-        NullProgress quiet;
-        forEachOnAllCores(static_cast<int>(samples.size()), quiet, [&](int i) {
+        helpers.forEach(static_cast<int>(samples.size()), [&](int i) {
             const PlacedSample& s = samples[static_cast<std::size_t>(i)];
             Feature feature, mask;
             const int shown = cellFeature(reference, cellRect(frame, grid, shapes, s.cell), feature, mask);

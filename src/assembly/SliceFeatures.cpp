@@ -59,26 +59,32 @@ bool decodeJpegScaled(QByteArrayView bytes, const JpegHeader& header, tjscalingf
     return true;
 }
 
-// The source pixels under [start, end) of one axis, with their overlaps.
+// The source pixels under [start, end) of one axis: [first, last], each weighted by its overlap.
 struct Span {
     int first = 0;
-    std::vector<double> weights;
+    int last = 0;
+    double start = 0;
+    double end = 0;
+    double step = 1;
+    int full = 0;
+    double weight(int i) const
+    {
+        const double lo = i * step, hi = std::min<double>((i + 1) * step, full);
+        return std::max(0.0, std::min(hi, end) - std::max(lo, start));
+    }
 };
 
 Span spanOf(double start, double end, double step, int count, int full)
 {
-    Span span;
-    span.first = std::clamp(static_cast<int>(std::floor(start / step)), 0, count - 1);
-    for (int i = span.first; i < count; ++i) {
-        const double lo = i * step;
-        if (lo >= end)
-            break;
-        const double hi = std::min<double>((i + 1) * step, full);
-        const double w = std::min(hi, end) - std::max(lo, start);
-        span.weights.push_back(std::max(0.0, w));
+    Span span{std::clamp(static_cast<int>(std::floor(start / step)), 0, count - 1), 0, start, end, step, full};
+    span.last = span.first;
+    while (span.last + 1 < count && (span.last + 1) * step < end)
+        ++span.last;
+    // A rectangle before the picture takes its first pixel whole.
+    if (span.first * step >= end) {
+        span.start = span.first * step;
+        span.end = std::min<double>((span.first + 1) * step, full);
     }
-    if (span.weights.empty())
-        span.weights.push_back(1.0);  // a rectangle beyond the picture takes its last pixel
     return span;
 }
 
@@ -94,6 +100,24 @@ void blurChannel(double* values, int c, int count, int lines, int step, int line
         for (int i = 0; i < count; ++i)
             v[i * step] = (line[std::max(i - 1, 0)] + 2 * line[i] + line[std::min(i + 1, count - 1)]) / 4;
     }
+}
+
+// `image`, decoded reduced from a picture of `full` pixels.
+ReducedPicture reducedOf(const QImage& decoded, QSize full)
+{
+    ReducedPicture out;
+    if (decoded.isNull())
+        return out;
+    const QImage image = decoded.convertToFormat(QImage::Format_RGB888);
+    const QSize size = image.size();
+    out.full = full;
+    out.size = size;
+    out.stepX = static_cast<double>(full.width()) / size.width();
+    out.stepY = static_cast<double>(full.height()) / size.height();
+    out.rgb.resize(static_cast<std::size_t>(size.width()) * size.height() * 3);
+    for (int y = 0; y < size.height(); ++y)
+        std::copy_n(image.constScanLine(y), size.width() * 3, out.rgb.data() + static_cast<std::size_t>(y) * size.width() * 3);
+    return out;
 }
 
 }  // namespace
@@ -164,17 +188,8 @@ ReducedPicture decodeReduced(QByteArrayView bytes, QSize minimum, qint64 maxPixe
     const QSize size((full.width() + reduction - 1) / reduction, (full.height() + reduction - 1) / reduction);
     if (size != full)
         reader.setScaledSize(size);
-    const QImage image = reader.read().convertToFormat(QImage::Format_RGB888);
-    if (image.isNull() || image.size() != size)
-        return out;
-    out.full = full;
-    out.size = size;
-    out.stepX = static_cast<double>(full.width()) / size.width();
-    out.stepY = static_cast<double>(full.height()) / size.height();
-    out.rgb.resize(static_cast<std::size_t>(size.width()) * size.height() * 3);
-    for (int y = 0; y < size.height(); ++y)
-        std::copy_n(image.constScanLine(y), size.width() * 3, out.rgb.data() + static_cast<std::size_t>(y) * size.width() * 3);
-    return out;
+    const QImage image = reader.read();
+    return image.size() == size ? reducedOf(image, full) : out;
 }
 
 void averageFeature(const ReducedPicture& picture, const QRectF& rect, Feature& out, Feature* colours)
@@ -184,33 +199,55 @@ void averageFeature(const ReducedPicture& picture, const QRectF& rect, Feature& 
     for (int k = 0; k < kFeatureColumns; ++k)
         columns[k] = spanOf(rect.left() + k * cw, rect.left() + (k + 1) * cw, picture.stepX, picture.size.width(),
                             picture.full.width());
+    // The columns' weights, laid end to end; each line is summed across the columns first, then
+    // the lines of each row of feature cells are summed.
+    thread_local std::vector<double> weights;
+    weights.clear();
+    int offsets[kFeatureColumns];
+    double columnTotals[kFeatureColumns];
+    for (int kx = 0; kx < kFeatureColumns; ++kx) {
+        offsets[kx] = static_cast<int>(weights.size());
+        columnTotals[kx] = 0;
+        for (int x = columns[kx].first; x <= columns[kx].last; ++x) {
+            weights.push_back(columns[kx].weight(x));
+            columnTotals[kx] += weights.back();
+        }
+    }
     const int stride = picture.size.width() * 3;
     double plain[kFeatureBytes];
     for (int ky = 0; ky < kFeatureRows; ++ky) {
         const Span rows = spanOf(rect.top() + ky * ch, rect.top() + (ky + 1) * ch, picture.stepY,
                                  picture.size.height(), picture.full.height());
-        for (int kx = 0; kx < kFeatureColumns; ++kx) {
-            const Span& span = columns[kx];
-            double sum[3] = {0, 0, 0};
-            double total = 0;
-            for (std::size_t j = 0; j < rows.weights.size(); ++j) {
-                const std::uint8_t* line = picture.rgb.data() + static_cast<std::size_t>(rows.first + static_cast<int>(j)) * stride;
-                for (std::size_t i = 0; i < span.weights.size(); ++i) {
-                    const double w = rows.weights[j] * span.weights[i];
-                    const std::uint8_t* p = line + (span.first + static_cast<int>(i)) * 3;
-                    sum[0] += w * p[0];
-                    sum[1] += w * p[1];
-                    sum[2] += w * p[2];
-                    total += w;
+        double* sums = plain + ky * kFeatureColumns * 3;
+        std::fill_n(sums, kFeatureColumns * 3, 0.0);
+        double rowTotal = 0;
+        for (int y = rows.first; y <= rows.last; ++y) {
+            const std::uint8_t* line = picture.rgb.data() + static_cast<std::size_t>(y) * stride;
+            const double rowWeight = rows.weight(y);
+            rowTotal += rowWeight;
+            for (int kx = 0; kx < kFeatureColumns; ++kx) {
+                const double* w = weights.data() + offsets[kx];
+                const std::uint8_t* p = line + columns[kx].first * 3;
+                double r = 0, g = 0, b = 0;
+                for (int i = 0, n = columns[kx].last - columns[kx].first; i <= n; ++i, p += 3) {
+                    r += w[i] * p[0];
+                    g += w[i] * p[1];
+                    b += w[i] * p[2];
                 }
+                sums[kx * 3] += rowWeight * r;
+                sums[kx * 3 + 1] += rowWeight * g;
+                sums[kx * 3 + 2] += rowWeight * b;
             }
+        }
+        for (int kx = 0; kx < kFeatureColumns; ++kx) {
+            const double total = rowTotal * columnTotals[kx];
             for (int c = 0; c < 3; ++c)
-                plain[(ky * kFeatureColumns + kx) * 3 + c] = total > 0 ? sum[c] / total : 0;
+                sums[kx * 3 + c] = total > 0 ? sums[kx * 3 + c] / total : 0;
         }
     }
     if (colours)
         for (int i = 0; i < kFeatureBytes; ++i)
-            colours->bytes[i] = static_cast<std::uint8_t>(std::clamp(std::lround(plain[i]), 0L, 255L));
+            colours->bytes[i] = static_cast<std::uint8_t>(std::clamp(plain[i], 0.0, 255.0) + 0.5);
     // Luma and chroma as JPEG stores them; luma blurred by [1 2 1] across the cells, chroma, which
     // JPEG keeps at half resolution, by [1 4 6 4 1]: what survives the reference's reduction and
     // recompression.
@@ -229,19 +266,25 @@ void averageFeature(const ReducedPicture& picture, const QRectF& rect, Feature& 
         }
     }
     for (int i = 0; i < kFeatureBytes; ++i)
-        out.bytes[i] = static_cast<std::uint8_t>(std::clamp(std::lround(ycc[i]), 0L, 255L));
+        out.bytes[i] = static_cast<std::uint8_t>(std::clamp(ycc[i], 0.0, 255.0) + 0.5);
 }
 
-bool sliceFeature(QByteArrayView jpeg, QSize& size, Feature& out, Feature* colours)
+bool sliceFeature(QByteArrayView bytes, QSize& size, Feature& out, Feature* colours)
 {
-    if (!isJpeg(jpeg))
-        return false;
-    JpegHeader header;
-    if (!readJpegHeader(jpeg, header, kMaxTilePixels))
-        return false;
     ReducedPicture picture;
-    if (!decodeJpegScaled(jpeg, header, tjscalingfactor{1, 8}, picture))
-        return false;
+    if (isJpeg(bytes)) {
+        JpegHeader header;
+        if (!readJpegHeader(bytes, header, kMaxTilePixels) || !decodeJpegScaled(bytes, header, tjscalingfactor{1, 8}, picture))
+            return false;
+    } else {
+        // PNG and BMP through the canvas's decoder, scaled to an eighth as JPEG's are.
+        const QSize full = pictureSize(bytes, kMaxTilePixels);
+        if (!full.isValid())
+            return false;
+        picture = reducedOf(decodeTileImage(bytes, QSize((full.width() + 7) / 8, (full.height() + 7) / 8)), full);
+        if (picture.isNull())
+            return false;
+    }
     size = picture.full;
     averageFeature(picture, QRectF(0, 0, size.width(), size.height()), out, colours);
     return true;

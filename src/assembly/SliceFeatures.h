@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 #if defined(__SSE2__) || defined(_M_X64)
@@ -56,9 +57,9 @@ ReducedPicture decodeReduced(QByteArrayView bytes, QSize minimum, qint64 maxPixe
 // plain RGB averages of the feature cells, unblurred.
 void averageFeature(const ReducedPicture& picture, const QRectF& rect, Feature& out, Feature* colours = nullptr);
 
-// The features of a JPEG slice decoded at 1/8, and its full size; false when it is no readable
-// JPEG of a tile's size.
-bool sliceFeature(QByteArrayView jpeg, QSize& size, Feature& out, Feature* colours = nullptr);
+// The features of a slice (JPEG, PNG or BMP) decoded at 1/8, and its full size; false when it is
+// no readable picture of a tile's size.
+bool sliceFeature(QByteArrayView bytes, QSize& size, Feature& out, Feature* colours = nullptr);
 
 // Sum of absolute differences of two features (SSE2 where the machine has it).
 inline int featureDistance(const Feature& a, const Feature& b)
@@ -75,6 +76,65 @@ inline int featureDistance(const Feature& a, const Feature& b)
     int sum = 0;
     for (int i = 0; i < kFeatureBytes; ++i)
         sum += std::abs(int(a.bytes[i]) - int(b.bytes[i]));
+    return sum;
+#endif
+}
+
+// The sum of a feature's levels.
+inline int featureSum(const Feature& feature)
+{
+#ifdef TESSERA_FEATURES_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    __m128i sum = zero;
+    for (int i = 0; i < kFeatureBytes; i += 16)
+        sum = _mm_add_epi64(sum, _mm_sad_epu8(_mm_load_si128(reinterpret_cast<const __m128i*>(feature.bytes + i)), zero));
+    return _mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_srli_si128(sum, 8));
+#else
+    int sum = 0;
+    for (int i = 0; i < kFeatureBytes; ++i)
+        sum += feature.bytes[i];
+    return sum;
+#endif
+}
+
+// A feature summed over blocks of 4 × 4 feature cells, channel by channel: the distance of two
+// of these is never more than featureDistance of the features (a sum of differences is at most
+// the sum of their absolute values), so most far cells are ruled out at a ninth of the cost.
+inline constexpr int kCoarseBlock = 4;
+inline constexpr int kCoarseValues = (kFeatureColumns / kCoarseBlock) * (kFeatureRows / kCoarseBlock) * 3;
+struct alignas(16) CoarseFeature {
+    std::uint16_t sums[(kCoarseValues + 7) / 8 * 8];
+};
+
+inline CoarseFeature coarseFeature(const Feature& feature)
+{
+    CoarseFeature out{};
+    for (int ky = 0; ky < kFeatureRows; ++ky)
+        for (int kx = 0; kx < kFeatureColumns; ++kx)
+            for (int c = 0; c < 3; ++c)
+                out.sums[((ky / kCoarseBlock) * (kFeatureColumns / kCoarseBlock) + kx / kCoarseBlock) * 3 + c] +=
+                    feature.bytes[(ky * kFeatureColumns + kx) * 3 + c];
+    return out;
+}
+
+// Sum of absolute differences of two coarse features: a lower bound of featureDistance.
+inline int coarseDistance(const CoarseFeature& a, const CoarseFeature& b)
+{
+#ifdef TESSERA_FEATURES_SSE2
+    const __m128i ones = _mm_set1_epi16(1);
+    __m128i sum = _mm_setzero_si128();
+    for (std::size_t i = 0; i < std::size(a.sums); i += 8) {
+        const __m128i x = _mm_load_si128(reinterpret_cast<const __m128i*>(a.sums + i));
+        const __m128i y = _mm_load_si128(reinterpret_cast<const __m128i*>(b.sums + i));
+        sum = _mm_add_epi32(sum, _mm_madd_epi16(_mm_or_si128(_mm_subs_epu16(x, y), _mm_subs_epu16(y, x)), ones));
+    }
+    sum = _mm_add_epi32(sum, _mm_srli_si128(sum, 8));
+    sum = _mm_add_epi32(sum, _mm_srli_si128(sum, 4));
+    return _mm_cvtsi128_si32(sum);
+#else
+    int sum = 0;
+    for (std::size_t i = 0; i < std::size(a.sums); ++i)
+        sum += std::abs(int(a.sums[i]) - int(b.sums[i]));
     return sum;
 #endif
 }

@@ -108,7 +108,7 @@ QString assembleUsage()
     return QStringLiteral(
         "用法：tessera assemble --reference 参考图 --slices 切片文件夹 [--rows 行数 --cols 列数] -o 地图路径文件 [--report 报告文件]\n"
         "\n"
-        "把切片文件夹中的 JPEG 切片按参考图（整张地图的缩小图，JPEG、PNG 或 BMP）自动拼合，\n"
+        "把切片文件夹中的切片（JPEG、PNG 或 BMP）按参考图（整张地图的缩小图，JPEG、PNG 或 BMP）自动拼合，\n"
         "写出地图路径文件（.tlp，路径为绝对路径），不需要显示器。\n"
         "  --reference 参考图     整张地图的图片\n"
         "  --slices 切片文件夹    切片所在的文件夹（不含子文件夹）\n"

@@ -50,7 +50,7 @@ QString reason(const Failure& f)
     case FailureKind::SliceFolderUnreadable:
         return QStringLiteral("无法读取切片文件夹：%1\n%2").arg(fileOf(f), f.detail);
     case FailureKind::NoSlices:
-        return QStringLiteral("文件夹中没有 JPEG 切片：%1").arg(fileOf(f));
+        return QStringLiteral("文件夹中没有切片（JPEG、PNG 或 BMP 图片）：%1").arg(fileOf(f));
     case FailureKind::SliceUnreadable:
         return QStringLiteral("无法读取切片：%1").arg(fileOf(f));
     case FailureKind::SliceSizesDiffer:

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 
 namespace tessera {
 
@@ -47,6 +48,12 @@ public:
     // item chosen, or nothing on Cancel.
     virtual std::optional<int> chooseItem(const QString& prompt, const QString& title, const QStringList& items,
                                           int current) = 0;
+
+    // Modal box asking for two whole numbers at once, each from 1 to `maximum`, under `prompt`
+    // (labelled `labels`, `initial` at first). Returns both, or nothing on Cancel.
+    virtual std::optional<std::pair<int, int>> inputTwoNumbers(const QString& prompt, const QString& title,
+                                                               const QStringList& labels, std::pair<int, int> initial,
+                                                               int maximum) = 0;
 
     // Open and save dialogs; return the chosen path or nothing on Cancel.
     virtual std::optional<QString> openFileDialog(const FileDialogOptions& options) = 0;

@@ -31,6 +31,12 @@ public:
     {
         return dialogs_.chooseItem(prompt, title, items, current);
     }
+    std::optional<std::pair<int, int>> inputTwoNumbers(const QString& prompt, const QString& title,
+                                                       const QStringList& labels, std::pair<int, int> initial,
+                                                       int maximum) override
+    {
+        return dialogs_.inputTwoNumbers(prompt, title, labels, initial, maximum);
+    }
     std::optional<QString> openFileDialog(const FileDialogOptions& options) override
     {
         return dialogs_.openFileDialog(options);

@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFormLayout>
 #include <QIdentityProxyModel>
 #include <QLocale>
 #include <QLabel>
@@ -16,8 +17,11 @@
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tessera {
 
@@ -173,6 +177,37 @@ std::optional<int> QtDialogs::chooseItem(const QString& prompt, const QString& t
     if (dialog.exec() != QDialog::Accepted || list->currentIndex() < 0)
         return std::nullopt;
     return list->currentIndex();
+}
+
+std::optional<std::pair<int, int>> QtDialogs::inputTwoNumbers(const QString& prompt, const QString& title,
+                                                              const QStringList& labels, std::pair<int, int> initial,
+                                                              int maximum)
+{
+    QDialog dialog(parent_);
+    dialog.setObjectName(QStringLiteral("TwoNumbersBox"));
+    dialog.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(prompt, &dialog));
+    auto* form = new QFormLayout;
+    QSpinBox* boxes[2];
+    const int values[2] = {initial.first, initial.second};
+    for (int i = 0; i < 2; ++i) {
+        boxes[i] = new QSpinBox(&dialog);
+        boxes[i]->setRange(1, maximum);
+        boxes[i]->setValue(std::clamp(values[i], 1, maximum));
+        boxes[i]->setAccessibleName(labels.value(i));
+        form->addRow(labels.value(i), boxes[i]);
+    }
+    layout->addLayout(form);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.setMinimumWidth(320);
+    boxes[0]->selectAll();
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return std::pair(boxes[0]->value(), boxes[1]->value());
 }
 
 std::optional<QString> QtDialogs::fileDialog(const FileDialogOptions& options, bool save)

@@ -20,6 +20,9 @@ public:
                                     const QString& initial) override;
     std::optional<int> chooseItem(const QString& prompt, const QString& title, const QStringList& items,
                                   int current) override;
+    std::optional<std::pair<int, int>> inputTwoNumbers(const QString& prompt, const QString& title,
+                                                       const QStringList& labels, std::pair<int, int> initial,
+                                                       int maximum) override;
     std::optional<QString> openFileDialog(const FileDialogOptions& options) override;
     std::optional<QString> saveFileDialog(const FileDialogOptions& options) override;
     QString browseFolder(const QString& title) override;

@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/MapDocument.h"
+#include "app/StatusBar.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "gui/LongWork.h"
@@ -25,8 +26,6 @@ using namespace tessera;
 using Kind = ScriptedPlatform::DialogKind;
 
 namespace {
-
-const QString kBadCount = QStringLiteral("行数和列数应为 1 到 1000 之间的整数，请重新输入！");
 
 // Made once: a generated 3 × 4 map, and a 4 × 3 one whose reference shows none of its slices.
 struct Maps {
@@ -151,33 +150,47 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
     QObject::connect(&window.document(), &MapDocument::mapReplaced, [&] { ++replaced; });
 
     platform.answerText(map().sliceFolder);
-    platform.answerText(QStringLiteral("1001"));  // refused, asked again
-    platform.answerText(QStringLiteral("3"));
-    platform.answerText(QStringLiteral("4"));
+    platform.answerNumbers(3, 4);
     platform.answerYes();  // overwrite
     platform.answerYes();  // grow
     const auto& before = window.document().grid().cells();
     const auto taken = std::count_if(before.begin(), before.end(), [](const QString& c) { return !c.isEmpty(); });
     ASSERT_GT(taken, 0);
+    // While it reads and while it matches, the status bar says so and the commands that would
+    // change the map are disabled rather than waiting unseen.
+    auto* status = window.findChild<StatusBar*>();
+    ASSERT_NE(status, nullptr);
+    const auto changing = [&] {
+        bool enabled = window.findChild<QMenu*>(QStringLiteral("EditMenu"))->isEnabled();
+        for (const char* role : {"NewMapCommand", "ImportDataCommand", "AutoAssembleCommand"})
+            enabled = enabled || window.findChild<QAction*>(QString::fromLatin1(role))->isEnabled();
+        return enabled;
+    };
+    QStringList steps;
+    QObject::connect(&window.document().work(), &LongWork::started, &window,
+                     [&] { steps << status->panelText(1) + (changing() ? QStringLiteral(" (enabled)") : QString()); });
     trigger(window);
+    EXPECT_EQ(steps, (QStringList{QStringLiteral("读取切片…"), QStringLiteral("匹配中…")}));
+    EXPECT_TRUE(status->panelText(1).isEmpty());
+    EXPECT_TRUE(changing());
+    EXPECT_TRUE(window.findChild<QAction*>(QStringLiteral("NewMapCommand"))->isEnabled());
 
     EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
     const QList<ScriptedPlatform::Shown>& shown = platform.shown();
-    ASSERT_EQ(shown.size(), 8) << dialogs(platform).join(u'\n').toStdString();
-    // What was found heads the first question: the slices, their size and the reference's.
-    const QString rows = QStringLiteral("找到 12 个切片（400 × 300 像素），参考图 %1 × %2 像素。\n行数：")
-                             .arg(QImage(map().referencePath).width())
-                             .arg(QImage(map().referencePath).height());
-    EXPECT_EQ(dialogs(platform).mid(0, 7),
-              (QStringList{dialog(Kind::Folder, QStringLiteral("选择切片所在的文件夹")),
-                           dialog(Kind::Input, rows), dialog(Kind::Message, kBadCount), dialog(Kind::Input, rows),
-                           dialog(Kind::Input, QStringLiteral("列数：")),
+    ASSERT_EQ(shown.size(), 5) << dialogs(platform).join(u'\n').toStdString();
+    // One question for the grid, headed by what was found: the slices, their size and the
+    // reference's.
+    const QString question = QStringLiteral("找到 12 个切片（400 × 300 像素），参考图 %1 × %2 像素。\n请确认行数和列数：")
+                                 .arg(QImage(map().referencePath).width())
+                                 .arg(QImage(map().referencePath).height());
+    EXPECT_EQ(dialogs(platform).mid(0, 4),
+              (QStringList{dialog(Kind::Folder, QStringLiteral("选择切片所在的文件夹")), dialog(Kind::TwoNumbers, question),
                            dialog(Kind::Message, QStringLiteral("地图上已有的 %1 个图块将被替换，是否覆盖？").arg(taken)),
                            dialog(Kind::Message, QStringLiteral("地图将扩大为 4 × 4，是否继续？"))}));
     // The grid found is offered first.
     EXPECT_EQ(shown[1].title, QStringLiteral("自动拼图"));
-    EXPECT_EQ(shown[1].initial, QStringLiteral("3"));
-    EXPECT_EQ(shown[4].initial, QStringLiteral("4"));
+    EXPECT_EQ(shown[1].initial, QStringLiteral("3 4"));
+    EXPECT_EQ(shown[1].informative, QStringLiteral("行数： 列数："));
 
     EXPECT_EQ(window.document().grid().mapSize(), 4);
     EXPECT_EQ(std::pair(resized, replaced), std::pair(1, 1));
@@ -199,8 +212,8 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
         EXPECT_EQ(lines.filter(cell).size(), 1) << cell.toStdString();
     }
     EXPECT_EQ(lines.constLast(), QStringLiteral("已拼合 12 个单元格，存疑 0 个。"));
-    EXPECT_EQ(shown[7].text, lines.constLast() + QStringLiteral("\n每个单元格的结果列在“结果”窗口中。"));
-    EXPECT_EQ(shown[7].buttons, MessageButtons::OkInfo);
+    EXPECT_EQ(shown[4].text, lines.constLast() + QStringLiteral("\n每个单元格的结果列在“结果”窗口中。"));
+    EXPECT_EQ(shown[4].buttons, MessageButtons::OkInfo);
     EXPECT_EQ(window.canvas().markedCells(), 0u);
 }
 
@@ -211,13 +224,12 @@ TEST_F(AutoAssemblyFlowTest, AnotherMapsReferenceIsAskedForAndItsDoubtfulCellsCo
     newMap(window, platform, 5, false);
     platform.answerText(maps->other.referencePath);
     platform.answerText(map().sliceFolder);
-    platform.answerText(QStringLiteral("3"));
-    platform.answerText(QStringLiteral("4"));
+    platform.answerNumbers(3, 4);
     trigger(window);
 
     // An empty map that holds the grid: neither overwrite nor growth is asked.
     EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
-    ASSERT_EQ(platform.shown().size(), 5) << dialogs(platform).join(u'\n').toStdString();
+    ASSERT_EQ(platform.shown().size(), 4) << dialogs(platform).join(u'\n').toStdString();
     EXPECT_EQ(platform.shown()[0].kind, Kind::OpenFile);
     EXPECT_EQ(platform.lastFileDialog().filters, mapPictureDialog().filters);
     EXPECT_EQ(window.document().grid().mapSize(), 5);
@@ -245,6 +257,29 @@ TEST_F(AutoAssemblyFlowTest, AnotherMapsReferenceIsAskedForAndItsDoubtfulCellsCo
     EXPECT_EQ(platform.shown()[0].kind, Kind::Folder);
 }
 
+TEST_F(AutoAssemblyFlowTest, TheGridQuestionSaysWhenTheSlicesDoNotFillTheGrid)
+{
+    // 11 of the 12 slices.
+    const QString folder = temp(QStringLiteral("eleven"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (std::size_t i = 1; i < map().slices.size(); ++i)
+        ASSERT_TRUE(QFile::copy(map().slices[i].path, folder + u'/' + QFileInfo(map().slices[i].path).fileName()));
+    ScriptedPlatform platform;
+    MainWindow window(platform);
+    newMap(window, platform, 5, false);
+    platform.answerText(map().referencePath);
+    platform.answerText(folder);
+    platform.answerCancel();
+    trigger(window);
+    ASSERT_EQ(platform.shown().size(), 3) << dialogs(platform).join(u'\n').toStdString();
+    const ScriptedPlatform::Shown& question = platform.shown()[2];
+    EXPECT_EQ(question.kind, Kind::TwoNumbers);
+    EXPECT_EQ(question.initial, QStringLiteral("3 4"));
+    EXPECT_TRUE(question.text.contains(QStringLiteral("找到 11 个切片（400 × 300 像素）"))) << question.text.toStdString();
+    EXPECT_TRUE(question.text.contains(QStringLiteral("\n11 个切片，网格 3 × 4 = 12 格。\n"))) << question.text.toStdString();
+    EXPECT_EQ(window.document().grid().cells(), CellTexts(25));
+}
+
 TEST_F(AutoAssemblyFlowTest, NoCancelOrAFailureLeavesTheMapAsItWas)
 {
     ScriptedPlatform platform;
@@ -252,7 +287,6 @@ TEST_F(AutoAssemblyFlowTest, NoCancelOrAFailureLeavesTheMapAsItWas)
     newMap(window, platform, 2, true);
     const CellTexts before = window.document().grid().cells();
     const QString ref = map().referencePath, folder = map().sliceFolder;
-    const QString three = QStringLiteral("3"), four = QStringLiteral("4");
     struct Case {
         const char* what;
         std::function<void()> answers;
@@ -262,22 +296,22 @@ TEST_F(AutoAssemblyFlowTest, NoCancelOrAFailureLeavesTheMapAsItWas)
     const Case cases[] = {
         {"no reference", [&] { platform.answerCancel(); }, 1},
         {"no folder", [&] { platform.answerText(ref), platform.answerCancel(); }, 2},
-        {"no rows", [&] { platform.answerText(folder), platform.answerCancel(); }, 2},
+        {"no grid", [&] { platform.answerText(folder), platform.answerCancel(); }, 2},
         {"no overwrite",
          [&] {
-             for (const QString& a : {folder, three, four})
-                 platform.answerText(a);
+             platform.answerText(folder);
+             platform.answerNumbers(3, 4);
              platform.answerNo();
          },
-         4},
+         3},
         {"no growth",
          [&] {
-             for (const QString& a : {folder, three, four})
-                 platform.answerText(a);
+             platform.answerText(folder);
+             platform.answerNumbers(3, 4);
              platform.answerYes();
              platform.answerNo();
          },
-         5},
+         4},
         {"no slices", [&] { platform.answerText(emptyFolder()); }, 2},
     };
     for (const Case& c : cases) {
@@ -309,8 +343,9 @@ TEST_F(AutoAssemblyFlowTest, ClosingTheWindowDuringTheMatchStopsItAndChangesNoth
         if (++started == 2)
             window.confirmExit();
     });
-    for (const QString& a : {map().referencePath, map().sliceFolder, QStringLiteral("3"), QStringLiteral("4")})
-        platform.answerText(a);
+    platform.answerText(map().referencePath);
+    platform.answerText(map().sliceFolder);
+    platform.answerNumbers(3, 4);
     platform.answerYes();
     trigger(window);
     EXPECT_EQ(started, 2);

@@ -71,8 +71,6 @@ window_named() {
   return 1
 }
 window_gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
-# A visible window titled $1 other than window $2.
-other_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -q -v -x "$2"; }
 visible_titles() {
   local id
   for id in $(xdotool search --onlyvisible --classname '^tessera$' 2>/dev/null); do
@@ -191,13 +189,10 @@ slices_reading() {
 }
 slices_matching() {
   new_map && start_assembly "$work/slices10k" || return 1
-  # The rows and then the columns, as proposed; the matching starts after them.
-  local rows columns
-  rows=$(window_named "^自动拼图$") || return 1
-  xdotool windowactivate --sync "$rows" key Return
-  until_ok other_window "^自动拼图$" "$rows" || return 1
-  columns=$(xdotool search --onlyvisible --name "^自动拼图$" | grep -v -x "$rows" | head -n 1)
-  xdotool windowactivate --sync "$columns" key Return
+  # The rows and columns as proposed, in one box; the matching starts after it.
+  local grid
+  grid=$(window_named "^自动拼图$") || return 1
+  xdotool windowactivate --sync "$grid" key Return
   until_ok window_gone "^自动拼图$" || return 1
   sleep "$1"
 }

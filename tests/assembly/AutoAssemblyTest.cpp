@@ -47,6 +47,15 @@ protected:
     QTemporaryDir dir;
 };
 
+// Counts the steps of a run against its maximum.
+struct Counted final : Progress {
+    void start(std::int64_t steps) override { maximum = steps, done = 0; }
+    void advance(std::int64_t steps) override { done += steps; }
+    bool cancelled() const override { return false; }
+    std::int64_t maximum = 0;
+    std::int64_t done = 0;
+};
+
 struct Layout {
     int rows, columns, scale;
     int lastColumnWidth = 0;
@@ -90,8 +99,12 @@ TEST_F(AutoAssemblyTest, EveryWrongPlacementOfAnAlteredReferenceIsDoubtful)
     for (const ReferenceCase& c : referenceCases(10, 10)) {
         SCOPED_TRACE(c.name);
         const GeneratedMap map = generate(c.name, c.options);
-        const AssemblyResult result = assemble(read(map.referencePath, map.sliceFolder), {10, 10});
+        // The progress ends full, however often the frame was looked for, and never beyond.
+        Counted progress;
+        const AssemblyResult result = assembleMap(read(map.referencePath, map.sliceFolder), {10, 10}, progress);
         ASSERT_TRUE(result.ok());
+        EXPECT_GT(progress.maximum, 0);
+        EXPECT_EQ(progress.done, progress.maximum);
         const AssemblyTally tally = tallyAssembly(map, result);
         EXPECT_EQ(tally.placements, 100);
         EXPECT_EQ(tally.wrongSure, 0);
@@ -106,7 +119,7 @@ TEST_F(AutoAssemblyTest, EveryWrongPlacementOfAnAlteredReferenceIsDoubtful)
     }
 }
 
-TEST_F(AutoAssemblyTest, ReadsAPngReferenceReducedAndAReferenceAmongTheSlices)
+TEST_F(AutoAssemblyTest, ReadsPngAndBmpSlicesAPngReferenceReducedAndAReferenceAmongTheSlices)
 {
     SliceMapOptions options;
     options.rows = 3;
@@ -127,6 +140,23 @@ TEST_F(AutoAssemblyTest, ReadsAPngReferenceReducedAndAReferenceAmongTheSlices)
     const AssemblyInput beside = read(inside, map.sliceFolder);
     ASSERT_TRUE(beside.ok()) << failureMessage(beside.failure()).toStdString();
     EXPECT_EQ(beside.sliceCount(), 12);
+    ASSERT_TRUE(QFile::remove(inside));
+
+    // Slices kept as PNG and BMP are read as well, by the canvas's decoder.
+    GeneratedMap mixed = map;
+    for (std::size_t i = 0; i < 8; ++i) {
+        GeneratedSlice& s = mixed.slices[i];
+        const QString other = QFileInfo(s.path).path() + QLatin1Char('/') + QFileInfo(s.path).completeBaseName()
+            + (i < 4 ? QStringLiteral(".png") : QStringLiteral(".BMP"));
+        ASSERT_TRUE(QImage(s.path).save(other, i < 4 ? "PNG" : "BMP"));
+        ASSERT_TRUE(QFile::remove(s.path));
+        s.path = other;
+    }
+    const AssemblyInput pictures = read(map.referencePath, map.sliceFolder);
+    ASSERT_TRUE(pictures.ok()) << failureMessage(pictures.failure()).toStdString();
+    EXPECT_EQ(pictures.sliceCount(), 12);
+    EXPECT_EQ(pictures.sliceSize(), QSize(400, 300));
+    EXPECT_EQ(rightPlacements(mixed, assemble(pictures, pictures.proposedGrid())), 12);
 }
 
 TEST(SliceMatchingTest, DistancesSumAbsoluteDifferencesTheRobustOneClippedOverItsMask)
@@ -192,6 +222,100 @@ TEST(SliceMatchingTest, FindsTheCheapestAssignmentWhenEveryCellIsACandidate)
         std::sort(sorted.begin(), sorted.end());
         EXPECT_EQ(sorted, order);
         EXPECT_EQ(total(match), best);
+    }
+}
+
+TEST(SliceMatchingTest, NearestCellsAreTheRobustlyNearestOfThePlainlyNearest)
+{
+    // Against a plain model over every cell: random features, cells that are noisy copies of the
+    // slices (so that the nearest are near), some shown in part.
+    QRandomGenerator random(11);
+    for (int round = 0; round < 6; ++round) {
+        const int n = 40 + 30 * round, k = 1 + round * 3;
+        std::vector<Feature> features(2 * static_cast<std::size_t>(n)), masks(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            Feature& slice = features[static_cast<std::size_t>(i)];
+            Feature& cell = features[static_cast<std::size_t>(n + i)];
+            const int base = random.bounded(200);
+            for (int b = 0; b < kFeatureBytes; ++b) {
+                slice.bytes[b] = static_cast<std::uint8_t>(base + random.bounded(56));
+                const int source = features[static_cast<std::size_t>(random.bounded(i + 1))].bytes[b];
+                cell.bytes[b] = static_cast<std::uint8_t>(std::clamp(source + static_cast<int>(random.bounded(21)) - 10, 0, 255));
+                masks[static_cast<std::size_t>(i)].bytes[b] = i % 7 == 3 && b < kFeatureBytes / 3 ? 0 : 0xFF;
+            }
+        }
+        std::vector<const Feature*> slices;
+        MatchCells cells;
+        for (int i = 0; i < n; ++i) {
+            slices.push_back(&features[static_cast<std::size_t>(i)]);
+            cells.features.push_back(&features[static_cast<std::size_t>(n + i)]);
+            cells.masks.push_back(&masks[static_cast<std::size_t>(i)]);
+            cells.shown.push_back(static_cast<int>(std::count(masks[static_cast<std::size_t>(i)].bytes,
+                                                              masks[static_cast<std::size_t>(i)].bytes + kFeatureBytes, 0xFF)));
+        }
+        NullProgress progress;
+        const auto candidates = nearestCells(slices, cells, k, progress);
+        ASSERT_EQ(candidates.size(), slices.size());
+        for (int s = 0; s < n; ++s) {
+            std::vector<std::pair<int, int>> plain;  // (distance, cell)
+            for (int j = 0; j < n; ++j) {
+                const auto c = static_cast<std::size_t>(j);
+                plain.push_back({cells.shown[c] == kFeatureBytes ? featureDistance(*slices[static_cast<std::size_t>(s)], *cells.features[c])
+                                                               : cells.cost(*slices[static_cast<std::size_t>(s)], c),
+                                 j});
+            }
+            std::sort(plain.begin(), plain.end());
+            std::vector<std::pair<int, int>> robust;
+            for (int i = 0; i < 2 * k; ++i)
+                robust.push_back({cells.cost(*slices[static_cast<std::size_t>(s)], static_cast<std::size_t>(plain[static_cast<std::size_t>(i)].second)),
+                                  plain[static_cast<std::size_t>(i)].second});
+            std::sort(robust.begin(), robust.end());
+            const std::vector<Candidate>& got = candidates[static_cast<std::size_t>(s)];
+            ASSERT_EQ(static_cast<int>(got.size()), k);
+            for (int i = 0; i < k; ++i) {
+                EXPECT_EQ(got[static_cast<std::size_t>(i)].cost, robust[static_cast<std::size_t>(i)].first) << round << " " << s << " " << i;
+                EXPECT_EQ(got[static_cast<std::size_t>(i)].cost,
+                          cells.cost(*slices[static_cast<std::size_t>(s)], static_cast<std::size_t>(got[static_cast<std::size_t>(i)].cell)));
+            }
+        }
+    }
+}
+
+TEST(SliceMatchingTest, FeatureColoursAreTheAreaWeightedMeansOfTheirCells)
+{
+    QRandomGenerator random(5);
+    for (int round = 0; round < 20; ++round) {
+        ReducedPicture picture;
+        picture.size = QSize(20 + random.bounded(60), 15 + random.bounded(40));
+        picture.stepX = 1 + random.bounded(3.0);
+        picture.stepY = 1 + random.bounded(3.0);
+        // The last pixel cut at the full size.
+        picture.full = QSize(static_cast<int>(picture.size.width() * picture.stepX), static_cast<int>(picture.size.height() * picture.stepY));
+        picture.rgb.resize(static_cast<std::size_t>(picture.size.width()) * picture.size.height() * 3);
+        for (std::uint8_t& v : picture.rgb)
+            v = static_cast<std::uint8_t>(random.bounded(256));
+        const double w = 16 + random.bounded(picture.full.width() - 16.0), h = 12 + random.bounded(picture.full.height() - 12.0);
+        const QRectF rect(random.bounded(picture.full.width() - w), random.bounded(picture.full.height() - h), w, h);
+        Feature feature, colours;
+        averageFeature(picture, rect, feature, &colours);
+        // Every reduced pixel weighted by the share of it that lies in the feature cell.
+        auto overlap = [](double lo, double hi, double start, double end) { return std::max(0.0, std::min(hi, end) - std::max(lo, start)); };
+        for (int ky = 0; ky < kFeatureRows; ++ky)
+            for (int kx = 0; kx < kFeatureColumns; ++kx) {
+                const double x0 = rect.left() + kx * w / kFeatureColumns, x1 = x0 + w / kFeatureColumns;
+                const double y0 = rect.top() + ky * h / kFeatureRows, y1 = y0 + h / kFeatureRows;
+                double sum[3] = {0, 0, 0}, total = 0;
+                for (int y = 0; y < picture.size.height(); ++y)
+                    for (int x = 0; x < picture.size.width(); ++x) {
+                        const double weight = overlap(x * picture.stepX, std::min((x + 1) * picture.stepX, double(picture.full.width())), x0, x1)
+                            * overlap(y * picture.stepY, std::min((y + 1) * picture.stepY, double(picture.full.height())), y0, y1);
+                        for (int c = 0; c < 3; ++c)
+                            sum[c] += weight * picture.rgb[(static_cast<std::size_t>(y) * picture.size.width() + x) * 3 + c];
+                        total += weight;
+                    }
+                for (int c = 0; c < 3; ++c)
+                    EXPECT_NEAR(colours.bytes[(ky * kFeatureColumns + kx) * 3 + c], sum[c] / total, 0.5 + 1e-9) << round;
+            }
     }
 }
 

@@ -63,6 +63,21 @@ std::optional<QString> ScriptedDialogs::inputBox(const QString& prompt, const QS
     return textAnswer({DialogKind::Input, title, prompt, MessageButtons::Ok, initial});
 }
 
+std::optional<std::pair<int, int>> ScriptedDialogs::inputTwoNumbers(const QString& prompt, const QString& title,
+                                                                   const QStringList& labels, std::pair<int, int> initial,
+                                                                   int maximum)
+{
+    Shown shown{DialogKind::TwoNumbers, title, prompt, MessageButtons::Ok,
+                QStringLiteral("%1 %2").arg(initial.first).arg(initial.second)};
+    shown.informative = labels.join(u' ');
+    const std::optional<QString> text = textAnswer(shown);
+    const QStringList parts = text ? text->split(u' ') : QStringList();
+    if (parts.size() != 2)
+        return std::nullopt;
+    // Like the real box: each number stays within its range.
+    return std::pair(std::clamp(parts[0].toInt(), 1, maximum), std::clamp(parts[1].toInt(), 1, maximum));
+}
+
 std::optional<int> ScriptedDialogs::chooseItem(const QString& prompt, const QString& title,
                                                 const QStringList& items, int current)
 {

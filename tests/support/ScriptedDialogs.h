@@ -13,14 +13,14 @@ namespace tessera {
 // recorded. GUI thread only, like every Dialogs.
 class ScriptedDialogs final : public Dialogs {
 public:
-    enum class DialogKind { Message, Input, Choice, OpenFile, SaveFile, Folder };
+    enum class DialogKind { Message, Input, TwoNumbers, Choice, OpenFile, SaveFile, Folder };
 
     struct Shown {
         DialogKind kind;
         QString title;
         QString text;  // message text or prompt
         MessageButtons buttons = MessageButtons::Ok;
-        QString initial = {};  // the text an input box offered
+        QString initial = {};  // the text an input box offered; a two-number box's "first second"
         QString informative = {};  // a message box's text under its main text
     };
 
@@ -30,6 +30,8 @@ public:
     void answerNo() { answer(MessageResult::No); }
     // The text typed into an input box, the item chosen from a list, or the path chosen in a file dialog or folder browser.
     void answerText(const QString& text) { answers_.push_back({Answer::Text, {}, text}); }
+    // The two numbers of a two-number box, as the real box gives them (each within its range).
+    void answerNumbers(int first, int second) { answerText(QStringLiteral("%1 %2").arg(first).arg(second)); }
     void answerCancel() { answers_.push_back({Answer::Cancel, {}, {}}); }
     void clearAnswers() { answers_.clear(); }
 
@@ -48,6 +50,9 @@ public:
                                     const QString& initial) override;
     std::optional<int> chooseItem(const QString& prompt, const QString& title, const QStringList& items,
                                   int current) override;
+    std::optional<std::pair<int, int>> inputTwoNumbers(const QString& prompt, const QString& title,
+                                                       const QStringList& labels, std::pair<int, int> initial,
+                                                       int maximum) override;
     std::optional<QString> openFileDialog(const FileDialogOptions& options) override;
     std::optional<QString> saveFileDialog(const FileDialogOptions& options) override;
     QString browseFolder(const QString& title) override;

@@ -31,6 +31,7 @@ public:
     void answerYes() { scriptedDialogs.answerYes(); }
     void answerNo() { scriptedDialogs.answerNo(); }
     void answerText(const QString& text) { scriptedDialogs.answerText(text); }
+    void answerNumbers(int first, int second) { scriptedDialogs.answerNumbers(first, second); }
     void clearAnswers() { scriptedDialogs.clearAnswers(); }
     void answerCancel() { scriptedDialogs.answerCancel(); }
     const QList<Shown>& shown() const { return scriptedDialogs.shown(); }

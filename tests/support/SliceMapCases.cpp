@@ -40,12 +40,19 @@ void drawWatermark(QImage& image, int glyphs, quint32 seed)
 
 QImage alterReference(QImage image, const SliceMapOptions& options)
 {
-    if (options.brightness != 1)
+    if (options.brightness != 1 || options.contrast != 1 || options.gamma != 1) {
+        uchar levels[256];
+        for (int v = 0; v < 256; ++v) {
+            const double spread = std::clamp((v * options.brightness - 128) * options.contrast + 128, 0.0, 255.0);
+            const double changed = 255 * std::pow(spread / 255, options.gamma);
+            levels[v] = static_cast<uchar>(std::clamp(std::lround(changed), 0L, 255L));
+        }
         for (int y = 0; y < image.height(); ++y) {
             uchar* line = image.scanLine(y);
             for (int i = 0; i < image.width() * 3; ++i)
-                line[i] = static_cast<uchar>(std::min(255L, std::lround(line[i] * options.brightness)));
+                line[i] = levels[line[i]];
         }
+    }
     if (options.watermark > 0)
         drawWatermark(image, options.watermark, options.seed);
     const int left = static_cast<int>(std::lround(image.width() * options.cropLeft));
@@ -53,9 +60,10 @@ QImage alterReference(QImage image, const SliceMapOptions& options)
     const int top = static_cast<int>(std::lround(image.height() * options.cropTop));
     if (left > 0 || right > 0 || top > 0)
         image = image.copy(left, top, image.width() - left - right, image.height() - top);
-    if (options.stretch != 1)
-        image = image.scaled(static_cast<int>(std::lround(image.width() * options.stretch)), image.height(),
-                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+    if (options.stretch != 1 || options.stretchHeight != 1)
+        image = image.scaled(static_cast<int>(std::lround(image.width() * options.stretch)),
+                             static_cast<int>(std::lround(image.height() * options.stretchHeight)), Qt::IgnoreAspectRatio,
+                             Qt::SmoothTransformation)
                     .convertToFormat(QImage::Format_RGB888);
     if (options.border > 0) {
         QImage framed(image.width() + 2 * options.border, image.height() + 2 * options.border, QImage::Format_RGB888);
@@ -114,6 +122,9 @@ std::vector<ReferenceCase> referenceCases(int rows, int columns)
     });
     add("border", 103, [](SliceMapOptions& o) { o.border = 8; });
     add("bright10", 104, [](SliceMapOptions& o) { o.brightness = 1.1; });
+    add("contrast80", 109, [](SliceMapOptions& o) { o.contrast = 0.8; });
+    add("gamma14", 110, [](SliceMapOptions& o) { o.gamma = 1.4; });
+    add("taller3", 111, [](SliceMapOptions& o) { o.stretchHeight = 1.03; });
     add("painting25", 105, [](SliceMapOptions& o) {
         o.painting = true;
         o.referenceScale = 25;

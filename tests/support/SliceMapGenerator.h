@@ -32,6 +32,9 @@ struct SliceMapOptions {
     double stretch = 1;     // the reference's width then scaled by this, its height not
     int border = 0;         // pixels of dark frame around the reference
     double brightness = 1;  // the reference's levels multiplied by this
+    double contrast = 1;    // … spread around the middle level by this
+    double gamma = 1;       // … raised to this power (as shares of white)
+    double stretchHeight = 1;  // the reference's height scaled by this after the cut, its width not
     // A painting-like map: no sea, brush strokes and strong grain in every pixel.
     bool painting = false;
 };
