@@ -27,7 +27,9 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -75,6 +77,32 @@ void dropFromPageCache(const QStringList& paths)
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
         ::close(fd);
     }
+}
+
+int filesInPageCache(const QStringList& paths)
+{
+    const long page = ::sysconf(_SC_PAGESIZE);
+    int cached = 0;
+    for (const QString& path : paths) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+        struct stat st {};
+        if (fd < 0 || ::fstat(fd, &st) != 0 || st.st_size == 0) {
+            if (fd >= 0)
+                ::close(fd);
+            continue;
+        }
+        const auto size = static_cast<std::size_t>(st.st_size);
+        void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+        ::close(fd);
+        if (map == MAP_FAILED)
+            continue;
+        std::vector<unsigned char> resident((size + static_cast<std::size_t>(page) - 1) / static_cast<std::size_t>(page));
+        if (::mincore(map, size, resident.data()) == 0
+            && std::any_of(resident.begin(), resident.end(), [](unsigned char r) { return (r & 1) != 0; }))
+            ++cached;
+        ::munmap(map, size);
+    }
+    return cached;
 }
 
 double runEventLoopUntil(const std::function<bool()>& done)

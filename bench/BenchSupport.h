@@ -25,6 +25,9 @@ double medianMs(const std::function<void()>& work, int runs = 3);
 // Drops the files from the OS page cache, so that the next read really comes from the disk.
 void dropFromPageCache(const QStringList& paths);
 
+// How many of the files still have a page in the page cache (mincore on each).
+int filesInPageCache(const QStringList& paths);
+
 // Runs the event loop until `done()` holds, with a 10 ms timer ticking on the GUI thread; returns
 // the longest gap between two of its ticks (or between the start and the first one), in ms.
 double runEventLoopUntil(const std::function<bool()>& done);

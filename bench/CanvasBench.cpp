@@ -28,10 +28,14 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QThreadPool>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <vector>
 #include <memory>
 
 namespace tessera::bench {
@@ -143,6 +147,70 @@ void distinct200Scenario(const QTemporaryDir& dir)
     report("max_stall_import_redraw_200_ms", stall, "ms");
 }
 
+// The median and the worst of these, in microseconds.
+void reportSpread(const char* median, const char* worst, std::vector<double> us)
+{
+    std::sort(us.begin(), us.end());
+    report(median, us[us.size() / 2], "us");
+    report(worst, us.back(), "us");
+}
+
+using SendMouse = std::function<void(QEvent::Type, QPoint, Qt::MouseButton, Qt::MouseButtons)>;
+
+// From the release of a click that places a tile to the moment the canvas picture shows that tile
+// in the cell: 200 clicks on distinct cells in view of the full map, each with a file not decoded
+// before, read from the page cache (warm) and from the disk (cold).
+void clickToPixelScenario(const QTemporaryDir& dir, MainWindow& window, ScriptedPlatform& platform, const SendMouse& send)
+{
+    constexpr int kClicks = 200;
+    Canvas& canvas = window.canvas();
+    const CellRange view = cellsMeeting(canvas.canvasWidget()->visibleRegion().boundingRect(), window.document().grid().mapSize());
+    std::vector<Cell> cells;
+    for (int r = view.firstRow + 1; r < view.lastRow; ++r)
+        for (int c = view.firstColumn + 1; c < view.lastColumn; ++c)
+            cells.push_back({r, c});
+    if (cells.empty()) {
+        std::fprintf(stderr, "no cell in view to click\n");
+        return;
+    }
+    QTimer guard;  // wakes the wait below now and then, should a tile never come
+    guard.start(50);
+    const auto clickAll = [&](const QStringList& files) {
+        std::vector<double> us;
+        for (int i = 0; i < files.size(); ++i) {
+            const Cell cell = cells[static_cast<std::size_t>(i) % cells.size()];
+            window.tools().chooseFile(files[i]);
+            platform.answerYes();
+            QCoreApplication::processEvents();  // what the last click left to do
+            QElapsedTimer clock;
+            clock.start();
+            send(QEvent::MouseButtonRelease, cellRect(cell.row, cell.column).center(), Qt::LeftButton, Qt::NoButton);
+            while (canvas.picture().newestTile(cell.row, cell.column) != files[i] && clock.elapsed() < 5000)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            us.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e3);
+            if (canvas.picture().newestTile(cell.row, cell.column) != files[i])
+                std::fprintf(stderr, "the placed tile never showed\n");
+        }
+        return us;
+    };
+    const QStringList warm = writeTileSet(dir.filePath(QStringLiteral("warm")), kClicks);
+    const QStringList cold = writeTileSet(dir.filePath(QStringLiteral("cold")), kClicks);
+    for (const QString& path : warm) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || file.readAll().isEmpty())
+            std::fprintf(stderr, "could not read %s\n", qPrintable(path));
+    }
+    std::vector<double> us = clickAll(warm);
+    reportSpread("place_click_to_pixel_1000_warm_us", "place_click_to_pixel_1000_warm_worst_us", us);
+    dropFromPageCache(cold);
+    const int stillCached = filesInPageCache(cold);
+    if (stillCached > 0)
+        std::fprintf(stderr, "%d of %d cold tiles could not be evicted from the page cache\n", stillCached, kClicks);
+    report("place_click_to_pixel_1000_cold_evicted", kClicks - stillCached, "files");
+    us = clickAll(cold);
+    reportSpread("place_click_to_pixel_1000_cold_us", "place_click_to_pixel_1000_cold_worst_us", us);
+}
+
 }  // namespace
 
 void runCanvasBench()
@@ -245,6 +313,8 @@ void runCanvas1000Bench()
     if (window.document().grid().cellText(16, 1) != fresh[0] && window.document().grid().cellText(1, 1) != fresh[0])
         std::fprintf(stderr, "placing by click did not place\n");
     report("place_click_1000_us", placing * 1000.0 / static_cast<double>(fresh.size()), "us");
+
+    clickToPixelScenario(dir, window, platform, send);
 
     constexpr int kMoves = 2000;
     const double moving = timeMs([&] {

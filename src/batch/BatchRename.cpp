@@ -1,6 +1,7 @@
 #include "batch/BatchRename.h"
 
 #include "files/Files.h"
+#include "files/HelperThreads.h"
 #include "files/Progress.h"
 #include "model/TileGrid.h"
 #include "batch/BatchSupport.h"
@@ -57,7 +58,7 @@ public:
 private:
     int tidy();
     void plan();
-    void classify(const std::vector<FileStatus>& status, const QSet<QString>& linked);
+    void classify(const std::vector<FileStatus>& status, const std::vector<char>& image, const QSet<QString>& linked);
     void perform(Step& step);
     void record(const Step& step);
     void recordMoved(const Step& step);
@@ -117,31 +118,40 @@ int RenameRun::tidy()
 
 void RenameRun::plan()
 {
-    steps_.reserve(static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_));
-    std::vector<FileStatus> status;
-    status.reserve(steps_.capacity());
-    QSet<QString> linked;  // files that a cell names through a symbolic link
+    const auto cells = static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_);
+    steps_.resize(cells);
+    std::vector<FileStatus> status(cells);
+    std::vector<char> image(cells, 0);
     const QString realTarget = files_.realFolder(folder_);
-    for (int r = 1; r <= n_; ++r) {
-        for (int c = 1; c <= n_; ++c) {
-            Step step{};
+    // Each file is looked at on every core: the look and the head read are most of the plan.
+    constexpr int kChunk = 256;
+    HelperThreads helpers;
+    helpers.forEach(static_cast<int>((cells + kChunk - 1) / kChunk), [&](int chunk) {
+        const std::size_t end = std::min(cells, static_cast<std::size_t>(chunk + 1) * kChunk);
+        for (std::size_t i = static_cast<std::size_t>(chunk) * kChunk; i < end; ++i) {
+            const int r = static_cast<int>(i) / n_ + 1, c = static_cast<int>(i) % n_ + 1;
+            Step& step = steps_[i];
             step.row = r;
             step.column = c;
             step.old = grid_.cellText(r, c);
-            step.target = joinFolder(folder_, QStringLiteral("%1-%2.jpg").arg(r).arg(c));
-            step.targetEntry = realTarget.isEmpty() ? normalizedPath(step.target)
-                                                    : joinFolder(realTarget, fileNamePart(step.target));
+            const QString name = QString::number(r) + u'-' + QString::number(c) + QStringLiteral(".jpg");
+            step.target = joinFolder(folder_, name);
+            step.targetEntry = realTarget.isEmpty() ? normalizedPath(step.target) : joinFolder(realTarget, name);
             step.from = step.old;
-            status.push_back(files_.fileStatus(step.old));
-            if (status.back().link && status.back().regular)
-                linked.insert(status.back().identity);
-            steps_.push_back(std::move(step));
+            status[i] = files_.fileStatus(step.old);
+            image[i] = status[i].regular && looksLikeImage(files_, step.old);
         }
+    });
+    QSet<QString> linked;  // files that a cell names through a symbolic link
+    for (const FileStatus& file : status) {
+        if (file.link && file.regular)
+            linked.insert(file.identity);
     }
-    classify(status, linked);
+    classify(status, image, linked);
 }
 
-void RenameRun::classify(const std::vector<FileStatus>& status, const QSet<QString>& linked)
+void RenameRun::classify(const std::vector<FileStatus>& status, const std::vector<char>& image,
+                         const QSet<QString>& linked)
 {
     EntryPaths entries(files_);
     QHash<QString, int> firstUse;  // file identity → the first step naming it
@@ -155,7 +165,7 @@ void RenameRun::classify(const std::vector<FileStatus>& status, const QSet<QStri
         } else if (const auto it = firstUse.constFind(file.identity); it != firstUse.constEnd()) {
             step.kind = Kind::Copy;
             step.first = *it;
-        } else if (!looksLikeImage(files_, step.old)) {
+        } else if (!image[i]) {
             step.kind = Kind::NotImage;
         } else {
             firstUse.insert(file.identity, static_cast<int>(i));

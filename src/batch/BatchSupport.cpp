@@ -60,8 +60,12 @@ int tidyFolder(Files& files, BatchReport& report, const QString& folder,
                                               .arg(QRegularExpression::escape(kAsideMark)));
     int stuck = 0;
     for (const QString& name : files.fileNames(folder)) {
+        // Most names are neither kind: two plain tests before either pattern.
+        const bool maybePartial = name.startsWith(u'.') && name.endsWith(QStringLiteral(".part"));
+        if (!maybePartial && !name.contains(kAsideMark))
+            continue;
         const QString path = joinFolder(folder, name);
-        if (const QString target = partialTargetName(name); !target.isEmpty()) {
+        if (const QString target = maybePartial ? partialTargetName(name) : QString(); !target.isEmpty()) {
             if (wanted(target))
                 removeAbandonedPartial(path);  // not one that a running writer holds
             continue;

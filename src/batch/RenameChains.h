@@ -50,7 +50,7 @@ private:
 };
 
 // Carries out the renames so that each waits for the file in its way to leave first. A chain
-// ending at a file that stays fails as a whole before anything moves; a cycle turns with one file
+// ending at a file that stays fails as a whole, each rename refused; a cycle turns with one file
 // under a visible aside name, one cycle at a time, so that an interrupted run leaves at most that
 // one file aside.
 class RenameChains {
@@ -86,13 +86,8 @@ public:
             turnCycle(chain);
             return;
         }
-        if (files_.fileStatus(step(chain.back()).target).present) {
-            for (int i : chain) {
-                step(i).done = true;
-                step(i).failure = kTargetExists;
-            }
-            return;
-        }
+        // From the chain's end, with no look at its target first: the no-replace rename refuses a
+        // taken one, and then each rename before it finds its own target taken too.
         for (auto it = chain.rbegin(); it != chain.rend(); ++it)
             rename(*it);
     }

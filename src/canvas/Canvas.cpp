@@ -4,11 +4,14 @@
 #include "canvas/EditingState.h"
 #include "model/TileGrid.h"
 
+#include <algorithm>
+
 
 namespace tessera {
 
 Canvas::Canvas(TaskGroup& tasks, TileGrid& grid, EditingState& editing, QWidget* viewport)
     : grid_(grid), editing_(editing), fill_(std::make_unique<TileFill>(tasks, cache_, static_cast<TileSink&>(*this))),
+      cellLoads_(std::make_unique<CellLoads>(tasks, cache_)),
       canvas_(new EditCanvas(picture_, cache_, viewport)), ruler_(new RulerBoard(rulerPicture_, viewport))
 {
     canvas_->installEventFilter(fill_.get());
@@ -30,6 +33,7 @@ void Canvas::resizeForMap()
 {
     const int n = grid_.mapSize();
     fill_->cancel();
+    loading_.clear();
     canvas_->resize(canvasSize(n));
     ruler_->resize(rulerBoardSize(n));
     picture_.reset(n);
@@ -41,6 +45,7 @@ void Canvas::resizeForMap()
 void Canvas::clearBoards()
 {
     fill_->cancel();
+    loading_.clear();
     picture_.clear();
     canvas_->marks().clear();
     cache_->forgetKept();
@@ -96,23 +101,76 @@ void Canvas::redrawCanvas()
     drawTiles();
 }
 
-bool Canvas::drawTileAt(int row, int column, const QString& path)
+void Canvas::drawTileAt(int row, int column, const QString& path)
 {
     fill_->markEdited(row, column);
-    const TileKey key = tileKeyFor(path, tileSize());
-    const QImage image = cache_->image(key);
-    if (image.isNull())
-        return false;
-    picture_.drawTile(row, column, key, image);
-    repaintCell(row, column);
-    return true;
+    if (cellIndex(row, column) < 0)
+        return;
+    const quint64 load = ++lastLoad_;
+    loading_[cellIndex(row, column)].push_back({LaterStep::Kind::Tile, {}, {}, load, false, {}, {}});
+    cellLoads_->request(path, tileSize(), [this, row, column, load](const TileKey& key, const QImage& image) {
+        tileLoaded(row, column, load, key, image);
+    });
+}
+
+void Canvas::logStep(int row, int column, LaterStep step)
+{
+    if (loading_.isEmpty())
+        return;
+    if (const auto it = loading_.find(cellIndex(row, column)); it != loading_.end())
+        it->push_back(std::move(step));
+}
+
+void Canvas::tileLoaded(int row, int column, quint64 load, const TileKey& key, const QImage& image)
+{
+    const auto it = loading_.find(cellIndex(row, column));
+    if (it == loading_.end())
+        return;  // cleared since
+    std::vector<LaterStep>& steps = *it;
+    const auto self = std::find_if(steps.begin(), steps.end(), [load](const LaterStep& s) { return s.load == load; });
+    if (self == steps.end())
+        return;
+    self->loaded = true;
+    self->key = key;
+    self->image = image;
+    if (!image.isNull()) {
+        for (auto step = self; step != steps.end(); ++step)
+            drawStep(row, column, *step);
+        repaintCell(row, column);
+    }
+    if (std::all_of(steps.begin(), steps.end(), [](const LaterStep& s) { return s.kind != LaterStep::Kind::Tile || s.loaded; }))
+        loading_.erase(it);
+}
+
+void Canvas::drawStep(int row, int column, const LaterStep& step)
+{
+    switch (step.kind) {
+    case LaterStep::Kind::Patch:
+        picture_.erase(row, column, step.size);
+        picture_.drawEdges(row, column, step.pen);
+        break;
+    case LaterStep::Kind::Marker:
+        picture_.drawMarker(row, column);
+        break;
+    case LaterStep::Kind::Tile:
+        if (step.loaded)
+            picture_.drawTile(row, column, step.key, step.image);  // a null image draws nothing
+        break;
+    }
+}
+
+int Canvas::cellIndex(int row, int column) const
+{
+    const int n = picture_.mapSize();
+    return row < 1 || column < 1 || row > n || column > n ? -1 : (row - 1) * n + column - 1;
 }
 
 void Canvas::repaintCellPatch(int row, int column, QSize size, EdgePen pen)
 {
     fill_->markEdited(row, column);
-    picture_.erase(row, column, size);
-    picture_.drawEdges(row, column, pen);
+    const LaterStep patch{LaterStep::Kind::Patch, size, pen, 0, false, {}, {}};
+    drawStep(row, column, patch);
+    logStep(row, column, patch);
     repaintCell(row, column);
 }
 
@@ -120,6 +178,7 @@ void Canvas::drawMoveMarker(int row, int column)
 {
     fill_->markEdited(row, column);
     picture_.drawMarker(row, column);
+    logStep(row, column, {LaterStep::Kind::Marker, {}, {}, 0, false, {}, {}});
     repaintCell(row, column);
 }
 

@@ -2,8 +2,11 @@
 
 #include "canvas/CanvasGeometry.h"
 #include "canvas/CanvasPicture.h"
+#include "canvas/CellLoads.h"
 #include "canvas/TileFill.h"
 #include "render/TileImages.h"
+
+#include <QHash>
 
 #include <memory>
 #include <vector>
@@ -45,6 +48,8 @@ public:
     TileFill& fill() { return *fill_; }
     // Blocks until every tile of the last full redraw is drawn.
     void waitForTiles() { fill_->waitForDone(); }
+    // Blocks until the tiles that editing steps asked for are drawn. For tests and benchmarks.
+    void waitForCells() { cellLoads_->deliver(true); }
 
     // Sizes both surfaces for the grid's current map size and erases them.
     void resizeForMap();
@@ -57,8 +62,10 @@ public:
     // is what the refresh button, the check boxes, import, the shifts and batch rename run.
     void redrawCanvas();
 
-    // The tile of `path` at the cell, at the current tile size; false when nothing could be drawn.
-    bool drawTileAt(int row, int column, const QString& path);
+    // The tile of `path` at the cell, at the current tile size, as soon as it is loaded in the
+    // background. Once every load has come, the picture is what drawing each tile at once would
+    // have made: a tile is not drawn over a later step on its cell, an unreadable file draws nothing.
+    void drawTileAt(int row, int column, const QString& path);
     // Erases `size` at the cell's origin, then draws the cell's top and left edges.
     void repaintCellPatch(int row, int column, QSize size, EdgePen pen);
     void drawMoveMarker(int row, int column);
@@ -74,6 +81,20 @@ public:
 private:
     void drawLoaded(const std::vector<LoadedTile>& batch) override;
     void repaintCell(int row, int column);
+    // What is drawn on a cell while a tile of it loads, kept to be drawn again over that tile.
+    struct LaterStep {
+        enum class Kind : std::uint8_t { Patch, Marker, Tile } kind;
+        QSize size;  // of a patch
+        EdgePen pen = EdgePen::Dotted;
+        quint64 load = 0;  // of a tile
+        bool loaded = false;
+        TileKey key;
+        QImage image;
+    };
+    void logStep(int row, int column, LaterStep step);
+    void tileLoaded(int row, int column, quint64 load, const TileKey& key, const QImage& image);
+    void drawStep(int row, int column, const LaterStep& step);
+    int cellIndex(int row, int column) const;
 
     TileGrid& grid_;
     EditingState& editing_;
@@ -82,6 +103,11 @@ private:
     RulerPicture rulerPicture_;
     std::shared_ptr<TileImageCache> cache_ = std::make_shared<TileImageCache>();
     std::unique_ptr<TileFill> fill_;
+    std::unique_ptr<CellLoads> cellLoads_;
+    // The cells whose tiles load, each with its steps since the oldest: a tile that comes is drawn
+    // with every later step again over it, so that the order of the steps holds.
+    QHash<int, std::vector<LaterStep>> loading_;
+    quint64 lastLoad_ = 0;
     EditCanvas* canvas_;
     RulerBoard* ruler_;
     bool dottedPen_ = false;

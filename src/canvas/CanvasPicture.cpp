@@ -148,6 +148,17 @@ bool CanvasPicture::hasTile(int row, int column) const
     return std::any_of(steps.begin(), steps.end(), [](const Step& step) { return step.kind == Kind::Tile; });
 }
 
+QString CanvasPicture::newestTile(int row, int column) const
+{
+    if (row < 1 || column < 1 || row > size_ || column > size_)
+        return {};
+    const Steps& steps = cells_[static_cast<std::size_t>(row - 1) * static_cast<std::size_t>(size_)
+                                + static_cast<std::size_t>(column - 1)];
+    if (steps.isEmpty() || steps.back().kind != Kind::Tile)
+        return {};
+    return tiles_[steps.back().tile].key.path;
+}
+
 std::uint32_t CanvasPicture::addTileImage(const TileKey& key, const QImage& image)
 {
     if (const auto it = tileIndex_.constFind(key); it != tileIndex_.constEnd())

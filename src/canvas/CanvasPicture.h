@@ -57,6 +57,9 @@ public:
     bool gridShown() const { return grid_; }
     // Whether a tile has been drawn at the cell since the last clear.
     bool hasTile(int row, int column) const;
+    // The file of the tile drawn last at the cell when nothing has been drawn over it since;
+    // empty otherwise.
+    QString newestTile(int row, int column) const;
 
     // Paints the part of the canvas inside `area`; pinned-out tiles come from `cache`.
     void paint(QPainter& painter, const QRect& area, TileImageCache& cache) const;

@@ -56,7 +56,9 @@ public:
     virtual FileResult writeFileAtomic(const QString& path, const QByteArray& data,
                                        const QStringList& inputs = {}) = 0;
     // Both fail when the target exists; `moveFile` also works across file systems. Success means
-    // the file is at `to` and no longer at `from`; on failure it stays at `from`.
+    // the file is at `to` and no longer at `from`; on failure it stays at `from`. `moveFile` refuses
+    // a folder at `from`; `renameFile` is for a file the caller has just found to be one, and does
+    // not look at it again before renaming.
     virtual FileResult renameFile(const QString& from, const QString& to) = 0;
     virtual FileResult moveFile(const QString& from, const QString& to) = 0;
     // Fails when the target exists.

@@ -130,7 +130,15 @@ FileResult LocalFiles::writeNewFile(const QString& path, const QByteArray& data)
 
 FileResult LocalFiles::renameFile(const QString& from, const QString& to)
 {
-    return moveFile(from, to);
+    // The rename first, the source looked at only when it fails: one call for each file of a batch.
+    const int error = renameWithoutReplacing(from, to);
+    if (error == 0)
+        return FileResult::success();
+    if (error == EXDEV)
+        return moveFile(from, to);
+    if (FileResult source = checkSource(from); !source)
+        return source;
+    return FileResult::failure(fileErrorText(error));
 }
 
 FileResult LocalFiles::moveFile(const QString& from, const QString& to)

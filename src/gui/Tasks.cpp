@@ -15,8 +15,19 @@ void TaskProgress::wake()
 // A few tasks run at once (the long operation, the canvas's and the preview's tile fills, fills
 // still ending after a cancel); more wait for a thread.
 constexpr int kTaskThreads = 16;
+// A click or two at a time; one hung read leaves the others free.
+constexpr int kCellLoaders = 4;
 
-TaskGroup::TaskGroup()
+namespace {
+std::unique_ptr<QThreadPool> newCellLoaders()
+{
+    auto pool = std::make_unique<QThreadPool>();
+    pool->setMaxThreadCount(kCellLoaders);
+    return pool;
+}
+}  // namespace
+
+TaskGroup::TaskGroup() : cellLoaders_(newCellLoaders())
 {
     threads_.setMaxThreadCount(kTaskThreads);
     loaders_.setMaxThreadCount(4 * std::max(1, QThread::idealThreadCount()));
@@ -41,6 +52,12 @@ void TaskGroup::join()
         tasks_[i]->wait();
     threads_.waitForDone();
     loaders_.waitForDone();
+    if (!cellLoaders_->waitForDone(kHungReadGraceMs)) {
+        // Destroying the pool would wait for the blocked read; it stays reachable, never freed.
+        static auto* const abandoned = new std::vector<QThreadPool*>;
+        abandoned->push_back(cellLoaders_.release());
+        cellLoaders_ = newCellLoaders();
+    }
 }
 
 Task::Task(TaskGroup& group, Work work, QObject* parent)

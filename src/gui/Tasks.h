@@ -50,9 +50,12 @@ private:
 };
 
 // Every background task of the program, and the threads they run on: one thread per running task
-// (`threads`), and the loaders that read and decode tile files (`loaders`: IO-bound, more threads
-// than cores so that cold reads overlap decoding). Created before and destroyed after everything a
-// task reaches; `settle` stops and joins every task before any window goes. GUI thread only.
+// (`threads`), the loaders that read and decode tile files (`loaders`: IO-bound, more threads
+// than cores so that cold reads overlap decoding), and the few that load the single tiles of
+// editing steps (`cellLoaders`: never queued behind a fill). Created before and destroyed after
+// everything a task reaches; `settle` stops and joins every task before any window goes. A cell
+// loader still blocked in a read after `kHungReadGraceMs` is not waited for: a read on a hung file
+// system cannot be interrupted, so its pool is left to end with the process. GUI thread only.
 class TaskGroup {
 public:
     TaskGroup();
@@ -62,6 +65,8 @@ public:
 
     QThreadPool& threads() { return threads_; }
     QThreadPool& loaders() { return loaders_; }
+    QThreadPool& cellLoaders() { return *cellLoaders_; }
+    static constexpr int kHungReadGraceMs = 500;
     // The tasks that exist now, finished or not.
     std::size_t size() const { return tasks_.size(); }
 
@@ -79,6 +84,7 @@ private:
     friend class Task;
     QThreadPool threads_;
     QThreadPool loaders_;
+    std::unique_ptr<QThreadPool> cellLoaders_;
     std::vector<Task*> tasks_;
 };
 

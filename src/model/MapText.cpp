@@ -2,6 +2,7 @@
 
 #include "files/HelperThreads.h"
 #include "files/Progress.h"
+#include "model/TextScan.h"
 #include "model/TileGrid.h"
 
 #include <QHash>
@@ -109,6 +110,8 @@ FieldLayout layOutFields(QByteArrayView text, int size, bool doubleByte)
                 startLine();  // a piece after the last line break counts only when not empty
         } else {
             ++i;
+            while (i + 8 <= n && isPlainFieldWord(p + i))
+                i += 8;
         }
     }
     if (fieldStart < n)

@@ -1,5 +1,6 @@
 // Telling what a file handed to import is: its encoding, or what it is instead of a map path file.
 #include "model/MapText.h"
+#include "model/TextScan.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -64,6 +65,8 @@ bool isValidGb18030(QByteArrayView bytes)
         const unsigned char b = p[i];
         if (b < 0x80) {
             ++i;
+            while (i + 8 <= n && isAsciiWord(p + i))
+                i += 8;
             continue;
         }
         if (!lead(b) || i + 1 >= n)

@@ -22,10 +22,10 @@ MemoryBudget& tileFileBudget()
     return budget;
 }
 
-Decoded loadAndDecode(const TileKey& key)
+Decoded loadAndDecode(const TileKey& key, const TileImageCache::Reader& reader)
 {
     const MemoryBudget::Lease held = tileFileBudget().take(key.fileSize);
-    const ReadResult file = readRegularFile(key.path, kMaxTileFileBytes);
+    const ReadResult file = reader ? reader(key.path) : readRegularFile(key.path, kMaxTileFileBytes);
     if (!file.ok)
         return {};
     return {decodeTileImage(file.data, key.size), true};
@@ -84,7 +84,7 @@ QList<QImage> TileImageCache::load(const QList<TileKey>& keys, HelperThreads* he
     for (qsizetype i : missing)
         toDecode.append(keys[i]);
     QList<Decoded> decoded(missing.size());
-    const auto decode = [&, out = decoded.data()](int k) { out[k] = loadAndDecode(toDecode.at(k)); };
+    const auto decode = [&, out = decoded.data()](int k) { out[k] = loadAndDecode(toDecode.at(k), reader_); };
     if (helpers && missing.size() > 1)
         helpers->forEach(static_cast<int>(missing.size()), decode);
     else

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 
 namespace tessera {
 
@@ -30,6 +31,7 @@ size_t qHash(const TileKey& key, size_t seed = 0);
 TileKey tileKeyFor(const QString& path, QSize size);
 
 class HelperThreads;
+struct ReadResult;
 
 // Decoded tiles, bounded in memory, keyed by path, file size, modification time and tile size.
 // Thread-safe; missing tiles are decoded outside the lock, on the caller's threads, within the
@@ -40,7 +42,12 @@ public:
     // Room for a 200 × 200 map of distinct 40 × 30 tiles.
     static constexpr qint64 kDefaultBytes = 200LL * 200 * 40 * 30 * 4;
 
+    // What reads a tile file's bytes: `readRegularFile` unless replaced (tests make reads hang).
+    using Reader = std::function<ReadResult(const QString& path)>;
+
     explicit TileImageCache(qint64 maxBytes = kDefaultBytes);
+    // Before any load.
+    void setReader(Reader reader) { reader_ = std::move(reader); }
 
     // The tile for each key, decoding those not cached on `helpers` and the calling thread; null
     // where nothing loads.
@@ -64,6 +71,7 @@ private:
     QCache<TileKey, QImage> cache_;
     QHash<TileKey, QImage> kept_;
     std::atomic<qint64> decodes_ = 0;
+    Reader reader_;
 };
 
 }  // namespace tessera

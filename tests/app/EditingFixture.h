@@ -53,7 +53,12 @@ protected:
     QWidget* find(const char* role) const { return window.findChild<QWidget*>(QString::fromLatin1(role)); }
     static QPoint centre(int row, int column) { return cellRect(row, column).center(); }
     QString cell(int row, int column) { return window.document().grid().cellText(row, column); }
-    QRgb pixel(QPoint at) const { return canvas->grab().toImage().pixel(at); }
+    // Once the tiles that editing steps asked for are drawn.
+    QRgb pixel(QPoint at)
+    {
+        window.canvas().waitForCells();
+        return canvas->grab().toImage().pixel(at);
+    }
     EditingState& editing() { return window.document().editing(); }
 
     void arm(const char* tool) { QTest::mouseClick(find(tool), Qt::LeftButton); }

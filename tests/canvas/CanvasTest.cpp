@@ -7,8 +7,11 @@
 
 #include <QFile>
 #include <QPainter>
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTemporaryDir>
+
+#include <map>
 
 #include <sys/stat.h>
 
@@ -42,8 +45,10 @@ protected:
         canvas.drawRulersAndGrid();
     }
 
+    // The picture once the tiles that editing steps asked for are drawn.
     QImage render() const
     {
+        const_cast<Canvas&>(canvas).waitForCells();
         QImage image(canvasSize(grid.mapSize()), QImage::Format_RGB32);
         image.fill(Qt::magenta);
         QPainter painter(&image);
@@ -396,4 +401,50 @@ TEST_F(CanvasTest, MarkedCellsAreFramedOverThePictureUntilTheNextRedraw)
     const QImage after = widget->grab().toImage();
     EXPECT_TRUE(near(after.pixel(marked.topLeft()), kRed));
     EXPECT_NE(QColor(after.pixel(cellRect(3, 1).topLeft() + QPoint(0, 10))), CellMarks::kFrameColor);
+}
+
+// Tiles of editing steps load in the background, in any order; once all have come, the picture is
+// what drawing each at once would have made. Random steps on a few cells against that model.
+TEST_F(CanvasTest, TilesLoadingInTheBackgroundEndAsIfDrawnAtOnce)
+{
+    newMap(3);
+    const QStringList files{tile("red.jpg"), tile("green.jpg"), tile("blue.jpg"), tile("missing.jpg")};
+    QRandomGenerator random(24);
+    for (int round = 0; round < 40; ++round) {
+        std::map<std::pair<int, int>, QString> shown;  // the newest tile of each cell, the model
+        for (int r = 1; r <= 3; ++r)
+            for (int c = 1; c <= 3; ++c)
+                shown[{r, c}] = canvas.picture().newestTile(r, c);
+        for (int step = 0; step < 30; ++step) {
+            const int r = random.bounded(1, 4), c = random.bounded(1, 4);
+            switch (random.bounded(10)) {
+            case 0:
+                canvas.repaintCellPatch(r, c, QSize(40, 30), EdgePen::Dotted);
+                shown[{r, c}].clear();
+                break;
+            case 1:
+                canvas.drawMoveMarker(r, c);
+                shown[{r, c}].clear();
+                break;
+            case 2:
+                QCoreApplication::processEvents();  // some loads answered in between
+                break;
+            case 3:
+                canvas.clearBoards();  // nothing loading yet is drawn
+                for (auto& cellShown : shown)
+                    cellShown.second.clear();
+                break;
+            default: {
+                const QString& file = files[random.bounded(static_cast<int>(files.size()))];
+                canvas.drawTileAt(r, c, file);
+                if (QFile::exists(file))
+                    shown[{r, c}] = file;
+            }
+            }
+        }
+        canvas.waitForCells();
+        for (const auto& [cell, file] : shown)
+            ASSERT_EQ(canvas.picture().newestTile(cell.first, cell.second), file)
+                << "round " << round << " cell " << cell.first << "," << cell.second;
+    }
 }
