@@ -74,6 +74,7 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, W
     mapCommand(addCommand(function, QStringLiteral("导出地图图片…"), "ExportMapPictureCommand",
                           commands.exportMapPicture));
     mapCommand(addCommand(function, QStringLiteral("自动拼图…"), "AutoAssembleCommand", commands.autoAssemble));
+    mapCommand(addCommand(function, QStringLiteral("切分大图…"), "SlicePictureCommand", commands.slicePicture));
 
     QMenu* help = menu(QStringLiteral("帮助"), "HelpMenu");
     addCommand(help, QStringLiteral("关于地图编辑器"), "AboutEditorCommand", [&platform] {

@@ -11,6 +11,7 @@
 #include "app/MapPictureBox.h"
 #include "app/MapPictureCommand.h"
 #include "app/ResultWindow.h"
+#include "app/SliceCommand.h"
 #include "app/StatusBar.h"
 #include "app/Texts.h"
 #include "app/TileListWindow.h"
@@ -24,10 +25,7 @@
 
 #include <QCoreApplication>
 #include <QCheckBox>
-#include <QLabel>
 #include <QLayout>
-#include <QListWidget>
-#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -62,10 +60,12 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     chooser_ = new TileChooser(c.driveList, c.folderList, c.tileFileList, c.tilePreview, this);
     mapPicture_ = new MapPictureBox(c.mapPicture, c.followImage, c.tabs, platform_);
     connect(assembly_.get(), &AutoAssemblyCommand::referenceChosen, mapPicture_, &MapPictureBox::show);
+    auto* slicing = new SliceCommand(*doc_, platform_, *results_, this);
+    connect(slicing, &SliceCommand::referenceWritten, mapPicture_, &MapPictureBox::show);
     menus_ = new MainMenus(menuBar(), *doc_, platform_,
                            {[this] { newMap(); }, [this] { confirmExit(); }, [this] { showTileList(); },
                             [this] { exportMapPicture(*doc_, platform_, canvas_->sharedCache()); },
-                            [this] { assembly_->start(mapPicture_->path()); }});
+                            [this] { assembly_->start(mapPicture_->path()); }, [slicing] { slicing->start(); }});
 
     tools_ = std::make_unique<EditingTools>(doc_->history(), doc_->editing(), *canvas_, platform_, c.followImage);
 

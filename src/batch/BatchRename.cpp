@@ -128,7 +128,7 @@ void RenameRun::plan()
             step.row = r;
             step.column = c;
             step.old = grid_.cellText(r, c);
-            step.target = joinFolder(folder_, QStringLiteral("%1-%2.jpg").arg(r).arg(c));
+            step.target = joinFolder(folder_, cellFileName(r, c));
             step.targetEntry = realTarget.isEmpty() ? normalizedPath(step.target)
                                                     : joinFolder(realTarget, fileNamePart(step.target));
             step.from = step.old;

@@ -1,6 +1,8 @@
 #include "cli/CommandLine.h"
 
 #include "cli/CommandAssemble.h"
+#include "cli/CommandOptions.h"
+#include "cli/CommandSlice.h"
 #include "render/MapPicture.h"
 #include "render/TileImages.h"
 #include "files/Files.h"
@@ -9,7 +11,6 @@
 #include "model/MapText.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
 
 #include <cstdio>
 #include <memory>
@@ -33,6 +34,8 @@ QString usage()
         "                                            把整张地图导出为一张图片\n"
         "  tessera assemble --reference 参考图 --slices 切片文件夹 [--rows 行数 --cols 列数] -o 地图路径文件\n"
         "                                            按参考图把切片自动拼成地图路径文件\n"
+        "  tessera slice 大图 -o 文件夹 [--cell 宽x高] [--quality 90] [--pad 颜色] [--map 地图路径文件]\n"
+        "                                            把一张大图切分为单元格大小的 JPEG 切片\n"
         "  tessera --help                            显示本说明\n");
 }
 
@@ -58,11 +61,10 @@ int badUsage(QTextStream& err, const QString& why)
 
 std::optional<QSize> parseCell(const QString& text)
 {
-    static const QRegularExpression form(QStringLiteral("^(\\d{1,4})[x×X*](\\d{1,4})$"));
-    const QRegularExpressionMatch match = form.match(text);
-    if (!match.hasMatch())
+    const std::optional<QSize> parsed = parseCellText(text);
+    if (!parsed)
         return std::nullopt;
-    const QSize cell(match.captured(1).toInt(), match.captured(2).toInt());
+    const QSize cell = *parsed;
     if (cell.width() < 1 || cell.height() < 1 || cell.width() > kMaxPictureCellSide
         || cell.height() > kMaxPictureCellSide)
         return std::nullopt;
@@ -181,6 +183,8 @@ int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
         status = render(arguments.mid(1), out, err);
     } else if (command == u"assemble") {
         status = runAssemble(arguments.mid(1), out, err);
+    } else if (command == u"slice") {
+        status = runSlice(arguments.mid(1), out, err);
     } else {
         err << QStringLiteral("tessera：未知的命令“%1”\n").arg(command) << usage();
     }

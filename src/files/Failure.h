@@ -30,11 +30,19 @@ enum class FailureKind {
     SliceSizesDiffer,       // files: two slices; figures: the first's width and height, the second's
     GridOutOfRange,         // figures: the largest row or column count
     GridTooLarge,           // figures: rows, columns, slices
+    // 切分大图; figures end with the count of slices written, where one is given.
+    PictureUnreadable,    // files: the picture; detail: the reason, when known
+    PictureTooLarge,      // files: the picture; figures: width, height, the largest pixel count read whole
+    PictureCut,           // files: the picture; figures: the rows read, its height, slices written
+    SliceCellOutOfRange,  // figures: the smallest side, the largest
+    SliceGridTooLarge,    // figures: rows, columns, the largest map side
+    SliceExists,          // files: the file already there
+    SliceUnwritable,      // files: the file or folder; detail: the reason; figures: slices written
 };
-inline constexpr FailureKind kLastFailureKind = FailureKind::GridTooLarge;
+inline constexpr FailureKind kLastFailureKind = FailureKind::SliceUnwritable;
 
 // The work that failed, which a message names.
-enum class FailedWork { MapPicture, AutoAssembly };
+enum class FailedWork { MapPicture, AutoAssembly, Slice };
 
 struct Failure {
     Failure() = default;

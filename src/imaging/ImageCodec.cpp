@@ -188,21 +188,20 @@ QImage decodeTileImage(QByteArrayView bytes, QSize size)
 
 QByteArray encodeJpeg(const QImage& image, int quality)
 {
-    if (image.isNull())
+    if (image.isNull() || !compressor().handle)
         return {};
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    tjhandle tj = tjInitCompress();
-    if (!tj)
-        return {};
+    // Packed RGB as it is (a band's pixels, wrapped without a copy); anything else as 32-bit.
+    const bool packed = image.format() == QImage::Format_RGB888;
+    const QImage source = packed ? image : image.convertToFormat(QImage::Format_RGB32);
     unsigned char* out = nullptr;
     unsigned long size = 0;
-    const int failed = tjCompress2(tj, rgb.constBits(), rgb.width(), static_cast<int>(rgb.bytesPerLine()),
-                                   rgb.height(), TJPF_BGRX, &out, &size, TJSAMP_420, quality, 0);
+    const int failed = tjCompress2(compressor().handle, source.constBits(), source.width(),
+                                   static_cast<int>(source.bytesPerLine()), source.height(),
+                                   packed ? TJPF_RGB : TJPF_BGRX, &out, &size, TJSAMP_420, quality, 0);
     QByteArray bytes;
     if (!failed && out)
         bytes = QByteArray(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
     tjFree(out);
-    tjDestroy(tj);
     return bytes;
 }
 

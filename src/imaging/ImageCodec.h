@@ -22,7 +22,8 @@ inline constexpr qint64 kMaxTileFileBytes = 256LL * 1024 * 1024;
 // `tileDecodeBudget()`.
 QImage decodeTileImage(QByteArrayView bytes, QSize size);
 
-// JPEG bytes of `image` (libjpeg-turbo, 4:2:0); empty on failure.
+// JPEG bytes of `image` (libjpeg-turbo, 4:2:0); empty on failure. RGB888 is read in place: a
+// picture's rows wrapped in a QImage are encoded without a copy. Thread-safe.
 QByteArray encodeJpeg(const QImage& image, int quality = 85);
 
 // The top-left `size` pixels of the picture in a regular file (less when it is smaller), decoded

@@ -33,6 +33,7 @@ public:
     void answerText(const QString& text) { scriptedDialogs.answerText(text); }
     void clearAnswers() { scriptedDialogs.clearAnswers(); }
     void answerCancel() { scriptedDialogs.answerCancel(); }
+    void answerSlice(const SliceChoices& choices) { scriptedDialogs.answerSlice(choices); }
     const QList<Shown>& shown() const { return scriptedDialogs.shown(); }
     void clearShown() { scriptedDialogs.clearShown(); }
     int countShown(const QString& text) const { return scriptedDialogs.countShown(text); }
