@@ -121,38 +121,71 @@ ChildRun better(const ChildRun& a, const ChildRun& b)
 
 }  // namespace
 
-// Child: the picture decoded row by row and dropped, a band at a time.
+// A band of cell rows as the engine holds it: a 4:2:0 JPEG's own planes (Y, then Cb, then Cr), or RGB.
+struct Band {
+    explicit Band(const PictureRows& rows)
+        : width(rows.size().width()), chroma(rows.chromaWidth()), planar(rows.planar()),
+          bytes(planar ? std::size_t(width) * kCellHeight + 2 * std::size_t(chroma) * (kCellHeight / 2)
+                       : std::size_t(width) * 3 * kCellHeight)
+    {
+    }
+    PictureRows::Planes planes()
+    {
+        unsigned char* y = bytes.data();
+        unsigned char* cb = y + std::size_t(width) * kCellHeight;
+        return {y, cb, cb + std::size_t(chroma) * (kCellHeight / 2)};
+    }
+    bool read(PictureRows& rows, int count)
+    {
+        return planar ? rows.readPlanes(planes(), count) : rows.read(bytes.data(), count);
+    }
+    int width, chroma;
+    bool planar;
+    std::vector<unsigned char> bytes;
+};
+
+// Child: the picture decoded as the engine decodes it, band by band, and dropped.
 int runSliceDecodeChild(const QString& picture)
 {
     Failure failure;
-    const std::unique_ptr<PictureRows> rows = openPictureRows(picture, failure);
+    const std::unique_ptr<PictureRows> rows = openPictureRows(picture, failure, true);
     if (!rows)
         return 1;
-    std::vector<unsigned char> band(std::size_t(rows->size().width()) * 3 * kCellHeight);
+    Band band(*rows);
     for (int y = 0; y < rows->size().height(); y += kCellHeight)
-        if (!rows->read(band.data(), std::min(kCellHeight, rows->size().height() - y)))
+        if (!band.read(*rows, std::min(kCellHeight, rows->size().height() - y)))
             return 1;
     return 0;
 }
 
-// Child: every slice of the picture encoded on this one thread, from its first band held in memory.
+// Child: every slice of the picture encoded as the engine encodes it, on this one thread, from its
+// first band held in memory.
 int runSliceEncodeChild(const QString& picture)
 {
     Failure failure;
-    const std::unique_ptr<PictureRows> rows = openPictureRows(picture, failure);
+    const std::unique_ptr<PictureRows> rows = openPictureRows(picture, failure, true);
     if (!rows)
         return 1;
     const QSize size = rows->size();
-    std::vector<unsigned char> band(std::size_t(size.width()) * 3 * kCellHeight);
-    if (!rows->read(band.data(), std::min(kCellHeight, size.height())))
+    Band band(*rows);
+    if (!band.read(*rows, std::min(kCellHeight, size.height())))
         return 1;
     qint64 bytes = 0;
     for (int y = 0; y < size.height(); y += kCellHeight) {
         const int height = std::min(kCellHeight, size.height() - y);
         for (int x = 0; x < size.width(); x += kCellWidth) {
-            const QImage slice(band.data() + std::size_t(x) * 3, std::min(kCellWidth, size.width() - x), height,
-                               size.width() * 3, QImage::Format_RGB888);
-            bytes += encodeJpeg(slice, 90).size();
+            const QSize shown(std::min(kCellWidth, size.width() - x), height);
+            if (band.planar) {
+                const PictureRows::Planes at = band.planes();
+                const unsigned char* planes[3] = {at.y + x, at.cb + x / 2, at.cr + x / 2};
+                const int strides[3] = {band.width, band.chroma, band.chroma};
+                bytes += encodeJpegPlanes(planes, strides, shown, 90).size();
+            } else {
+                bytes += encodeJpeg(QImage(band.bytes.data() + std::size_t(x) * 3, shown.width(), shown.height(),
+                                           size.width() * 3, QImage::Format_RGB888),
+                                    90)
+                             .size();
+            }
         }
     }
     return bytes > 0 ? 0 : 1;

@@ -1,5 +1,4 @@
-// The main window: its parts put together, their events bound, the layout, the lower panel, the
-// tile list window, and New map.
+// The main window: its parts put together and bound, the layout, the lower panel, the lists, New map.
 #include "app/MainWindow.h"
 
 #include "app/AutoAssemblyCommand.h"
@@ -25,7 +24,10 @@
 
 #include <QCoreApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLayout>
+#include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>

@@ -118,6 +118,7 @@ void SliceCommand::finish(const SliceResult& result, int mapSize, const QString&
             QString text = message + QStringLiteral("\r\n");
             if (!result.written.isEmpty())
                 text += QStringLiteral("已写入的切片：\r\n") + result.written.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+            report_.showResultWindow();
             report_.appendResult(text);
             report_.flush();
         }

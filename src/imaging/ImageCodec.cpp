@@ -186,6 +186,32 @@ QImage decodeTileImage(QByteArrayView bytes, QSize size)
     return isJpeg(bytes) ? decodeJpeg(bytes, size) : decodeOther(bytes, size);
 }
 
+namespace {
+
+// Takes what TurboJPEG wrote (or nothing, on failure).
+QByteArray takeJpeg(int failed, unsigned char* out, unsigned long size)
+{
+    QByteArray bytes;
+    if (!failed && out)
+        bytes = QByteArray(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
+    tjFree(out);
+    return bytes;
+}
+
+}  // namespace
+
+QByteArray encodeJpegPlanes(const unsigned char* const planes[3], const int strides[3], QSize size, int quality)
+{
+    if (size.isEmpty() || !compressor().handle)
+        return {};
+    unsigned char* out = nullptr;
+    unsigned long bytes = 0;
+    const unsigned char* source[3] = {planes[0], planes[1], planes[2]};
+    const int failed = tjCompressFromYUVPlanes(compressor().handle, source, size.width(), strides, size.height(),
+                                               TJSAMP_420, &out, &bytes, quality, 0);
+    return takeJpeg(failed, out, bytes);
+}
+
 QByteArray encodeJpeg(const QImage& image, int quality)
 {
     if (image.isNull() || !compressor().handle)
@@ -198,11 +224,7 @@ QByteArray encodeJpeg(const QImage& image, int quality)
     const int failed = tjCompress2(compressor().handle, source.constBits(), source.width(),
                                    static_cast<int>(source.bytesPerLine()), source.height(),
                                    packed ? TJPF_RGB : TJPF_BGRX, &out, &size, TJSAMP_420, quality, 0);
-    QByteArray bytes;
-    if (!failed && out)
-        bytes = QByteArray(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
-    tjFree(out);
-    return bytes;
+    return takeJpeg(failed, out, size);
 }
 
 }  // namespace tessera

@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -50,7 +51,7 @@ public:
     }
 
     // Everything past the header; false with `failure` set.
-    bool open(const QString& path, Failure& failure)
+    bool open(const QString& path, Failure& failure, bool planarIfAble)
     {
         info_.err = jpeg_std_error(&error_.manager);
         error_.manager.error_exit = leave;
@@ -78,9 +79,62 @@ public:
                               {info_.image_width, info_.image_height, kMaxWholePicturePixels});
             return false;
         }
-        info_.out_color_space = JCS_RGB;
+        planar_ = planarIfAble && isYcc420(info_);
+        if (planar_)
+            info_.raw_data_out = TRUE;
+        else
+            info_.out_color_space = JCS_RGB;
         jpeg_start_decompress(&info_);
         size_ = QSize(static_cast<int>(info_.output_width), static_cast<int>(info_.output_height));
+        if (planar_) {
+            // One row of MCUs: 16 rows of Y, 8 of Cb and Cr, each as wide as its blocks.
+            for (int c = 0; c < 3; ++c) {
+                const int rows = info_.comp_info[c].v_samp_factor * DCTSIZE;
+                const std::size_t width = std::size_t(info_.comp_info[c].width_in_blocks) * DCTSIZE;
+                mcuPlanes_[c].assign(width * std::size_t(rows), 0);
+                mcuRows_[c].resize(std::size_t(rows));
+                for (int r = 0; r < rows; ++r)
+                    mcuRows_[c][std::size_t(r)] = mcuPlanes_[c].data() + std::size_t(r) * width;
+            }
+        }
+        return true;
+    }
+
+    bool readPlanes(Planes to, int count) override
+    {
+        if (failed_ || !planar_)
+            return false;
+        if (setjmp(error_.jump)) {
+            failed_ = true;
+            return false;
+        }
+        const std::size_t width = std::size_t(size_.width()), chroma = std::size_t(chromaWidth());
+        for (int done = 0; done < count;) {
+            if (buffered_ == 0) {
+                JSAMPARRAY planes[3] = {mcuRows_[0].data(), mcuRows_[1].data(), mcuRows_[2].data()};
+                const int mcuRows = info_.max_v_samp_factor * DCTSIZE;
+                const int got = static_cast<int>(jpeg_read_raw_data(&info_, planes, static_cast<JDIMENSION>(mcuRows)));
+                if (got == 0) {
+                    failed_ = true;
+                    return false;
+                }
+                buffered_ = std::min(got, size_.height() - rowsRead_ - done);
+                offset_ = 0;
+            }
+            const int take = std::min(count - done, buffered_);
+            for (int r = 0; r < take; ++r)
+                std::memcpy(to.y + std::size_t(done + r) * width, mcuRows_[0][std::size_t(offset_ + r)], width);
+            // The chroma rows of those Y rows; `done` and `offset_` are even but at the picture's end.
+            for (int r = offset_ / 2; r < (offset_ + take + 1) / 2; ++r) {
+                const std::size_t at = std::size_t(done / 2 + r - offset_ / 2) * chroma;
+                std::memcpy(to.cb + at, mcuRows_[1][std::size_t(r)], chroma);
+                std::memcpy(to.cr + at, mcuRows_[2][std::size_t(r)], chroma);
+            }
+            offset_ += take;
+            buffered_ -= take;
+            done += take;
+        }
+        rowsRead_ += count;
         return true;
     }
 
@@ -110,10 +164,24 @@ public:
     }
 
 private:
+    // Three components, Y at twice the sampling of Cb and Cr both ways.
+    static bool isYcc420(const jpeg_decompress_struct& info)
+    {
+        const jpeg_component_info* c = info.comp_info;
+        return info.num_components == 3 && info.jpeg_color_space == JCS_YCbCr && c[0].h_samp_factor == 2
+            && c[0].v_samp_factor == 2 && c[1].h_samp_factor == 1 && c[1].v_samp_factor == 1
+            && c[2].h_samp_factor == 1 && c[2].v_samp_factor == 1;
+    }
+
     jpeg_decompress_struct info_{};
     JpegError error_;
     std::FILE* file_ = nullptr;
     bool failed_ = false;
+    // The row of MCUs read last, and how many of its Y rows are not handed out yet.
+    std::vector<unsigned char> mcuPlanes_[3];
+    std::vector<JSAMPROW> mcuRows_[3];
+    int buffered_ = 0;
+    int offset_ = 0;
 };
 
 class WholeRows final : public PictureRows {
@@ -149,7 +217,7 @@ QSize readPictureSize(const QString& path)
     return reader.size();
 }
 
-std::unique_ptr<PictureRows> openPictureRows(const QString& path, Failure& failure)
+std::unique_ptr<PictureRows> openPictureRows(const QString& path, Failure& failure, bool planarIfAble)
 {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
@@ -162,7 +230,7 @@ std::unique_ptr<PictureRows> openPictureRows(const QString& path, Failure& failu
     }
     if (startsAsJpeg(path)) {
         auto rows = std::make_unique<JpegRows>();
-        if (!rows->open(path, failure))
+        if (!rows->open(path, failure, planarIfAble))
             return nullptr;
         return rows;
     }

@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -24,12 +25,6 @@ namespace {
 
 // Rows decoded at a time before they go into the reference: still in the cache.
 constexpr int kRowsPerRead = 16;
-
-// JPEG bytes of packed RGB rows `pitch` bytes apart, read in place; empty on failure.
-QByteArray encodeRgb(const unsigned char* pixels, int width, int pitch, int height, int quality)
-{
-    return encodeJpeg(QImage(pixels, width, height, pitch, QImage::Format_RGB888), quality);
-}
 
 class Slicer {
 public:
@@ -43,8 +38,13 @@ public:
 private:
     QString slicePath(int row, int column) const { return joinFolder(folder_, cellFileName(row + 1, column + 1)); }
     bool prepareFolder();
+    // Where the planes of rows `from` (even) onwards lie in a planar band of `bandRows` rows: Y,
+    // then Cb, then Cr; and the bytes of such a band.
+    PictureRows::Planes planesAt(unsigned char* band, int from, int bandRows) const;
+    std::size_t planarBytes(int bandRows) const;
+    QByteArray encodeSlice(unsigned char* band, int column, QSize shown) const;
     bool decodeBand(int band, std::vector<unsigned char>& buffer);
-    void cutSlice(int band, int column, const std::vector<unsigned char>& buffer);
+    void cutSlice(int band, int column, std::vector<unsigned char>& buffer);
     void fail(Failure failure);
     bool writeReference();
 
@@ -73,7 +73,8 @@ SliceResult Slicer::run(const QString& picture)
         result_.failure = Failure(FailureKind::SliceCellOutOfRange, {}, {}, {kMinSliceSide, kMaxSliceSide});
         return std::move(result_);
     }
-    rows_ = openPictureRows(picture, result_.failure);
+    // Even cells cut a 4:2:0 JPEG's own planes: no colour conversion either way.
+    rows_ = openPictureRows(picture, result_.failure, cell.width() % 2 == 0 && cell.height() % 2 == 0);
     if (!rows_)
         return std::move(result_);
     result_.picture = rows_->size();
@@ -89,7 +90,8 @@ SliceResult Slicer::run(const QString& picture)
     progress_.start(qint64(result_.rows) * result_.columns + 1);
 
     // One band decodes on a helper while the one before is cut on every core.
-    const std::size_t bandBytes = std::size_t(result_.picture.width()) * 3 * std::size_t(cell.height());
+    const std::size_t bandBytes = rows_->planar() ? planarBytes(cell.height())
+                                                  : std::size_t(result_.picture.width()) * 3 * std::size_t(cell.height());
     std::vector<unsigned char> bands[2] = {std::vector<unsigned char>(bandBytes), {}};
     HelperThreads helpers(1);
     bool decoded = decodeBand(0, bands[0]);
@@ -155,6 +157,20 @@ bool Slicer::prepareFolder()
     return true;
 }
 
+PictureRows::Planes Slicer::planesAt(unsigned char* band, int from, int bandRows) const
+{
+    const std::size_t width = std::size_t(result_.picture.width()), chroma = (width + 1) / 2;
+    const std::size_t chromaRows = std::size_t(bandRows + 1) / 2, luma = width * std::size_t(bandRows);
+    return {band + width * std::size_t(from), band + luma + chroma * std::size_t(from / 2),
+            band + luma + chroma * chromaRows + chroma * std::size_t(from / 2)};
+}
+
+std::size_t Slicer::planarBytes(int bandRows) const
+{
+    const std::size_t width = std::size_t(result_.picture.width()), chroma = (width + 1) / 2;
+    return width * std::size_t(bandRows) + 2 * chroma * (std::size_t(bandRows + 1) / 2);
+}
+
 bool Slicer::decodeBand(int band, std::vector<unsigned char>& buffer)
 {
     const int height = bandHeight(result_, settings_.cell, band);
@@ -163,6 +179,13 @@ bool Slicer::decodeBand(int band, std::vector<unsigned char>& buffer)
         if (failed_ || progress_.cancelled())
             return true;  // the cut stops anyway; the rows are not needed
         const int count = std::min(kRowsPerRead, height - row);
+        if (rows_->planar()) {
+            const PictureRows::Planes at = planesAt(buffer.data(), row, settings_.cell.height());
+            if (!rows_->readPlanes(at, count))
+                return false;
+            reference_->addPlanes(at.y, at.cb, at.cr, count);
+            continue;
+        }
         unsigned char* rows = buffer.data() + std::size_t(row) * stride;
         if (!rows_->read(rows, count))
             return false;
@@ -171,30 +194,73 @@ bool Slicer::decodeBand(int band, std::vector<unsigned char>& buffer)
     return true;
 }
 
-void Slicer::cutSlice(int band, int column, const std::vector<unsigned char>& buffer)
+// A slice's JPEG from the band: its pixels in place, or copied into a whole cell of the pad colour.
+QByteArray Slicer::encodeSlice(unsigned char* band, int column, QSize shown) const
+{
+    const QSize cell = settings_.cell;
+    const int x = column * cell.width();
+    const bool pad = settings_.pad && shown != cell;
+    const QColor colour = settings_.pad.value_or(QColor());
+    if (!rows_->planar()) {
+        const int stride = result_.picture.width() * 3;
+        const unsigned char* pixels = band + std::size_t(x) * 3;
+        if (!pad)
+            return encodeJpeg(QImage(pixels, shown.width(), shown.height(), stride, QImage::Format_RGB888),
+                              settings_.quality);
+        QImage padded(cell, QImage::Format_RGB888);
+        padded.fill(colour);
+        for (int y = 0; y < shown.height(); ++y)
+            std::copy_n(pixels + std::size_t(y) * stride, std::size_t(shown.width()) * 3, padded.scanLine(y));
+        return encodeJpeg(padded, settings_.quality);
+    }
+    const PictureRows::Planes at = planesAt(band, 0, cell.height());
+    const int chroma = rows_->chromaWidth();
+    const unsigned char* planes[3] = {at.y + x, at.cb + x / 2, at.cr + x / 2};
+    const int strides[3] = {result_.picture.width(), chroma, chroma};
+    if (!pad)
+        return encodeJpegPlanes(planes, strides, shown, settings_.quality);
+    // JFIF's RGB to YCbCr for the pad colour.
+    const double r = colour.red(), g = colour.green(), b = colour.blue();
+    const unsigned char fill[3] = {
+        static_cast<unsigned char>(std::clamp(std::lround(0.299 * r + 0.587 * g + 0.114 * b), 0L, 255L)),
+        static_cast<unsigned char>(std::clamp(std::lround(-0.168736 * r - 0.331264 * g + 0.5 * b + 128), 0L, 255L)),
+        static_cast<unsigned char>(std::clamp(std::lround(0.5 * r - 0.418688 * g - 0.081312 * b + 128), 0L, 255L))};
+    const QSize sizes[3] = {cell, cell / 2, cell / 2};
+    const QSize copied[3] = {shown, (shown + QSize(1, 1)) / 2, (shown + QSize(1, 1)) / 2};
+    std::vector<unsigned char> padded[3];
+    const unsigned char* paddedPlanes[3];
+    int paddedStrides[3];
+    for (int p = 0; p < 3; ++p) {
+        padded[p].assign(std::size_t(sizes[p].width()) * sizes[p].height(), fill[p]);
+        for (int y = 0; y < copied[p].height(); ++y)
+            std::copy_n(planes[p] + std::size_t(y) * strides[p], copied[p].width(),
+                        padded[p].begin() + std::ptrdiff_t(y) * sizes[p].width());
+        // A chroma sample at an odd edge covers picture and padding: half of each, as an encoder
+        // subsampling the padded cell would take it.
+        const auto blend = [&](int x, int y) {
+            unsigned char& v = padded[p][std::size_t(y) * sizes[p].width() + x];
+            v = static_cast<unsigned char>((v + fill[p] + 1) / 2);
+        };
+        if (p > 0 && shown.height() % 2 && shown.height() < cell.height())
+            for (int x = 0; x < copied[p].width(); ++x)
+                blend(x, copied[p].height() - 1);
+        if (p > 0 && shown.width() % 2 && shown.width() < cell.width())
+            for (int y = 0; y < copied[p].height(); ++y)
+                blend(copied[p].width() - 1, y);
+        paddedPlanes[p] = padded[p].data();
+        paddedStrides[p] = sizes[p].width();
+    }
+    return encodeJpegPlanes(paddedPlanes, paddedStrides, cell, settings_.quality);
+}
+
+void Slicer::cutSlice(int band, int column, std::vector<unsigned char>& buffer)
 {
     if (failed_)
         return;
     const QSize cell = settings_.cell;
-    const int stride = result_.picture.width() * 3;
-    const int width = std::min(cell.width(), result_.picture.width() - column * cell.width());
-    const int height = bandHeight(result_, cell, band);
-    const unsigned char* pixels = buffer.data() + std::size_t(column) * cell.width() * 3;
-    QByteArray jpeg;
-    if (settings_.pad && (width < cell.width() || height < cell.height())) {
-        const QColor colour = *settings_.pad;
-        const unsigned char fill[3] = {static_cast<unsigned char>(colour.red()), static_cast<unsigned char>(colour.green()),
-                                       static_cast<unsigned char>(colour.blue())};
-        std::vector<unsigned char> padded(std::size_t(cell.width()) * cell.height() * 3);
-        for (std::size_t i = 0; i < padded.size(); ++i)
-            padded[i] = fill[i % 3];
-        for (int y = 0; y < height; ++y)
-            std::copy_n(pixels + std::size_t(y) * stride, std::size_t(width) * 3,
-                        padded.begin() + std::ptrdiff_t(y) * cell.width() * 3);
-        jpeg = encodeRgb(padded.data(), cell.width(), cell.width() * 3, cell.height(), settings_.quality);
-    } else {
-        jpeg = encodeRgb(pixels, width, stride, height, settings_.quality);
-    }
+    const QSize shown(std::min(cell.width(), result_.picture.width() - column * cell.width()),
+                      bandHeight(result_, cell, band));
+    const QByteArray jpeg = encodeSlice(buffer.data(), column, shown);
     const QString path = slicePath(band, column);
     if (jpeg.isEmpty()) {
         fail(Failure(FailureKind::SliceUnwritable, {path}, QStringLiteral("无法编码 JPEG 图片")));

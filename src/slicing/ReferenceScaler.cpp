@@ -48,6 +48,28 @@ void ReferenceScaler::addRows(const unsigned char* rows, int count)
         finishRow();
 }
 
+void ReferenceScaler::addPlanes(const unsigned char* y, const unsigned char* cb, const unsigned char* cr, int count)
+{
+    planar_ = true;
+    const std::size_t width = static_cast<std::size_t>(picture_.width()), chroma = (width + 1) / 2;
+    for (int i = 0; i < count; ++i, ++nextPictureRow_) {
+        if (partOf(nextPictureRow_, picture_.height(), image_.height()) != row_)
+            finishRow();
+        const unsigned char* luma = y + static_cast<std::size_t>(i) * width;
+        const unsigned char* blue = cb + static_cast<std::size_t>(i / 2) * chroma;
+        const unsigned char* red = cr + static_cast<std::size_t>(i / 2) * chroma;
+        std::uint32_t* sums = sums_.data();
+        for (std::size_t x = 0; x < width; ++x) {
+            sums[x * 3] += luma[x];
+            sums[x * 3 + 1] += blue[x / 2];
+            sums[x * 3 + 2] += red[x / 2];
+        }
+        ++rowsSummed_;
+    }
+    if (nextPictureRow_ == picture_.height())
+        finishRow();
+}
+
 void ReferenceScaler::finishRow()
 {
     if (rowsSummed_ == 0 || row_ >= image_.height())
@@ -57,10 +79,20 @@ void ReferenceScaler::finishRow()
     int column = 0;
     const auto flush = [&] {
         const std::uint64_t count = std::uint64_t(columnWidth_[static_cast<std::size_t>(column)]) * rowsSummed_;
+        double mean[3];
         for (int c = 0; c < 3; ++c) {
-            out[column * 3 + c] = static_cast<unsigned char>((total[c] + count / 2) / count);
+            mean[c] = double(total[c]) / double(count);
             total[c] = 0;
         }
+        if (planar_) {
+            // JFIF's YCbCr to RGB.
+            const double luma = mean[0], blue = mean[1] - 128, red = mean[2] - 128;
+            mean[0] = luma + 1.402 * red;
+            mean[1] = luma - 0.344136 * blue - 0.714136 * red;
+            mean[2] = luma + 1.772 * blue;
+        }
+        for (int c = 0; c < 3; ++c)
+            out[column * 3 + c] = static_cast<unsigned char>(std::clamp(std::lround(mean[c]), 0L, 255L));
     };
     for (int x = 0; x < picture_.width(); ++x) {
         if (columnOf_[static_cast<std::size_t>(x)] != column) {

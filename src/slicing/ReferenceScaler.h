@@ -18,6 +18,9 @@ public:
     QSize size() const { return image_.size(); }
     // Adds the next `count` rows (RGB, width × 3 bytes each, packed), in order from the top.
     void addRows(const unsigned char* rows, int count);
+    // The same from planes (see PictureRows::Planes), from an even row: each Cb and Cr sample
+    // counts for the Y samples it covers, and the means are turned into RGB at the end of a row.
+    void addPlanes(const unsigned char* y, const unsigned char* cb, const unsigned char* cr, int count);
     // The reference, once every row was added.
     const QImage& image() const { return image_; }
 
@@ -32,6 +35,7 @@ private:
     int row_ = 0;                      // the reference row being summed
     int rowsSummed_ = 0;               // picture rows summed into it
     int nextPictureRow_ = 0;
+    bool planar_ = false;
 };
 
 }  // namespace tessera
