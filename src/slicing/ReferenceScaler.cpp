@@ -58,11 +58,15 @@ void ReferenceScaler::addPlanes(const unsigned char* y, const unsigned char* cb,
         const unsigned char* luma = y + static_cast<std::size_t>(i) * width;
         const unsigned char* blue = cb + static_cast<std::size_t>(i / 2) * chroma;
         const unsigned char* red = cr + static_cast<std::size_t>(i / 2) * chroma;
+        // Planes apart, each contiguous: Y per column, then Cb and Cr per chroma column.
         std::uint32_t* sums = sums_.data();
-        for (std::size_t x = 0; x < width; ++x) {
-            sums[x * 3] += luma[x];
-            sums[x * 3 + 1] += blue[x / 2];
-            sums[x * 3 + 2] += red[x / 2];
+        std::uint32_t* blueSums = sums + width;
+        std::uint32_t* redSums = blueSums + chroma;
+        for (std::size_t x = 0; x < width; ++x)
+            sums[x] += luma[x];
+        for (std::size_t x = 0; x < chroma; ++x) {
+            blueSums[x] += blue[x];
+            redSums[x] += red[x];
         }
         ++rowsSummed_;
     }
@@ -94,13 +98,21 @@ void ReferenceScaler::finishRow()
         for (int c = 0; c < 3; ++c)
             out[column * 3 + c] = static_cast<unsigned char>(std::clamp(std::lround(mean[c]), 0L, 255L));
     };
-    for (int x = 0; x < picture_.width(); ++x) {
-        if (columnOf_[static_cast<std::size_t>(x)] != column) {
+    const std::size_t width = static_cast<std::size_t>(picture_.width()), chroma = (width + 1) / 2;
+    for (std::size_t x = 0; x < width; ++x) {
+        if (columnOf_[x] != column) {
             flush();
-            column = columnOf_[static_cast<std::size_t>(x)];
+            column = columnOf_[x];
         }
-        for (int c = 0; c < 3; ++c)
-            total[c] += sums_[static_cast<std::size_t>(x) * 3 + c];
+        if (planar_) {
+            // Each chroma sum counts for both Y columns it covers.
+            total[0] += sums_[x];
+            total[1] += sums_[width + x / 2];
+            total[2] += sums_[width + chroma + x / 2];
+        } else {
+            for (std::size_t c = 0; c < 3; ++c)
+                total[c] += sums_[x * 3 + c];
+        }
     }
     flush();
     std::fill(sums_.begin(), sums_.end(), 0);

@@ -31,7 +31,8 @@ private:
     QImage image_;                     // RGB888
     std::vector<int> columnOf_;        // reference column of each picture column
     std::vector<int> columnWidth_;     // picture columns in each reference column
-    std::vector<std::uint32_t> sums_;  // per picture column and channel, over the current row's rows
+    // Over the current row's rows: per picture column and channel; planar, per column of each plane.
+    std::vector<std::uint32_t> sums_;
     int row_ = 0;                      // the reference row being summed
     int rowsSummed_ = 0;               // picture rows summed into it
     int nextPictureRow_ = 0;
