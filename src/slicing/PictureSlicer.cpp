@@ -93,22 +93,22 @@ SliceResult Slicer::run(const QString& picture)
     const std::size_t bandBytes = rows_->planar() ? planarBytes(cell.height())
                                                   : std::size_t(result_.picture.width()) * 3 * std::size_t(cell.height());
     std::vector<unsigned char> bands[2] = {std::vector<unsigned char>(bandBytes), {}};
-    HelperThreads helpers(1);
+    // The decode is the one serial step: it keeps this thread and a core of its own, and the
+    // encoders take the other cores (one at least).
+    HelperThreads encoders(-1);
     bool decoded = decodeBand(0, bands[0]);
     for (int band = 0; decoded && band < result_.rows; ++band) {
         std::vector<unsigned char>& current = bands[band % 2];
         std::vector<unsigned char>& next = bands[(band + 1) % 2];
-        QFuture<bool> decoding;
+        written_.assign(std::size_t(result_.columns), 0);
+        QFuture<void> cutting = encoders.start([&, band] {
+            encoders.forEach(result_.columns, progress_, [&](int column) { cutSlice(band, column, current); });
+        });
         if (band + 1 < result_.rows) {
             next.resize(bandBytes);
-            decoding = helpers.start([this, band, &next] { return decodeBand(band + 1, next); });
+            decoded = decodeBand(band + 1, next);
         }
-        written_.assign(std::size_t(result_.columns), 0);
-        helpers.forEach(result_.columns, progress_, [&](int column) { cutSlice(band, column, current); });
-        if (band + 1 < result_.rows) {
-            decoding.waitForFinished();
-            decoded = decoding.result();
-        }
+        cutting.waitForFinished();
         for (int column = 0; column < result_.columns; ++column)
             if (written_[std::size_t(column)])
                 result_.written.append(slicePath(band, column));
