@@ -203,12 +203,13 @@ ChildRun runChild(const QString& program, const QStringList& arguments)
         int status = 0;
         if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
             run.ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-            // What the program printed, then peak_child's line: its status and peak in kB.
+            // What the program printed, then peak_child's line: its status, peak in kB and CPU time.
             report.seek(0);
             const QList<QByteArray> last = report.readAll().trimmed().split('\n').constLast().split(' ');
-            if (last.size() == 2) {
+            if (last.size() == 3) {
                 run.status = last[0].toInt();
                 run.peakMb = last[1].toDouble() / 1024.0;
+                run.cpuMs = last[2].toDouble();
             }
         }
     }

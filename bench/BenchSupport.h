@@ -44,11 +44,12 @@ double peakResidentMb();
 // memory, decoded on every core (median of three runs).
 double limitDecodeMs(const QStringList& paths);
 
-// Runs a program to its end with its output dropped; its wall time and peak resident memory.
+// Runs a program to its end with its output dropped; its wall time, peak resident memory and CPU time.
 struct ChildRun {
     int status = -1;  // exit status, -1 when it did not exit normally
     double ms = 0;
     double peakMb = 0;
+    double cpuMs = 0;  // user and system
 };
 ChildRun runChild(const QString& program, const QStringList& arguments);
 

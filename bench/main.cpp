@@ -18,6 +18,9 @@ void runAssembleBench();
 int runAssembleChild(const QString& folder, const QString& out);
 void runHugeTilesBench();
 void runHugeCanvasChild(const QString& map);
+void runSliceBench();
+int runSliceDecodeChild(const QString& picture);
+int runSliceEncodeChild(const QString& picture);
 }  // namespace tessera::bench
 
 int main(int argc, char* argv[])
@@ -29,6 +32,10 @@ int main(int argc, char* argv[])
     const bool all = std::strcmp(group, "all") == 0;
     if (std::strcmp(group, "assemble-child") == 0 && argc == 4)
         return tessera::bench::runAssembleChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if (std::strcmp(group, "slice-decode") == 0 && argc == 3)
+        return tessera::bench::runSliceDecodeChild(QString::fromLocal8Bit(argv[2]));
+    if (std::strcmp(group, "slice-encode") == 0 && argc == 3)
+        return tessera::bench::runSliceEncodeChild(QString::fromLocal8Bit(argv[2]));
     if (std::strcmp(group, "huge-canvas") == 0 && argc == 3) {
         tessera::bench::runHugeCanvasChild(QString::fromLocal8Bit(argv[2]));
         return 0;
@@ -45,6 +52,8 @@ int main(int argc, char* argv[])
         tessera::bench::runAssembleBench();
     if (all || std::strcmp(group, "huge") == 0)
         tessera::bench::runHugeTilesBench();
+    if (all || std::strcmp(group, "slice") == 0)
+        tessera::bench::runSliceBench();
     if (std::strcmp(group, "canvas1000") == 0)
         tessera::bench::runCanvas1000Bench();
     if (std::strcmp(group, "distinct1000") == 0)

@@ -79,6 +79,8 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, W
                           commands.exportMapPicture));
     changing_ << addCommand(function, QStringLiteral("自动拼图…"), "AutoAssembleCommand", commands.autoAssemble);
     mapCommand(changing_.constLast());
+    changing_ << addCommand(function, QStringLiteral("切分大图…"), "SlicePictureCommand", commands.slicePicture);
+    mapCommand(changing_.constLast());
 
     QMenu* help = menu(QStringLiteral("帮助"), "HelpMenu");
     addCommand(help, QStringLiteral("关于地图编辑器"), "AboutEditorCommand", [&platform] {

@@ -27,6 +27,7 @@ public:
         std::function<void()> showTileList;
         std::function<void()> exportMapPicture;
         std::function<void()> autoAssemble;
+        std::function<void()> slicePicture;
     };
 
     MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, WindowCommands commands);

@@ -1,5 +1,4 @@
-// The main window: its parts put together, their events bound, the layout, the lower panel, the
-// tile list window, and New map.
+// The main window: its parts put together and bound, the layout, the lower panel, the lists, New map.
 #include "app/MainWindow.h"
 
 #include "app/AutoAssemblyCommand.h"
@@ -11,6 +10,7 @@
 #include "app/MapPictureBox.h"
 #include "app/MapPictureCommand.h"
 #include "app/ResultWindow.h"
+#include "app/SliceCommand.h"
 #include "app/StatusBar.h"
 #include "app/Texts.h"
 #include "app/TileListWindow.h"
@@ -62,10 +62,12 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     chooser_ = new TileChooser(c.driveList, c.folderList, c.tileFileList, c.tilePreview, this);
     mapPicture_ = new MapPictureBox(c.mapPicture, c.followImage, c.tabs, platform_);
     connect(assembly_.get(), &AutoAssemblyCommand::referenceChosen, mapPicture_, &MapPictureBox::show);
+    auto* slicing = new SliceCommand(*doc_, platform_, *results_, this);
+    connect(slicing, &SliceCommand::referenceWritten, mapPicture_, &MapPictureBox::show);
     menus_ = new MainMenus(menuBar(), *doc_, platform_,
                            {[this] { newMap(); }, [this] { confirmExit(); }, [this] { showTileList(); },
                             [this] { exportMapPicture(*doc_, platform_, canvas_->sharedCache()); },
-                            [this] { assembly_->start(mapPicture_->path()); }});
+                            [this] { assembly_->start(mapPicture_->path()); }, [slicing] { slicing->start(); }});
     connect(assembly_.get(), &AutoAssemblyCommand::stepChanged, this,
             [this](const QString& step) { controls_.statusBar->setPanelText(1, step); menus_->holdMapChanges(!step.isEmpty()); });
 

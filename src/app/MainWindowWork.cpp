@@ -1,5 +1,4 @@
-// The main window's side of the document: its signals followed, the progress bar following the
-// work, editing held while it runs, and the exit, which settles every task.
+// The window's side of the document: its signals, the progress bar, editing held, the exit.
 #include "app/MainWindow.h"
 
 #include "app/AutoAssemblyCommand.h"
@@ -14,7 +13,6 @@
 #include "gui/LongWork.h"
 #include "gui/Platform.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
 

@@ -134,9 +134,9 @@ void RenameRun::plan()
             step.row = r;
             step.column = c;
             step.old = grid_.cellText(r, c);
-            const QString name = QString::number(r) + u'-' + QString::number(c) + QStringLiteral(".jpg");
-            step.target = joinFolder(folder_, name);
-            step.targetEntry = realTarget.isEmpty() ? normalizedPath(step.target) : joinFolder(realTarget, name);
+            step.target = joinFolder(folder_, cellFileName(r, c));
+            step.targetEntry = realTarget.isEmpty() ? normalizedPath(step.target)
+                                                    : joinFolder(realTarget, fileNamePart(step.target));
             step.from = step.old;
             status[i] = files_.fileStatus(step.old);
             image[i] = status[i].regular && looksLikeImage(files_, step.old);

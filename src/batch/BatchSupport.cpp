@@ -11,6 +11,11 @@
 
 namespace tessera {
 
+QString cellFileName(int row, int column)
+{
+    return QStringLiteral("%1-%2.jpg").arg(row).arg(column);
+}
+
 QString fileNamePart(const QString& path)
 {
     const qsizetype at = path.lastIndexOf(QDir::separator());

@@ -10,6 +10,9 @@ class Files;
 class BatchReport;
 class TileGrid;
 
+// A cell's file name as 批量更名 writes it: "3-12.jpg" for row 3, column 12.
+QString cellFileName(int row, int column);
+
 // The text after the path's last native separator; the whole text when there is none.
 QString fileNamePart(const QString& path);
 

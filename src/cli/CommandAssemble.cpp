@@ -1,6 +1,8 @@
 #include "cli/CommandAssemble.h"
 #include "cli/CommandLine.h"
 
+#include "cli/CommandOptions.h"
+
 #include "assembly/AssemblyReport.h"
 #include "files/Progress.h"
 #include "files/LocalFiles.h"
@@ -17,9 +19,7 @@ namespace {
 
 int badUsage(QTextStream& err, const QString& why)
 {
-    err << QStringLiteral("tessera assemble：") << why << u'\n' << assembleUsage();
-    err.flush();
-    return kBadUsage;
+    return usageError(err, QStringLiteral("assemble"), why, assembleUsage());
 }
 
 struct AssembleRequest {
@@ -76,22 +76,6 @@ void listDoubtful(const AssemblyResult& result, QTextStream& err)
     err.flush();
 }
 
-// The value of an option given as "--name value" or "--name=value"; nothing when `a` is another
-// argument. `missing` is set when the value is absent.
-std::optional<QString> optionValue(const QStringList& arguments, qsizetype& i, const QString& name, bool& missing)
-{
-    const QString& a = arguments[i];
-    if (a.startsWith(name + u'='))
-        return a.mid(name.size() + 1);
-    if (a != name)
-        return std::nullopt;
-    if (i + 1 >= arguments.size()) {
-        missing = true;
-        return QString();
-    }
-    return arguments[++i];
-}
-
 std::optional<int> parseCount(const QString& text)
 {
     bool ok = false;
@@ -128,26 +112,19 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
         const QString& a = arguments[i];
         if (a == u"--help" || a == u"-h") {
             out << assembleUsage();
-            return kDone;
+            return kExitDone;
         }
-        const std::pair<QString, std::optional<QString>*> options[] = {
-            {QStringLiteral("--reference"), &request.reference}, {QStringLiteral("--slices"), &request.slices},
-            {QStringLiteral("--output"), &request.output},       {QStringLiteral("-o"), &request.output},
-            {QStringLiteral("--rows"), &rowsText},               {QStringLiteral("--cols"), &columnsText},
-            {QStringLiteral("--report"), &request.report}};
-        bool matched = false;
-        for (const auto& [name, target] : options) {
-            bool missing = false;
-            const std::optional<QString> value = optionValue(arguments, i, name, missing);
-            if (!value)
-                continue;
-            if (missing)
-                return badUsage(err, QStringLiteral("%1 后面缺少值").arg(name));
-            *target = *value;
-            matched = true;
-            break;
-        }
-        if (!matched)
+        QString name;
+        const OptionMatch match = takeOption(
+            arguments, i,
+            {{QStringLiteral("--reference"), &request.reference}, {QStringLiteral("--slices"), &request.slices},
+             {QStringLiteral("--output"), &request.output},       {QStringLiteral("-o"), &request.output},
+             {QStringLiteral("--rows"), &rowsText},               {QStringLiteral("--cols"), &columnsText},
+             {QStringLiteral("--report"), &request.report}},
+            name);
+        if (match == OptionMatch::MissingValue)
+            return badUsage(err, QStringLiteral("%1 后面缺少值").arg(name));
+        if (match == OptionMatch::None)
             return badUsage(err, a.startsWith(u'-') ? QStringLiteral("未知的选项“%1”").arg(a)
                                                     : QStringLiteral("多余的参数“%1”").arg(a));
     }
@@ -178,14 +155,14 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
     const AssemblyInput input = readAssemblyInput(reference, slices, quiet);
     if (!input.ok()) {
         err << QStringLiteral("tessera assemble：") << failureMessage(input.failure()) << u'\n';
-        return kFileFailed;
+        return kExitFailed;
     }
     if (!rowsText)
         grid = input.proposedGrid();
     const AssemblyResult result = assembleMap(input, grid, quiet);
     if (!result.ok()) {
         err << QStringLiteral("tessera assemble：") << failureMessage(result.failure) << u'\n';
-        return kFileFailed;
+        return kExitFailed;
     }
     const int mapSize = std::max(result.grid.rows, result.grid.columns);
     LocalFiles files;
@@ -193,7 +170,7 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
                                                    QStringList{reference} + input.slicePaths());
     if (!written.ok()) {
         err << QStringLiteral("无法写入地图路径文件：%1\n%2\n").arg(output, written.detail);
-        return kFileFailed;
+        return kExitFailed;
     }
     listDoubtful(result, err);
     if (request.report && !request.report->isEmpty()) {
@@ -201,12 +178,12 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
                                                         QStringList{reference, QFileInfo(output).absoluteFilePath()} + input.slicePaths());
         if (!report) {
             err << QStringLiteral("无法写入报告文件：%1\n%2\n").arg(*request.report, report.error);
-            return kFileFailed;
+            return kExitFailed;
         }
     }
     out << assemblySummary(result)
         << QStringLiteral("，用时 %1 秒：%2\n").arg(QString::number(clock.elapsed() / 1000.0, 'f', 1), output);
-    return kDone;
+    return kExitDone;
 }
 
 }  // namespace tessera

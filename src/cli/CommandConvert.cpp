@@ -1,4 +1,6 @@
 #include "cli/CommandConvert.h"
+
+#include "cli/CommandOptions.h"
 #include "cli/CommandLine.h"
 
 #include "cli/MapInput.h"
@@ -19,9 +21,7 @@ constexpr int kMaxCellSide = 4096;
 
 int badUsage(QTextStream& err, const QString& why)
 {
-    err << QStringLiteral("tessera convert：") << why << u'\n' << convertUsage();
-    err.flush();
-    return kBadUsage;
+    return usageError(err, QStringLiteral("convert"), why, convertUsage());
 }
 
 struct ConvertRequest {
@@ -39,7 +39,7 @@ std::optional<int> readArguments(const QStringList& arguments, ConvertRequest& r
         const bool hasValue = i + 1 < arguments.size();
         if (a == u"--help" || a == u"-h") {
             out << convertUsage();
-            return kDone;
+            return kExitDone;
         }
         if (a == u"-o" || a == u"--output") {
             if (!hasValue)
@@ -91,17 +91,17 @@ int writePathFile(const ConvertRequest& request, const CommandMap& map, QTextStr
                               "例如：%3\n")
                    .arg(unfit)
                    .arg(request.output, first);
-        return kFileFailed;
+        return kExitFailed;
     }
     LocalFiles files;
     NullProgress quiet;
     const MapFileResult written = writeMapPathFile(files, request.output, map.cells, map.size, quiet, {request.input});
     if (!written.ok()) {
         err << QStringLiteral("地图路径文件没有写入：%1\n%2\n").arg(request.output, written.detail);
-        return kFileFailed;
+        return kExitFailed;
     }
     out << QStringLiteral("已写入地图路径文件：%1（%2 × %2）\n").arg(request.output).arg(map.size);
-    return kDone;
+    return kExitDone;
 }
 
 int writeTiled(const ConvertRequest& request, const CommandMap& map, QTextStream& out, QTextStream& err)
@@ -113,7 +113,7 @@ int writeTiled(const ConvertRequest& request, const CommandMap& map, QTextStream
     const TiledExportResult result = writeTiledMap(map.cells, map.size, request.output, options, quiet, {request.input});
     if (!result.ok()) {
         err << failureMessage(result.failure) << u'\n';
-        return kFileFailed;
+        return kExitFailed;
     }
     out << QStringLiteral("已导出地图：%1（%2 × %2，%3 个图块，单元格 %4 × %5 像素）\n")
                .arg(request.output)
@@ -125,7 +125,7 @@ int writeTiled(const ConvertRequest& request, const CommandMap& map, QTextStream
         out << QStringLiteral("图块集：%1\n").arg(result.tilesetPath);
     if (result.sizesUnknown > 0)
         err << QStringLiteral("注意：%1 个图片文件无法读取，没有写入其大小。\n").arg(result.sizesUnknown);
-    return kDone;
+    return kExitDone;
 }
 
 }  // namespace
@@ -152,7 +152,7 @@ int runConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
         return *ended;
     const std::optional<CommandMap> map = readCommandMap(request.input, err);
     if (!map)
-        return kFileFailed;
+        return kExitFailed;
     for (const QString& note : map->notes)
         err << QStringLiteral("注意：") << note << u'\n';
     return hasTiledMapExtension(request.output) ? writeTiled(request, *map, out, err)

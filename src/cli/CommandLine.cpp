@@ -3,6 +3,8 @@
 #include "cli/CommandAssemble.h"
 #include "cli/CommandConvert.h"
 #include "cli/MapInput.h"
+#include "cli/CommandOptions.h"
+#include "cli/CommandSlice.h"
 #include "render/MapPicture.h"
 #include "render/TileImages.h"
 #include "files/Files.h"
@@ -32,6 +34,8 @@ QString usage()
         "                                            按参考图把切片自动拼成地图路径文件\n"
         "  tessera convert 输入地图 -o 输出地图 [--cell 宽x高] [--tsx]\n"
         "                                            在地图路径文件与 TMX/TMJ 地图之间转换\n"
+        "  tessera slice 大图 -o 文件夹 [--cell 宽x高] [--quality 90] [--pad 颜色] [--map 地图路径文件]\n"
+        "                                            把一张大图切分为单元格大小的 JPEG 切片\n"
         "  tessera --help                            显示本说明\n");
 }
 
@@ -50,9 +54,7 @@ QString renderUsage()
 
 int badUsage(QTextStream& err, const QString& why)
 {
-    err << QStringLiteral("tessera render：") << why << u'\n' << renderUsage();
-    err.flush();
-    return kBadUsage;
+    return usageError(err, QStringLiteral("render"), why, renderUsage());
 }
 
 // What `render` was asked to do.
@@ -75,7 +77,7 @@ std::optional<int> readRenderArguments(const QStringList& arguments, RenderReque
         const bool hasValue = i + 1 < arguments.size();
         if (a == u"--help" || a == u"-h") {
             out << renderUsage();
-            return kDone;
+            return kExitDone;
         }
         if (a == u"-o" || a == u"--output") {
             if (!hasValue)
@@ -122,7 +124,7 @@ int render(const QStringList& arguments, QTextStream& out, QTextStream& err)
 
     const std::optional<CommandMap> map = readCommandMap(mapPath, err);
     if (!map)
-        return kFileFailed;
+        return kExitFailed;
     for (const QString& note : map->notes)
         err << note << u'\n';
     TileImageCache cache(kRenderCacheBytes);
@@ -131,29 +133,31 @@ int render(const QStringList& arguments, QTextStream& out, QTextStream& err)
         writeMapPicture(map->cells, map->size, cell, output, cache, quiet, {mapPath});
     if (!result.ok()) {
         err << failureMessage(result.failure) << u'\n';
-        return kFileFailed;
+        return kExitFailed;
     }
     out << QStringLiteral("已导出地图图片：%1（%2）\n").arg(output, describePicture(result));
-    return kDone;
+    return kExitDone;
 }
 
 }  // namespace
 
 int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
-    int status = kBadUsage;
+    int status = kExitBadUsage;
     if (arguments.isEmpty()) {
         err << usage();
     } else if (const QString& command = arguments.constFirst(); command == u"--help" || command == u"-h"
                                                                 || command == u"help") {
         out << usage();
-        status = kDone;
+        status = kExitDone;
     } else if (command == u"render") {
         status = render(arguments.mid(1), out, err);
     } else if (command == u"assemble") {
         status = runAssemble(arguments.mid(1), out, err);
     } else if (command == u"convert") {
         status = runConvert(arguments.mid(1), out, err);
+    } else if (command == u"slice") {
+        status = runSlice(arguments.mid(1), out, err);
     } else {
         err << QStringLiteral("tessera：未知的命令“%1”\n").arg(command) << usage();
     }

@@ -7,11 +7,6 @@
 
 namespace tessera {
 
-// The exit statuses of every command.
-inline constexpr int kDone = 0;
-inline constexpr int kFileFailed = 1;  // a file could not be read or written, or the work failed
-inline constexpr int kBadUsage = 2;
-
 // The command line of the editor's executable. Without arguments, or with only Qt's own options,
 // the editor starts; otherwise the command runs without any display and the program ends with its
 // status: 0 done, 1 a file could not be read or written, 2 bad usage.

@@ -7,7 +7,6 @@
 #include "model/MapText.h"
 #include "tmx/TiledMap.h"
 
-#include <QRegularExpression>
 
 namespace tessera {
 
@@ -44,18 +43,6 @@ std::optional<CommandMap> readCommandMap(const QString& path, QTextStream& err)
     }
     MapTextLoad load = parseMapText(read.data, static_cast<int>(size), quiet);
     return CommandMap{static_cast<int>(size), std::move(load.cells), {}};
-}
-
-std::optional<QSize> parseCellSize(const QString& text, int maxSide)
-{
-    static const QRegularExpression form(QStringLiteral("^(\\d{1,4})[x×X*](\\d{1,4})$"));
-    const QRegularExpressionMatch match = form.match(text);
-    if (!match.hasMatch())
-        return std::nullopt;
-    const QSize cell(match.captured(1).toInt(), match.captured(2).toInt());
-    if (cell.width() < 1 || cell.height() < 1 || cell.width() > maxSide || cell.height() > maxSide)
-        return std::nullopt;
-    return cell;
 }
 
 }  // namespace tessera

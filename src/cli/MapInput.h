@@ -22,7 +22,4 @@ struct CommandMap {
 // TMJ map (told by its name, else by its first bytes). On failure says why on `err`.
 std::optional<CommandMap> readCommandMap(const QString& path, QTextStream& err);
 
-// "宽x高" (also × or *), each side 1 to `maxSide`.
-std::optional<QSize> parseCellSize(const QString& text, int maxSide);
-
 }  // namespace tessera

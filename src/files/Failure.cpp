@@ -24,6 +24,8 @@ QString reason(const Failure& f)
     case FailureKind::None:
         return {};
     case FailureKind::Cancelled:
+        if (f.work == FailedWork::Slice)
+            return QStringLiteral("已取消切分大图，已写入的 %1 个切片完整，地图没有改变。").arg(figure(f, 0));
         return f.work == FailedWork::AutoAssembly ? QStringLiteral("已取消自动拼图") : QStringLiteral("导出已取消。");
     case FailureKind::EmptyMap:
         return QStringLiteral("地图是空的。");
@@ -81,6 +83,33 @@ QString reason(const Failure& f)
             .arg(f.files.value(1));
     case FailureKind::UnstorablePath:
         return QStringLiteral("图片路径含有 XML 中无法保存的控制字符：%1\n请导出为 TMJ 地图。").arg(fileOf(f, 1));
+    case FailureKind::PictureUnreadable:
+        return f.detail.isEmpty() ? QStringLiteral("无法读取图片：%1").arg(fileOf(f))
+                                  : QStringLiteral("无法读取图片：%1\n%2").arg(fileOf(f), f.detail);
+    case FailureKind::PictureTooLarge:
+        return QStringLiteral("图片 %1 为 %2 × %3 像素：PNG、BMP、TIFF 和渐进式 JPEG 图片要整张读入，"
+                              "只能切分 %4 万像素以内的；更大的图片请先存为普通（基线）JPEG。")
+            .arg(fileOf(f))
+            .arg(figure(f, 0))
+            .arg(figure(f, 1))
+            .arg(figure(f, 2) / 10000);
+    case FailureKind::PictureCut:
+        return QStringLiteral("图片 %1 不完整或已损坏：读到第 %2 行（共 %3 行）时中断。已写入的 %4 个切片完整。")
+            .arg(fileOf(f))
+            .arg(figure(f, 0))
+            .arg(figure(f, 1))
+            .arg(figure(f, 2));
+    case FailureKind::SliceCellOutOfRange:
+        return QStringLiteral("单元格的宽和高须在 %1 到 %2 像素之间。").arg(figure(f, 0)).arg(figure(f, 1));
+    case FailureKind::SliceGridTooLarge:
+        return QStringLiteral("切分后有 %1 行 × %2 列，超过了 %3 × %3 的最大地图；请选大一些的单元格。")
+            .arg(figure(f, 0))
+            .arg(figure(f, 1))
+            .arg(figure(f, 2));
+    case FailureKind::SliceExists:
+        return QStringLiteral("文件已经存在，不会覆盖：%1").arg(fileOf(f));
+    case FailureKind::SliceUnwritable:
+        return QStringLiteral("无法写入：%1\n%2\n已写入的 %3 个切片完整。").arg(fileOf(f), f.detail).arg(figure(f, 0));
     }
     return {};
 }

@@ -38,11 +38,20 @@ enum class FailureKind {
     NoTileLayer,          //
     SpritesheetTileset,   // files: the map, then the tileset's name
     UnstorablePath,       // files: the map, then the tile's path
+
+    // 切分大图; figures end with the count of slices written, where one is given.
+    PictureUnreadable,    // files: the picture; detail: the reason, when known
+    PictureTooLarge,      // files: the picture; figures: width, height, the largest pixel count read whole
+    PictureCut,           // files: the picture; figures: the rows read, its height, slices written
+    SliceCellOutOfRange,  // figures: the smallest side, the largest
+    SliceGridTooLarge,    // figures: rows, columns, the largest map side
+    SliceExists,          // files: the file already there
+    SliceUnwritable,      // files: the file or folder; detail: the reason; figures: slices written
 };
-inline constexpr FailureKind kLastFailureKind = FailureKind::UnstorablePath;
+inline constexpr FailureKind kLastFailureKind = FailureKind::SliceUnwritable;
 
 // The work that failed, which a message names.
-enum class FailedWork { MapPicture, AutoAssembly, TiledExport, TiledImport };
+enum class FailedWork { MapPicture, AutoAssembly, TiledExport, TiledImport, Slice };
 
 struct Failure {
     Failure() = default;

@@ -11,7 +11,7 @@ namespace tessera {
 
 HelperThreads::HelperThreads(int extra)
 {
-    pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount()) + std::max(0, extra));
+    pool_.setMaxThreadCount(std::max(1, std::max(1, QThread::idealThreadCount()) + extra));
 }
 
 HelperThreads::~HelperThreads()

@@ -17,7 +17,7 @@ class Progress;
 // no thread has taken yet itself).
 class HelperThreads {
 public:
-    // One thread per core, and `extra` more.
+    // One thread per core, and `extra` more (fewer when negative; one at least).
     explicit HelperThreads(int extra = 0);
     ~HelperThreads();
     HelperThreads(const HelperThreads&) = delete;

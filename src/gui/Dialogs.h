@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +27,15 @@ inline const QString kDefaultMessageTitle = QStringLiteral("信息：");
 struct FileDialogOptions {
     QString filters;
     QString defaultExtension;
+};
+
+// What 切分大图 asks in its one dialog, and what it offers first.
+struct SliceChoices {
+    QSize cell{400, 300};
+    QString folder;  // the folder the slices go into
+    int quality = 90;
+    bool pad = false;  // the last column and row padded to the whole cell with `padColour`
+    QColor padColour = Qt::white;
 };
 
 // How the program's logic asks the user: modal boxes. GUI thread only; background work never
@@ -61,6 +72,11 @@ public:
 
     // Folder browser; returns the empty text on Cancel.
     virtual QString browseFolder(const QString& title) = 0;
+
+    // 切分大图's settings for cutting `picture` (its size in pixels given), `initial` offered; nothing
+    // on Cancel. The cell's sides stay within [minSide, maxSide] and the folder is not empty.
+    virtual std::optional<SliceChoices> sliceDialog(const QString& picture, QSize size, const SliceChoices& initial,
+                                                    int minSide, int maxSide) = 0;
 
     // Input box whose answer is read as a whole number; nothing on Cancel.
     std::optional<int> inputNumber(const QString& prompt, const QString& title,

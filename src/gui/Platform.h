@@ -46,6 +46,11 @@ public:
         return dialogs_.saveFileDialog(options);
     }
     QString browseFolder(const QString& title) override { return dialogs_.browseFolder(title); }
+    std::optional<SliceChoices> sliceDialog(const QString& picture, QSize size, const SliceChoices& initial,
+                                            int minSide, int maxSide) override
+    {
+        return dialogs_.sliceDialog(picture, size, initial, minSide, maxSide);
+    }
 
     bool exists(const QString& pathOrPattern) override { return files_.exists(pathOrPattern); }
     ReadResult readFile(const QString& path, qint64 maxBytes = std::numeric_limits<qint64>::max()) override

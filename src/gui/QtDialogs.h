@@ -26,6 +26,8 @@ public:
     std::optional<QString> openFileDialog(const FileDialogOptions& options) override;
     std::optional<QString> saveFileDialog(const FileDialogOptions& options) override;
     QString browseFolder(const QString& title) override;
+    std::optional<SliceChoices> sliceDialog(const QString& picture, QSize size, const SliceChoices& initial,
+                                            int minSide, int maxSide) override;
 
 private:
     std::optional<QString> fileDialog(const FileDialogOptions& options, bool save);

@@ -186,24 +186,45 @@ QImage decodeTileImage(QByteArrayView bytes, QSize size)
     return isJpeg(bytes) ? decodeJpeg(bytes, size) : decodeOther(bytes, size);
 }
 
-QByteArray encodeJpeg(const QImage& image, int quality)
+namespace {
+
+// Takes what TurboJPEG wrote (or nothing, on failure).
+QByteArray takeJpeg(int failed, unsigned char* out, unsigned long size)
 {
-    if (image.isNull())
-        return {};
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    tjhandle tj = tjInitCompress();
-    if (!tj)
-        return {};
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    const int failed = tjCompress2(tj, rgb.constBits(), rgb.width(), static_cast<int>(rgb.bytesPerLine()),
-                                   rgb.height(), TJPF_BGRX, &out, &size, TJSAMP_420, quality, 0);
     QByteArray bytes;
     if (!failed && out)
         bytes = QByteArray(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
     tjFree(out);
-    tjDestroy(tj);
     return bytes;
+}
+
+}  // namespace
+
+QByteArray encodeJpegPlanes(const unsigned char* const planes[3], const int strides[3], QSize size, int quality)
+{
+    if (size.isEmpty() || !compressor().handle)
+        return {};
+    unsigned char* out = nullptr;
+    unsigned long bytes = 0;
+    const unsigned char* source[3] = {planes[0], planes[1], planes[2]};
+    const int failed = tjCompressFromYUVPlanes(compressor().handle, source, size.width(), strides, size.height(),
+                                               TJSAMP_420, &out, &bytes, quality, 0);
+    return takeJpeg(failed, out, bytes);
+}
+
+QByteArray encodeJpeg(const QImage& image, int quality)
+{
+    if (image.isNull() || !compressor().handle)
+        return {};
+    // Packed RGB as it is (a band's pixels, wrapped without a copy); anything else as 32-bit.
+    const bool packed = image.format() == QImage::Format_RGB888;
+    const QImage source = packed ? image : image.convertToFormat(QImage::Format_RGB32);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    const int failed = tjCompress2(compressor().handle, source.constBits(), source.width(),
+                                   static_cast<int>(source.bytesPerLine()), source.height(),
+                                   packed ? TJPF_RGB : TJPF_BGRX, &out, &size, TJSAMP_420, quality, 0);
+    return takeJpeg(failed, out, size);
 }
 
 }  // namespace tessera

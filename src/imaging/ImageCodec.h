@@ -22,8 +22,13 @@ inline constexpr qint64 kMaxTileFileBytes = 256LL * 1024 * 1024;
 // `tileDecodeBudget()`.
 QImage decodeTileImage(QByteArrayView bytes, QSize size);
 
-// JPEG bytes of `image` (libjpeg-turbo, 4:2:0); empty on failure.
+// JPEG bytes of `image` (libjpeg-turbo, 4:2:0); empty on failure. RGB888 is read in place: a
+// picture's rows wrapped in a QImage are encoded without a copy. Thread-safe.
 QByteArray encodeJpeg(const QImage& image, int quality = 85);
+
+// JPEG bytes (4:2:0) of a picture given as its Y plane and its Cb and Cr planes at half width and
+// height (rounded up), each row `strides` bytes after the one before; empty on failure. Thread-safe.
+QByteArray encodeJpegPlanes(const unsigned char* const planes[3], const int strides[3], QSize size, int quality);
 
 // The top-left `size` pixels of the picture in a regular file (less when it is smaller), decoded
 // straight from the file without reading it whole; null when it is no picture. Thread-safe.

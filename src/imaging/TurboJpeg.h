@@ -8,8 +8,8 @@
 namespace tessera {
 
 struct TjHandle {
-    tjhandle handle = tjInitDecompress();
-    TjHandle() = default;
+    tjhandle handle;
+    explicit TjHandle(tjhandle made = tjInitDecompress()) : handle(made) {}
     TjHandle(const TjHandle&) = delete;
     TjHandle& operator=(const TjHandle&) = delete;
     ~TjHandle()
@@ -30,6 +30,13 @@ struct TjHandle {
 inline TjHandle& decompressor()
 {
     thread_local TjHandle instance;
+    return instance;
+}
+
+// The calling thread's compressor.
+inline TjHandle& compressor()
+{
+    thread_local TjHandle instance(tjInitCompress());
     return instance;
 }
 

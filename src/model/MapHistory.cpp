@@ -249,6 +249,8 @@ QString MapHistory::nameOf(MapCommandKind kind)
         return QStringLiteral("移动所有图片");
     case MapCommandKind::Import:
         return QStringLiteral("导入数据");
+    case MapCommandKind::Slice:
+        return QStringLiteral("切分大图");
     case MapCommandKind::Assemble:
         break;
     }

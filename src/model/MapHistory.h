@@ -20,7 +20,7 @@ struct CellChange {
 };
 
 // What a command did, which names it in the menu and tells the undo button what it may take back.
-enum class MapCommandKind { Place, Move, Delete, Swap, EditCell, ClearCell, Shift, Import, Assemble };
+enum class MapCommandKind { Place, Move, Delete, Swap, EditCell, ClearCell, Shift, Import, Assemble, Slice };
 
 // A cell whose text a shift could not keep (it crossed the edge, or was the empty marker), by its
 // index in the cells before the shift.

@@ -129,7 +129,7 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
     auto* assemble = window.findChild<QAction*>(QStringLiteral("AutoAssembleCommand"));
     ASSERT_NE(assemble, nullptr);
     const QList<QAction*> functions = window.findChild<QMenu*>(QStringLiteral("FunctionMenu"))->actions();
-    ASSERT_EQ(functions.size(), 3);
+    ASSERT_EQ(functions.size(), 4);
     EXPECT_EQ(functions[1]->objectName(), QStringLiteral("ExportMapPictureCommand"));
     EXPECT_EQ(functions[2], assemble);
     EXPECT_EQ(assemble->text(), QStringLiteral("自动拼图…"));

@@ -55,7 +55,7 @@ TEST_F(MapPictureCommandTest, MenuItemFollowsDataAnalysisAndWritesThePictureInTh
     auto* item = window.findChild<QAction*>(QStringLiteral("ExportMapPictureCommand"));
     ASSERT_NE(item, nullptr);
     const QList<QAction*> functions = window.findChild<QMenu*>(QStringLiteral("FunctionMenu"))->actions();
-    ASSERT_EQ(functions.size(), 3);  // 自动拼图… follows
+    ASSERT_EQ(functions.size(), 4);  // 自动拼图… and 切分大图… follow
     EXPECT_EQ(functions[0]->objectName(), QStringLiteral("DataAnalysisCommand"));
     EXPECT_EQ(functions[1], item);
     EXPECT_EQ(item->text(), QStringLiteral("导出地图图片…"));

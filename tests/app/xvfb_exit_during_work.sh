@@ -151,7 +151,7 @@ import_map() {
 
 # 功能 → 自动拼图…: the reference, then the slice folder $1; the slices are read in the background.
 start_assembly() {
-  menu_keys $function_menu_x Up Return || return 1
+  menu_keys $function_menu_x Up Up Return || return 1
   local box
   box=$(window_named "^打开$") || return 1
   answer_file_dialog "$box" "$work/set/reference.jpg" || return 1
@@ -174,7 +174,7 @@ redraw_loading() {
 }
 picture_writing() {
   new_map && import_map || return 1
-  menu_keys $function_menu_x Up Up Return || return 1
+  menu_keys $function_menu_x Up Up Up Return || return 1
   local box
   box=$(window_named "^另存为$") || return 1
   answer_file_dialog "$box" "$picture_folder/map.png" || return 1

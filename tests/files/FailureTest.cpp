@@ -9,7 +9,7 @@ using namespace tessera;
 namespace {
 
 // Every kind has words of its own; a map picture's failure names the picture first, and a
-// cancelled picture reads differently from a cancelled 自动拼图.
+// cancelled picture, 自动拼图 and 切分大图 each read differently.
 TEST(FailureTest, EveryKindIsWordedDistinctly)
 {
     EXPECT_TRUE(failureMessage(Failure{}).isEmpty());
@@ -17,7 +17,7 @@ TEST(FailureTest, EveryKindIsWordedDistinctly)
     const QString prefix = QStringLiteral("地图图片没有写入：\n/maps/a.jpg\n");
     QSet<QString> seen;
     for (int k = 1; k <= static_cast<int>(kLastFailureKind); ++k) {
-        for (const FailedWork work : {FailedWork::MapPicture, FailedWork::AutoAssembly}) {
+        for (const FailedWork work : {FailedWork::MapPicture, FailedWork::AutoAssembly, FailedWork::Slice}) {
             Failure failure(static_cast<FailureKind>(k), files, QStringLiteral("磁盘空间不足"), {1, 2, 3, 4});
             failure.work = work;
             const QString text = failureMessage(failure);

@@ -91,9 +91,9 @@ double peakMbOf(const QString& program, const QStringList& arguments)
     child.start(QStringLiteral(PEAK_CHILD), QStringList{program} + arguments);
     if (!child.waitForFinished(120000))
         return -1;
-    // What the program printed, then peak_child's line: its status and peak in kB.
+    // What the program printed, then peak_child's line: its status, peak in kB and CPU time.
     const QList<QByteArray> last = child.readAllStandardOutput().trimmed().split('\n').constLast().split(' ');
-    return last.size() == 2 && last[0] == "0" ? last[1].toDouble() / 1024.0 : -1;
+    return last.size() == 3 && last[0] == "0" ? last[1].toDouble() / 1024.0 : -1;
 }
 
 }  // namespace tessera

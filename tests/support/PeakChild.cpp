@@ -1,4 +1,5 @@
-// Runs a command and prints its exit status and its peak resident memory in kilobytes. The peak
+// Runs a command and prints its exit status, its peak resident memory in kilobytes and the CPU time
+// it used (user and system) in milliseconds. The peak
 // comes from wait4 in this small process: a child's peak starts at its parent's resident size,
 // so a large test or benchmark process would count its own memory too.
 #include <cstdio>
@@ -22,6 +23,8 @@ int main(int argc, char* argv[])
     rusage usage{};
     if (pid < 0 || wait4(pid, &status, 0, &usage) != pid)
         return 1;
-    std::printf("%d %ld\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1, usage.ru_maxrss);
+    const long cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000L
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000L;
+    std::printf("%d %ld %ld\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1, usage.ru_maxrss, cpuMs);
     return 0;
 }

@@ -109,4 +109,15 @@ QString ScriptedDialogs::browseFolder(const QString& title)
     return textAnswer({DialogKind::Folder, title, title}).value_or(QString());
 }
 
+std::optional<SliceChoices> ScriptedDialogs::sliceDialog(const QString& picture, QSize size,
+                                                         const SliceChoices& initial, int, int)
+{
+    lastSliceOffered = initial;
+    const std::optional<Answer> a = next({DialogKind::Slice, {}, picture, MessageButtons::Ok,
+                                          QStringLiteral("%1x%2").arg(size.width()).arg(size.height())});
+    if (a && a->kind == Answer::Slice)
+        return a->slice;
+    return std::nullopt;
+}
+
 }  // namespace tessera

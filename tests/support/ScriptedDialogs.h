@@ -13,7 +13,7 @@ namespace tessera {
 // recorded. GUI thread only, like every Dialogs.
 class ScriptedDialogs final : public Dialogs {
 public:
-    enum class DialogKind { Message, Input, TwoNumbers, Choice, OpenFile, SaveFile, Folder };
+    enum class DialogKind { Message, Input, TwoNumbers, Choice, OpenFile, SaveFile, Folder, Slice };
 
     struct Shown {
         DialogKind kind;
@@ -33,6 +33,8 @@ public:
     // The two numbers of a two-number box, as the real box gives them (each within its range).
     void answerNumbers(int first, int second) { answerText(QStringLiteral("%1 %2").arg(first).arg(second)); }
     void answerCancel() { answers_.push_back({Answer::Cancel, {}, {}}); }
+    // The settings confirmed in 切分大图's dialog.
+    void answerSlice(const SliceChoices& choices) { answers_.push_back({Answer::Slice, {}, {}, choices}); }
     void clearAnswers() { answers_.clear(); }
 
     const QList<Shown>& shown() const { return shown_; }
@@ -56,16 +58,21 @@ public:
     std::optional<QString> openFileDialog(const FileDialogOptions& options) override;
     std::optional<QString> saveFileDialog(const FileDialogOptions& options) override;
     QString browseFolder(const QString& title) override;
+    std::optional<SliceChoices> sliceDialog(const QString& picture, QSize size, const SliceChoices& initial,
+                                            int minSide, int maxSide) override;
 
     // The options passed to the last file dialog, and the item a choice box offered first.
     FileDialogOptions lastFileDialog;
+    // What the last 切分大图 dialog offered first.
+    SliceChoices lastSliceOffered;
     int lastChoiceOffered = -1;
 
 private:
     struct Answer {
-        enum Kind { Button, Text, Cancel } kind;
+        enum Kind { Button, Text, Cancel, Slice } kind;
         MessageResult button;
         QString text;
+        SliceChoices slice = {};
     };
 
     std::optional<Answer> next(const Shown& shown);

@@ -34,6 +34,7 @@ public:
     void answerNumbers(int first, int second) { scriptedDialogs.answerNumbers(first, second); }
     void clearAnswers() { scriptedDialogs.clearAnswers(); }
     void answerCancel() { scriptedDialogs.answerCancel(); }
+    void answerSlice(const SliceChoices& choices) { scriptedDialogs.answerSlice(choices); }
     const QList<Shown>& shown() const { return scriptedDialogs.shown(); }
     void clearShown() { scriptedDialogs.clearShown(); }
     int countShown(const QString& text) const { return scriptedDialogs.countShown(text); }

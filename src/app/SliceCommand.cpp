@@ -1,0 +1,143 @@
+#include "app/SliceCommand.h"
+
+#include "app/MapDocument.h"
+#include "app/ResultWindow.h"
+#include "gui/LongWork.h"
+#include "gui/Platform.h"
+#include "model/TileGrid.h"
+#include "slicing/PictureRows.h"
+#include "slicing/PictureSlicer.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace tessera {
+namespace {
+
+const FileDialogOptions& pictureDialog()
+{
+    static const FileDialogOptions options{
+        QStringLiteral("图片文件（jpg、png、bmp、tif）|*.jpg;*.jpeg;*.png;*.bmp;*.tif;*.tiff|所有文件|*.*"),
+        QStringLiteral("jpg")};
+    return options;
+}
+
+}  // namespace
+
+SliceCommand::SliceCommand(MapDocument& document, Platform& platform, ResultReport& report, QObject* parent)
+    : QObject(parent), document_(document), platform_(platform), report_(report)
+{
+}
+
+void SliceCommand::start()
+{
+    const std::optional<QString> chosen = platform_.openFileDialog(pictureDialog());
+    if (!chosen || chosen->isEmpty())
+        return;
+    const QString picture = QFileInfo(*chosen).absoluteFilePath();
+    const QSize size = readPictureSize(picture);
+    if (size.isEmpty()) {
+        platform_.messageBox(QStringLiteral("无法读取图片：%1").arg(QDir::toNativeSeparators(picture)),
+                             MessageButtons::OkExclamation);
+        return;
+    }
+    SliceChoices offered = last_;
+    offered.folder = QDir::toNativeSeparators(QFileInfo(picture).absolutePath() + u'/'
+                                              + QFileInfo(picture).completeBaseName() + QStringLiteral("_切片"));
+    const std::optional<SliceChoices> choices = platform_.sliceDialog(picture, size, offered, kMinSliceSide, kMaxSliceSide);
+    if (!choices)
+        return;
+    last_ = *choices;
+    const QString folder = QFileInfo(QDir::fromNativeSeparators(choices->folder)).absoluteFilePath();
+    if (!mayUseFolder(folder))
+        return;
+
+    const int rows = (size.height() + choices->cell.height() - 1) / choices->cell.height();
+    const int columns = (size.width() + choices->cell.width() - 1) / choices->cell.width();
+    if (std::max(rows, columns) > kMaxMapSize) {
+        Failure tooMany(FailureKind::SliceGridTooLarge, {}, {}, {rows, columns, kMaxMapSize});
+        tooMany.work = FailedWork::Slice;
+        platform_.messageBox(failureMessage(tooMany), MessageButtons::OkExclamation);
+        return;
+    }
+    const TileGrid& map = document_.grid();
+    const auto taken = std::count_if(map.cells().begin(), map.cells().end(), [](const QString& c) { return !c.isEmpty(); });
+    if (taken > 0
+        && platform_.messageBox(QStringLiteral("地图上已有的 %1 个图块将被替换，是否覆盖？").arg(taken),
+                                MessageButtons::YesNoInfo)
+               != MessageResult::Yes)
+        return;
+    const int mapSize = std::max({map.mapSize(), rows, columns});
+    if (mapSize > map.mapSize()
+        && platform_.messageBox(QStringLiteral("地图将扩大为 %1 × %1，是否继续？").arg(mapSize), MessageButtons::YesNoInfo)
+               != MessageResult::Yes)
+        return;
+
+    SliceSettings settings;
+    settings.cell = choices->cell;
+    settings.quality = choices->quality;
+    if (choices->pad)
+        settings.pad = choices->padColour;
+    Files& files = platform_.files();
+    // A stopped cut is reported too: the slices it wrote stay.
+    document_.work().run<std::shared_ptr<const SliceResult>>(
+        [&files, picture, folder, settings](Progress& progress) {
+            return std::make_shared<const SliceResult>(slicePicture(files, picture, folder, settings, progress));
+        },
+        [this, mapSize, folder](std::shared_ptr<const SliceResult> result) { finish(*result, mapSize, folder); },
+        LongWork::WhenCancelled::Apply);
+}
+
+// A folder that is new or empty is used at once; another only when the user says so.
+bool SliceCommand::mayUseFolder(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir()) {
+        platform_.messageBox(QStringLiteral("%1 不是文件夹。").arg(QDir::toNativeSeparators(folder)),
+                             MessageButtons::OkExclamation);
+        return false;
+    }
+    const QStringList present = platform_.fileNames(folder);
+    return present.isEmpty()
+        || platform_.messageBox(QStringLiteral("文件夹 %1 中已有 %2 个文件。已有的文件不会被覆盖；"
+                                               "切片的名字已被占用时不会切分。是否继续？")
+                                    .arg(QDir::toNativeSeparators(folder))
+                                    .arg(present.size()),
+                                MessageButtons::YesNoInfo)
+        == MessageResult::Yes;
+}
+
+void SliceCommand::finish(const SliceResult& result, int mapSize, const QString& folder)
+{
+    if (!result.ok()) {
+        const QString message = failureMessage(result.failure);
+        const bool stopped = result.failure.kind == FailureKind::Cancelled;
+        if (stopped || !result.written.isEmpty()) {
+            QString text = message + QStringLiteral("\r\n");
+            if (!result.written.isEmpty())
+                text += QStringLiteral("已写入的切片：\r\n") + result.written.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+            report_.showResultWindow();
+            report_.appendResult(text);
+            report_.flush();
+        }
+        // Stopped by the close box: the program is ending, so no box waits for an answer.
+        if (!stopped)
+            platform_.messageBox(message, MessageButtons::OkExclamation);
+        return;
+    }
+    document_.replaceMap(MapCommandKind::Slice, mapSize, result.cells(mapSize));
+    emit referenceWritten(result.reference);
+    platform_.messageBox(QStringLiteral("已把 %1 × %2 像素的图片切分为 %3 行 × %4 列、%5 个切片，写入 %6。\n"
+                                        "原大地图：%7")
+                             .arg(result.picture.width())
+                             .arg(result.picture.height())
+                             .arg(result.rows)
+                             .arg(result.columns)
+                             .arg(result.written.size())
+                             .arg(QDir::toNativeSeparators(folder), QDir::toNativeSeparators(result.reference)),
+                         MessageButtons::OkInfo);
+}
+
+}  // namespace tessera

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "gui/Dialogs.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace tessera {
+
+class MapDocument;
+class Platform;
+class ResultReport;
+struct SliceResult;
+
+// 切分大图: asks for the picture and, in one dialog, the cell size, the folder, the JPEG quality and
+// the padding; asks before it writes into a folder that is not empty, replaces placed tiles or
+// enlarges the map; cuts in the background and, once every slice and the reference are written,
+// puts each slice in its cell in one undoable step. No widgets: the window follows its signal.
+class SliceCommand : public QObject {
+    Q_OBJECT
+
+public:
+    static inline const QString kTitle = QStringLiteral("切分大图");
+
+    SliceCommand(MapDocument& document, Platform& platform, ResultReport& report, QObject* parent = nullptr);
+
+    void start();
+
+signals:
+    // The reference picture written next to the slices: the window shows it in 原大地图.
+    void referenceWritten(const QString& path);
+
+private:
+    bool mayUseFolder(const QString& folder);
+    void finish(const SliceResult& result, int mapSize, const QString& folder);
+
+    MapDocument& document_;
+    Platform& platform_;
+    ResultReport& report_;
+    SliceChoices last_;  // offered again next time
+};
+
+}  // namespace tessera
