@@ -132,6 +132,7 @@ QString failureMessage(const Failure& failure)
         return QStringLiteral("导入失败：\n%1\n").arg(failure.files.value(0)) + reason(failure)
             + QStringLiteral("\n地图没有改变。");
     case FailedWork::AutoAssembly:
+    case FailedWork::Slice:
         break;
     }
     return reason(failure);

@@ -13,7 +13,7 @@ exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash -c 
   "$0" & pid=$!
   trap "kill $pid 2>/dev/null" EXIT
   geometry=""
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do  # up to 30 s: a loaded machine starts it slowly
     geometry=$(xwininfo -root -children 2>/dev/null | grep -o "[0-9]*x[0-9]*+[0-9]*+[0-9]*" | grep "^900x600+" | head -n 1 || true)
     [ -n "$geometry" ] && break
     sleep 0.1
