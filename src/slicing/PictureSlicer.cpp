@@ -225,8 +225,11 @@ QByteArray Slicer::encodeSlice(unsigned char* band, int column, QSize shown) con
         static_cast<unsigned char>(std::clamp(std::lround(0.299 * r + 0.587 * g + 0.114 * b), 0L, 255L)),
         static_cast<unsigned char>(std::clamp(std::lround(-0.168736 * r - 0.331264 * g + 0.5 * b + 128), 0L, 255L)),
         static_cast<unsigned char>(std::clamp(std::lround(0.5 * r - 0.418688 * g - 0.081312 * b + 128), 0L, 255L))};
-    const QSize sizes[3] = {cell, cell / 2, cell / 2};
-    const QSize copied[3] = {shown, (shown + QSize(1, 1)) / 2, (shown + QSize(1, 1)) / 2};
+    // Integer halves: QSize's division rounds half up, which would make a 4-sample row 5 long.
+    const QSize half(cell.width() / 2, cell.height() / 2);
+    const QSize shownHalf((shown.width() + 1) / 2, (shown.height() + 1) / 2);
+    const QSize sizes[3] = {cell, half, half};
+    const QSize copied[3] = {shown, shownHalf, shownHalf};
     std::vector<unsigned char> padded[3];
     const unsigned char* paddedPlanes[3];
     int paddedStrides[3];
