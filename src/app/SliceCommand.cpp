@@ -4,6 +4,7 @@
 #include "app/ResultWindow.h"
 #include "gui/LongWork.h"
 #include "gui/Platform.h"
+#include "imaging/ImageCodec.h"
 #include "model/TileGrid.h"
 #include "slicing/PictureRows.h"
 #include "slicing/PictureSlicer.h"

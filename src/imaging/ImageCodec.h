@@ -35,7 +35,7 @@ QByteArray encodeJpegPlanes(const unsigned char* const planes[3], const int stri
 QImage readPictureCorner(const QString& path, QSize size);
 
 // The width and height of the picture in a regular file, read from its header (the first few
-// kilobytes; the whole file only when they do not hold it); invalid when it is no picture.
+// kilobytes; past them, Qt's reader seeks to the frame); invalid when it is no picture.
 // Thread-safe.
 QSize readPictureSize(const QString& path);
 

@@ -49,8 +49,10 @@ QSize readPictureSize(const QString& path)
         if (read.data.size() < head)
             return {};  // the whole file, and no picture
     }
-    const ReadResult whole = readRegularFile(path, kMaxTileFileBytes);
-    return whole.ok ? sizeOf(whole.data) : QSize();
+    // A regular file with more before its frame (large ICC or XMP blocks): Qt's reader seeks
+    // through it without holding the file.
+    const QSize size = QImageReader(path).size();
+    return size.isEmpty() ? QSize() : size;
 }
 
 }  // namespace tessera

@@ -211,12 +211,6 @@ bool startsAsJpeg(const QString& path)
 
 }  // namespace
 
-QSize readPictureSize(const QString& path)
-{
-    QImageReader reader(path);
-    return reader.size();
-}
-
 std::unique_ptr<PictureRows> openPictureRows(const QString& path, Failure& failure, bool planarIfAble)
 {
     struct stat st {};

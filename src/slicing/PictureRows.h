@@ -50,9 +50,6 @@ protected:
     bool planar_ = false;
 };
 
-// The picture's size from its header; empty when it is no picture.
-QSize readPictureSize(const QString& path);
-
 // Opens the picture and reads its header; null with `failure` set when it cannot be cut. With
 // `planarIfAble`, a 4:2:0 JPEG is read planar.
 std::unique_ptr<PictureRows> openPictureRows(const QString& path, Failure& failure, bool planarIfAble = false);
