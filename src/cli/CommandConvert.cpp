@@ -34,35 +34,38 @@ struct ConvertRequest {
 std::optional<int> readArguments(const QStringList& arguments, ConvertRequest& request, QTextStream& out,
                                  QTextStream& err)
 {
+    std::optional<QString> output, cell;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
         if (a == u"--help" || a == u"-h") {
             out << convertUsage();
             return kExitDone;
         }
-        if (a == u"-o" || a == u"--output") {
-            if (!hasValue)
-                return badUsage(err, QStringLiteral("%1 后面缺少输出文件名").arg(a));
-            request.output = arguments[++i];
-        } else if (a == u"--cell" || a.startsWith(u"--cell=")) {
-            if (a == u"--cell" && !hasValue)
-                return badUsage(err, QStringLiteral("--cell 后面缺少单元格大小"));
-            const QString value = a == u"--cell" ? arguments[++i] : a.mid(7);
-            request.cell = parseCellSize(value, kMaxCellSide);
-            if (!request.cell)
-                return badUsage(err, QStringLiteral("单元格大小“%1”无效：应为 宽x高，每边 1 到 %2 像素")
-                                         .arg(value)
-                                         .arg(kMaxCellSide));
-        } else if (a == u"--tsx") {
+        QString name;
+        const OptionMatch match = takeOption(
+            arguments, i,
+            {{QStringLiteral("--output"), &output}, {QStringLiteral("-o"), &output}, {QStringLiteral("--cell"), &cell}},
+            name);
+        if (match == OptionMatch::MissingValue)
+            return badUsage(err, QStringLiteral("%1 后面缺少值").arg(name));
+        if (match == OptionMatch::Taken)
+            continue;
+        if (a == u"--tsx")
             request.externalTileset = true;
-        } else if (a.startsWith(u'-') && a.size() > 1) {
+        else if (a.startsWith(u'-') && a.size() > 1)
             return badUsage(err, QStringLiteral("未知的选项“%1”").arg(a));
-        } else if (request.input.isEmpty()) {
+        else if (request.input.isEmpty())
             request.input = a;
-        } else {
+        else
             return badUsage(err, QStringLiteral("多余的参数“%1”").arg(a));
-        }
+    }
+    request.output = output.value_or(QString());
+    if (cell) {
+        request.cell = parseCellSize(*cell, kMaxCellSide);
+        if (!request.cell)
+            return badUsage(err, QStringLiteral("单元格大小“%1”无效：应为 宽x高，每边 1 到 %2 像素")
+                                     .arg(*cell)
+                                     .arg(kMaxCellSide));
     }
     if (request.input.isEmpty())
         return badUsage(err, QStringLiteral("缺少输入地图"));
