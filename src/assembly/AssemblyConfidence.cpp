@@ -54,11 +54,14 @@ PlacementConfidence::PlacementConfidence(const std::vector<const Feature*>& slic
                                          const std::vector<const Feature*>& colours, const MatchCells& cells,
                                          const std::vector<int>& match, double noise)
     : slices_(slices), colours_(colours), cells_(cells), match_(match), owners_(cells.size(), -1),
-      noise_(std::max(noise, 1.0))
+      ownerFits_(cells.size(), 0), noise_(std::max(noise, 1.0))
 {
     for (std::size_t s = 0; s < match.size(); ++s)
-        if (match[s] >= 0)
-            owners_[static_cast<std::size_t>(match[s])] = static_cast<int>(s);
+        if (match[s] >= 0) {
+            const auto j = static_cast<std::size_t>(match[s]);
+            owners_[j] = static_cast<int>(s);
+            ownerFits_[j] = std::max(0, cells.cost(*slices[s], j));
+        }
 }
 
 PlacementScore PlacementConfidence::score(int slice, const std::vector<Candidate>& candidates)
@@ -150,7 +153,8 @@ Candidate PlacementConfidence::bestOther(int slice, int cell)
     Candidate best{-1, -1};
     for (std::size_t j = 0; j < cells_.size(); ++j) {
         const int cost = cells_.cost(own, j);
-        if (static_cast<int>(j) == cell || cost < 0)
+        // The move costs at least the slice's fit there less the displaced slice's fit in its own cell.
+        if (static_cast<int>(j) == cell || cost < 0 || (best.cost >= 0 && cost - ownerFits_[j] >= best.cost))
             continue;
         const std::int64_t moved = moveCost(slice, cost, static_cast<int>(j), cell);
         if (moved >= 0 && (best.cost < 0 || moved < best.cost))

@@ -64,6 +64,7 @@ private:
     const MatchCells& cells_;
     const std::vector<int>& match_;
     std::vector<int> owners_;
+    std::vector<int> ownerFits_;  // the fit of each cell's slice there, 0 when free
     double noise_;
     QMutex memoLock_;
     QHash<QByteArray, Candidate> memo_;

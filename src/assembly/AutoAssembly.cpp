@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -162,10 +163,13 @@ AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sli
         d.failure = assemblyFailure(FailureKind::SliceFolderUnreadable, sliceFolder, fileErrorText(error, FileAccess::Read));
         return input;
     }
-    // The reference may lie among the slices: it is none of them.
-    const QString referenceFile = QFileInfo(referencePath).canonicalFilePath();
+    // The reference may lie among the slices: it is none of them. Only a file of its size can be
+    // it (each entry's size comes with the listing; resolving every name would cost more).
+    const QFileInfo referenceInfo(referencePath);
+    const QString referenceFile = referenceInfo.canonicalFilePath();
     for (const QFileInfo& info : folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name))
-        if (isSliceName(info.fileName()) && info.canonicalFilePath() != referenceFile)
+        if (isSliceName(info.fileName())
+            && (info.size() != referenceInfo.size() || info.canonicalFilePath() != referenceFile))
             d.paths << info.absoluteFilePath();
     if (d.paths.isEmpty()) {
         d.failure = assemblyFailure(FailureKind::NoSlices, sliceFolder);
@@ -177,7 +181,9 @@ AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sli
     d.features.resize(static_cast<std::size_t>(n));
     d.colours.resize(static_cast<std::size_t>(n));
     progress.start(n);
-    const bool finished = forEachOnAllCores(n, progress, [&d](int i) {
+    // Twice the cores: while half wait on the disk, the others decode.
+    HelperThreads readers(QThread::idealThreadCount());
+    const bool finished = readers.forEach(n, progress, [&d](int i) {
         const auto k = static_cast<std::size_t>(i);
         const ReadResult file = readRegularFile(d.paths[i], kMaxTileFileBytes);
         QSize size;

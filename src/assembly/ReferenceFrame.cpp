@@ -19,6 +19,8 @@ constexpr double kLastStep = 0.25;
 // A probe at this step (share of the size) must improve the fit by kWorthwhile to start a search.
 constexpr double kProbeStep = 0.005;
 constexpr double kWorthwhile = 0.01;
+// Samples in that probe (50 to 99 of them, spread over their fits).
+constexpr std::size_t kProbeSamples = 50;
 // Quantiles that map the levels.
 constexpr int kQuantiles = 64;
 // Levels that move less than this on average are left as they are.
@@ -99,13 +101,16 @@ QRectF registerFrame(const ReducedPicture& reference, const QRectF& start, Assem
 {
     if (samples.empty())
         return start;
-    // The mean fit of the samples that the frame shows; none when it shows too few.
+    // The mean fit of the samples that the frame shows (every `stride`th one); none when it shows
+    // too few.
     HelperThreads helpers;
+    std::size_t stride = 1;
     auto misfit = [&](const std::array<double, 4>& edges) {
         const QRectF frame(QPointF(edges[0], edges[1]), QPointF(edges[2], edges[3]));
-        std::vector<double> costs(samples.size(), -1);
-        helpers.forEach(static_cast<int>(samples.size()), [&](int i) {
-            const PlacedSample& s = samples[static_cast<std::size_t>(i)];
+        const int count = static_cast<int>((samples.size() + stride - 1) / stride);
+        std::vector<double> costs(static_cast<std::size_t>(count), -1);
+        helpers.forEach(count, [&](int i) {
+            const PlacedSample& s = samples[static_cast<std::size_t>(i) * stride];
             Feature feature, mask;
             const int shown = cellFeature(reference, cellRect(frame, grid, shapes, s.cell), feature, mask);
             if (shown > kFeatureBytes / 2)
@@ -118,8 +123,10 @@ QRectF registerFrame(const ReducedPicture& reference, const QRectF& start, Assem
                 sum += c;
                 ++seen;
             }
-        return seen * 5 >= samples.size() * 4 ? sum / static_cast<double>(seen) : std::numeric_limits<double>::infinity();
+        return seen * 5 >= costs.size() * 4 ? sum / static_cast<double>(seen) : std::numeric_limits<double>::infinity();
     };
+    // The probe on a few of the samples, spread over their fits: a clean reference is the common case.
+    stride = std::max<std::size_t>(1, samples.size() / kProbeSamples);
     std::array<double, 4> best{start.left(), start.top(), start.right(), start.bottom()};
     double bestMisfit = misfit(best);
     const double size[2] = {start.width(), start.height()};
@@ -149,6 +156,8 @@ QRectF registerFrame(const ReducedPicture& reference, const QRectF& start, Assem
     pass(kProbeStep);
     if (!(bestMisfit < before * (1 - kWorthwhile)))
         return start;
+    stride = 1;
+    bestMisfit = misfit(best);
     const double last = kLastStep * std::max(reference.stepX / size[0], reference.stepY / size[1]);
     for (double share = kFirstStep; share >= last; share /= 2)
         while (pass(share)) {
