@@ -41,6 +41,11 @@ struct PlacedSample {
 QRectF registerFrame(const ReducedPicture& reference, const QRectF& start, AssemblyGrid grid, const SliceShapes& shapes,
                      const std::vector<PlacedSample>& samples);
 
+// The frame near `start` (each edge within a few percent) on which `samples` find cells that fit
+// them best, whatever their matching: a search over both edges of each axis at once, coarse to fine.
+QRectF searchFrame(const ReducedPicture& reference, const QRectF& start, AssemblyGrid grid, const SliceShapes& shapes,
+                   const std::vector<const Feature*>& samples);
+
 // Maps the levels of the cells' features, channel by channel, onto those of the slices (their
 // quantiles): a reference brighter, darker, of another contrast or gamma.
 void matchLevels(ReferenceCells& cells, const std::vector<const Feature*>& slices);
