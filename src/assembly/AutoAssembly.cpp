@@ -259,7 +259,9 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
         const std::size_t count = std::min(distinct.size(), kSearchSamples);
         for (std::size_t i = 0; i < count; ++i)
             samples.push_back(distinct[i * distinct.size() / count]);
-        const QRectF found = searchFrame(reference, QRectF(QPointF(0, 0), QSizeF(reference.full)), grid, shapes, samples);
+        const QRectF found = searchFrame(reference, QRectF(QPointF(0, 0), QSizeF(reference.full)), grid, shapes, samples, progress);
+        if (progress.cancelled())
+            return cancelled();
         if (found != frame) {
             searched = true;
             ReferenceCells searchedCells;

@@ -170,7 +170,7 @@ QRectF registerFrame(const ReducedPicture& reference, const QRectF& start, Assem
 }
 
 QRectF searchFrame(const ReducedPicture& reference, const QRectF& start, AssemblyGrid grid, const SliceShapes& shapes,
-                   const std::vector<const Feature*>& samples)
+                   const std::vector<const Feature*>& samples, const Progress& progress)
 {
     if (samples.empty())
         return start;
@@ -210,7 +210,10 @@ QRectF searchFrame(const ReducedPicture& reference, const QRectF& start, Assembl
                 tried.push_back(edges);
             }
         std::vector<double> misfits(tried.size());
-        helpers.forEach(static_cast<int>(tried.size()), [&](int i) { misfits[static_cast<std::size_t>(i)] = misfit(tried[static_cast<std::size_t>(i)]); });
+        helpers.forEach(static_cast<int>(tried.size()), [&](int i) {
+            misfits[static_cast<std::size_t>(i)] =
+                progress.cancelled() ? std::numeric_limits<double>::infinity() : misfit(tried[static_cast<std::size_t>(i)]);
+        });
         for (std::size_t i = 0; i < tried.size(); ++i)
             if (misfits[i] < bestMisfit) {
                 bestMisfit = misfits[i];
