@@ -19,6 +19,8 @@ constexpr double kFitDoubtful = 3.0;
 constexpr double kSeparationDoubtful = 0.3;
 constexpr double kSeparationSure = 1.0;
 constexpr double kSeparationPerFit = 0.2;
+// A placement is only as sure as its cell is shown: below this share of its feature it is outside.
+constexpr double kSeenShare = 0.5;
 // Slices whose plain colours are closer than this (mean levels) are alike: either may go to the
 // other's cell.
 constexpr double kAlikeLevels = 3.0;
@@ -70,7 +72,8 @@ PlacementScore PlacementConfidence::score(int slice, const std::vector<Candidate
     const Feature& own = *slices_[static_cast<std::size_t>(slice)];
     PlacementScore score;
     const int cost = cells_.cost(own, static_cast<std::size_t>(cell));
-    if (cost < 0) {
+    // A sliver of a cell at a cut side fits many slices by chance: no evidence for any of them.
+    if (cost < 0 || cells_.shown[static_cast<std::size_t>(cell)] < kFeatureBytes * kSeenShare) {
         score.unseen = true;
         return score;
     }

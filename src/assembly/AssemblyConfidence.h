@@ -26,7 +26,7 @@ struct PlacementScore {
     double fit = 0;
     double separation = 1e9;  // also when there is no other answer
     int other = -1;           // the cell of the best other answer
-    bool unseen = false;
+    bool unseen = false;      // the reference shows less than half of the cell
 };
 
 // A placement's confidence (0 … 1; below kDoubtfulConfidence exactly when doubtful) and its doubt.

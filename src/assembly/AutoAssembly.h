@@ -67,7 +67,7 @@ enum class DoubtKind {
     None,
     DiffersFromReference,  // the slice differs visibly from the reference at its cell
     LikeAnotherCell,       // the reference tells the cell from another one (otherRow, otherColumn) no better than its noise
-    OutsideReference,      // the reference does not show the cell
+    OutsideReference,      // the reference shows less than half of the cell
 };
 
 struct AssemblyPlacement {
