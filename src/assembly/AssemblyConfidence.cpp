@@ -19,6 +19,8 @@ constexpr double kFitDoubtful = 3.0;
 constexpr double kSeparationDoubtful = 0.3;
 constexpr double kSeparationSure = 1.0;
 constexpr double kSeparationPerFit = 0.2;
+// A placement is only as sure as its cell is shown: below this share of its feature it is outside.
+constexpr double kSeenShare = 0.5;
 // Slices whose plain colours are closer than this (mean levels) are alike: either may go to the
 // other's cell.
 constexpr double kAlikeLevels = 3.0;
@@ -54,11 +56,14 @@ PlacementConfidence::PlacementConfidence(const std::vector<const Feature*>& slic
                                          const std::vector<const Feature*>& colours, const MatchCells& cells,
                                          const std::vector<int>& match, double noise)
     : slices_(slices), colours_(colours), cells_(cells), match_(match), owners_(cells.size(), -1),
-      noise_(std::max(noise, 1.0))
+      ownerFits_(cells.size(), 0), noise_(std::max(noise, 1.0))
 {
     for (std::size_t s = 0; s < match.size(); ++s)
-        if (match[s] >= 0)
-            owners_[static_cast<std::size_t>(match[s])] = static_cast<int>(s);
+        if (match[s] >= 0) {
+            const auto j = static_cast<std::size_t>(match[s]);
+            owners_[j] = static_cast<int>(s);
+            ownerFits_[j] = std::max(0, cells.cost(*slices[s], j));
+        }
 }
 
 PlacementScore PlacementConfidence::score(int slice, const std::vector<Candidate>& candidates)
@@ -67,7 +72,8 @@ PlacementScore PlacementConfidence::score(int slice, const std::vector<Candidate
     const Feature& own = *slices_[static_cast<std::size_t>(slice)];
     PlacementScore score;
     const int cost = cells_.cost(own, static_cast<std::size_t>(cell));
-    if (cost < 0) {
+    // A sliver of a cell at a cut side fits many slices by chance: no evidence for any of them.
+    if (cost < 0 || cells_.shown[static_cast<std::size_t>(cell)] < kFeatureBytes * kSeenShare) {
         score.unseen = true;
         return score;
     }
@@ -150,7 +156,8 @@ Candidate PlacementConfidence::bestOther(int slice, int cell)
     Candidate best{-1, -1};
     for (std::size_t j = 0; j < cells_.size(); ++j) {
         const int cost = cells_.cost(own, j);
-        if (static_cast<int>(j) == cell || cost < 0)
+        // The move costs at least the slice's fit there less the displaced slice's fit in its own cell.
+        if (static_cast<int>(j) == cell || cost < 0 || (best.cost >= 0 && cost - ownerFits_[j] >= best.cost))
             continue;
         const std::int64_t moved = moveCost(slice, cost, static_cast<int>(j), cell);
         if (moved >= 0 && (best.cost < 0 || moved < best.cost))

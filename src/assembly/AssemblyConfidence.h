@@ -26,7 +26,7 @@ struct PlacementScore {
     double fit = 0;
     double separation = 1e9;  // also when there is no other answer
     int other = -1;           // the cell of the best other answer
-    bool unseen = false;
+    bool unseen = false;      // the reference shows less than half of the cell
 };
 
 // A placement's confidence (0 … 1; below kDoubtfulConfidence exactly when doubtful) and its doubt.
@@ -64,6 +64,7 @@ private:
     const MatchCells& cells_;
     const std::vector<int>& match_;
     std::vector<int> owners_;
+    std::vector<int> ownerFits_;  // the fit of each cell's slice there, 0 when free
     double noise_;
     QMutex memoLock_;
     QHash<QByteArray, Candidate> memo_;

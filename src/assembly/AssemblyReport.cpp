@@ -24,7 +24,7 @@ QString doubtReason(const AssemblyPlacement& placement)
     case DoubtKind::LikeAnotherCell:
         return QStringLiteral("与第 %1 行第 %2 列难以区分").arg(placement.otherRow).arg(placement.otherColumn);
     case DoubtKind::OutsideReference:
-        return QStringLiteral("原图中没有这一格");
+        return QStringLiteral("原图中这一格大部分缺失");
     }
     return {};
 }

@@ -25,12 +25,110 @@ std::uint32_t tieBreak(std::uint32_t slice, std::uint32_t cell)
     return h;
 }
 
+// The nearest cells to a feature, exactly by the plain distance, then ranked again by the robust
+// one. Cells shown whole are ordered by the sum of their levels: two features differ at least by
+// the difference of their sums, so a search walks out from the feature's own sum and stops where
+// that alone exceeds the worst of a full shortlist. The coarse distance rules out most of the rest.
+class CellSearch {
+public:
+    explicit CellSearch(const MatchCells& cells) : cells_(cells), coarse_(cells.size())
+    {
+        for (std::size_t j = 0; j < cells.size(); ++j) {
+            if (cells.shown[j] != kFeatureBytes) {
+                partial_.push_back(static_cast<int>(j));
+                continue;
+            }
+            coarse_[j] = coarseFeature(*cells.features[j]);
+            ordered_.push_back({featureSum(*cells.features[j]), static_cast<int>(j)});
+        }
+        std::sort(ordered_.begin(), ordered_.end(), [](const Ordered& a, const Ordered& b) { return a.sum < b.sum; });
+    }
+
+    // The `keep` cells nearest to `feature` of those that `wanted` takes, among its 2·keep nearest
+    // by the plain distance; ties broken by `seed`. Nearest first.
+    template <typename Wanted>
+    void nearest(const Feature& feature, std::uint32_t seed, std::size_t keep, Wanted&& wanted,
+                 std::vector<Candidate>& out) const
+    {
+        const std::size_t shortlist = 2 * keep;
+        // A shortlist ordered by cost, then by the tie-break; the worst kept entry is replaced.
+        struct Entry {
+            std::uint64_t key;
+            int cell;
+        };
+        std::vector<Entry> best;
+        best.reserve(shortlist);
+        std::size_t worst = 0;
+        auto findWorst = [&] {
+            worst = static_cast<std::size_t>(
+                std::max_element(best.begin(), best.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; })
+                - best.begin());
+        };
+        // Whether no cell at this lower bound can enter the shortlist.
+        auto beyond = [&](int bound) {
+            return best.size() == shortlist && static_cast<std::uint64_t>(bound) > best[worst].key >> 32;
+        };
+        auto consider = [&](int cell, int plain) {
+            const std::uint64_t key = static_cast<std::uint64_t>(plain) << 32 | tieBreak(seed, static_cast<std::uint32_t>(cell));
+            if (best.size() < shortlist) {
+                best.push_back({key, cell});
+                if (best.size() == shortlist)
+                    findWorst();
+            } else if (key < best[worst].key) {
+                best[worst] = {key, cell};
+                findWorst();
+            }
+        };
+        // Cells shown in part are compared robustly.
+        for (int j : partial_)
+            if (wanted(j))
+                consider(j, unseenCost(cells_.cost(feature, static_cast<std::size_t>(j))));
+        const CoarseFeature mine = coarseFeature(feature);
+        const int sum = featureSum(feature);
+        const auto n = static_cast<std::ptrdiff_t>(ordered_.size());
+        std::ptrdiff_t below = std::lower_bound(ordered_.begin(), ordered_.end(), sum,
+                                                [](const Ordered& o, int v) { return o.sum < v; })
+            - ordered_.begin() - 1;
+        std::ptrdiff_t above = below + 1;
+        while (below >= 0 || above < n) {
+            // The nearer sum first, so that the bounds only grow.
+            const bool down = above >= n || (below >= 0 && sum - ordered_[static_cast<std::size_t>(below)].sum
+                                                             <= ordered_[static_cast<std::size_t>(above)].sum - sum);
+            const Ordered& o = ordered_[static_cast<std::size_t>(down ? below-- : above++)];
+            if (beyond(std::abs(o.sum - sum)))
+                break;
+            const auto j = static_cast<std::size_t>(o.cell);
+            if (!wanted(o.cell) || beyond(coarseDistance(mine, coarse_[j])))
+                continue;
+            consider(o.cell, featureDistance(feature, *cells_.features[j]));
+        }
+        // Then the shortlist by the robust distance.
+        for (Entry& e : best)
+            e.key = static_cast<std::uint64_t>(unseenCost(cells_.cost(feature, static_cast<std::size_t>(e.cell)))) << 32
+                | (e.key & 0xFFFFFFFFu);
+        std::sort(best.begin(), best.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        best.resize(std::min(best.size(), keep));
+        for (const Entry& e : best)
+            out.push_back({e.cell, static_cast<int>(e.key >> 32)});
+    }
+
+private:
+    struct Ordered {
+        int sum;
+        int cell;
+    };
+    const MatchCells& cells_;
+    std::vector<CoarseFeature> coarse_;
+    std::vector<Ordered> ordered_;
+    std::vector<int> partial_;
+};
+
 // Successive shortest augmenting paths with cell potentials (Dijkstra on reduced costs).
 class Matcher {
 public:
     Matcher(const std::vector<const Feature*>& slices, const MatchCells& cells,
             const std::vector<std::vector<Candidate>>& candidates)
-        : slices_(slices), cells_(cells), edges_(candidates), potential_(cells.size(), 0),
+        : slices_(slices), search_(cells), edges_(candidates), potential_(cells.size(), 0),
           cellSlice_(cells.size(), -1), sliceCell_(slices.size(), -1), sliceCost_(slices.size(), 0),
           distance_(cells.size(), kInfinite), from_(cells.size(), -1), fromCost_(cells.size(), 0),
           done_(cells.size(), false)
@@ -44,17 +142,10 @@ public:
         if (augment(slice))
             return;
         // No path over the candidates: connect the slice to its nearest free cells.
-        std::vector<Candidate> free;
-        const Feature& feature = *slices_[static_cast<std::size_t>(slice)];
-        for (std::size_t j = 0; j < cells_.size(); ++j)
-            if (cellSlice_[j] < 0)
-                free.push_back({static_cast<int>(j), unseenCost(cells_.cost(feature, j))});
-        const std::size_t keep = std::min(free.size(), std::max<std::size_t>(edges_[static_cast<std::size_t>(slice)].size(), 1));
-        std::partial_sort(free.begin(), free.begin() + static_cast<std::ptrdiff_t>(keep), free.end(),
-                          [](const Candidate& a, const Candidate& b) { return a.cost < b.cost; });
-        free.resize(keep);
         std::vector<Candidate>& edges = edges_[static_cast<std::size_t>(slice)];
-        edges.insert(edges.end(), free.begin(), free.end());
+        const std::size_t keep = std::min(free_, std::max<std::size_t>(edges.size(), 1));
+        search_.nearest(*slices_[static_cast<std::size_t>(slice)], static_cast<std::uint32_t>(slice), keep,
+                        [this](int cell) { return cellSlice_[static_cast<std::size_t>(cell)] < 0; }, edges);
         augment(slice);
     }
 
@@ -132,7 +223,7 @@ private:
     }
 
     const std::vector<const Feature*>& slices_;
-    const MatchCells& cells_;
+    const CellSearch search_;
     std::vector<std::vector<Candidate>> edges_;
     std::vector<std::int64_t> potential_;
     std::vector<int> cellSlice_;
@@ -144,7 +235,7 @@ private:
     std::vector<bool> done_;
     std::vector<int> touched_;
     std::priority_queue<Entry, std::vector<Entry>, std::greater<>> heap_;
-    std::size_t free_ = cells_.size();
+    std::size_t free_ = cellSlice_.size();
 };
 
 }  // namespace
@@ -154,91 +245,13 @@ std::vector<std::vector<Candidate>> nearestCells(const std::vector<const Feature
 {
     std::vector<std::vector<Candidate>> result(slices.size());
     const std::size_t keep = std::min<std::size_t>(static_cast<std::size_t>(std::max(1, k)), cells.size());
-    const std::size_t shortlist = std::min<std::size_t>(2 * keep, cells.size());
     if (keep == 0)
         return result;
-    // Cells shown whole, ordered by the sum of their levels: two features differ at least by the
-    // difference of their sums, so a slice's search walks out from its own sum and stops where that
-    // alone exceeds the worst of a full shortlist. The coarse distance rules out most of the rest.
-    struct Ordered {
-        int sum;
-        int cell;
-    };
-    std::vector<Ordered> ordered;
-    std::vector<int> partial;
-    std::vector<CoarseFeature> coarse(cells.size());
-    for (std::size_t j = 0; j < cells.size(); ++j) {
-        if (cells.shown[j] != kFeatureBytes) {
-            partial.push_back(static_cast<int>(j));
-            continue;
-        }
-        coarse[j] = coarseFeature(*cells.features[j]);
-        ordered.push_back({featureSum(*cells.features[j]), static_cast<int>(j)});
-    }
-    std::sort(ordered.begin(), ordered.end(), [](const Ordered& a, const Ordered& b) { return a.sum < b.sum; });
+    const CellSearch search(cells);
     const bool finished = forEachOnAllCores(static_cast<int>(slices.size()), progress, [&](int s) {
-        // A shortlist by the plain distance (the cheapest there is), ordered by cost, then by the
-        // tie-break; the worst kept entry is replaced. Cells shown in part are compared robustly.
-        struct Entry {
-            std::uint64_t key;
-            int cell;
-        };
-        std::vector<Entry> best;
-        best.reserve(shortlist);
-        std::size_t worst = 0;
-        auto findWorst = [&] {
-            worst = static_cast<std::size_t>(
-                std::max_element(best.begin(), best.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; })
-                - best.begin());
-        };
-        // Whether no cell at this lower bound can enter the shortlist.
-        auto beyond = [&](int bound) {
-            return best.size() == shortlist && static_cast<std::uint64_t>(bound) > best[worst].key >> 32;
-        };
-        auto consider = [&](int cell, int plain) {
-            const std::uint64_t key = static_cast<std::uint64_t>(plain) << 32
-                | tieBreak(static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(cell));
-            if (best.size() < shortlist) {
-                best.push_back({key, cell});
-                if (best.size() == shortlist)
-                    findWorst();
-            } else if (key < best[worst].key) {
-                best[worst] = {key, cell};
-                findWorst();
-            }
-        };
-        const Feature& feature = *slices[static_cast<std::size_t>(s)];
-        for (int j : partial)
-            consider(j, unseenCost(cells.cost(feature, static_cast<std::size_t>(j))));
-        const CoarseFeature mine = coarseFeature(feature);
-        const int sum = featureSum(feature);
-        const auto n = static_cast<std::ptrdiff_t>(ordered.size());
-        std::ptrdiff_t below = std::lower_bound(ordered.begin(), ordered.end(), sum,
-                                                [](const Ordered& o, int v) { return o.sum < v; })
-            - ordered.begin() - 1;
-        std::ptrdiff_t above = below + 1;
-        while (below >= 0 || above < n) {
-            // The nearer sum first, so that the bounds only grow.
-            const bool down = above >= n || (below >= 0 && sum - ordered[static_cast<std::size_t>(below)].sum
-                                                             <= ordered[static_cast<std::size_t>(above)].sum - sum);
-            const Ordered& o = ordered[static_cast<std::size_t>(down ? below-- : above++)];
-            if (beyond(std::abs(o.sum - sum)))
-                break;
-            const auto j = static_cast<std::size_t>(o.cell);
-            if (beyond(coarseDistance(mine, coarse[j])))
-                continue;
-            consider(o.cell, featureDistance(feature, *cells.features[j]));
-        }
-        // Then the shortlist by the robust distance.
-        for (Entry& e : best)
-            e.key = static_cast<std::uint64_t>(unseenCost(cells.cost(feature, static_cast<std::size_t>(e.cell)))) << 32
-                | (e.key & 0xFFFFFFFFu);
-        std::sort(best.begin(), best.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
-        best.resize(std::min(best.size(), keep));
         std::vector<Candidate>& out = result[static_cast<std::size_t>(s)];
-        out.reserve(best.size());
-        for (const Entry& e : best)
-            out.push_back({e.cell, static_cast<int>(e.key >> 32)});
+        out.reserve(keep);
+        search.nearest(*slices[static_cast<std::size_t>(s)], static_cast<std::uint32_t>(s), keep, [](int) { return true; }, out);
     });
     if (!finished)
         return {};

@@ -48,7 +48,7 @@ std::vector<std::vector<Candidate>> nearestCells(const std::vector<const Feature
 
 // A minimum-cost matching of slices to cells: slices are added in the given order (best fitting
 // first), each through a shortest augmenting path over the candidate edges; a slice without one
-// gets edges to every free cell. Once the cells are all taken, the remaining slices stay
+// gets edges to as many of the nearest free cells (found as nearestCells finds its cells). Once the cells are all taken, the remaining slices stay
 // unmatched. Returns each slice's cell, or -1.
 std::vector<int> matchSlices(const std::vector<const Feature*>& slices, const MatchCells& cells,
                              const std::vector<std::vector<Candidate>>& candidates, const std::vector<int>& order);

@@ -1,36 +1,17 @@
+// Matching the slices of an assembly to the cells of a grid, and how sure each placement is.
 #include "assembly/AutoAssembly.h"
 
-#include "files/FileErrors.h"
-#include "files/Files.h"
-#include "files/HelperThreads.h"
-#include "files/Progress.h"
-#include "imaging/ImageCodec.h"
 #include "assembly/AssemblyConfidence.h"
-#include "assembly/AssemblyGridGuess.h"
+#include "assembly/AssemblyInputData.h"
 #include "assembly/Assignment.h"
 #include "assembly/ReferenceFrame.h"
-#include "assembly/SliceFeatures.h"
-
-#include <QDir>
-#include <QFileInfo>
+#include "files/HelperThreads.h"
+#include "files/Progress.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace tessera {
-
-struct AssemblyInput::Data {
-    Failure failure;
-    QSize referenceSize;
-    QByteArray reference;  // the file's bytes, decoded reduced for each grid
-    QStringList paths;
-    std::vector<QSize> sizes;
-    std::vector<Feature> features;
-    std::vector<Feature> colours;  // the slices' plain colours, to tell alike slices
-    SliceShapes shapes;
-    AssemblyGrid proposed;
-};
-
 namespace {
 
 // Nearest cells kept per slice for the matching.
@@ -41,22 +22,11 @@ constexpr double kMinimumNoiseLevels = 1.0;
 // Placed slices that find the frame, and how often it is looked for again after a new matching.
 constexpr std::size_t kSamples = 150;
 constexpr int kFrameRounds = 3;
-
-constexpr qint64 kMaxReferenceBytes = 1024LL * 1024 * 1024;
-
-Failure assemblyFailure(FailureKind kind, const QString& file = {}, const QString& detail = {}, QList<qint64> figures = {})
-{
-    Failure failure(kind, file.isEmpty() ? QStringList() : QStringList{file}, detail, std::move(figures));
-    failure.work = FailedWork::AutoAssembly;
-    return failure;
-}
-
-bool isSliceName(const QString& name)
-{
-    const QString suffix = QFileInfo(name).suffix().toLower();
-    return suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg") || suffix == QLatin1String("png")
-        || suffix == QLatin1String("bmp");
-}
+// When more than one placement in this many is doubtful, a map of at most kSearchCells cells looks
+// for its frame again without a matching, with this many of its slices that are not plain.
+constexpr int kSearchDoubtfulShare = 4;
+constexpr qint64 kSearchCells = 400;
+constexpr std::size_t kSearchSamples = 32;
 
 // One kind of slice (full, narrow, low, corner) and the cells of that shape.
 struct ShapeGroup {
@@ -105,6 +75,22 @@ bool matchGroups(const AssemblyInput::Data& d, const ShapeGroup (&groups)[4], co
     return true;
 }
 
+// The cells of the map lying on `frame`, their levels mapped onto the slices', and every group
+// matched to them; false when cancelled.
+bool matchOnFrame(const AssemblyInput::Data& d, const ShapeGroup (&groups)[4], const ReducedPicture& reference,
+                  const QRectF& frame, AssemblyGrid grid, Progress& progress, ReferenceCells& cells,
+                  std::vector<Matched>& matched)
+{
+    cells = referenceCells(reference, frame, grid, d.shapes, progress);
+    if (cells.features.empty())
+        return false;
+    std::vector<const Feature*> slices;
+    for (const Feature& f : d.features)
+        slices.push_back(&f);
+    matchLevels(cells, slices);
+    return matchGroups(d, groups, cells, progress, matched);
+}
+
 // The placed slices that are not plain and fit best (half of them, at most kSamples), to find the
 // frame with.
 std::vector<PlacedSample> placedSamples(const std::vector<Matched>& matched)
@@ -126,157 +112,9 @@ std::vector<PlacedSample> placedSamples(const std::vector<Matched>& matched)
     return samples;
 }
 
-}  // namespace
-
-AssemblyInput::AssemblyInput() : data_(std::make_unique<Data>()) {}
-AssemblyInput::~AssemblyInput() = default;
-AssemblyInput::AssemblyInput(AssemblyInput&&) noexcept = default;
-AssemblyInput& AssemblyInput::operator=(AssemblyInput&&) noexcept = default;
-
-const Failure& AssemblyInput::failure() const { return data_->failure; }
-QSize AssemblyInput::referenceSize() const { return data_->referenceSize; }
-QSize AssemblyInput::sliceSize() const { return data_->shapes.full; }
-int AssemblyInput::sliceCount() const { return static_cast<int>(data_->paths.size()); }
-QStringList AssemblyInput::slicePaths() const { return data_->paths; }
-AssemblyGrid AssemblyInput::proposedGrid() const { return data_->proposed; }
-
-AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sliceFolder, Progress& progress)
+// Scores the placements of a matching into `result`: the placements, unplaced slices and doubts.
+void scoreMatching(const AssemblyInput::Data& d, const std::vector<Matched>& matched, AssemblyGrid grid, AssemblyResult& result)
 {
-    AssemblyInput input;
-    AssemblyInput::Data& d = input.data();
-    const ReadResult reference = readRegularFile(referencePath, kMaxReferenceBytes);
-    if (reference.ok)
-        d.referenceSize = pictureSize(reference.data, kMaxReferencePixels);
-    if (!d.referenceSize.isValid()) {
-        d.failure = assemblyFailure(FailureKind::ReferenceUnreadable, referencePath);
-        return input;
-    }
-    d.reference = reference.data;
-
-    const QDir folder(sliceFolder);
-    if (sliceFolder.isEmpty() || !folder.exists()) {
-        d.failure = assemblyFailure(FailureKind::SliceFolderMissing, sliceFolder);
-        return input;
-    }
-    if (const int error = folderListingError(sliceFolder)) {
-        d.failure = assemblyFailure(FailureKind::SliceFolderUnreadable, sliceFolder, fileErrorText(error, FileAccess::Read));
-        return input;
-    }
-    // The reference may lie among the slices: it is none of them.
-    const QString referenceFile = QFileInfo(referencePath).canonicalFilePath();
-    for (const QFileInfo& info : folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name))
-        if (isSliceName(info.fileName()) && info.canonicalFilePath() != referenceFile)
-            d.paths << info.absoluteFilePath();
-    if (d.paths.isEmpty()) {
-        d.failure = assemblyFailure(FailureKind::NoSlices, sliceFolder);
-        return input;
-    }
-
-    const int n = static_cast<int>(d.paths.size());
-    d.sizes.assign(static_cast<std::size_t>(n), QSize());
-    d.features.resize(static_cast<std::size_t>(n));
-    d.colours.resize(static_cast<std::size_t>(n));
-    progress.start(n);
-    const bool finished = forEachOnAllCores(n, progress, [&d](int i) {
-        const auto k = static_cast<std::size_t>(i);
-        const ReadResult file = readRegularFile(d.paths[i], kMaxTileFileBytes);
-        QSize size;
-        if (file.ok && sliceFeature(file.data, size, d.features[k], &d.colours[k]))
-            d.sizes[k] = size;
-    });
-    if (!finished) {
-        d.failure = assemblyFailure(FailureKind::Cancelled);
-        return input;
-    }
-    for (int i = 0; i < n; ++i)
-        if (!d.sizes[static_cast<std::size_t>(i)].isValid()) {
-            d.failure = assemblyFailure(FailureKind::SliceUnreadable, d.paths[i]);
-            return input;
-        }
-    d.shapes = classifySlices(d.sizes, d.paths);
-    if (!d.shapes.failure.ok()) {
-        d.failure = d.shapes.failure;
-        return input;
-    }
-    d.proposed = guessGrid(d.shapes, d.referenceSize);
-    return input;
-}
-
-AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progress& progress)
-{
-    AssemblyResult result;
-    result.grid = grid;
-    if (!input.ok()) {
-        result.failure = input.failure();
-        return result;
-    }
-    if (!grid.valid()) {
-        result.failure = assemblyFailure(FailureKind::GridOutOfRange, {}, {}, {kMaxMapSize});
-        return result;
-    }
-    const AssemblyInput::Data& d = input.data();
-    // A grid far larger than the folder would only cost memory and time: a typing slip.
-    if (static_cast<qint64>(grid.rows) * grid.columns > 4LL * static_cast<qint64>(d.paths.size()) + 64) {
-        result.failure = assemblyFailure(FailureKind::GridTooLarge, {}, {}, {grid.rows, grid.columns, d.paths.size()});
-        return result;
-    }
-    const SliceShapes& shapes = d.shapes;
-    const double W = shapes.full.width(), H = shapes.full.height();
-    const double totalW = (grid.columns - 1) * W + shapes.lastWidth();
-    const double totalH = (grid.rows - 1) * H + shapes.lastHeight();
-    // Decoded at least two pixels per feature cell, where the reference has them.
-    const QSize minimum(static_cast<int>(std::ceil(2 * kFeatureColumns * totalW / W)),
-                        static_cast<int>(std::ceil(2 * kFeatureRows * totalH / H)));
-    const ReducedPicture reference = decodeReduced(d.reference, minimum, kMaxReferencePixels);
-    if (reference.isNull()) {
-        result.failure = assemblyFailure(FailureKind::ReferenceUnreadable);
-        return result;
-    }
-    const auto cancelled = [&result, grid] {
-        result = AssemblyResult{assemblyFailure(FailureKind::Cancelled), grid, {}, {}, 0, {}};
-        return result;
-    };
-    // Each matching reads the cells (a step a row) and matches the slices (a step a slice).
-    const std::int64_t matchingSteps = grid.rows + static_cast<std::int64_t>(d.paths.size());
-    progress.start((1 + kFrameRounds) * matchingSteps);
-    std::vector<const Feature*> allSlices;
-    for (const Feature& f : d.features)
-        allSlices.push_back(&f);
-
-    ShapeGroup groups[4];
-    for (std::size_t i = 0; i < d.sizes.size(); ++i)
-        groups[shapes.shapeOf(d.sizes[i])].slices.push_back(static_cast<int>(i));
-    for (int r = 1; r <= grid.rows; ++r)
-        for (int c = 1; c <= grid.columns; ++c)
-            groups[shapes.shapeOf(grid, r, c)].cells.push_back((r - 1) * grid.columns + (c - 1));
-
-    // First the map on the whole reference; then on the frame where its placed slices fit best,
-    // matched again only when that frame is another.
-    QRectF frame(QPointF(0, 0), QSizeF(reference.full));
-    ReferenceCells cells = referenceCells(reference, frame, grid, shapes, progress);
-    if (cells.features.empty())
-        return cancelled();
-    matchLevels(cells, allSlices);
-    std::vector<Matched> matched;
-    if (!matchGroups(d, groups, cells, progress, matched))
-        return cancelled();
-    // A frame far off places many slices wrong at first: found again from the better matching.
-    int round = 0;
-    for (; round < kFrameRounds; ++round) {
-        const QRectF registered = registerFrame(reference, frame, grid, shapes, placedSamples(matched));
-        if (registered == frame)
-            break;
-        frame = registered;
-        cells = referenceCells(reference, frame, grid, shapes, progress);
-        if (cells.features.empty())
-            return cancelled();
-        matchLevels(cells, allSlices);
-        if (!matchGroups(d, groups, cells, progress, matched))
-            return cancelled();
-    }
-    progress.advance((kFrameRounds - round) * matchingSteps);  // the rounds not needed
-    result.frame = frame;
-
     // The typical fit of the slices that are not plain: how far the reference's blur,
     // recompression and changes move features, the unit of every confidence.
     std::vector<double> fits;
@@ -335,6 +173,113 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
         if (p.doubt != DoubtKind::LikeAnotherCell)
             p.otherRow = p.otherColumn = 0;
     }
+    result.doubtfulCount = static_cast<int>(
+        std::count_if(result.placements.begin(), result.placements.end(), [](const AssemblyPlacement& p) { return p.doubtful(); }));
+}
+
+}  // namespace
+
+AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progress& progress)
+{
+    AssemblyResult result;
+    result.grid = grid;
+    if (!input.ok()) {
+        result.failure = input.failure();
+        return result;
+    }
+    if (!grid.valid()) {
+        result.failure = assemblyFailure(FailureKind::GridOutOfRange, {}, {}, {kMaxMapSize});
+        return result;
+    }
+    const AssemblyInput::Data& d = input.data();
+    // A grid far larger than the folder would only cost memory and time: a typing slip.
+    if (static_cast<qint64>(grid.rows) * grid.columns > 4LL * static_cast<qint64>(d.paths.size()) + 64) {
+        result.failure = assemblyFailure(FailureKind::GridTooLarge, {}, {}, {grid.rows, grid.columns, d.paths.size()});
+        return result;
+    }
+    const SliceShapes& shapes = d.shapes;
+    const double W = shapes.full.width(), H = shapes.full.height();
+    const double totalW = (grid.columns - 1) * W + shapes.lastWidth();
+    const double totalH = (grid.rows - 1) * H + shapes.lastHeight();
+    // Decoded at least two pixels per feature cell, where the reference has them.
+    const QSize minimum(static_cast<int>(std::ceil(2 * kFeatureColumns * totalW / W)),
+                        static_cast<int>(std::ceil(2 * kFeatureRows * totalH / H)));
+    const ReducedPicture reference = decodeReduced(d.reference, minimum, kMaxReferencePixels);
+    if (reference.isNull()) {
+        result.failure = assemblyFailure(FailureKind::ReferenceUnreadable);
+        return result;
+    }
+    const auto cancelled = [&result, grid] {
+        result = AssemblyResult{assemblyFailure(FailureKind::Cancelled), grid, {}, {}, 0, {}};
+        return result;
+    };
+    // Each matching reads the cells (a step a row) and matches the slices (a step a slice).
+    const std::int64_t matchingSteps = grid.rows + static_cast<std::int64_t>(d.paths.size());
+    progress.start((2 + kFrameRounds) * matchingSteps);  // the last for a frame searched without a matching
+
+    ShapeGroup groups[4];
+    for (std::size_t i = 0; i < d.sizes.size(); ++i)
+        groups[shapes.shapeOf(d.sizes[i])].slices.push_back(static_cast<int>(i));
+    for (int r = 1; r <= grid.rows; ++r)
+        for (int c = 1; c <= grid.columns; ++c)
+            groups[shapes.shapeOf(grid, r, c)].cells.push_back((r - 1) * grid.columns + (c - 1));
+
+    // First the map on the whole reference; then on the frame where its placed slices fit best,
+    // matched again only when that frame is another.
+    QRectF frame(QPointF(0, 0), QSizeF(reference.full));
+    ReferenceCells cells;
+    std::vector<Matched> matched;
+    if (!matchOnFrame(d, groups, reference, frame, grid, progress, cells, matched))
+        return cancelled();
+    // A frame far off places many slices wrong at first: found again from the better matching.
+    int round = 0;
+    for (; round < kFrameRounds; ++round) {
+        const QRectF registered = registerFrame(reference, frame, grid, shapes, placedSamples(matched));
+        if (registered == frame)
+            break;
+        frame = registered;
+        if (!matchOnFrame(d, groups, reference, frame, grid, progress, cells, matched))
+            return cancelled();
+    }
+    progress.advance((kFrameRounds - round) * matchingSteps);  // the rounds not needed
+    result.frame = frame;
+
+    scoreMatching(d, matched, grid, result);
+    bool searched = false;
+    // Many doubtful placements: the frame may be off by more than its search from the first
+    // matching can mend (two edges far off, the lattice half a cell from the truth). A small map
+    // then looks for it without a matching.
+    if (result.doubtfulCount * kSearchDoubtfulShare > static_cast<int>(result.placements.size())
+        && static_cast<qint64>(grid.rows) * grid.columns <= kSearchCells) {
+        std::vector<const Feature*> distinct;
+        for (int s : groups[0].slices)
+            if (!isPlain(d.features[static_cast<std::size_t>(s)]))
+                distinct.push_back(&d.features[static_cast<std::size_t>(s)]);
+        std::vector<const Feature*> samples;
+        const std::size_t count = std::min(distinct.size(), kSearchSamples);
+        for (std::size_t i = 0; i < count; ++i)
+            samples.push_back(distinct[i * distinct.size() / count]);
+        const QRectF found = searchFrame(reference, QRectF(QPointF(0, 0), QSizeF(reference.full)), grid, shapes, samples, progress);
+        if (progress.cancelled())
+            return cancelled();
+        if (found != frame) {
+            searched = true;
+            ReferenceCells searchedCells;
+            std::vector<Matched> again;
+            if (!matchOnFrame(d, groups, reference, found, grid, progress, searchedCells, again))
+                return cancelled();
+            AssemblyResult other;
+            other.grid = grid;
+            other.frame = found;
+            scoreMatching(d, again, grid, other);
+            // Taken only when it mends the map, not for another set of doubts.
+            if (other.doubtfulCount < result.doubtfulCount
+                && other.doubtfulCount * kSearchDoubtfulShare <= static_cast<int>(other.placements.size()))
+                result = std::move(other);
+        }
+    }
+    if (!searched)
+        progress.advance(matchingSteps);
     std::sort(result.placements.begin(), result.placements.end(), [](const AssemblyPlacement& a, const AssemblyPlacement& b) {
         if (a.doubtful() != b.doubtful())
             return a.doubtful();
@@ -342,8 +287,6 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
             return a.confidence < b.confidence;
         return std::pair(a.row, a.column) < std::pair(b.row, b.column);
     });
-    result.doubtfulCount = static_cast<int>(
-        std::count_if(result.placements.begin(), result.placements.end(), [](const AssemblyPlacement& p) { return p.doubtful(); }));
     result.unplaced.sort();
     return result;
 }

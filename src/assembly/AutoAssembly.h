@@ -58,7 +58,7 @@ private:
 };
 
 // Reads the reference picture (JPEG, PNG or BMP) and decodes every slice (JPEG, PNG or BMP) of the
-// folder (not its subfolders), scaled down, on every core. Drives `progress` over the slices; stops early when
+// folder (not its subfolders), scaled down, on every core (twice as many threads: half of them wait on the disk). Drives `progress` over the slices; stops early when
 // it is cancelled (the result then has a failure).
 AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sliceFolder, Progress& progress);
 
@@ -67,7 +67,7 @@ enum class DoubtKind {
     None,
     DiffersFromReference,  // the slice differs visibly from the reference at its cell
     LikeAnotherCell,       // the reference tells the cell from another one (otherRow, otherColumn) no better than its noise
-    OutsideReference,      // the reference does not show the cell
+    OutsideReference,      // the reference shows less than half of the cell
 };
 
 struct AssemblyPlacement {

@@ -19,6 +19,12 @@ constexpr double kLastStep = 0.25;
 // A probe at this step (share of the size) must improve the fit by kWorthwhile to start a search.
 constexpr double kProbeStep = 0.005;
 constexpr double kWorthwhile = 0.01;
+// Samples in that probe (50 to 99 of them, spread over their fits).
+constexpr std::size_t kProbeSamples = 50;
+// The search without a matching: its coarsest step (a share of the size), and how much worse a
+// frame a cell over may fit and still be taken for covering more of the picture.
+constexpr double kSearchStep = 0.0125;
+constexpr double kAliasMisfit = 1.1;
 // Quantiles that map the levels.
 constexpr int kQuantiles = 64;
 // Levels that move less than this on average are left as they are.
@@ -99,13 +105,16 @@ QRectF registerFrame(const ReducedPicture& reference, const QRectF& start, Assem
 {
     if (samples.empty())
         return start;
-    // The mean fit of the samples that the frame shows; none when it shows too few.
+    // The mean fit of the samples that the frame shows (every `stride`th one); none when it shows
+    // too few.
     HelperThreads helpers;
+    std::size_t stride = 1;
     auto misfit = [&](const std::array<double, 4>& edges) {
         const QRectF frame(QPointF(edges[0], edges[1]), QPointF(edges[2], edges[3]));
-        std::vector<double> costs(samples.size(), -1);
-        helpers.forEach(static_cast<int>(samples.size()), [&](int i) {
-            const PlacedSample& s = samples[static_cast<std::size_t>(i)];
+        const int count = static_cast<int>((samples.size() + stride - 1) / stride);
+        std::vector<double> costs(static_cast<std::size_t>(count), -1);
+        helpers.forEach(count, [&](int i) {
+            const PlacedSample& s = samples[static_cast<std::size_t>(i) * stride];
             Feature feature, mask;
             const int shown = cellFeature(reference, cellRect(frame, grid, shapes, s.cell), feature, mask);
             if (shown > kFeatureBytes / 2)
@@ -118,8 +127,10 @@ QRectF registerFrame(const ReducedPicture& reference, const QRectF& start, Assem
                 sum += c;
                 ++seen;
             }
-        return seen * 5 >= samples.size() * 4 ? sum / static_cast<double>(seen) : std::numeric_limits<double>::infinity();
+        return seen * 5 >= costs.size() * 4 ? sum / static_cast<double>(seen) : std::numeric_limits<double>::infinity();
     };
+    // The probe on a few of the samples, spread over their fits: a clean reference is the common case.
+    stride = std::max<std::size_t>(1, samples.size() / kProbeSamples);
     std::array<double, 4> best{start.left(), start.top(), start.right(), start.bottom()};
     double bestMisfit = misfit(best);
     const double size[2] = {start.width(), start.height()};
@@ -149,10 +160,99 @@ QRectF registerFrame(const ReducedPicture& reference, const QRectF& start, Assem
     pass(kProbeStep);
     if (!(bestMisfit < before * (1 - kWorthwhile)))
         return start;
+    stride = 1;
+    bestMisfit = misfit(best);
     const double last = kLastStep * std::max(reference.stepX / size[0], reference.stepY / size[1]);
     for (double share = kFirstStep; share >= last; share /= 2)
         while (pass(share)) {
         }
+    return QRectF(QPointF(best[0], best[1]), QPointF(best[2], best[3]));
+}
+
+QRectF searchFrame(const ReducedPicture& reference, const QRectF& start, AssemblyGrid grid, const SliceShapes& shapes,
+                   const std::vector<const Feature*>& samples, const Progress& progress)
+{
+    if (samples.empty())
+        return start;
+    const int count = grid.rows * grid.columns;
+    // The mean over the samples of their best fit anywhere on the frame: no matching needed.
+    auto misfit = [&](const std::array<double, 4>& edges) {
+        const QRectF frame(QPointF(edges[0], edges[1]), QPointF(edges[2], edges[3]));
+        std::vector<Feature> features(static_cast<std::size_t>(count)), masks(static_cast<std::size_t>(count));
+        std::vector<int> shown(static_cast<std::size_t>(count));
+        for (int cell = 0; cell < count; ++cell) {
+            const auto k = static_cast<std::size_t>(cell);
+            shown[k] = cellFeature(reference, cellRect(frame, grid, shapes, cell), features[k], masks[k]);
+        }
+        double sum = 0;
+        for (const Feature* s : samples) {
+            std::int64_t best = std::numeric_limits<std::int64_t>::max();
+            for (std::size_t k = 0; k < features.size(); ++k)
+                if (shown[k] > kFeatureBytes / 4)
+                    best = std::min<std::int64_t>(best, static_cast<std::int64_t>(robustDistance(*s, features[k], masks[k])) * kFeatureBytes / shown[k]);
+            sum += best == std::numeric_limits<std::int64_t>::max() ? kClipLevels * kFeatureBytes : static_cast<double>(best);
+        }
+        return sum / static_cast<double>(samples.size());
+    };
+    std::array<double, 4> best{start.left(), start.top(), start.right(), start.bottom()};
+    double bestMisfit = misfit(best);
+    const double size[2] = {start.width(), start.height()};
+    HelperThreads helpers;
+    // Both edges of one axis over a square of `steps` × `steps` offsets `share` of the size apart,
+    // around the best so far.
+    auto square = [&](int axis, int steps, double share) {
+        std::vector<std::array<double, 4>> tried;
+        for (int a = 0; a < steps; ++a)
+            for (int b = 0; b < steps; ++b) {
+                std::array<double, 4> edges = best;
+                edges[static_cast<std::size_t>(axis)] += (a - steps / 2) * share * size[axis];
+                edges[static_cast<std::size_t>(axis + 2)] += (b - steps / 2) * share * size[axis];
+                tried.push_back(edges);
+            }
+        std::vector<double> misfits(tried.size());
+        helpers.forEach(static_cast<int>(tried.size()), [&](int i) {
+            misfits[static_cast<std::size_t>(i)] =
+                progress.cancelled() ? std::numeric_limits<double>::infinity() : misfit(tried[static_cast<std::size_t>(i)]);
+        });
+        for (std::size_t i = 0; i < tried.size(); ++i)
+            if (misfits[i] < bestMisfit) {
+                bestMisfit = misfits[i];
+                best = tried[i];
+            }
+    };
+    // Coarse: steps of 1.25 % over ±6.25 %, across, down, and across again with the rows in place.
+    for (int axis : {0, 1, 0})
+        square(axis, 11, kSearchStep);
+    // A lattice one cell over fits the slices as well, but for a strip of the map the picture
+    // shows: of the frames that fit alike, the one that covers most of the picture.
+    const double cellSize[2] = {(best[2] - best[0]) / grid.columns, (best[3] - best[1]) / grid.rows};
+    const QRectF picture(QPointF(0, 0), QSizeF(reference.full));
+    for (int axis = 0; axis < 2; ++axis) {
+        std::array<double, 4> chosen = best;
+        double chosenCover = -1;
+        for (int shift = -1; shift <= 1; ++shift) {
+            std::array<double, 4> edges = best;
+            edges[static_cast<std::size_t>(axis)] += shift * cellSize[axis];
+            edges[static_cast<std::size_t>(axis + 2)] += shift * cellSize[axis];
+            const QRectF frame(QPointF(edges[0], edges[1]), QPointF(edges[2], edges[3]));
+            const QRectF covered = frame.intersected(picture);
+            const double cover = covered.width() * covered.height();
+            if (cover > chosenCover && (shift == 0 || misfit(edges) <= bestMisfit * kAliasMisfit)) {
+                chosen = edges;
+                chosenCover = cover;
+            }
+        }
+        if (chosen != best) {
+            best = chosen;
+            bestMisfit = misfit(best);
+        }
+    }
+    // Then fine.
+    for (int axis = 0; axis < 2; ++axis)
+        square(axis, 5, kSearchStep / 2);
+    for (double share = kSearchStep / 4; share >= kSearchStep / 16; share /= 2)
+        for (int axis = 0; axis < 2; ++axis)
+            square(axis, 3, share);
     return QRectF(QPointF(best[0], best[1]), QPointF(best[2], best[3]));
 }
 

@@ -41,6 +41,12 @@ struct PlacedSample {
 QRectF registerFrame(const ReducedPicture& reference, const QRectF& start, AssemblyGrid grid, const SliceShapes& shapes,
                      const std::vector<PlacedSample>& samples);
 
+// The frame near `start` (each edge within a few percent) on which `samples` find cells that fit
+// them best, whatever their matching: a search over both edges of each axis at once, coarse to fine.
+// Stops early, with a frame of no meaning, when `progress` is cancelled.
+QRectF searchFrame(const ReducedPicture& reference, const QRectF& start, AssemblyGrid grid, const SliceShapes& shapes,
+                   const std::vector<const Feature*>& samples, const Progress& progress);
+
 // Maps the levels of the cells' features, channel by channel, onto those of the slices (their
 // quantiles): a reference brighter, darker, of another contrast or gamma.
 void matchLevels(ReferenceCells& cells, const std::vector<const Feature*>& slices);

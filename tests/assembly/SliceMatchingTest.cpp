@@ -74,6 +74,14 @@ TEST(SliceMatchingTest, FindsTheCheapestAssignmentWhenEveryCellIsACandidate)
         std::sort(sorted.begin(), sorted.end());
         EXPECT_EQ(sorted, order);
         EXPECT_EQ(total(match), best);
+        // With a single candidate each, the slices that want a taken cell get free ones: still one
+        // to one, and the first slice keeps its nearest cell.
+        const auto few = nearestCells(slices, cells, 1, progress);
+        const std::vector<int> fallback = matchSlices(slices, cells, few, order);
+        sorted = fallback;
+        std::sort(sorted.begin(), sorted.end());
+        EXPECT_EQ(sorted, order);
+        EXPECT_EQ(fallback[0], few[0].front().cell);
     }
 }
 
