@@ -9,11 +9,14 @@
 #include "batch/Placeholder.h"
 #include "batch/BatchReport.h"
 
-#include <QFileInfo>
+#include <QDir>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringBuilder>
 
+#include <span>
+#include <utility>
 #include <vector>
 
 namespace tessera {
@@ -27,9 +30,11 @@ bool changesFiles(Kind kind)
     return kind == Kind::Rename || kind == Kind::Copy || kind == Kind::LinkCopy || kind == Kind::Placeholder;
 }
 
-QString line(const QString& old, const QString& target)
+using FileKey = std::pair<std::uint64_t, std::uint64_t>;  // device, inode
+
+FileKey keyOf(const FileLook& file)
 {
-    return QStringLiteral("【%1】更名改为【%2】\r\n").arg(old, target);
+    return {file.device, file.inode};
 }
 
 }  // namespace
@@ -58,10 +63,12 @@ public:
 private:
     int tidy();
     void plan();
-    void classify(const std::vector<FileStatus>& status, const std::vector<char>& image, const QSet<QString>& linked);
+    void classify(const std::vector<FileLook>& looks);
+    std::vector<char> inTargetFolder();
     void perform(Step& step);
     void record(const Step& step);
     void recordMoved(const Step& step);
+    void line(const QString& old, const QString& target);
 
     TileGrid& grid_;
     Files& files_;
@@ -72,6 +79,7 @@ private:
     const bool fill_;
     std::vector<Step> steps_;
     RenameChains renames_;
+    QString lines_;  // the report's lines of the steps, written at once
     int failures_ = 0;
 };
 
@@ -95,6 +103,7 @@ int RenameRun::run()
             record(step);
         }
     }
+    report_.appendResult(std::exchange(lines_, {}));
     failures_ += reportStopped(report_, stopped);
     report_.appendResult(failures_ == 0 ? QStringLiteral("\r\n\r\n更名成功......\r\n")
                                         : QStringLiteral("\r\n\r\n更名完成，%1项没有成功......\r\n").arg(failures_));
@@ -120,63 +129,84 @@ void RenameRun::plan()
 {
     const auto cells = static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_);
     steps_.resize(cells);
-    std::vector<FileStatus> status(cells);
-    std::vector<char> image(cells, 0);
-    const QString realTarget = files_.realFolder(folder_);
-    // Each file is looked at on every core: the look and the head read are most of the plan.
+    std::vector<QString> olds(cells);
+    for (std::size_t i = 0; i < cells; ++i)
+        olds[i] = grid_.cellText(static_cast<int>(i) / n_ + 1, static_cast<int>(i) % n_ + 1);
+    std::vector<FileLook> looks(cells);
+    const QString targetFolder = joinFolder(folder_, QString());
+    // Each file is looked at on every core: one open, fstat and read, the most of the plan.
     constexpr int kChunk = 256;
     HelperThreads helpers;
     helpers.forEach(static_cast<int>((cells + kChunk - 1) / kChunk), [&](int chunk) {
-        const std::size_t end = std::min(cells, static_cast<std::size_t>(chunk + 1) * kChunk);
-        for (std::size_t i = static_cast<std::size_t>(chunk) * kChunk; i < end; ++i) {
-            const int r = static_cast<int>(i) / n_ + 1, c = static_cast<int>(i) % n_ + 1;
+        const std::size_t begin = static_cast<std::size_t>(chunk) * kChunk, end = std::min(cells, begin + kChunk);
+        files_.lookAt(std::span(olds).subspan(begin, end - begin), std::span(looks).subspan(begin, end - begin));
+        for (std::size_t i = begin; i < end; ++i) {
             Step& step = steps_[i];
-            step.row = r;
-            step.column = c;
-            step.old = grid_.cellText(r, c);
-            step.target = joinFolder(folder_, cellFileName(r, c));
-            step.targetEntry = realTarget.isEmpty() ? normalizedPath(step.target)
-                                                    : joinFolder(realTarget, fileNamePart(step.target));
+            step.row = static_cast<int>(i) / n_ + 1;
+            step.column = static_cast<int>(i) % n_ + 1;
+            step.old = olds[i];
+            step.target = targetFolder + cellFileName(step.row, step.column);
             step.from = step.old;
-            status[i] = files_.fileStatus(step.old);
-            image[i] = status[i].regular && looksLikeImage(files_, step.old);
         }
     });
-    QSet<QString> linked;  // files that a cell names through a symbolic link
-    for (const FileStatus& file : status) {
-        if (file.link && file.regular)
-            linked.insert(file.identity);
-    }
-    classify(status, image, linked);
+    classify(looks);
 }
 
-void RenameRun::classify(const std::vector<FileStatus>& status, const std::vector<char>& image,
-                         const QSet<QString>& linked)
+// For each step, whether its file's folder is the target folder, links resolved: only there can
+// a file be in the way of a rename. Each folder is resolved once.
+std::vector<char> RenameRun::inTargetFolder()
 {
-    EntryPaths entries(files_);
-    QHash<QString, int> firstUse;  // file identity → the first step naming it
+    const QString realTarget = files_.realFolder(folder_);
+    std::vector<char> inside(steps_.size(), 0);
+    if (realTarget.isEmpty())
+        return inside;
+    QHash<QStringView, bool> folders;
+    for (std::size_t i = 0; i < steps_.size(); ++i) {
+        const QString& old = steps_[i].old;
+        const qsizetype at = old.lastIndexOf(QDir::separator());
+        const QStringView folder = at < 0 ? QStringView(u".") : at == 0 ? QStringView(old).first(1) : QStringView(old).first(at);
+        auto it = folders.find(folder);
+        if (it == folders.end())
+            it = folders.insert(folder, files_.realFolder(folder.toString()) == realTarget);
+        inside[i] = *it;
+    }
+    return inside;
+}
+
+void RenameRun::classify(const std::vector<FileLook>& looks)
+{
+    QSet<FileKey> linked;  // files that a cell names through a symbolic link
+    for (const FileLook& file : looks) {
+        if (file.link && file.regular)
+            linked.insert(keyOf(file));
+    }
+    const std::vector<char> inTarget = inTargetFolder();
+    QHash<FileKey, int> firstUse;  // file → the first step naming it
     for (std::size_t i = 0; i < steps_.size(); ++i) {
         Step& step = steps_[i];
-        const FileStatus& file = status[i];
+        const FileLook& file = looks[i];
         if (step.old.isEmpty()) {
             step.kind = fill_ ? Kind::Placeholder : Kind::Empty;
         } else if (!file.regular) {
             step.kind = Kind::Missing;
-        } else if (const auto it = firstUse.constFind(file.identity); it != firstUse.constEnd()) {
+        } else if (const auto it = firstUse.constFind(keyOf(file)); it != firstUse.constEnd()) {
             step.kind = Kind::Copy;
             step.first = *it;
-        } else if (!image[i]) {
+        } else if (file.headSize < 0 || !looksLikeImage(QByteArrayView(file.head.data(), file.headSize))) {
             step.kind = Kind::NotImage;
         } else {
-            firstUse.insert(file.identity, static_cast<int>(i));
-            const QString source = entries.of(step.old);
-            if (source == step.targetEntry) {
+            firstUse.insert(keyOf(file), static_cast<int>(i));
+            // The cell whose target the file sits at, if any.
+            const int at = inTarget[i] ? cellOfFileName(QStringView(step.old).sliced(step.old.lastIndexOf(QDir::separator()) + 1), n_)
+                                       : -1;
+            if (at == static_cast<int>(i)) {
                 step.kind = Kind::AlreadyThere;
-            } else if (linked.contains(file.identity)) {
+            } else if (linked.contains(keyOf(file))) {
                 step.kind = Kind::LinkCopy;  // renaming would leave a link dangling
             } else {
                 step.kind = Kind::Rename;
-                renames_.waitsAt(source, static_cast<int>(i));
+                if (at >= 0)
+                    renames_.waitsAt(at, static_cast<int>(i));
             }
         }
     }
@@ -192,7 +222,7 @@ void RenameRun::perform(Step& step)
         return;
     case Kind::Copy:
     case Kind::LinkCopy: {
-        renames_.freeTarget(step);
+        renames_.freeTarget(static_cast<int>(&step - steps_.data()));
         const QString source =
             step.kind == Kind::Copy ? steps_[static_cast<std::size_t>(step.first)].from : step.old;
         const FileResult copied = files_.copyFile(source, step.target);
@@ -202,7 +232,7 @@ void RenameRun::perform(Step& step)
         break;
     }
     case Kind::Placeholder: {
-        renames_.freeTarget(step);
+        renames_.freeTarget(static_cast<int>(&step - steps_.data()));
         const QImage picture = drawPlaceholder(step.row, step.column);
         report_.showPlaceholder(picture);
         const FileResult written = files_.writeNewFile(step.target, placeholderJpeg(picture));
@@ -225,23 +255,23 @@ void RenameRun::record(const Step& step)
     case Kind::Missing:
         ++failures_;
         grid_.setCellText(step.row, step.column, QString());
-        report_.appendResult(QStringLiteral("【%1】文件不存在，该格已清空\r\n").arg(step.old));
+        lines_ += QStringLiteral("【") % step.old % QStringLiteral("】文件不存在，该格已清空\r\n");
         return;
     case Kind::NotImage:
         ++failures_;
-        report_.appendResult(QStringLiteral("【%1】不是图片文件，没有改动\r\n").arg(step.old));
+        lines_ += QStringLiteral("【") % step.old % QStringLiteral("】不是图片文件，没有改动\r\n");
         return;
     case Kind::AlreadyThere:
         grid_.setCellText(step.row, step.column, step.target);
-        report_.appendResult(line(step.old, step.target));
+        line(step.old, step.target);
         return;
     case Kind::Placeholder:
         if (step.ok) {
             grid_.setCellText(step.row, step.column, step.target);
-            report_.appendResult(line(QString(), step.target));
+            line(QString(), step.target);
         } else {
             ++failures_;
-            report_.appendResult(QStringLiteral("【】补图片【%1】失败：%2\r\n").arg(step.target, step.failure));
+            lines_ += QStringLiteral("【】补图片【%1】失败：%2\r\n").arg(step.target, step.failure);
         }
         return;
     case Kind::Rename:
@@ -256,17 +286,20 @@ void RenameRun::recordMoved(const Step& step)
 {
     grid_.setCellText(step.row, step.column, step.from);
     if (step.ok && step.kind == Kind::LinkCopy) {
-        report_.appendResult(QStringLiteral("【%1】有符号链接指向，内容已复制为【%2】，原文件和链接都保留\r\n")
-                                 .arg(step.old, step.target));
+        lines_ += QStringLiteral("【%1】有符号链接指向，内容已复制为【%2】，原文件和链接都保留\r\n").arg(step.old, step.target);
     } else if (step.ok) {
-        report_.appendResult(line(step.old, step.target));
+        line(step.old, step.target);
     } else {
         ++failures_;
-        report_.appendResult(QStringLiteral("【%1】%2为【%3】失败：%4，该格仍指向【%5】\r\n")
-                                 .arg(step.old,
-                                      step.kind == Kind::Rename ? QStringLiteral("更名") : QStringLiteral("复制"),
-                                      step.target, step.failure, step.from));
+        lines_ += QStringLiteral("【%1】%2为【%3】失败：%4，该格仍指向【%5】\r\n")
+                      .arg(step.old, step.kind == Kind::Rename ? QStringLiteral("更名") : QStringLiteral("复制"),
+                           step.target, step.failure, step.from);
     }
+}
+
+void RenameRun::line(const QString& old, const QString& target)
+{
+    lines_ += QStringLiteral("【") % old % QStringLiteral("】更名改为【") % target % QStringLiteral("】\r\n");
 }
 
 }  // namespace

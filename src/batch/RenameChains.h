@@ -4,8 +4,6 @@
 #include "files/Files.h"
 #include "batch/BatchSupport.h"
 
-#include <QFileInfo>
-#include <QHash>
 #include <QString>
 
 #include <vector>
@@ -22,7 +20,6 @@ struct RenameStep {
     int column;
     QString old;          // the cell's text before
     QString target;       // folder/r-c.jpg
-    QString targetEntry;  // the target with its folder's symbolic links resolved
     RenameKind kind = RenameKind::Empty;
     QString from;         // where the file is now (its aside name while its cycle turns)
     int first = -1;       // for a copy: the step of the first cell naming the same file
@@ -31,25 +28,8 @@ struct RenameStep {
     QString failure;      // why the step failed
 };
 
-// A path's real folder and name, with one look-up per folder text.
-class EntryPaths {
-public:
-    explicit EntryPaths(Files& files) : files_(files) {}
-    QString of(const QString& path)
-    {
-        const QFileInfo info(path);
-        auto it = real_.find(info.path());
-        if (it == real_.end())
-            it = real_.insert(info.path(), files_.realFolder(info.path()));
-        return it->isEmpty() ? normalizedPath(path) : joinFolder(*it, info.fileName());
-    }
-
-private:
-    Files& files_;
-    QHash<QString, QString> real_;
-};
-
-// Carries out the renames so that each waits for the file in its way to leave first. A chain
+// Carries out the renames so that each waits for the file in its way to leave first. Steps are
+// the map's cells in order, so a target is known by its step's index. A chain
 // ending at a file that stays fails as a whole, each rename refused; a cycle turns with one file
 // under a visible aside name, one cycle at a time, so that an interrupted run leaves at most that
 // one file aside.
@@ -57,13 +37,18 @@ class RenameChains {
 public:
     RenameChains(Files& files, std::vector<RenameStep>& steps) : files_(files), steps_(steps) {}
 
-    // A renamed file's source, until it has left.
-    void waitsAt(const QString& sourceEntry, int step) { pendingAt_.insert(sourceEntry, step); }
+    // The file that `step` renames sits at the target of step `target`, until it has left.
+    void waitsAt(int target, int step)
+    {
+        if (pendingAt_.empty())
+            pendingAt_.assign(steps_.size(), -1);
+        pendingAt_[static_cast<std::size_t>(target)] = step;
+    }
 
     // Whatever rename the step's target waits for is done first.
-    void freeTarget(const RenameStep& step)
+    void freeTarget(int step)
     {
-        if (const int blocker = pendingAt(step.targetEntry); blocker >= 0)
+        if (const int blocker = pendingAt(step); blocker >= 0)
             settle(blocker);
     }
 
@@ -72,7 +57,7 @@ public:
         std::vector<int> chain{start};
         bool cycle = false;
         for (int at = start;;) {
-            const int next = pendingAt(step(at).targetEntry);
+            const int next = pendingAt(at);
             if (next < 0)
                 break;
             if (next == start) {
@@ -95,11 +80,12 @@ public:
 private:
     RenameStep& step(int i) { return steps_[static_cast<std::size_t>(i)]; }
 
-    // The rename whose file is still at `entry`, or -1. (Done steps stay in the table: removing
-    // from a large QHash is slow.)
-    int pendingAt(const QString& entry)
+    // The rename whose file is still at the target of step `target`, or -1.
+    int pendingAt(int target)
     {
-        const int i = pendingAt_.value(entry, -1);
+        if (pendingAt_.empty())
+            return -1;
+        const int i = pendingAt_[static_cast<std::size_t>(target)];
         return i >= 0 && !step(i).done ? i : -1;
     }
 
@@ -163,7 +149,7 @@ private:
 
     Files& files_;
     std::vector<RenameStep>& steps_;
-    QHash<QString, int> pendingAt_;  // source entry → the rename of the file there
+    std::vector<int> pendingAt_;  // a step's target → the rename of the file there; empty when none waits
 };
 
 }  // namespace tessera

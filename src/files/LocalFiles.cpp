@@ -9,7 +9,9 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -81,6 +83,114 @@ FileResult checkSource(const QString& from)
         return FileResult::failure(QStringLiteral("源是一个文件夹"));
     return FileResult::success();
 }
+
+#ifdef Q_OS_UNIX
+// Fills what a stat of `name` says (the link itself first, then what it leads to); true when it
+// leads somewhere, so that its identity is known.
+bool statPath(const QByteArray& name, FileLook& look)
+{
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0)
+        return false;
+    look.present = true;
+    look.link = S_ISLNK(st.st_mode);
+    if (look.link && ::stat(name.constData(), &st) != 0)
+        return false;
+    look.regular = S_ISREG(st.st_mode);
+    look.device = static_cast<std::uint64_t>(st.st_dev);
+    look.inode = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+}
+
+// Reads the head of an open regular file.
+void readHeadOf(int fd, FileLook& look)
+{
+    look.headSize = 0;
+    while (look.headSize < static_cast<int>(look.head.size())) {
+        const ssize_t got = ::read(fd, look.head.data() + look.headSize, look.head.size() - look.headSize);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            look.headSize = -1;
+        if (got <= 0)
+            return;
+        look.headSize += static_cast<int>(got);
+    }
+}
+
+// A path looked at by its whole text: links, refusals, odd names.
+void lookByPath(const QString& path, FileLook& look)
+{
+    look = {};
+    if (path.isEmpty() || !statPath(QFile::encodeName(path), look) || !look.regular)
+        return;
+    const ReadResult head = readRegularFile(path, std::numeric_limits<qint64>::max(), look.head.size());
+    if (head.ok) {
+        look.headSize = static_cast<int>(head.data.size());
+        std::memcpy(look.head.data(), head.data.constData(), head.data.size());
+    }
+}
+
+// The folder of the paths looked at last, held open so that each name is found relative to it.
+class OpenFolder {
+public:
+    OpenFolder() = default;
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+    ~OpenFolder() { close(); }
+
+    // -1 when the folder cannot be opened.
+    int descriptor(QStringView folder)
+    {
+        if (opened_ && folder == text_)
+            return fd_;
+        close();
+        text_ = folder.toString();
+        opened_ = true;
+#ifdef O_PATH
+        fd_ = ::open(QFile::encodeName(text_).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+        fd_ = ::open(QFile::encodeName(text_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+        return fd_;
+    }
+
+private:
+    void close()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+
+    QString text_;
+    bool opened_ = false;
+    int fd_ = -1;
+};
+
+// One open (never following a link, never blocking on a FIFO), fstat and read; false when the
+// path is to be looked at by its whole text instead (a link, a refusal).
+bool lookRelative(int folder, const QString& name, FileLook& look)
+{
+    look = {};
+    const int fd = ::openat(folder, QFile::encodeName(name).constData(),
+                            O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return errno == ENOENT;
+    struct stat st {};
+    const bool known = ::fstat(fd, &st) == 0;
+    if (known) {
+        look.present = true;
+        look.regular = S_ISREG(st.st_mode);
+        look.device = static_cast<std::uint64_t>(st.st_dev);
+        look.inode = static_cast<std::uint64_t>(st.st_ino);
+        if (look.regular)
+            readHeadOf(fd, look);
+    }
+    ::close(fd);
+    return known;
+}
+#endif
 
 }  // namespace
 
@@ -194,16 +304,13 @@ FileStatus LocalFiles::fileStatus(const QString& path)
     if (path.isEmpty())
         return status;
 #ifdef Q_OS_UNIX
-    const QByteArray name = encodedPath(path);
-    struct stat st {};
-    if (::lstat(name.constData(), &st) != 0)
-        return status;
-    status.present = true;
-    status.link = S_ISLNK(st.st_mode);
-    if (status.link && ::stat(name.constData(), &st) != 0)
-        return status;
-    status.regular = S_ISREG(st.st_mode);
-    status.identity = QStringLiteral("%1:%2").arg(st.st_dev).arg(st.st_ino);
+    FileLook look;
+    const bool known = statPath(encodedPath(path), look);
+    status.present = look.present;
+    status.link = look.link;
+    status.regular = look.regular;
+    if (known)
+        status.identity = QStringLiteral("%1:%2").arg(look.device).arg(look.inode);
 #else
     const QFileInfo info(path);
     status.link = info.isSymLink();
@@ -214,6 +321,36 @@ FileStatus LocalFiles::fileStatus(const QString& path)
     return status;
 }
 
+void LocalFiles::lookAt(std::span<const QString> paths, std::span<FileLook> looks)
+{
+#ifdef Q_OS_UNIX
+    OpenFolder folder;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const QString& path = paths[i];
+        const qsizetype at = path.lastIndexOf(u'/');
+        const QString name = path.mid(at + 1);
+        const QStringView folderText = at < 0 ? QStringView(u".") : at == 0 ? QStringView(u"/") : QStringView(path).left(at);
+        const int fd = name.isEmpty() ? -1 : folder.descriptor(folderText);
+        if (fd < 0 || !lookRelative(fd, name, looks[i]))
+            lookByPath(path, looks[i]);
+    }
+#else
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const FileStatus status = fileStatus(paths[i]);
+        FileLook& look = looks[i];
+        look = {};
+        look.present = status.present;
+        look.link = status.link;
+        look.regular = status.regular;
+        look.inode = qHash(status.identity);
+        if (const ReadResult head = status.regular ? readHead(paths[i], look.head.size()) : ReadResult(); head.ok) {
+            look.headSize = static_cast<int>(head.data.size());
+            std::memcpy(look.head.data(), head.data.constData(), head.data.size());
+        }
+    }
+#endif
+}
+
 QString LocalFiles::realFolder(const QString& folder)
 {
     return QFileInfo(folder).canonicalFilePath();
@@ -221,7 +358,27 @@ QString LocalFiles::realFolder(const QString& folder)
 
 QStringList LocalFiles::fileNames(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+#ifdef Q_OS_UNIX
+    // Unsorted, and a stat only for an entry that the listing says may be a link to a folder.
+    QStringList names;
+    DIR* listing = ::opendir(encodedPath(folder).constData());
+    if (!listing)
+        return names;
+    while (const dirent* entry = ::readdir(listing)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0 || entry->d_type == DT_DIR)
+            continue;
+        struct stat st {};
+        if ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN)
+            && ::fstatat(::dirfd(listing), name, &st, 0) == 0 && S_ISDIR(st.st_mode))
+            continue;
+        names << QFile::decodeName(name);
+    }
+    ::closedir(listing);
+    return names;
+#else
+    return QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::NoSort);
+#endif
 }
 
 }  // namespace tessera

@@ -19,6 +19,7 @@ public:
     FileResult writeNewFile(const QString& path, const QByteArray& data) override;
     FileResult removeFile(const QString& path) override;
     FileStatus fileStatus(const QString& path) override;
+    void lookAt(std::span<const QString> paths, std::span<FileLook> looks) override;
     QString realFolder(const QString& folder) override;
     QStringList fileNames(const QString& folder) override;
 };

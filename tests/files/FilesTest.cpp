@@ -80,6 +80,57 @@ TEST_F(LocalFilesTest, ReadRefusesWhatIsNotARegularFileWithoutBlocking)
     EXPECT_FALSE(files.readFile(path(QStringLiteral("pipe"))).ok);  // would block if opened plainly
 }
 
+// One look gives what fileStatus and readHead give, whatever is at the path and in whatever order
+// the folders come; listing a folder gives every entry but folders.
+TEST_F(LocalFilesTest, LooksAndListingsAgreeWithTheirPlainCalls)
+{
+    write(QStringLiteral("a.jpg"), "\xFF\xD8\xFF and the rest of a picture");
+    write(QStringLiteral(".hidden"), "");
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    write(QStringLiteral("sub/b.jpg"), "b");
+    const auto link = [&](const char* to, const char* name) {
+        ASSERT_EQ(::symlink(to, QFile::encodeName(path(QString::fromLatin1(name))).constData()), 0);
+    };
+    link("a.jpg", "link.jpg");
+    link("nothing", "dangling.jpg");
+    link("sub", "folderlink");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path(QStringLiteral("pipe"))).constData(), 0600), 0);
+    write(QStringLiteral("locked.jpg"), "\xFF\xD8\xFF locked");
+    ASSERT_EQ(::chmod(QFile::encodeName(path(QStringLiteral("locked.jpg"))).constData(), 0), 0);
+    const QString names[] = {"a.jpg", "sub/b.jpg", "link.jpg", "folderlink/b.jpg", "dangling.jpg", "pipe",
+                             "sub", "sub/", "none.jpg", "no/folder.jpg", "sub/../a.jpg", ".hidden", "locked.jpg", ""};
+    std::vector<QString> paths;
+    for (int round = 0; round < 3; ++round)
+        for (const QString& name : names)
+            paths.push_back(name.isEmpty() ? QString() : path(name));
+    std::vector<FileLook> looks(paths.size());
+    files.lookAt(paths, looks);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        SCOPED_TRACE(paths[i].toStdString());
+        const FileStatus status = files.fileStatus(paths[i]);
+        EXPECT_EQ(looks[i].present, status.present);
+        EXPECT_EQ(looks[i].link, status.link);
+        EXPECT_EQ(looks[i].regular, status.regular);
+        if (!status.identity.isEmpty()) {
+            EXPECT_EQ(QStringLiteral("%1:%2").arg(looks[i].device).arg(looks[i].inode), status.identity);
+        }
+        const ReadResult head = status.regular ? files.readHead(paths[i], 16) : ReadResult();
+        EXPECT_EQ(looks[i].headSize, head.ok ? head.data.size() : -1);
+        if (head.ok) {
+            EXPECT_EQ(QByteArray(looks[i].head.data(), looks[i].headSize), head.data);
+        }
+    }
+    EXPECT_EQ(looks[0].headSize, 16);
+    EXPECT_EQ(looks[2].inode, looks[0].inode);
+
+    QStringList listed = files.fileNames(dir.path());
+    listed.sort();
+    EXPECT_EQ(listed, QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                                                QDir::Name));
+    EXPECT_TRUE(listed.contains(QStringLiteral("dangling.jpg")) && listed.contains(QStringLiteral("pipe")));
+    EXPECT_FALSE(listed.contains(QStringLiteral("folderlink")) || listed.contains(QStringLiteral("sub")));
+}
+
 TEST_F(LocalFilesTest, ReadGivesEveryByteIncludingZeros)
 {
     QByteArray data(200000, '\0');
