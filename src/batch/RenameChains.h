@@ -2,6 +2,7 @@
 
 // The steps of one batch rename and the order in which their renames can be carried out.
 #include "files/Files.h"
+#include "files/OpenFolders.h"
 #include "batch/BatchSupport.h"
 
 #include <QString>
@@ -92,7 +93,7 @@ private:
     bool rename(int i)
     {
         RenameStep& s = step(i);
-        const FileResult renamed = files_.renameFile(s.from, s.target);
+        const FileResult renamed = files_.renameIn(folders_, s.from, s.target);
         s.done = true;
         s.ok = renamed.ok;
         if (s.ok)
@@ -111,7 +112,7 @@ private:
             if (!files_.fileStatus(aside).present)
                 break;
         }
-        if (const FileResult moved = files_.renameFile(head.from, aside); !moved) {
+        if (const FileResult moved = files_.renameIn(folders_, head.from, aside); !moved) {
             for (int i : chain) {
                 step(i).done = true;
                 step(i).failure = kTargetExists;
@@ -137,17 +138,18 @@ private:
         }
         for (auto it = turned.rbegin(); it != turned.rend(); ++it) {
             RenameStep& s = step(*it);
-            if (!files_.renameFile(s.target, s.old))
+            if (!files_.renameIn(folders_, s.target, s.old))
                 return;  // the rest stays turned; the aside file keeps its visible name
             s.ok = false;
             s.from = s.old;
             s.failure = kCycleUndone;
         }
-        if (files_.renameFile(aside, head.old))
+        if (files_.renameIn(folders_, aside, head.old))
             head.from = head.old;
     }
 
     Files& files_;
+    OpenFolders folders_;  // the target folder and the tiles' folders
     std::vector<RenameStep>& steps_;
     std::vector<int> pendingAt_;  // a step's target → the rename of the file there; empty when none waits
 };

@@ -11,6 +11,8 @@
 
 namespace tessera {
 
+class OpenFolders;
+
 // Outcome of a file operation; `error` says why it failed, in words for the user.
 struct FileResult {
     bool ok = false;
@@ -75,6 +77,9 @@ public:
     // a folder at `from`; `renameFile` is for a file the caller has just found to be one, and does
     // not look at it again before renaming.
     virtual FileResult renameFile(const QString& from, const QString& to) = 0;
+    // As renameFile, the two names found in folders that `folders` holds open: for many renames
+    // among a few folders.
+    virtual FileResult renameIn(OpenFolders& folders, const QString& from, const QString& to) = 0;
     virtual FileResult moveFile(const QString& from, const QString& to) = 0;
     // Fails when the target exists.
     virtual FileResult copyFile(const QString& from, const QString& to) = 0;

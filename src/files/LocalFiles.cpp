@@ -3,12 +3,14 @@
 #include "files/FileErrors.h"
 #include "files/OutputFile.h"
 #include "files/LocalFiles.h"
+#include "files/OpenFolders.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include <dirent.h>
@@ -131,49 +133,12 @@ void lookByPath(const QString& path, FileLook& look)
     }
 }
 
-// The folder of the paths looked at last, held open so that each name is found relative to it.
-class OpenFolder {
-public:
-    OpenFolder() = default;
-    OpenFolder(const OpenFolder&) = delete;
-    OpenFolder& operator=(const OpenFolder&) = delete;
-    ~OpenFolder() { close(); }
-
-    // -1 when the folder cannot be opened.
-    int descriptor(QStringView folder)
-    {
-        if (opened_ && folder == text_)
-            return fd_;
-        close();
-        text_ = folder.toString();
-        opened_ = true;
-#ifdef O_PATH
-        fd_ = ::open(QFile::encodeName(text_).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-#else
-        fd_ = ::open(QFile::encodeName(text_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-#endif
-        return fd_;
-    }
-
-private:
-    void close()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-
-    QString text_;
-    bool opened_ = false;
-    int fd_ = -1;
-};
-
 // One open (never following a link, never blocking on a FIFO), fstat and read; false when the
 // path is to be looked at by its whole text instead (a link, a refusal).
-bool lookRelative(int folder, const QString& name, FileLook& look)
+bool lookRelative(int folder, QStringView name, FileLook& look)
 {
     look = {};
-    const int fd = ::openat(folder, QFile::encodeName(name).constData(),
+    const int fd = ::openat(folder, QFile::encodeName(name.toString()).constData(),
                             O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return errno == ENOENT;
@@ -251,6 +216,30 @@ FileResult LocalFiles::renameFile(const QString& from, const QString& to)
     return FileResult::failure(fileErrorText(error));
 }
 
+FileResult LocalFiles::renameIn(OpenFolders& folders, const QString& from, const QString& to)
+{
+#if defined(Q_OS_UNIX) && defined(RENAME_NOREPLACE)
+    const auto [fromFolder, fromName] = splitPath(from);
+    const auto [toFolder, toName] = splitPath(to);
+    const int source = fromName.isEmpty() ? -1 : folders.descriptor(fromFolder);
+    const int target = toName.isEmpty() || source < 0 ? -1 : folders.descriptor(toFolder);
+    if (target >= 0) {
+        if (::renameat2(source, QFile::encodeName(fromName.toString()).constData(), target,
+                        QFile::encodeName(toName.toString()).constData(), RENAME_NOREPLACE) == 0)
+            return FileResult::success();
+        // Another file system, or one that cannot refuse by itself: the whole way below.
+        if (const int error = errno; error != EXDEV && error != EINVAL && error != ENOSYS) {
+            if (FileResult checked = checkSource(from); !checked)
+                return checked;
+            return FileResult::failure(fileErrorText(error));
+        }
+    }
+#else
+    Q_UNUSED(folders);
+#endif
+    return renameFile(from, to);
+}
+
 FileResult LocalFiles::moveFile(const QString& from, const QString& to)
 {
     if (FileResult source = checkSource(from); !source)
@@ -324,15 +313,12 @@ FileStatus LocalFiles::fileStatus(const QString& path)
 void LocalFiles::lookAt(std::span<const QString> paths, std::span<FileLook> looks)
 {
 #ifdef Q_OS_UNIX
-    OpenFolder folder;
+    OpenFolders folders;
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        const QString& path = paths[i];
-        const qsizetype at = path.lastIndexOf(u'/');
-        const QString name = path.mid(at + 1);
-        const QStringView folderText = at < 0 ? QStringView(u".") : at == 0 ? QStringView(u"/") : QStringView(path).left(at);
-        const int fd = name.isEmpty() ? -1 : folder.descriptor(folderText);
+        const auto [folder, name] = splitPath(paths[i]);
+        const int fd = name.isEmpty() ? -1 : folders.descriptor(folder);
         if (fd < 0 || !lookRelative(fd, name, looks[i]))
-            lookByPath(path, looks[i]);
+            lookByPath(paths[i], looks[i]);
     }
 #else
     for (std::size_t i = 0; i < paths.size(); ++i) {

@@ -64,6 +64,10 @@ public:
         return files_.writeFileAtomic(path, data, inputs);
     }
     FileResult renameFile(const QString& from, const QString& to) override { return files_.renameFile(from, to); }
+    FileResult renameIn(OpenFolders& folders, const QString& from, const QString& to) override
+    {
+        return files_.renameIn(folders, from, to);
+    }
     FileResult moveFile(const QString& from, const QString& to) override { return files_.moveFile(from, to); }
     FileResult copyFile(const QString& from, const QString& to) override { return files_.copyFile(from, to); }
     FileResult writeNewFile(const QString& path, const QByteArray& data) override

@@ -1,4 +1,5 @@
 #include "files/LocalFiles.h"
+#include "files/OpenFolders.h"
 #include "files/OutputFile.h"
 
 #include <QDir>
@@ -151,6 +152,9 @@ TEST_F(LocalFilesTest, RenameMoveAndCopyNeverOverwrite)
         EXPECT_FALSE(r);
         EXPECT_FALSE(r.error.isEmpty());
     }
+    OpenFolders folders;
+    EXPECT_EQ(files.renameIn(folders, path(QStringLiteral("a.jpg")), path(QStringLiteral("b.jpg"))).error,
+              QStringLiteral("目标文件已存在"));
     EXPECT_EQ(read(QStringLiteral("a.jpg")), QByteArray("A"));
     EXPECT_EQ(read(QStringLiteral("b.jpg")), QByteArray("B"));
     EXPECT_EQ(entries().size(), 2);
@@ -166,6 +170,22 @@ TEST_F(LocalFilesTest, RenameMoveAndCopyDoTheirWork)
     EXPECT_EQ(entries(), QStringList{QStringLiteral("1-1.jpg")});
     EXPECT_EQ(read(QStringLiteral("sub/c.jpg")), QByteArray("A"));
     EXPECT_FALSE(files.renameFile(path(QStringLiteral("gone.jpg")), path(QStringLiteral("x.jpg"))));
+
+    // Through held folders: across more folders than are held at once, and back.
+    OpenFolders folders;
+    QString at = path(QStringLiteral("1-1.jpg"));
+    for (int i = 0; i < 12; ++i) {
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("f%1").arg(i)));
+        const QString next = path(QStringLiteral("f%1/%2-1.jpg").arg(i).arg(i));
+        ASSERT_TRUE(files.renameIn(folders, at, next)) << i;
+        at = next;
+    }
+    ASSERT_TRUE(files.renameIn(folders, at, path(QStringLiteral("f0/back.jpg"))));
+    EXPECT_EQ(read(QStringLiteral("f0/back.jpg")), QByteArray("A"));
+    EXPECT_EQ(files.renameIn(folders, path(QStringLiteral("gone.jpg")), path(QStringLiteral("x.jpg"))).error,
+              QStringLiteral("源文件不存在"));
+    EXPECT_FALSE(files.renameIn(folders, path(QStringLiteral("f0/back.jpg")), path(QStringLiteral("none/x.jpg"))));
+    EXPECT_EQ(read(QStringLiteral("f0/back.jpg")), QByteArray("A"));
 }
 
 TEST_F(LocalFilesTest, MoveWorksAcrossFileSystems)
@@ -182,6 +202,10 @@ TEST_F(LocalFilesTest, MoveWorksAcrossFileSystems)
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("a.jpg"))));
     EXPECT_EQ(files.readFile(target).data, QByteArray(100000, 'z'));
     EXPECT_EQ(QDir(other.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    OpenFolders folders;
+    ASSERT_TRUE(files.renameIn(folders, target, path(QStringLiteral("b.jpg"))));
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_EQ(read(QStringLiteral("b.jpg")), QByteArray(100000, 'z'));
 }
 
 namespace {

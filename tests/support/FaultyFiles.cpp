@@ -77,6 +77,11 @@ FileResult FaultyFiles::renameFile(const QString& from, const QString& to)
     return unlessFailing<FileResult>(Op::Rename, from, [&] { return real_.renameFile(from, to); });
 }
 
+FileResult FaultyFiles::renameIn(OpenFolders& folders, const QString& from, const QString& to)
+{
+    return unlessFailing<FileResult>(Op::Rename, from, [&] { return real_.renameIn(folders, from, to); });
+}
+
 FileResult FaultyFiles::moveFile(const QString& from, const QString& to)
 {
     return unlessFailing<FileResult>(Op::Move, from, [&] { return real_.moveFile(from, to); });

@@ -29,6 +29,7 @@ public:
     FileResult writeFileAtomic(const QString& path, const QByteArray& data,
                                const QStringList& inputs = {}) override;
     FileResult renameFile(const QString& from, const QString& to) override;
+    FileResult renameIn(OpenFolders& folders, const QString& from, const QString& to) override;
     FileResult moveFile(const QString& from, const QString& to) override;
     FileResult copyFile(const QString& from, const QString& to) override;
     FileResult writeNewFile(const QString& path, const QByteArray& data) override;
