@@ -2,6 +2,7 @@
 
 #include "files/Files.h"
 #include "files/HelperThreads.h"
+#include "files/OpenFolders.h"
 #include "files/Progress.h"
 #include "model/TileGrid.h"
 #include "batch/BatchSupport.h"
@@ -9,7 +10,6 @@
 #include "batch/Placeholder.h"
 #include "batch/BatchReport.h"
 
-#include <QDir>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
@@ -162,9 +162,7 @@ std::vector<char> RenameRun::inTargetFolder()
         return inside;
     QHash<QStringView, bool> folders;
     for (std::size_t i = 0; i < steps_.size(); ++i) {
-        const QString& old = steps_[i].old;
-        const qsizetype at = old.lastIndexOf(QDir::separator());
-        const QStringView folder = at < 0 ? QStringView(u".") : at == 0 ? QStringView(old).first(1) : QStringView(old).first(at);
+        const QStringView folder = splitPath(steps_[i].old).first;
         auto it = folders.find(folder);
         if (it == folders.end())
             it = folders.insert(folder, files_.realFolder(folder.toString()) == realTarget);
@@ -197,8 +195,7 @@ void RenameRun::classify(const std::vector<FileLook>& looks)
         } else {
             firstUse.insert(keyOf(file), static_cast<int>(i));
             // The cell whose target the file sits at, if any.
-            const int at = inTarget[i] ? cellOfFileName(QStringView(step.old).sliced(step.old.lastIndexOf(QDir::separator()) + 1), n_)
-                                       : -1;
+            const int at = inTarget[i] ? cellOfFileName(splitPath(step.old).second, n_) : -1;
             if (at == static_cast<int>(i)) {
                 step.kind = Kind::AlreadyThere;
             } else if (linked.contains(keyOf(file))) {
