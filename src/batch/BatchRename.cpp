@@ -11,9 +11,11 @@
 #include "batch/BatchReport.h"
 
 #include <QHash>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringBuilder>
+#include <QWaitCondition>
 
 #include <span>
 #include <utility>
@@ -48,13 +50,15 @@ BatchRename::BatchRename(TileGrid& grid, Files& files, Progress& progress, Batch
 namespace {
 
 // One batch rename into one folder: planned whole first, so that what is in the way of each rename
-// is known before anything moves, then carried out and recorded cell by cell.
+// is known before anything moves, then carried out and recorded cell by cell. Only whether each
+// file is a picture is learnt later: its first bytes are read behind the renames, and each step
+// waits for its own.
 class RenameRun {
 public:
     RenameRun(TileGrid& grid, Files& files, Progress& progress, BatchReport& report, bool fillBlanks,
               const QString& folder)
         : grid_(grid), files_(files), progress_(progress), report_(report), folder_(folder),
-          n_(grid.mapSize()), fill_(fillBlanks), renames_(files, steps_)
+          n_(grid.mapSize()), fill_(fillBlanks), renames_(files, steps_, [this](int i) { return confirmPicture(i); })
     {
     }
 
@@ -63,8 +67,9 @@ public:
 private:
     int tidy();
     void plan();
-    void classify(const std::vector<FileLook>& looks);
+    void classify();
     std::vector<char> inTargetFolder();
+    bool confirmPicture(int i);
     void perform(Step& step);
     void record(const Step& step);
     void recordMoved(const Step& step);
@@ -81,6 +86,14 @@ private:
     RenameChains renames_;
     QString lines_;  // the report's lines of the steps, written at once
     int failures_ = 0;
+    static constexpr int kChunk = 256;  // cells looked at as one piece of work
+    std::vector<QString> olds_;         // the cells' texts
+    std::vector<FileLook> looks_;
+    QMutex headsMutex_;  // guards what follows
+    QWaitCondition headsRead_;
+    std::vector<char> chunkRead_;  // whether each chunk's heads are read
+    QFuture<void> heads_;
+    HelperThreads helpers_;  // last: joined before anything their work reaches goes
 };
 
 int RenameRun::run()
@@ -94,6 +107,7 @@ int RenameRun::run()
         const TileGrid::BulkChange bulk(grid_);
         for (Step& step : steps_) {
             progress_.advance(1);
+            confirmPicture(static_cast<int>(&step - steps_.data()));
             // Stopped: what is not done yet stays as it is; what an earlier chain did is recorded.
             if (progress_.cancelled() && !step.done && changesFiles(step.kind)) {
                 ++stopped;
@@ -103,6 +117,7 @@ int RenameRun::run()
             record(step);
         }
     }
+    heads_.waitForFinished();
     report_.appendResult(std::exchange(lines_, {}));
     failures_ += reportStopped(report_, stopped);
     report_.appendResult(failures_ == 0 ? QStringLiteral("\r\n\r\n更名成功......\r\n")
@@ -129,27 +144,64 @@ void RenameRun::plan()
 {
     const auto cells = static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_);
     steps_.resize(cells);
-    std::vector<QString> olds(cells);
+    olds_.resize(cells);
     for (std::size_t i = 0; i < cells; ++i)
-        olds[i] = grid_.cellText(static_cast<int>(i) / n_ + 1, static_cast<int>(i) % n_ + 1);
-    std::vector<FileLook> looks(cells);
+        olds_[i] = grid_.cellText(static_cast<int>(i) / n_ + 1, static_cast<int>(i) % n_ + 1);
+    looks_.resize(cells);
+    const auto chunk = [cells](int c) {
+        const std::size_t begin = static_cast<std::size_t>(c) * kChunk;
+        return std::pair{begin, std::min(cells, begin + kChunk) - begin};
+    };
     const QString targetFolder = joinFolder(folder_, QString());
-    // Each file is looked at on every core: one open, fstat and read, the most of the plan.
-    constexpr int kChunk = 256;
-    HelperThreads helpers;
-    helpers.forEach(static_cast<int>((cells + kChunk - 1) / kChunk), [&](int chunk) {
-        const std::size_t begin = static_cast<std::size_t>(chunk) * kChunk, end = std::min(cells, begin + kChunk);
-        files_.lookAt(std::span(olds).subspan(begin, end - begin), std::span(looks).subspan(begin, end - begin));
-        for (std::size_t i = begin; i < end; ++i) {
+    // Each file is looked at on every core: one stat, the most of the plan.
+    const int chunks = static_cast<int>((cells + kChunk - 1) / kChunk);
+    helpers_.forEach(chunks, [&](int c) {
+        const auto [begin, count] = chunk(c);
+        files_.lookAt(std::span(olds_).subspan(begin, count), std::span(looks_).subspan(begin, count));
+        for (std::size_t i = begin; i < begin + count; ++i) {
             Step& step = steps_[i];
             step.row = static_cast<int>(i) / n_ + 1;
             step.column = static_cast<int>(i) % n_ + 1;
-            step.old = olds[i];
+            step.old = olds_[i];
             step.target = targetFolder + cellFileName(step.row, step.column);
             step.from = step.old;
         }
     });
-    classify(looks);
+    classify();
+    // The heads, in order, on one thread while this one renames: a read takes a fraction of a
+    // rename, and more readers would only take the renames' core.
+    chunkRead_.assign(static_cast<std::size_t>(chunks), 0);
+    heads_ = helpers_.start([this, chunks, chunk] {
+        for (int c = 0; c < chunks; ++c) {
+            const auto [begin, count] = chunk(c);
+            files_.readHeads(std::span(olds_).subspan(begin, count), std::span(looks_).subspan(begin, count));
+            const QMutexLocker lock(&headsMutex_);
+            chunkRead_[static_cast<std::size_t>(c)] = 1;
+            headsRead_.wakeAll();
+        }
+    });
+}
+
+// Whether the file of step i, a rename, copy or file already in place, is a picture: the head of
+// the cell that names it first, waited for. One that is not becomes NotImage, done.
+bool RenameRun::confirmPicture(int i)
+{
+    Step& step = steps_[static_cast<std::size_t>(i)];
+    if (step.kind != Kind::Rename && step.kind != Kind::Copy && step.kind != Kind::LinkCopy
+        && step.kind != Kind::AlreadyThere)
+        return step.kind != Kind::NotImage;
+    const auto root = static_cast<std::size_t>(step.kind == Kind::Copy ? step.first : i);
+    {
+        QMutexLocker lock(&headsMutex_);
+        while (!chunkRead_[root / kChunk])
+            headsRead_.wait(&headsMutex_);
+    }
+    const FileLook& file = looks_[root];
+    if (file.headSize >= 0 && looksLikeImage(QByteArrayView(file.head.data(), file.headSize)))
+        return true;
+    step.kind = Kind::NotImage;
+    step.done = true;
+    return false;
 }
 
 // For each step, whether its file's folder is the target folder, links resolved: only there can
@@ -171,10 +223,11 @@ std::vector<char> RenameRun::inTargetFolder()
     return inside;
 }
 
-void RenameRun::classify(const std::vector<FileLook>& looks)
+// The steps' kinds; a file's first bytes are not known yet (see confirmPicture).
+void RenameRun::classify()
 {
     QSet<FileKey> linked;  // files that a cell names through a symbolic link
-    for (const FileLook& file : looks) {
+    for (const FileLook& file : looks_) {
         if (file.link && file.regular)
             linked.insert(keyOf(file));
     }
@@ -182,7 +235,7 @@ void RenameRun::classify(const std::vector<FileLook>& looks)
     QHash<FileKey, int> firstUse;  // file → the first step naming it
     for (std::size_t i = 0; i < steps_.size(); ++i) {
         Step& step = steps_[i];
-        const FileLook& file = looks[i];
+        const FileLook& file = looks_[i];
         if (step.old.isEmpty()) {
             step.kind = fill_ ? Kind::Placeholder : Kind::Empty;
         } else if (!file.regular) {
@@ -190,8 +243,6 @@ void RenameRun::classify(const std::vector<FileLook>& looks)
         } else if (const auto it = firstUse.constFind(keyOf(file)); it != firstUse.constEnd()) {
             step.kind = Kind::Copy;
             step.first = *it;
-        } else if (file.headSize < 0 || !looksLikeImage(QByteArrayView(file.head.data(), file.headSize))) {
-            step.kind = Kind::NotImage;
         } else {
             firstUse.insert(keyOf(file), static_cast<int>(i));
             // The cell whose target the file sits at, if any.

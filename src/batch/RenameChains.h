@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace tessera {
@@ -36,7 +38,12 @@ struct RenameStep {
 // one file aside.
 class RenameChains {
 public:
-    RenameChains(Files& files, std::vector<RenameStep>& steps) : files_(files), steps_(steps) {}
+    // `picture(i)` says whether step i's file may be renamed at all (it waits to know, and marks
+    // one that may not as done).
+    RenameChains(Files& files, std::vector<RenameStep>& steps, std::function<bool(int)> picture)
+        : files_(files), steps_(steps), picture_(std::move(picture))
+    {
+    }
 
     // The file that `step` renames sits at the target of step `target`, until it has left.
     void waitsAt(int target, int step)
@@ -87,7 +94,7 @@ private:
         if (pendingAt_.empty())
             return -1;
         const int i = pendingAt_[static_cast<std::size_t>(target)];
-        return i >= 0 && !step(i).done ? i : -1;
+        return i >= 0 && !step(i).done && picture_(i) ? i : -1;
     }
 
     bool rename(int i)
@@ -151,6 +158,7 @@ private:
     Files& files_;
     OpenFolders folders_;  // the target folder and the tiles' folders
     std::vector<RenameStep>& steps_;
+    std::function<bool(int)> picture_;
     std::vector<int> pendingAt_;  // a step's target → the rename of the file there; empty when none waits
 };
 

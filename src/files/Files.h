@@ -31,15 +31,15 @@ struct FileStatus {
     QString identity;      // the same for every path that leads to one file (device and inode)
 };
 
-// What a batch finds at a path in one look: its status (as FileStatus, the identity as numbers)
-// and, for a regular file, its first bytes.
+// What a batch finds at a path: its status (as FileStatus, the identity as numbers) and, for a
+// regular file, its first bytes.
 struct FileLook {
     bool present = false;
     bool link = false;
     bool regular = false;
     std::uint64_t device = 0;  // device and inode: the same for every path that leads to one file
     std::uint64_t inode = 0;
-    int headSize = -1;  // how many bytes of `head` were read; -1 when the file could not be read
+    int headSize = -1;  // how many bytes of `head` were read; -1 when not read or unreadable
     std::array<char, 16> head{};
 };
 
@@ -89,10 +89,13 @@ public:
     // Removes a file the program wrote itself (a temporary one).
     virtual FileResult removeFile(const QString& path) = 0;
     virtual FileStatus fileStatus(const QString& path) = 0;
-    // Each path looked at as `fileStatus` and `readHead` would (up to 16 bytes), for many files at
-    // once: a path whose last part is no link costs one open, fstat and read, relative to its
-    // folder, which is opened once for the paths after it that share it.
+    // Each path looked at as `fileStatus` would, for many files at once: a path whose last part is
+    // no link costs one stat relative to its folder, which is opened once for the paths after it
+    // that share it. `looks` as many as `paths`.
     virtual void lookAt(std::span<const QString> paths, std::span<FileLook> looks) = 0;
+    // Then the first bytes (as readHead would, up to 16) of each that `lookAt` found regular: an
+    // open and a read relative to its folder.
+    virtual void readHeads(std::span<const QString> paths, std::span<FileLook> looks) = 0;
     // The folder's path with every symbolic link resolved; empty when it does not exist.
     virtual QString realFolder(const QString& folder) = 0;
     // The names of the files in a folder, hidden ones included.

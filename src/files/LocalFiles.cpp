@@ -120,40 +120,37 @@ void readHeadOf(int fd, FileLook& look)
     }
 }
 
-// A path looked at by its whole text: links, refusals, odd names.
-void lookByPath(const QString& path, FileLook& look)
-{
-    look = {};
-    if (path.isEmpty() || !statPath(QFile::encodeName(path), look) || !look.regular)
-        return;
-    const ReadResult head = readRegularFile(path, std::numeric_limits<qint64>::max(), look.head.size());
-    if (head.ok) {
-        look.headSize = static_cast<int>(head.data.size());
-        std::memcpy(look.head.data(), head.data.constData(), head.data.size());
-    }
-}
-
-// One open (never following a link, never blocking on a FIFO), fstat and read; false when the
-// path is to be looked at by its whole text instead (a link, a refusal).
+// One stat of the name in its folder, the link itself; false when the path is to be looked at
+// by its whole text instead (a link, a refusal).
 bool lookRelative(int folder, QStringView name, FileLook& look)
 {
     look = {};
-    const int fd = ::openat(folder, QFile::encodeName(name.toString()).constData(),
-                            O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return errno == ENOENT;
     struct stat st {};
-    const bool known = ::fstat(fd, &st) == 0;
-    if (known) {
-        look.present = true;
-        look.regular = S_ISREG(st.st_mode);
-        look.device = static_cast<std::uint64_t>(st.st_dev);
-        look.inode = static_cast<std::uint64_t>(st.st_ino);
-        if (look.regular)
-            readHeadOf(fd, look);
-    }
+    if (::fstatat(folder, QFile::encodeName(name.toString()).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT;
+    if (S_ISLNK(st.st_mode))
+        return false;
+    look.present = true;
+    look.regular = S_ISREG(st.st_mode);
+    look.device = static_cast<std::uint64_t>(st.st_dev);
+    look.inode = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+}
+
+// The head of a regular file found there: opened without following a link (one that has taken
+// its place is not read), without blocking, and where the user owns it without touching its
+// access time (no inode write for a look).
+void readHeadRelative(int folder, QStringView name, FileLook& look)
+{
+    const QByteArray encoded = QFile::encodeName(name.toString());
+    constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY;
+    int fd = ::openat(folder, encoded.constData(), kFlags | O_NOATIME);
+    if (fd < 0 && errno == EPERM)
+        fd = ::openat(folder, encoded.constData(), kFlags);
+    if (fd < 0)
+        return;
+    readHeadOf(fd, look);
     ::close(fd);
-    return known;
 }
 #endif
 
@@ -317,24 +314,48 @@ void LocalFiles::lookAt(std::span<const QString> paths, std::span<FileLook> look
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const auto [folder, name] = splitPath(paths[i]);
         const int fd = name.isEmpty() ? -1 : folders.descriptor(folder);
-        if (fd < 0 || !lookRelative(fd, name, looks[i]))
-            lookByPath(paths[i], looks[i]);
+        if (fd < 0 || !lookRelative(fd, name, looks[i])) {
+            looks[i] = {};
+            if (!paths[i].isEmpty())
+                statPath(encodedPath(paths[i]), looks[i]);
+        }
     }
 #else
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const FileStatus status = fileStatus(paths[i]);
+        looks[i] = {};
+        looks[i].present = status.present;
+        looks[i].link = status.link;
+        looks[i].regular = status.regular;
+        looks[i].inode = qHash(status.identity);
+    }
+#endif
+}
+
+void LocalFiles::readHeads(std::span<const QString> paths, std::span<FileLook> looks)
+{
+#ifdef Q_OS_UNIX
+    OpenFolders folders;
+#endif
+    for (std::size_t i = 0; i < paths.size(); ++i) {
         FileLook& look = looks[i];
-        look = {};
-        look.present = status.present;
-        look.link = status.link;
-        look.regular = status.regular;
-        look.inode = qHash(status.identity);
-        if (const ReadResult head = status.regular ? readHead(paths[i], look.head.size()) : ReadResult(); head.ok) {
+        look.headSize = -1;
+        if (!look.regular)
+            continue;
+#ifdef Q_OS_UNIX
+        if (!look.link) {
+            const auto [folder, name] = splitPath(paths[i]);
+            if (const int fd = folders.descriptor(folder); fd >= 0 && !name.isEmpty()) {
+                readHeadRelative(fd, name, look);
+                continue;
+            }
+        }
+#endif
+        if (const ReadResult head = readHead(paths[i], look.head.size()); head.ok) {
             look.headSize = static_cast<int>(head.data.size());
             std::memcpy(look.head.data(), head.data.constData(), head.data.size());
         }
     }
-#endif
 }
 
 QString LocalFiles::realFolder(const QString& folder)

@@ -21,6 +21,7 @@ public:
     FileResult removeFile(const QString& path) override;
     FileStatus fileStatus(const QString& path) override;
     void lookAt(std::span<const QString> paths, std::span<FileLook> looks) override;
+    void readHeads(std::span<const QString> paths, std::span<FileLook> looks) override;
     QString realFolder(const QString& folder) override;
     QStringList fileNames(const QString& folder) override;
 };

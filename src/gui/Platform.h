@@ -77,6 +77,7 @@ public:
     FileResult removeFile(const QString& path) override { return files_.removeFile(path); }
     FileStatus fileStatus(const QString& path) override { return files_.fileStatus(path); }
     void lookAt(std::span<const QString> paths, std::span<FileLook> looks) override { files_.lookAt(paths, looks); }
+    void readHeads(std::span<const QString> paths, std::span<FileLook> looks) override { files_.readHeads(paths, looks); }
     QString realFolder(const QString& folder) override { return files_.realFolder(folder); }
     QStringList fileNames(const QString& folder) override { return files_.fileNames(folder); }
 

@@ -81,8 +81,8 @@ TEST_F(LocalFilesTest, ReadRefusesWhatIsNotARegularFileWithoutBlocking)
     EXPECT_FALSE(files.readFile(path(QStringLiteral("pipe"))).ok);  // would block if opened plainly
 }
 
-// One look gives what fileStatus and readHead give, whatever is at the path and in whatever order
-// the folders come; listing a folder gives every entry but folders.
+// A look and its heads give what fileStatus and readHead give, whatever is at the path and in
+// whatever order the folders come; listing a folder gives every entry but folders.
 TEST_F(LocalFilesTest, LooksAndListingsAgreeWithTheirPlainCalls)
 {
     write(QStringLiteral("a.jpg"), "\xFF\xD8\xFF and the rest of a picture");
@@ -106,6 +106,7 @@ TEST_F(LocalFilesTest, LooksAndListingsAgreeWithTheirPlainCalls)
             paths.push_back(name.isEmpty() ? QString() : path(name));
     std::vector<FileLook> looks(paths.size());
     files.lookAt(paths, looks);
+    files.readHeads(paths, looks);
     for (std::size_t i = 0; i < paths.size(); ++i) {
         SCOPED_TRACE(paths[i].toStdString());
         const FileStatus status = files.fileStatus(paths[i]);

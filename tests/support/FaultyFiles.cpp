@@ -48,9 +48,9 @@ ReadResult FaultyFiles::readHead(const QString& path, int count)
     return unlessFailing<ReadResult>(Op::Read, path, [&] { return real_.readHead(path, count); });
 }
 
-void FaultyFiles::lookAt(std::span<const QString> paths, std::span<FileLook> looks)
+void FaultyFiles::readHeads(std::span<const QString> paths, std::span<FileLook> looks)
 {
-    real_.lookAt(paths, looks);
+    real_.readHeads(paths, looks);
     const std::lock_guard hold(lock_);
     for (const Failure& f : failures_) {
         if (f.op != Op::Read)
