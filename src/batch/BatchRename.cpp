@@ -58,7 +58,8 @@ public:
     RenameRun(TileGrid& grid, Files& files, Progress& progress, BatchReport& report, bool fillBlanks,
               const QString& folder)
         : grid_(grid), files_(files), progress_(progress), report_(report), folder_(folder),
-          n_(grid.mapSize()), fill_(fillBlanks), renames_(files, steps_, [this](int i) { return confirmPicture(i); })
+          n_(grid.mapSize()), fill_(fillBlanks),
+          renames_(files, steps_, [this](int i) { return confirmPicture(i); })
     {
     }
 
