@@ -17,6 +17,7 @@ ResultWindow::ResultWindow(QWidget* parent) : QWidget(parent, Qt::Window), text_
     text_->setObjectName(QStringLiteral("ResultText"));
     text_->setAccessibleName(QStringLiteral("结果"));
     text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text_->setUndoRedoEnabled(false);  // the report is appended, never taken back
     text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text_->setGeometry(15, 12, 592, 360);

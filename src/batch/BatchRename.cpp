@@ -2,6 +2,7 @@
 
 #include "files/Files.h"
 #include "files/HelperThreads.h"
+#include "files/OpenFolders.h"
 #include "files/Progress.h"
 #include "model/TileGrid.h"
 #include "batch/BatchSupport.h"
@@ -9,11 +10,15 @@
 #include "batch/Placeholder.h"
 #include "batch/BatchReport.h"
 
-#include <QFileInfo>
 #include <QHash>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringBuilder>
+#include <QWaitCondition>
 
+#include <span>
+#include <utility>
 #include <vector>
 
 namespace tessera {
@@ -27,9 +32,11 @@ bool changesFiles(Kind kind)
     return kind == Kind::Rename || kind == Kind::Copy || kind == Kind::LinkCopy || kind == Kind::Placeholder;
 }
 
-QString line(const QString& old, const QString& target)
+using FileKey = std::pair<std::uint64_t, std::uint64_t>;  // device, inode
+
+FileKey keyOf(const FileLook& file)
 {
-    return QStringLiteral("【%1】更名改为【%2】\r\n").arg(old, target);
+    return {file.device, file.inode};
 }
 
 }  // namespace
@@ -43,13 +50,16 @@ BatchRename::BatchRename(TileGrid& grid, Files& files, Progress& progress, Batch
 namespace {
 
 // One batch rename into one folder: planned whole first, so that what is in the way of each rename
-// is known before anything moves, then carried out and recorded cell by cell.
+// is known before anything moves, then carried out and recorded cell by cell. Only whether each
+// file is a picture is learnt later: its first bytes are read behind the renames, and each step
+// waits for its own.
 class RenameRun {
 public:
     RenameRun(TileGrid& grid, Files& files, Progress& progress, BatchReport& report, bool fillBlanks,
               const QString& folder)
         : grid_(grid), files_(files), progress_(progress), report_(report), folder_(folder),
-          n_(grid.mapSize()), fill_(fillBlanks), renames_(files, steps_)
+          n_(grid.mapSize()), fill_(fillBlanks),
+          renames_(files, steps_, [this](int i) { return confirmPicture(i); })
     {
     }
 
@@ -58,10 +68,13 @@ public:
 private:
     int tidy();
     void plan();
-    void classify(const std::vector<FileStatus>& status, const std::vector<char>& image, const QSet<QString>& linked);
+    void classify();
+    std::vector<char> inTargetFolder();
+    bool confirmPicture(int i);
     void perform(Step& step);
     void record(const Step& step);
     void recordMoved(const Step& step);
+    void line(const QString& old, const QString& target);
 
     TileGrid& grid_;
     Files& files_;
@@ -72,7 +85,16 @@ private:
     const bool fill_;
     std::vector<Step> steps_;
     RenameChains renames_;
+    QString lines_;  // the report's lines of the steps, written at once
     int failures_ = 0;
+    static constexpr int kChunk = 256;  // cells looked at as one piece of work
+    std::vector<QString> olds_;         // the cells' texts
+    std::vector<FileLook> looks_;
+    QMutex headsMutex_;  // guards what follows
+    QWaitCondition headsRead_;
+    std::vector<char> chunkRead_;  // whether each chunk's heads are read
+    QFuture<void> heads_;
+    HelperThreads helpers_;  // last: joined before anything their work reaches goes
 };
 
 int RenameRun::run()
@@ -86,6 +108,7 @@ int RenameRun::run()
         const TileGrid::BulkChange bulk(grid_);
         for (Step& step : steps_) {
             progress_.advance(1);
+            confirmPicture(static_cast<int>(&step - steps_.data()));
             // Stopped: what is not done yet stays as it is; what an earlier chain did is recorded.
             if (progress_.cancelled() && !step.done && changesFiles(step.kind)) {
                 ++stopped;
@@ -95,6 +118,8 @@ int RenameRun::run()
             record(step);
         }
     }
+    heads_.waitForFinished();
+    report_.appendResult(std::exchange(lines_, {}));
     failures_ += reportStopped(report_, stopped);
     report_.appendResult(failures_ == 0 ? QStringLiteral("\r\n\r\n更名成功......\r\n")
                                         : QStringLiteral("\r\n\r\n更名完成，%1项没有成功......\r\n").arg(failures_));
@@ -120,63 +145,117 @@ void RenameRun::plan()
 {
     const auto cells = static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_);
     steps_.resize(cells);
-    std::vector<FileStatus> status(cells);
-    std::vector<char> image(cells, 0);
-    const QString realTarget = files_.realFolder(folder_);
-    // Each file is looked at on every core: the look and the head read are most of the plan.
-    constexpr int kChunk = 256;
-    HelperThreads helpers;
-    helpers.forEach(static_cast<int>((cells + kChunk - 1) / kChunk), [&](int chunk) {
-        const std::size_t end = std::min(cells, static_cast<std::size_t>(chunk + 1) * kChunk);
-        for (std::size_t i = static_cast<std::size_t>(chunk) * kChunk; i < end; ++i) {
-            const int r = static_cast<int>(i) / n_ + 1, c = static_cast<int>(i) % n_ + 1;
+    olds_.resize(cells);
+    for (std::size_t i = 0; i < cells; ++i)
+        olds_[i] = grid_.cellText(static_cast<int>(i) / n_ + 1, static_cast<int>(i) % n_ + 1);
+    looks_.resize(cells);
+    const auto chunk = [cells](int c) {
+        const std::size_t begin = static_cast<std::size_t>(c) * kChunk;
+        return std::pair{begin, std::min(cells, begin + kChunk) - begin};
+    };
+    const QString targetFolder = joinFolder(folder_, QString());
+    // Each file is looked at on every core: one stat, the most of the plan.
+    const int chunks = static_cast<int>((cells + kChunk - 1) / kChunk);
+    helpers_.forEach(chunks, [&](int c) {
+        const auto [begin, count] = chunk(c);
+        files_.lookAt(std::span(olds_).subspan(begin, count), std::span(looks_).subspan(begin, count));
+        for (std::size_t i = begin; i < begin + count; ++i) {
             Step& step = steps_[i];
-            step.row = r;
-            step.column = c;
-            step.old = grid_.cellText(r, c);
-            step.target = joinFolder(folder_, cellFileName(r, c));
-            step.targetEntry = realTarget.isEmpty() ? normalizedPath(step.target)
-                                                    : joinFolder(realTarget, fileNamePart(step.target));
+            step.row = static_cast<int>(i) / n_ + 1;
+            step.column = static_cast<int>(i) % n_ + 1;
+            step.old = olds_[i];
+            step.target = targetFolder + cellFileName(step.row, step.column);
             step.from = step.old;
-            status[i] = files_.fileStatus(step.old);
-            image[i] = status[i].regular && looksLikeImage(files_, step.old);
         }
     });
-    QSet<QString> linked;  // files that a cell names through a symbolic link
-    for (const FileStatus& file : status) {
-        if (file.link && file.regular)
-            linked.insert(file.identity);
-    }
-    classify(status, image, linked);
+    classify();
+    // The heads, in order, on one thread while this one renames: a read takes a fraction of a
+    // rename, and more readers would only take the renames' core.
+    chunkRead_.assign(static_cast<std::size_t>(chunks), 0);
+    heads_ = helpers_.start([this, chunks, chunk] {
+        for (int c = 0; c < chunks; ++c) {
+            const auto [begin, count] = chunk(c);
+            files_.readHeads(std::span(olds_).subspan(begin, count), std::span(looks_).subspan(begin, count));
+            const QMutexLocker lock(&headsMutex_);
+            chunkRead_[static_cast<std::size_t>(c)] = 1;
+            headsRead_.wakeAll();
+        }
+    });
 }
 
-void RenameRun::classify(const std::vector<FileStatus>& status, const std::vector<char>& image,
-                         const QSet<QString>& linked)
+// Whether the file of step i, a rename, copy or file already in place, is a picture: the head of
+// the cell that names it first, waited for. One that is not becomes NotImage, done.
+bool RenameRun::confirmPicture(int i)
 {
-    EntryPaths entries(files_);
-    QHash<QString, int> firstUse;  // file identity → the first step naming it
+    Step& step = steps_[static_cast<std::size_t>(i)];
+    if (step.kind != Kind::Rename && step.kind != Kind::Copy && step.kind != Kind::LinkCopy
+        && step.kind != Kind::AlreadyThere)
+        return step.kind != Kind::NotImage;
+    const auto root = static_cast<std::size_t>(step.kind == Kind::Copy ? step.first : i);
+    {
+        QMutexLocker lock(&headsMutex_);
+        while (!chunkRead_[root / kChunk])
+            headsRead_.wait(&headsMutex_);
+    }
+    const FileLook& file = looks_[root];
+    if (file.headSize >= 0 && looksLikeImage(QByteArrayView(file.head.data(), file.headSize)))
+        return true;
+    step.kind = Kind::NotImage;
+    step.done = true;
+    return false;
+}
+
+// For each step, whether its file's folder is the target folder, links resolved: only there can
+// a file be in the way of a rename. Each folder is resolved once.
+std::vector<char> RenameRun::inTargetFolder()
+{
+    const QString realTarget = files_.realFolder(folder_);
+    std::vector<char> inside(steps_.size(), 0);
+    if (realTarget.isEmpty())
+        return inside;
+    QHash<QStringView, bool> folders;
+    for (std::size_t i = 0; i < steps_.size(); ++i) {
+        const QStringView folder = splitPath(steps_[i].old).first;
+        auto it = folders.find(folder);
+        if (it == folders.end())
+            it = folders.insert(folder, files_.realFolder(folder.toString()) == realTarget);
+        inside[i] = *it;
+    }
+    return inside;
+}
+
+// The steps' kinds; a file's first bytes are not known yet (see confirmPicture).
+void RenameRun::classify()
+{
+    QSet<FileKey> linked;  // files that a cell names through a symbolic link
+    for (const FileLook& file : looks_) {
+        if (file.link && file.regular)
+            linked.insert(keyOf(file));
+    }
+    const std::vector<char> inTarget = inTargetFolder();
+    QHash<FileKey, int> firstUse;  // file → the first step naming it
     for (std::size_t i = 0; i < steps_.size(); ++i) {
         Step& step = steps_[i];
-        const FileStatus& file = status[i];
+        const FileLook& file = looks_[i];
         if (step.old.isEmpty()) {
             step.kind = fill_ ? Kind::Placeholder : Kind::Empty;
         } else if (!file.regular) {
             step.kind = Kind::Missing;
-        } else if (const auto it = firstUse.constFind(file.identity); it != firstUse.constEnd()) {
+        } else if (const auto it = firstUse.constFind(keyOf(file)); it != firstUse.constEnd()) {
             step.kind = Kind::Copy;
             step.first = *it;
-        } else if (!image[i]) {
-            step.kind = Kind::NotImage;
         } else {
-            firstUse.insert(file.identity, static_cast<int>(i));
-            const QString source = entries.of(step.old);
-            if (source == step.targetEntry) {
+            firstUse.insert(keyOf(file), static_cast<int>(i));
+            // The cell whose target the file sits at, if any.
+            const int at = inTarget[i] ? cellOfFileName(splitPath(step.old).second, n_) : -1;
+            if (at == static_cast<int>(i)) {
                 step.kind = Kind::AlreadyThere;
-            } else if (linked.contains(file.identity)) {
+            } else if (linked.contains(keyOf(file))) {
                 step.kind = Kind::LinkCopy;  // renaming would leave a link dangling
             } else {
                 step.kind = Kind::Rename;
-                renames_.waitsAt(source, static_cast<int>(i));
+                if (at >= 0)
+                    renames_.waitsAt(at, static_cast<int>(i));
             }
         }
     }
@@ -192,7 +271,7 @@ void RenameRun::perform(Step& step)
         return;
     case Kind::Copy:
     case Kind::LinkCopy: {
-        renames_.freeTarget(step);
+        renames_.freeTarget(static_cast<int>(&step - steps_.data()));
         const QString source =
             step.kind == Kind::Copy ? steps_[static_cast<std::size_t>(step.first)].from : step.old;
         const FileResult copied = files_.copyFile(source, step.target);
@@ -202,7 +281,7 @@ void RenameRun::perform(Step& step)
         break;
     }
     case Kind::Placeholder: {
-        renames_.freeTarget(step);
+        renames_.freeTarget(static_cast<int>(&step - steps_.data()));
         const QImage picture = drawPlaceholder(step.row, step.column);
         report_.showPlaceholder(picture);
         const FileResult written = files_.writeNewFile(step.target, placeholderJpeg(picture));
@@ -225,23 +304,23 @@ void RenameRun::record(const Step& step)
     case Kind::Missing:
         ++failures_;
         grid_.setCellText(step.row, step.column, QString());
-        report_.appendResult(QStringLiteral("【%1】文件不存在，该格已清空\r\n").arg(step.old));
+        lines_ += QStringLiteral("【") % step.old % QStringLiteral("】文件不存在，该格已清空\r\n");
         return;
     case Kind::NotImage:
         ++failures_;
-        report_.appendResult(QStringLiteral("【%1】不是图片文件，没有改动\r\n").arg(step.old));
+        lines_ += QStringLiteral("【") % step.old % QStringLiteral("】不是图片文件，没有改动\r\n");
         return;
     case Kind::AlreadyThere:
         grid_.setCellText(step.row, step.column, step.target);
-        report_.appendResult(line(step.old, step.target));
+        line(step.old, step.target);
         return;
     case Kind::Placeholder:
         if (step.ok) {
             grid_.setCellText(step.row, step.column, step.target);
-            report_.appendResult(line(QString(), step.target));
+            line(QString(), step.target);
         } else {
             ++failures_;
-            report_.appendResult(QStringLiteral("【】补图片【%1】失败：%2\r\n").arg(step.target, step.failure));
+            lines_ += QStringLiteral("【】补图片【%1】失败：%2\r\n").arg(step.target, step.failure);
         }
         return;
     case Kind::Rename:
@@ -256,17 +335,20 @@ void RenameRun::recordMoved(const Step& step)
 {
     grid_.setCellText(step.row, step.column, step.from);
     if (step.ok && step.kind == Kind::LinkCopy) {
-        report_.appendResult(QStringLiteral("【%1】有符号链接指向，内容已复制为【%2】，原文件和链接都保留\r\n")
-                                 .arg(step.old, step.target));
+        lines_ += QStringLiteral("【%1】有符号链接指向，内容已复制为【%2】，原文件和链接都保留\r\n").arg(step.old, step.target);
     } else if (step.ok) {
-        report_.appendResult(line(step.old, step.target));
+        line(step.old, step.target);
     } else {
         ++failures_;
-        report_.appendResult(QStringLiteral("【%1】%2为【%3】失败：%4，该格仍指向【%5】\r\n")
-                                 .arg(step.old,
-                                      step.kind == Kind::Rename ? QStringLiteral("更名") : QStringLiteral("复制"),
-                                      step.target, step.failure, step.from));
+        lines_ += QStringLiteral("【%1】%2为【%3】失败：%4，该格仍指向【%5】\r\n")
+                      .arg(step.old, step.kind == Kind::Rename ? QStringLiteral("更名") : QStringLiteral("复制"),
+                           step.target, step.failure, step.from);
     }
+}
+
+void RenameRun::line(const QString& old, const QString& target)
+{
+    lines_ += QStringLiteral("【") % old % QStringLiteral("】更名改为【") % target % QStringLiteral("】\r\n");
 }
 
 }  // namespace

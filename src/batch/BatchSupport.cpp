@@ -8,12 +8,36 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStringBuilder>
 
 namespace tessera {
 
 QString cellFileName(int row, int column)
 {
-    return QStringLiteral("%1-%2.jpg").arg(row).arg(column);
+    return QString::number(row) % u'-' % QString::number(column) % QLatin1String(".jpg");
+}
+
+int cellOfFileName(QStringView name, int mapSize)
+{
+    // Numbers as cellFileName writes them: no sign, no leading zero, in the map.
+    const auto number = [&](qsizetype& at, QChar end) {
+        int value = 0;
+        const qsizetype start = at;
+        for (; at < name.size() && name[at] != end; ++at) {
+            const char16_t digit = name[at].unicode();
+            if (digit < u'0' || digit > u'9' || (at == start && digit == u'0') || value > mapSize)
+                return -1;
+            value = value * 10 + (digit - u'0');
+        }
+        return at > start && at < name.size() && value <= mapSize ? value : -1;
+    };
+    qsizetype at = 0;
+    const int row = number(at, u'-');
+    ++at;
+    const int column = row < 0 ? -1 : number(at, u'.');
+    if (column < 0 || name.sliced(at) != u".jpg")
+        return -1;
+    return (row - 1) * mapSize + column - 1;
 }
 
 QString fileNamePart(const QString& path)
@@ -22,17 +46,14 @@ QString fileNamePart(const QString& path)
     return at < 0 ? path : path.mid(at + 1);
 }
 
-QString normalizedPath(const QString& path)
-{
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
 bool looksLikeImage(Files& files, const QString& path)
 {
     const ReadResult head = files.readHead(path, 8);
-    if (!head.ok)
-        return false;
-    const QByteArray& b = head.data;
+    return head.ok && looksLikeImage(head.data);
+}
+
+bool looksLikeImage(QByteArrayView b)
+{
     return b.startsWith("\xFF\xD8\xFF") || b.startsWith("\x89PNG\r\n\x1A\n") || b.startsWith("GIF87a")
         || b.startsWith("GIF89a") || b.startsWith("BM");
 }

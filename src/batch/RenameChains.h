@@ -2,12 +2,13 @@
 
 // The steps of one batch rename and the order in which their renames can be carried out.
 #include "files/Files.h"
+#include "files/OpenFolders.h"
 #include "batch/BatchSupport.h"
 
-#include <QFileInfo>
-#include <QHash>
 #include <QString>
 
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace tessera {
@@ -22,7 +23,6 @@ struct RenameStep {
     int column;
     QString old;          // the cell's text before
     QString target;       // folder/r-c.jpg
-    QString targetEntry;  // the target with its folder's symbolic links resolved
     RenameKind kind = RenameKind::Empty;
     QString from;         // where the file is now (its aside name while its cycle turns)
     int first = -1;       // for a copy: the step of the first cell naming the same file
@@ -31,39 +31,32 @@ struct RenameStep {
     QString failure;      // why the step failed
 };
 
-// A path's real folder and name, with one look-up per folder text.
-class EntryPaths {
-public:
-    explicit EntryPaths(Files& files) : files_(files) {}
-    QString of(const QString& path)
-    {
-        const QFileInfo info(path);
-        auto it = real_.find(info.path());
-        if (it == real_.end())
-            it = real_.insert(info.path(), files_.realFolder(info.path()));
-        return it->isEmpty() ? normalizedPath(path) : joinFolder(*it, info.fileName());
-    }
-
-private:
-    Files& files_;
-    QHash<QString, QString> real_;
-};
-
-// Carries out the renames so that each waits for the file in its way to leave first. A chain
+// Carries out the renames so that each waits for the file in its way to leave first. Steps are
+// the map's cells in order, so a target is known by its step's index. A chain
 // ending at a file that stays fails as a whole, each rename refused; a cycle turns with one file
 // under a visible aside name, one cycle at a time, so that an interrupted run leaves at most that
 // one file aside.
 class RenameChains {
 public:
-    RenameChains(Files& files, std::vector<RenameStep>& steps) : files_(files), steps_(steps) {}
+    // `picture(i)` says whether step i's file may be renamed at all (it waits to know, and marks
+    // one that may not as done).
+    RenameChains(Files& files, std::vector<RenameStep>& steps, std::function<bool(int)> picture)
+        : files_(files), steps_(steps), picture_(std::move(picture))
+    {
+    }
 
-    // A renamed file's source, until it has left.
-    void waitsAt(const QString& sourceEntry, int step) { pendingAt_.insert(sourceEntry, step); }
+    // The file that `step` renames sits at the target of step `target`, until it has left.
+    void waitsAt(int target, int step)
+    {
+        if (pendingAt_.empty())
+            pendingAt_.assign(steps_.size(), -1);
+        pendingAt_[static_cast<std::size_t>(target)] = step;
+    }
 
     // Whatever rename the step's target waits for is done first.
-    void freeTarget(const RenameStep& step)
+    void freeTarget(int step)
     {
-        if (const int blocker = pendingAt(step.targetEntry); blocker >= 0)
+        if (const int blocker = pendingAt(step); blocker >= 0)
             settle(blocker);
     }
 
@@ -72,7 +65,7 @@ public:
         std::vector<int> chain{start};
         bool cycle = false;
         for (int at = start;;) {
-            const int next = pendingAt(step(at).targetEntry);
+            const int next = pendingAt(at);
             if (next < 0)
                 break;
             if (next == start) {
@@ -95,18 +88,19 @@ public:
 private:
     RenameStep& step(int i) { return steps_[static_cast<std::size_t>(i)]; }
 
-    // The rename whose file is still at `entry`, or -1. (Done steps stay in the table: removing
-    // from a large QHash is slow.)
-    int pendingAt(const QString& entry)
+    // The rename whose file is still at the target of step `target`, or -1.
+    int pendingAt(int target)
     {
-        const int i = pendingAt_.value(entry, -1);
-        return i >= 0 && !step(i).done ? i : -1;
+        if (pendingAt_.empty())
+            return -1;
+        const int i = pendingAt_[static_cast<std::size_t>(target)];
+        return i >= 0 && !step(i).done && picture_(i) ? i : -1;
     }
 
     bool rename(int i)
     {
         RenameStep& s = step(i);
-        const FileResult renamed = files_.renameFile(s.from, s.target);
+        const FileResult renamed = files_.renameIn(folders_, s.from, s.target);
         s.done = true;
         s.ok = renamed.ok;
         if (s.ok)
@@ -125,7 +119,7 @@ private:
             if (!files_.fileStatus(aside).present)
                 break;
         }
-        if (const FileResult moved = files_.renameFile(head.from, aside); !moved) {
+        if (const FileResult moved = files_.renameIn(folders_, head.from, aside); !moved) {
             for (int i : chain) {
                 step(i).done = true;
                 step(i).failure = kTargetExists;
@@ -151,19 +145,21 @@ private:
         }
         for (auto it = turned.rbegin(); it != turned.rend(); ++it) {
             RenameStep& s = step(*it);
-            if (!files_.renameFile(s.target, s.old))
+            if (!files_.renameIn(folders_, s.target, s.old))
                 return;  // the rest stays turned; the aside file keeps its visible name
             s.ok = false;
             s.from = s.old;
             s.failure = kCycleUndone;
         }
-        if (files_.renameFile(aside, head.old))
+        if (files_.renameIn(folders_, aside, head.old))
             head.from = head.old;
     }
 
     Files& files_;
+    OpenFolders folders_;  // the target folder and the tiles' folders
     std::vector<RenameStep>& steps_;
-    QHash<QString, int> pendingAt_;  // source entry → the rename of the file there
+    std::function<bool(int)> picture_;
+    std::vector<int> pendingAt_;  // a step's target → the rename of the file there; empty when none waits
 };
 
 }  // namespace tessera

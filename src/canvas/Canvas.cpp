@@ -113,6 +113,11 @@ void Canvas::drawTileAt(int row, int column, const QString& path)
     });
 }
 
+QImage Canvas::shownTile(int row, int column, const QString& path)
+{
+    return picture_.newestTile(row, column) == path ? picture_.newestTileImage(row, column, *cache_) : QImage();
+}
+
 void Canvas::logStep(int row, int column, LaterStep step)
 {
     if (loading_.isEmpty())

@@ -66,6 +66,10 @@ public:
     // background. Once every load has come, the picture is what drawing each tile at once would
     // have made: a tile is not drawn over a later step on its cell, an unreadable file draws nothing.
     void drawTileAt(int row, int column, const QString& path);
+    // The tile the canvas shows at the cell when it is `path`'s and at hand (no file is read), else
+    // null; then `loadTile` brings it from the cell loaders, `done` running on the GUI thread.
+    QImage shownTile(int row, int column, const QString& path);
+    void loadTile(const QString& path, QSize size, CellLoads::Done done) { cellLoads_->request(path, size, std::move(done)); }
     // Erases `size` at the cell's origin, then draws the cell's top and left edges.
     void repaintCellPatch(int row, int column, QSize size, EdgePen pen);
     void drawMoveMarker(int row, int column);

@@ -148,15 +148,29 @@ bool CanvasPicture::hasTile(int row, int column) const
     return std::any_of(steps.begin(), steps.end(), [](const Step& step) { return step.kind == Kind::Tile; });
 }
 
-QString CanvasPicture::newestTile(int row, int column) const
+const CanvasPicture::TileEntry* CanvasPicture::newestEntry(int row, int column) const
 {
     if (row < 1 || column < 1 || row > size_ || column > size_)
-        return {};
+        return nullptr;
     const Steps& steps = cells_[static_cast<std::size_t>(row - 1) * static_cast<std::size_t>(size_)
                                 + static_cast<std::size_t>(column - 1)];
     if (steps.isEmpty() || steps.back().kind != Kind::Tile)
+        return nullptr;
+    return &tiles_[steps.back().tile];
+}
+
+QString CanvasPicture::newestTile(int row, int column) const
+{
+    const TileEntry* entry = newestEntry(row, column);
+    return entry ? entry->key.path : QString();
+}
+
+QImage CanvasPicture::newestTileImage(int row, int column, TileImageCache& cache) const
+{
+    const TileEntry* entry = newestEntry(row, column);
+    if (!entry)
         return {};
-    return tiles_[steps.back().tile].key.path;
+    return entry->pinned.isNull() ? cache.cached(entry->key) : entry->pinned;
 }
 
 std::uint32_t CanvasPicture::addTileImage(const TileKey& key, const QImage& image)

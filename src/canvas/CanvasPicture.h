@@ -60,6 +60,8 @@ public:
     // The file of the tile drawn last at the cell when nothing has been drawn over it since;
     // empty otherwise.
     QString newestTile(int row, int column) const;
+    // That tile's image, held here or in `cache`; null when neither has it (no file is read).
+    QImage newestTileImage(int row, int column, TileImageCache& cache) const;
 
     // Paints the part of the canvas inside `area`; pinned-out tiles come from `cache`.
     void paint(QPainter& painter, const QRect& area, TileImageCache& cache) const;
@@ -80,6 +82,7 @@ private:
     };
 
     Steps* stepsOf(int row, int column);
+    const TileEntry* newestEntry(int row, int column) const;
     void add(int row, int column, Step step);
 
     int size_ = 0;

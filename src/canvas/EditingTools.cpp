@@ -214,9 +214,9 @@ void EditingTools::pickUp(QPointF at, QPoint client)
         dialogs_.messageBox(kEmptyCellNotice, MessageButtons::Ok);
         return;
     }
+    showFloatingTile(*cell, path);  // before the marker covers the cell's tile
     canvas_.drawMoveMarker(cell->row, cell->column);
     editing_.carriedPath = path;
-    followImage_->setPixmap(QPixmap::fromImage(canvas_.cache().image(tileKeyFor(path, followImage_->size()))));
     // The pick-up opens the move's command; the drop completes it.
     history_.changeCells(MapCommandKind::Move, {{cell->row, cell->column, path, QString()}}, true);
     editing_.moveState = MoveState::Carrying;
@@ -251,10 +251,9 @@ void EditingTools::startSwap(QPointF at, QPoint client)
     if (!cell || grid_.cellText(cell->row, cell->column).isEmpty())
         return;
     swapSource_ = *cell;
-    followBeforeSwap_ = {followImage_->pixmap(), followImage_->pos(), followImage_->isVisible()};
+    followBeforeSwap_ = {followImage_->pixmap(), followImage_->pos(), followImage_->isVisible(), floatingLoad_};
+    showFloatingTile(*cell, grid_.cellText(cell->row, cell->column));
     canvas_.drawMoveMarker(cell->row, cell->column);
-    const QString path = grid_.cellText(cell->row, cell->column);
-    followImage_->setPixmap(QPixmap::fromImage(canvas_.cache().image(tileKeyFor(path, followImage_->size()))));
     followImage_->show();
     followImage_->raise();
     moveFollowImage(client - kFollowGrip);
@@ -266,6 +265,7 @@ void EditingTools::finishSwap(QPointF at)
     followImage_->setPixmap(followBeforeSwap_.pixmap);
     followImage_->move(followBeforeSwap_.pos);
     followImage_->setVisible(followBeforeSwap_.visible);
+    floatingLoad_ = followBeforeSwap_.load;
     followBeforeSwap_ = {};
     const std::optional<Cell> target = seen(at) ? cellAt(at.x(), at.y(), grid_.mapSize()) : std::nullopt;
     if (!target || *target == source) {
@@ -297,6 +297,29 @@ void EditingTools::redrawCell(Cell cell)
 void EditingTools::moveFollowImage(QPoint topLeft)
 {
     followImage_->move(topLeft);
+}
+
+// The tile as the canvas shows it in the cell; else a blank until the cell loaders bring it: the
+// GUI thread reads no tile file, so a hung one leaves only the blank.
+void EditingTools::showFloatingTile(Cell cell, const QString& path)
+{
+    const quint64 load = ++floatingLoad_;
+    if (const QImage shown = canvas_.shownTile(cell.row, cell.column, path); !shown.isNull()) {
+        followImage_->setPixmap(QPixmap::fromImage(shown));
+        return;
+    }
+    QPixmap blank(followImage_->size());
+    blank.fill(kCanvasFill);
+    followImage_->setPixmap(blank);
+    canvas_.loadTile(path, followImage_->size(),
+                     [this, load, alive = std::weak_ptr<int>(alive_)](const TileKey&, const QImage& image) {
+                         if (alive.expired() || image.isNull())
+                             return;
+                         if (load == floatingLoad_)
+                             followImage_->setPixmap(QPixmap::fromImage(image));
+                         else if (swapSource_ && load == followBeforeSwap_.load)
+                             followBeforeSwap_.pixmap = QPixmap::fromImage(image);  // shown again after the swap
+                     });
 }
 
 }  // namespace tessera

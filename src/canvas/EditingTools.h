@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class QLabel;
@@ -99,6 +100,7 @@ private:
     void drop(QPointF at);
     void deleteAt(QPointF at);
     void moveFollowImage(QPoint topLeft);
+    void showFloatingTile(Cell cell, const QString& path);
 
     MapHistory& history_;
     TileGrid& grid_;
@@ -121,7 +123,12 @@ private:
         QPixmap pixmap;
         QPoint pos;
         bool visible = false;
+        quint64 load = 0;
     } followBeforeSwap_;
+    // The floating image's tile, counted so that only the newest request's answer is shown; the
+    // answers hold `alive_` weakly, so none reaches these tools once they have gone.
+    quint64 floatingLoad_ = 0;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace tessera

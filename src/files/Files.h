@@ -4,9 +4,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+#include <cstdint>
 #include <limits>
+#include <span>
 
 namespace tessera {
+
+class OpenFolders;
 
 // Outcome of a file operation; `error` says why it failed, in words for the user.
 struct FileResult {
@@ -24,6 +29,18 @@ struct FileStatus {
     bool link = false;     // the path itself is a symbolic link
     bool regular = false;  // it leads to a regular file
     QString identity;      // the same for every path that leads to one file (device and inode)
+};
+
+// What a batch finds at a path: its status (as FileStatus, the identity as numbers) and, for a
+// regular file, its first bytes.
+struct FileLook {
+    bool present = false;
+    bool link = false;
+    bool regular = false;
+    std::uint64_t device = 0;  // device and inode: the same for every path that leads to one file
+    std::uint64_t inode = 0;
+    int headSize = -1;  // how many bytes of `head` were read; -1 when not read or unreadable
+    std::array<char, 16> head{};
 };
 
 struct ReadResult {
@@ -60,6 +77,9 @@ public:
     // a folder at `from`; `renameFile` is for a file the caller has just found to be one, and does
     // not look at it again before renaming.
     virtual FileResult renameFile(const QString& from, const QString& to) = 0;
+    // As renameFile, the two names found in folders that `folders` holds open: for many renames
+    // among a few folders.
+    virtual FileResult renameIn(OpenFolders& folders, const QString& from, const QString& to) = 0;
     virtual FileResult moveFile(const QString& from, const QString& to) = 0;
     // Fails when the target exists.
     virtual FileResult copyFile(const QString& from, const QString& to) = 0;
@@ -69,6 +89,13 @@ public:
     // Removes a file the program wrote itself (a temporary one).
     virtual FileResult removeFile(const QString& path) = 0;
     virtual FileStatus fileStatus(const QString& path) = 0;
+    // Each path looked at as `fileStatus` would, for many files at once: a path whose last part is
+    // no link costs one stat relative to its folder, which is opened once for the paths after it
+    // that share it. `looks` as many as `paths`.
+    virtual void lookAt(std::span<const QString> paths, std::span<FileLook> looks) = 0;
+    // Then the first bytes (as readHead would, up to 16) of each that `lookAt` found regular: an
+    // open and a read relative to its folder.
+    virtual void readHeads(std::span<const QString> paths, std::span<FileLook> looks) = 0;
     // The folder's path with every symbolic link resolved; empty when it does not exist.
     virtual QString realFolder(const QString& folder) = 0;
     // The names of the files in a folder, hidden ones included.

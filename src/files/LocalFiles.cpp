@@ -3,13 +3,17 @@
 #include "files/FileErrors.h"
 #include "files/OutputFile.h"
 #include "files/LocalFiles.h"
+#include "files/OpenFolders.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -82,6 +86,74 @@ FileResult checkSource(const QString& from)
     return FileResult::success();
 }
 
+#ifdef Q_OS_UNIX
+// Fills what a stat of `name` says (the link itself first, then what it leads to); true when it
+// leads somewhere, so that its identity is known.
+bool statPath(const QByteArray& name, FileLook& look)
+{
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0)
+        return false;
+    look.present = true;
+    look.link = S_ISLNK(st.st_mode);
+    if (look.link && ::stat(name.constData(), &st) != 0)
+        return false;
+    look.regular = S_ISREG(st.st_mode);
+    look.device = static_cast<std::uint64_t>(st.st_dev);
+    look.inode = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+}
+
+// Reads the head of an open regular file.
+void readHeadOf(int fd, FileLook& look)
+{
+    look.headSize = 0;
+    while (look.headSize < static_cast<int>(look.head.size())) {
+        const ssize_t got = ::read(fd, look.head.data() + look.headSize, look.head.size() - look.headSize);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            look.headSize = -1;
+        if (got <= 0)
+            return;
+        look.headSize += static_cast<int>(got);
+    }
+}
+
+// One stat of the name in its folder, the link itself; false when the path is to be looked at
+// by its whole text instead (a link, a refusal).
+bool lookRelative(int folder, QStringView name, FileLook& look)
+{
+    look = {};
+    struct stat st {};
+    if (::fstatat(folder, QFile::encodeName(name.toString()).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT;
+    if (S_ISLNK(st.st_mode))
+        return false;
+    look.present = true;
+    look.regular = S_ISREG(st.st_mode);
+    look.device = static_cast<std::uint64_t>(st.st_dev);
+    look.inode = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+}
+
+// The head of a regular file found there: opened without following a link (one that has taken
+// its place is not read), without blocking, and where the user owns it without touching its
+// access time (no inode write for a look).
+void readHeadRelative(int folder, QStringView name, FileLook& look)
+{
+    const QByteArray encoded = QFile::encodeName(name.toString());
+    constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY;
+    int fd = ::openat(folder, encoded.constData(), kFlags | O_NOATIME);
+    if (fd < 0 && errno == EPERM)
+        fd = ::openat(folder, encoded.constData(), kFlags);
+    if (fd < 0)
+        return;
+    readHeadOf(fd, look);
+    ::close(fd);
+}
+#endif
+
 }  // namespace
 
 bool LocalFiles::exists(const QString& pathOrPattern)
@@ -141,6 +213,30 @@ FileResult LocalFiles::renameFile(const QString& from, const QString& to)
     return FileResult::failure(fileErrorText(error));
 }
 
+FileResult LocalFiles::renameIn(OpenFolders& folders, const QString& from, const QString& to)
+{
+#if defined(Q_OS_UNIX) && defined(RENAME_NOREPLACE)
+    const auto [fromFolder, fromName] = splitPath(from);
+    const auto [toFolder, toName] = splitPath(to);
+    const int source = fromName.isEmpty() ? -1 : folders.descriptor(fromFolder);
+    const int target = toName.isEmpty() || source < 0 ? -1 : folders.descriptor(toFolder);
+    if (target >= 0) {
+        if (::renameat2(source, QFile::encodeName(fromName.toString()).constData(), target,
+                        QFile::encodeName(toName.toString()).constData(), RENAME_NOREPLACE) == 0)
+            return FileResult::success();
+        // Another file system, or one that cannot refuse by itself: the whole way below.
+        if (const int error = errno; error != EXDEV && error != EINVAL && error != ENOSYS) {
+            if (FileResult checked = checkSource(from); !checked)
+                return checked;
+            return FileResult::failure(fileErrorText(error));
+        }
+    }
+#else
+    Q_UNUSED(folders);
+#endif
+    return renameFile(from, to);
+}
+
 FileResult LocalFiles::moveFile(const QString& from, const QString& to)
 {
     if (FileResult source = checkSource(from); !source)
@@ -194,16 +290,13 @@ FileStatus LocalFiles::fileStatus(const QString& path)
     if (path.isEmpty())
         return status;
 #ifdef Q_OS_UNIX
-    const QByteArray name = encodedPath(path);
-    struct stat st {};
-    if (::lstat(name.constData(), &st) != 0)
-        return status;
-    status.present = true;
-    status.link = S_ISLNK(st.st_mode);
-    if (status.link && ::stat(name.constData(), &st) != 0)
-        return status;
-    status.regular = S_ISREG(st.st_mode);
-    status.identity = QStringLiteral("%1:%2").arg(st.st_dev).arg(st.st_ino);
+    FileLook look;
+    const bool known = statPath(encodedPath(path), look);
+    status.present = look.present;
+    status.link = look.link;
+    status.regular = look.regular;
+    if (known)
+        status.identity = QStringLiteral("%1:%2").arg(look.device).arg(look.inode);
 #else
     const QFileInfo info(path);
     status.link = info.isSymLink();
@@ -214,6 +307,57 @@ FileStatus LocalFiles::fileStatus(const QString& path)
     return status;
 }
 
+void LocalFiles::lookAt(std::span<const QString> paths, std::span<FileLook> looks)
+{
+#ifdef Q_OS_UNIX
+    OpenFolders folders;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const auto [folder, name] = splitPath(paths[i]);
+        const int fd = name.isEmpty() ? -1 : folders.descriptor(folder);
+        if (fd < 0 || !lookRelative(fd, name, looks[i])) {
+            looks[i] = {};
+            if (!paths[i].isEmpty())
+                statPath(encodedPath(paths[i]), looks[i]);
+        }
+    }
+#else
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const FileStatus status = fileStatus(paths[i]);
+        looks[i] = {};
+        looks[i].present = status.present;
+        looks[i].link = status.link;
+        looks[i].regular = status.regular;
+        looks[i].inode = qHash(status.identity);
+    }
+#endif
+}
+
+void LocalFiles::readHeads(std::span<const QString> paths, std::span<FileLook> looks)
+{
+#ifdef Q_OS_UNIX
+    OpenFolders folders;
+#endif
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        FileLook& look = looks[i];
+        look.headSize = -1;
+        if (!look.regular)
+            continue;
+#ifdef Q_OS_UNIX
+        if (!look.link) {
+            const auto [folder, name] = splitPath(paths[i]);
+            if (const int fd = folders.descriptor(folder); fd >= 0 && !name.isEmpty()) {
+                readHeadRelative(fd, name, look);
+                continue;
+            }
+        }
+#endif
+        if (const ReadResult head = readHead(paths[i], look.head.size()); head.ok) {
+            look.headSize = static_cast<int>(head.data.size());
+            std::memcpy(look.head.data(), head.data.constData(), head.data.size());
+        }
+    }
+}
+
 QString LocalFiles::realFolder(const QString& folder)
 {
     return QFileInfo(folder).canonicalFilePath();
@@ -221,7 +365,27 @@ QString LocalFiles::realFolder(const QString& folder)
 
 QStringList LocalFiles::fileNames(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+#ifdef Q_OS_UNIX
+    // Unsorted, and a stat only for an entry that the listing says may be a link to a folder.
+    QStringList names;
+    DIR* listing = ::opendir(encodedPath(folder).constData());
+    if (!listing)
+        return names;
+    while (const dirent* entry = ::readdir(listing)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0 || entry->d_type == DT_DIR)
+            continue;
+        struct stat st {};
+        if ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN)
+            && ::fstatat(::dirfd(listing), name, &st, 0) == 0 && S_ISDIR(st.st_mode))
+            continue;
+        names << QFile::decodeName(name);
+    }
+    ::closedir(listing);
+    return names;
+#else
+    return QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::NoSort);
+#endif
 }
 
 }  // namespace tessera

@@ -64,6 +64,10 @@ public:
         return files_.writeFileAtomic(path, data, inputs);
     }
     FileResult renameFile(const QString& from, const QString& to) override { return files_.renameFile(from, to); }
+    FileResult renameIn(OpenFolders& folders, const QString& from, const QString& to) override
+    {
+        return files_.renameIn(folders, from, to);
+    }
     FileResult moveFile(const QString& from, const QString& to) override { return files_.moveFile(from, to); }
     FileResult copyFile(const QString& from, const QString& to) override { return files_.copyFile(from, to); }
     FileResult writeNewFile(const QString& path, const QByteArray& data) override
@@ -72,6 +76,8 @@ public:
     }
     FileResult removeFile(const QString& path) override { return files_.removeFile(path); }
     FileStatus fileStatus(const QString& path) override { return files_.fileStatus(path); }
+    void lookAt(std::span<const QString> paths, std::span<FileLook> looks) override { files_.lookAt(paths, looks); }
+    void readHeads(std::span<const QString> paths, std::span<FileLook> looks) override { files_.readHeads(paths, looks); }
     QString realFolder(const QString& folder) override { return files_.realFolder(folder); }
     QStringList fileNames(const QString& folder) override { return files_.fileNames(folder); }
 

@@ -128,4 +128,12 @@ QImage TileImageCache::image(const TileKey& key)
     return load({key}, nullptr).constFirst();
 }
 
+QImage TileImageCache::cached(const TileKey& key)
+{
+    const QMutexLocker lock(&mutex_);
+    if (const QImage* image = cache_.object(key))
+        return *image;
+    return kept_.value(key);
+}
+
 }  // namespace tessera

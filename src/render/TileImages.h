@@ -54,6 +54,8 @@ public:
     QList<QImage> images(const QList<TileKey>& keys, HelperThreads& helpers);
     // One tile, decoded on the calling thread when not cached.
     QImage image(const TileKey& key);
+    // The tile when it is cached or kept, else a null image; never reads the file.
+    QImage cached(const TileKey& key);
 
     // Decodes performed so far (cache misses that read a file).
     qint64 decodeCount() const { return decodes_; }

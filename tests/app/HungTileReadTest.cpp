@@ -2,6 +2,7 @@
 
 #include "files/Files.h"
 
+#include <QThread>
 #include <QTimer>
 
 #include <atomic>
@@ -12,6 +13,19 @@
 #include <unistd.h>
 
 using namespace tessera;
+
+namespace {
+
+// The window shown with a new 5 × 5 map.
+void showNewMap(ScriptedPlatform& platform, MainWindow& window)
+{
+    window.show();
+    platform.answerYes();
+    platform.answerText(QStringLiteral("5"));
+    window.newMap();
+}
+
+}  // namespace
 
 // A tile whose read hangs (as on a hung network file system): the click is placed at once, the
 // editor goes on answering and placing, and the window still goes away.
@@ -33,10 +47,7 @@ TEST(HungTileReadTest, TheEditorAnswersAndClosesWhileAReadHangs)
     {
         ScriptedPlatform platform;
         MainWindow window(platform);
-        window.show();
-        platform.answerYes();
-        platform.answerText(QStringLiteral("5"));
-        window.newMap();
+        showNewMap(platform, window);
         window.canvas().cache().setReader([read, pipe, hung](const QString& path) {
             if (path != hung)
                 return readRegularFile(path);
@@ -66,4 +77,73 @@ TEST(HungTileReadTest, TheEditorAnswersAndClosesWhileAReadHangs)
     EXPECT_GE(writer, 0);
     ::close(writer);
     EXPECT_TRUE(QTest::qWaitFor([&] { return read->ended.load(); }));
+}
+
+// The floating image of a move or a swap: the tile the canvas shows when it has it, else a blank
+// at once and the tile when a cell loader has read it. The GUI thread reads no tile file, so a
+// read that hangs leaves only the blank.
+TEST(HungTileReadTest, TheFloatingImageIsNeverReadOnTheGuiThread)
+{
+    QTemporaryDir dir;
+    const QString gate = dir.filePath(QStringLiteral("gate"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(gate).constData(), 0600), 0);
+    const QString red = dir.filePath(QStringLiteral("red.jpg")), slow = dir.filePath(QStringLiteral("slow.jpg"));
+    ASSERT_TRUE(writeSolidImage(red, kRed));
+    ASSERT_TRUE(writeSolidImage(slow, kBlue));
+    const auto guiReads = std::make_shared<std::atomic<int>>(0);
+    int opened = -1;
+    {
+        ScriptedPlatform platform;
+        MainWindow window(platform);
+        showNewMap(platform, window);
+        // `slow` is read once the gate has a writer; on the GUI thread a read is only counted.
+        window.canvas().cache().setReader([guiReads, gate, slow](const QString& path) {
+            if (QThread::currentThread() == qApp->thread()) {
+                ++*guiReads;
+                return ReadResult{};
+            }
+            if (path == slow) {
+                const int fd = ::open(QFile::encodeName(gate).constData(), O_RDONLY);
+                if (fd >= 0)
+                    ::close(fd);
+            }
+            return readRegularFile(path);
+        });
+        QWidget* canvas = window.findChild<QWidget*>(QStringLiteral("EditCanvas"));
+        auto* follow = window.findChild<QLabel*>(QStringLiteral("FollowImage"));
+        const auto floating = [&] { return QColor(follow->pixmap().toImage().pixel(follow->pixmap().rect().center())); };
+        const auto place = [&](const QString& path, int row, int column) {
+            window.tools().chooseFile(path);
+            QTest::mouseClick(canvas, Qt::LeftButton, {}, cellRect(row, column).center());
+        };
+        place(red, 1, 1);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.canvas().picture().newestTile(1, 1) == red; }));
+        place(slow, 2, 2);  // its tile waits at the gate
+
+        // A tile the canvas shows floats at once.
+        QTest::mouseClick(window.findChild<QWidget*>(QStringLiteral("MoveToolRadio")), Qt::LeftButton);
+        QTest::mousePress(canvas, Qt::LeftButton, {}, cellRect(1, 1).center());
+        ASSERT_TRUE(follow->isVisible());
+        EXPECT_TRUE(near(floating().rgb(), kRed));
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, cellRect(4, 4).center());
+        EXPECT_EQ(window.document().grid().cellText(4, 4), red);
+
+        // One the canvas does not show yet: a blank, the editor answering, then the tile.
+        QTest::mouseClick(window.findChild<QWidget*>(QStringLiteral("SwapToolRadio")), Qt::LeftButton);
+        QTest::mousePress(canvas, Qt::LeftButton, {}, cellRect(2, 2).center());
+        ASSERT_TRUE(follow->isVisible());
+        EXPECT_EQ(floating(), kCanvasFill);
+        bool answered = false;
+        QTimer::singleShot(0, &window, [&] { answered = true; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }));
+        EXPECT_EQ(floating(), kCanvasFill);
+        opened = ::open(QFile::encodeName(gate).constData(), O_RDWR | O_NONBLOCK);  // lets every read through
+        ASSERT_GE(opened, 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return near(floating().rgb(), kBlue); }));
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, cellRect(3, 3).center());
+        EXPECT_EQ(window.document().grid().cellText(3, 3), slow);
+        window.canvas().waitForCells();
+        EXPECT_EQ(*guiReads, 0);
+    }
+    ::close(opened);
 }

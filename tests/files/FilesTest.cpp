@@ -1,4 +1,5 @@
 #include "files/LocalFiles.h"
+#include "files/OpenFolders.h"
 #include "files/OutputFile.h"
 
 #include <QDir>
@@ -80,6 +81,58 @@ TEST_F(LocalFilesTest, ReadRefusesWhatIsNotARegularFileWithoutBlocking)
     EXPECT_FALSE(files.readFile(path(QStringLiteral("pipe"))).ok);  // would block if opened plainly
 }
 
+// A look and its heads give what fileStatus and readHead give, whatever is at the path and in
+// whatever order the folders come; listing a folder gives every entry but folders.
+TEST_F(LocalFilesTest, LooksAndListingsAgreeWithTheirPlainCalls)
+{
+    write(QStringLiteral("a.jpg"), "\xFF\xD8\xFF and the rest of a picture");
+    write(QStringLiteral(".hidden"), "");
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    write(QStringLiteral("sub/b.jpg"), "b");
+    const auto link = [&](const char* to, const char* name) {
+        ASSERT_EQ(::symlink(to, QFile::encodeName(path(QString::fromLatin1(name))).constData()), 0);
+    };
+    link("a.jpg", "link.jpg");
+    link("nothing", "dangling.jpg");
+    link("sub", "folderlink");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path(QStringLiteral("pipe"))).constData(), 0600), 0);
+    write(QStringLiteral("locked.jpg"), "\xFF\xD8\xFF locked");
+    ASSERT_EQ(::chmod(QFile::encodeName(path(QStringLiteral("locked.jpg"))).constData(), 0), 0);
+    const QString names[] = {"a.jpg", "sub/b.jpg", "link.jpg", "folderlink/b.jpg", "dangling.jpg", "pipe",
+                             "sub", "sub/", "none.jpg", "no/folder.jpg", "sub/../a.jpg", ".hidden", "locked.jpg", ""};
+    std::vector<QString> paths;
+    for (int round = 0; round < 3; ++round)
+        for (const QString& name : names)
+            paths.push_back(name.isEmpty() ? QString() : path(name));
+    std::vector<FileLook> looks(paths.size());
+    files.lookAt(paths, looks);
+    files.readHeads(paths, looks);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        SCOPED_TRACE(paths[i].toStdString());
+        const FileStatus status = files.fileStatus(paths[i]);
+        EXPECT_EQ(looks[i].present, status.present);
+        EXPECT_EQ(looks[i].link, status.link);
+        EXPECT_EQ(looks[i].regular, status.regular);
+        if (!status.identity.isEmpty()) {
+            EXPECT_EQ(QStringLiteral("%1:%2").arg(looks[i].device).arg(looks[i].inode), status.identity);
+        }
+        const ReadResult head = status.regular ? files.readHead(paths[i], 16) : ReadResult();
+        EXPECT_EQ(looks[i].headSize, head.ok ? head.data.size() : -1);
+        if (head.ok) {
+            EXPECT_EQ(QByteArray(looks[i].head.data(), looks[i].headSize), head.data);
+        }
+    }
+    EXPECT_EQ(looks[0].headSize, 16);
+    EXPECT_EQ(looks[2].inode, looks[0].inode);
+
+    QStringList listed = files.fileNames(dir.path());
+    listed.sort();
+    EXPECT_EQ(listed, QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                                                QDir::Name));
+    EXPECT_TRUE(listed.contains(QStringLiteral("dangling.jpg")) && listed.contains(QStringLiteral("pipe")));
+    EXPECT_FALSE(listed.contains(QStringLiteral("folderlink")) || listed.contains(QStringLiteral("sub")));
+}
+
 TEST_F(LocalFilesTest, ReadGivesEveryByteIncludingZeros)
 {
     QByteArray data(200000, '\0');
@@ -100,6 +153,9 @@ TEST_F(LocalFilesTest, RenameMoveAndCopyNeverOverwrite)
         EXPECT_FALSE(r);
         EXPECT_FALSE(r.error.isEmpty());
     }
+    OpenFolders folders;
+    EXPECT_EQ(files.renameIn(folders, path(QStringLiteral("a.jpg")), path(QStringLiteral("b.jpg"))).error,
+              QStringLiteral("目标文件已存在"));
     EXPECT_EQ(read(QStringLiteral("a.jpg")), QByteArray("A"));
     EXPECT_EQ(read(QStringLiteral("b.jpg")), QByteArray("B"));
     EXPECT_EQ(entries().size(), 2);
@@ -115,6 +171,22 @@ TEST_F(LocalFilesTest, RenameMoveAndCopyDoTheirWork)
     EXPECT_EQ(entries(), QStringList{QStringLiteral("1-1.jpg")});
     EXPECT_EQ(read(QStringLiteral("sub/c.jpg")), QByteArray("A"));
     EXPECT_FALSE(files.renameFile(path(QStringLiteral("gone.jpg")), path(QStringLiteral("x.jpg"))));
+
+    // Through held folders: across more folders than are held at once, and back.
+    OpenFolders folders;
+    QString at = path(QStringLiteral("1-1.jpg"));
+    for (int i = 0; i < 12; ++i) {
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("f%1").arg(i)));
+        const QString next = path(QStringLiteral("f%1/%2-1.jpg").arg(i).arg(i));
+        ASSERT_TRUE(files.renameIn(folders, at, next)) << i;
+        at = next;
+    }
+    ASSERT_TRUE(files.renameIn(folders, at, path(QStringLiteral("f0/back.jpg"))));
+    EXPECT_EQ(read(QStringLiteral("f0/back.jpg")), QByteArray("A"));
+    EXPECT_EQ(files.renameIn(folders, path(QStringLiteral("gone.jpg")), path(QStringLiteral("x.jpg"))).error,
+              QStringLiteral("源文件不存在"));
+    EXPECT_FALSE(files.renameIn(folders, path(QStringLiteral("f0/back.jpg")), path(QStringLiteral("none/x.jpg"))));
+    EXPECT_EQ(read(QStringLiteral("f0/back.jpg")), QByteArray("A"));
 }
 
 TEST_F(LocalFilesTest, MoveWorksAcrossFileSystems)
@@ -131,6 +203,10 @@ TEST_F(LocalFilesTest, MoveWorksAcrossFileSystems)
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("a.jpg"))));
     EXPECT_EQ(files.readFile(target).data, QByteArray(100000, 'z'));
     EXPECT_EQ(QDir(other.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    OpenFolders folders;
+    ASSERT_TRUE(files.renameIn(folders, target, path(QStringLiteral("b.jpg"))));
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_EQ(read(QStringLiteral("b.jpg")), QByteArray(100000, 'z'));
 }
 
 namespace {

@@ -48,6 +48,20 @@ ReadResult FaultyFiles::readHead(const QString& path, int count)
     return unlessFailing<ReadResult>(Op::Read, path, [&] { return real_.readHead(path, count); });
 }
 
+void FaultyFiles::readHeads(std::span<const QString> paths, std::span<FileLook> looks)
+{
+    real_.readHeads(paths, looks);
+    const std::lock_guard hold(lock_);
+    for (const Failure& f : failures_) {
+        if (f.op != Op::Read)
+            continue;
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            if (f.match(paths[i]))
+                looks[i].headSize = -1;
+        }
+    }
+}
+
 FileResult FaultyFiles::writeFileAtomic(const QString& path, const QByteArray& data, const QStringList& inputs)
 {
     return unlessFailing<FileResult>(Op::Write, path, [&] { return real_.writeFileAtomic(path, data, inputs); });
@@ -61,6 +75,11 @@ FileResult FaultyFiles::writeNewFile(const QString& path, const QByteArray& data
 FileResult FaultyFiles::renameFile(const QString& from, const QString& to)
 {
     return unlessFailing<FileResult>(Op::Rename, from, [&] { return real_.renameFile(from, to); });
+}
+
+FileResult FaultyFiles::renameIn(OpenFolders& folders, const QString& from, const QString& to)
+{
+    return unlessFailing<FileResult>(Op::Rename, from, [&] { return real_.renameIn(folders, from, to); });
 }
 
 FileResult FaultyFiles::moveFile(const QString& from, const QString& to)

@@ -29,11 +29,15 @@ public:
     FileResult writeFileAtomic(const QString& path, const QByteArray& data,
                                const QStringList& inputs = {}) override;
     FileResult renameFile(const QString& from, const QString& to) override;
+    FileResult renameIn(OpenFolders& folders, const QString& from, const QString& to) override;
     FileResult moveFile(const QString& from, const QString& to) override;
     FileResult copyFile(const QString& from, const QString& to) override;
     FileResult writeNewFile(const QString& path, const QByteArray& data) override;
     FileResult removeFile(const QString& path) override { return real_.removeFile(path); }
     FileStatus fileStatus(const QString& path) override { return real_.fileStatus(path); }
+    void lookAt(std::span<const QString> paths, std::span<FileLook> looks) override { real_.lookAt(paths, looks); }
+    // A path whose read is to fail is unreadable.
+    void readHeads(std::span<const QString> paths, std::span<FileLook> looks) override;
     QString realFolder(const QString& folder) override { return real_.realFolder(folder); }
     QStringList fileNames(const QString& folder) override { return real_.fileNames(folder); }
 
