@@ -1,6 +1,10 @@
 #include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
@@ -9,5 +13,17 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
+    // Tests run in a folder of their own, wherever they are started: a file written under a
+    // relative name (a test's mistake) lands there, never in the working tree, and fails the run.
+    QTemporaryDir scratch;
+    if (!scratch.isValid() || !QDir::setCurrent(scratch.path()))
+        return 1;
+    const int status = RUN_ALL_TESTS();
+    const QStringList strays = QDir(scratch.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    QDir::setCurrent(QDir::tempPath());
+    if (!strays.isEmpty()) {
+        std::fprintf(stderr, "files written under relative names: %s\n", qPrintable(strays.join(u' ')));
+        return status == 0 ? 1 : status;
+    }
+    return status;
 }

@@ -20,6 +20,14 @@ const FileDialogOptions& mapPictureDialog()
     return options;
 }
 
+const FileDialogOptions& assemblyReferenceDialog()
+{
+    static const FileDialogOptions options{
+        QStringLiteral("图片文件（jpg、png、bmp）|*.jpg;*.jpeg;*.png;*.bmp|所有文件|*.*"), QStringLiteral("jpg"),
+        QStringLiteral("自动拼图：选择原大地图（整张地图的参考图片）")};
+    return options;
+}
+
 AutoAssemblyCommand::AutoAssemblyCommand(MapDocument& document, Platform& platform, ResultReport& report,
                                          QObject* parent)
     : QObject(parent), document_(document), platform_(platform), report_(report)
@@ -30,7 +38,7 @@ void AutoAssemblyCommand::start(const QString& referencePath)
 {
     QString reference = referencePath;
     if (reference.isEmpty()) {
-        const std::optional<QString> chosen = platform_.openFileDialog(mapPictureDialog());
+        const std::optional<QString> chosen = platform_.openFileDialog(assemblyReferenceDialog());
         if (!chosen || chosen->isEmpty())
             return;
         reference = *chosen;

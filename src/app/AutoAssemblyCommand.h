@@ -15,8 +15,10 @@ namespace tessera {
 class MapDocument;
 class ResultReport;
 
-// The open dialog of the reference picture (载入原大地图 and 自动拼图).
+// The open dialog of the reference picture of 载入原大地图.
 const FileDialogOptions& mapPictureDialog();
+// 自动拼图's own, when no reference is loaded: every format the assembly reads.
+const FileDialogOptions& assemblyReferenceDialog();
 
 // 自动拼图: asks for the reference (unless one is loaded) and the slice folder, reads both in the
 // background, lets the user correct the grid, asks before it overwrites or enlarges the map, matches

@@ -150,7 +150,10 @@ void MainWindow::bindControls()
         });
     }
     connect(c.undoButton, &QToolButton::clicked, this, [this] { doc_->work().whenIdle([this] { tools_->undo(); }); });
-    connect(c.refreshButton, &QToolButton::clicked, this, [this] { canvas_->redrawCanvas(); });
+    connect(c.refreshButton, &QToolButton::clicked, this, [this] {
+        tools_->refreshed();
+        canvas_->redrawCanvas();
+    });
     connect(c.previewButton, &QToolButton::clicked, this, &MainWindow::openPreview);
     connect(c.newMapButton, &QToolButton::clicked, this, [this] { doc_->work().whenIdle([this] { newMap(); }); });
     connect(c.panelToggle, &QPushButton::clicked, this, &MainWindow::togglePanel);

@@ -88,9 +88,13 @@ void MainWindow::bindDocument()
                     tileList_->scratchBoard()->picture() = report->placeholder();
                     tileList_->scratchBoard()->update();
                 }
-                report->replayInto(*results_, texts::kHistoryEnded);
+                report->replayInto(*results_);
             });
+    connect(doc_.get(), &MapDocument::mapStarted, this, [this] { tools_->mapStarted(); });
+    connect(doc_.get(), &MapDocument::notice, this,
+            [this](const QString& text) { controls_.statusBar->setPanelText(1, text); });
     connect(doc_.get(), &MapDocument::mapResized, this, [this] {
+        tools_->mapStarted();  // a carried tile went with the old size
         canvas_->resizeForMap();
         scrolling_->updateRanges();
     });

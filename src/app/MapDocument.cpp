@@ -3,6 +3,7 @@
 #include "app/DocumentJournal.h"
 #include "gui/Platform.h"
 #include "app/MapQuestions.h"
+#include "app/Texts.h"
 #include "batch/BatchMove.h"
 #include "batch/BatchRename.h"
 
@@ -31,6 +32,7 @@ MapDocument::MapDocument(Platform& platform, QObject* parent)
         emit mapReplaced();
     });
     connect(&file_, &MapFileCommands::exported, this, &MapDocument::savedAs);
+    connect(&file_, &MapFileCommands::notice, this, &MapDocument::notice);
     model_.setCellEditor([this](int row, int column, const QString& text) {
         history_.changeCells(MapCommandKind::EditCell, {{row, column, grid_.cellText(row, column), text}});
     });
@@ -128,9 +130,9 @@ void MapDocument::redo()
 void MapDocument::save()
 {
     if (mapPath_.isEmpty())
-        file_.exportGrid();
+        file_.exportGrid(false);
     else
-        file_.exportTo(mapPath_);
+        file_.exportTo(mapPath_, false);
 }
 
 void MapDocument::savedAs(const QString& path)
@@ -239,6 +241,7 @@ void MapDocument::runBatch(Batch batch, bool redraw)
             history_.clear();
             setChangedOutsideHistory(true);
             emit batchDone(out->report);
+            emit notice(texts::kHistoryEnded);
             if (redraw)
                 emit mapReplaced();
             emit filesChanged();

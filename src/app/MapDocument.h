@@ -90,6 +90,8 @@ signals:
     void mapStarted();
     // The map was written to, or read from, its map path file `path`.
     void saved(const QString& path);
+    // A short word for the status bar (保存's success, the history ended by a batch).
+    void notice(const QString& text);
 
 private:
     void startOver(int mapSize, const QString& mapPath = QString());

@@ -4,6 +4,7 @@
 #include "model/MapText.h"
 #include "model/TileGrid.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 #include <memory>
@@ -51,10 +52,10 @@ const FileDialogOptions MapFileCommands::kDialogOptions{
     QStringLiteral("青石地图路径文件（TLP）|*.tlp|文本文档（TXT）|*.txt|所有文件|*.*"),
     QStringLiteral("tlp")};
 
-bool MapFileCommands::exportGrid()
+bool MapFileCommands::exportGrid(bool inBox)
 {
     const std::optional<QString> path = platform_.saveFileDialog(kDialogOptions);
-    return path && exportTo(*path);
+    return path && exportTo(*path, inBox);
 }
 
 const FileDialogOptions MapFileCommands::kImportDialogOptions{
@@ -83,29 +84,32 @@ bool MapFileCommands::confirmUnfitCells()
     return platform_.messageBox(text, MessageButtons::YesNoInfo) == MessageResult::Yes;
 }
 
-bool MapFileCommands::exportTo(const QString& path)
+bool MapFileCommands::exportTo(const QString& path, bool inBox)
 {
     if (!confirmUnfitCells())
         return false;
     const int n = grid_.mapSize();
     if (!work_)
-        return finishExport(path, writeMapPathFile(platform_, path, grid_.cells(), n, progress_));
+        return finishExport(path, writeMapPathFile(platform_, path, grid_.cells(), n, progress_), inBox);
     // The work writes a snapshot: the strings are shared, not copied.
     return work_->run<MapFileResult>(
         [&files = platform_.files(), path, cells = grid_.cells(), n](Progress& progress) {
             return writeMapPathFile(files, path, cells, n, progress);
         },
-        [this, path](MapFileResult result) { finishExport(path, result); });
+        [this, path, inBox](MapFileResult result) { finishExport(path, result, inBox); });
 }
 
-bool MapFileCommands::finishExport(const QString& path, const MapFileResult& result)
+bool MapFileCommands::finishExport(const QString& path, const MapFileResult& result, bool inBox)
 {
     if (!result.ok()) {
         platform_.messageBox(mapFileMessage(path, result, false), MessageButtons::OkExclamation);
         return false;
     }
     emit exported(path);
-    platform_.messageBox(QStringLiteral("导出成功！"), MessageButtons::Ok);
+    if (inBox)
+        platform_.messageBox(QStringLiteral("导出成功！"), MessageButtons::Ok);
+    else
+        emit notice(QStringLiteral("已保存：%1").arg(QFileInfo(path).fileName()));
     return true;
 }
 

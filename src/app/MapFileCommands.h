@@ -40,8 +40,9 @@ public:
     // that size and its cells.
     void setMapTaker(std::function<void(int, CellTexts)> take) { takeMap_ = std::move(take); }
 
-    // Asks for a file and writes the grid into it atomically.
-    bool exportGrid();
+    // Asks for a file and writes the grid into it atomically. Success is said in a box, or with
+    // `inBox` false (保存, done every few minutes) as a `notice`.
+    bool exportGrid(bool inBox = true);
     // Asks for a file and replaces the grid's content with it; an unreadable or unsuitable file
     // leaves the grid as it was. A TMX or TMJ map (told by its name, else by its first bytes)
     // brings its own size and does not become the map's path file.
@@ -49,7 +50,7 @@ public:
 
     // Without a `LongWork`: true when written or read. With one: true when the work has started.
     // The same holds for the two above.
-    bool exportTo(const QString& path);
+    bool exportTo(const QString& path, bool inBox = true);
     bool importFrom(const QString& path);
 
 signals:
@@ -59,10 +60,12 @@ signals:
     // A TMX or TMJ map replaced the map.
     void importedTiledMap(const QString& path);
     void exported(const QString& path);
+    // A success said without a box, for the status bar.
+    void notice(const QString& text);
 
 private:
     bool confirmUnfitCells();
-    bool finishExport(const QString& path, const MapFileResult& result);
+    bool finishExport(const QString& path, const MapFileResult& result, bool inBox);
     bool finishImport(const QString& path, MapFileResult result);
     struct ImportOutcome;
     bool finishAnyImport(const QString& path, ImportOutcome outcome);

@@ -45,16 +45,12 @@ void SliceCommand::start()
         return;
     }
     SliceChoices offered = last_;
-    offered.folder = QDir::toNativeSeparators(QFileInfo(picture).absolutePath() + u'/'
-                                              + QFileInfo(picture).completeBaseName() + QStringLiteral("_切片"));
+    offered.folder = QDir::toNativeSeparators(freeFolderBeside(picture));
     const std::optional<SliceChoices> choices = platform_.sliceDialog(picture, size, offered, kMinSliceSide, kMaxSliceSide);
     if (!choices)
         return;
     last_ = *choices;
     const QString folder = QFileInfo(QDir::fromNativeSeparators(choices->folder)).absoluteFilePath();
-    if (!mayUseFolder(folder))
-        return;
-
     const int rows = (size.height() + choices->cell.height() - 1) / choices->cell.height();
     const int columns = (size.width() + choices->cell.width() - 1) / choices->cell.width();
     if (std::max(rows, columns) > kMaxMapSize) {
@@ -63,6 +59,9 @@ void SliceCommand::start()
         platform_.messageBox(failureMessage(tooMany), MessageButtons::OkExclamation);
         return;
     }
+    if (!mayUseFolder(folder, rows, columns))
+        return;
+
     const TileGrid& map = document_.grid();
     const auto taken = std::count_if(map.cells().begin(), map.cells().end(), [](const QString& c) { return !c.isEmpty(); });
     if (taken > 0
@@ -91,8 +90,24 @@ void SliceCommand::start()
         LongWork::WhenCancelled::Apply);
 }
 
-// A folder that is new or empty is used at once; another only when the user says so.
-bool SliceCommand::mayUseFolder(const QString& folder)
+// The folder offered for the slices: named after the picture, with a number added while that
+// name is taken by a file or a folder that is not empty.
+QString SliceCommand::freeFolderBeside(const QString& picture)
+{
+    const QFileInfo info(picture);
+    const QString base = info.absolutePath() + u'/' + info.completeBaseName() + QStringLiteral("_切片");
+    for (int n = 1; n < 1000; ++n) {
+        const QString folder = n == 1 ? base : base + QString::number(n);
+        const QFileInfo candidate(folder);
+        if (!candidate.exists() || (candidate.isDir() && platform_.fileNames(folder).isEmpty()))
+            return folder;
+    }
+    return base;
+}
+
+// A folder that is new or empty is used at once; one that holds a name the cut would write is
+// refused before anything is asked or written; another only when the user says so.
+bool SliceCommand::mayUseFolder(const QString& folder, int rows, int columns)
 {
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir()) {
@@ -101,8 +116,16 @@ bool SliceCommand::mayUseFolder(const QString& folder)
         return false;
     }
     const QStringList present = platform_.fileNames(folder);
-    return present.isEmpty()
-        || platform_.messageBox(QStringLiteral("文件夹 %1 中已有 %2 个文件。已有的文件不会被覆盖；"
+    if (present.isEmpty())
+        return true;
+    if (const QString name = takenSliceName(present, rows, columns, kReferenceFileName); !name.isEmpty()) {
+        platform_.messageBox(QStringLiteral("文件夹 %1 中已有同名的文件 %2，切分大图不会覆盖已有的文件，没有切分。\n"
+                                            "请选择空的文件夹，或先移走这些文件。")
+                                 .arg(QDir::toNativeSeparators(folder), name),
+                             MessageButtons::OkExclamation);
+        return false;
+    }
+    return platform_.messageBox(QStringLiteral("文件夹 %1 中已有 %2 个文件。已有的文件不会被覆盖；"
                                                "切片的名字已被占用时不会切分。是否继续？")
                                     .arg(QDir::toNativeSeparators(folder))
                                     .arg(present.size()),

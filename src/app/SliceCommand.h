@@ -14,7 +14,8 @@ class ResultReport;
 struct SliceResult;
 
 // 切分大图: asks for the picture and, in one dialog, the cell size, the folder, the JPEG quality and
-// the padding; asks before it writes into a folder that is not empty, replaces placed tiles or
+// the padding (a folder that is free offered); refuses a folder that holds a name it would write, asks
+// before it writes into a folder that is not empty, replaces placed tiles or
 // enlarges the map; cuts in the background and, once every slice and the reference are written,
 // puts each slice in its cell in one undoable step. No widgets: the window follows its signal.
 class SliceCommand : public QObject {
@@ -32,7 +33,8 @@ signals:
     void referenceWritten(const QString& path);
 
 private:
-    bool mayUseFolder(const QString& folder);
+    QString freeFolderBeside(const QString& picture);
+    bool mayUseFolder(const QString& folder, int rows, int columns);
     void finish(const SliceResult& result, int mapSize, const QString& folder);
 
     MapDocument& document_;

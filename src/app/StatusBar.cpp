@@ -107,9 +107,12 @@ void ProgressBar::poll()
         return;
     }
     display(followed_->position(), followed_->maximum());
-    if (followed_.use_count() == 1) {  // the work has ended
+    if (followed_.use_count() == 1) {  // the work has ended: the bar empties, however far it came
         followed_.reset();
         pollTimer_->stop();
+        resetTimer_->stop();
+        setRange(0, 100);
+        setValue(0);
     }
 }
 

@@ -25,6 +25,9 @@ TileTableView::TileTableView(QWidget* parent) : QTableView(parent)
                     | QAbstractItemView::AnyKeyPressed);
     setStyleSheet(QStringLiteral("QTableView { gridline-color: rgb(192, 192, 192); background: white;"
                                  " color: black; selection-background-color: rgb(51, 153, 255); }"));
+    // A folder of slices gives every cell the same beginning: the file name at the end must show.
+    setTextElideMode(Qt::ElideMiddle);
+    setWordWrap(false);
     horizontalHeader()->setDefaultSectionSize(TileGridModel::kColumnWidth);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     verticalHeader()->setDefaultSectionSize(TileGridModel::kRowHeight);

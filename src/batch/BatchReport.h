@@ -33,15 +33,13 @@ public:
     // The last placeholder drawn; null when none was.
     const QImage& placeholder() const { return placeholder_; }
 
-    // `lastLine`, when not empty, follows the recorded lines.
-    void replayInto(BatchReport& report, const QString& lastLine = QString()) const
+    // Shows what was recorded, in order, in `report`.
+    void replayInto(BatchReport& report) const
     {
         if (shown_)
             report.showResultWindow();
         if (!lines_.isEmpty())
             report.appendResult(lines_);
-        if (!lastLine.isEmpty())
-            report.appendResult(lastLine);
         if (done_)
             report.announceDone(done_->first, done_->second);
     }

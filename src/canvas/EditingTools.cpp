@@ -6,6 +6,8 @@
 
 #include <QLabel>
 
+#include <algorithm>
+
 #include <utility>
 
 namespace tessera {
@@ -14,7 +16,7 @@ constexpr double kTolerance = 1e-7;
 }
 
 const QString EditingTools::kOverwriteQuestion = QStringLiteral("是否覆盖？");
-const QString EditingTools::kDeleteNotice = QStringLiteral("进入删除状态，之前的操作已无法取消！");
+const QString EditingTools::kDeleteNotice = QStringLiteral("进入删除状态，撤销按钮已无法取消之前的操作！");
 const QString EditingTools::kEmptyCellNotice = QStringLiteral("空白处无法移动");
 
 EditingTools::EditingTools(MapHistory& history, EditingState& editing, Canvas& canvas, Dialogs& dialogs,
@@ -29,11 +31,50 @@ EditingTools::EditingTools(MapHistory& history, EditingState& editing, Canvas& c
                 redrawCell({cell.y(), cell.x()});
         }
     });
+    changed_ = {
+        QObject::connect(&history_, &MapHistory::cellsSet, &history_,
+                         [this](const std::vector<CellChange>& changes) { cellsChanged(changes); }),
+        QObject::connect(&history_, &MapHistory::mapSet, &history_, [this] { forgetDroppedImage(); }),
+        QObject::connect(&history_, &MapHistory::shifted, &history_, [this] { forgetDroppedImage(); }),
+    };
 }
 
 EditingTools::~EditingTools()
 {
     QObject::disconnect(restored_);
+    for (const QMetaObject::Connection& c : changed_)
+        QObject::disconnect(c);
+}
+
+void EditingTools::cellsChanged(const std::vector<CellChange>& changes)
+{
+    if (!droppedAt_)
+        return;
+    const auto isDropped = [this](const CellChange& c) { return c.row == droppedAt_->row && c.column == droppedAt_->column; };
+    if (std::any_of(changes.begin(), changes.end(), isDropped))
+        forgetDroppedImage();
+}
+
+void EditingTools::forgetDroppedImage()
+{
+    // While a tile is carried or swapped the image shows that tile, not a cell.
+    if (editing_.moveState == MoveState::Carrying || swapSource_)
+        return;
+    droppedAt_.reset();
+    hideOnRelease_ = false;
+    followImage_->hide();
+}
+
+void EditingTools::refreshed()
+{
+    forgetDroppedImage();
+}
+
+void EditingTools::mapStarted()
+{
+    swapSource_.reset();
+    followBeforeSwap_ = {};
+    forgetDroppedImage();
 }
 
 void EditingTools::setCell(MapCommandKind kind, Cell cell, const QString& text)
@@ -216,6 +257,7 @@ void EditingTools::pickUp(QPointF at, QPoint client)
     }
     showFloatingTile(*cell, path);  // before the marker covers the cell's tile
     canvas_.drawMoveMarker(cell->row, cell->column);
+    droppedAt_.reset();
     editing_.carriedPath = path;
     // The pick-up opens the move's command; the drop completes it.
     history_.changeCells(MapCommandKind::Move, {{cell->row, cell->column, path, QString()}}, true);
@@ -243,6 +285,7 @@ void EditingTools::drop(QPointF at)
         followImage_->hide();
     editing_.carriedFromRow = editing_.carriedFromColumn = 0;
     editing_.moveState = MoveState::Idle;
+    droppedAt_ = target;
 }
 
 void EditingTools::startSwap(QPointF at, QPoint client)

@@ -21,6 +21,7 @@ class Dialogs;
 class MapHistory;
 class TileGrid;
 enum class MapCommandKind;
+struct CellChange;
 
 // Where the floating image of a carried tile may go, in main-window client coordinates.
 struct FollowBounds {
@@ -90,6 +91,11 @@ public:
     // is one of those, else nothing.
     void undo();
 
+    // The floating image left over a dropped tile goes with 刷新 (unless a tile is carried) and
+    // with a new map; it also goes when its cell changes by anything but its drop.
+    void refreshed();
+    void mapStarted();
+
 private:
     void pickUp(QPointF at, QPoint client);
     void startSwap(QPointF at, QPoint client);
@@ -101,6 +107,8 @@ private:
     void deleteAt(QPointF at);
     void moveFollowImage(QPoint topLeft);
     void showFloatingTile(Cell cell, const QString& path);
+    void forgetDroppedImage();
+    void cellsChanged(const std::vector<CellChange>& changes);
 
     MapHistory& history_;
     TileGrid& grid_;
@@ -114,8 +122,11 @@ private:
 
     const EditingView* view_ = nullptr;
     bool hideOnRelease_ = false;
+    // The cell whose tile the floating image shows after a drop.
+    std::optional<Cell> droppedAt_;
     bool quietUndo_ = false;  // the undo button draws the cell itself
     QMetaObject::Connection restored_;
+    std::vector<QMetaObject::Connection> changed_;
     // A swap in progress: its source cell, and the floating image as it was before the swap
     // borrowed it (a carried tile may be waiting in it).
     std::optional<Cell> swapSource_;

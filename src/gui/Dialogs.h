@@ -27,6 +27,7 @@ inline const QString kDefaultMessageTitle = QStringLiteral("信息：");
 struct FileDialogOptions {
     QString filters;
     QString defaultExtension;
+    QString title = {};  // empty: the dialog's own ("打开", "另存为")
 };
 
 // What 切分大图 asks in its one dialog, and what it offers first.

@@ -219,6 +219,8 @@ std::optional<QString> QtDialogs::fileDialog(const FileDialogOptions& options, b
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilters(qtFilterList(options.filters).split(QStringLiteral(";;")));
     dialog.setDefaultSuffix(options.defaultExtension);
+    if (!options.title.isEmpty())
+        dialog.setWindowTitle(options.title);
     // A name typed without an extension takes the chosen type's.
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
         static const QRegularExpression firstPattern(QStringLiteral("\\(\\*\\.([^ *)]+)"));

@@ -326,4 +326,15 @@ SliceResult slicePicture(Files& files, const QString& picture, const QString& fo
     return result;
 }
 
+QString takenSliceName(const QStringList& names, int rows, int columns, const QString& referenceName)
+{
+    const int n = std::max(rows, columns);
+    for (const QString& name : names) {
+        const int cell = cellOfFileName(name, n);
+        if (name == referenceName || (cell >= 0 && cell / n < rows && cell % n < columns))
+            return name;
+    }
+    return {};
+}
+
 }  // namespace tessera

@@ -46,6 +46,10 @@ struct SliceResult {
     CellTexts cells(int mapSize) const;
 };
 
+// The first of `names` (a folder's listing) that a cut of rows × columns would write: a slice's
+// name or `referenceName`. Empty when none.
+QString takenSliceName(const QStringList& names, int rows, int columns, const QString& referenceName);
+
 // 切分大图: cuts the picture into cells of `settings.cell` named by their cell (cellFileName) in
 // `folder` (made when missing), then writes the reference picture. A JPEG is decoded one band of
 // cell rows at a time while the band before is encoded on every core, so memory stays at two bands

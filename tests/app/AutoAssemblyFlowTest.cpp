@@ -231,7 +231,10 @@ TEST_F(AutoAssemblyFlowTest, AnotherMapsReferenceIsAskedForAndItsDoubtfulCellsCo
     EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
     ASSERT_EQ(platform.shown().size(), 4) << dialogs(platform).join(u'\n').toStdString();
     EXPECT_EQ(platform.shown()[0].kind, Kind::OpenFile);
-    EXPECT_EQ(platform.lastFileDialog().filters, mapPictureDialog().filters);
+    // Titled for what it asks, offering every format the assembly reads.
+    EXPECT_TRUE(platform.lastFileDialog().title.contains(QStringLiteral("原大地图")));
+    for (const char* pattern : {"*.jpg", "*.jpeg", "*.png", "*.bmp"})
+        EXPECT_TRUE(platform.lastFileDialog().filters.contains(QLatin1String(pattern))) << pattern;
     EXPECT_EQ(window.document().grid().mapSize(), 5);
 
     const QStringList lines = resultText().split(u'\n', Qt::SkipEmptyParts).mid(1, 12);

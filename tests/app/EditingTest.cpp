@@ -358,8 +358,10 @@ TEST_F(EditingTest, BatchOperationsRunFromTheTileListWindow)
     const QString text = resultWindow->findChild<QPlainTextEdit*>(QStringLiteral("ResultText"))->toPlainText();
     EXPECT_TRUE(text.contains(QStringLiteral("更名成功......")));
     EXPECT_TRUE(text.contains(QStringLiteral("移动成功......")));  // lines accumulate while it stays open
-    // The files have moved: nothing before can be undone, and the window says so last.
-    EXPECT_TRUE(text.trimmed().endsWith(texts::kHistoryEnded));
+    // The report ends with its closing line; that nothing before can be undone is said in the
+    // status bar.
+    EXPECT_TRUE(text.trimmed().endsWith(QStringLiteral("移动成功......")));
+    EXPECT_EQ(find("StatusPanel1")->property("text").toString(), texts::kHistoryEnded);
     EXPECT_FALSE(window.findChild<QAction*>(QStringLiteral("UndoCommand"))->isEnabled());
     EXPECT_TRUE(window.isWindowModified());
     resultWindow->close();

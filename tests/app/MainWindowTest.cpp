@@ -339,7 +339,7 @@ TEST_F(MainWindowTest, UsageNotesAreShownAsWritten)
     const QString notes = find<QPlainTextEdit>("UsageNotesText")->toPlainText();
     EXPECT_EQ(notes, QString(texts::usageNotes()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     EXPECT_TRUE(texts::usageNotes().endsWith(QStringLiteral("TLP。\r\n")));
-    EXPECT_EQ(texts::usageNotes().count(QStringLiteral("\r\n")), 19);
+    EXPECT_EQ(texts::usageNotes().count(QStringLiteral("\r\n")), 21);
 }
 
 TEST_F(MainWindowTest, AFullProgressBarEmptiesItself)

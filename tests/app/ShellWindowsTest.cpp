@@ -130,6 +130,22 @@ TEST_F(TileListFixture, FillBlanksTogglesTheScratchBoard)
     EXPECT_TRUE(window.scratchBoard()->isHidden());
 }
 
+TEST_F(TileListFixture, ALongPathShowsItsFileNameWithTheMiddleLeftOut)
+{
+    // Two paths alike but for their names: cut at the end, both cells would look the same.
+    const QString folder = QStringLiteral("/maps/") + QString(200, u'x') + u'/';
+    grid.setCellText(1, 1, folder + QStringLiteral("1-1.jpg"));
+    grid.setCellText(1, 2, folder + QStringLiteral("9-9.jpg"));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    TileTableView* table = window.table();
+    table->setCurrentIndex(model.index(2, 2));
+    const auto shown = [&](int column) {
+        return table->viewport()->grab(table->visualRect(model.index(0, column))).toImage();
+    };
+    EXPECT_NE(shown(0), shown(1));
+}
+
 TEST_F(TileListFixture, EnterEditsACellAndTheTextGoesIntoTheGrid)
 {
     window.show();

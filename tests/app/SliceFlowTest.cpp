@@ -12,6 +12,8 @@
 #include <QImage>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QUndoStack>
 
@@ -126,18 +128,15 @@ TEST_F(SliceFlowTest, MenuCutsThePictureAndFillsTheMapInOneUndoableStep)
     EXPECT_EQ(window.document().grid().cellText(3, 3), QDir(folder).filePath(QStringLiteral("3-3.jpg")));
 }
 
-TEST_F(SliceFlowTest, AFolderInUseIsAskedAboutAndATakenNameChangesNothing)
+TEST_F(SliceFlowTest, AFolderInUseIsAskedAboutAndOneHoldingASliceNameIsRefusedBeforeAnyQuestion)
 {
     newMap(5, false);
     const CellTexts before = window.document().grid().cells();
     const QString picture = makePicture(dir.filePath(QStringLiteral("world.jpg")), QSize(800, 600));
     const QString folder = dir.filePath(QStringLiteral("used"));
     QDir().mkpath(folder);
-    QFile mine(QDir(folder).filePath(QStringLiteral("1-2.jpg")));
-    ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
-    mine.write("mine");
-    mine.close();
-
+    const auto put = [&](const char* name) { QFile(QDir(folder).filePath(QString::fromUtf8(name))).open(QIODevice::WriteOnly); };
+    put("notes.txt");
     platform.answerText(picture);
     platform.answerSlice(choices(folder));
     platform.answerNo();
@@ -146,16 +145,61 @@ TEST_F(SliceFlowTest, AFolderInUseIsAskedAboutAndATakenNameChangesNothing)
     EXPECT_TRUE(platform.shown().constLast().text.contains(QStringLiteral("已有 1 个文件")));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
 
+    // A name the cut would write (a slice of its 2 × 2 grid, or the reference): said at once,
+    // nothing asked after, nothing written. 3-1.jpg lies outside the grid and is only asked about.
+    for (const char* taken : {"2-2.jpg", "原大地图.jpg"}) {
+        put(taken);
+        platform.clearShown();
+        platform.answerText(picture);
+        platform.answerSlice(choices(folder));
+        command()->trigger();
+        window.waitForWork();
+        ASSERT_EQ(platform.shown().size(), 3) << taken;
+        EXPECT_EQ(platform.shown()[2].buttons, MessageButtons::OkExclamation);
+        EXPECT_TRUE(platform.shown()[2].text.contains(QString::fromUtf8(taken))) << taken;
+        EXPECT_EQ(window.document().grid().cells(), before);
+        QFile::remove(QDir(folder).filePath(QString::fromUtf8(taken)));
+    }
+    put("3-1.jpg");
     platform.clearShown();
     platform.answerText(picture);
     platform.answerSlice(choices(folder));
+    platform.answerNo();
+    command()->trigger();
+    EXPECT_TRUE(platform.shown().constLast().text.contains(QStringLiteral("已有 2 个文件")));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+TEST_F(SliceFlowTest, ASecondCutIsOfferedAFreeFolderAndAFailedCutEmptiesTheProgressBar)
+{
+    newMap(5, false);
+    const QString picture = makePicture(dir.filePath(QStringLiteral("world.jpg")), QSize(800, 600));
+    for (const char* offered : {"world_切片", "world_切片2", "world_切片3"}) {
+        const QString folder = dir.filePath(QString::fromUtf8(offered));
+        platform.clearAnswers();
+        platform.answerText(picture);
+        platform.answerSlice(choices(folder));
+        platform.answerYes();  // from the second cut on: overwrite the tiles of the cut before
+        command()->trigger();
+        window.waitForWork();
+        EXPECT_EQ(QDir::fromNativeSeparators(platform.script().lastSliceOffered.folder), folder);
+        EXPECT_TRUE(QFile::exists(QDir(folder).filePath(QStringLiteral("2-2.jpg")))) << offered;
+    }
+
+    // A picture that ends early stops the cut part way: the bar does not stay there.
+    QFile whole(picture);
+    ASSERT_TRUE(whole.open(QIODevice::ReadWrite));
+    whole.resize(whole.size() / 2);
+    whole.close();
+    platform.clearAnswers();
+    platform.answerText(picture);
+    platform.answerSlice(choices(dir.filePath(QStringLiteral("cut short"))));
     platform.answerYes();
     command()->trigger();
     window.waitForWork();
-    EXPECT_EQ(platform.shown().constLast().buttons, MessageButtons::OkExclamation);
-    EXPECT_TRUE(platform.shown().constLast().text.contains(QStringLiteral("1-2.jpg")));
-    EXPECT_EQ(window.document().grid().cells(), before);
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    const auto* bar = window.findChild<QProgressBar*>(QStringLiteral("ProgressBar"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bar->value() == 0 && bar->maximum() > 0; }, 2000))
+        << bar->value() << " of " << bar->maximum();
 }
 
 TEST_F(SliceFlowTest, StoppedWorkLeavesTheMapAndWholeSlicesAndSaysHowMany)

@@ -110,7 +110,7 @@ start_assembly() {
   menu_keys $function_menu_x Up Up Return || return 1
   local box
   if [ -n "$1" ]; then
-    box=$(window_named "^打开$") || return 1
+    box=$(window_named "^自动拼图：选择原大地图") || return 1
     answer_file_dialog "$box" "$1" || return 1
   fi
   box=$(window_named "^选择切片所在的文件夹$") || return 1

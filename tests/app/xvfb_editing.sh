@@ -94,6 +94,24 @@ exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash -c 
   check "each press of undo takes back one swap" \
     "cell 5 5 green.jpg; cell 7 7 blue.jpg; cell 15 11 blue.jpg; carrying 0; follow hidden; "
 
+  # Keys go to the window once it has the focus.
+  ask winid; expect "winid "; win=${REPLY#winid }
+  key() { xdotool windowfocus --sync $win key "$1"; expect "handled key"; }
+  do_ arm move
+  gesture $c55 $c44 $c33
+  check "the floating image stays over a dropped tile" \
+    "cell 3 3 green.jpg; cell 7 7 blue.jpg; cell 15 11 blue.jpg; carrying 0; follow shown; "
+  key ctrl+z
+  check "Ctrl+Z takes the move back, and the floating image with it" \
+    "cell 5 5 green.jpg; cell 7 7 blue.jpg; cell 15 11 blue.jpg; carrying 0; follow hidden; "
+  key ctrl+y
+  check "Ctrl+Y does the move again without the image" \
+    "cell 3 3 green.jpg; cell 7 7 blue.jpg; cell 15 11 blue.jpg; carrying 0; follow hidden; "
+  gesture $c33 $c44 $c55
+  at refresh; xdotool mousemove $POS click 1; expect "handled release"
+  check "刷新 takes away the image left over a dropped tile" \
+    "cell 5 5 green.jpg; cell 7 7 blue.jpg; cell 15 11 blue.jpg; carrying 0; follow hidden; "
+
   xdotool mousemove $c33 click 5; expect "handled wheel"
   ask scroll; expect "scroll "; down=${REPLY#scroll }
   xdotool keydown shift click 5 keyup shift; expect "handled wheel"
@@ -117,6 +135,28 @@ exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash -c 
   else
     echo "FAILED: recovery after SIGKILL"; echo "  want: $before"; echo "  got:  $after"; failures=$((failures + 1))
   fi
+  ask winid; expect "winid "; win=${REPLY#winid }
+  saves=$(mktemp -d)
+  ask boxes; while expect ""; [ "$REPLY" != end ]; do :; done
+  do_ answer "$saves/saved.tlp"
+  key ctrl+s
+  key ctrl+s
+  ask boxes; expect ""; box=$REPLY; ask status; expect "status "
+  if [ "$box" = end ] && [ "$REPLY" = "status 已保存：saved.tlp" ] && [ -s "$saves/saved.tlp" ]; then
+    echo "ok: Ctrl+S saves without a box and says so in the status bar"
+  else
+    echo "FAILED: Ctrl+S: first box \"$box\", $REPLY"; failures=$((failures + 1))
+  fi
+  rm -rf "$saves"
+  do_ arm delete
+  ask boxes; expect "box "
+  if [ "$REPLY" = "box 进入删除状态，撤销按钮已无法取消之前的操作！" ]; then
+    echo "ok: arming Delete says what it ends"
+  else
+    echo "FAILED: the Delete notice: $REPLY"; failures=$((failures + 1))
+  fi
+  expect end
+
   ask quit
   exit $failures
 ' "$1"

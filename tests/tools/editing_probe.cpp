@@ -3,12 +3,15 @@
 // button event it has handled, so that a script can wait for one before it looks at the map:
 //   at cell R C | at notes | at hscroll | at right  -> "at X Y" in screen coordinates
 //   arm place|move|swap|delete   choose NAME   yes (answer the next question with Yes)   undo
+//   answer TEXT (the next input or file dialog)
 //   dump -> "cell R C NAME" for every tile, "carrying 0|1", "follow shown|hidden", "end"
+//   boxes -> "box TEXT" for every message box shown since the last "boxes", "end"
+//   status -> "status TEXT", the status bar's message   winid -> "winid ID", the X window
 //   scroll -> "scroll H V", the values of the two scroll bars
 //   journal DIR (journal every change there)   recover DIR -> "recovered 1|0", Yes to the offer
 //   quit
 // The other commands answer "ok". It prints "ready" once the window is shown and
-// "handled press|release|wheel" after each button or wheel event.
+// "handled press|release|wheel|key" after each button, wheel or key event.
 #include "app/DocumentJournal.h"
 #include "app/MainWindow.h"
 #include "app/MapDocument.h"
@@ -21,6 +24,8 @@
 #include <QAbstractSlider>
 #include <QApplication>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -55,6 +60,10 @@ protected:
         }
         if (event->type() == QEvent::Wheel)
             QTimer::singleShot(0, this, [] { say("handled wheel"); });
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (event->type() == QEvent::KeyRelease && !key->isAutoRepeat() && key->key() != Qt::Key_Control
+            && key->key() != Qt::Key_Shift)
+            QTimer::singleShot(0, this, [] { say("handled key"); });
         const bool press = event->type() == QEvent::MouseButtonPress;
         if (press || event->type() == QEvent::MouseButtonRelease)
             QTimer::singleShot(0, this, [press] { say(press ? "handled press" : "handled release"); });
@@ -97,6 +106,24 @@ public:
             window.chooser().chooseFile(words.value(1));
         } else if (verb == QStringLiteral("yes"))
             platform.answerYes();
+        else if (verb == QStringLiteral("answer"))
+            platform.answerText(words.mid(1).join(u' '));
+        else if (verb == QStringLiteral("boxes")) {
+            window.waitForWork();
+            for (const ScriptedPlatform::Shown& shown : platform.shown())
+                if (shown.kind == ScriptedPlatform::DialogKind::Message)
+                    say(QStringLiteral("box ") + QString(shown.text).replace(u'\n', u' '));
+            platform.clearShown();
+            say(QStringLiteral("end"));
+            return;
+        } else if (verb == QStringLiteral("winid")) {
+            say(QStringLiteral("winid %1").arg(window.winId()));
+            return;
+        } else if (verb == QStringLiteral("status")) {
+            window.waitForWork();
+            say(QStringLiteral("status ") + find<QLabel>("StatusPanel1")->text());
+            return;
+        }
         else if (verb == QStringLiteral("dump"))
             dump();
         else if (verb == QStringLiteral("scroll"))
@@ -130,6 +157,9 @@ private:
         } else if (what.value(0) == QStringLiteral("notes")) {
             QWidget* notes = find<QWidget>("UsageNotesText");
             p = notes->mapToGlobal(notes->rect().center());
+        } else if (what.value(0) == QStringLiteral("refresh")) {
+            QWidget* button = find<QWidget>("RefreshButton");
+            p = button->mapToGlobal(button->rect().center());
         } else if (what.value(0) == QStringLiteral("hscroll")) {
             QWidget* bar = find<QWidget>("CanvasHScroll");
             p = bar->mapToGlobal(bar->rect().center());
