@@ -25,9 +25,13 @@ int filledCells(const RecoveredMap& map)
     return static_cast<int>(std::count_if(map.cells.begin(), map.cells.end(), [](const QString& t) { return !t.isEmpty(); }));
 }
 
-QString kilobytes(qint64 bytes)
+QString sizeText(qint64 bytes)
 {
-    return QString::number((bytes + 1023) / 1024);
+    if (bytes < 10 * 1024)
+        return QStringLiteral("%1 字节").arg(bytes);
+    if (bytes < 10 * 1024 * 1024)
+        return QStringLiteral("%1 KB").arg(bytes / 1024);
+    return QStringLiteral("%1 MB").arg(bytes / (1024 * 1024));
 }
 
 // What a journal that is not whole gave, and why not all.
@@ -41,9 +45,9 @@ QString recoveredText(const RecoveredMap& map)
                      .arg(fileErrorText(map.readError, FileAccess::Read))
                      .arg(map.entries);
     else if (map.damaged)
-        lines << QStringLiteral("编辑记录的末尾已损坏，只恢复了损坏之前的 %1 项记录（完好的 %2 KB，共 %3 KB），之后的修改已丢失。")
+        lines << QStringLiteral("编辑记录的末尾已损坏，只恢复了损坏之前的 %1 项记录（完好的 %2，共 %3），之后的修改已丢失。")
                      .arg(map.entries)
-                     .arg(kilobytes(map.validBytes), kilobytes(map.fileSize));
+                     .arg(sizeText(map.validBytes), sizeText(map.fileSize));
     if (map.behind)
         lines << QStringLiteral("编辑记录曾经写入失败，缺少写入失败之后的修改。");
     lines << QStringLiteral("恢复的地图：%1 × %1，%2 个格子有图片。").arg(map.mapSize).arg(filledCells(map));
