@@ -219,20 +219,21 @@ TEST_F(RecoveryTest, ADamagedJournalIsKeptAsideAndWhatIsWholeOffered)
     QFile file(written);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    const auto flip = [&](qint64 at) { QByteArray b = bytes; b[at] = static_cast<char>(b[at] ^ 0x40); return b; };
-    QByteArray behind = bytes;
-    behind[kJournalFlagsOffset] = static_cast<char>(kJournalBehind);
+    const auto with = [&](qint64 at, char byte) { QByteArray b = bytes; b[at] = byte; return b; };
+    const auto flip = [&](qint64 at) { return with(at, static_cast<char>(bytes[at] ^ 0x40)); };
+    const qint64 half = bytes.size() / 2;
+    const int wholeBeforeHalf = int(std::upper_bound(ends.begin(), ends.end(), half) - ends.begin()) - 1;
     const struct {
         const char* name;
         QByteArray bytes;
         int cellsBack;  // -1: no map at all
         const char* says;
     } cases[] = {
-        {"cut in half", bytes.left(bytes.size() / 2), int(std::upper_bound(ends.begin(), ends.end(), bytes.size() / 2) - ends.begin()) - 1, "末尾已损坏"},
-        {"a byte flipped in the middle", flip(bytes.size() / 2), int(std::upper_bound(ends.begin(), ends.end(), bytes.size() / 2) - ends.begin()) - 1, "末尾已损坏"},
+        {"cut in half", bytes.left(half), wholeBeforeHalf, "末尾已损坏"},
+        {"a byte flipped in the middle", flip(half), wholeBeforeHalf, "末尾已损坏"},
         {"a byte flipped in the last entry", flip(bytes.size() - 3), 3, "只恢复了损坏之前的 4 项记录"},
         {"a byte flipped in the header", flip(5), 4, "文件头已损坏"},
-        {"behind", behind, 4, "缺少写入失败之后的修改"},
+        {"behind", with(kJournalFlagsOffset, char(kJournalBehind)), 4, "缺少写入失败之后的修改"},
         {"unreadable", {}, -1, "无法读取"},
     };
     for (const auto& c : cases) {
