@@ -39,7 +39,7 @@ QString recoveredText(const RecoveredMap& map)
 {
     QStringList lines;
     if (map.headerDamaged)
-        lines << QStringLiteral("编辑记录的文件头已损坏，其后的各项凭校验读出。");
+        lines << QStringLiteral("编辑记录的文件头已损坏；其后的记录经逐项校验后读出。");
     if (map.readError != 0)
         lines << QStringLiteral("读取编辑记录时出错（%1），只恢复了出错之前的 %2 项记录。")
                      .arg(fileErrorText(map.readError, FileAccess::Read))
