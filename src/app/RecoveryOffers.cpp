@@ -62,12 +62,12 @@ QString keptText(const QString& path)
 }
 
 // Rebuilds the map; the journal it came from goes only when it was whole and this editor's own
-// journal now holds the map. Else it stays where it is.
-void takeMap(MapDocument& document, const RecoveredMap& map, const QString& journal)
+// journal now holds the map. True when it went.
+bool takeMap(MapDocument& document, const RecoveredMap& map, const QString& journal)
 {
     document.restore(map.mapSize, map.cells, map.mapPath);
-    if (map.whole() && document.journal() && document.journal()->current())
-        (void)::unlink(QFile::encodeName(journal).constData());
+    return map.whole() && document.journal() && document.journal()->current()
+        && ::unlink(QFile::encodeName(journal).constData()) == 0;
 }
 
 QString stateText(const RecoveredMap& map)
@@ -112,7 +112,9 @@ bool offerRecovery(MapDocument& document, Platform& platform, const QString& fol
         if (!recovered
             && platform.messageBox(kRecoverQuestion, MessageButtons::YesNoInfo, kDefaultMessageTitle, informative)
                 == MessageResult::Yes) {
-            takeMap(document, map, journal);
+            // Not held elsewhere, it is kept aside: never offered again as the last session's.
+            if (!takeMap(document, map, journal) && map.whole())
+                (void)recovery.keepAside(*it);
             recovered = true;
             continue;
         }
@@ -177,7 +179,7 @@ void restoreKeptMap(MapDocument& document, Platform& platform)
                                    MessageButtons::YesNoInfo)
                 != MessageResult::Yes)
             return;
-        takeMap(document, map, path);
+        (void)takeMap(document, map, path);
         return;
     }
 }
