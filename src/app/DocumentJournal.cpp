@@ -93,6 +93,8 @@ void DocumentJournal::compact()
     followCarry();
 }
 
+// The move tool takes up the carry before the pick-up's change and ends it before the drop's, so
+// the carry is journalled right after the change that emptied its cell, and dropped after the drop.
 void DocumentJournal::followCarry()
 {
     const EditingState& editing = document_.editing();
