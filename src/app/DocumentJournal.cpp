@@ -3,13 +3,15 @@
 #include "app/MapDocument.h"
 #include "files/FileErrors.h"
 #include "gui/Platform.h"
-#include "journal/JournalRecovery.h"
 #include "journal/MapJournal.h"
+
+#include <QFileInfo>
 
 namespace tessera {
 
 DocumentJournal::DocumentJournal(MapDocument& document, const QString& folder)
-    : QObject(&document), document_(document), journal_(std::make_unique<MapJournal>(folder))
+    : QObject(&document), document_(document), journal_(std::make_unique<MapJournal>(folder)),
+      carriedFrom_(kNoCell)
 {
     MapHistory& history = document.history();
     const TileGrid& grid = document.grid();
@@ -20,63 +22,115 @@ DocumentJournal::DocumentJournal(MapDocument& document, const QString& folder)
         for (const CellChange& c : changes)
             cells.push_back({(c.row - 1) * n + (c.column - 1), c.after});
         journal_->setCells(std::move(cells));
+        followCarry();
     });
-    connect(&history, &MapHistory::mapSet, this,
-            [this, &grid] { journal_->replaceMap(grid.mapSize(), grid.cells()); });
-    connect(&history, &MapHistory::shifted, this,
-            [this](ShiftDirection direction, int distance) { journal_->shiftMap(direction, distance); });
-    connect(&document, &MapDocument::mapStarted, this,
-            [this, &document] { journal_->startMap(document.grid().mapSize(), document.mapPath()); });
+    connect(&history, &MapHistory::mapSet, this, [this, &grid] {
+        journal_->replaceMap(grid.mapSize(), grid.cells());
+        if (std::exchange(mapSize_, grid.mapSize()) == grid.mapSize())
+            followCarry();
+        else
+            carriedFrom_ = kNoCell;  // another size ends the carry, in the editor as in the journal
+    });
+    connect(&history, &MapHistory::shifted, this, [this](ShiftDirection direction, int distance) {
+        journal_->shiftMap(direction, distance);
+        followCarry();
+    });
+    connect(&document, &MapDocument::mapStarted, this, [this, &document] {
+        journal_->startMap(document.grid().mapSize(), document.mapPath());
+        mapSize_ = document.grid().mapSize();
+        carriedFrom_ = kNoCell;
+    });
     // A save starts the journal over from the map as saved, so that it never grows without bound.
-    connect(&document, &MapDocument::saved, this, [this, &document](const QString& path) {
-        journal_->compact(document.grid().mapSize(), document.grid().cells(), path, true);
-    });
-    // A journal that cannot be written is said once, when it fails; the editing goes on.
-    connect(journal_.get(), &MapJournal::failed, this, [this] {
+    connect(&document, &MapDocument::saved, this, [this] { compact(); });
+
+    // A journal that cannot be written is said when it fails and when it works again (the
+    // journal tries again by itself); the editing goes on.
+    Platform& platform = document.platform();
+    connect(journal_.get(), &MapJournal::failed, this, [this, &platform] {
         const JournalError error = journal_->error();
-        document_.platform().messageBox(
-            QStringLiteral("无法写入编辑记录，程序意外退出时将无法恢复未保存的修改：\n%1\n%2")
-                .arg(error.path, fileErrorText(error.error)),
-            MessageButtons::OkExclamation);
+        if (error.ok())
+            return;  // it works again already
+        platform.messageBox(QStringLiteral("无法写入编辑记录，程序意外退出时将无法恢复未保存的修改：\n%1\n%2")
+                                .arg(error.path, journalErrorText(error)),
+                            MessageButtons::OkExclamation, kDefaultMessageTitle,
+                            QStringLiteral("程序会自动重试，恢复写入后会告诉你。"));
     }, Qt::QueuedConnection);
+    connect(journal_.get(), &MapJournal::resumed, this, [&platform] {
+        platform.messageBox(QStringLiteral("编辑记录已恢复写入，程序意外退出时可以恢复未保存的修改。"), MessageButtons::OkInfo);
+    }, Qt::QueuedConnection);
+    if (const JournalError error = journal_->error(); !error.ok())
+        platform.messageBox(QStringLiteral("崩溃恢复已关闭：无法写入编辑记录，程序意外退出时将无法恢复未保存的修改。\n%1\n%2")
+                                .arg(error.path, journalErrorText(error)),
+                            MessageButtons::OkExclamation, kDefaultMessageTitle,
+                            QStringLiteral("程序会自动重试，恢复写入后会告诉你。"));
     if (document.grid().mapSize() > 0)
-        journal_->compact(document.grid().mapSize(), document.grid().cells(), document.mapPath(),
-                          !document.modified());
+        compact();
 }
 
 DocumentJournal::~DocumentJournal() = default;
+
+QString DocumentJournal::folder() const
+{
+    return QFileInfo(journal_->path()).path();
+}
+
+bool DocumentJournal::current()
+{
+    return journal_->flush().ok();
+}
 
 void DocumentJournal::discard()
 {
     journal_->discard();
 }
 
-bool offerRecovery(MapDocument& document, Platform& platform, const QString& folder)
+void DocumentJournal::compact()
 {
-    JournalRecovery recovery(folder);
-    bool recovered = false;
-    const QStringList journals = recovery.journals();
-    // The newest first: that is the map the user worked on last.
-    for (auto it = journals.crbegin(); it != journals.crend(); ++it) {
-        const RecoveredMap map = readJournal(*it);
-        if (!map.error.ok() || !map.unsaved || map.mapSize < 1) {
-            (void)recovery.remove(*it);
-            continue;
-        }
-        if (!recovered
-            && platform.messageBox(QStringLiteral("上次编辑没有正常结束，是否恢复未保存的地图？"),
-                                   MessageButtons::YesNoInfo)
-                == MessageResult::Yes) {
-            document.restore(map.mapSize, map.cells, map.mapPath);
-            (void)recovery.remove(*it);
-            recovered = true;
-            continue;
-        }
-        const JournalRecovery::KeptAside kept = recovery.keepAside(*it);
-        if (kept.error.ok())
-            platform.messageBox(QStringLiteral("未恢复的地图记录已保存在：\n%1").arg(kept.path), MessageButtons::OkInfo);
+    const TileGrid& grid = document_.grid();
+    journal_->compact(grid.mapSize(), grid.cells(), document_.mapPath(), !document_.modified());
+    mapSize_ = grid.mapSize();
+    carriedFrom_ = kNoCell;
+    followCarry();
+}
+
+// The move tool takes up the carry before the pick-up's change and ends it before the drop's, so
+// the carry is journalled right after the change that emptied its cell, and dropped after the drop.
+void DocumentJournal::followCarry()
+{
+    const EditingState& editing = document_.editing();
+    const int n = document_.grid().mapSize();
+    const bool carrying = !editing.carriedPath.isEmpty() && editing.carriedFromRow >= 1 && editing.carriedFromRow <= n
+                       && editing.carriedFromColumn >= 1 && editing.carriedFromColumn <= n;
+    const std::uint32_t from = carrying
+        ? static_cast<std::uint32_t>((editing.carriedFromRow - 1) * n + editing.carriedFromColumn - 1) : kNoCell;
+    const QString& text = carrying ? editing.carriedPath : QString();
+    if (from == carriedFrom_ && text == carried_)
+        return;
+    carriedFrom_ = from;
+    carried_ = text;
+    journal_->carryTile(from, text);
+}
+
+QString journalErrorText(const JournalError& error)
+{
+    using Kind = JournalError::Kind;
+    const QFileInfo at(error.path);
+    switch (error.kind) {
+    case Kind::Folder:
+        if (at.exists() && !at.isDir())
+            return QStringLiteral("这个位置是一个文件，不是文件夹");
+        return QStringLiteral("无法创建文件夹：") + fileErrorText(error.error);
+    case Kind::Lock:
+        return QStringLiteral("无法创建锁文件：") + fileErrorText(error.error);
+    case Kind::NotRegular:
+        return QStringLiteral("不是普通文件");
+    case Kind::NotAJournal:
+        return QStringLiteral("记录已损坏，读不出地图");
+    case Kind::Read:
+        return fileErrorText(error.error, FileAccess::Read);
+    default:
+        return error.error != 0 ? fileErrorText(error.error) : QStringLiteral("写入失败");
     }
-    return recovered;
 }
 
 }  // namespace tessera

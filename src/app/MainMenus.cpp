@@ -1,6 +1,7 @@
 // The menu bar's commands and their bindings.
 #include "app/MainMenus.h"
 
+#include "app/DocumentJournal.h"
 #include "app/MapDocument.h"
 #include "app/TiledMapCommand.h"
 #include "app/Texts.h"
@@ -53,6 +54,8 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, W
     QAction* save = addCommand(file, QStringLiteral("保存"), "SaveCommand", [this] { document_.save(); });
     save->setShortcut(QKeySequence::Save);
     mapCommand(save);
+    changing_ << addCommand(file, QStringLiteral("恢复以前的地图…"), "RestoreKeptMapCommand",
+                            [this, &platform] { restoreKeptMap(document_, platform); });
     file->addSeparator();
     addCommand(file, QStringLiteral("退出"), "ExitCommand", commands.exit, false);
 

@@ -18,8 +18,9 @@ int main(int argc, char* argv[])
     tessera::MainWindow window(platform);
     platform.setDialogParent(&window);
     window.show();
-    // A map left unsaved by an editor that did not end cleanly, then this editor's own journal.
-    tessera::offerRecovery(window.document(), platform, QString());
+    // This editor's own journal (said at once when it cannot be written), then a map left unsaved
+    // by an editor that did not end cleanly.
     window.document().keepJournal();
+    tessera::offerRecovery(window.document(), platform, QString());
     return QApplication::exec();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QList>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -78,6 +79,12 @@ public:
     // on Cancel. The cell's sides stay within [minSide, maxSide] and the folder is not empty.
     virtual std::optional<SliceChoices> sliceDialog(const QString& picture, QSize size, const SliceChoices& initial,
                                                     int minSide, int maxSide) = 0;
+
+    // Modal box listing `rows` (a text for each of `columns`) under `prompt`, with a button for each of
+    // `actions` and one to close it. The row chosen and the index of its action; nothing on Close.
+    virtual std::optional<std::pair<int, int>> chooseRow(const QString& prompt, const QString& title,
+                                                         const QStringList& columns, const QList<QStringList>& rows,
+                                                         const QStringList& actions) = 0;
 
     // Input box whose answer is read as a whole number; nothing on Cancel.
     std::optional<int> inputNumber(const QString& prompt, const QString& title,

@@ -37,6 +37,11 @@ public:
     {
         return dialogs_.inputTwoNumbers(prompt, title, labels, initial, maximum);
     }
+    std::optional<std::pair<int, int>> chooseRow(const QString& prompt, const QString& title, const QStringList& columns,
+                                                 const QList<QStringList>& rows, const QStringList& actions) override
+    {
+        return dialogs_.chooseRow(prompt, title, columns, rows, actions);
+    }
     std::optional<QString> openFileDialog(const FileDialogOptions& options) override
     {
         return dialogs_.openFileDialog(options);

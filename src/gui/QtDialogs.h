@@ -23,6 +23,8 @@ public:
     std::optional<std::pair<int, int>> inputTwoNumbers(const QString& prompt, const QString& title,
                                                        const QStringList& labels, std::pair<int, int> initial,
                                                        int maximum) override;
+    std::optional<std::pair<int, int>> chooseRow(const QString& prompt, const QString& title, const QStringList& columns,
+                                                 const QList<QStringList>& rows, const QStringList& actions) override;
     std::optional<QString> openFileDialog(const FileDialogOptions& options) override;
     std::optional<QString> saveFileDialog(const FileDialogOptions& options) override;
     QString browseFolder(const QString& title) override;

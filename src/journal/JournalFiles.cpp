@@ -55,6 +55,12 @@ QString keptAsideName()
         .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")), uniqueId());
 }
 
+bool isKeptAsideName(const QString& name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^kept-\\d{8}-\\d{6}-[0-9a-f]{12}\\.journal$"));
+    return pattern.match(name).hasMatch();
+}
+
 QString journalLockPath(const QString& journal)
 {
     return journal + QStringLiteral(".lock");

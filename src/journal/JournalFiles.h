@@ -17,7 +17,8 @@ struct JournalError {
         Lock,         // the journal's lock cannot be taken
         Write,        // writing or syncing the journal failed
         Read,         // the journal cannot be read
-        NotAJournal,  // the file is not a journal of a version this program knows
+        NotAJournal,  // no map could be read from the file
+        NotRegular,   // the file is not a regular file (a FIFO, a device, a folder)
         Rename,       // keeping a journal aside failed
         Remove,       // removing a journal failed
     };
@@ -40,6 +41,7 @@ QString newJournalName();
 bool isJournalName(const QString& name);
 // The name a declined journal is kept under: never offered again.
 QString keptAsideName();
+bool isKeptAsideName(const QString& name);
 // The lock file beside a journal, held by the editor that writes it.
 QString journalLockPath(const QString& journal);
 

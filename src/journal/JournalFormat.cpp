@@ -5,6 +5,10 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
 namespace tessera {
 namespace {
 
@@ -56,6 +60,10 @@ void encodeBody(QByteArray& out, const JournalEntry& entry)
         break;
     case JournalEntry::Kind::MapPath:
     case JournalEntry::Kind::Saved:
+        write.string(entry.path);
+        break;
+    case JournalEntry::Kind::Carry:
+        write.u32(entry.index);
         write.string(entry.path);
         break;
     }
@@ -115,6 +123,10 @@ bool decodeBody(const char* body, qsizetype size, JournalEntry& entry)
     case JournalEntry::Kind::Saved:
         entry.path = read.string();
         break;
+    case JournalEntry::Kind::Carry:
+        entry.index = read.u32();
+        entry.path = read.string();
+        break;
     default:
         return false;
     }
@@ -143,6 +155,32 @@ void appendJournalEntry(QByteArray& out, const JournalEntry& entry)
     qToLittleEndian(journalChecksum(out.constData() + body, length), out.data() + frame + 4);
 }
 
+QByteArray journalBytesOf(const JournalMap& map)
+{
+    QByteArray out = journalHeader();
+    if (!map.started)
+        return out;
+    JournalEntry entry;
+    entry.mapSize = map.mapSize;
+    entry.path = map.mapPath;
+    appendJournalEntry(out, entry);
+    entry.kind = JournalEntry::Kind::Replace;
+    entry.cells = map.cells;
+    appendJournalEntry(out, entry);
+    entry.cells = {};
+    if (!map.unsaved) {
+        entry.kind = JournalEntry::Kind::Saved;
+        appendJournalEntry(out, entry);
+    }
+    if (map.carriedFrom != kNoCell) {
+        entry.kind = JournalEntry::Kind::Carry;
+        entry.index = map.carriedFrom;
+        entry.path = map.carried;
+        appendJournalEntry(out, entry);
+    }
+    return out;
+}
+
 bool applyJournalEntry(JournalMap& map, JournalEntry entry)
 {
     using Kind = JournalEntry::Kind;
@@ -153,7 +191,7 @@ bool applyJournalEntry(JournalMap& map, JournalEntry entry)
     case Kind::Start:
         map = {true, entry.mapSize,
                CellTexts(static_cast<std::size_t>(entry.mapSize) * static_cast<std::size_t>(entry.mapSize)),
-               entry.path, false};
+               entry.path, false, {}, kNoCell};
         return true;
     case Kind::Cells:
         for (const JournalCell& change : entry.changes)
@@ -163,6 +201,8 @@ bool applyJournalEntry(JournalMap& map, JournalEntry entry)
             map.cells[static_cast<std::size_t>(change.index)] = std::move(change.text);
         break;
     case Kind::Replace:
+        if (entry.mapSize != map.mapSize)
+            map.carriedFrom = kNoCell;  // the editor starts its editing over at another size
         map.mapSize = entry.mapSize;
         map.cells = std::move(entry.cells);
         break;
@@ -178,36 +218,111 @@ bool applyJournalEntry(JournalMap& map, JournalEntry entry)
         map.mapPath = entry.path;
         map.unsaved = false;
         return true;
+    case Kind::Carry:
+        if (entry.index != kNoCell && entry.index >= cellCount)
+            return false;
+        map.carriedFrom = entry.index;
+        map.carried = entry.index == kNoCell ? QString() : std::move(entry.path);
+        return true;
     }
     map.unsaved = true;
     return true;
 }
 
-JournalReplay replayJournal(const QByteArray& data, JournalMap& map)
+int settleCarriedTile(JournalMap& map)
+{
+    const std::uint32_t from = std::exchange(map.carriedFrom, kNoCell);
+    const QString carried = std::exchange(map.carried, QString());
+    if (from == kNoCell || carried.isEmpty())
+        return -1;
+    std::size_t to = from;
+    if (!map.cells[to].isEmpty()) {
+        const auto empty = std::find_if(map.cells.begin(), map.cells.end(), [](const QString& t) { return t.isEmpty(); });
+        if (empty == map.cells.end())
+            return -1;
+        to = static_cast<std::size_t>(empty - map.cells.begin());
+    }
+    map.cells[to] = carried;
+    map.unsaved = true;
+    return static_cast<int>(to);
+}
+
+namespace {
+
+// Reads `size` bytes unless the source ends or fails first; how many, or -errno.
+qint64 readExactly(const JournalSource& source, char* into, qint64 size)
+{
+    qint64 got = 0;
+    while (got < size) {
+        const qint64 n = source.read(into + got, size - got);
+        if (n < 0)
+            return n;
+        if (n == 0)
+            break;
+        got += n;
+    }
+    return got;
+}
+
+}  // namespace
+
+JournalReplay replayJournal(const JournalSource& source, JournalMap& map)
 {
     JournalReplay replay;
-    if (data.size() < kJournalHeaderSize || !data.startsWith(QByteArray(kJournalMagic, 8))
-        || qFromLittleEndian<std::uint32_t>(data.constData() + 8) != kJournalVersion)
+    char header[kJournalHeaderSize];
+    const qint64 got = readExactly(source, header, kJournalHeaderSize);
+    if (got < 0)
+        replay.readError = static_cast<int>(-got);
+    if (got < kJournalHeaderSize) {
+        replay.damaged = got != 0;
         return replay;
-    replay.header = true;
-    qsizetype at = kJournalHeaderSize;
-    while (at < data.size()) {
-        if (data.size() - at < 8)
+    }
+    const std::uint32_t flags = qFromLittleEndian<std::uint32_t>(header + kJournalFlagsOffset);
+    replay.header = QByteArrayView(header, 8) == QByteArrayView(kJournalMagic, 8)
+                 && qFromLittleEndian<std::uint32_t>(header + 8) == kJournalVersion
+                 && (flags & ~kJournalBehind) == 0;
+    replay.headerDamaged = !replay.header;
+    replay.behind = replay.header && (flags & kJournalBehind) != 0;
+    qint64 at = kJournalHeaderSize;
+    QByteArray body;
+    for (;;) {
+        char frame[8];
+        const qint64 framed = readExactly(source, frame, 8);
+        if (framed == 0)
             break;
-        const std::uint32_t length = qFromLittleEndian<std::uint32_t>(data.constData() + at);
-        const char* body = data.constData() + at + 8;
-        if (length == 0 || length > kMaxBody || length > data.size() - at - 8
-            || qFromLittleEndian<std::uint32_t>(data.constData() + at + 4) != journalChecksum(body, length))
+        const std::uint32_t length = qFromLittleEndian<std::uint32_t>(frame);
+        if (framed != 8 || length == 0 || length > kMaxBody || length > source.size - at - 8) {
+            replay.readError = framed < 0 ? static_cast<int>(-framed) : 0;
+            replay.damaged = true;
             break;
+        }
+        body.resize(length);
+        const qint64 read = readExactly(source, body.data(), length);
         JournalEntry entry;
-        if (!decodeBody(body, length, entry) || !applyJournalEntry(map, std::move(entry)))
+        if (read != length || qFromLittleEndian<std::uint32_t>(frame + 4) != journalChecksum(body.constData(), length)
+            || !decodeBody(body.constData(), length, entry) || !applyJournalEntry(map, std::move(entry))) {
+            replay.readError = read < 0 ? static_cast<int>(-read) : 0;
+            replay.damaged = true;
             break;
+        }
         at += 8 + length;
         ++replay.entries;
     }
     replay.validBytes = at;
-    replay.damaged = at < data.size();
     return replay;
+}
+
+JournalReplay replayJournal(const QByteArray& data, JournalMap& map)
+{
+    qint64 at = 0;
+    const JournalSource source{[&](char* into, qint64 size) {
+                                   const qint64 n = std::min<qint64>(size, data.size() - at);
+                                   std::memcpy(into, data.constData() + at, static_cast<std::size_t>(n));
+                                   at += n;
+                                   return n;
+                               },
+                               data.size()};
+    return replayJournal(source, map);
 }
 
 }  // namespace tessera

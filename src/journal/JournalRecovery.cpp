@@ -17,59 +17,53 @@
 #include <unistd.h>
 
 namespace tessera {
-namespace {
-
-QByteArray readWhole(const QString& path, int& error)
-{
-    QByteArray data;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = fd < 0 ? errno : EINVAL;
-        if (fd >= 0)
-            ::close(fd);
-        return data;
-    }
-    data.resize(static_cast<qsizetype>(st.st_size));
-    qsizetype got = 0;
-    while (got < data.size()) {
-        const ssize_t n = ::read(fd, data.data() + got, static_cast<size_t>(data.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : 0;
-            break;
-        }
-        got += n;
-    }
-    data.truncate(got);
-    ::close(fd);
-    return data;
-}
-
-}  // namespace
 
 RecoveredMap readJournal(const QString& journal)
 {
     RecoveredMap recovered;
-    int error = 0;
-    const QByteArray data = readWhole(journal, error);
-    if (error != 0) {
-        recovered.error = {JournalError::Kind::Read, error, journal};
+    // Never blocks on a FIFO or device; a link is not followed.
+    const int fd = ::open(QFile::encodeName(journal).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        recovered.error = {JournalError::Kind::Read, errno, journal};
         return recovered;
     }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        recovered.error = {JournalError::Kind::NotRegular, S_ISDIR(st.st_mode) ? EISDIR : 0, journal};
+        ::close(fd);
+        return recovered;
+    }
+    const JournalSource source{[fd](char* into, qint64 size) -> qint64 {
+                                   for (;;) {
+                                       const ssize_t n = ::read(fd, into, static_cast<size_t>(std::min<qint64>(size, 1 << 20)));
+                                       if (n >= 0)
+                                           return n;
+                                       if (errno != EINTR)
+                                           return -errno;
+                                   }
+                               },
+                               static_cast<qint64>(st.st_size)};
     JournalMap map;
-    const JournalReplay replay = replayJournal(data, map);
-    if (!replay.header || !map.started) {
-        recovered.error = {JournalError::Kind::NotAJournal, 0, journal};
+    const JournalReplay replay = replayJournal(source, map);
+    ::close(fd);
+    recovered.damaged = replay.damaged;
+    recovered.headerDamaged = replay.headerDamaged;
+    recovered.behind = replay.behind;
+    recovered.readError = replay.readError;
+    recovered.entries = replay.entries;
+    recovered.validBytes = replay.validBytes;
+    recovered.fileSize = static_cast<qint64>(st.st_size);
+    if (!map.started) {
+        // Read whole, it is the journal of an editor that had no map yet; else nothing is left.
+        if (!recovered.whole() || !replay.header)
+            recovered.error = {JournalError::Kind::NotAJournal, replay.readError, journal};
         return recovered;
     }
+    recovered.carriedTo = settleCarriedTile(map);
     recovered.mapSize = map.mapSize;
     recovered.cells = std::move(map.cells);
     recovered.mapPath = map.mapPath;
     recovered.unsaved = map.unsaved;
-    recovered.damaged = replay.damaged;
-    recovered.entries = replay.entries;
     return recovered;
 }
 
@@ -81,6 +75,9 @@ JournalRecovery::JournalRecovery(const QString& folder)
     for (const QFileInfo& info : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Time | QDir::Reversed)) {
         const QString name = info.fileName();
         if (isJournalName(name)) {
+            // A FIFO or device under a journal's name was not written by an editor.
+            if (!info.isFile())
+                continue;
             found.push_back(info);
         } else if (name.endsWith(QStringLiteral(".lock")) && isJournalName(name.chopped(5))
                    && !dir.exists(name.chopped(5))) {
@@ -108,6 +105,16 @@ JournalRecovery::KeptAside JournalRecovery::keepAside(const QString& journal)
     journals_.removeAll(journal);
     locks_.erase(journal);
     return {{}, aside};
+}
+
+QStringList JournalRecovery::keptAside(const QString& folder)
+{
+    QStringList kept;
+    const QDir dir(folder);
+    for (const QFileInfo& info : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Time))
+        if (isKeptAsideName(info.fileName()))
+            kept << info.filePath();
+    return kept;
 }
 
 JournalError JournalRecovery::remove(const QString& journal)

@@ -4,9 +4,12 @@
 #include "files/OutputFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
+#include <QtEndian>
 
 #include <cerrno>
+#include <chrono>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -27,20 +30,9 @@ JournalEntry entryOf(JournalEntry::Kind kind, int mapSize = 0, const QString& pa
 
 MapJournal::MapJournal(const QString& folder, QObject* parent) : QObject(parent)
 {
-    const QString at = folder.isEmpty() ? defaultJournalFolder() : folder;
-    JournalError error = makeJournalFolder(at);
-    const QString journal = joinFolder(at, newJournalName());
-    if (error.ok()) {
-        lock_ = lockJournal(journal, &error);
-        if (!lock_ && error.ok())
-            error = {JournalError::Kind::Lock, EEXIST, journalLockPath(journal)};
-    }
-    if (!error.ok()) {
-        error_ = error;
-        closed_ = true;
-        return;
-    }
-    path_ = journal;
+    path_ = joinFolder(folder.isEmpty() ? defaultJournalFolder() : folder, newJournalName());
+    // The file is there from the start, so that a journal that cannot be written is known at once.
+    rewrite(journalHeader());
     writer_ = std::thread([this] { writerLoop(); });
 }
 
@@ -87,6 +79,13 @@ void MapJournal::setMapPath(const QString& path)
 void MapJournal::markSaved(const QString& path)
 {
     append(entryOf(JournalEntry::Kind::Saved, 0, path));
+}
+
+void MapJournal::carryTile(std::uint32_t index, const QString& text)
+{
+    JournalEntry entry = entryOf(JournalEntry::Kind::Carry, 0, text);
+    entry.index = index;
+    append(std::move(entry));
 }
 
 void MapJournal::compact(int mapSize, CellTexts cells, const QString& mapPath, bool saved)
@@ -137,7 +136,7 @@ JournalError MapJournal::discard()
         ::close(fd_);
     fd_ = -1;
     JournalError result;
-    if (!path_.isEmpty() && ::unlink(QFile::encodeName(path_).constData()) != 0 && errno != ENOENT)
+    if (lock_ && ::unlink(QFile::encodeName(path_).constData()) != 0 && errno != ENOENT)
         result = {JournalError::Kind::Remove, errno, path_};
     lock_.reset();
     return result;
@@ -156,12 +155,18 @@ void MapJournal::stopWriter()
 
 void MapJournal::writerLoop()
 {
+    // While failing, the writer wakes now and then to try again.
+    constexpr auto kRetry = std::chrono::seconds(5);
     for (;;) {
         std::vector<Item> batch;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-            if (queue_.empty())
+            const auto ready = [&] { return stopping_ || !queue_.empty(); };
+            if (!error_.ok())
+                wake_.wait_for(lock, kRetry, ready);
+            else
+                wake_.wait(lock, ready);
+            if (queue_.empty() && stopping_)
                 return;
             batch.swap(queue_);
         }
@@ -175,6 +180,12 @@ void MapJournal::writerLoop()
     }
 }
 
+bool MapJournal::failing() const
+{
+    const std::lock_guard lock(mutex_);
+    return !error_.ok();
+}
+
 void MapJournal::write(std::vector<Item> batch)
 {
     // Whatever comes before the last start-over is superseded by it.
@@ -182,26 +193,45 @@ void MapJournal::write(std::vector<Item> batch)
     for (std::size_t i = 0; i < batch.size(); ++i)
         if (batch[i].startsOver)
             from = i;
-    const bool over = batch[from].startsOver;
-    if (!over && fd_ < 0)
-        return;  // stopped by a failure, or not started: nothing to append to
+    const bool over = !batch.empty() && batch[from].startsOver;
     QByteArray bytes = over ? journalHeader() : QByteArray();
-    for (std::size_t i = from; i < batch.size(); ++i)
+    for (std::size_t i = from; i < batch.size(); ++i) {
         appendJournalEntry(bytes, batch[i].entry);
-    batch.clear();
-    if (!over) {
-        appendBytes(bytes);
-    } else if (rewrite(bytes)) {
-        const std::lock_guard lock(mutex_);
-        error_ = {};
+        applyJournalEntry(kept_, std::move(batch[i].entry));
     }
+    batch.clear();
+    if (over)
+        rewrite(bytes);
+    else if (failing())
+        rewrite(journalBytesOf(kept_));  // try again, from the map as it is now
+    else if (!bytes.isEmpty())
+        appendBytes(bytes);
 }
 
 bool MapJournal::appendBytes(const QByteArray& bytes)
 {
     const int error = writeFully(fd_, bytes.constData(), bytes.size());
     if (error != 0 || ::fdatasync(fd_) != 0) {
-        fail(JournalError::Kind::Write, error != 0 ? error : errno);
+        fail({JournalError::Kind::Write, error != 0 ? error : errno, path_});
+        return false;
+    }
+    return true;
+}
+
+bool MapJournal::setUp()
+{
+    const QString folder = QFileInfo(path_).path();
+    if (JournalError error = makeJournalFolder(folder); !error.ok()) {
+        fail(error);
+        return false;
+    }
+    if (lock_ && QFileInfo::exists(journalLockPath(path_)))
+        return true;
+    lock_.reset();
+    JournalError error;
+    lock_ = lockJournal(path_, &error);
+    if (!lock_) {
+        fail(error.ok() ? JournalError{JournalError::Kind::Lock, EEXIST, journalLockPath(path_)} : error);
         return false;
     }
     return true;
@@ -212,20 +242,30 @@ bool MapJournal::rewrite(const QByteArray& bytes)
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
+    if (!setUp())
+        return false;
     OutputFile file(path_);
     if (!file.open() || file.write(bytes) != bytes.size() || !file.commit()) {
-        fail(JournalError::Kind::Write, file.error());
+        fail({JournalError::Kind::Write, file.error(), path_});
         return false;
     }
     fd_ = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd_ < 0) {
-        fail(JournalError::Kind::Write, errno);
+        fail({JournalError::Kind::Write, errno, path_});
         return false;
     }
+    bool resumed = false;
+    {
+        const std::lock_guard lock(mutex_);
+        resumed = !error_.ok();
+        error_ = {};
+    }
+    if (resumed)
+        emit this->resumed();
     return true;
 }
 
-void MapJournal::fail(JournalError::Kind kind, int error)
+void MapJournal::fail(JournalError error)
 {
     if (fd_ >= 0)
         ::close(fd_);
@@ -234,11 +274,30 @@ void MapJournal::fail(JournalError::Kind kind, int error)
     {
         const std::lock_guard lock(mutex_);
         first = error_.ok();
-        if (first)
-            error_ = {kind, error, path_};
+        error_ = error;
     }
-    if (first)
-        emit failed();
+    if (!first)
+        return;
+    markBehind();
+    emit failed();
+}
+
+void MapJournal::markBehind()
+{
+    if (!lock_)
+        return;  // not this editor's file
+    const QByteArray name = QFile::encodeName(path_);
+    const int fd = ::open(name.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT)
+        return;
+    char flags[4];
+    qToLittleEndian(kJournalBehind, flags);
+    const bool marked = fd >= 0 && ::pwrite(fd, flags, 4, kJournalFlagsOffset) == 4 && ::fdatasync(fd) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    // A file that cannot say it is behind is moved out of the way of the offer at the next start.
+    if (!marked)
+        (void)renameWithoutReplacing(path_, joinFolder(QFileInfo(path_).path(), keptAsideName()));
 }
 
 }  // namespace tessera

@@ -26,8 +26,10 @@ namespace tessera {
 // it runs. The destructor writes what is queued and joins the writer; the journal stays for
 // recovery unless `discard` removed it (a clean exit).
 //
-// A write failure stops the journal (what follows a gap could not be replayed) and emits `failed`
-// from the writer thread; `startMap` and `compact` start it over in a new file.
+// The writer keeps the map as the journal has it. A write failure (or a journal that could not be
+// set up) marks the file behind (a header flag, so that it is never offered as current) and emits
+// `failed` from the writer thread; from then on every batch, and a wake every few seconds, try to
+// start the file over from the map as kept, and the first that works emits `resumed`.
 class MapJournal : public QObject {
     Q_OBJECT
 
@@ -36,7 +38,7 @@ public:
     explicit MapJournal(const QString& folder = {}, QObject* parent = nullptr);
     ~MapJournal() override;
 
-    // The journal file; empty when it could not be set up (see error()).
+    // The journal file (it may not exist when it could not be set up: see error()).
     QString path() const { return path_; }
 
     // A new map of mapSize × mapSize empty cells, from the map path file `mapPath` (may be empty).
@@ -50,6 +52,9 @@ public:
     // The map's path file is now `path`, and in the second case the map equals it.
     void setMapPath(const QString& path);
     void markSaved(const QString& path);
+    // The move tool carries the tile `text` from the cell `index` (which it emptied); kNoCell: it
+    // carries nothing any more.
+    void carryTile(std::uint32_t index, const QString& text = {});
     // Starts the file over from the map as it is: so the journal never grows without bound.
     void compact(int mapSize, CellTexts cells, const QString& mapPath, bool saved);
 
@@ -66,6 +71,8 @@ signals:
     // Emitted on the writer thread when writing first fails; see error(). A receiver on another
     // thread gets it queued; a direct slot must not call flush().
     void failed();
+    // Emitted on the writer thread when writing works again after a failure; error() is ok.
+    void resumed();
 
 private:
     struct Item {
@@ -76,9 +83,13 @@ private:
     void append(JournalEntry entry, bool startsOver = false);
     void writerLoop();
     void write(std::vector<Item> batch);
+    bool failing() const;
+    // Makes the folder and takes the lock, again if they went.
+    bool setUp();
     bool rewrite(const QByteArray& bytes);
     bool appendBytes(const QByteArray& bytes);
-    void fail(JournalError::Kind kind, int error);
+    void fail(JournalError error);
+    void markBehind();
     void stopWriter();
 
     QString path_;
@@ -94,7 +105,9 @@ private:
     bool closed_ = false;       // discarded, or never set up
     JournalError error_;
 
-    int fd_ = -1;  // the writer thread's
+    // The writer thread's (the constructor's before it starts): the file, and the map it holds.
+    int fd_ = -1;
+    JournalMap kept_;
     std::thread writer_;
 };
 

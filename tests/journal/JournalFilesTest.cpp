@@ -10,6 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace tessera;
 
@@ -78,25 +82,73 @@ TEST(JournalFiles, ACleanExitRemovesTheJournalAndAnyOtherEndLeavesItWhole)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
-TEST(JournalFiles, AFailedWriteIsReportedWithThePathAndStartingOverResumes)
+// Writes that fail (a file size limit holds for root too): the file is marked behind at once, so a
+// crash now is never recovered as current; each later change tries again, and the first that works
+// writes the whole map.
+TEST(JournalFiles, AFailedWriteMarksTheJournalBehindAndTheNextChangesTryAgain)
 {
     QTemporaryDir dir;
-    const QString folder = dir.filePath(QStringLiteral("state"));
-    MapJournal journal(folder);
-    ASSERT_TRUE(QFileInfo(folder).isDir());
+    MapJournal journal(dir.path());
     QSignalSpy failed(&journal, &MapJournal::failed);
-    ASSERT_TRUE(QDir(folder).removeRecursively());
-
-    journal.startMap(2);
+    QSignalSpy resumed(&journal, &MapJournal::resumed);
+    journal.startMap(2, QStringLiteral("/maps/m.tlp"));
     journal.setCells({{0, QStringLiteral("/a.jpg")}});
-    const JournalError error = journal.flush();
-    EXPECT_EQ(error.kind, JournalError::Kind::Write);
-    EXPECT_EQ(error.error, ENOENT);
-    EXPECT_EQ(error.path, journal.path());
-    EXPECT_EQ(failed.count(), 1);
+    ASSERT_TRUE(journal.flush().ok());
 
-    ASSERT_TRUE(QDir().mkpath(folder));
-    journal.compact(2, {QStringLiteral("/a.jpg"), {}, {}, {}}, {}, false);
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit full = limit;
+    limit.rlim_cur = static_cast<rlim_t>(QFileInfo(journal.path()).size());
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    journal.setCells({{1, QStringLiteral("/b.jpg")}});
+    EXPECT_EQ(journal.flush().kind, JournalError::Kind::Write);
+    const RecoveredMap behind = readJournal(journal.path());
+    EXPECT_TRUE(behind.behind);
+    EXPECT_FALSE(behind.whole());
+    EXPECT_EQ(behind.cells, (CellTexts{QStringLiteral("/a.jpg"), {}, {}, {}}));
+    journal.setCells({{2, QStringLiteral("/c.jpg")}});  // tried again, fails again: said once
+    EXPECT_FALSE(journal.flush().ok());
+
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    journal.setCells({{3, QStringLiteral("/d.jpg")}});
     EXPECT_TRUE(journal.flush().ok());
-    EXPECT_EQ(readJournal(journal.path()).cells[0], QStringLiteral("/a.jpg"));
+    EXPECT_EQ(failed.count(), 1);
+    EXPECT_EQ(resumed.count(), 1);
+    const RecoveredMap current = readJournal(journal.path());
+    EXPECT_TRUE(current.whole() && current.unsaved && current.mapPath == QStringLiteral("/maps/m.tlp"));
+    EXPECT_EQ(current.cells, (CellTexts{QStringLiteral("/a.jpg"), QStringLiteral("/b.jpg"), QStringLiteral("/c.jpg"),
+                                       QStringLiteral("/d.jpg")}));
+}
+
+// What is named like a journal but is no regular file is never opened for reading (a FIFO would
+// block) nor offered; a journal followed by a hole of 3 GB is read as far as it is whole, in little
+// memory.
+TEST(JournalFiles, AFifoIsNeverOpenedAndAHugeJournalIsReadAsAStream)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("editor-0123456789ab.journal"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_TRUE(JournalRecovery(dir.path()).journals().isEmpty());
+    EXPECT_EQ(readJournal(fifo).error.kind, JournalError::Kind::NotRegular);
+
+    QString left;
+    {
+        MapJournal journal(dir.path());
+        journal.startMap(2);
+        journal.setCells({{3, QStringLiteral("/a.jpg")}});
+        left = journal.path();
+    }
+    const qint64 whole = QFileInfo(left).size();
+    ASSERT_TRUE(QFile::resize(left, whole + (qint64{3} << 30)));
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    const RecoveredMap read = readJournal(left);
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_EQ(read.cells, (CellTexts{{}, {}, {}, QStringLiteral("/a.jpg")}));
+    EXPECT_TRUE(read.damaged);
+    EXPECT_EQ(read.validBytes, whole);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kB more at its peak";
+    EXPECT_EQ(JournalRecovery(dir.path()).journals(), QStringList{left});
 }

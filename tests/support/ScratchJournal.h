@@ -33,11 +33,11 @@ public:
 // recovered map.
 inline JournalMap journalMapOf(const TileGrid& grid, const QString& mapPath, bool unsaved)
 {
-    return {true, grid.mapSize(), grid.cells(), mapPath, unsaved};
+    return {true, grid.mapSize(), grid.cells(), mapPath, unsaved, {}, kNoCell};
 }
 inline JournalMap journalMapOf(const RecoveredMap& recovered)
 {
-    return {recovered.error.ok(), recovered.mapSize, recovered.cells, recovered.mapPath, recovered.unsaved};
+    return {recovered.error.ok(), recovered.mapSize, recovered.cells, recovered.mapPath, recovered.unsaved, {}, kNoCell};
 }
 
 // The first difference between two states, in words; empty when there is none.

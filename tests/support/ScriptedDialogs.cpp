@@ -88,6 +88,19 @@ std::optional<int> ScriptedDialogs::chooseItem(const QString& prompt, const QStr
     return static_cast<int>(items.indexOf(*item));
 }
 
+std::optional<std::pair<int, int>> ScriptedDialogs::chooseRow(const QString& prompt, const QString& title,
+                                                             const QStringList&, const QList<QStringList>& rows,
+                                                             const QStringList& actions)
+{
+    Shown shown{DialogKind::Rows, title, prompt};
+    for (const QStringList& row : rows)
+        shown.informative += row.join(QStringLiteral(" | ")) + u'\n';
+    const QStringList answer = textAnswer(shown).value_or(QString()).split(u' ');
+    if (answer.size() != 2 || answer[0].toInt() >= rows.size() || answer[1].toInt() >= actions.size())
+        return std::nullopt;
+    return std::pair(answer[0].toInt(), answer[1].toInt());
+}
+
 std::optional<QString> ScriptedDialogs::openFileDialog(const FileDialogOptions& options)
 {
     lastFileDialog = options;

@@ -13,7 +13,7 @@ namespace tessera {
 // recorded. GUI thread only, like every Dialogs.
 class ScriptedDialogs final : public Dialogs {
 public:
-    enum class DialogKind { Message, Input, TwoNumbers, Choice, OpenFile, SaveFile, Folder, Slice };
+    enum class DialogKind { Message, Input, TwoNumbers, Choice, OpenFile, SaveFile, Folder, Slice, Rows };
 
     struct Shown {
         DialogKind kind;
@@ -21,7 +21,7 @@ public:
         QString text;  // message text or prompt
         MessageButtons buttons = MessageButtons::Ok;
         QString initial = {};  // the text an input box offered; a two-number box's "first second"
-        QString informative = {};  // a message box's text under its main text
+        QString informative = {};  // a message box's text under its main text; a list's rows, one a line
     };
 
     // Answers, taken in order. A plain OK box needs none; it is answered OK.
@@ -32,6 +32,8 @@ public:
     void answerText(const QString& text) { answers_.push_back({Answer::Text, {}, text}); }
     // The two numbers of a two-number box, as the real box gives them (each within its range).
     void answerNumbers(int first, int second) { answerText(QStringLiteral("%1 %2").arg(first).arg(second)); }
+    // The row chosen in a list of rows and the index of the action pressed.
+    void answerRow(int row, int action) { answerNumbers(row, action); }
     void answerCancel() { answers_.push_back({Answer::Cancel, {}, {}}); }
     // The settings confirmed in 切分大图's dialog.
     void answerSlice(const SliceChoices& choices) { answers_.push_back({Answer::Slice, {}, {}, choices}); }
@@ -55,6 +57,8 @@ public:
     std::optional<std::pair<int, int>> inputTwoNumbers(const QString& prompt, const QString& title,
                                                        const QStringList& labels, std::pair<int, int> initial,
                                                        int maximum) override;
+    std::optional<std::pair<int, int>> chooseRow(const QString& prompt, const QString& title, const QStringList& columns,
+                                                 const QList<QStringList>& rows, const QStringList& actions) override;
     std::optional<QString> openFileDialog(const FileDialogOptions& options) override;
     std::optional<QString> saveFileDialog(const FileDialogOptions& options) override;
     QString browseFolder(const QString& title) override;

@@ -32,6 +32,7 @@ public:
     void answerNo() { scriptedDialogs.answerNo(); }
     void answerText(const QString& text) { scriptedDialogs.answerText(text); }
     void answerNumbers(int first, int second) { scriptedDialogs.answerNumbers(first, second); }
+    void answerRow(int row, int action) { scriptedDialogs.answerRow(row, action); }
     void clearAnswers() { scriptedDialogs.clearAnswers(); }
     void answerCancel() { scriptedDialogs.answerCancel(); }
     void answerSlice(const SliceChoices& choices) { scriptedDialogs.answerSlice(choices); }
