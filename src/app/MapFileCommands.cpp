@@ -10,26 +10,6 @@
 #include <memory>
 
 namespace tessera {
-namespace {
-
-QString notMapTextReason(MapFileKind kind)
-{
-    switch (kind) {
-    case MapFileKind::Utf16:
-        return QStringLiteral("这是 UTF-16 编码的文本");
-    case MapFileKind::Picture:
-        return QStringLiteral("这是图片文件");
-    case MapFileKind::Archive:
-        return QStringLiteral("这是压缩文件");
-    case MapFileKind::Binary:
-    case MapFileKind::Text:
-        break;
-    }
-    return QStringLiteral("这不是文本文件");
-}
-
-}  // namespace
-
 QString mapFileMessage(const QString& path, const MapFileResult& result, bool import)
 {
     switch (result.failure) {
@@ -183,7 +163,8 @@ bool MapFileCommands::finishImport(const QString& path, MapFileResult result)
         return false;
     }
     emit imported(path);
-    platform_.messageBox(QStringLiteral("导入成功，请按刷新界面按钮！"), MessageButtons::Ok);
+    const QString note = result.lineFeedsOnly ? u'\n' + lineFeedsOnlyNote() + u'。' : QString();
+    platform_.messageBox(QStringLiteral("导入成功，请按刷新界面按钮！") + note, MessageButtons::Ok);
     return true;
 }
 

@@ -160,7 +160,8 @@ void SliceCommand::finish(const SliceResult& result, int mapSize, const QString&
                              .arg(result.rows)
                              .arg(result.columns)
                              .arg(result.written.size())
-                             .arg(QDir::toNativeSeparators(folder), QDir::toNativeSeparators(result.reference)),
+                             .arg(QDir::toNativeSeparators(folder), QDir::toNativeSeparators(result.reference))
+                             + (result.turned ? u'\n' + result.turnedNote() : QString()),
                          MessageButtons::OkInfo);
 }
 

@@ -4,12 +4,16 @@
 #include "app/MapDocument.h"
 #include "app/Startup.h"
 #include "gui/QtPlatform.h"
+#include "imaging/ImageCodec.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
-    // `tessera render …`, `tessera assemble …` and `--help` run without a display; no arguments start the editor.
+    // The command line and the editor read pictures up to the same size.
+    tessera::admitLargePictures();
+    // `tessera render …`, `--help`, `--version` and bad usage run without a display; no arguments, or
+    // only Qt's own options, start the editor.
     if (const std::optional<int> status = tessera::runCommandLine(argc, argv))
         return *status;
     QApplication app(argc, argv);

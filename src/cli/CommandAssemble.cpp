@@ -125,8 +125,8 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
         if (match == OptionMatch::MissingValue)
             return badUsage(err, QStringLiteral("%1 后面缺少值").arg(name));
         if (match == OptionMatch::None)
-            return badUsage(err, a.startsWith(u'-') ? QStringLiteral("未知的选项“%1”").arg(a)
-                                                    : QStringLiteral("多余的参数“%1”").arg(a));
+            return badUsage(err, a.startsWith(u'-') ? QStringLiteral("未知的选项“%1”").arg(quotedArgument(a))
+                                                    : QStringLiteral("多余的参数“%1”").arg(quotedArgument(a)));
     }
     if (request.reference.value_or(QString()).isEmpty())
         return badUsage(err, QStringLiteral("缺少 --reference 参考图"));

@@ -53,18 +53,18 @@ std::optional<int> readArguments(const QStringList& arguments, ConvertRequest& r
         if (a == u"--tsx")
             request.externalTileset = true;
         else if (a.startsWith(u'-') && a.size() > 1)
-            return badUsage(err, QStringLiteral("未知的选项“%1”").arg(a));
+            return badUsage(err, QStringLiteral("未知的选项“%1”").arg(quotedArgument(a)));
         else if (request.input.isEmpty())
             request.input = a;
         else
-            return badUsage(err, QStringLiteral("多余的参数“%1”").arg(a));
+            return badUsage(err, QStringLiteral("多余的参数“%1”").arg(quotedArgument(a)));
     }
     request.output = output.value_or(QString());
     if (cell) {
         request.cell = parseCellSize(*cell, kMaxCellSide);
         if (!request.cell)
             return badUsage(err, QStringLiteral("单元格大小“%1”无效：应为 宽x高，每边 1 到 %2 像素")
-                                     .arg(*cell)
+                                     .arg(quotedArgument(*cell))
                                      .arg(kMaxCellSide));
     }
     if (request.input.isEmpty())

@@ -36,7 +36,8 @@ QString usage()
         "                                            在地图路径文件与 TMX/TMJ 地图之间转换\n"
         "  tessera slice 大图 -o 文件夹 [--cell 宽x高] [--quality 90] [--pad 颜色] [--map 地图路径文件]\n"
         "                                            把一张大图切分为单元格大小的 JPEG 切片\n"
-        "  tessera --help                            显示本说明\n");
+        "  tessera --help                            显示本说明\n"
+        "  tessera --version                         显示版本\n");
 }
 
 QString renderUsage()
@@ -95,15 +96,15 @@ std::optional<int> readRenderArguments(const QStringList& arguments, RenderReque
             const std::optional<QSize> parsed = parseCellSize(value, kMaxPictureCellSide);
             if (!parsed)
                 return badUsage(err, QStringLiteral("单元格大小“%1”无效：应为 宽x高，每边 1 到 %2 像素")
-                                         .arg(value)
+                                         .arg(quotedArgument(value))
                                          .arg(kMaxPictureCellSide));
             cell = *parsed;
         } else if (a.startsWith(u'-') && a.size() > 1) {
-            return badUsage(err, QStringLiteral("未知的选项“%1”").arg(a));
+            return badUsage(err, QStringLiteral("未知的选项“%1”").arg(quotedArgument(a)));
         } else if (mapPath.isEmpty()) {
             mapPath = a;
         } else {
-            return badUsage(err, QStringLiteral("多余的参数“%1”").arg(a));
+            return badUsage(err, QStringLiteral("多余的参数“%1”").arg(quotedArgument(a)));
         }
     }
     if (mapPath.isEmpty())
@@ -159,27 +160,96 @@ int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
     } else if (command == u"slice") {
         status = runSlice(arguments.mid(1), out, err);
     } else {
-        err << QStringLiteral("tessera：未知的命令“%1”\n").arg(command) << usage();
+        err << QStringLiteral("tessera：未知的命令“%1”\n").arg(quotedArgument(command)) << usage();
     }
     out.flush();
     err.flush();
     return status;
 }
 
+namespace {
+
+// Qt's own options, taken by the editor: those followed by a value, then those alone.
+const QStringList kQtValueOptions = {
+    QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
+    QStringLiteral("plugin"), QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+    QStringLiteral("qwindowtitle"), QStringLiteral("session"), QStringLiteral("display"), QStringLiteral("geometry"),
+    QStringLiteral("style"), QStringLiteral("stylesheet"), QStringLiteral("name"), QStringLiteral("title"),
+    QStringLiteral("dialogs"), QStringLiteral("qmljsdebugger")};
+const QStringList kQtFlags = {QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("nograb"),
+                              QStringLiteral("dograb"), QStringLiteral("sync"), QStringLiteral("visual")};
+const QStringList kCommands = {QStringLiteral("render"), QStringLiteral("assemble"), QStringLiteral("convert"),
+                               QStringLiteral("slice"), QStringLiteral("help")};
+
+// The option's name without its leading dashes and any "=value".
+QString qtOptionName(const QString& argument)
+{
+    QString name = argument.mid(argument.startsWith(u"--") ? 2 : 1);
+    return name.left(name.indexOf(u'='));
+}
+
+enum class Start { Editor, Command, Help, Version, BadUsage };
+
+// What the arguments ask for: the editor when they are Qt's own options only; `why` says what is
+// wrong with bad usage.
+Start startOf(const QStringList& arguments, QString& why)
+{
+    if (arguments.isEmpty())
+        return Start::Editor;
+    const QString& first = arguments.constFirst();
+    if (!first.startsWith(u'-'))
+        return Start::Command;
+    for (const QString& a : arguments) {
+        if (kCommands.contains(a)) {
+            why = QStringLiteral("命令“%1”必须写在最前面：tessera %1 …").arg(a);
+            return Start::BadUsage;
+        }
+    }
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == u"--version" || a == u"-v")
+            return Start::Version;
+        if (a == u"--help" || a == u"-h")
+            return Start::Help;
+        const QString name = qtOptionName(a);
+        if (!a.startsWith(u'-') || a == u"-" || (!kQtFlags.contains(name) && !kQtValueOptions.contains(name))) {
+            why = a.startsWith(u'-') ? QStringLiteral("未知的选项“%1”").arg(quotedArgument(a))
+                                      : QStringLiteral("未知的命令“%1”").arg(quotedArgument(a));
+            return Start::BadUsage;
+        }
+        if (kQtValueOptions.contains(name) && !a.contains(u'=') && ++i >= arguments.size()) {
+            why = QStringLiteral("%1 后面缺少它的值").arg(a);
+            return Start::BadUsage;
+        }
+    }
+    return Start::Editor;
+}
+
+}  // namespace
+
 std::optional<int> runCommandLine(int argc, char* argv[])
 {
-    if (argc < 2)
-        return std::nullopt;
-    const QString first = QString::fromLocal8Bit(argv[1]);
-    // Qt's own options ("-platform", "-style" …) belong to the editor.
-    if (first.startsWith(u'-') && first != u"--help" && first != u"-h")
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QString why;
+    const Start start = startOf(arguments, why);
+    if (start == Start::Editor)
         return std::nullopt;
     // No display is needed: a core application only.
     QCoreApplication app(argc, argv);
-    QStringList arguments = QCoreApplication::arguments();
+    arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     QTextStream out(stdout);
     QTextStream err(stderr);
+    if (start == Start::Version || start == Start::Help) {
+        out << (start == Start::Help ? usage() : QStringLiteral("tessera %1\n").arg(QStringLiteral(TESSERA_VERSION)));
+        return kExitDone;
+    }
+    if (start == Start::BadUsage) {
+        err << QStringLiteral("tessera：") << why << u'\n' << usage();
+        return kExitBadUsage;
+    }
     return runCommand(arguments, out, err);
 }
 

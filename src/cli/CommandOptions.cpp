@@ -18,6 +18,14 @@ std::optional<QString> optionValue(const QStringList& arguments, qsizetype& i, c
     return arguments[++i];
 }
 
+QString quotedArgument(const QString& argument)
+{
+    constexpr qsizetype kQuoted = 80;
+    if (argument.size() <= kQuoted)
+        return argument;
+    return QStringLiteral("%1…（共 %2 个字符）").arg(argument.left(kQuoted)).arg(argument.size());
+}
+
 int usageError(QTextStream& err, const QString& command, const QString& why, const QString& usage)
 {
     err << QStringLiteral("tessera %1：").arg(command) << why << u'\n' << usage;

@@ -19,6 +19,9 @@ inline constexpr int kExitBadUsage = 2;
 // Says "tessera <command>：why" and the command's usage on `err`; returns kExitBadUsage.
 int usageError(QTextStream& err, const QString& command, const QString& why, const QString& usage);
 
+// An argument as a usage error quotes it: at most 80 characters, then how long it was.
+QString quotedArgument(const QString& argument);
+
 // An option's name and where its value goes.
 using NamedOption = std::pair<QString, std::optional<QString>*>;
 enum class OptionMatch { None, Taken, MissingValue };

@@ -53,9 +53,9 @@ std::optional<int> readArguments(const QStringList& arguments, SliceRequest& req
         if (match == OptionMatch::Taken)
             continue;
         if (a.startsWith(u'-') && a.size() > 1)
-            return badUsage(err, QStringLiteral("未知的选项“%1”").arg(a));
+            return badUsage(err, QStringLiteral("未知的选项“%1”").arg(quotedArgument(a)));
         if (request.picture)
-            return badUsage(err, QStringLiteral("多余的参数“%1”").arg(a));
+            return badUsage(err, QStringLiteral("多余的参数“%1”").arg(quotedArgument(a)));
         request.picture = a;
     }
     if (request.picture.value_or(QString()).isEmpty())
@@ -73,7 +73,7 @@ std::optional<int> readSettings(const SliceRequest& request, SliceSettings& sett
         if (!cell || std::min(cell->width(), cell->height()) < kMinSliceSide
             || std::max(cell->width(), cell->height()) > kMaxSliceSide)
             return badUsage(err, QStringLiteral("单元格大小“%1”无效：应为 宽x高，每边 %2 到 %3 像素")
-                                     .arg(*request.cell)
+                                     .arg(quotedArgument(*request.cell))
                                      .arg(kMinSliceSide)
                                      .arg(kMaxSliceSide));
         settings.cell = *cell;
@@ -82,17 +82,33 @@ std::optional<int> readSettings(const SliceRequest& request, SliceSettings& sett
         bool ok = false;
         settings.quality = request.quality->toInt(&ok);
         if (!ok || settings.quality < 1 || settings.quality > 100)
-            return badUsage(err, QStringLiteral("JPEG 质量“%1”无效：应为 1 到 100 的整数").arg(*request.quality));
+            return badUsage(err, QStringLiteral("JPEG 质量“%1”无效：应为 1 到 100 的整数").arg(quotedArgument(*request.quality)));
     }
     if (request.pad) {
         const QColor colour = QColor::fromString(*request.pad);
         if (!colour.isValid())
-            return badUsage(err, QStringLiteral("颜色“%1”无效：应为 #RRGGBB 或颜色名（如 white、black）").arg(*request.pad));
+            return badUsage(err, QStringLiteral("颜色“%1”无效：应为 #RRGGBB 或颜色名（如 white、black）").arg(quotedArgument(*request.pad)));
         settings.pad = colour;
     }
     if (request.reference)
         settings.reference = QFileInfo(*request.reference).absoluteFilePath();
     return std::nullopt;
+}
+
+// Why a file cannot be made at `path` (its folder is missing, is no folder or may not be written);
+// empty when it can.
+QString outputFolderProblem(const QString& path)
+{
+    const QFileInfo folder(QFileInfo(path).absolutePath());
+    if (!folder.exists())
+        return QStringLiteral("文件夹 %1 不存在").arg(QDir::toNativeSeparators(folder.filePath()));
+    if (!folder.isDir())
+        return QStringLiteral("%1 不是文件夹").arg(QDir::toNativeSeparators(folder.filePath()));
+    if (!folder.isWritable())
+        return QStringLiteral("不能在文件夹 %1 中写入").arg(QDir::toNativeSeparators(folder.filePath()));
+    if (QFileInfo(path).isDir())
+        return QStringLiteral("%1 是一个文件夹").arg(QDir::toNativeSeparators(path));
+    return {};
 }
 
 }  // namespace
@@ -126,6 +142,18 @@ int runSlice(const QStringList& arguments, QTextStream& out, QTextStream& err)
     const QString picture = QFileInfo(*request.picture).absoluteFilePath();
     const QString folder = QFileInfo(*request.folder).absoluteFilePath();
 
+    // Every output's folder is looked at before the first slice is written.
+    const std::pair<QString, std::optional<QString>> outputs[] = {{QStringLiteral("地图路径文件"), request.map},
+                                                                  {QStringLiteral("参考图"), request.reference}};
+    for (const auto& [what, path] : outputs) {
+        if (!path || path->isEmpty())
+            continue;
+        if (const QString problem = outputFolderProblem(*path); !problem.isEmpty()) {
+            err << QStringLiteral("tessera slice：无法写入%1 %2：%3。没有切分任何切片。\n").arg(what, *path, problem);
+            return kExitFailed;
+        }
+    }
+
     QElapsedTimer clock;
     clock.start();
     LocalFiles files;
@@ -153,6 +181,8 @@ int runSlice(const QStringList& arguments, QTextStream& out, QTextStream& err)
                .arg(result.columns)
                .arg(result.written.size())
                .arg(QString::number(clock.elapsed() / 1000.0, 'f', 1), QDir::toNativeSeparators(folder));
+    if (result.turned)
+        out << result.turnedNote() << u'\n';
     return kExitDone;
 }
 

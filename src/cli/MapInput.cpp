@@ -17,6 +17,7 @@ std::optional<CommandMap> readCommandMap(const QString& path, QTextStream& err)
     if (hasTiledMapExtension(path) || looksLikeTiledMap(files.readHead(path, 4096).data)) {
         TiledImportResult read = readTiledMap(files, path, quiet);
         if (!read.ok()) {
+            read.failure.work = FailedWork::TiledRead;  // the command's words, not the editor's
             err << failureMessage(read.failure) << u'\n';
             return std::nullopt;
         }
@@ -29,7 +30,7 @@ std::optional<CommandMap> readCommandMap(const QString& path, QTextStream& err)
     }
     const MapTextLoad shape = parseMapText(read.data, 0, quiet);
     if (shape.kind != MapFileKind::Text) {
-        err << QStringLiteral("%1 不是青石地图路径文件。\n").arg(path);
+        err << QStringLiteral("%1 不是青石地图路径文件（%2）。\n").arg(path, notMapTextReason(shape.kind));
         return std::nullopt;
     }
     const qsizetype size = std::max(shape.lines, shape.widest);
@@ -41,6 +42,8 @@ std::optional<CommandMap> readCommandMap(const QString& path, QTextStream& err)
                    .arg(kMaxMapSize);
         return std::nullopt;
     }
+    if (shape.lineFeedsOnly)
+        err << QStringLiteral("警告：%1：%2。\n").arg(path, lineFeedsOnlyNote());
     MapTextLoad load = parseMapText(read.data, static_cast<int>(size), quiet);
     return CommandMap{static_cast<int>(size), std::move(load.cells), {}};
 }

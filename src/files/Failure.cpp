@@ -131,6 +131,8 @@ QString failureMessage(const Failure& failure)
             return QStringLiteral("导入已取消，地图没有改变。");
         return QStringLiteral("导入失败：\n%1\n").arg(failure.files.value(0)) + reason(failure)
             + QStringLiteral("\n地图没有改变。");
+    case FailedWork::TiledRead:
+        return QStringLiteral("无法读取地图：\n%1\n").arg(failure.files.value(0)) + reason(failure);
     case FailedWork::AutoAssembly:
     case FailedWork::Slice:
         break;

@@ -51,7 +51,8 @@ enum class FailureKind {
 inline constexpr FailureKind kLastFailureKind = FailureKind::SliceUnwritable;
 
 // The work that failed, which a message names.
-enum class FailedWork { MapPicture, AutoAssembly, TiledExport, TiledImport, Slice };
+// TiledRead: a TMX or TMJ map read by a command, where nothing is imported and no map is open.
+enum class FailedWork { MapPicture, AutoAssembly, TiledExport, TiledImport, TiledRead, Slice };
 
 struct Failure {
     Failure() = default;

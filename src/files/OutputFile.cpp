@@ -246,11 +246,20 @@ bool OutputFile::flushBuffer()
     return error == 0 || fail(error);
 }
 
+bool OutputFile::prepare()
+{
+    if (!isOpen() || failed_)
+        return false;
+    if (!prepared_)
+        prepared_ = flushBuffer() && (targetKind_ == Target::Stream || settlePartial());
+    return prepared_;
+}
+
 bool OutputFile::commit()
 {
     if (!isOpen())
         return false;
-    bool done = !failed_ && flushBuffer();
+    bool done = !failed_ && (prepared_ || flushBuffer());
     if (done && targetKind_ == Target::Stream) {
         done = ::close(std::exchange(fd_, -1)) == 0 || fail(errno);
     } else if (done) {
@@ -260,7 +269,7 @@ bool OutputFile::commit()
     return done;
 }
 
-bool OutputFile::finishPartial()
+bool OutputFile::settlePartial()
 {
     if (targetKind_ == Target::Regular) {
         // Only root may give the file back to its owner; otherwise it stays the user's own.
@@ -272,6 +281,13 @@ bool OutputFile::finishPartial()
     }
     if (kind_ == Kind::Replace && ::fsync(fd_) != 0)
         return fail(errno);
+    return true;
+}
+
+bool OutputFile::finishPartial()
+{
+    if (!prepared_ && !settlePartial())
+        return false;
     // Closing releases the lock: a duplicate keeps it until the rename is done, while the close
     // still reports what the file system found.
     const int keeper = ::dup(fd_);
@@ -295,6 +311,7 @@ bool OutputFile::finishPartial()
 void OutputFile::discard()
 {
     buffer_.clear();
+    prepared_ = false;
     if (!partial_.isEmpty())
         ::unlink(std::exchange(partial_, {}).constData());
     if (fd_ >= 0)

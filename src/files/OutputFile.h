@@ -41,6 +41,10 @@ public:
 
     // WriteOnly is the only mode. False with the reason when the output cannot be written.
     bool open(OpenMode mode = WriteOnly) override;
+    // Writes the rest and syncs it, the owner and bits given, without making it the output yet:
+    // after it `commit` only closes and renames. Files replaced together are all prepared before
+    // the first commits. False with the reason.
+    bool prepare();
     // Makes the written bytes the output; false with the reason when they are not.
     bool commit();
     // Drops what was written; the old file stays.
@@ -67,6 +71,7 @@ private:
     bool openStream();
     bool createPartial();
     bool flushBuffer();
+    bool settlePartial();
     bool finishPartial();
 
     QString path_;
@@ -81,6 +86,7 @@ private:
     int fd_ = -1;
     int error_ = 0;
     bool failed_ = false;
+    bool prepared_ = false;
     qint64 written_ = 0;
     QByteArray buffer_;
 };

@@ -151,10 +151,11 @@ QImage decodeJpeg(QByteArrayView bytes, QSize size)
     return finish(std::move(decoded), size);
 }
 
-QImage decodeOther(QByteArrayView bytes, QSize size)
+}  // namespace
+
+void admitLargePictures()
 {
-    // Qt's readers refuse pictures beyond their own allocation limit (128 MB by default); the
-    // decode budget bounds what tiles hold instead, so admit the largest tile at 8 bytes a pixel.
+    // The decode budget bounds what tiles hold, not Qt's limit.
     static const bool admitted = [] {
         const int megabytes = static_cast<int>(kMaxTilePixels * 8 / (1024 * 1024));
         if (QImageReader::allocationLimit() > 0 && QImageReader::allocationLimit() < megabytes)
@@ -162,6 +163,13 @@ QImage decodeOther(QByteArrayView bytes, QSize size)
         return true;
     }();
     Q_UNUSED(admitted);
+}
+
+namespace {
+
+QImage decodeOther(QByteArrayView bytes, QSize size)
+{
+    admitLargePictures();
     QByteArray data = QByteArray::fromRawData(bytes.data(), bytes.size());
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);

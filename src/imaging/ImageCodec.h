@@ -14,6 +14,11 @@ inline constexpr qint64 kMaxTilePixels = 8192LL * 8192LL;
 // Largest tile file read at all.
 inline constexpr qint64 kMaxTileFileBytes = 256LL * 1024 * 1024;
 
+// Raises Qt's image allocation limit (128 MB by default) so that its readers admit the largest
+// picture this program reads whole: a tile of kMaxTilePixels at 8 bytes a pixel. Called once at
+// start-up by every entry point; calling it again does nothing.
+void admitLargePictures();
+
 // Decodes image bytes to exactly `size` pixels: premultiplied ARGB32 for a picture with an alpha
 // channel or a transparent colour, RGB32 otherwise. JPEG goes through libjpeg-turbo at the
 // smallest scaling factor that still covers `size`; BMP, PNG and GIF through Qt. The format is

@@ -21,6 +21,7 @@ MapFileResult readMapPathFile(Files& files, const QString& path, int mapSize, Pr
         return result;
     }
     result.cells = std::move(load.cells);
+    result.lineFeedsOnly = load.lineFeedsOnly;
     return result;
 }
 

@@ -21,6 +21,7 @@ struct MapFileResult {
     QString detail;                        // the file system's reason: Unreadable, Unwritable
     MapFileKind kind = MapFileKind::Text;  // what the file is instead: NotText
     CellTexts cells;                       // the cells read, for an import
+    bool lineFeedsOnly = false;            // read as one line: see lineFeedsOnlyNote
 
     bool ok() const { return failure == MapFileFailure::None; }
 };

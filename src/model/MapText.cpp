@@ -194,6 +194,11 @@ UnfitCells cellsUnfitForMapText(const TileGrid& grid, qsizetype keep)
     return unfit;
 }
 
+QString lineFeedsOnlyNote()
+{
+    return QStringLiteral("行尾只有 LF，整个文件被读成了一行");
+}
+
 MapTextLoad parseMapText(QByteArrayView bytes, int mapSize, Progress& progress)
 {
     MapTextLoad load;
@@ -214,6 +219,7 @@ MapTextLoad parseMapText(QByteArrayView bytes, int mapSize, Progress& progress)
     load.lines = layout.lines;
     load.fields = layout.fields;
     load.widest = layout.widest;
+    load.lineFeedsOnly = bytes.contains('\n') && !bytes.contains("\r\n");
     progress.start(load.fields);
 
     // The rows are decoded on every core, each part with its own decoder.

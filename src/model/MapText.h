@@ -25,7 +25,11 @@ enum class MapFileKind {
     Picture,  // starts with a picture signature
     Archive,  // starts with an archive or compressed-file signature
     Binary,   // control bytes in its first line
+    OtherText,  // JSON or XML (a bracket first) with line breaks but no CR LF and no "|": one cell, no map
 };
+
+// Why a file of `kind` (not Text) is no map path file, in words for the user.
+QString notMapTextReason(MapFileKind kind);
 
 // A UTF-8 byte-order mark gives UTF-8; otherwise GB18030, unless the bytes are not valid GB18030
 // but are valid UTF-8.
@@ -53,6 +57,7 @@ struct MapTextLoad {
     qsizetype lines = 0;
     qsizetype fields = 0;
     qsizetype widest = 0;  // the most fields on one line
+    bool lineFeedsOnly = false;  // line feeds without CR: the whole file was read as one line
     CellTexts cells;  // mapSize² texts, row by row, when `kind` is Text
 };
 
@@ -61,5 +66,8 @@ struct MapTextLoad {
 // are dropped. Drives `progress` over the number of fields and stops early when it is cancelled.
 // A file that is not text (see `classifyMapFile`) gives no cells. Thread-safe.
 MapTextLoad parseMapText(QByteArrayView bytes, int mapSize, Progress& progress);
+
+// What a map path file whose lines end in LF alone is told (lineFeedsOnly).
+QString lineFeedsOnlyNote();
 
 }  // namespace tessera

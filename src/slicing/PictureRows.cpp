@@ -1,5 +1,8 @@
 #include "slicing/PictureRows.h"
 
+#include "files/FileErrors.h"
+#include "imaging/ImageCodec.h"
+
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -12,6 +15,7 @@
 #include <sys/stat.h>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace tessera {
 namespace {
@@ -21,14 +25,11 @@ struct JpegError {
     jpeg_error_mgr manager{};
     std::jmp_buf jump{};
     bool cut = false;  // the data ended before the picture did
-    char message[JMSG_LENGTH_MAX] = {};
 };
 
 [[noreturn]] void leave(j_common_ptr info)
 {
-    auto* error = reinterpret_cast<JpegError*>(info->err);
-    (*info->err->format_message)(info, error->message);
-    std::longjmp(error->jump, 1);
+    std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
 }
 
 // libjpeg warns of data that ends early or is damaged, and goes on with grey or garbage; here
@@ -38,6 +39,23 @@ void warn(j_common_ptr info, int level)
     if (level < 0) {
         reinterpret_cast<JpegError*>(info->err)->cut = true;
         leave(info);
+    }
+}
+
+// libjpeg's reason, in words for the user.
+QString jpegErrorText(int code)
+{
+    switch (code) {
+    case JERR_NO_SOI:
+        return QStringLiteral("不是 JPEG 文件");
+    case JERR_BAD_PRECISION:
+    case JERR_SOF_UNSUPPORTED:
+    case JERR_CONVERSION_NOTIMPL:
+        return QStringLiteral("不受支持的 JPEG 种类");
+    case JERR_IMAGE_TOO_BIG:
+        return QStringLiteral("JPEG 图片太大，无法读取");
+    default:
+        return QStringLiteral("JPEG 数据有误");
     }
 }
 
@@ -59,15 +77,14 @@ public:
         jpeg_create_decompress(&info_);
         file_ = std::fopen(QFile::encodeName(path).constData(), "rb");
         if (!file_) {
-            failure = Failure(FailureKind::PictureUnreadable, {path}, QString::fromLocal8Bit(std::strerror(errno)));
+            failure = Failure(FailureKind::PictureUnreadable, {path}, fileErrorText(errno, FileAccess::Read));
             return false;
         }
         if (setjmp(error_.jump)) {
             if (error_.cut && info_.image_height > 0)
                 failure = Failure(FailureKind::PictureCut, {path}, {}, {0, info_.image_height, 0});
             else
-                failure = Failure(FailureKind::PictureUnreadable, {path},
-                                  QStringLiteral("JPEG 数据有误（%1）").arg(QString::fromLatin1(error_.message)));
+                failure = Failure(FailureKind::PictureUnreadable, {path}, jpegErrorText(error_.manager.msg_code));
             return false;
         }
         jpeg_stdio_src(&info_, file_);
@@ -80,10 +97,13 @@ public:
             return false;
         }
         planar_ = planarIfAble && isYcc420(info_);
+        // libjpeg gives CMYK as inks only: they are turned into RGB here.
+        cmyk_ = info_.jpeg_color_space == JCS_CMYK || info_.jpeg_color_space == JCS_YCCK;
+        inverted_ = info_.saw_Adobe_marker;
         if (planar_)
             info_.raw_data_out = TRUE;
         else
-            info_.out_color_space = JCS_RGB;
+            info_.out_color_space = cmyk_ ? JCS_CMYK : JCS_RGB;
         jpeg_start_decompress(&info_);
         size_ = QSize(static_cast<int>(info_.output_width), static_cast<int>(info_.output_height));
         if (planar_) {
@@ -147,16 +167,20 @@ public:
             failed_ = true;
             return false;
         }
+        if (cmyk_)
+            inks_.resize(stride / 3 * 4 * 4);
         for (int i = 0; i < count;) {
             JSAMPROW row[4];
             const int batch = std::min(count - i, 4);
             for (int k = 0; k < batch; ++k)
-                row[k] = rows + static_cast<std::size_t>(i + k) * stride;
+                row[k] = cmyk_ ? inks_.data() + std::size_t(k) * (stride / 3 * 4) : rows + std::size_t(i + k) * stride;
             const int got = static_cast<int>(jpeg_read_scanlines(&info_, row, static_cast<JDIMENSION>(batch)));
             if (got == 0) {
                 failed_ = true;
                 return false;
             }
+            if (cmyk_)
+                toRgb(rows + std::size_t(i) * stride, got);
             i += got;
             rowsRead_ += got;
         }
@@ -164,6 +188,19 @@ public:
     }
 
 private:
+    // The first `count` rows of inks into RGB: Adobe's files store them inverted (as Qt's reader
+    // and the tile decoder take every CMYK JPEG), others as printed.
+    void toRgb(unsigned char* rows, int count) const
+    {
+        const std::size_t pixels = std::size_t(size_.width()) * std::size_t(count);
+        for (std::size_t i = 0; i < pixels; ++i) {
+            const unsigned char* ink = inks_.data() + 4 * i;
+            for (int c = 0; c < 3; ++c)
+                rows[3 * i + std::size_t(c)] = static_cast<unsigned char>(
+                    inverted_ ? ink[c] * ink[3] / 255 : (255 - ink[c]) * (255 - ink[3]) / 255);
+        }
+    }
+
     // Three components, Y at twice the sampling of Cb and Cr both ways.
     static bool isYcc420(const jpeg_decompress_struct& info)
     {
@@ -177,6 +214,9 @@ private:
     JpegError error_;
     std::FILE* file_ = nullptr;
     bool failed_ = false;
+    bool cmyk_ = false;
+    bool inverted_ = false;
+    std::vector<unsigned char> inks_;  // up to four rows of CMYK
     // The row of MCUs read last, and how many of its Y rows are not handed out yet.
     std::vector<unsigned char> mcuPlanes_[3];
     std::vector<JSAMPROW> mcuRows_[3];
@@ -186,7 +226,11 @@ private:
 
 class WholeRows final : public PictureRows {
 public:
-    explicit WholeRows(QImage image) : image_(std::move(image)) { size_ = image_.size(); }
+    WholeRows(QImage image, bool turned) : image_(std::move(image))
+    {
+        size_ = image_.size();
+        turned_ = turned;
+    }
 
     bool read(unsigned char* rows, int count) override
     {
@@ -199,6 +243,23 @@ public:
 private:
     QImage image_;
 };
+
+// Why Qt's reader could not read a picture, in words for the user.
+QString readerError(const QImageReader& reader)
+{
+    switch (reader.error()) {
+    case QImageReader::UnsupportedFormatError:
+        return QStringLiteral("不是能读取的图片格式");
+    case QImageReader::FileNotFoundError:
+        return QStringLiteral("找不到文件");
+    case QImageReader::DeviceError:
+        return QStringLiteral("无法读取文件");
+    case QImageReader::InvalidDataError:
+        return QStringLiteral("图片数据有误");
+    default:
+        return QStringLiteral("无法读取图片");
+    }
+}
 
 bool startsAsJpeg(const QString& path)
 {
@@ -215,23 +276,29 @@ std::unique_ptr<PictureRows> openPictureRows(const QString& path, Failure& failu
 {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
-        failure = Failure(FailureKind::PictureUnreadable, {path}, QString::fromLocal8Bit(std::strerror(errno)));
+        failure = Failure(FailureKind::PictureUnreadable, {path}, fileErrorText(errno, FileAccess::Read));
         return nullptr;
     }
     if (!S_ISREG(st.st_mode)) {
         failure = Failure(FailureKind::PictureUnreadable, {path}, QStringLiteral("不是普通文件"));
         return nullptr;
     }
-    if (startsAsJpeg(path)) {
+    admitLargePictures();
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    // The orientation is known once the header is read.
+    QSize size = reader.size();
+    const QImageIOHandler::Transformations turn = reader.transformation();
+    if (startsAsJpeg(path) && turn == QImageIOHandler::TransformationNone) {
         auto rows = std::make_unique<JpegRows>();
         if (!rows->open(path, failure, planarIfAble))
             return nullptr;
         return rows;
     }
-    QImageReader reader(path);
-    const QSize size = reader.size();
+    if (turn & QImageIOHandler::TransformationRotate90)
+        size.transpose();
     if (!size.isValid()) {
-        failure = Failure(FailureKind::PictureUnreadable, {path}, reader.errorString());
+        failure = Failure(FailureKind::PictureUnreadable, {path}, readerError(reader));
         return nullptr;
     }
     if (qint64(size.width()) * size.height() > kMaxWholePicturePixels) {
@@ -241,10 +308,11 @@ std::unique_ptr<PictureRows> openPictureRows(const QString& path, Failure& failu
     }
     QImage image;
     if (!reader.read(&image) || image.size() != size) {
-        failure = Failure(FailureKind::PictureUnreadable, {path}, reader.errorString());
+        failure = Failure(FailureKind::PictureUnreadable, {path}, readerError(reader));
         return nullptr;
     }
-    return std::make_unique<WholeRows>(image.convertToFormat(QImage::Format_RGB888));
+    return std::make_unique<WholeRows>(image.convertToFormat(QImage::Format_RGB888),
+                                       turn != QImageIOHandler::TransformationNone);
 }
 
 }  // namespace tessera

@@ -15,7 +15,8 @@ inline constexpr qint64 kMaxWholePicturePixels = 50'000'000;
 
 // A picture read from the top down, a run of rows at a time, as 8-bit RGB (3 bytes a pixel, rows
 // packed). JPEG through libjpeg's scanline interface, so that only the rows asked for are in
-// memory; the other formats through Qt, whole, up to kMaxWholePicturePixels.
+// memory; the other formats through Qt, whole, up to kMaxWholePicturePixels, as does a JPEG whose
+// EXIF orientation turns it (turned or mirrored rows cannot be streamed).
 //
 // A 4:2:0 JPEG may be read planar instead: its own Y plane, and its Cb and Cr planes at half width
 // and height, as libjpeg holds them before upsampling and colour conversion. Cut at even rows and
@@ -34,6 +35,8 @@ public:
     QSize size() const { return size_; }
     int rowsRead() const { return rowsRead_; }
     bool planar() const { return planar_; }
+    // Turned or mirrored as its EXIF orientation says: the rows are what a viewer shows.
+    bool turned() const { return turned_; }
     int chromaWidth() const { return (size_.width() + 1) / 2; }
 
     // Reads the next `count` rows into `rows` (width × 3 bytes each). False when the picture ends
@@ -48,6 +51,7 @@ protected:
     QSize size_;
     int rowsRead_ = 0;
     bool planar_ = false;
+    bool turned_ = false;
 };
 
 // Opens the picture and reads its header; null with `failure` set when it cannot be cut. With

@@ -26,6 +26,22 @@ namespace {
 // Rows decoded at a time before they go into the reference: still in the cache.
 constexpr int kRowsPerRead = 16;
 
+// One band of cell rows: RGB rows, or a planar picture's Y rows and its Cb and Cr rows.
+struct Band {
+    std::vector<unsigned char> rows, cb, cr;
+};
+
+// Makes `v` hold `needed` bytes, growing towards `full` as rows arrive: a header that claims a
+// huge picture costs memory only for the rows the file really holds.
+void growTo(std::vector<unsigned char>& v, std::size_t needed, std::size_t full)
+{
+    if (v.size() >= needed)
+        return;
+    if (v.capacity() < needed)
+        v.reserve(std::min(full, std::max(needed, 2 * v.capacity())));
+    v.resize(needed);
+}
+
 class Slicer {
 public:
     Slicer(Files& files, const QString& folder, const SliceSettings& settings, Progress& progress)
@@ -38,13 +54,11 @@ public:
 private:
     QString slicePath(int row, int column) const { return joinFolder(folder_, cellFileName(row + 1, column + 1)); }
     bool prepareFolder();
-    // Where the planes of rows `from` (even) onwards lie in a planar band of `bandRows` rows: Y,
-    // then Cb, then Cr; and the bytes of such a band.
-    PictureRows::Planes planesAt(unsigned char* band, int from, int bandRows) const;
-    std::size_t planarBytes(int bandRows) const;
-    QByteArray encodeSlice(unsigned char* band, int column, QSize shown) const;
-    bool decodeBand(int band, std::vector<unsigned char>& buffer);
-    void cutSlice(int band, int column, std::vector<unsigned char>& buffer);
+    // Where the planes of rows `from` (even) onwards lie in a planar band.
+    PictureRows::Planes planesAt(Band& band, int from) const;
+    QByteArray encodeSlice(Band& band, int column, QSize shown) const;
+    bool decodeBand(int band, Band& buffer);
+    void cutSlice(int band, int column, Band& buffer);
     void fail(Failure failure);
     bool writeReference();
 
@@ -78,6 +92,7 @@ SliceResult Slicer::run(const QString& picture)
     if (!rows_)
         return std::move(result_);
     result_.picture = rows_->size();
+    result_.turned = rows_->turned();
     result_.rows = (result_.picture.height() + cell.height() - 1) / cell.height();
     result_.columns = (result_.picture.width() + cell.width() - 1) / cell.width();
     if (std::max(result_.rows, result_.columns) > kMaxMapSize) {
@@ -90,24 +105,23 @@ SliceResult Slicer::run(const QString& picture)
     progress_.start(qint64(result_.rows) * result_.columns + 1);
 
     // One band decodes on a helper while the one before is cut on every core.
-    const std::size_t bandBytes = rows_->planar() ? planarBytes(cell.height())
-                                                  : std::size_t(result_.picture.width()) * 3 * std::size_t(cell.height());
-    std::vector<unsigned char> bands[2] = {std::vector<unsigned char>(bandBytes), {}};
+    Band bands[2];
     // The decode is the one serial step: it keeps this thread and a core of its own, and the
     // encoders take the other cores (one at least).
     HelperThreads encoders(-1);
     bool decoded = decodeBand(0, bands[0]);
     for (int band = 0; decoded && band < result_.rows; ++band) {
-        std::vector<unsigned char>& current = bands[band % 2];
-        std::vector<unsigned char>& next = bands[(band + 1) % 2];
+        // A decode stopped by a cancel or a failure left its band unfinished: it is not cut.
+        if (failed_ || progress_.cancelled())
+            break;
+        Band& current = bands[band % 2];
+        Band& next = bands[(band + 1) % 2];
         written_.assign(std::size_t(result_.columns), 0);
         QFuture<void> cutting = encoders.start([&, band] {
             encoders.forEach(result_.columns, progress_, [&](int column) { cutSlice(band, column, current); });
         });
-        if (band + 1 < result_.rows) {
-            next.resize(bandBytes);
+        if (band + 1 < result_.rows)
             decoded = decodeBand(band + 1, next);
-        }
         cutting.waitForFinished();
         for (int column = 0; column < result_.columns; ++column)
             if (written_[std::size_t(column)])
@@ -157,36 +171,37 @@ bool Slicer::prepareFolder()
     return true;
 }
 
-PictureRows::Planes Slicer::planesAt(unsigned char* band, int from, int bandRows) const
+PictureRows::Planes Slicer::planesAt(Band& band, int from) const
 {
     const std::size_t width = std::size_t(result_.picture.width()), chroma = (width + 1) / 2;
-    const std::size_t chromaRows = std::size_t(bandRows + 1) / 2, luma = width * std::size_t(bandRows);
-    return {band + width * std::size_t(from), band + luma + chroma * std::size_t(from / 2),
-            band + luma + chroma * chromaRows + chroma * std::size_t(from / 2)};
+    return {band.rows.data() + width * std::size_t(from), band.cb.data() + chroma * std::size_t(from / 2),
+            band.cr.data() + chroma * std::size_t(from / 2)};
 }
 
-std::size_t Slicer::planarBytes(int bandRows) const
-{
-    const std::size_t width = std::size_t(result_.picture.width()), chroma = (width + 1) / 2;
-    return width * std::size_t(bandRows) + 2 * chroma * (std::size_t(bandRows + 1) / 2);
-}
-
-bool Slicer::decodeBand(int band, std::vector<unsigned char>& buffer)
+bool Slicer::decodeBand(int band, Band& buffer)
 {
     const int height = bandHeight(result_, settings_.cell, band);
-    const std::size_t stride = std::size_t(result_.picture.width()) * 3;
+    const std::size_t width = std::size_t(result_.picture.width()), chroma = (width + 1) / 2;
+    const std::size_t stride = width * 3;
     for (int row = 0; row < height; row += kRowsPerRead) {
         if (failed_ || progress_.cancelled())
             return true;  // the cut stops anyway; the rows are not needed
         const int count = std::min(kRowsPerRead, height - row);
+        const auto end = std::size_t(row + count), last = std::size_t(height);
         if (rows_->planar()) {
-            const PictureRows::Planes at = planesAt(buffer.data(), row, settings_.cell.height());
+            // The encoder reads an odd edge slice's planes to even sides: a row and a sample more.
+            const auto plane = [](std::size_t side, std::size_t rows) { return side * (rows + 1) + 2; };
+            growTo(buffer.rows, plane(width, end), plane(width, last));
+            growTo(buffer.cb, plane(chroma, (end + 1) / 2), plane(chroma, (last + 1) / 2));
+            growTo(buffer.cr, plane(chroma, (end + 1) / 2), plane(chroma, (last + 1) / 2));
+            const PictureRows::Planes at = planesAt(buffer, row);
             if (!rows_->readPlanes(at, count))
                 return false;
             reference_->addPlanes(at.y, at.cb, at.cr, count);
             continue;
         }
-        unsigned char* rows = buffer.data() + std::size_t(row) * stride;
+        growTo(buffer.rows, stride * end, stride * last);
+        unsigned char* rows = buffer.rows.data() + std::size_t(row) * stride;
         if (!rows_->read(rows, count))
             return false;
         reference_->addRows(rows, count);
@@ -195,7 +210,7 @@ bool Slicer::decodeBand(int band, std::vector<unsigned char>& buffer)
 }
 
 // A slice's JPEG from the band: its pixels in place, or copied into a whole cell of the pad colour.
-QByteArray Slicer::encodeSlice(unsigned char* band, int column, QSize shown) const
+QByteArray Slicer::encodeSlice(Band& band, int column, QSize shown) const
 {
     const QSize cell = settings_.cell;
     const int x = column * cell.width();
@@ -203,7 +218,7 @@ QByteArray Slicer::encodeSlice(unsigned char* band, int column, QSize shown) con
     const QColor colour = settings_.pad.value_or(QColor());
     if (!rows_->planar()) {
         const int stride = result_.picture.width() * 3;
-        const unsigned char* pixels = band + std::size_t(x) * 3;
+        const unsigned char* pixels = band.rows.data() + std::size_t(x) * 3;
         if (!pad)
             return encodeJpeg(QImage(pixels, shown.width(), shown.height(), stride, QImage::Format_RGB888),
                               settings_.quality);
@@ -213,7 +228,7 @@ QByteArray Slicer::encodeSlice(unsigned char* band, int column, QSize shown) con
             std::copy_n(pixels + std::size_t(y) * stride, std::size_t(shown.width()) * 3, padded.scanLine(y));
         return encodeJpeg(padded, settings_.quality);
     }
-    const PictureRows::Planes at = planesAt(band, 0, cell.height());
+    const PictureRows::Planes at = planesAt(band, 0);
     const int chroma = rows_->chromaWidth();
     const unsigned char* planes[3] = {at.y + x, at.cb + x / 2, at.cr + x / 2};
     const int strides[3] = {result_.picture.width(), chroma, chroma};
@@ -256,14 +271,14 @@ QByteArray Slicer::encodeSlice(unsigned char* band, int column, QSize shown) con
     return encodeJpegPlanes(paddedPlanes, paddedStrides, cell, settings_.quality);
 }
 
-void Slicer::cutSlice(int band, int column, std::vector<unsigned char>& buffer)
+void Slicer::cutSlice(int band, int column, Band& buffer)
 {
     if (failed_)
         return;
     const QSize cell = settings_.cell;
     const QSize shown(std::min(cell.width(), result_.picture.width() - column * cell.width()),
                       bandHeight(result_, cell, band));
-    const QByteArray jpeg = encodeSlice(buffer.data(), column, shown);
+    const QByteArray jpeg = encodeSlice(buffer, column, shown);
     const QString path = slicePath(band, column);
     if (jpeg.isEmpty()) {
         fail(Failure(FailureKind::SliceUnwritable, {path}, QStringLiteral("无法编码 JPEG 图片")));
@@ -304,6 +319,11 @@ bool Slicer::writeReference()
 }
 
 }  // namespace
+
+QString SliceResult::turnedNote() const
+{
+    return turned ? QStringLiteral("图片按其 EXIF 方向转正后切分，与看图软件显示的一样。") : QString();
+}
 
 CellTexts SliceResult::cells(int mapSize) const
 {

@@ -34,7 +34,8 @@ struct SliceSettings {
 
 struct SliceResult {
     Failure failure;
-    QSize picture;
+    QSize picture;       // as a viewer shows it
+    bool turned = false;  // turned or mirrored by its EXIF orientation
     int rows = 0;
     int columns = 0;
     QStringList written;  // every slice written, whole, in the order of the cells
@@ -42,6 +43,8 @@ struct SliceResult {
     QSize referenceSize;
 
     bool ok() const { return failure.ok(); }
+    // What the result says of the orientation: empty, or a sentence.
+    QString turnedNote() const;
     // The map with each slice in its cell: mapSize × mapSize, row by row.
     CellTexts cells(int mapSize) const;
 };

@@ -44,7 +44,23 @@ struct MapData {
     std::vector<LayerData> layers;  // the tile layers, in the file's order
 };
 
-// False with the reader's words (where and what) in `error`.
+// A TMJ document with the tile ids of its "data" arrays cut out (cutDataArrays): each array is
+// [N] in `skeleton`, N its place in `arrays`, which are views into the document's bytes.
+struct JsonCut {
+    QByteArray skeleton;
+    std::vector<QByteArrayView> arrays;
+    std::vector<std::pair<qsizetype, qsizetype>> cuts;  // where in the skeleton, how many bytes fewer
+
+    // The place in the document of a place in the skeleton.
+    qsizetype originalOffset(qsizetype skeletonOffset) const;
+};
+// Checks in one pass that every "data" array holds tile ids only (unsigned integers below 2³²), no
+// more than the largest map has, and that the rest holds a bounded number of values; false with
+// the reason in `error`, before anything is parsed.
+bool cutDataArrays(const QByteArray& bytes, JsonCut& cut, QString& error);
+
+// False with the reader's words (where and what) in `error`. A TMJ map's layers refer to `bytes`,
+// which must outlive `map`.
 bool parseTmxMap(const QByteArray& bytes, MapData& map, QString& error);
 bool parseTsxTileset(const QByteArray& bytes, TilesetData& tileset, QString& error);
 bool parseTmjMap(const QByteArray& bytes, MapData& map, QString& error);

@@ -2,16 +2,21 @@
 #include "tmx/TiledData.h"
 #include "tmx/TiledMap.h"
 
+#include "files/Files.h"
 #include "files/HelperThreads.h"
 #include "files/OutputFile.h"
 #include "files/Progress.h"
 #include "imaging/ImageCodec.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 
+#include <optional>
 #include <unordered_map>
+
+#include <unistd.h>
 
 namespace tessera {
 
@@ -21,6 +26,41 @@ namespace {
 
 // Tiles looked at for the default cell size when the first ones cannot be read.
 constexpr int kCellSizeTries = 16;
+
+// A tileset about to be replaced together with its map. The old regular file stays linked under a
+// partial name (which the next writer clears, should this one be killed) until the map is in
+// place; when the map cannot be, it is put back, and a new tileset is removed: the pair is
+// replaced whole or not at all. A FIFO or device is written through and left alone.
+class TilesetPair {
+public:
+    explicit TilesetPair(const QString& path)
+    {
+        const QFileInfo old(path);
+        if (old.exists() && !old.isFile())
+            return;
+        target_ = QFile::encodeName(old.exists() ? old.canonicalFilePath() : old.absoluteFilePath());
+        const QString folder = QFileInfo(QFile::decodeName(target_)).absolutePath();
+        kept_ = QFile::encodeName(QDir(folder).filePath(partialFileName(old.fileName())));
+        if (!old.exists() || ::link(target_.constData(), kept_.constData()) != 0)
+            kept_.clear();
+    }
+    ~TilesetPair()
+    {
+        if (!kept_.isEmpty())
+            ::unlink(kept_.constData());
+    }
+    // The map could not replace its own: the tileset goes back to what it was.
+    void takeBack()
+    {
+        if (target_.isEmpty())
+            return;
+        if (kept_.isEmpty() ? ::unlink(target_.constData()) == 0 : ::rename(kept_.constData(), target_.constData()) == 0)
+            kept_.clear();
+    }
+
+private:
+    QByteArray target_, kept_;
+};
 
 // A cell's file as the file system finds it (a relative text is relative to the working folder).
 QString absoluteTile(const QString& text)
@@ -157,11 +197,23 @@ TiledExportResult writeTiledMap(const CellTexts& cells, int mapSize, const QStri
         return failed(path, why);
     if (progress.cancelled())
         return failed(path, {FailureKind::Cancelled});
-    // The tileset first: a map is never left naming a tileset that is not there.
-    if (options.externalTileset && !tilesetFile.commit())
+    // Both whole and synced before either replaces its old file; then the tileset first, so that
+    // a map is never left naming a tileset that is not there.
+    if (options.externalTileset && !tilesetFile.prepare())
         return failed(result.tilesetPath, {FailureKind::Unwritable, {}, tilesetFile.errorString()});
-    if (!mapFile.commit())
+    if (!mapFile.prepare())
         return failed(path, {FailureKind::Unwritable, {}, mapFile.errorString()});
+    std::optional<TilesetPair> pair;
+    if (options.externalTileset) {
+        pair.emplace(folder.filePath(tilesetName));
+        if (!tilesetFile.commit())
+            return failed(result.tilesetPath, {FailureKind::Unwritable, {}, tilesetFile.errorString()});
+    }
+    if (!mapFile.commit()) {
+        if (pair)
+            pair->takeBack();
+        return failed(path, {FailureKind::Unwritable, {}, mapFile.errorString()});
+    }
     return result;
 }
 

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <memory>
 #include <unordered_map>
 
 namespace tessera {
@@ -31,8 +32,13 @@ bool isJsonName(const QString& path)
 // A file named in the map: relative to the folder of the file that names it.
 QString resolved(const QString& folder, const QString& source)
 {
-    const QString path = QDir::isAbsolutePath(source) ? source : folder + u'/' + source;
-    return QDir::toNativeSeparators(QDir::cleanPath(path));
+    QString path = QDir::cleanPath(QDir::isAbsolutePath(source) ? source : folder + u'/' + source);
+    // Above the root is the root, as the system resolves it.
+    while (path.startsWith(u"/../"))
+        path.remove(0, 3);
+    if (path == u"/..")
+        path = QStringLiteral("/");
+    return QDir::toNativeSeparators(path);
 }
 
 void sortImages(TilesetData& tileset)
@@ -57,14 +63,17 @@ public:
 private:
     bool parse(const QByteArray& bytes, MapData& map);
     const LayerData* chooseLayer(const MapData& map);
-    bool loadTileset(TilesetData& tileset);
+    // The external tileset that `tileset` names, read once however many entries name it; null
+    // after a failure.
+    const TilesetData* externalTileset(const TilesetData& tileset);
     // The picture of `gid` (flags cleared), empty when no tileset holds it; false on a failure.
-    bool tilePath(std::vector<TilesetData>& tilesets, quint32 gid, QString& path);
+    bool tilePath(const std::vector<TilesetData>& tilesets, quint32 gid, QString& path);
 
     Files& files_;
     QString path_;
     QString folder_;
     TiledImportResult& result_;
+    std::unordered_map<QString, std::unique_ptr<TilesetData>> external_;  // by file
 };
 
 bool Importer::parse(const QByteArray& bytes, MapData& map)
@@ -117,41 +126,51 @@ const LayerData* Importer::chooseLayer(const MapData& map)
     return &chosen;
 }
 
-bool Importer::loadTileset(TilesetData& tileset)
+const TilesetData* Importer::externalTileset(const TilesetData& tileset)
 {
     const QString file = resolved(folder_, tileset.source);
+    std::unique_ptr<TilesetData>& loaded = external_[file];
+    if (loaded)
+        return loaded.get();
+    // A path that climbs out of the map's folder is shown as written too.
+    const QStringList named = file.endsWith(tileset.source) ? QStringList{file}
+                                                            : QStringList{QStringLiteral("%1（写作“%2”）").arg(file, tileset.source)};
     const ReadResult read = files_.readFile(file, kMaxTilesetBytes);
-    if (!read.ok)
-        return fail(FailureKind::FileUnreadable, {file}, read.error);
-    TilesetData loaded;
-    loaded.firstGid = tileset.firstGid;
-    loaded.source = tileset.source;
-    loaded.folder = QFileInfo(file).absolutePath();
+    if (!read.ok) {
+        fail(FailureKind::FileUnreadable, named, read.error);
+        return nullptr;
+    }
+    auto body = std::make_unique<TilesetData>();
+    body->source = tileset.source;
+    body->folder = QFileInfo(file).absolutePath();
     QString error;
-    if (!(isJsonName(file) ? parseTsjTileset(read.data, loaded, error) : parseTsxTileset(read.data, loaded, error)))
-        return fail(FailureKind::NotTiledMap, {file}, error);
-    sortImages(loaded);
-    tileset = std::move(loaded);
-    return true;
+    if (!(isJsonName(file) ? parseTsjTileset(read.data, *body, error) : parseTsxTileset(read.data, *body, error))) {
+        fail(FailureKind::NotTiledMap, named, error);
+        return nullptr;
+    }
+    sortImages(*body);
+    loaded = std::move(body);
+    return loaded.get();
 }
 
-bool Importer::tilePath(std::vector<TilesetData>& tilesets, quint32 gid, QString& path)
+bool Importer::tilePath(const std::vector<TilesetData>& tilesets, quint32 gid, QString& path)
 {
     // The tileset with the largest first gid not above `gid`.
     auto it = std::upper_bound(tilesets.begin(), tilesets.end(), gid,
                                [](quint32 g, const TilesetData& t) { return g < static_cast<quint32>(t.firstGid); });
     if (it == tilesets.begin())
         return true;
-    TilesetData& tileset = *--it;
-    if (!tileset.source.isEmpty() && tileset.folder.isEmpty() && !loadTileset(tileset))
+    const TilesetData& entry = *--it;
+    const TilesetData* tileset = entry.source.isEmpty() ? &entry : externalTileset(entry);
+    if (!tileset)
         return false;
-    if (tileset.spritesheet)
-        return fail(FailureKind::SpritesheetTileset, {tileset.name});
-    const int id = static_cast<int>(gid - static_cast<quint32>(tileset.firstGid));
-    const auto image = std::lower_bound(tileset.images.begin(), tileset.images.end(), id,
-                                        [](const auto& entry, int wanted) { return entry.first < wanted; });
-    if (image != tileset.images.end() && image->first == id)
-        path = resolved(tileset.folder.isEmpty() ? folder_ : tileset.folder, image->second);
+    if (tileset->spritesheet)
+        return fail(FailureKind::SpritesheetTileset, {tileset->name});
+    const int id = static_cast<int>(gid - static_cast<quint32>(entry.firstGid));
+    const auto image = std::lower_bound(tileset->images.begin(), tileset->images.end(), id,
+                                        [](const auto& candidate, int wanted) { return candidate.first < wanted; });
+    if (image != tileset->images.end() && image->first == id)
+        path = resolved(tileset->folder.isEmpty() ? folder_ : tileset->folder, image->second);
     return true;
 }
 
@@ -240,8 +259,9 @@ bool looksLikeTiledMap(QByteArrayView head)
         text = text.sliced(3).trimmed();
     if (text.startsWith("<?xml") || text.startsWith("<map"))
         return text.indexOf("<map") >= 0;
-    return text.startsWith('{')
-        && (text.indexOf("\"orientation\"") >= 0 || text.indexOf("\"tilelayer\"") >= 0 || text.indexOf("\"tiledversion\"") >= 0);
+    // A JSON object: its first key's quote after the brace. Tiled writes its keys in alphabetical
+    // order, so the orientation may come megabytes later; the reader tells a map from other JSON.
+    return text.startsWith('{') && text.sliced(1).trimmed().startsWith('"');
 }
 
 TiledImportResult readTiledMap(Files& files, const QString& path, Progress& progress)

@@ -21,8 +21,7 @@ enum class TiledFormat { Tmx, Tmj };
 TiledFormat tiledFormatOf(const QString& path);
 // A name ending in ".tmx" or ".tmj".
 bool hasTiledMapExtension(const QString& path);
-// Bytes that begin like a TMX map (an XML declaration or <map>) or a TMJ map (a JSON object that
-// names an orientation or a tile layer).
+// Bytes that begin like a TMX map (an XML declaration or <map>) or a TMJ map (a JSON object).
 bool looksLikeTiledMap(QByteArrayView head);
 
 // The cell size when none is asked for.

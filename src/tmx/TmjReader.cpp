@@ -14,19 +14,19 @@ void readTilesetBody(const QJsonObject& o, TilesetData& tileset)
     tileset.spritesheet = o.contains(u"image");
     for (const QJsonValue& tile : o.value(u"tiles").toArray()) {
         const QJsonObject t = tile.toObject();
-        if (t.contains(u"image") && t.value(u"id").isDouble())
+        if (!t.value(u"image").toString().isEmpty() && t.value(u"id").isDouble())
             tileset.images.emplace_back(t.value(u"id").toInt(), t.value(u"image").toString());
     }
 }
 
-void readLayers(const QJsonArray& layers, MapData& map, bool visible)
+void readLayers(const JsonCut& cut, const QJsonArray& layers, MapData& map, bool visible)
 {
     for (const QJsonValue& value : layers) {
         const QJsonObject o = value.toObject();
         const bool shown = visible && o.value(u"visible").toBool(true);
         const QString type = o.value(u"type").toString();
         if (type == u"group") {
-            readLayers(o.value(u"layers").toArray(), map, shown);
+            readLayers(cut, o.value(u"layers").toArray(), map, shown);
             continue;
         }
         if (type != u"tilelayer")
@@ -42,24 +42,26 @@ void readLayers(const QJsonArray& layers, MapData& map, bool visible)
         if (data.isString()) {
             layer.encoding = o.value(u"encoding").toString(QStringLiteral("base64"));
             layer.text = data.toString().toLatin1();
-        } else {
-            const QJsonArray ids = data.toArray();
-            layer.gids.reserve(static_cast<std::size_t>(ids.size()));
-            for (const QJsonValue& id : ids) {
-                const double gid = id.toDouble(-1);
-                layer.gids.push_back(gid >= 0 && gid <= 4294967295.0 ? static_cast<quint32>(gid) : 0);
-            }
+        } else if (data.isArray()) {
+            // The ids were checked and cut out before the parse: [N] names the array.
+            const QJsonArray place = data.toArray();
+            const qint64 n = place.size() == 1 ? place.first().toInteger(-1) : -1;
+            layer.encoding = QStringLiteral("csv");
+            if (n >= 0 && n < qint64(cut.arrays.size()))
+                layer.text = QByteArray::fromRawData(cut.arrays[std::size_t(n)].data(), cut.arrays[std::size_t(n)].size());
         }
         map.layers.push_back(std::move(layer));
     }
 }
 
-bool readObject(const QByteArray& bytes, QJsonObject& object, QString& error)
+bool readObject(const QByteArray& bytes, JsonCut& cut, QJsonObject& object, QString& error)
 {
+    if (!cutDataArrays(bytes, cut, error))
+        return false;
     QJsonParseError parse;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parse);
+    const QJsonDocument document = QJsonDocument::fromJson(cut.skeleton, &parse);
     if (parse.error != QJsonParseError::NoError) {
-        error = QStringLiteral("第 %1 个字节处：%2").arg(parse.offset).arg(parse.errorString());
+        error = QStringLiteral("第 %1 个字节处：JSON 格式有误（%2）").arg(cut.originalOffset(parse.offset)).arg(parse.errorString());
         return false;
     }
     if (!document.isObject()) {
@@ -74,8 +76,9 @@ bool readObject(const QByteArray& bytes, QJsonObject& object, QString& error)
 
 bool parseTmjMap(const QByteArray& bytes, MapData& map, QString& error)
 {
+    JsonCut cut;
     QJsonObject o;
-    if (!readObject(bytes, o, error))
+    if (!readObject(bytes, cut, o, error))
         return false;
     if (o.contains(u"type") && o.value(u"type").toString() != u"map") {
         error = QStringLiteral("这是“%1”，不是地图").arg(o.value(u"type").toString());
@@ -94,14 +97,15 @@ bool parseTmjMap(const QByteArray& bytes, MapData& map, QString& error)
             readTilesetBody(t, tileset);
         map.tilesets.push_back(std::move(tileset));
     }
-    readLayers(o.value(u"layers").toArray(), map, true);
+    readLayers(cut, o.value(u"layers").toArray(), map, true);
     return true;
 }
 
 bool parseTsjTileset(const QByteArray& bytes, TilesetData& tileset, QString& error)
 {
+    JsonCut cut;
     QJsonObject o;
-    if (!readObject(bytes, o, error))
+    if (!readObject(bytes, cut, o, error))
         return false;
     readTilesetBody(o, tileset);
     return true;

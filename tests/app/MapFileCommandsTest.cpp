@@ -109,6 +109,9 @@ TEST_F(MapFileCommandsTest, RoundTripKeepsEveryPath)
             EXPECT_EQ(grid.cellText(r, c), original.cellText(r, c)) << r << "," << c;
     EXPECT_EQ(redraws, 1);
     EXPECT_EQ(platform.messages().last(), QStringLiteral("导入成功，请按刷新界面按钮！"));
+    put(QStringLiteral("lf.tlp"), "a.jpg|b.jpg\nc.jpg\n");  // read as one line, and said
+    ASSERT_TRUE(importFrom(QStringLiteral("lf.tlp")));
+    EXPECT_EQ(platform.messages().last(), QStringLiteral("导入成功，请按刷新界面按钮！\n行尾只有 LF，整个文件被读成了一行。"));
 }
 
 TEST_F(MapFileCommandsTest, ImportCutsOrPadsToTheMapSize)

@@ -133,6 +133,17 @@ for output in out/small.jpg out/small.png out/map.tlp; do
     [ "$(cat "$output")" = old ] || fail "$output was replaced by a failed write"
 done
 only_in_out small.jpg small.png map.tlp
+# A map and its tileset are replaced together or not at all: the small tileset fits, the map not.
+echo old >out/pair.tmx
+echo old >out/pair.tsx
+limited 4 convert big.tlp -o out/pair.tmx --tsx
+[ "$(cat out/pair.tmx out/pair.tsx)" = "$(printf 'old\nold')" ] || fail "a failed convert --tsx replaced one of the pair"
+if strace -f -o /dev/null true 2>/dev/null; then  # the map's rename fails after the tileset's
+    ("${nodisplay[@]}" strace -f -qq -o /dev/null -e trace=rename -e inject=rename:error=EIO:when=2 \
+        "$tessera" convert big.tlp -o out/pair.tmx --tsx >/dev/null 2>&1) && fail "a failed rename exited with 0"
+    [ "$(cat out/pair.tmx out/pair.tsx)" = "$(printf 'old\nold')" ] || fail "a failed map rename kept the new tileset"
+fi
+only_in_out small.jpg small.png map.tlp pair.tmx pair.tsx
 if unshare -m true 2>/dev/null; then
     # A real full disk: a tmpfs of 16 KB of this process's own.
     unshare -m bash -c '

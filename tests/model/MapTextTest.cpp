@@ -104,11 +104,13 @@ TEST(ClassifyMapFile, RefusesPicturesArchivesAndBinaryFirstLines)
         {QByteArray("\x7F" "ELF\x02\x01", 6), MapFileKind::Binary},
         {QByteArray("a.jpg|\x01\x02|b\r\n", 12), MapFileKind::Binary},
         {QByteArray("\0a.jpg\r\n", 8), MapFileKind::Binary},
+        {QByteArray("{\n  \"layers\": []\n}\n"), MapFileKind::OtherText},  // one cell of lines
         // Text, however odd: a path starting with "BM", tabs, LF-only lines, control bytes after
         // the first line.
         {QByteArray("BMaps/tiles/a.jpg|b\r\n"), MapFileKind::Text},
         {QByteArray("a\tb|c\nd\n"), MapFileKind::Text},
         {QByteArray("a|b\r\n\x01\x02\0\r\n", 10), MapFileKind::Text},
+        {QByteArray("a.jpg\n"), MapFileKind::Text},
         // Only what comes before the first zero byte is read, and judged.
         {QByteArray("/x.jpg|/y.jpg\0|\x01/z.jpg\r\n", 22), MapFileKind::Text},
         {QByteArray(), MapFileKind::Text},

@@ -5,7 +5,9 @@
 
 #include "files/LocalFiles.h"
 #include "files/Progress.h"
+#include "imaging/ImageCodec.h"
 #include "support/FaultyFiles.h"
+#include "support/TestImages.h"
 
 #include <QDir>
 #include <QFile>
@@ -155,6 +157,35 @@ TEST_F(SliceTest, SlicesHoldThePictureUnderTheirCellNames)
             EXPECT_EQ(visibleAndHidden(out).size(), rows * columns + 1);  // nothing else
         }
     }
+}
+
+TEST_F(SliceTest, CmykAndTurnedPhotosAreCutAsAViewerShowsThem)
+{
+    // A CMYK JPEG (Adobe's inverted inks), and a photo of 80 × 60, its left half red, that EXIF
+    // orientation 6 turns a quarter clockwise.
+    const QColor ink(200, 120, 40);
+    ASSERT_TRUE(writeCmykJpeg(dir_.filePath(QStringLiteral("cmyk.jpg")), ink, QSize(50, 37)));
+    QImage stored(80, 60, QImage::Format_RGB32);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x)
+            stored.setPixel(x, y, x < 40 ? qRgb(255, 0, 0) : qRgb(0, 0, 255));
+    QByteArray jpeg = encodeJpeg(stored, 95);
+    jpeg.insert(2, QByteArray("\xFF\xE1\x00\x22" "Exif\0\0" "MM\0\x2A\0\0\0\x08" "\0\x01"
+                              "\x01\x12\0\x03\0\0\0\x01\0\x06\0\0" "\0\0\0\0", 36));
+    QFile photo(dir_.filePath(QStringLiteral("photo.jpg")));
+    ASSERT_TRUE(photo.open(QIODevice::WriteOnly) && photo.write(jpeg) == jpeg.size() && photo.flush());
+    SliceSettings settings;
+    settings.cell = QSize(16, 12);
+    const SliceResult cmyk = slicePicture(files_, dir_.filePath(QStringLiteral("cmyk.jpg")), folder(), settings, quiet_);
+    ASSERT_TRUE(cmyk.ok()) << failureMessage(cmyk.failure).toStdString();
+    for (const QString& slice : cmyk.written + QStringList{cmyk.reference})
+        EXPECT_LE(std::abs(QImage(slice).pixelColor(0, 0).hue() - ink.hue()) + std::abs(QImage(slice).pixelColor(0, 0).value() - ink.value()), 8);
+    settings.cell = QSize(20, 20);
+    const SliceResult turned = slicePicture(files_, photo.fileName(), folder(QStringLiteral("turned")), settings, quiet_);
+    ASSERT_TRUE(turned.ok()) << failureMessage(turned.failure).toStdString();
+    EXPECT_EQ(std::tuple(turned.picture, turned.rows, turned.columns, turned.turned), std::tuple(QSize(60, 80), 4, 3, true));
+    EXPECT_GT(QImage(turned.written.first()).pixelColor(10, 10).red(), 200);  // the stored left half is on top
+    EXPECT_GT(QImage(turned.written.last()).pixelColor(10, 10).blue(), 200);
 }
 
 TEST(ReferenceScalerTest, EveryPixelIsTheMeanOfItsBox)
