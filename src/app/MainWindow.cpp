@@ -33,13 +33,20 @@
 #include <QScrollBar>
 #include <QToolButton>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace tessera {
 
 MainWindow::MainWindow(Platform& platform, QWidget* parent)
     : QMainWindow(parent), platform_(platform), doc_(std::make_unique<MapDocument>(platform)),
       results_(std::make_unique<ResultReport>(platform)),
       assembly_(std::make_unique<AutoAssemblyCommand>(*doc_, platform, *results_)),
-      quit_([](int code) { QCoreApplication::exit(code); })
+      quit_([](int code) { QCoreApplication::exit(code); }), leave_([](int code) {
+          // No destructor runs: each would wait for the blocked thread.
+          std::fflush(nullptr);
+          std::_Exit(code);
+      })
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(texts::windowTitle() + QStringLiteral("[*]"));  // "*" while the map is unsaved
@@ -59,7 +66,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     c.editCanvas = canvas_->canvasWidget();
     c.newMapButton->raise();
     scrolling_ = new CanvasScrolling(c.viewport, c.editCanvas, c.rulerBoard, c.hScroll, c.vScroll);
-    chooser_ = new TileChooser(c.driveList, c.folderList, c.tileFileList, c.tilePreview, this);
+    chooser_ = new TileChooser(c.driveList, c.folderList, c.tileFileList, c.tilePreview, doc_->tasks().cellLoaders(), this);
     mapPicture_ = new MapPictureBox(c.mapPicture, c.followImage, c.tabs, platform_);
     connect(assembly_.get(), &AutoAssemblyCommand::referenceChosen, mapPicture_, &MapPictureBox::show);
     auto* slicing = new SliceCommand(*doc_, platform_, *results_, this);

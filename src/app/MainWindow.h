@@ -49,8 +49,17 @@ public:
     PreviewWindow* previewWindow() const;
     // Blocks until the long work and the last full redraw's tiles are done (tests, benchmarks).
     void waitForWork();
-    // How the program ends; the default leaves the event loop with the given code.
-    void setQuitFunction(std::function<void(int)> quit) { quit_ = std::move(quit); }
+    // How the program ends; the default leaves the event loop with the given code, or, when a
+    // thread is still blocked (a read that never returns), ends the process at once.
+    void setQuitFunction(std::function<void(int)> quit)
+    {
+        quit_ = quit;
+        leave_ = std::move(quit);
+    }
+    // What the exit gives running tasks, which stop at their next step, and then reads of tiles,
+    // which may never return, to end before it leaves them.
+    static constexpr int kExitTasksMs = 20000;
+    static constexpr int kExitReadsMs = 1000;
 
     // New map, and the window made ready for one.
     void newMap();
@@ -106,6 +115,7 @@ private:
     QPointer<TileListWindow> tileList_;
     QPointer<PreviewWindow> preview_;
     std::function<void(int)> quit_;
+    std::function<void(int)> leave_;
     bool closing_ = false;  // Yes was answered to the exit question
     QPoint canvasOrigin_;
 };

@@ -51,13 +51,15 @@ void MainWindow::confirmExit()
     }
     // Every task stops at its next step: an export that has not begun writing writes nothing, and
     // one that has completes its atomic write first. Only a stopped batch's result is applied (its
-    // files have moved): the cells and the report, with no redraw.
+    // files have moved): the cells and the report, with no redraw. A read that never returns
+    // cannot be interrupted: what has not ended within the grace is left to end with the process.
     closing_ = true;
     doc_->tasks().cancelAll();
-    doc_->work().cancelAndWait();
-    doc_->tasks().join();
+    const bool ended = doc_->tasks().joinWithin(kExitTasksMs, kExitReadsMs);
+    if (doc_->work().ended())
+        doc_->work().cancelAndWait();
     doc_->endCleanly();
-    quit_(0);
+    (ended ? quit_ : leave_)(0);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

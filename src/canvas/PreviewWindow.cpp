@@ -103,9 +103,11 @@ void PreviewPicture::paint(QPainter& painter, const QRect& area) const
             if (tile == UINT32_MAX)
                 continue;
             const Tile& entry = tiles_[tile];
-            const QImage image = entry.pinned.isNull() ? cache_->image(entry.key) : entry.pinned;
+            const QImage image = entry.pinned.isNull() ? cache_->cached(entry.key) : entry.pinned;
             if (!image.isNull())
                 painter.drawImage(QRect(cellRect(r, c).topLeft(), tileSize_), image);
+            else if (reload_)
+                reload_(entry.key);
         }
     }
 }
@@ -115,7 +117,8 @@ PreviewWindow::PreviewWindow(TaskGroup& tasks, const TileGrid& grid, QSize tileS
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                           | Qt::WindowCloseButtonHint),
       cells_(grid.cells()), tileSize_(tileSize), picture_(cache),
-      fill_(std::make_unique<TileFill>(tasks, std::move(cache), static_cast<TileSink&>(*this))), scroll_(new QScrollArea(this)),
+      fill_(std::make_unique<TileFill>(tasks, cache, static_cast<TileSink&>(*this))),
+      reloads_(std::make_unique<CellLoads>(tasks, std::move(cache))), scroll_(new QScrollArea(this)),
       content_(new QWidget), frame_(new QWidget(content_)), image_(new PreviewImageView(picture_, frame_)),
       timer_(new QTimer(this))
 {
@@ -124,6 +127,12 @@ PreviewWindow::PreviewWindow(TaskGroup& tasks, const TileGrid& grid, QSize tileS
     setAccessibleName(windowTitle());
     setAttribute(Qt::WA_DeleteOnClose);
     picture_.reset(grid.mapSize());
+    picture_.setReload([this](const TileKey& key) {
+        if (!reloaded_.contains(key)) {
+            reloaded_.insert(key);  // back in the cache when it comes: paint again
+            reloads_->request(key.path, key.size, [this](const TileKey&, const QImage&) { image_->update(); });
+        }
+    });
 
     scroll_->setObjectName(QStringLiteral("PreviewScroll"));
     scroll_->setFrameShape(QFrame::NoFrame);

@@ -1,13 +1,16 @@
 #pragma once
 
+#include "canvas/CellLoads.h"
 #include "canvas/TileFill.h"
 #include "render/TileImages.h"
 
 #include <QImage>
 #include <QMargins>
+#include <QSet>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,7 +23,8 @@ class TileGrid;
 
 // The whole map as the preview shows it: light grey, solid lines between the cells, every tile
 // at its cell. Kept per cell, painted only where exposed; tiles beyond a memory budget are taken
-// from the shared tile cache when painted.
+// from the shared tile cache when painted, and one that has left the cache is asked for again
+// (`setReload`) rather than read on the painting thread.
 class PreviewPicture {
 public:
     static constexpr qint64 kPinBudgetBytes = 128LL * 1024 * 1024;
@@ -32,6 +36,7 @@ public:
     // The lines; the tiles, at `tileSize`, follow as they are loaded.
     void begin(QSize tileSize);
     void addLoaded(const std::vector<LoadedTile>& batch);
+    void setReload(std::function<void(const TileKey&)> reload) { reload_ = std::move(reload); }
     bool isDrawn() const { return drawn_; }
     int mapSize() const { return size_; }
     // The size of the picture: two pixels more than the cells.
@@ -45,6 +50,7 @@ private:
     };
 
     std::shared_ptr<TileImageCache> cache_;
+    std::function<void(const TileKey&)> reload_;
     int size_ = 0;
     bool drawn_ = false;
     QSize tileSize_;
@@ -92,6 +98,8 @@ private:
     QSize tileSize_;
     PreviewPicture picture_;
     std::unique_ptr<TileFill> fill_;
+    std::unique_ptr<CellLoads> reloads_;  // tiles painted after they left the cache
+    QSet<TileKey> reloaded_;              // each asked for once
     QScrollArea* scroll_;
     QWidget* content_;
     QWidget* frame_;

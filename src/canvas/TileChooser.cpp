@@ -2,6 +2,7 @@
 
 #include "render/TileImages.h"
 #include "files/Files.h"
+#include "gui/LoaderThreads.h"
 
 #include <QBuffer>
 #include <QComboBox>
@@ -11,18 +12,66 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QListWidget>
+#include <QMutex>
 #include <QStorageInfo>
 #include <QEvent>
 #include <QTimer>
 #include <QTreeView>
 
+#include <atomic>
+
 namespace tessera {
 
-TileChooser::TileChooser(QComboBox* drives, QTreeView* folders, QListWidget* files, QLabel* preview,
-                         QObject* parent)
-    : QObject(parent), drives_(drives), folders_(folders), files_(files), preview_(preview),
-      model_(new QFileSystemModel(this)), watcher_(new QFileSystemWatcher(this)), changed_(new QTimer(this))
+struct TileChooser::PreviewMail {
+    QMutex mutex;  // guards `owner`
+    TileChooser* owner = nullptr;  // null once the chooser has gone
+    std::atomic<quint64> newest{0};
+
+    // On a loader: the picture of choice number `choice`, to the owner unless a newer one came.
+    void load(quint64 choice, const QString& path, QSize box);
+};
+
+namespace {
+
+// How long the last picture stays in the box while the next one loads.
+constexpr int kStalePreviewMs = 200;
+
+// The whole picture, fitted into `box`, decoded as the canvas decodes tiles.
+QImage previewImage(const QString& path, QSize box)
 {
+    const ReadResult file = readShownFile(path, kMaxTileFileBytes);
+    QBuffer buffer;
+    buffer.setData(file.data);
+    buffer.open(QIODevice::ReadOnly);
+    const QSize full = QImageReader(&buffer).size();
+    if (!file.ok || !full.isValid())
+        return {};
+    return decodeTileImage(file.data, full.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+}
+
+}  // namespace
+
+void TileChooser::PreviewMail::load(quint64 choice, const QString& path, QSize box)
+{
+    if (newest != choice)
+        return;  // a newer choice came before this one began
+    const QImage image = previewImage(path, box);
+    const QMutexLocker lock(&mutex);
+    if (owner && newest == choice)
+        QMetaObject::invokeMethod(owner, [chooser = owner, choice, image] { chooser->previewLoaded(choice, image); },
+                                  Qt::QueuedConnection);
+}
+
+TileChooser::TileChooser(QComboBox* drives, QTreeView* folders, QListWidget* files, QLabel* preview,
+                         LoaderThreads& loaders, QObject* parent)
+    : QObject(parent), drives_(drives), folders_(folders), files_(files), preview_(preview),
+      model_(new QFileSystemModel(this)), watcher_(new QFileSystemWatcher(this)), changed_(new QTimer(this)),
+      stale_(new QTimer(this)), loaders_(loaders), mail_(std::make_shared<PreviewMail>())
+{
+    mail_->owner = this;
+    stale_->setSingleShot(true);
+    stale_->setInterval(kStalePreviewMs);
+    connect(stale_, &QTimer::timeout, preview_, &QLabel::clear);
     // Hidden folders too: a home folder may hold nothing else.
     model_->setFilter(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Drives | QDir::Hidden);
     model_->setReadOnly(true);
@@ -62,6 +111,12 @@ TileChooser::TileChooser(QComboBox* drives, QTreeView* folders, QListWidget* fil
             choose(item->text());
     });
     setCurrentFolder(drives_->currentText());
+}
+
+TileChooser::~TileChooser()
+{
+    const QMutexLocker lock(&mail_->mutex);
+    mail_->owner = nullptr;
 }
 
 QStringList TileChooser::volumes()
@@ -144,15 +199,16 @@ void TileChooser::choose(const QString& name)
 
 void TileChooser::showPreview(const QString& path)
 {
-    // The whole picture, fitted into the box, decoded as the canvas decodes tiles.
-    const ReadResult file = readRegularFile(path, kMaxTileFileBytes);
-    QBuffer buffer;
-    buffer.setData(file.data);
-    buffer.open(QIODevice::ReadOnly);
-    const QSize full = QImageReader(&buffer).size();
-    QImage image;
-    if (file.ok && full.isValid())
-        image = decodeTileImage(file.data, full.scaled(preview_->size(), Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    const quint64 choice = ++mail_->newest;
+    stale_->start();
+    loaders_.start([mail = mail_, choice, path, box = preview_->size()] { mail->load(choice, path, box); });
+}
+
+void TileChooser::previewLoaded(quint64 choice, const QImage& image)
+{
+    if (choice != mail_->newest)
+        return;
+    stale_->stop();
     preview_->setPixmap(QPixmap::fromImage(image));
 }
 

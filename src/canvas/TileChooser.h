@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class QComboBox;
 class QFileSystemModel;
@@ -16,16 +17,19 @@ class QTreeView;
 
 namespace tessera {
 
+class LoaderThreads;
+
 // The tile chooser of the "选择文件" tab: mounted volumes, the folders below the chosen one, the
 // JPEG files of the chosen folder, and a preview of the chosen file. The file list follows the folder
-// on disk, and a click on the folder lists it again.
+// on disk, and a click on the folder lists it again. The preview is read and decoded on `loaders`
+// (a read may hang); the newest choice wins, and the box is emptied when its picture is slow.
 class TileChooser : public QObject {
     Q_OBJECT
 
 public:
-    TileChooser(QComboBox* drives, QTreeView* folders, QListWidget* files, QLabel* preview, QObject* parent = nullptr);
-
-    // Called with the full path of every file the user chooses.
+    TileChooser(QComboBox* drives, QTreeView* folders, QListWidget* files, QLabel* preview, LoaderThreads& loaders,
+                QObject* parent = nullptr);
+    ~TileChooser() override;
 
     QString currentFolder() const { return folder_; }
     void setCurrentFolder(const QString& folder);
@@ -51,6 +55,9 @@ protected:
 private:
     void choose(const QString& name);
     void showPreview(const QString& path);
+    void previewLoaded(quint64 choice, const QImage& image);
+    // The newest choice's number and the way back to this object, shared with the loaders.
+    struct PreviewMail;
 
     QComboBox* drives_;
     QTreeView* folders_;
@@ -59,6 +66,9 @@ private:
     QFileSystemModel* model_;
     QFileSystemWatcher* watcher_;
     QTimer* changed_;  // gathers the changes of a busy folder into one listing
+    QTimer* stale_;    // empties the preview box while the newest choice's picture loads
+    LoaderThreads& loaders_;
+    std::shared_ptr<PreviewMail> mail_;
     QString folder_;
     QString listed_;  // the folder the list shows
     QObject* filesViewport_ = nullptr;

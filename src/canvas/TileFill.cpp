@@ -4,9 +4,9 @@
 #include <QHash>
 #include <QWidget>
 #include <QMutex>
-#include <QtConcurrent/QtConcurrentMap>
+#include <QWaitCondition>
 
-#include <deque>
+#include <atomic>
 
 namespace tessera {
 
@@ -14,18 +14,35 @@ struct TileFill::Run {
     CellTexts cells;
     int mapSize = 0;
     QSize tileSize;
+    std::shared_ptr<TileImageCache> cache;
+    std::atomic<bool> cancelled{false};  // nothing more of it is drawn; loads not begun are dropped
 
     QMutex mutex;  // guards what follows
+    QWaitCondition changed;  // a load answered, or the fill was cancelled
     CellRange visible;
-    std::deque<std::vector<LoadedTile>> ready;
-    bool done = false;
+    std::vector<LoadedTile> ready;
+    TileFill* owner = nullptr;  // draws what is ready, on its thread; null once cancelled
+    bool done = false;  // every load has answered or been left to its loader
+
+    // Under the mutex: has the owner draw what is ready.
+    void wakeOwner()
+    {
+        if (owner)
+            QMetaObject::invokeMethod(owner, [fill = owner] { fill->drain(); }, Qt::QueuedConnection);
+    }
 };
 
 namespace {
 
-// Files to load in one step: few while the view waits, so that it fills in quickly.
-constexpr std::size_t kViewBatch = 32;
-constexpr std::size_t kRestBatch = 128;
+// How often the planner looks for reads that hang while it has nothing else to do.
+constexpr unsigned long kLookMs = 100;
+
+// One file being loaded for the fill.
+struct Load {
+    int slot = 0;
+    std::atomic<qint64> reading{0};  // when its stat or read began (`steadyMilliseconds`); 0 outside them
+    bool answered = false;  // under the run's mutex
+};
 
 // The distinct files of a map and the cells that show each.
 class FillPlan {
@@ -59,6 +76,10 @@ public:
     }
 
     qsizetype emptyCells() const { return static_cast<qsizetype>(slotOfCell_.size()) - offsets_.back(); }
+    std::int64_t cellCount(int slot) const
+    {
+        return offsets_[static_cast<std::size_t>(slot) + 1] - offsets_[static_cast<std::size_t>(slot)];
+    }
     const QString& path(int slot) const { return paths_[slot]; }
     std::vector<int> cellsOf(int slot) const
     {
@@ -115,59 +136,78 @@ CellRange around(const CellRange& view)
     return {view.firstRow - rows, view.lastRow + rows, view.firstColumn - columns, view.lastColumn + columns};
 }
 
-// The worker: plans, then loads batch after batch until everything is loaded or it is cancelled.
-void fill(TileFill::Run& run, TileImageCache& cache, QThreadPool& loaders, TaskProgress& progress)
+// Loads one file on a loader and hands its tile to the run as soon as it is decoded.
+void loadOne(const std::shared_ptr<TileFill::Run>& run, Load& load, const QString& path, std::vector<int> cells)
 {
+    if (run->cancelled.load(std::memory_order_relaxed))
+        return;
+    load.reading.store(steadyMilliseconds());
+    const TileKey key = tileKeyFor(path, run->tileSize);  // the stat too may hang
+    load.reading.store(0);
+    QImage image = run->cache->image(key, &load.reading);
+    const QMutexLocker lock(&run->mutex);
+    load.answered = true;
+    run->changed.wakeAll();
+    if (run->cancelled.load(std::memory_order_relaxed))
+        return;
+    if (run->ready.empty())
+        run->wakeOwner();
+    run->ready.push_back(LoadedTile{key, std::move(image), std::move(cells)});
+}
+
+// The planner: keeps the loaders busy with the files of the cells in view first, then their
+// neighbourhood, then the rest, until every file has answered or hangs in a read. A read that
+// hangs past the grace is left to its loader: its cells count as done (they stay empty, as for an
+// unreadable file), and its tile is still drawn if it comes while the fill is current.
+void fill(const std::shared_ptr<TileFill::Run>& runShared, LoaderThreads& loaders, TaskProgress& progress)
+{
+    TileFill::Run& run = *runShared;
     const auto n = static_cast<std::int64_t>(run.mapSize);
     progress.start(n * n);
     FillPlan plan(run.cells, run.mapSize);
     progress.advance(plan.emptyCells());
+    // Enough in flight to keep every loader busy, few enough that the view's order holds.
+    const std::size_t window = 2 * static_cast<std::size_t>(loaders.maxThreads());
+    std::vector<std::shared_ptr<Load>> waiting;
     std::vector<int> batch;
+    bool allPicked = false;
+    QMutexLocker lock(&run.mutex);
     while (!progress.cancelled()) {
-        CellRange visible;
-        {
-            const QMutexLocker lock(&run.mutex);
-            visible = run.visible;
-        }
-        batch.clear();
-        plan.pickIn(visible, kViewBatch, batch);
-        if (batch.empty())
-            plan.pickIn(around(visible), kRestBatch, batch);
-        if (batch.empty())
-            plan.pickRest(kRestBatch, batch);
-        if (batch.empty())
-            break;
-        QStringList paths;
-        for (const int s : batch)
-            paths.append(plan.path(s));
-        const QSize size = run.tileSize;
-        const QList<LoadedTile> files = QtConcurrent::blockingMapped(&loaders, paths, [size, &cache](const QString& path) {
-            const TileKey key = tileKeyFor(path, size);
-            return LoadedTile{key, cache.image(key), {}};
-        });
-        std::vector<LoadedTile> loaded;
-        loaded.reserve(batch.size());
+        const qint64 hungBefore = steadyMilliseconds() - kHungReadGraceMs;
         std::int64_t cells = 0;
-        for (std::size_t i = 0; i < batch.size(); ++i) {
-            loaded.push_back(files[static_cast<qsizetype>(i)]);
-            loaded.back().cells = plan.cellsOf(batch[i]);
-            cells += static_cast<std::int64_t>(loaded.back().cells.size());
-        }
-        bool first = false;
-        {
-            const QMutexLocker lock(&run.mutex);
-            first = run.ready.empty();
-            run.ready.push_back(std::move(loaded));
-        }
+        std::erase_if(waiting, [&](const std::shared_ptr<Load>& load) {
+            const qint64 reading = load->reading.load();
+            const bool over = load->answered || (reading != 0 && reading < hungBefore);
+            if (over)
+                cells += plan.cellCount(load->slot);
+            return over;
+        });
         progress.advance(cells);
-        if (first)
-            progress.wake();
+        while (!allPicked && waiting.size() < window) {
+            batch.clear();
+            const std::size_t room = window - waiting.size();
+            plan.pickIn(run.visible, room, batch);
+            if (batch.empty())
+                plan.pickIn(around(run.visible), room, batch);
+            if (batch.empty())
+                plan.pickRest(room, batch);
+            allPicked = batch.empty();
+            for (const int slot : batch) {
+                auto load = std::make_shared<Load>();
+                load->slot = slot;
+                waiting.push_back(load);
+                loaders.start([runShared, load, path = plan.path(slot), cells = plan.cellsOf(slot)]() mutable {
+                    loadOne(runShared, *load, path, std::move(cells));
+                });
+            }
+        }
+        if (allPicked && waiting.empty())
+            break;
+        loaders.unblock();  // loads queued behind reads that hang begin on other threads
+        run.changed.wait(&run.mutex, kLookMs);
     }
-    {
-        const QMutexLocker lock(&run.mutex);
-        run.done = true;
-    }
-    progress.wake();
+    run.done = true;
+    run.wakeOwner();
 }
 
 }  // namespace
@@ -179,6 +219,7 @@ TileFill::TileFill(TaskGroup& tasks, std::shared_ptr<TileImageCache> cache, Tile
 
 TileFill::~TileFill()
 {
+    stopRun();
     // Every fill's task is a child: all are asked to stop first, then joined as they go.
     for (Task* task : findChildren<Task*>(Qt::FindDirectChildrenOnly))
         task->cancel();
@@ -191,23 +232,34 @@ void TileFill::start(const CellTexts& cells, int mapSize, QSize tileSize)
     run->cells = cells;
     run->mapSize = mapSize;
     run->tileSize = tileSize;
+    run->cache = cache_;
     run->visible = visible_;
+    run->owner = this;
     mapSize_ = mapSize;
     edited_.assign(cells.size(), false);
     run_ = run;
     task_ = new Task(
-        tasks_, [run, cache = cache_, &loaders = tasks_.loaders()](TaskProgress& progress) { fill(*run, *cache, loaders, progress); },
-        this);
-    connect(task_, &Task::woken, this, &TileFill::drain);
+        tasks_, [run, &loaders = tasks_.loaders()](TaskProgress& progress) { fill(run, loaders, progress); }, this);
     emit started(task_->progress());
+}
+
+void TileFill::stopRun()
+{
+    if (!run_)
+        return;
+    const QMutexLocker lock(&run_->mutex);
+    run_->cancelled = true;
+    run_->owner = nullptr;
+    run_->changed.wakeAll();
 }
 
 void TileFill::cancel()
 {
-    if (!run_)
-        return;
-    task_->cancel();
-    retire(task_);
+    stopRun();
+    if (task_) {
+        task_->cancel();
+        retire(task_);
+    }
     run_.reset();
     std::vector<bool>().swap(edited_);
 }
@@ -216,7 +268,6 @@ void TileFill::retire(Task* task)
 {
     if (task == task_)
         task_ = nullptr;
-    disconnect(task, &Task::woken, this, nullptr);
     // Not deleted here: this may run inside the task's own signal.
     if (task->isFinished())
         task->deleteLater();
@@ -226,7 +277,7 @@ void TileFill::retire(Task* task)
 
 bool TileFill::running() const
 {
-    return run_ != nullptr;
+    return task_ != nullptr;
 }
 
 void TileFill::setVisible(const CellRange& visible)
@@ -258,9 +309,8 @@ void TileFill::markEdited(int row, int column)
 
 void TileFill::waitForDone()
 {
-    if (!run_)
-        return;
-    task_->wait();
+    if (task_)
+        task_->wait();
     drain();
 }
 
@@ -268,21 +318,18 @@ void TileFill::drain()
 {
     if (!run_)
         return;
-    std::deque<std::vector<LoadedTile>> batches;
+    std::vector<LoadedTile> tiles;
     bool done = false;
     {
         const QMutexLocker lock(&run_->mutex);
-        batches.swap(run_->ready);
+        tiles.swap(run_->ready);
         done = run_->done;
     }
-    for (std::vector<LoadedTile>& batch : batches) {
-        for (LoadedTile& tile : batch)
-            std::erase_if(tile.cells, [this](int cell) { return edited_[static_cast<std::size_t>(cell)]; });
-        sink_.drawLoaded(batch);
-    }
-    if (done) {
-        run_.reset();
-        std::vector<bool>().swap(edited_);
+    for (LoadedTile& tile : tiles)
+        std::erase_if(tile.cells, [this](int cell) { return edited_[static_cast<std::size_t>(cell)]; });
+    if (!tiles.empty())
+        sink_.drawLoaded(tiles);
+    if (done && task_) {
         retire(task_);
         emit finished();
     }

@@ -5,7 +5,6 @@
 #include "gui/Tasks.h"
 #include "model/TileGrid.h"
 
-#include <QFuture>
 #include <QObject>
 
 #include <memory>
@@ -27,12 +26,15 @@ public:
     virtual void drawLoaded(const std::vector<LoadedTile>& batch) = 0;
 };
 
-// Loads the tiles of a full redraw in the background and hands them to a `TileSink` in batches as
-// they come: first the cells in view, then their neighbourhood, then the rest column by column
-// (rows within), each distinct file once, on the task group's loaders. Cells that an editing step
-// drew on after the fill began (`markEdited`) keep what that step drew. Each fill is a `Task` of
-// the group, a child of this object; it holds the cache and the snapshot it reads. A cancelled
-// fill ends on its own and goes; the destructor joins those still running.
+// Loads the tiles of a full redraw in the background and hands them to a `TileSink` as each is
+// decoded: first the cells in view, then their neighbourhood, then the rest column by column
+// (rows within), each distinct file once, on the task group's loaders. A slow tile holds back no
+// other; a read that hangs past the grace is left to its loader (its cells count as done and
+// stay empty; its tile is drawn if it still comes while the fill is current), so the fill ends.
+// Cells that an editing step drew on after the fill began (`markEdited`) keep what that step
+// drew. Each fill's planner is a `Task` of the group, a child of this object; it holds the cache
+// and the snapshot it reads. A cancelled fill ends on its own and goes; the destructor joins
+// those still running.
 class TileFill : public QObject {
     Q_OBJECT
 
@@ -47,6 +49,7 @@ public:
     void start(const CellTexts& cells, int mapSize, QSize tileSize);
     // Stops the running fill; nothing more of it is drawn.
     void cancel();
+    // The fill has not ended yet (tiles left to hung reads may still come after it has).
     bool running() const;
 
     // The cells in view now; the fill loads those it has not loaded yet next.
@@ -67,14 +70,16 @@ signals:
 
 private:
     void drain();
+    // Nothing more of the current run is drawn, and its planner stops.
+    void stopRun();
     // Lets a cancelled or finished fill's task go once its work has ended.
     void retire(Task* task);
 
     TaskGroup& tasks_;
     std::shared_ptr<TileImageCache> cache_;
     TileSink& sink_;
-    std::shared_ptr<Run> run_;
-    Task* task_ = nullptr;  // the running fill's, a child
+    std::shared_ptr<Run> run_;  // the current fill's, until cancelled
+    Task* task_ = nullptr;  // its planner's while it runs, a child
     std::vector<bool> edited_;
     int mapSize_ = 0;
     CellRange visible_;

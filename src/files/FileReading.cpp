@@ -3,7 +3,13 @@
 #include "files/Files.h"
 
 #include <QFile>
+#include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QWaitCondition>
+
+#include <memory>
 
 #include <cerrno>
 
@@ -143,6 +149,49 @@ ReadResult readRegularFile(const QString& path, qint64 maxBytes, qint64 headOnly
     result.data = headOnly >= 0 ? file.read(headOnly) : file.readAll();
 #endif
     result.ok = true;
+    return result;
+}
+
+namespace {
+
+// A read of one file in progress, shared by every reader of that file meanwhile.
+struct SharedRead {
+    QDeadlineTimer hung{kHungReadGraceMs};  // from then on nobody waits for it
+    bool done = false;
+    ReadResult result;
+};
+
+struct SharedReads {
+    QMutex mutex;  // guards what follows
+    QWaitCondition done;
+    QHash<QString, std::shared_ptr<SharedRead>> running;
+};
+
+}  // namespace
+
+ReadResult readShownFile(const QString& path, qint64 maxBytes)
+{
+    static auto* const reads = new SharedReads;  // never destroyed: a hung reader may still come back
+    QMutexLocker lock(&reads->mutex);
+    if (const std::shared_ptr<SharedRead> read = reads->running.value(path)) {
+        while (!read->done) {
+            if (!reads->done.wait(&reads->mutex, read->hung)) {
+                ReadResult hung;
+                hung.error = QStringLiteral("读取文件没有响应");
+                return hung;
+            }
+        }
+        return read->result;
+    }
+    const auto read = std::make_shared<SharedRead>();
+    reads->running.insert(path, read);
+    lock.unlock();
+    ReadResult result = readRegularFile(path, maxBytes);
+    lock.relock();
+    read->result = result;
+    read->done = true;
+    reads->running.remove(path);
+    reads->done.wakeAll();
     return result;
 }
 

@@ -107,6 +107,16 @@ public:
 ReadResult readRegularFile(const QString& path, qint64 maxBytes = std::numeric_limits<qint64>::max(),
                            qint64 headOnly = -1);
 
+// How long a read of a user's file may run before it is taken for one that never returns (a
+// frozen network mount): then nothing waits for it any longer.
+inline constexpr int kHungReadGraceMs = 500;
+
+// `readRegularFile` for pictures shown (tiles, the chooser's preview), never opening a file twice
+// at once: a read of a file already being read shares that read's result, or fails at once when
+// that read has run for longer than `kHungReadGraceMs`. (A second open of a file whose read hangs
+// may block for good, past any signal, on some file systems.)
+ReadResult readShownFile(const QString& path, qint64 maxBytes);
+
 // 0 when the folder's names can be listed, else why not (an errno value): QDir lists an unreadable
 // folder as empty.
 int folderListingError(const QString& folder);

@@ -26,6 +26,8 @@ public:
     ~LongWork() override;
 
     bool busy() const { return task_ != nullptr; }
+    // No work runs now (finished work may wait to be applied).
+    bool ended() const { return !task_ || task_->isFinished(); }
 
     // What becomes of the result of work that was cancelled: dropped (the work was all or
     // nothing), or applied (it stopped between two steps it has already carried out).

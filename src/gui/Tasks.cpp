@@ -1,5 +1,6 @@
 #include "gui/Tasks.h"
 
+#include <QDeadlineTimer>
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -18,19 +19,9 @@ constexpr int kTaskThreads = 16;
 // A click or two at a time; one hung read leaves the others free.
 constexpr int kCellLoaders = 4;
 
-namespace {
-std::unique_ptr<QThreadPool> newCellLoaders()
-{
-    auto pool = std::make_unique<QThreadPool>();
-    pool->setMaxThreadCount(kCellLoaders);
-    return pool;
-}
-}  // namespace
-
-TaskGroup::TaskGroup() : cellLoaders_(newCellLoaders())
+TaskGroup::TaskGroup() : loaders_(4 * std::max(1, QThread::idealThreadCount())), cellLoaders_(kCellLoaders)
 {
     threads_.setMaxThreadCount(kTaskThreads);
-    loaders_.setMaxThreadCount(4 * std::max(1, QThread::idealThreadCount()));
 }
 
 TaskGroup::~TaskGroup()
@@ -51,13 +42,17 @@ void TaskGroup::join()
     for (std::size_t i = 0; i < tasks_.size(); ++i)
         tasks_[i]->wait();
     threads_.waitForDone();
-    loaders_.waitForDone();
-    if (!cellLoaders_->waitForDone(kHungReadGraceMs)) {
-        // Destroying the pool would wait for the blocked read; it stays reachable, never freed.
-        static auto* const abandoned = new std::vector<QThreadPool*>;
-        abandoned->push_back(cellLoaders_.release());
-        cellLoaders_ = newCellLoaders();
-    }
+    loaders_.waitForDone(kHungReadGraceMs);
+    cellLoaders_.waitForDone(kHungReadGraceMs);
+}
+
+bool TaskGroup::joinWithin(int taskMs, int readMs)
+{
+    bool ended = threads_.waitForDone(taskMs);
+    QDeadlineTimer deadline(readMs);
+    const auto left = [&deadline] { return static_cast<int>(std::max<qint64>(0, deadline.remainingTime())); };
+    ended = loaders_.waitForDone(left()) && ended;
+    return cellLoaders_.waitForDone(left()) && ended;
 }
 
 Task::Task(TaskGroup& group, Work work, QObject* parent)

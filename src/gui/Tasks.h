@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/Progress.h"
+#include "gui/LoaderThreads.h"
 
 #include <QFuture>
 #include <QFutureWatcher>
@@ -52,10 +53,11 @@ private:
 // Every background task of the program, and the threads they run on: one thread per running task
 // (`threads`), the loaders that read and decode tile files (`loaders`: IO-bound, more threads
 // than cores so that cold reads overlap decoding), and the few that load the single tiles of
-// editing steps (`cellLoaders`: never queued behind a fill). Created before and destroyed after
-// everything a task reaches; `settle` stops and joins every task before any window goes. A cell
-// loader still blocked in a read after `kHungReadGraceMs` is not waited for: a read on a hung file
-// system cannot be interrupted, so its pool is left to end with the process. GUI thread only.
+// editing steps and the chooser's preview (`cellLoaders`: never queued behind a fill). Created
+// before and destroyed after everything a task reaches; `settle` stops and joins every task
+// before any window goes. A loader blocked in a read for longer than `kHungReadGraceMs` is not
+// waited for (a read on a hung file system cannot be interrupted); it ends with the process.
+// GUI thread only.
 class TaskGroup {
 public:
     TaskGroup();
@@ -64,16 +66,20 @@ public:
     TaskGroup& operator=(const TaskGroup&) = delete;
 
     QThreadPool& threads() { return threads_; }
-    QThreadPool& loaders() { return loaders_; }
-    QThreadPool& cellLoaders() { return *cellLoaders_; }
-    static constexpr int kHungReadGraceMs = 500;
+    LoaderThreads& loaders() { return loaders_; }
+    LoaderThreads& cellLoaders() { return cellLoaders_; }
     // The tasks that exist now, finished or not.
     std::size_t size() const { return tasks_.size(); }
 
     // Asks every task to stop.
     void cancelAll();
-    // Waits until every task's work has ended, and the loaders are idle; applies nothing.
+    // Waits until every task's work has ended and the loaders are idle, but for reads hung past
+    // the grace; applies nothing.
     void join();
+    // The same, the tasks (which stop at their next step) within `taskMs`, then the loaders (only
+    // a read may hold them) within `readMs`: true when everything has ended, false when something
+    // is left running, blocked in a read.
+    bool joinWithin(int taskMs, int readMs);
     void settle()
     {
         cancelAll();
@@ -83,8 +89,8 @@ public:
 private:
     friend class Task;
     QThreadPool threads_;
-    QThreadPool loaders_;
-    std::unique_ptr<QThreadPool> cellLoaders_;
+    LoaderThreads loaders_;
+    LoaderThreads cellLoaders_;
     std::vector<Task*> tasks_;
 };
 

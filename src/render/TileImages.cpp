@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QFileInfo>
 
+#include <chrono>
+
 namespace tessera {
 namespace {
 struct Decoded {
@@ -22,16 +24,29 @@ MemoryBudget& tileFileBudget()
     return budget;
 }
 
-Decoded loadAndDecode(const TileKey& key, const TileImageCache::Reader& reader)
+Decoded loadAndDecode(const TileKey& key, const TileImageCache::Reader& reader, std::atomic<qint64>* readingSince)
 {
+    // Refused before it takes budget: a huge (or sparse) file would hold every other large one back.
+    if (key.fileSize > kMaxTileFileBytes)
+        return {};
     const MemoryBudget::Lease held = tileFileBudget().take(key.fileSize);
-    const ReadResult file = reader ? reader(key.path) : readRegularFile(key.path, kMaxTileFileBytes);
+    if (readingSince)
+        readingSince->store(steadyMilliseconds());
+    const ReadResult file = reader ? reader(key.path) : readShownFile(key.path, kMaxTileFileBytes);
+    if (readingSince)
+        readingSince->store(0);
     if (!file.ok)
         return {};
     return {decodeTileImage(file.data, key.size), true};
 }
 
 }  // namespace
+
+qint64 steadyMilliseconds()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count() + 1;
+}
 
 size_t qHash(const TileKey& key, size_t seed)
 {
@@ -60,7 +75,7 @@ QList<QImage> TileImageCache::images(const QList<TileKey>& keys, HelperThreads& 
     return load(keys, &helpers);
 }
 
-QList<QImage> TileImageCache::load(const QList<TileKey>& keys, HelperThreads* helpers)
+QList<QImage> TileImageCache::load(const QList<TileKey>& keys, HelperThreads* helpers, std::atomic<qint64>* readingSince)
 {
     QList<QImage> result(keys.size());
     QList<qsizetype> missing;
@@ -84,7 +99,7 @@ QList<QImage> TileImageCache::load(const QList<TileKey>& keys, HelperThreads* he
     for (qsizetype i : missing)
         toDecode.append(keys[i]);
     QList<Decoded> decoded(missing.size());
-    const auto decode = [&, out = decoded.data()](int k) { out[k] = loadAndDecode(toDecode.at(k), reader_); };
+    const auto decode = [&, out = decoded.data()](int k) { out[k] = loadAndDecode(toDecode.at(k), reader_, readingSince); };
     if (helpers && missing.size() > 1)
         helpers->forEach(static_cast<int>(missing.size()), decode);
     else
@@ -123,9 +138,9 @@ void TileImageCache::forgetKept()
     kept_.clear();
 }
 
-QImage TileImageCache::image(const TileKey& key)
+QImage TileImageCache::image(const TileKey& key, std::atomic<qint64>* readingSince)
 {
-    return load({key}, nullptr).constFirst();
+    return load({key}, nullptr, readingSince).constFirst();
 }
 
 QImage TileImageCache::cached(const TileKey& key)

@@ -31,6 +31,9 @@ size_t qHash(const TileKey& key, size_t seed = 0);
 TileKey tileKeyFor(const QString& path, QSize size);
 
 class HelperThreads;
+
+// Milliseconds of a clock that never goes back, from 1 on.
+qint64 steadyMilliseconds();
 struct ReadResult;
 
 // Decoded tiles, bounded in memory, keyed by path, file size, modification time and tile size.
@@ -52,8 +55,9 @@ public:
     // The tile for each key, decoding those not cached on `helpers` and the calling thread; null
     // where nothing loads.
     QList<QImage> images(const QList<TileKey>& keys, HelperThreads& helpers);
-    // One tile, decoded on the calling thread when not cached.
-    QImage image(const TileKey& key);
+    // One tile, decoded on the calling thread when not cached. While the file's read runs,
+    // `readingSince` holds when it began (`steadyMilliseconds`), else 0.
+    QImage image(const TileKey& key, std::atomic<qint64>* readingSince = nullptr);
     // The tile when it is cached or kept, else a null image; never reads the file.
     QImage cached(const TileKey& key);
 
@@ -67,7 +71,7 @@ public:
     void forgetKept();
 
 private:
-    QList<QImage> load(const QList<TileKey>& keys, HelperThreads* helpers);
+    QList<QImage> load(const QList<TileKey>& keys, HelperThreads* helpers, std::atomic<qint64>* readingSince = nullptr);
 
     mutable QMutex mutex_;
     QCache<TileKey, QImage> cache_;

@@ -8,7 +8,7 @@ TEST_F(EditingTest, ChoosingAFileAndClickingACellPlacesIt)
 {
     choose("red.jpg");
     EXPECT_EQ(editing().pickedFiles, QStringList{path("red.jpg")});
-    EXPECT_FALSE(find("TilePreviewBox")->property("pixmap").value<QPixmap>().isNull());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !find("TilePreviewBox")->property("pixmap").value<QPixmap>().isNull(); }));
     click(2, 3);
     EXPECT_EQ(cell(2, 3), path("red.jpg"));
     EXPECT_TRUE(near(pixel(centre(2, 3)), kRed));
@@ -41,7 +41,11 @@ TEST_F(EditingTest, PalettePngAndCmykTilesShowInColour)
     int column = 1;
     for (const auto& [name, colour] : tiles) {
         choose(name);
-        const QImage shown = find("TilePreviewBox")->property("pixmap").value<QPixmap>().toImage();
+        QImage shown;
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            shown = find("TilePreviewBox")->property("pixmap").value<QPixmap>().toImage();
+            return !shown.isNull() && near(shown.pixel(shown.width() / 2, shown.height() / 2), colour);
+        })) << name;
         ASSERT_FALSE(shown.isNull()) << name;
         EXPECT_TRUE(near(shown.pixel(shown.width() / 2, shown.height() / 2), colour)) << name;
         click(2, column);

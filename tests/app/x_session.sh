@@ -116,3 +116,14 @@ start_assembly() {
   box=$(window_named "^选择切片所在的文件夹$") || return 1
   answer_file_dialog "$box" "$2"
 }
+
+# 文件 → 导入数据, the map path file $1 ($work/map.tlp unless given), and the message after it read.
+import_map() {
+  menu_keys $file_menu_x Down Down Return || return 1
+  local box
+  box=$(window_named "^打开$") || return 1
+  answer_file_dialog "$box" "${1:-$work/map.tlp}" || return 1
+  box=$(window_named "^信息：$") || return 1
+  xdotool windowactivate --sync "$box" key Return
+  until_ok window_gone "^信息：$"
+}

@@ -51,17 +51,6 @@ set +e
 tessera=$2 work=$3
 start_session
 
-# 文件 → 导入数据, the map path file, and the message after it read.
-import_map() {
-  menu_keys $file_menu_x Down Down Return || return 1
-  local box
-  box=$(window_named "^打开$") || return 1
-  answer_file_dialog "$box" "$work/map.tlp" || return 1
-  box=$(window_named "^信息：$") || return 1
-  xdotool windowactivate --sync "$box" key Return
-  until_ok window_gone "^信息：$"
-}
-
 # The scenarios: each brings the program to its moment, then waits the delay given.
 preview_loading() {
   new_map && import_map || return 1

@@ -1,5 +1,6 @@
 #include "canvas/TileChooser.h"
 
+#include "gui/LoaderThreads.h"
 #include "support/TestImages.h"
 
 #include <QComboBox>
@@ -19,7 +20,7 @@ using namespace tessera;
 namespace {
 
 struct TileChooserTest : testing::Test {
-    TileChooserTest() : chooser(&drives, &folders, &files, &preview)
+    TileChooserTest() : chooser(&drives, &folders, &files, &preview, loaders)
     {
         EXPECT_TRUE(writeSolidImage(dir.filePath(QStringLiteral("b.jpg")), testcolors::kRed));
         chooser.setCurrentFolder(dir.path());
@@ -37,6 +38,7 @@ struct TileChooserTest : testing::Test {
     QTreeView folders;
     QListWidget files;
     QLabel preview;
+    LoaderThreads loaders{2};
     TileChooser chooser;
 };
 
@@ -92,3 +94,4 @@ TEST_F(TileChooserTest, AClickChoosesItsFileOnceAndAgainWhenClickedAgain)
     click("b.jpg");  // the current file, clicked: chosen again
     EXPECT_EQ(chosen.size(), 4);
 }
+
