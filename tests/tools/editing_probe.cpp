@@ -60,9 +60,8 @@ protected:
         }
         if (event->type() == QEvent::Wheel)
             QTimer::singleShot(0, this, [] { say("handled wheel"); });
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (event->type() == QEvent::KeyRelease && !key->isAutoRepeat() && key->key() != Qt::Key_Control
-            && key->key() != Qt::Key_Shift)
+        const auto* key = event->type() == QEvent::KeyRelease ? static_cast<QKeyEvent*>(event) : nullptr;
+        if (key && !key->isAutoRepeat() && key->key() != Qt::Key_Control && key->key() != Qt::Key_Shift)
             QTimer::singleShot(0, this, [] { say("handled key"); });
         const bool press = event->type() == QEvent::MouseButtonPress;
         if (press || event->type() == QEvent::MouseButtonRelease)
