@@ -19,7 +19,9 @@ constexpr int kTaskThreads = 16;
 // A click or two at a time; one hung read leaves the others free.
 constexpr int kCellLoaders = 4;
 
-TaskGroup::TaskGroup() : loaders_(4 * std::max(1, QThread::idealThreadCount())), cellLoaders_(kCellLoaders)
+TaskGroup::TaskGroup(int loaderThreads)
+    : loaders_(loaderThreads > 0 ? loaderThreads : 4 * std::max(1, QThread::idealThreadCount())),
+      cellLoaders_(kCellLoaders)
 {
     threads_.setMaxThreadCount(kTaskThreads);
 }

@@ -60,7 +60,8 @@ private:
 // GUI thread only.
 class TaskGroup {
 public:
-    TaskGroup();
+    // `loaderThreads` 0: four a core.
+    explicit TaskGroup(int loaderThreads = 0);
     ~TaskGroup();
     TaskGroup(const TaskGroup&) = delete;
     TaskGroup& operator=(const TaskGroup&) = delete;

@@ -40,7 +40,7 @@ TEST(TileFill, LoadsTheCellsInViewFirstThenTheirNeighbourhood)
         ASSERT_TRUE(writeSolidImage(path, QColor(i, 0, 0), QSize(40, 30)));
         cells.push_back(path);
     }
-    TaskGroup tasks;
+    TaskGroup tasks(1);  // one loader: files are read in the order the fill asks for them
     RecordingSink sink;
     auto cache = std::make_shared<TileImageCache>();
     // The order in which the files are read.
