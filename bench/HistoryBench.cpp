@@ -12,10 +12,11 @@ namespace tessera::bench {
 void runHistory1000Bench(const TileGrid& filled, const CellTexts& otherMap)
 {
     const int n = filled.mapSize();
-    TileGrid grid;
-    grid.resize(n);
-    (void)grid.replaceCells(filled.cells());
-    MapHistory history(grid);
+    MapHistory history;
+    history.startMap(n);
+    history.replaceMap(MapCommandKind::Import, n, filled.cells());
+    history.clear();
+    const TileGrid& grid = history.grid();
     history.replaceMap(MapCommandKind::Import, n, otherMap);
     double undo = 1e300, redo = 1e300;
     for (int run = 0; run < 5; ++run) {

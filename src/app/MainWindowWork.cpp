@@ -73,6 +73,8 @@ void MainWindow::bindDocument()
 {
     connect(&doc_->work(), &LongWork::started, controls_.progressBar, &ProgressBar::follow);
     connect(&canvas_->fill(), &TileFill::started, controls_.progressBar, &ProgressBar::follow);
+    // A full redraw: the undo button takes back nothing made before it.
+    connect(&canvas_->fill(), &TileFill::started, doc_.get(), [this] { doc_->history().markRedrawn(); });
     connect(&doc_->work(), &LongWork::busyChanged, this, &MainWindow::holdEditing);
     connect(doc_.get(), &MapDocument::mapReplaced, this, [this] {
         if (!closing_)

@@ -16,17 +16,18 @@ struct MapDocument::BatchOutcome {
 };
 
 MapDocument::MapDocument(Platform& platform, QObject* parent)
-    : QObject(parent), platform_(platform), model_(grid_), file_(grid_, platform, noProgress_)
+    : QObject(parent), platform_(platform),
+      file_(history_.grid(), platform, noProgress_,
+            {[this](CellTexts cells) {
+                 if (cells.size() != grid().cells().size())
+                     return false;
+                 history_.replaceMap(MapCommandKind::Import, grid().mapSize(), std::move(cells));
+                 return true;
+             },
+             // A TMX or TMJ map is a change of the map, undoable; it does not become the map's path file.
+             [this](int n, CellTexts cells) { replaceMap(MapCommandKind::Import, n, std::move(cells)); }})
 {
     file_.setLongWork(&work_);
-    file_.setCellTaker([this](CellTexts cells) {
-        if (cells.size() != grid_.cells().size())
-            return false;
-        history_.replaceMap(MapCommandKind::Import, grid_.mapSize(), std::move(cells));
-        return true;
-    });
-    // A TMX or TMJ map is a change of the map, undoable; it does not become the map's path file.
-    file_.setMapTaker([this](int n, CellTexts cells) { replaceMap(MapCommandKind::Import, n, std::move(cells)); });
     connect(&file_, &MapFileCommands::imported, this, [this](const QString& path) {
         savedAs(path);
         emit mapReplaced();
@@ -34,7 +35,7 @@ MapDocument::MapDocument(Platform& platform, QObject* parent)
     connect(&file_, &MapFileCommands::exported, this, &MapDocument::savedAs);
     connect(&file_, &MapFileCommands::notice, this, &MapDocument::notice);
     model_.setCellEditor([this](int row, int column, const QString& text) {
-        history_.changeCells(MapCommandKind::EditCell, {{row, column, grid_.cellText(row, column), text}});
+        history_.changeCells(MapCommandKind::EditCell, {{row, column, grid().cellText(row, column), text}});
     });
     connect(&history_.stack(), &QUndoStack::cleanChanged, this, [this] { emit modifiedChanged(modified()); });
     // Undo and redo of whole-map commands: the map redraws, after taking its size when that changed.
@@ -60,10 +61,8 @@ bool MapDocument::newMap()
 
 void MapDocument::startOver(int mapSize, const QString& mapPath)
 {
-    grid_.resize(mapSize);
+    history_.startMap(mapSize);
     resetEditing();
-    history_.clear();
-    editing_.undoMenuUsed = false;
     mapPath_ = mapPath;
     setChangedOutsideHistory(false);
     emit mapStarted();
@@ -96,13 +95,12 @@ void MapDocument::resetEditing()
     editing_.moveState = MoveState::Idle;
     editing_.tileWidth = 40;
     editing_.tileHeight = 30;
-    editing_.history.clear();
     editing_.carriedPath.clear();
 }
 
 void MapDocument::replaceMap(MapCommandKind kind, int mapSize, CellTexts cells)
 {
-    const bool resized = mapSize != grid_.mapSize();
+    const bool resized = mapSize != grid().mapSize();
     history_.replaceMap(kind, mapSize, std::move(cells));
     if (resized) {
         resetEditing();
@@ -115,16 +113,14 @@ void MapDocument::undo()
 {
     if (!editing_.carriedPath.isEmpty() || !history_.stack().canUndo())
         return;
-    editing_.undoMenuUsed = true;
-    history_.stack().undo();
+    history_.undo();
 }
 
 void MapDocument::redo()
 {
     if (!editing_.carriedPath.isEmpty() || !history_.stack().canRedo())
         return;
-    editing_.undoMenuUsed = true;
-    history_.stack().redo();
+    history_.redo();
 }
 
 void MapDocument::save()
@@ -168,7 +164,7 @@ void MapDocument::shift(ShiftDirection direction)
         std::vector<LostCell> lost;
     };
     work_.run<std::shared_ptr<Shifted>>(
-        [cells = grid_.cells(), n = grid_.mapSize(), direction, d = *distance](Progress& progress) mutable {
+        [cells = grid().cells(), n = grid().mapSize(), direction, d = *distance](Progress& progress) mutable {
             auto out = std::make_shared<Shifted>();
             out->lost = shiftLosses(cells, n, direction, d);
             shiftMapCells(cells, n, direction, d, progress);
@@ -176,7 +172,7 @@ void MapDocument::shift(ShiftDirection direction)
             return out;
         },
         [this, direction, d = *distance](std::shared_ptr<Shifted> out) {
-            if (out->cells.size() != grid_.cells().size()) {
+            if (out->cells.size() != grid().cells().size()) {
                 sayResizedMeanwhile();
                 return;
             }
@@ -187,7 +183,7 @@ void MapDocument::shift(ShiftDirection direction)
 
 void MapDocument::batchRename(bool fillBlanks)
 {
-    const BatchStart start = askBatchRenameStart(platform_, grid_);
+    const BatchStart start = askBatchRenameStart(platform_, grid());
     if (start.outcome != BatchStart::Go) {
         if (start.outcome == BatchStart::NoMap)
             emit filesChanged();
@@ -202,7 +198,7 @@ void MapDocument::batchRename(bool fillBlanks)
 
 void MapDocument::batchMove()
 {
-    const BatchStart start = askBatchMoveStart(platform_, grid_);
+    const BatchStart start = askBatchMoveStart(platform_, grid());
     if (start.outcome != BatchStart::Go) {
         if (start.outcome != BatchStart::Declined)
             emit filesChanged();  // also after a cancelled folder choice
@@ -220,8 +216,8 @@ void MapDocument::runBatch(Batch batch, bool redraw)
     // The batch works on its own copy of the map; the map takes its result when it is done, or
     // when it was stopped between two files.
     work_.run<std::shared_ptr<BatchOutcome>>(
-        [batch = std::move(batch), &files = platform_.files(), cells = grid_.cells(),
-         n = grid_.mapSize()](Progress& progress) {
+        [batch = std::move(batch), &files = platform_.files(), cells = grid().cells(),
+         n = grid().mapSize()](Progress& progress) {
             auto out = std::make_shared<BatchOutcome>();
             TileGrid grid;
             grid.resize(n);
@@ -232,12 +228,12 @@ void MapDocument::runBatch(Batch batch, bool redraw)
             return out;
         },
         [this, redraw](std::shared_ptr<BatchOutcome> out) {
-            if (out->cells.size() != grid_.cells().size()) {
+            if (out->cells.size() != grid().cells().size()) {
                 sayResizedMeanwhile();
                 return;
             }
             // The files have moved: the history before the batch no longer fits them.
-            history_.replaceMap(MapCommandKind::Import, grid_.mapSize(), std::move(out->cells));
+            history_.replaceMap(MapCommandKind::Import, grid().mapSize(), std::move(out->cells));
             history_.clear();
             setChangedOutsideHistory(true);
             emit batchDone(out->report);

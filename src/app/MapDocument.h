@@ -34,8 +34,7 @@ public:
     explicit MapDocument(Platform& platform, QObject* parent = nullptr);
     ~MapDocument() override;
 
-    TileGrid& grid() { return grid_; }
-    const TileGrid& grid() const { return grid_; }
+    const TileGrid& grid() const { return history_.grid(); }
     TileGridModel& model() { return model_; }
     EditingState& editing() { return editing_; }
     MapHistory& history() { return history_; }
@@ -108,10 +107,9 @@ private:
     Platform& platform_;
     // First, so that it joins every task after everything else here is gone.
     TaskGroup tasks_;
-    TileGrid grid_;
-    TileGridModel model_;
+    MapHistory history_;
+    TileGridModel model_{history_.grid()};
     EditingState editing_;
-    MapHistory history_{grid_};
     QString mapPath_;
     bool changedOutsideHistory_ = false;  // a batch changed the files and the map past the history
     DocumentJournal* journal_ = nullptr;   // a child, when kept

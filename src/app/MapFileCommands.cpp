@@ -139,12 +139,7 @@ bool MapFileCommands::finishTiledImport(const QString& path, TiledImportResult r
         return false;
     }
     const int n = result.mapSize;
-    if (takeMap_) {
-        takeMap_(n, std::move(result.cells));
-    } else {
-        grid_.resize(n);
-        [[maybe_unused]] const bool taken = grid_.replaceCells(std::move(result.cells));
-    }
+    take_.map(n, std::move(result.cells));
     emit importedTiledMap(path);
     platform_.messageBox(QStringLiteral("已导入地图：\n%1\n%2 × %2 个单元格").arg(path).arg(n), MessageButtons::Ok,
                          kDefaultMessageTitle, result.notes.join(u'\n'));
@@ -157,7 +152,7 @@ bool MapFileCommands::finishImport(const QString& path, MapFileResult result)
         platform_.messageBox(mapFileMessage(path, result, true), MessageButtons::OkExclamation);
         return false;
     }
-    if (!(take_ ? take_(std::move(result.cells)) : grid_.replaceCells(std::move(result.cells)))) {
+    if (!take_.cells(std::move(result.cells))) {
         platform_.messageBox(QStringLiteral("地图的大小在读取期间改变了，没有导入：\n%1").arg(path),
                              MessageButtons::OkExclamation);
         return false;

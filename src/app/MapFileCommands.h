@@ -27,18 +27,20 @@ public:
     // 导入数据 also offers TMX and TMJ maps.
     static const FileDialogOptions kImportDialogOptions;
 
-    MapFileCommands(TileGrid& grid, Platform& platform, Progress& progress)
-        : grid_(grid), platform_(platform), progress_(progress)
+    // How what is imported goes into the map, which only its history changes.
+    struct Takers {
+        // A map path file's cells; false when they do not fit (the map changed size meanwhile).
+        std::function<bool(CellTexts)> cells;
+        // A TMX or TMJ map, at its own size.
+        std::function<void(int, CellTexts)> map;
+    };
+
+    MapFileCommands(const TileGrid& grid, Platform& platform, Progress& progress, Takers takers)
+        : grid_(grid), platform_(platform), progress_(progress), take_(std::move(takers))
     {
     }
 
     void setLongWork(LongWork* work) { work_ = work; }
-    // How an import's cells go into the map; by default they replace the grid's. False when they
-    // do not fit it (the map changed size meanwhile).
-    void setCellTaker(std::function<bool(CellTexts)> take) { take_ = std::move(take); }
-    // How an imported TMX or TMJ map goes into the map, at its own size; by default the grid takes
-    // that size and its cells.
-    void setMapTaker(std::function<void(int, CellTexts)> take) { takeMap_ = std::move(take); }
 
     // Asks for a file and writes the grid into it atomically. Success is said in a box, or with
     // `inBox` false (保存, done every few minutes) as a `notice`.
@@ -71,12 +73,11 @@ private:
     bool finishAnyImport(const QString& path, ImportOutcome outcome);
     bool finishTiledImport(const QString& path, TiledImportResult result);
 
-    TileGrid& grid_;
+    const TileGrid& grid_;
     Platform& platform_;
     Progress& progress_;
     LongWork* work_ = nullptr;
-    std::function<bool(CellTexts)> take_;
-    std::function<void(int, CellTexts)> takeMap_;
+    Takers take_;
 };
 
 }  // namespace tessera

@@ -9,7 +9,7 @@
 
 namespace tessera {
 
-Canvas::Canvas(TaskGroup& tasks, TileGrid& grid, EditingState& editing, QWidget* viewport)
+Canvas::Canvas(TaskGroup& tasks, const TileGrid& grid, EditingState& editing, QWidget* viewport)
     : grid_(grid), editing_(editing), fill_(std::make_unique<TileFill>(tasks, cache_, static_cast<TileSink&>(*this))),
       cellLoads_(std::make_unique<CellLoads>(tasks, cache_)),
       canvas_(new EditCanvas(picture_, cache_, viewport)), ruler_(new RulerBoard(rulerPicture_, viewport))
@@ -69,7 +69,6 @@ void Canvas::drawRulersAndGrid()
 
 void Canvas::drawTiles()
 {
-    editing_.history.clear();
     fill_->setVisible(cellsMeeting(canvas_->visibleRegion().boundingRect(), grid_.mapSize()));
     fill_->start(grid_.cells(), grid_.mapSize(), tileSize());
 }

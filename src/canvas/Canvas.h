@@ -30,7 +30,7 @@ public:
     };
 
     // Its tiles load in tasks of `tasks`, which outlives it.
-    Canvas(TaskGroup& tasks, TileGrid& grid, EditingState& editing, QWidget* viewport);
+    Canvas(TaskGroup& tasks, const TileGrid& grid, EditingState& editing, QWidget* viewport);
     ~Canvas();
 
     // Where the rulers and grid check boxes are read.
@@ -56,7 +56,7 @@ public:
     void clearBoards();
     void drawRulersAndGrid();
     // Every cell's tile at the current tile size, loaded in the background (those in view first);
-    // empties the undo history.
+    // the fill's `started` tells that a full redraw began.
     void drawTiles();
     // The full redraw: both boards cleared, rulers and grid as the options say, then every tile. It
     // is what the refresh button, the check boxes, import, the shifts and batch rename run.
@@ -100,7 +100,7 @@ private:
     void drawStep(int row, int column, const LaterStep& step);
     int cellIndex(int row, int column) const;
 
-    TileGrid& grid_;
+    const TileGrid& grid_;
     EditingState& editing_;
     Options options_;
     CanvasPicture picture_;

@@ -26,10 +26,8 @@ EditingTools::EditingTools(MapHistory& history, EditingState& editing, Canvas& c
 {
     // Undo and redo from the menu: each changed cell redraws itself.
     restored_ = QObject::connect(&history_, &MapHistory::cellsRestored, &history_, [this](const QList<QPoint>& cells) {
-        for (const QPoint& cell : cells) {
-            if (!quietUndo_)
-                redrawCell({cell.y(), cell.x()});
-        }
+        for (const QPoint& cell : cells)
+            redrawCell({cell.y(), cell.x()});
     });
     changed_ = {
         QObject::connect(&history_, &MapHistory::cellsSet, &history_,
@@ -183,54 +181,32 @@ void EditingTools::placeFiles(const QStringList& files, QPointF at)
             && dialogs_.messageBox(kOverwriteQuestion, MessageButtons::YesNoInfo) != MessageResult::Yes)
             continue;
         canvas_.drawTileAt(cell->row, cell->column, file);  // an unreadable file draws nothing
-        // Taking back a placement into an empty cell empties it, as the undo button does.
-        const bool intoEmpty = grid_.cellText(cell->row, cell->column).isEmpty();
         setCell(MapCommandKind::Place, *cell, file);
-        editing_.history.append(cell->row, cell->column, intoEmpty ? history_.newestSerial() : 0);
     }
 }
 
 void EditingTools::armDelete()
 {
-    editing_.history.clear();
+    history_.markRedrawn();
     dialogs_.messageBox(kDeleteNotice, MessageButtons::Ok);
 }
 
 void EditingTools::undo()
 {
-    if (editing_.undoMenuUsed) {
-        // Only the newest command, when it is one of the button's own.
-        const std::optional<MapCommandKind> kind = history_.newestKind();
-        if ((kind == MapCommandKind::Place || kind == MapCommandKind::Swap)
-            && editing_.history.take(history_.newestSerial()))
-            history_.stack().undo();
+    const std::optional<ButtonStep> step = history_.buttonStep();
+    if (!step)
         return;
-    }
-    if (editing_.history.isEmpty())
+    history_.takeBack(*step);
+    if (step->kind == MapCommandKind::Swap) {
+        if (!step->undoes) {  // an undo redraws its cells itself
+            redrawCell({step->row, step->column});
+            redrawCell({step->otherRow, step->otherColumn});
+        }
         return;
-    const PlacementHistory::Entry entry = editing_.history.newest();
-    editing_.history.removeNewest();
-    // The entry's own command taken back when it is the newest and undoing it does just what the
-    // button does; otherwise the button's change is a command of its own.
-    const bool newest = entry.serial != 0 && entry.serial == history_.newestSerial();
-    if (entry.kind == PlacementHistory::Kind::Swap) {
-        if (newest)
-            history_.stack().undo();
-        else
-            exchange({entry.row, entry.column}, {entry.otherRow, entry.otherColumn});
-        return;
-    }
-    // A placement into an empty cell has a serial number; the button empties the cell either way.
-    if (newest) {
-        quietUndo_ = true;
-        history_.stack().undo();
-        quietUndo_ = false;
     }
     // The tile size of now, and the pen the canvas holds now.
-    canvas_.repaintCellPatch(entry.row, entry.column, QSize(editing_.tileWidth, editing_.tileHeight),
+    canvas_.repaintCellPatch(step->row, step->column, QSize(editing_.tileWidth, editing_.tileHeight),
                              canvas_.currentPen());
-    if (!newest)
-        setCell(MapCommandKind::ClearCell, {entry.row, entry.column}, QString());
 }
 
 void EditingTools::deleteAt(QPointF at)
@@ -316,7 +292,6 @@ void EditingTools::finishSwap(QPointF at)
         return;
     }
     exchange(source, *target);
-    editing_.history.appendSwap(source.row, source.column, target->row, target->column, history_.newestSerial());
 }
 
 void EditingTools::exchange(Cell a, Cell b)

@@ -84,11 +84,9 @@ public:
     // Offers each file in turn to the cell at `at`.
     void placeFiles(const QStringList& files, QPointF at);
 
-    // Arming the delete tool ends what undo can revert, and says so.
+    // Arming the delete tool ends what the undo button can revert, and says so.
     void armDelete();
-    // The undo button: with the undo menu unused, takes back the newest of the placements and swaps
-    // recorded since the last full redraw; once the menu has been used, the newest command when it
-    // is one of those, else nothing.
+    // The undo button: takes back what the history says it may (`MapHistory::buttonStep`).
     void undo();
 
     // The floating image left over a dropped tile goes with 刷新 (unless a tile is carried) and
@@ -111,7 +109,7 @@ private:
     void cellsChanged(const std::vector<CellChange>& changes);
 
     MapHistory& history_;
-    TileGrid& grid_;
+    const TileGrid& grid_;
     EditingState& editing_;
     Canvas& canvas_;
     Dialogs& dialogs_;
@@ -124,7 +122,6 @@ private:
     bool hideOnRelease_ = false;
     // The cell whose tile the floating image shows after a drop.
     std::optional<Cell> droppedAt_;
-    bool quietUndo_ = false;  // the undo button draws the cell itself
     QMetaObject::Connection restored_;
     std::vector<QMetaObject::Connection> changed_;
     // A swap in progress: its source cell, and the floating image as it was before the swap

@@ -18,9 +18,19 @@ public:
     }
     MapCommandKind kind() const { return kind_; }
     quint64 serial() const { return serial_; }
+    // The cells a cell command changed; none for a whole-map command or a shift.
+    virtual const std::vector<CellChange>* cellChanges() const { return nullptr; }
+    // A placement or swap of the tools that the undo button has not taken back.
+    bool buttonMay() const
+    {
+        return (kind_ == MapCommandKind::Place || kind_ == MapCommandKind::Swap) && !byButton_ && !takenBack_;
+    }
+    bool byButton_ = false;  // the button's own swap back
+    bool takenBack_ = false;
 
 protected:
     TileGrid& grid() { return history_.grid_; }
+    bool quiet() const { return history_.quiet_; }
     // True on the push, false on every later redo.
     bool firstApply() { return std::exchange(first_, false); }
 
@@ -43,6 +53,7 @@ public:
     void redo() override { apply(firstApply(), false); }
     void undo() override { apply(false, true); }
     int id() const override { return kind() == MapCommandKind::Move ? 1 : -1; }
+    const std::vector<CellChange>* cellChanges() const override { return &changes_; }
     // An open command (a move's pick-up) takes in the next change of its kind (the drop), and
     // goes when the two together change nothing.
     bool mergeWith(const QUndoCommand* other) override
@@ -73,7 +84,7 @@ private:
             cells << QPoint(c.column, c.row);
         }
         emit history_.cellsSet(effect);
-        if (!first)
+        if (!first && !quiet())
             emit history_.cellsRestored(cells);
     }
 
@@ -193,8 +204,99 @@ std::vector<LostCell> shiftLosses(const CellTexts& before, int mapSize, ShiftDir
     return lost;
 }
 
-MapHistory::MapHistory(TileGrid& grid, QObject* parent) : QObject(parent), grid_(grid)
+MapHistory::MapHistory(QObject* parent) : QObject(parent)
 {
+}
+
+void MapHistory::startMap(int mapSize)
+{
+    grid_.resize(mapSize);
+    clear();
+}
+
+void MapHistory::clear()
+{
+    stack_.clear();
+    redrawnAt_ = nextSerial_ - 1;
+    menuUsed_ = false;
+}
+
+void MapHistory::undo()
+{
+    menuUsed_ = true;
+    stack_.undo();
+}
+
+void MapHistory::redo()
+{
+    menuUsed_ = true;
+    stack_.redo();
+}
+
+void MapHistory::markRedrawn()
+{
+    redrawnAt_ = nextSerial_ - 1;
+}
+
+MapCommand* MapHistory::newest() const
+{
+    if (stack_.index() == 0)
+        return nullptr;
+    return static_cast<MapCommand*>(const_cast<QUndoCommand*>(stack_.command(stack_.index() - 1)));
+}
+
+std::optional<ButtonStep> MapHistory::buttonStep() const
+{
+    for (int i = stack_.index() - 1; i >= 0; --i) {
+        const auto* command = static_cast<const MapCommand*>(stack_.command(i));
+        if (command->serial() <= redrawnAt_)
+            break;
+        if (command->buttonMay()) {
+            const std::vector<CellChange>& changes = *command->cellChanges();
+            const bool newest = i == stack_.index() - 1;
+            ButtonStep step{command->kind(), changes[0].row, changes[0].column};
+            if (command->kind() == MapCommandKind::Swap) {
+                step.otherRow = changes[1].row;
+                step.otherColumn = changes[1].column;
+                step.undoes = newest;
+            } else {
+                // Undoing a placement over a tile would bring that tile back; the button empties.
+                step.undoes = newest && changes[0].before.isEmpty();
+            }
+            step.serial = command->serial();
+            return step;
+        }
+        if (menuUsed_)
+            break;
+    }
+    return std::nullopt;
+}
+
+void MapHistory::takeBack(const ButtonStep& step)
+{
+    if (step.undoes) {
+        quiet_ = step.kind == MapCommandKind::Place;
+        stack_.undo();
+        quiet_ = false;
+        return;
+    }
+    for (int i = stack_.index() - 1; i >= 0; --i) {
+        auto* command = static_cast<MapCommand*>(const_cast<QUndoCommand*>(stack_.command(i)));
+        if (command->serial() == step.serial) {
+            command->takenBack_ = true;
+            break;
+        }
+    }
+    const QString& at = grid_.cellText(step.row, step.column);
+    if (step.kind == MapCommandKind::Place) {
+        changeCells(MapCommandKind::ClearCell, {{step.row, step.column, at, QString()}});
+        return;
+    }
+    const QString& other = grid_.cellText(step.otherRow, step.otherColumn);
+    const quint64 before = nextSerial_;
+    changeCells(MapCommandKind::Swap, {{step.row, step.column, at, other}, {step.otherRow, step.otherColumn, other, at}});
+    if (MapCommand* pushed = newest(); pushed && pushed->serial() >= before)
+        pushed->byButton_ = true;
 }
 
 void MapHistory::changeCells(MapCommandKind kind, std::vector<CellChange> changes, bool open)
@@ -218,16 +320,9 @@ void MapHistory::shift(ShiftDirection direction, int distance, CellTexts shifted
 
 std::optional<MapCommandKind> MapHistory::newestKind() const
 {
-    if (stack_.index() == 0)
-        return std::nullopt;
-    return static_cast<const MapCommand*>(stack_.command(stack_.index() - 1))->kind();
-}
-
-quint64 MapHistory::newestSerial() const
-{
-    if (stack_.index() == 0)
-        return 0;
-    return static_cast<const MapCommand*>(stack_.command(stack_.index() - 1))->serial();
+    if (const MapCommand* command = newest())
+        return command->kind();
+    return std::nullopt;
 }
 
 QString MapHistory::nameOf(MapCommandKind kind)

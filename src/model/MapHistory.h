@@ -7,6 +7,8 @@
 #include <QPoint>
 #include <QUndoStack>
 
+#include <optional>
+
 #include <vector>
 
 namespace tessera {
@@ -32,21 +34,38 @@ struct LostCell {
 // The cells `shiftMapCells` will not keep, worked out on the snapshot before the shift.
 std::vector<LostCell> shiftLosses(const CellTexts& before, int mapSize, ShiftDirection direction, int distance);
 
-// Every change to the map's cells as an undoable command on one stack. Each command keeps just what
-// takes it back and forth: the cells it changed, a shift's direction and what fell off the edge, or
-// for a whole-map change the other map (moved in and out of the grid, never copied). Pushing applies
-// the command; undo and redo apply it again and say which cells or whether the whole map changed,
-// so that the canvas redraws just that. No widgets.
+class MapCommand;
+
+// What the undo button takes back next: a placement or a swap made since the last full redraw.
+struct ButtonStep {
+    MapCommandKind kind = MapCommandKind::Place;  // Place or Swap
+    int row = 0;
+    int column = 0;
+    int otherRow = 0;  // a swap's second cell
+    int otherColumn = 0;
+    // It is the newest command and undoing it does just what the button does: the button undoes it.
+    bool undoes = false;
+    quint64 serial = 0;  // of its command
+};
+
+// The map's cells and every change to them as an undoable command on one stack: the one writer of
+// the map. Each command keeps just what takes it back and forth: the cells it changed, a shift's
+// direction and what fell off the edge, or for a whole-map change the other map (moved in and out
+// of the grid, never copied). Pushing applies the command; undo and redo apply it again and say
+// which cells or whether the whole map changed, so that the canvas redraws just that. It also
+// answers what the undo button may take back. No widgets.
 class MapHistory : public QObject {
     Q_OBJECT
 
 public:
-    explicit MapHistory(TileGrid& grid, QObject* parent = nullptr);
+    explicit MapHistory(QObject* parent = nullptr);
 
-    TileGrid& grid() { return grid_; }
+    const TileGrid& grid() const { return grid_; }
     QUndoStack& stack() { return stack_; }
     const QUndoStack& stack() const { return stack_; }
 
+    // New map: every cell empty at `mapSize`, and a new history with nothing to undo or redo.
+    void startMap(int mapSize);
     // Pushes and applies a change of some cells; nothing when no text changes. An `open` change
     // takes in the next change of its kind pushed right after it, as one command.
     void changeCells(MapCommandKind kind, std::vector<CellChange> changes, bool open = false);
@@ -57,10 +76,21 @@ public:
     void shift(ShiftDirection direction, int distance, CellTexts shifted, std::vector<LostCell> lost);
     // The kind of the command undo would take back, if any.
     std::optional<MapCommandKind> newestKind() const;
-    // The newest command's serial number (0 when none): tells commands made since a moment apart.
-    quint64 newestSerial() const;
     // A new history: nothing to undo or redo.
-    void clear() { stack_.clear(); }
+    void clear();
+
+    // The undo and redo menu items. Once used (until New map), the undo button takes back only the
+    // newest command.
+    void undo();
+    void redo();
+    // A full redraw or arming Delete: the undo button takes back nothing made before.
+    void markRedrawn();
+    // The undo button's next step: while the menu is unused, the newest placement or swap since
+    // the mark that it has not taken back; after, the newest command when it is one of those.
+    std::optional<ButtonStep> buttonStep() const;
+    // Takes `step` back: undoes the newest command (a placement quietly: the button draws the
+    // cell), or pushes the button's own change that empties the placement's cell or swaps back.
+    void takeBack(const ButtonStep& step);
 
     // The command's name as the menu shows it.
     static QString nameOf(MapCommandKind kind);
@@ -79,10 +109,14 @@ signals:
 
 private:
     friend class MapCommand;
+    MapCommand* newest() const;
 
-    TileGrid& grid_;
+    TileGrid grid_;
     QUndoStack stack_;
     quint64 nextSerial_ = 1;
+    quint64 redrawnAt_ = 0;  // commands of this serial number and below are not the button's
+    bool menuUsed_ = false;
+    bool quiet_ = false;  // an undo that tells no view to redraw
 };
 
 }  // namespace tessera

@@ -8,7 +8,7 @@ namespace tessera {
 
 const QString TileGridModel::kCornerText = QStringLiteral("地图分片文件名");
 
-TileGridModel::TileGridModel(TileGrid& grid, QObject* parent)
+TileGridModel::TileGridModel(const TileGrid& grid, QObject* parent)
     : QAbstractTableModel(parent), grid_(grid)
 {
     connect(&grid_, &TileGrid::cellChanged, this, [this](int row, int column) {
@@ -55,12 +55,9 @@ void TileGridModel::setEditable(bool editable)
 
 bool TileGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!index.isValid() || role != Qt::EditRole || !editable_)
+    if (!index.isValid() || role != Qt::EditRole || !editable_ || !edit_)
         return false;
-    if (edit_)
-        edit_(index.row() + 1, index.column() + 1, value.toString());
-    else
-        grid_.setCellText(index.row() + 1, index.column() + 1, value.toString());
+    edit_(index.row() + 1, index.column() + 1, value.toString());
     return true;
 }
 

@@ -18,11 +18,11 @@ public:
     static constexpr int kColumnWidth = 120;
     static constexpr int kRowHeight = 24;
 
-    explicit TileGridModel(TileGrid& grid, QObject* parent = nullptr);
+    explicit TileGridModel(const TileGrid& grid, QObject* parent = nullptr);
 
     // While long work runs on the map, its cells cannot be edited.
     void setEditable(bool editable);
-    // Where an edit in the table goes; by default straight into the grid.
+    // Where an edit in the table goes (the map's history); without one, nothing is edited.
     void setCellEditor(std::function<void(int row, int column, const QString& text)> edit) { edit_ = std::move(edit); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -33,7 +33,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    TileGrid& grid_;
+    const TileGrid& grid_;
     bool editable_ = true;
     std::function<void(int, int, const QString&)> edit_;
 };

@@ -7,6 +7,7 @@
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "gui/LongWork.h"
+#include "support/MapEdits.h"
 #include "support/ScriptedPlatform.h"
 #include "model/MapPathFile.h"
 #include "support/SliceMapGenerator.h"
@@ -72,7 +73,7 @@ protected:
         platform.answerText(QString::number(size));
         window.newMap();
         if (taken)
-            window.document().grid().setCellText(1, 1, map().slices.front().path);
+            setCell(window.document(), 1, 1, map().slices.front().path);
         platform.clearShown();
     }
     static void trigger(MainWindow& window)
@@ -144,7 +145,7 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
 
     // Growing the map makes it anew, as New map does: the editing state starts over.
     window.document().editing().tileHeight = 16;
-    window.document().editing().history.append(1, 1);
+    window.document().history().changeCells(MapCommandKind::Place, {{1, 1, QString(), QStringLiteral("/a.jpg")}});
     int resized = 0, replaced = 0;
     QObject::connect(&window.document(), &MapDocument::mapResized, [&] { ++resized; });
     QObject::connect(&window.document(), &MapDocument::mapReplaced, [&] { ++replaced; });
@@ -195,7 +196,7 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
     EXPECT_EQ(window.document().grid().mapSize(), 4);
     EXPECT_EQ(std::pair(resized, replaced), std::pair(1, 1));
     EXPECT_EQ(window.document().editing().tileHeight, 30);
-    EXPECT_TRUE(window.document().editing().history.isEmpty());
+    EXPECT_FALSE(window.document().history().buttonStep());
     expectAssembled(window.document().grid().cells(), 4);
     EXPECT_EQ(window.canvas().canvasWidget()->size(), canvasSize(4));
     for (const GeneratedSlice& s : map().slices)

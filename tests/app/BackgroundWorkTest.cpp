@@ -7,6 +7,7 @@
 #include "canvas/PreviewWindow.h"
 #include "canvas/TileFill.h"
 #include "gui/LongWork.h"
+#include "support/MapEdits.h"
 #include "support/ScriptedPlatform.h"
 #include "model/MapText.h"
 #include "support/TestImages.h"
@@ -66,7 +67,7 @@ protected:
                 cells.push_back(c > shift ? QStringLiteral("/%1/%2-%3.jpg").arg(prefix).arg(r).arg(c - shift) : QString());
         return cells;
     }
-    void fill(const QString& prefix) { ASSERT_TRUE(window.document().grid().replaceCells(cellsOf(prefix))); }
+    void fill(const QString& prefix) { ASSERT_TRUE(setCells(window.document(), cellsOf(prefix))); }
     void trigger(const char* role) { window.findChild<QAction*>(QString::fromLatin1(role))->trigger(); }
     // Starts `operation`; a timer that ticks whenever the event loop runs fires `command` at its
     // first tick and looks at the map at every tick. Runs the event loop until all work is over.
@@ -99,7 +100,7 @@ protected:
         platform.answerYes();
         platform.answerText(QStringLiteral("4"));
         window.newMap();
-        ASSERT_TRUE(window.document().grid().replaceCells(tilesToBatch(dir, 16)));
+        ASSERT_TRUE(setCells(window.document(), tilesToBatch(dir, 16)));
         QObject::connect(&window.document().work(), &LongWork::started,
                          [this](std::shared_ptr<const WorkProgress> p) { progress = p.get(); });
         platform.failWhen(op, [this](const QString& from) {
@@ -241,7 +242,7 @@ TEST(ClosingTest, TheWindowGoesWhileThePreviewStillLoadsItsTiles)
     platform.answerYes();
     platform.answerText(QString::number(kSide));
     window->newMap();
-    ASSERT_TRUE(window->document().grid().replaceCells(cells));
+    ASSERT_TRUE(setCells(window->document(), cells));
     window->openPreview();
     ASSERT_NE(window->previewWindow(), nullptr);
     window->previewWindow()->drawPreview();
@@ -308,7 +309,7 @@ TEST(ClosingTest, DestroyingTheWindowDuringABatchAppliesAndShowsNothing)
     platform.answerYes();
     platform.answerText(QStringLiteral("2"));
     window->newMap();
-    ASSERT_TRUE(window->document().grid().replaceCells(tilesToBatch(dir, 4)));
+    ASSERT_TRUE(setCells(window->document(), tilesToBatch(dir, 4)));
     std::atomic<bool> reached = false;
     platform.failWhen(ScriptedPlatform::FileOp::Move, [&](const QString&) {
         reached = true;

@@ -3,6 +3,7 @@
 #include "files/Progress.h"
 #include "support/ScriptedPlatform.h"
 #include "app/MapFileCommands.h"
+#include "support/MapEdits.h"
 #include "app/MapQuestions.h"
 #include "model/TileGrid.h"
 
@@ -20,7 +21,7 @@ using namespace tessera;
 namespace {
 
 struct BadMapFiles : testing::Test {
-    BadMapFiles() : file(grid, platform, progress) { grid.resize(5); }
+    BadMapFiles() : file(grid, platform, progress, takersInto(grid)) { grid.resize(5); }
 
     QString put(const QString& name, const QByteArray& bytes)
     {
@@ -157,7 +158,7 @@ TEST_F(BadMapFiles, OddPathsSurviveARoundTrip)
     ASSERT_TRUE(file.exportTo(path));
     TileGrid back;
     back.resize(5);
-    MapFileCommands(back, platform, progress).importFrom(path);
+    MapFileCommands(back, platform, progress, takersInto(back)).importFrom(path);
     for (int c = 1; c <= 5; ++c)
         EXPECT_EQ(back.cellText(1, c), grid.cellText(1, c)) << c;
 }

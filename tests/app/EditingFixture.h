@@ -60,6 +60,12 @@ protected:
         return canvas->grab().toImage().pixel(at);
     }
     EditingState& editing() { return window.document().editing(); }
+    // The cell the undo button would take back next; (0, 0) when none.
+    std::pair<int, int> undoCell()
+    {
+        const std::optional<ButtonStep> step = window.document().history().buttonStep();
+        return step ? std::pair{step->row, step->column} : std::pair{0, 0};
+    }
 
     void arm(const char* tool) { QTest::mouseClick(find(tool), Qt::LeftButton); }
     void click(int row, int column) { QTest::mouseClick(canvas, Qt::LeftButton, {}, centre(row, column)); }

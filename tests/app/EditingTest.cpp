@@ -12,9 +12,7 @@ TEST_F(EditingTest, ChoosingAFileAndClickingACellPlacesIt)
     click(2, 3);
     EXPECT_EQ(cell(2, 3), path("red.jpg"));
     EXPECT_TRUE(near(pixel(centre(2, 3)), kRed));
-    ASSERT_EQ(editing().history.count(), 1);
-    EXPECT_EQ(editing().history.newest().row, 2);
-    EXPECT_EQ(editing().history.newest().column, 3);
+    EXPECT_EQ(undoCell(), std::pair(2, 3));
     EXPECT_TRUE(editing().pickedFiles.isEmpty());
     click(4, 4);  // one choice places one tile
     EXPECT_EQ(cell(4, 4), QString());
@@ -26,7 +24,7 @@ TEST_F(EditingTest, ChoosingAFileAndClickingACellPlacesIt)
     QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, files->visualItemRect(red).center());
     click(4, 4);
     EXPECT_EQ(cell(4, 4), path("red.jpg"));
-    EXPECT_EQ(editing().history.count(), 2);
+    EXPECT_EQ(undoCell(), std::pair(4, 4));
     EXPECT_TRUE(platform.shown().isEmpty());
     // The tile list shows it at once.
     const QAbstractItemModel* table = window.tileListWindow()->table()->model();
@@ -62,7 +60,7 @@ TEST_F(EditingTest, NoToOverwriteUsesUpTheChosenFile)
     click(1, 1);
     EXPECT_EQ(cell(1, 1), path("red.jpg"));
     EXPECT_TRUE(near(pixel(centre(1, 1)), kRed));
-    EXPECT_EQ(editing().history.count(), 1);
+    EXPECT_EQ(undoCell(), std::pair(1, 1));
     click(1, 1);  // nothing left to place, nothing asked
     EXPECT_EQ(platform.countShown(EditingTools::kOverwriteQuestion), 1);
 }
@@ -77,7 +75,7 @@ TEST_F(EditingTest, ThreeDroppedFilesAskTwiceAndTheThirdWins)
     EXPECT_EQ(platform.countShown(EditingTools::kOverwriteQuestion), 2);
     EXPECT_EQ(cell(3, 2), path("blue.jpg"));
     EXPECT_TRUE(near(pixel(centre(3, 2)), kBlue));
-    EXPECT_EQ(editing().history.count(), 3);
+    EXPECT_EQ(undoCell(), std::pair(3, 2));
     EXPECT_TRUE(editing().dropQueue.isEmpty());
 }
 
@@ -107,7 +105,7 @@ TEST_F(EditingTest, DeleteToolWarnsEveryTimeAndDeletesOnPress)
     arm("DeleteToolRadio");
     arm("DeleteToolRadio");
     EXPECT_EQ(platform.countShown(EditingTools::kDeleteNotice), 2);
-    EXPECT_TRUE(editing().history.isEmpty());
+    EXPECT_EQ(undoCell(), std::pair(0, 0));
     press(2, 2);
     EXPECT_EQ(cell(2, 2), QString());
     EXPECT_EQ(QColor(pixel(centre(2, 2))), kBackground);
@@ -129,7 +127,7 @@ TEST_F(EditingTest, ArmingDeleteThroughAccessibilityWarnsAndEndsUndo)
     QCoreApplication::processEvents();
     EXPECT_EQ(window.editMode(), EditMode::Delete);
     EXPECT_EQ(platform.countShown(EditingTools::kDeleteNotice), 1);
-    EXPECT_TRUE(editing().history.isEmpty());
+    EXPECT_EQ(undoCell(), std::pair(0, 0));
     EXPECT_EQ(canvas->cursor().shape(), Qt::WhatsThisCursor);
 }
 
@@ -163,7 +161,7 @@ TEST_F(EditingTest, UndoEmptiesTheCellEvenWhereItOverwroteAnotherTile)
     place("green.jpg", 1, 1);
     QTest::mouseClick(find("UndoButton"), Qt::LeftButton);
     EXPECT_EQ(cell(1, 1), QString());
-    EXPECT_EQ(editing().history.count(), 1);
+    EXPECT_EQ(undoCell(), std::pair(1, 1));  // the first placement
 }
 
 TEST_F(EditingTest, MovingCarriesATileToAnotherCellWithoutAsking)
@@ -316,13 +314,13 @@ TEST_F(EditingTest, ShiftsFromTheMenuRedrawAndEndUndo)
     platform.answerCancel();
     shiftRight->trigger();
     EXPECT_EQ(cell(1, 1), path("red.jpg"));
-    EXPECT_EQ(editing().history.count(), 1);  // cancel: nothing happens, nothing is redrawn
+    EXPECT_EQ(undoCell(), std::pair(1, 1));  // cancel: nothing happens, nothing is redrawn
     platform.answerText(QStringLiteral("2"));
     shiftRight->trigger();
     window.waitForWork();
     EXPECT_EQ(cell(1, 3), path("red.jpg"));
     EXPECT_EQ(cell(1, 1), QString());
-    EXPECT_TRUE(editing().history.isEmpty());
+    EXPECT_EQ(undoCell(), std::pair(0, 0));
     EXPECT_TRUE(near(pixel(centre(1, 3)), kRed));
     EXPECT_EQ(QColor(pixel(centre(1, 1))), kBackground);
     EXPECT_EQ(platform.shown().last().title, QStringLiteral("向右移动"));
@@ -400,7 +398,7 @@ TEST_F(EditingTest, DraggingOneTileOntoAnotherSwapsThemAndOneUndoRevertsTheSwap)
     QTest::mouseClick(find("UndoButton"), Qt::LeftButton);
     EXPECT_EQ(cell(3, 3), QString());
     EXPECT_EQ(cell(1, 1), path("red.jpg"));
-    EXPECT_EQ(editing().history.count(), 1);
+    EXPECT_EQ(undoCell(), std::pair(1, 1));
 }
 
 TEST_F(EditingTest, ASwapOntoAnEmptyCellMovesAndOtherReleasesChangeNothing)
@@ -423,7 +421,7 @@ TEST_F(EditingTest, ASwapOntoAnEmptyCellMovesAndOtherReleasesChangeNothing)
     EXPECT_EQ(window.document().grid().cells(), before);
     EXPECT_TRUE(find("FollowImage")->isHidden());
     EXPECT_EQ(platform.shown().size(), 0);
-    EXPECT_EQ(editing().history.count(), 2);  // the placement and the swap, not the cancelled ones
+    EXPECT_EQ(undoCell(), std::pair(2, 2));  // the swap, not the cancelled ones
 }
 
 TEST_F(EditingTest, ASwapLeavesACarriedTileWaitingInItsFloatingImage)

@@ -85,7 +85,7 @@ TEST_F(MainWindowTest, StartsAt900x600WithOnlyTheWaysForwardEnabled)
     EXPECT_TRUE(find<QCheckBox>("ShowGridCheck")->isChecked());
     EXPECT_EQ(find<StatusBar>("StatusBar")->panelText(2), QStringLiteral(" 提示："));
     EXPECT_EQ(window.document().editing().moveState, MoveState::None);
-    EXPECT_TRUE(window.document().editing().history.isEmpty());
+    EXPECT_FALSE(window.document().history().buttonStep());
     EXPECT_EQ(window.tileListWindow(), nullptr);
 }
 

@@ -1,6 +1,7 @@
 // The map document without any window: its commands ask through the platform, run their long
 // part in the background and tell the windows through signals.
 #include "app/MapDocument.h"
+#include "support/MapEdits.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TestImages.h"
 
@@ -30,7 +31,7 @@ TEST(MapDocument, ShiftsAndBatchesRunInTheBackgroundAndSayWhenTheMapChanged)
     EXPECT_EQ(document.grid().mapSize(), 3);
     const QString tile = dir.filePath(QStringLiteral("a.jpg"));
     ASSERT_TRUE(writeSolidImage(tile, testcolors::kRed, QSize(8, 8)));
-    document.grid().setCellText(1, 1, tile);
+    setCell(document, 1, 1, tile);
 
     platform.answerText(QStringLiteral("1"));
     document.shift(ShiftDirection::Down);

@@ -1,6 +1,7 @@
 #include "files/Progress.h"
 #include "support/ScriptedPlatform.h"
 #include "app/MapFileCommands.h"
+#include "support/MapEdits.h"
 #include "model/TileGrid.h"
 
 #include <QStringDecoder>
@@ -14,7 +15,7 @@ namespace {
 
 class MapFileCommandsTest : public testing::Test {
 protected:
-    MapFileCommandsTest() : file(grid, platform, progress)
+    MapFileCommandsTest() : file(grid, platform, progress, takersInto(grid))
     {
         QObject::connect(&file, &MapFileCommands::imported, [this] { ++redraws; });
     }

@@ -2,6 +2,7 @@
 #include "cli/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/MapDocument.h"
+#include "support/MapEdits.h"
 #include "support/ScriptedPlatform.h"
 #include "model/MapText.h"
 #include "support/TestImages.h"
@@ -65,8 +66,8 @@ TEST_F(MapPictureCommandTest, MenuItemFollowsDataAnalysisAndWritesThePictureInTh
     platform.answerText(QStringLiteral("2"));
     window.newMap();
     EXPECT_TRUE(item->isEnabled());
-    window.document().grid().setCellText(1, 2, path("red.jpg"));
-    window.document().grid().setCellText(2, 1, path("blue.jpg"));
+    setCell(window.document(), 1, 2, path("red.jpg"));
+    setCell(window.document(), 2, 1, path("blue.jpg"));
 
     // The name typed without an extension becomes a PNG; the size in use on the canvas, 40 × 16, is
     // offered first.

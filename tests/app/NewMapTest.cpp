@@ -3,6 +3,7 @@
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
 #include "canvas/PreviewWindow.h"
+#include "support/MapEdits.h"
 #include "support/ScriptedPlatform.h"
 #include "model/MapText.h"
 #include "app/MapQuestions.h"
@@ -119,7 +120,7 @@ TEST_F(NewMapTest, SizeOneGivesTheSmallestCanvas)
 TEST_F(NewMapTest, RefusedAnswersKeepTheCurrentMap)
 {
     ASSERT_TRUE(newMap(QStringLiteral("10")));
-    window.document().grid().setCellText(3, 3, QStringLiteral("/keep.jpg"));
+    setCell(window.document(), 3, 3, QStringLiteral("/keep.jpg"));
     for (const char* answer : {"0", "abc", "1001"})
         newMap(QString::fromLatin1(answer));
     platform.answerNo();
@@ -135,9 +136,9 @@ TEST_F(NewMapTest, NewMapEndsUndoAndResetsTheTileSizeButNotTheRadio)
     ASSERT_TRUE(newMap(QStringLiteral("5")));
     QTest::mouseClick(find("CellSize40x16Radio"), Qt::LeftButton);
     EXPECT_EQ(window.document().editing().tileHeight, 16);
-    window.document().editing().history.append(1, 1);
+    window.document().history().changeCells(MapCommandKind::Place, {{1, 1, QString(), QStringLiteral("/a.jpg")}});
     ASSERT_TRUE(newMap(QStringLiteral("6")));
-    EXPECT_TRUE(window.document().editing().history.isEmpty());
+    EXPECT_FALSE(window.document().history().buttonStep());
     EXPECT_EQ(window.document().editing().tileHeight, 30);
     EXPECT_TRUE(find<QRadioButton>("CellSize40x16Radio")->isChecked());
 }
@@ -179,12 +180,12 @@ TEST_F(NewMapTest, ImportEndsWithAFullRedraw)
     const QString map = dir.filePath(QStringLiteral("map.tlp"));
     ASSERT_TRUE(platform.writeFileAtomic(map, encodeMapText(QStringLiteral("空|%1\r\n").arg(red))));
     ASSERT_TRUE(newMap(QStringLiteral("2")));
-    window.document().editing().history.append(1, 1);
+    window.document().history().changeCells(MapCommandKind::Place, {{1, 1, QString(), QStringLiteral("/a.jpg")}});
     platform.answerText(map);
     window.findChild<QAction*>(QStringLiteral("ImportDataCommand"))->trigger();
     window.waitForWork();
     EXPECT_EQ(window.document().grid().cellText(1, 2), red);
-    EXPECT_TRUE(window.document().editing().history.isEmpty());
+    EXPECT_FALSE(window.document().history().buttonStep());
     const QImage shot = find("EditCanvas")->grab().toImage();
     EXPECT_TRUE(near(shot.pixel(60, 15), QColor(220, 30, 30)));
 }

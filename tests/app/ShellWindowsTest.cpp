@@ -60,6 +60,7 @@ struct TileListFixture : testing::Test {
     {
         grid.resize(3);
         grid.setCellText(2, 2, QStringLiteral("/m/a.jpg"));
+        model.setCellEditor([this](int row, int column, const QString& text) { grid.setCellText(row, column, text); });
     }
     TileGrid grid;
     TileGridModel model;

@@ -4,6 +4,7 @@
 #include "app/MapPictureBox.h"
 #include "gui/LongWork.h"
 #include "slicing/PictureSlicer.h"
+#include "support/MapEdits.h"
 #include "support/ScriptedPlatform.h"
 
 #include <QAction>
@@ -58,7 +59,7 @@ protected:
         platform.answerText(QString::number(size));
         window.newMap();
         if (taken)
-            window.document().grid().setCellText(1, 1, QStringLiteral("/elsewhere/tile.jpg"));
+            setCell(window.document(), 1, 1, QStringLiteral("/elsewhere/tile.jpg"));
         platform.clearShown();
     }
     QAction* command() { return window.findChild<QAction*>(QStringLiteral("SlicePictureCommand")); }

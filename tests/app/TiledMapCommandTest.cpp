@@ -1,6 +1,7 @@
 // 导出为 TMX/TMJ 地图… and 导入数据 of such a map, through the main window's menu.
 #include "app/MainWindow.h"
 #include "app/MapDocument.h"
+#include "support/MapEdits.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TestImages.h"
 
@@ -35,9 +36,9 @@ TEST(TiledMapCommand, ExportsFromTheFileMenuAndImportsBackAsOneUndoableStep)
     ASSERT_TRUE(exportItem->isEnabled());
     ASSERT_TRUE(writeSolidImage(path("红 石.jpg"), testcolors::kRed, QSize(64, 48)));
     ASSERT_TRUE(writeSolidImage(path("蓝.jpg"), testcolors::kBlue, QSize(32, 24)));
-    document.grid().setCellText(1, 2, path("红 石.jpg"));
-    document.grid().setCellText(3, 1, path("蓝.jpg"));
-    document.grid().setCellText(3, 3, path("红 石.jpg"));
+    setCell(document, 1, 2, path("红 石.jpg"));
+    setCell(document, 3, 1, path("蓝.jpg"));
+    setCell(document, 3, 3, path("红 石.jpg"));
     const CellTexts exported = document.grid().cells();
 
     // The first tile's size is offered first; another is chosen.
@@ -60,7 +61,7 @@ TEST(TiledMapCommand, ExportsFromTheFileMenuAndImportsBackAsOneUndoableStep)
     platform.answerYes();
     platform.answerText(QStringLiteral("5"));
     window.newMap();
-    document.grid().setCellText(5, 5, path("蓝.jpg"));
+    setCell(document, 5, 5, path("蓝.jpg"));
     const CellTexts before = document.grid().cells();
     auto* importItem = window.findChild<QAction*>(QStringLiteral("ImportDataCommand"));
     platform.answerText(path("地图.txt"));

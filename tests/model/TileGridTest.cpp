@@ -82,6 +82,8 @@ TEST(TileGridModel, ShowsTheGridWithNumberedHeadersAndEditableCells)
     EXPECT_EQ(model.data(model.index(1, 2), Qt::DisplayRole).toString(), QStringLiteral("/m/a.jpg"));
 
     EXPECT_TRUE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+    EXPECT_FALSE(model.setData(model.index(0, 0), QStringLiteral("typed"), Qt::EditRole));  // no editor: no writer
+    model.setCellEditor([&](int row, int column, const QString& text) { grid.setCellText(row, column, text); });
     EXPECT_TRUE(model.setData(model.index(0, 0), QStringLiteral("typed"), Qt::EditRole));
     EXPECT_EQ(grid.cellText(1, 1), QStringLiteral("typed"));
 
