@@ -4,7 +4,8 @@
 #include "app/MapDocument.h"
 #include "canvas/Canvas.h"
 #include "render/TileImages.h"
-#include "gui/LongWork.h"
+#include "work/HelperThreads.h"
+#include "work/LongWork.h"
 #include "support/ScriptedPlatform.h"
 
 #include <QDir>
@@ -16,12 +17,10 @@
 #include <QRandomGenerator>
 
 #include <QEventLoop>
-#include <QtConcurrent/QtConcurrentMap>
 #include <QTemporaryFile>
 #include <QTimer>
 
 #include <algorithm>
-#include <numeric>
 #include <cstdio>
 #include <vector>
 
@@ -170,10 +169,13 @@ double limitDecodeMs(const QStringList& paths)
         if (file.open(QIODevice::ReadOnly))
             bytes.append(file.readAll());
     }
+    HelperThreads helpers;
     return medianMs([&] {
-        const QList<QImage> images = QtConcurrent::blockingMapped(
-            bytes, [](const QByteArray& jpeg) { return decodeTileImage(jpeg, QSize(40, 30)); });
-        if (images.size() != bytes.size() || images.constFirst().isNull())
+        std::vector<QImage> images(static_cast<std::size_t>(bytes.size()));
+        helpers.forEach(static_cast<int>(bytes.size()), [&](int i) {
+            images[static_cast<std::size_t>(i)] = decodeTileImage(bytes[i], QSize(40, 30));
+        });
+        if (images.empty() || images.front().isNull())
             std::fprintf(stderr, "limit decode failed\n");
     });
 }
@@ -224,9 +226,8 @@ QStringList writeTileSet(const QString& folder, int count)
     for (int i = 0; i < count; ++i)
         paths << QDir(folder).filePath(QStringLiteral("tile_%1.jpg").arg(i, 6, 10, QLatin1Char('0')));
     // Every tile its own picture, written on every core.
-    QList<int> indices(count);
-    std::iota(indices.begin(), indices.end(), 0);
-    QtConcurrent::blockingMap(indices, [&](int i) {
+    HelperThreads helpers;
+    helpers.forEach(count, [&](int i) {
         QRandomGenerator random(static_cast<quint32>(count * 7919 + i));
         QImage image(400, 300, QImage::Format_RGB32);
         QPainter painter(&image);

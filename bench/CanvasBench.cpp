@@ -6,7 +6,7 @@
 #include "canvas/Canvas.h"
 #include "canvas/CanvasGeometry.h"
 #include "render/TileImages.h"
-#include "gui/LongWork.h"
+#include "work/LongWork.h"
 #include "canvas/CanvasWidgets.h"
 #include "canvas/EditingTools.h"
 #include "canvas/PreviewWindow.h"

@@ -2,7 +2,7 @@
 
 #include "app/MapDocument.h"
 #include "assembly/AssemblyReport.h"
-#include "gui/LongWork.h"
+#include "work/LongWork.h"
 #include "model/TileGrid.h"
 #include "app/ResultWindow.h"
 

@@ -5,7 +5,7 @@
 #include "app/MapDocument.h"
 #include "app/TiledMapCommand.h"
 #include "app/Texts.h"
-#include "gui/LongWork.h"
+#include "work/LongWork.h"
 #include "gui/Platform.h"
 
 #include <QMenu>

@@ -19,7 +19,7 @@
 #include "canvas/CanvasWidgets.h"
 #include "canvas/PreviewWindow.h"
 #include "canvas/TileChooser.h"
-#include "gui/LongWork.h"
+#include "work/LongWork.h"
 #include "gui/WindowPlacement.h"
 
 #include <QCoreApplication>

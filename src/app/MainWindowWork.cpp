@@ -10,7 +10,7 @@
 #include "app/TileListWindow.h"
 #include "canvas/Canvas.h"
 #include "canvas/TileChooser.h"
-#include "gui/LongWork.h"
+#include "work/LongWork.h"
 #include "gui/Platform.h"
 
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "canvas/EditingState.h"
-#include "gui/LongWork.h"
+#include "work/LongWork.h"
 #include "app/MapFileCommands.h"
 #include "model/MapHistory.h"
 #include "model/MapShift.h"

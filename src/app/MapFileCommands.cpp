@@ -1,6 +1,6 @@
 #include "app/MapFileCommands.h"
 
-#include "gui/LongWork.h"
+#include "work/LongWork.h"
 #include "model/MapText.h"
 #include "model/TileGrid.h"
 

@@ -5,7 +5,7 @@
 #include "app/MapDocument.h"
 #include "canvas/EditingState.h"
 #include "render/MapPicture.h"
-#include "gui/LongWork.h"
+#include "work/LongWork.h"
 #include "gui/Platform.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include "app/MapDocument.h"
 #include "app/ResultWindow.h"
-#include "gui/LongWork.h"
+#include "work/LongWork.h"
 #include "gui/Platform.h"
 #include "imaging/ImageCodec.h"
 #include "model/TileGrid.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/LongWork.h"
+#include "work/LongWork.h"
 
 #include <QFrame>
 #include <QProgressBar>

@@ -3,7 +3,7 @@
 #include "app/TiledMapCommand.h"
 
 #include "app/MapDocument.h"
-#include "gui/LongWork.h"
+#include "work/LongWork.h"
 #include "gui/Platform.h"
 #include "tmx/TiledMap.h"
 

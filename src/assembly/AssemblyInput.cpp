@@ -4,7 +4,7 @@
 #include "assembly/AssemblyInputData.h"
 #include "files/FileErrors.h"
 #include "files/Files.h"
-#include "files/HelperThreads.h"
+#include "work/HelperThreads.h"
 #include "files/Progress.h"
 #include "imaging/ImageCodec.h"
 

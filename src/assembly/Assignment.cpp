@@ -1,6 +1,6 @@
 #include "assembly/Assignment.h"
 
-#include "files/HelperThreads.h"
+#include "work/HelperThreads.h"
 #include "files/Progress.h"
 
 #include <algorithm>

@@ -5,7 +5,7 @@
 #include "assembly/AssemblyInputData.h"
 #include "assembly/Assignment.h"
 #include "assembly/ReferenceFrame.h"
-#include "files/HelperThreads.h"
+#include "work/HelperThreads.h"
 #include "files/Progress.h"
 
 #include <algorithm>

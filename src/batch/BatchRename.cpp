@@ -1,7 +1,7 @@
 #include "batch/BatchRename.h"
 
 #include "files/Files.h"
-#include "files/HelperThreads.h"
+#include "work/HelperThreads.h"
 #include "files/OpenFolders.h"
 #include "files/Progress.h"
 #include "model/TileGrid.h"

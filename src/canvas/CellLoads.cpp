@@ -1,6 +1,6 @@
 #include "canvas/CellLoads.h"
 
-#include "gui/Tasks.h"
+#include "work/Tasks.h"
 
 #include <QMutex>
 #include <QWaitCondition>

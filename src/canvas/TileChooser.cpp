@@ -2,7 +2,7 @@
 
 #include "render/TileImages.h"
 #include "files/Files.h"
-#include "gui/LoaderThreads.h"
+#include "work/LoaderThreads.h"
 
 #include <QBuffer>
 #include <QComboBox>

@@ -2,7 +2,7 @@
 
 #include "canvas/CanvasGeometry.h"
 #include "render/TileImages.h"
-#include "gui/Tasks.h"
+#include "work/Tasks.h"
 #include "model/TileGrid.h"
 
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "model/MapText.h"
 
-#include "files/HelperThreads.h"
+#include "work/HelperThreads.h"
 #include "files/Progress.h"
 #include "model/TextScan.h"
 #include "model/TileGrid.h"

@@ -1,7 +1,7 @@
 #include "render/MapPicture.h"
 
 #include "render/TileImages.h"
-#include "files/HelperThreads.h"
+#include "work/HelperThreads.h"
 #include "files/OutputFile.h"
 #include "files/Progress.h"
 

@@ -1,6 +1,6 @@
 #include "render/PngWriter.h"
 
-#include "files/HelperThreads.h"
+#include "work/HelperThreads.h"
 
 #include <QFuture>
 #include <QThread>

@@ -1,7 +1,7 @@
 #include "render/TileImages.h"
 
 #include "files/Files.h"
-#include "files/HelperThreads.h"
+#include "work/HelperThreads.h"
 #include "imaging/MemoryBudget.h"
 
 #include <QDateTime>

@@ -2,7 +2,7 @@
 
 #include "batch/BatchSupport.h"
 #include "files/Files.h"
-#include "files/HelperThreads.h"
+#include "work/HelperThreads.h"
 #include "files/OutputFile.h"
 #include "files/Progress.h"
 #include "imaging/ImageCodec.h"

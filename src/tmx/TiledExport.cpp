@@ -3,7 +3,7 @@
 #include "tmx/TiledMap.h"
 
 #include "files/Files.h"
-#include "files/HelperThreads.h"
+#include "work/HelperThreads.h"
 #include "files/OutputFile.h"
 #include "files/Progress.h"
 #include "imaging/ImageCodec.h"

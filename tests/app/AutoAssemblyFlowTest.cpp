@@ -6,7 +6,7 @@
 #include "app/StatusBar.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
-#include "gui/LongWork.h"
+#include "work/LongWork.h"
 #include "support/MapEdits.h"
 #include "support/ScriptedPlatform.h"
 #include "model/MapPathFile.h"

@@ -6,7 +6,7 @@
 #include "canvas/Canvas.h"
 #include "canvas/PreviewWindow.h"
 #include "canvas/TileFill.h"
-#include "gui/LongWork.h"
+#include "work/LongWork.h"
 #include "support/MapEdits.h"
 #include "support/ScriptedPlatform.h"
 #include "model/MapText.h"

@@ -2,7 +2,7 @@
 #include "app/MainWindow.h"
 #include "app/MapDocument.h"
 #include "app/MapPictureBox.h"
-#include "gui/LongWork.h"
+#include "work/LongWork.h"
 #include "slicing/PictureSlicer.h"
 #include "support/MapEdits.h"
 #include "support/ScriptedPlatform.h"

@@ -1,6 +1,6 @@
 #include "canvas/TileChooser.h"
 
-#include "gui/LoaderThreads.h"
+#include "work/LoaderThreads.h"
 #include "support/TestImages.h"
 
 #include <QComboBox>

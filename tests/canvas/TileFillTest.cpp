@@ -1,6 +1,6 @@
 // The background loading of a full redraw's tiles.
 #include "canvas/TileFill.h"
-#include "gui/Tasks.h"
+#include "work/Tasks.h"
 #include "render/TileImages.h"
 #include "support/TestImages.h"
 #include "files/Files.h"

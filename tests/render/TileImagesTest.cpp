@@ -1,5 +1,5 @@
 #include "render/TileImages.h"
-#include "files/HelperThreads.h"
+#include "work/HelperThreads.h"
 #include "support/TestImages.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "files/HelperThreads.h"
+#include "work/HelperThreads.h"
 
 #include "files/Progress.h"
 

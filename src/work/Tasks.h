@@ -1,7 +1,7 @@
 #pragma once
 
 #include "files/Progress.h"
-#include "gui/LoaderThreads.h"
+#include "work/LoaderThreads.h"
 
 #include <QFuture>
 #include <QFutureWatcher>

@@ -1,4 +1,4 @@
-#include "gui/Tasks.h"
+#include "work/Tasks.h"
 
 #include <QDeadlineTimer>
 #include <QThread>

@@ -1,4 +1,4 @@
-#include "gui/LoaderThreads.h"
+#include "work/LoaderThreads.h"
 
 #include <algorithm>
 #include <chrono>
@@ -154,7 +154,7 @@ bool LoaderThreads::waitForDone(int ms)
     State& s = *state_;
     std::unique_lock lock(s.mutex);
     const bool ended = s.idle.wait_for(lock, std::chrono::milliseconds(std::max(0, ms)),
-                                       [&] { return s.jobs.empty() && s.running == 0; });
+                                       [&] { return s.jobs.empty() && s.running == 0 && s.setAside == 0; });
     if (!ended) {
         s.setAsideBusy(std::nullopt, false);
         s.spawn(state_);

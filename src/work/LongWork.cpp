@@ -1,4 +1,4 @@
-#include "gui/LongWork.h"
+#include "work/LongWork.h"
 
 namespace tessera {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/Tasks.h"
+#include "work/Tasks.h"
 
 #include <QObject>
 

@@ -27,8 +27,9 @@ public:
     void start(std::function<void()> job);
     // Sets aside the workers hung in one job while jobs wait, so that those jobs begin.
     void unblock();
-    // Waits up to `ms` until no job waits or runs; then sets aside every worker still busy. True
-    // when every job had ended.
+    // Waits up to `ms` until no job waits or runs, set aside or not; then sets aside every worker
+    // still busy. True when every job had ended: false while a thread still sits in a read, which
+    // only the end of the process ends (a normal exit would wait for it, a leak check for ever).
     bool waitForDone(int ms);
 
     struct State;
