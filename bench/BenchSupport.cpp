@@ -1,7 +1,7 @@
 #include "BenchSupport.h"
 
 #include "app/MainWindow.h"
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "canvas/Canvas.h"
 #include "render/TileImages.h"
 #include "work/HelperThreads.h"

@@ -2,7 +2,7 @@
 #include "BenchSupport.h"
 
 #include "app/MainWindow.h"
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasGeometry.h"
 #include "render/TileImages.h"
@@ -10,7 +10,7 @@
 #include "canvas/CanvasWidgets.h"
 #include "canvas/EditingTools.h"
 #include "canvas/PreviewWindow.h"
-#include "canvas/EditingState.h"
+#include "model/EditingState.h"
 #include "files/Files.h"
 #include "files/Progress.h"
 #include "support/ScriptedPlatform.h"

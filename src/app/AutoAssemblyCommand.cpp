@@ -1,6 +1,6 @@
 #include "app/AutoAssemblyCommand.h"
 
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "assembly/AssemblyReport.h"
 #include "work/LongWork.h"
 #include "model/TileGrid.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "canvas/CanvasGeometry.h"
-#include "gui/Platform.h"
+#include "files/Platform.h"
 #include "assembly/AssemblyReport.h"
 #include "assembly/AutoAssembly.h"
 

@@ -1,12 +1,12 @@
 // The menu bar's commands and their bindings.
 #include "app/MainMenus.h"
 
-#include "app/DocumentJournal.h"
-#include "app/MapDocument.h"
-#include "app/TiledMapCommand.h"
+#include "document/DocumentJournal.h"
+#include "document/MapDocument.h"
+#include "document/TiledMapCommand.h"
 #include "app/Texts.h"
 #include "work/LongWork.h"
-#include "gui/Platform.h"
+#include "files/Platform.h"
 
 #include <QMenu>
 #include <QMenuBar>

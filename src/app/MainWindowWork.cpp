@@ -3,7 +3,7 @@
 
 #include "app/AutoAssemblyCommand.h"
 #include "app/CanvasScrolling.h"
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "app/ResultWindow.h"
 #include "app/StatusBar.h"
 #include "app/Texts.h"
@@ -11,7 +11,7 @@
 #include "canvas/Canvas.h"
 #include "canvas/TileChooser.h"
 #include "work/LongWork.h"
-#include "gui/Platform.h"
+#include "files/Platform.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -4,7 +4,7 @@
 #include "app/AutoAssemblyCommand.h"
 #include "app/MainLayout.h"
 #include "app/Texts.h"
-#include "gui/Platform.h"
+#include "files/Platform.h"
 #include "imaging/ImageCodec.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "app/ResultWindow.h"
 
-#include "gui/Dialogs.h"
+#include "files/Dialogs.h"
 #include "gui/WindowPlacement.h"
 
 #include <QPlainTextEdit>

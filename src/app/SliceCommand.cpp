@@ -1,9 +1,9 @@
 #include "app/SliceCommand.h"
 
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "app/ResultWindow.h"
 #include "work/LongWork.h"
-#include "gui/Platform.h"
+#include "files/Platform.h"
 #include "imaging/ImageCodec.h"
 #include "model/TileGrid.h"
 #include "slicing/PictureRows.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/Dialogs.h"
+#include "files/Dialogs.h"
 
 #include <QObject>
 

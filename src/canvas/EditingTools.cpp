@@ -1,7 +1,7 @@
 #include "canvas/EditingTools.h"
 
 #include "canvas/Canvas.h"
-#include "gui/Dialogs.h"
+#include "files/Dialogs.h"
 #include "model/MapHistory.h"
 
 #include <QLabel>

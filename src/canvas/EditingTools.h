@@ -1,7 +1,7 @@
 #pragma once
 
 #include "canvas/CanvasGeometry.h"
-#include "canvas/EditingState.h"
+#include "model/EditingState.h"
 
 #include <QPixmap>
 #include <QPointF>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "files/LocalFiles.h"
-#include "gui/Platform.h"
+#include "files/Platform.h"
 #include "gui/QtDialogs.h"
 
 namespace tessera {

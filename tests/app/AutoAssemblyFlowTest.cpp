@@ -2,7 +2,7 @@
 #include "app/AutoAssemblyCommand.h"
 #include "cli/CommandLine.h"
 #include "app/MainWindow.h"
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "app/StatusBar.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"

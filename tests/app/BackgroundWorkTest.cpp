@@ -1,7 +1,7 @@
 // Long operations run in the background: commands and timers that arrive meanwhile see the map
 // whole, and act as if they came after the operation.
 #include "app/MainWindow.h"
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "app/Texts.h"
 #include "canvas/Canvas.h"
 #include "canvas/PreviewWindow.h"

@@ -2,9 +2,9 @@
 // never a crash, a hang or a changed map size.
 #include "files/Progress.h"
 #include "support/ScriptedPlatform.h"
-#include "app/MapFileCommands.h"
+#include "document/MapFileCommands.h"
 #include "support/MapEdits.h"
-#include "app/MapQuestions.h"
+#include "document/MapQuestions.h"
 #include "model/TileGrid.h"
 
 #include <QDir>

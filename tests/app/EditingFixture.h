@@ -1,7 +1,7 @@
 #pragma once
 // The main window after New map at 5 × 5, with three solid tiles to place and the canvas's mouse.
 #include "app/MainWindow.h"
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "canvas/Canvas.h"
 #include "canvas/EditingTools.h"
 #include "canvas/TileChooser.h"

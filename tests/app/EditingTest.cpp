@@ -363,7 +363,7 @@ TEST_F(EditingTest, BatchOperationsRunFromTheTileListWindow)
     // The report ends with its closing line; that nothing before can be undone is said in the
     // status bar.
     EXPECT_TRUE(text.trimmed().endsWith(QStringLiteral("移动成功......")));
-    EXPECT_EQ(find("StatusPanel1")->property("text").toString(), texts::kHistoryEnded);
+    EXPECT_EQ(find("StatusPanel1")->property("text").toString(), MapDocument::kHistoryEnded);
     EXPECT_FALSE(window.findChild<QAction*>(QStringLiteral("UndoCommand"))->isEnabled());
     EXPECT_TRUE(window.isWindowModified());
     resultWindow->close();

@@ -1,5 +1,5 @@
 #include "app/MainWindow.h"
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "app/StatusBar.h"
 #include "app/Texts.h"
 #include "support/ScriptedPlatform.h"

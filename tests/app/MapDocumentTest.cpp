@@ -1,6 +1,6 @@
 // The map document without any window: its commands ask through the platform, run their long
 // part in the background and tell the windows through signals.
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "support/MapEdits.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TestImages.h"

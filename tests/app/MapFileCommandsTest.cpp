@@ -1,6 +1,6 @@
 #include "files/Progress.h"
 #include "support/ScriptedPlatform.h"
-#include "app/MapFileCommands.h"
+#include "document/MapFileCommands.h"
 #include "support/MapEdits.h"
 #include "model/TileGrid.h"
 

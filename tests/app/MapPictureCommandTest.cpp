@@ -1,7 +1,7 @@
 // The whole map as a picture: from the 功能 menu, and from the command line.
 #include "cli/CommandLine.h"
 #include "app/MainWindow.h"
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "support/MapEdits.h"
 #include "support/ScriptedPlatform.h"
 #include "model/MapText.h"

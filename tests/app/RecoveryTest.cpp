@@ -1,6 +1,6 @@
 #include "EditingFixture.h"
 
-#include "app/DocumentJournal.h"
+#include "document/DocumentJournal.h"
 #include "journal/JournalRecovery.h"
 #include "journal/MapJournal.h"
 

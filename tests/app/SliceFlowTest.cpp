@@ -1,6 +1,6 @@
 // 切分大图 from the 功能 menu, driven by the scripted platform.
 #include "app/MainWindow.h"
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "app/MapPictureBox.h"
 #include "work/LongWork.h"
 #include "slicing/PictureSlicer.h"

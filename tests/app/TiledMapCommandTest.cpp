@@ -1,6 +1,6 @@
 // 导出为 TMX/TMJ 地图… and 导入数据 of such a map, through the main window's menu.
 #include "app/MainWindow.h"
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "support/MapEdits.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TestImages.h"

@@ -1,7 +1,7 @@
 #include "BatchTestSupport.h"
 
 #include "batch/BatchMove.h"
-#include "app/MapQuestions.h"
+#include "document/MapQuestions.h"
 #include "batch/BatchSupport.h"
 
 #include <sys/stat.h>

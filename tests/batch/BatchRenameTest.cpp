@@ -2,7 +2,7 @@
 
 #include "render/TileImages.h"
 #include "files/OutputFile.h"
-#include "app/MapQuestions.h"
+#include "document/MapQuestions.h"
 #include "batch/BatchRename.h"
 
 #include <unistd.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/Platform.h"
+#include "files/Platform.h"
 #include "support/FaultyFiles.h"
 #include "support/ScriptedDialogs.h"
 

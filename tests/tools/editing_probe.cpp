@@ -12,9 +12,9 @@
 //   quit
 // The other commands answer "ok". It prints "ready" once the window is shown and
 // "handled press|release|wheel|key" after each button, wheel or key event.
-#include "app/DocumentJournal.h"
+#include "document/DocumentJournal.h"
 #include "app/MainWindow.h"
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "canvas/EditingTools.h"
 #include "canvas/TileChooser.h"
 #include "support/ScriptedPlatform.h"

@@ -1,8 +1,8 @@
-#include "app/DocumentJournal.h"
+#include "document/DocumentJournal.h"
 
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "files/FileErrors.h"
-#include "gui/Platform.h"
+#include "files/Platform.h"
 #include "journal/MapJournal.h"
 
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "gui/Dialogs.h"
+#include "files/Dialogs.h"
 
 #include <QStringList>
 

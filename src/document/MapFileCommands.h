@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/Platform.h"
+#include "files/Platform.h"
 #include "model/MapPathFile.h"
 #include "model/TileGrid.h"
 #include "tmx/TiledMap.h"

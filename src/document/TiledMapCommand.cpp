@@ -1,10 +1,10 @@
 // The map for game engines: the TMX or TMJ file and the cell size are asked here, the map is
 // written in the background, and the outcome is reported when it is done.
-#include "app/TiledMapCommand.h"
+#include "document/TiledMapCommand.h"
 
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "work/LongWork.h"
-#include "gui/Platform.h"
+#include "files/Platform.h"
 #include "tmx/TiledMap.h"
 
 namespace tessera {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "canvas/EditingState.h"
+#include "model/EditingState.h"
 #include "work/LongWork.h"
-#include "app/MapFileCommands.h"
+#include "document/MapFileCommands.h"
 #include "model/MapHistory.h"
 #include "model/MapShift.h"
 #include "model/TileGrid.h"
@@ -31,6 +31,9 @@ class MapDocument : public QObject {
     Q_OBJECT
 
 public:
+    // The status bar's word after a batch: the files moved, so the history before it ends.
+    static inline const QString kHistoryEnded = QStringLiteral("文件的位置已改变，此前的操作无法再撤销。");
+
     explicit MapDocument(Platform& platform, QObject* parent = nullptr);
     ~MapDocument() override;
 

@@ -1,9 +1,8 @@
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 
-#include "app/DocumentJournal.h"
-#include "gui/Platform.h"
-#include "app/MapQuestions.h"
-#include "app/Texts.h"
+#include "document/DocumentJournal.h"
+#include "files/Platform.h"
+#include "document/MapQuestions.h"
 #include "batch/BatchMove.h"
 #include "batch/BatchRename.h"
 
@@ -237,7 +236,7 @@ void MapDocument::runBatch(Batch batch, bool redraw)
             history_.clear();
             setChangedOutsideHistory(true);
             emit batchDone(out->report);
-            emit notice(texts::kHistoryEnded);
+            emit notice(kHistoryEnded);
             if (redraw)
                 emit mapReplaced();
             emit filesChanged();

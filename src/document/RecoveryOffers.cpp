@@ -1,10 +1,10 @@
 // What the editor offers from journals: at start-up those of editors that did not end cleanly, and
 // from the menu those kept aside.
-#include "app/DocumentJournal.h"
+#include "document/DocumentJournal.h"
 
-#include "app/MapDocument.h"
+#include "document/MapDocument.h"
 #include "files/FileErrors.h"
-#include "gui/Platform.h"
+#include "files/Platform.h"
 #include "journal/JournalRecovery.h"
 
 #include <QDateTime>

@@ -1,12 +1,12 @@
 // The whole map as one picture: the file and cell size are asked here, the picture is written in
 // the background, and the outcome is reported when it is done.
-#include "app/MapPictureCommand.h"
+#include "document/MapPictureCommand.h"
 
-#include "app/MapDocument.h"
-#include "canvas/EditingState.h"
+#include "document/MapDocument.h"
+#include "model/EditingState.h"
 #include "render/MapPicture.h"
 #include "work/LongWork.h"
-#include "gui/Platform.h"
+#include "files/Platform.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "files/Files.h"
-#include "gui/Dialogs.h"
+#include "files/Dialogs.h"
 
 namespace tessera {
 

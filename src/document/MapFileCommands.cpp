@@ -1,4 +1,4 @@
-#include "app/MapFileCommands.h"
+#include "document/MapFileCommands.h"
 
 #include "work/LongWork.h"
 #include "model/MapText.h"

@@ -1,6 +1,6 @@
-#include "app/MapQuestions.h"
+#include "document/MapQuestions.h"
 
-#include "gui/Dialogs.h"
+#include "files/Dialogs.h"
 #include "model/TileGrid.h"
 
 namespace tessera {
