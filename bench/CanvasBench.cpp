@@ -158,7 +158,8 @@ void distinct200Scenario(const QTemporaryDir& dir)
            }),
            "ms");
     ScriptedPlatform platform;
-    MainWindow window(platform);
+    MapDocument mapDocument(platform);
+    MainWindow window(platform, mapDocument);
     window.show();
     platform.answerYes();
     platform.answerText(QStringLiteral("200"));
@@ -283,7 +284,8 @@ void runCanvas1000Bench()
     // The real main window: New map 1000, then import with its full redraw.
     const double before = residentMb();
     ScriptedPlatform platform;
-    MainWindow window(platform);
+    MapDocument mapDocument(platform);
+    MainWindow window(platform, mapDocument);
     window.show();
     platform.answerYes();
     platform.answerText(QStringLiteral("1000"));
@@ -366,7 +368,8 @@ void runDistinct1000Bench()
     const QString mapPath = writeMap(dir.filePath(QStringLiteral("map.tlp")), 1000, tiles);
     dropFromPageCache(tiles);
     ScriptedPlatform platform;
-    MainWindow window(platform);
+    MapDocument mapDocument(platform);
+    MainWindow window(platform, mapDocument);
     window.show();
     importIntoNewMap(window, platform, 1000, mapPath);
     auto* across = window.findChild<QScrollBar*>(QStringLiteral("CanvasHScroll"));

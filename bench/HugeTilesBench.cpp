@@ -3,6 +3,7 @@
 #include "BenchSupport.h"
 
 #include "app/MainWindow.h"
+#include "document/MapDocument.h"
 #include "support/ScriptedPlatform.h"
 #include "support/HugeTiles.h"
 
@@ -40,7 +41,8 @@ void runHugeTilesBench()
 void runHugeCanvasChild(const QString& map)
 {
     ScriptedPlatform platform;
-    MainWindow window(platform);
+    MapDocument mapDocument(platform);
+    MainWindow window(platform, mapDocument);
     window.show();
     importIntoNewMap(window, platform, 5, map);
     report("canvas_huge_tiles_peak_mb", peakResidentMb(), "MB");

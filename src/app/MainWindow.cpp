@@ -38,8 +38,8 @@
 
 namespace tessera {
 
-MainWindow::MainWindow(Platform& platform, QWidget* parent)
-    : QMainWindow(parent), platform_(platform), doc_(std::make_unique<MapDocument>(platform)),
+MainWindow::MainWindow(Platform& platform, MapDocument& document, QWidget* parent)
+    : QMainWindow(parent), platform_(platform), doc_(&document),
       results_(std::make_unique<ResultReport>(platform)),
       assembly_(std::make_unique<AutoAssemblyCommand>(*doc_, platform, *results_)),
       quit_([](int code) { QCoreApplication::exit(code); }), leave_([](int code) {

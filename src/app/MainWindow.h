@@ -26,7 +26,8 @@ class TileChooser;
 class TileListWindow;
 
 // The editor's main window: its controls and menus, laid out, and every event passed on to the
-// document, the canvas and the tools. It owns no map state.
+// document, the canvas and the tools. It owns no map state: the document is made before it and
+// goes after it.
 class MainWindow : public QMainWindow, private EditingView {
     Q_OBJECT
 
@@ -34,7 +35,7 @@ public:
     static constexpr QSize kCreatedSize{942, 623};
     static constexpr QSize kStartSize{900, 600};
 
-    explicit MainWindow(Platform& platform, QWidget* parent = nullptr);
+    MainWindow(Platform& platform, MapDocument& document, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The map and all done to it.
@@ -101,7 +102,7 @@ private:
 
     Platform& platform_;
     // The map and all done to it; the window holds references into it and owns no map state.
-    std::unique_ptr<MapDocument> doc_;
+    MapDocument* const doc_;
     std::unique_ptr<ResultReport> results_;
     std::unique_ptr<AutoAssemblyCommand> assembly_;
     MainControls controls_;

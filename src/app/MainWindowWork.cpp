@@ -74,19 +74,19 @@ void MainWindow::bindDocument()
     connect(&doc_->work(), &LongWork::started, controls_.progressBar, &ProgressBar::follow);
     connect(&canvas_->fill(), &TileFill::started, controls_.progressBar, &ProgressBar::follow);
     // A full redraw: the undo button takes back nothing made before it.
-    connect(&canvas_->fill(), &TileFill::started, doc_.get(), [this] { doc_->history().markRedrawn(); });
+    connect(&canvas_->fill(), &TileFill::started, doc_, [this] { doc_->history().markRedrawn(); });
     connect(&doc_->work(), &LongWork::busyChanged, this, &MainWindow::holdEditing);
-    connect(doc_.get(), &MapDocument::mapReplaced, this, [this] {
+    connect(doc_, &MapDocument::mapReplaced, this, [this] {
         if (!closing_)
             canvas_->redrawCanvas();
     });
-    connect(doc_.get(), &MapDocument::modifiedChanged, this, &MainWindow::setWindowModified);
-    connect(doc_.get(), &MapDocument::mapStarted, this, &MainWindow::showMapControls);
-    connect(doc_.get(), &MapDocument::filesChanged, this, [this] {
+    connect(doc_, &MapDocument::modifiedChanged, this, &MainWindow::setWindowModified);
+    connect(doc_, &MapDocument::mapStarted, this, &MainWindow::showMapControls);
+    connect(doc_, &MapDocument::filesChanged, this, [this] {
         if (!closing_)
             chooser_->refreshFiles();
     });
-    connect(doc_.get(), &MapDocument::batchDone, this,
+    connect(doc_, &MapDocument::batchDone, this,
             [this](std::shared_ptr<const RecordedReport> report) {
                 if (!report->placeholder().isNull() && tileList_) {
                     tileList_->scratchBoard()->picture() = report->placeholder();
@@ -94,10 +94,10 @@ void MainWindow::bindDocument()
                 }
                 report->replayInto(*results_);
             });
-    connect(doc_.get(), &MapDocument::mapStarted, this, [this] { tools_->mapStarted(); });
-    connect(doc_.get(), &MapDocument::notice, this,
+    connect(doc_, &MapDocument::mapStarted, this, [this] { tools_->mapStarted(); });
+    connect(doc_, &MapDocument::notice, this,
             [this](const QString& text) { controls_.statusBar->setPanelText(1, text); });
-    connect(doc_.get(), &MapDocument::mapResized, this, [this] {
+    connect(doc_, &MapDocument::mapResized, this, [this] {
         tools_->mapStarted();  // a carried tile went with the old size
         canvas_->resizeForMap();
         scrolling_->updateRanges();

@@ -19,12 +19,14 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     tessera::setUpApplication(app);
     tessera::QtPlatform platform;
-    tessera::MainWindow window(platform);
+    // The document outlives every window that refers to it.
+    tessera::MapDocument document(platform);
+    tessera::MainWindow window(platform, document);
     platform.setDialogParent(&window);
     window.show();
     // This editor's own journal (said at once when it cannot be written), then a map left unsaved
     // by an editor that did not end cleanly.
-    window.document().keepJournal();
-    tessera::offerRecovery(window.document(), platform, QString());
+    document.keepJournal();
+    tessera::offerRecovery(document, platform, QString());
     return QApplication::exec();
 }

@@ -126,7 +126,8 @@ Maps* AutoAssemblyFlowTest::maps = nullptr;
 TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestions)
 {
     ScriptedPlatform platform;
-    MainWindow window(platform);
+    MapDocument mapDocument(platform);
+    MainWindow window(platform, mapDocument);
     auto* assemble = window.findChild<QAction*>(QStringLiteral("AutoAssembleCommand"));
     ASSERT_NE(assemble, nullptr);
     const QList<QAction*> functions = window.findChild<QMenu*>(QStringLiteral("FunctionMenu"))->actions();
@@ -221,7 +222,8 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
 TEST_F(AutoAssemblyFlowTest, AnotherMapsReferenceIsAskedForAndItsDoubtfulCellsComeFirstAndAreFramed)
 {
     ScriptedPlatform platform;
-    MainWindow window(platform);
+    MapDocument mapDocument(platform);
+    MainWindow window(platform, mapDocument);
     newMap(window, platform, 5, false);
     platform.answerText(maps->other.referencePath);
     platform.answerText(map().sliceFolder);
@@ -269,7 +271,8 @@ TEST_F(AutoAssemblyFlowTest, TheGridQuestionSaysWhenTheSlicesDoNotFillTheGrid)
     for (std::size_t i = 1; i < map().slices.size(); ++i)
         ASSERT_TRUE(QFile::copy(map().slices[i].path, folder + u'/' + QFileInfo(map().slices[i].path).fileName()));
     ScriptedPlatform platform;
-    MainWindow window(platform);
+    MapDocument mapDocument(platform);
+    MainWindow window(platform, mapDocument);
     newMap(window, platform, 5, false);
     platform.answerText(map().referencePath);
     platform.answerText(folder);
@@ -287,7 +290,8 @@ TEST_F(AutoAssemblyFlowTest, TheGridQuestionSaysWhenTheSlicesDoNotFillTheGrid)
 TEST_F(AutoAssemblyFlowTest, NoCancelOrAFailureLeavesTheMapAsItWas)
 {
     ScriptedPlatform platform;
-    MainWindow window(platform);
+    MapDocument mapDocument(platform);
+    MainWindow window(platform, mapDocument);
     newMap(window, platform, 2, true);
     const CellTexts before = window.document().grid().cells();
     const QString ref = map().referencePath, folder = map().sliceFolder;
@@ -337,7 +341,8 @@ TEST_F(AutoAssemblyFlowTest, NoCancelOrAFailureLeavesTheMapAsItWas)
 TEST_F(AutoAssemblyFlowTest, ClosingTheWindowDuringTheMatchStopsItAndChangesNothing)
 {
     ScriptedPlatform platform;
-    MainWindow window(platform);
+    MapDocument mapDocument(platform);
+    MainWindow window(platform, mapDocument);
     bool quit = false;
     window.setQuitFunction([&](int) { quit = true; });
     newMap(window, platform, 5, false);

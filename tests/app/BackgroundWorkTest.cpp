@@ -48,7 +48,7 @@ class BackgroundWorkTest : public testing::Test {
 protected:
     static constexpr int kSize = 200;
 
-    BackgroundWorkTest() : window(platform)
+    BackgroundWorkTest() : window(platform, mapDocument)
     {
         window.setQuitFunction([this](int code) { quitCodes.push_back(code); });
         window.show();
@@ -131,6 +131,7 @@ protected:
 
     QTemporaryDir dir;
     ScriptedPlatform platform;
+    MapDocument mapDocument{platform};
     MainWindow window;
     std::vector<int> quitCodes;
     std::atomic<const WorkProgress*> progress = nullptr;
@@ -237,7 +238,8 @@ TEST(ClosingTest, TheWindowGoesWhileThePreviewStillLoadsItsTiles)
         ASSERT_TRUE(writeSolidImage(cells.back(), QColor::fromHsv(i % 360, 200, 200)));
     }
     ScriptedPlatform platform;
-    auto window = std::make_unique<MainWindow>(platform);
+    MapDocument mapDocument(platform);
+    auto window = std::make_unique<MainWindow>(platform, mapDocument);
     window->setQuitFunction([](int) {});
     platform.answerYes();
     platform.answerText(QString::number(kSide));
@@ -285,7 +287,8 @@ TEST(ClosingTest, WorkEndingWhileTheExitQuestionIsOpenIsReportedOnlyAfterNo)
 {
     QTemporaryDir dir;
     QuestionPlatform platform;
-    MainWindow window(platform);
+    MapDocument mapDocument(platform);
+    MainWindow window(platform, mapDocument);
     window.setQuitFunction([](int) {});
     platform.answerYes();
     platform.answerText(QStringLiteral("2"));
@@ -304,7 +307,8 @@ TEST(ClosingTest, DestroyingTheWindowDuringABatchAppliesAndShowsNothing)
 {
     QTemporaryDir dir;
     ScriptedPlatform platform;
-    auto window = std::make_unique<MainWindow>(platform);
+    MapDocument mapDocument(platform);
+    auto window = std::make_unique<MainWindow>(platform, mapDocument);
     window->setQuitFunction([](int) {});
     platform.answerYes();
     platform.answerText(QStringLiteral("2"));

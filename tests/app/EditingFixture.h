@@ -36,7 +36,7 @@ using namespace testcolors;
 
 class EditingTest : public testing::Test {
 protected:
-    EditingTest() : window(platform)
+    EditingTest() : window(platform, mapDocument)
     {
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -101,6 +101,7 @@ protected:
 
     QTemporaryDir dir;
     ScriptedPlatform platform;
+    MapDocument mapDocument{platform};
     MainWindow window;
     QWidget* canvas = nullptr;
 };

@@ -46,7 +46,8 @@ TEST(HungTileReadTest, TheEditorAnswersAndClosesWhileAReadHangs)
     const auto read = std::make_shared<Read>();
     {
         ScriptedPlatform platform;
-        MainWindow window(platform);
+        MapDocument mapDocument(platform);
+        MainWindow window(platform, mapDocument);
         showNewMap(platform, window);
         window.canvas().cache().setReader([read, pipe, hung](const QString& path) {
             if (path != hung)
@@ -94,7 +95,8 @@ TEST(HungTileReadTest, TheFloatingImageIsNeverReadOnTheGuiThread)
     int opened = -1;
     {
         ScriptedPlatform platform;
-        MainWindow window(platform);
+        MapDocument mapDocument(platform);
+        MainWindow window(platform, mapDocument);
         showNewMap(platform, window);
         // `slow` is read once the gate has a writer; on the GUI thread a read is only counted.
         window.canvas().cache().setReader([guiReads, gate, slow](const QString& path) {

@@ -27,7 +27,7 @@ namespace {
 
 class MainWindowTest : public testing::Test {
 protected:
-    MainWindowTest() : window(platform)
+    MainWindowTest() : window(platform, mapDocument)
     {
         window.setQuitFunction([this](int code) { quitCodes.push_back(code); });
         window.show();
@@ -54,6 +54,7 @@ protected:
     }
 
     ScriptedPlatform platform;
+    MapDocument mapDocument{platform};
     MainWindow window;
     std::vector<int> quitCodes;
 };

@@ -52,7 +52,8 @@ protected:
 TEST_F(MapPictureCommandTest, MenuItemFollowsDataAnalysisAndWritesThePictureInTheBackground)
 {
     ScriptedPlatform platform;
-    MainWindow window(platform);
+    MapDocument mapDocument(platform);
+    MainWindow window(platform, mapDocument);
     auto* item = window.findChild<QAction*>(QStringLiteral("ExportMapPictureCommand"));
     ASSERT_NE(item, nullptr);
     const QList<QAction*> functions = window.findChild<QMenu*>(QStringLiteral("FunctionMenu"))->actions();

@@ -26,7 +26,7 @@ namespace {
 
 class NewMapTest : public testing::Test {
 protected:
-    NewMapTest() : window(platform)
+    NewMapTest() : window(platform, mapDocument)
     {
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -48,6 +48,7 @@ protected:
     }
 
     ScriptedPlatform platform;
+    MapDocument mapDocument{platform};
     MainWindow window;
 };
 

@@ -73,7 +73,8 @@ protected:
 
     QTemporaryDir dir;
     ScriptedPlatform platform;
-    MainWindow window{platform};
+    MapDocument mapDocument{platform};
+    MainWindow window{platform, mapDocument};
 };
 
 TEST_F(SliceFlowTest, MenuCutsThePictureAndFillsTheMapInOneUndoableStep)

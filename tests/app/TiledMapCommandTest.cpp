@@ -20,7 +20,8 @@ TEST(TiledMapCommand, ExportsFromTheFileMenuAndImportsBackAsOneUndoableStep)
     QTemporaryDir dir;
     auto path = [&dir](const char* name) { return dir.filePath(QString::fromUtf8(name)); };
     ScriptedPlatform platform;
-    MainWindow window(platform);
+    MapDocument mapDocument(platform);
+    MainWindow window(platform, mapDocument);
     MapDocument& document = window.document();
     const QList<QAction*> file = window.findChild<QMenu*>(QStringLiteral("FileMenu"))->actions();
     auto* exportItem = window.findChild<QAction*>(QStringLiteral("ExportTiledMapCommand"));

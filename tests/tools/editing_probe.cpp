@@ -75,7 +75,7 @@ private:
 
 class Probe {
 public:
-    Probe() : window(platform)
+    Probe() : window(platform, mapDocument)
     {
         for (auto [name, color] : {std::pair{"red.jpg", testcolors::kRed}, {"green.jpg", testcolors::kGreen},
                                    {"blue.jpg", testcolors::kBlue}})
@@ -142,6 +142,7 @@ public:
     }
 
     ScriptedPlatform platform;
+    MapDocument mapDocument{platform};
     MainWindow window;
 
 private:
