@@ -34,7 +34,7 @@ void runTiledMap1000Bench(const QString& folder)
     report("convert_tmx_1000_ms", bestMs(convert), "ms");
     LocalFiles files;
     report("import_tmx_1000_ms", bestMs([&] {
-               const TiledImportResult result = readTiledMap(files, map, progress);
+               const TiledImportResult result = readTiledMap(files, map, {}, progress);
                if (!result.ok() || result.cells != cells)
                    std::fprintf(stderr, "TMX import gave another map\n");
            }),

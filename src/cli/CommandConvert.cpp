@@ -29,12 +29,13 @@ struct ConvertRequest {
     QString output;
     std::optional<QSize> cell;
     bool externalTileset = false;
+    TiledInputOptions tiled;
 };
 
 std::optional<int> readArguments(const QStringList& arguments, ConvertRequest& request, QTextStream& out,
                                  QTextStream& err)
 {
-    std::optional<QString> output, cell;
+    std::optional<QString> output, cell, layer, tiles;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         if (a == u"--help" || a == u"-h") {
@@ -44,7 +45,8 @@ std::optional<int> readArguments(const QStringList& arguments, ConvertRequest& r
         QString name;
         const OptionMatch match = takeOption(
             arguments, i,
-            {{QStringLiteral("--output"), &output}, {QStringLiteral("-o"), &output}, {QStringLiteral("--cell"), &cell}},
+            {{QStringLiteral("--output"), &output}, {QStringLiteral("-o"), &output}, {QStringLiteral("--cell"), &cell},
+             {QStringLiteral("--layer"), &layer}, {QStringLiteral("--tiles"), &tiles}},
             name);
         if (match == OptionMatch::MissingValue)
             return badUsage(err, QStringLiteral("%1 后面缺少值").arg(name));
@@ -60,6 +62,7 @@ std::optional<int> readArguments(const QStringList& arguments, ConvertRequest& r
             return badUsage(err, QStringLiteral("多余的参数“%1”").arg(quotedArgument(a)));
     }
     request.output = output.value_or(QString());
+    request.tiled = {layer.value_or(QString()), tiles.value_or(QString()), request.output};
     if (cell) {
         request.cell = parseCellSize(*cell, kMaxCellSide);
         if (!request.cell)
@@ -136,7 +139,7 @@ int writeTiled(const ConvertRequest& request, const CommandMap& map, QTextStream
 QString convertUsage()
 {
     return QStringLiteral(
-        "用法：tessera convert 输入地图 -o 输出地图 [--cell 宽x高] [--tsx]\n"
+        "用法：tessera convert 输入地图 -o 输出地图 [--cell 宽x高] [--tsx] [--layer 图层名] [--tiles 文件夹]\n"
         "\n"
         "在地图路径文件（.tlp、.txt）与 TMX/TMJ 地图（.tmx、.tmj）之间转换，不需要显示器。\n"
         "输入的种类按扩展名、再按内容判断；输出的种类按扩展名。\n"
@@ -144,8 +147,10 @@ QString convertUsage()
         "                  .tlp 或 .txt：地图路径文件\n"
         "  --cell 宽x高    TMX/TMJ 地图的单元格大小，默认取第一个图块图片的大小，没有则 400x300\n"
         "  --tsx           把图块集写成输出地图旁边的 .tsx 或 .tsj 文件，而不是嵌在地图中\n"
-        "图片路径尽量写成相对于输出文件的路径。读入 TMX/TMJ 时取第一个可见的图块图层。\n"
-        "出错时不留下文件；退出状态：0 成功，1 文件无法读取或写入，2 用法错误。\n");
+        "图片路径尽量写成相对于输出文件的路径。\n"
+        "读入 TMX/TMJ 地图时：\n")
+        + tiledInputUsage()
+        + QStringLiteral("出错时不留下文件；退出状态：0 成功，1 文件无法读取或写入，2 用法错误。\n");
 }
 
 int runConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
@@ -153,7 +158,7 @@ int runConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
     ConvertRequest request;
     if (const std::optional<int> ended = readArguments(arguments, request, out, err))
         return *ended;
-    const std::optional<CommandMap> map = readCommandMap(request.input, err);
+    const std::optional<CommandMap> map = readCommandMap(request.input, request.tiled, out, err);
     if (!map)
         return kExitFailed;
     for (const QString& note : map->notes)

@@ -5,6 +5,7 @@
 #include "support/TestImages.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -90,4 +91,32 @@ TEST(TiledMapCommand, ExportsFromTheFileMenuAndImportsBackAsOneUndoableStep)
     window.waitForWork();
     EXPECT_EQ(document.grid().cells(), exported);
     EXPECT_TRUE(platform.messages().constLast().startsWith(QStringLiteral("导入失败：\n") + path("broken.tmx")));
+}
+
+// A map of Tiled's examples with two layers on a spritesheet: the layer and the tiles' folder are
+// asked, once each, and the cells name the tiles cut into that folder.
+TEST(TiledMapCommand, ImportAsksForTheLayerAndTheTilesFolder)
+{
+    const QString examples = QStringLiteral("/usr/share/doc/tiled/examples/");
+    if (!QFile::exists(examples + QStringLiteral("sewers.tmx")))
+        GTEST_SKIP() << "Debian's tiled package (installed by scripts/setup) is missing";
+    QTemporaryDir dir;
+    for (const char* name : {"sewers.tmx", "sewer_tileset.png"})
+        ASSERT_TRUE(QFile::copy(examples + QLatin1String(name), dir.filePath(QLatin1String(name))));
+    ScriptedPlatform platform;
+    MainWindow window(platform);
+    const QString folder = dir.filePath(QStringLiteral("sewers 图块"));
+    platform.answerText(dir.filePath(QStringLiteral("sewers.tmx")));
+    platform.answerText(QStringLiteral("Top"));
+    platform.answerText(folder);
+    window.findChild<QAction*>(QStringLiteral("ImportDataCommand"))->trigger();
+    window.waitForWork();
+    EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
+    EXPECT_TRUE(platform.messages().constLast().contains(QStringLiteral("图块图片：") + folder))
+        << platform.messages().constLast().toStdString();
+    const CellTexts& cells = window.document().grid().cells();
+    ASSERT_EQ(window.document().grid().mapSize(), 50);
+    EXPECT_EQ(std::count_if(cells.begin(), cells.end(), [&](const QString& c) { return c.startsWith(folder); }),
+              std::count_if(cells.begin(), cells.end(), [](const QString& c) { return !c.isEmpty(); }));
+    EXPECT_GT(QDir(folder).entryList(QDir::Files).size(), 3);
 }

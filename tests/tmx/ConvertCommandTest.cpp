@@ -5,6 +5,7 @@
 #include "files/Progress.h"
 #include "imaging/ImageCodec.h"
 #include "model/MapPathFile.h"
+#include "tmx/ProgramRuns.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 using namespace tessera;
+using namespace tessera::testing_support;
 
 namespace {
 
@@ -27,21 +29,9 @@ class ConvertCommandTest : public testing::Test {
 protected:
     QString path(const QString& relative) const { return dir.filePath(relative); }
 
-    // Runs a program to its end; its exit status (-1 when it did not exit), its error output kept.
     int run(const QString& program, const QStringList& arguments, bool display = false)
     {
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(QLatin1String(name));
-        if (display)
-            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        process.setProcessEnvironment(environment);
-        process.start(program, arguments);
-        if (!process.waitForFinished(60000))
-            return -1;
-        err = QString::fromUtf8(process.readAllStandardError());
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        return runProgram(program, arguments, err, display);
     }
     int tessera(const QStringList& arguments) { return run(QStringLiteral(TESSERA_BINARY), arguments); }
 
@@ -72,26 +62,9 @@ protected:
     QString err;
 };
 
-// A picture's pixels over grey, so that transparent cells compare as equal.
 QImage overGrey(const QString& file)
 {
-    QImage picture(file);
-    QImage flat(picture.size(), QImage::Format_RGB32);
-    flat.fill(QColor(128, 128, 128));
-    QPainter painter(&flat);
-    painter.drawImage(0, 0, picture);
-    return flat;
-}
-
-double meanDifference(const QImage& a, const QImage& b, QRect cell)
-{
-    double sum = 0;
-    for (int y = cell.top(); y <= cell.bottom(); ++y)
-        for (int x = cell.left(); x <= cell.right(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * cell.width() * cell.height());
+    return testing_support::overGrey(QImage(file));
 }
 
 }  // namespace
@@ -166,7 +139,7 @@ TEST_F(ConvertCommandTest, ExitStatusesAndNoFileLeftOnFailure)
     EXPECT_EQ(tessera({QStringLiteral("convert"), QStringLiteral(TESSERA_TEST_DATA "/tmx/spritesheet.tmx"),
                        QStringLiteral("-o"), path(QStringLiteral("m.tlp"))}),
               1);
-    EXPECT_TRUE(err.contains(QStringLiteral("spritesheet"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral(TESSERA_TEST_DATA "/tmx/sheet.png"))) << err.toStdString();
     EXPECT_EQ(tessera({QStringLiteral("convert"), map, QStringLiteral("-o"), path(QStringLiteral("no folder/m.tmj"))}), 1);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList{QStringLiteral("map.tlp")});
