@@ -93,12 +93,22 @@ struct ExportTile {
     QSize size;      // invalid when the picture's header could not be read
 };
 
+// A spritesheet of the atlas: `count` tiles of the cell's size, `columns` a row, from the top left.
+struct AtlasSheet {
+    QString name;    // the tileset's
+    QString source;  // the picture's file name, beside the map
+    QSize size;
+    int columns = 0;
+    int count = 0;
+};
+
 struct ExportData {
     int mapSize = 0;
     QSize cell;
     QString tilesetName;
     QString tilesetSource;  // the external tileset's file name; empty when embedded
     std::vector<ExportTile> tiles;
+    std::vector<AtlasSheet> atlas;  // when not empty, the tilesets, in place of the collection
     std::vector<quint32> gids;  // mapSize², row by row; 0 for an empty cell
 };
 

@@ -35,19 +35,27 @@ QSize defaultTiledCell(const CellTexts& cells);
 struct TiledExportOptions {
     QSize cell = kDefaultTiledCell;
     bool externalTileset = false;  // the tileset in a .tsx or .tsj file beside the map
+    // The distinct tiles resized to the cell and packed into spritesheet pictures beside the map
+    // ("<map>-atlas-N.png", at most 4096 × 4096 each), one tileset each, embedded: what game
+    // engines draw with one call per tileset.
+    bool atlas = false;
 };
 
 struct TiledExportResult {
     Failure failure;          // work: TiledExport
     int tiles = 0;            // distinct tile files
     int sizesUnknown = 0;     // tile files whose header could not be read: written without a size
+                              // (with the atlas: left transparent)
+    int sizesOther = 0;       // tile pictures of another size than the cell (without the atlas)
     QString tilesetPath;      // the external tileset written, if any
+    QStringList atlasPaths;   // the atlas pictures written
 
     bool ok() const { return failure.ok(); }
 };
 
 // Writes the map of `cells` (mapSize² texts) to `path` in the format of its extension, whole or
-// not at all (the tileset first, when external), never over one of `otherInputs` or a tile file.
+// not at all (the atlas pictures, then the tileset, when external, first), never over one of
+// `otherInputs` or a tile file.
 // Reads each distinct tile's size from its header, on every core. Thread-safe.
 TiledExportResult writeTiledMap(const CellTexts& cells, int mapSize, const QString& path,
                                 const TiledExportOptions& options, Progress& progress,
