@@ -44,9 +44,11 @@ TEST(TiledMapCommand, ExportsFromTheFileMenuAndImportsBackAsOneUndoableStep)
     // The first tile's size is offered first; another is chosen.
     platform.answerText(path("地图.tmx"));
     platform.answerText(QStringLiteral("80 × 60"));
+    platform.answerNo();
     exportItem->trigger();
     window.waitForWork();
     EXPECT_EQ(platform.lastChoiceOffered(), 0);
+    EXPECT_TRUE(platform.messages().join(u'\n').contains(QStringLiteral("单元格 80 × 60 与图片的大小（64 × 48）不同")));
     EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
     EXPECT_TRUE(platform.messages().constLast().startsWith(QStringLiteral("地图已导出：\n") + path("地图.tmx")))
         << platform.messages().constLast().toStdString();
