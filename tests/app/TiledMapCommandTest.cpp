@@ -107,6 +107,9 @@ TEST(TiledMapCommand, ImportAsksForTheLayerAndTheTilesFolder)
         ASSERT_TRUE(QFile::copy(examples + QLatin1String(name), dir.filePath(QLatin1String(name))));
     ScriptedPlatform platform;
     MainWindow window(platform);
+    platform.answerYes();
+    platform.answerText(QStringLiteral("3"));
+    window.newMap();
     const QString folder = dir.filePath(QStringLiteral("sewers 图块"));
     platform.answerText(dir.filePath(QStringLiteral("sewers.tmx")));
     platform.answerText(QStringLiteral("Top"));
@@ -114,6 +117,7 @@ TEST(TiledMapCommand, ImportAsksForTheLayerAndTheTilesFolder)
     window.findChild<QAction*>(QStringLiteral("ImportDataCommand"))->trigger();
     window.waitForWork();
     EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
+    ASSERT_FALSE(platform.messages().isEmpty());
     EXPECT_TRUE(platform.messages().constLast().contains(QStringLiteral("图块图片：") + folder))
         << platform.messages().constLast().toStdString();
     const CellTexts& cells = window.document().grid().cells();
