@@ -161,7 +161,7 @@ int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
     int status = kExitBadUsage;
     if (arguments.isEmpty()) {
-        err << usage();
+        err << usageSynopsis(usage(), QStringLiteral("tessera --help"));
     } else if (const QString& command = arguments.constFirst(); command == u"--help" || command == u"-h"
                                                                 || command == u"help") {
         out << usage();
@@ -175,7 +175,8 @@ int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
     } else if (command == u"slice") {
         status = runSlice(arguments.mid(1), out, err);
     } else {
-        err << QStringLiteral("tessera：未知的命令“%1”\n").arg(quotedArgument(command)) << usage();
+        err << QStringLiteral("tessera：未知的命令“%1”\n").arg(quotedArgument(command))
+            << usageSynopsis(usage(), QStringLiteral("tessera --help"));
     }
     out.flush();
     err.flush();
@@ -262,7 +263,7 @@ std::optional<int> runCommandLine(int argc, char* argv[])
         return kExitDone;
     }
     if (start == Start::BadUsage) {
-        err << QStringLiteral("tessera：") << why << u'\n' << usage();
+        err << QStringLiteral("tessera：") << why << u'\n' << usageSynopsis(usage(), QStringLiteral("tessera --help"));
         return kExitBadUsage;
     }
     return runCommand(arguments, out, err);
