@@ -21,6 +21,8 @@ namespace {
 
 // Numbered names tried for one tile before giving up.
 constexpr int kNameTries = 100;
+// Threads beyond one per core that write the tiles.
+constexpr int kExtraWriters = 6;
 
 QImage decodeWhole(const QByteArray& bytes)
 {
@@ -157,8 +159,10 @@ CutResult cutTiles(Files& files, const std::vector<CutSource>& sources, std::vec
         return result;
     }
 
+    // Each file is synced as it is written: more threads than cores keep the disk busy.
+    HelperThreads writers(kExtraWriters);
     std::atomic<int> written{0}, reused{0};
-    const bool done = forEachOnAllCores(static_cast<int>(cuts.size()), progress, [&](int i) {
+    const bool done = writers.forEach(static_cast<int>(cuts.size()), progress, [&](int i) {
         if (failed)
             return;
         TileCut& cut = cuts[static_cast<std::size_t>(i)];

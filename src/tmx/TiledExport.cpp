@@ -30,7 +30,7 @@ namespace {
 // Tiles looked at for the default cell size when the first ones cannot be read.
 constexpr int kCellSizeTries = 16;
 
-// A tileset about to be replaced together with its map. The old regular file stays linked under a
+// A tileset (or an atlas picture) about to be replaced together with its map. The old regular file stays linked under a
 // partial name (which the next writer clears, should this one be killed) until the map is in
 // place; when the map cannot be, it is put back, and a new tileset is removed: the pair is
 // replaced whole or not at all. A FIFO or device is written through and left alone.
@@ -225,10 +225,21 @@ TiledExportResult writeTiledMap(const CellTexts& cells, int mapSize, const QStri
         return failed(result.tilesetPath, {FailureKind::Unwritable, {}, tilesetFile.errorString()});
     if (!mapFile.prepare())
         return failed(path, {FailureKind::Unwritable, {}, mapFile.errorString()});
-    // Every atlas picture is whole before the map that names them replaces its old one.
-    for (std::size_t k = 0; k < sheetFiles.size(); ++k)
-        if (!sheetFiles[k]->commit())
+    // Every atlas picture is whole before the map that names them replaces its old one; all go
+    // back should the map's rename fail.
+    std::vector<std::unique_ptr<TilesetPair>> sheetPairs;
+    auto takeBackSheets = [&] {
+        for (auto& sheet : sheetPairs)
+            sheet->takeBack();
+    };
+    for (std::size_t k = 0; k < sheetFiles.size(); ++k) {
+        sheetPairs.push_back(std::make_unique<TilesetPair>(result.atlasPaths[qsizetype(k)]));
+        if (!sheetFiles[k]->commit()) {
+            sheetPairs.pop_back();
+            takeBackSheets();
             return failed(result.atlasPaths[qsizetype(k)], {FailureKind::Unwritable, {}, sheetFiles[k]->errorString()});
+        }
+    }
     std::optional<TilesetPair> pair;
     if (options.externalTileset) {
         pair.emplace(folder.filePath(tilesetName));
@@ -238,6 +249,7 @@ TiledExportResult writeTiledMap(const CellTexts& cells, int mapSize, const QStri
     if (!mapFile.commit()) {
         if (pair)
             pair->takeBack();
+        takeBackSheets();
         return failed(path, {FailureKind::Unwritable, {}, mapFile.errorString()});
     }
     return result;

@@ -290,6 +290,9 @@ bool Importer::read(Progress& progress)
     // Each distinct id (with its flips; the hexagonal rotation means nothing here) placed once.
     const int n = std::max(map.width, map.height);
     const int rows = std::min(layer->height, n), columns = std::min(layer->width, n);
+    // Ids below 65,536 (with any flips) find their placement in a table, larger ones in a map.
+    constexpr quint32 kTableIds = 1u << 16;
+    std::vector<int> table(8 * kTableIds, -1);
     std::unordered_map<quint32, int> distinct;
     std::vector<Placement> placements;
     std::vector<int> cellPlacement(static_cast<std::size_t>(rows) * columns, -1);
@@ -300,13 +303,15 @@ bool Importer::read(Progress& progress)
             if ((raw & ~kFlipFlags) == 0)
                 continue;
             flipped += (raw & kFlipFlags) != 0;
-            auto [found, added] = distinct.emplace(raw, static_cast<int>(placements.size()));
-            if (added) {
+            const quint32 id = raw & ~kFlipFlags;
+            int& known = id < kTableIds ? table[(raw >> 29) * kTableIds + id] : distinct.try_emplace(raw, -1).first->second;
+            if (known < 0) {
+                known = static_cast<int>(placements.size());
                 placements.emplace_back();
                 if (!place(map.tilesets, raw, placements.back()))
                     return false;
             }
-            cellPlacement[static_cast<std::size_t>(r) * columns + c] = found->second;
+            cellPlacement[static_cast<std::size_t>(r) * columns + c] = known;
         }
     }
     if (progress.cancelled())
