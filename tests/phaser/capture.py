@@ -1,19 +1,10 @@
 #!/usr/bin/env python3
-"""Serves a folder on 127.0.0.1, opens a page of it in headless Chromium, and writes the PNG picture
-that the page posts back (as a data URL) to a file. Usage: capture.py FOLDER PAGE OUTPUT"""
-import base64
-import functools
-import os
-import signal
-import http.server
-import subprocess
-import sys
-import tempfile
-import threading
+# Usage: capture.py FOLDER PAGE OUTPUT. Serves FOLDER on 127.0.0.1, opens PAGE in headless Chromium
+# and writes the PNG picture that the page posts back as a data URL to OUTPUT.
+import base64, functools, http.server, os, signal, subprocess, sys, tempfile, threading
 
 folder, page, output = sys.argv[1:4]
-answer = {}
-answered = threading.Event()
+answer, answered = {}, threading.Event()
 
 
 class Handler(http.server.SimpleHTTPRequestHandler):
@@ -30,13 +21,11 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(Handler, directory=folder))
 threading.Thread(target=server.serve_forever, daemon=True).start()
 with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as profile:
-    browser = subprocess.Popen(
-        ['chromium', '--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-extensions',
-         '--user-data-dir=' + profile, f'http://127.0.0.1:{server.server_port}/{page}'],
-        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    browser = subprocess.Popen(['chromium', '--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
+                                '--user-data-dir=' + profile, f'http://127.0.0.1:{server.server_port}/{page}'],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     answered.wait(240)
-    # The browser and every helper process it started.
-    os.killpg(browser.pid, signal.SIGKILL)
+    os.killpg(browser.pid, signal.SIGKILL)  # the browser and every helper process it started
     browser.wait()
 server.shutdown()
 body = answer.get('body', 'error: no answer from the page')

@@ -43,25 +43,19 @@ TEST(PhaserTest, AnAtlasMapLoadsInPhaserAsRenderDrawsIt)
     const QString map = dir.filePath(QStringLiteral("map.tlp"));
     ASSERT_TRUE(writeMapPathFile(files, map, cells, kSide, quiet).ok());
 
-    QString err;
-    const QString tessera = QStringLiteral(TESSERA_BINARY);
-    ASSERT_EQ(runProgram(tessera, {QStringLiteral("convert"), map, QStringLiteral("--atlas"), QStringLiteral("--cell"),
-                                   QStringLiteral("40x30"), QStringLiteral("-o"), web + QStringLiteral("map.tmj")},
-                         err),
-              0)
-        << err.toStdString();
-    ASSERT_EQ(runProgram(tessera, {QStringLiteral("render"), map, QStringLiteral("--cell"), QStringLiteral("40x30"),
-                                   QStringLiteral("-o"), dir.filePath(QStringLiteral("ours.png"))},
-                         err),
-              0)
-        << err.toStdString();
-    const QString shown = dir.filePath(QStringLiteral("phaser.png"));
-    ASSERT_EQ(runProgram(QStringLiteral("python3"), {QStringLiteral(TESSERA_SOURCE "/tests/phaser/capture.py"), web,
-                                                     QStringLiteral("index.html?map=map.tmj"), shown},
-                         err),
-              0)
-        << err.toStdString();
-    const QImage a = overGrey(QImage(shown)), b = overGrey(QImage(dir.filePath(QStringLiteral("ours.png"))));
+    // Each step a program run to its end: the export, our picture, Phaser's canvas.
+    const QString shown = dir.filePath(QStringLiteral("phaser.png")), ours = dir.filePath(QStringLiteral("ours.png"));
+    const QString tessera = QStringLiteral(TESSERA_BINARY), cell = QStringLiteral("40x30");
+    for (const QStringList& step :
+         {QStringList{tessera, QStringLiteral("convert"), map, QStringLiteral("--atlas"), QStringLiteral("--cell"), cell,
+                      QStringLiteral("-o"), web + QStringLiteral("map.tmj")},
+          QStringList{tessera, QStringLiteral("render"), map, QStringLiteral("--cell"), cell, QStringLiteral("-o"), ours},
+          QStringList{QStringLiteral("python3"), QStringLiteral(TESSERA_SOURCE "/tests/phaser/capture.py"), web,
+                      QStringLiteral("index.html?map=map.tmj"), shown}}) {
+        QString err;
+        ASSERT_EQ(runProgram(step.first(), step.mid(1), err), 0) << err.toStdString();
+    }
+    const QImage a = overGrey(QImage(shown)), b = overGrey(QImage(ours));
     ASSERT_EQ(a.size(), b.size());
     for (int i = 0; i < kSide * kSide; ++i)
         EXPECT_LE(meanDifference(a, b, QRect(i % kSide * 40, i / kSide * 30, 40, 30)), 3.0) << "cell " << i;
