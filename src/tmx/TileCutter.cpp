@@ -21,6 +21,8 @@ namespace {
 
 // Numbered names tried for one tile before giving up.
 constexpr int kNameTries = 100;
+// The most memory one picture decoded whole may take: a sheet of 8192 × 8192.
+constexpr int kMaxPictureMb = 256;
 // Threads beyond one per core that write the tiles.
 constexpr int kExtraWriters = 6;
 
@@ -30,6 +32,7 @@ QImage decodeWhole(const QByteArray& bytes)
     buffer.setData(bytes);
     QImageReader reader(&buffer);
     reader.setAutoTransform(false);
+    reader.setAllocationLimit(kMaxPictureMb);
     return reader.read().convertToFormat(QImage::Format_ARGB32);
 }
 
@@ -57,6 +60,8 @@ void clearColour(QImage& image, const QString& trans)
 QRect tileRect(const SheetData& layout, QSize size, int id)
 {
     const QSize tile = layout.tile;
+    if (layout.margin < 0 || layout.spacing < 0)
+        return {};
     const int columns = (size.width() - layout.margin + layout.spacing) / (tile.width() + layout.spacing);
     const int rows = (size.height() - layout.margin + layout.spacing) / (tile.height() + layout.spacing);
     if (id < 0 || columns < 1 || id / columns >= rows)
