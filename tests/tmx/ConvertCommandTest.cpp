@@ -90,14 +90,21 @@ TEST_F(ConvertCommandTest, TiledsRasterizerDrawsTheExportedMapAsRenderDoes)
                        path(QStringLiteral("导出/地图.tmx"))}),
               0)
         << err.toStdString();
+    // The atlas too, as Tiled draws it.
+    ASSERT_EQ(tessera({QStringLiteral("convert"), path(QStringLiteral("map.tlp")), QStringLiteral("--atlas"), QStringLiteral("-o"),
+                       path(QStringLiteral("导出/图集.tmx"))}),
+              0)
+        << err.toStdString();
     ASSERT_EQ(run(rasterizer, {path(QStringLiteral("导出/地图.tmx")), path(QStringLiteral("tiled.png"))}, true), 0)
         << err.toStdString();
+    ASSERT_EQ(run(rasterizer, {path(QStringLiteral("导出/图集.tmx")), path(QStringLiteral("atlas.png"))}, true), 0);
     ASSERT_EQ(tessera({QStringLiteral("render"), path(QStringLiteral("map.tlp")), QStringLiteral("--cell"),
                        QStringLiteral("40x30"), QStringLiteral("-o"), path(QStringLiteral("ours.png"))}),
               0)
         << err.toStdString();
     const QImage tiled = overGrey(path(QStringLiteral("tiled.png")));
     const QImage ours = overGrey(path(QStringLiteral("ours.png")));
+    const QImage atlas = overGrey(path(QStringLiteral("atlas.png")));
     ASSERT_EQ(tiled.size(), QSize(kSide * kCell.width(), kSide * kCell.height()));
     ASSERT_EQ(ours.size(), tiled.size());
     QImage grey(ours.size(), QImage::Format_RGB32);
@@ -106,6 +113,7 @@ TEST_F(ConvertCommandTest, TiledsRasterizerDrawsTheExportedMapAsRenderDoes)
         const QRect cell(QPoint(i % kSide * kCell.width(), i / kSide * kCell.height()), kCell);
         SCOPED_TRACE(testing::Message() << "cell " << i);
         EXPECT_LE(meanDifference(tiled, ours, cell), 2.0);
+        EXPECT_LE(meanDifference(atlas, ours, cell), 2.0);
         // A tile shows, an empty cell does not.
         EXPECT_EQ(meanDifference(ours, grey, cell) > 20, !cells[static_cast<std::size_t>(i)].isEmpty());
     }
