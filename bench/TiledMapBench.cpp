@@ -1,5 +1,7 @@
 // A TMX map of 1000 × 1000 cells naming 10,000 distinct 400 × 300 JPEG tiles: written (each
-// tile's size read from its header) and read back, beside export_1000_ms and import_1000_ms.
+// tile's size read from its header) and read back, beside export_1000_ms and import_1000_ms; the
+// 10,000 tiles as a TMJ map with a 40 × 30 atlas, beside their decode alone; and a 1000 × 1000 map
+// on a spritesheet of 1,024 tiles read into a fresh tiles folder.
 #include "BenchSupport.h"
 
 #include "files/LocalFiles.h"
@@ -7,6 +9,9 @@
 #include "tmx/TiledMap.h"
 
 #include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -34,9 +39,50 @@ void runTiledMap1000Bench(const QString& folder)
     report("convert_tmx_1000_ms", bestMs(convert), "ms");
     LocalFiles files;
     report("import_tmx_1000_ms", bestMs([&] {
-               const TiledImportResult result = readTiledMap(files, map, progress);
+               const TiledImportResult result = readTiledMap(files, map, {}, progress);
                if (!result.ok() || result.cells != cells)
                    std::fprintf(stderr, "TMX import gave another map\n");
+           }),
+           "ms");
+
+    // The atlas of 10,000 distinct tiles, and the machine's limit: decoding them at 40 × 30.
+    const CellTexts distinct(tiles.begin(), tiles.end());
+    TiledExportOptions atlas;
+    atlas.cell = QSize(40, 30);
+    atlas.atlas = true;
+    report("convert_atlas_10000_ms", bestMs([&] {
+               const TiledExportResult result =
+                   writeTiledMap(distinct, 100, QDir(folder).filePath(QStringLiteral("atlas.tmj")), atlas, progress);
+               if (!result.ok() || result.atlasPaths.size() != 1 || result.sizesUnknown != 0)
+                   std::fprintf(stderr, "atlas export failed\n");
+           }),
+           "ms");
+    report("limit_decode_10000_tiles_ms", limitDecodeMs(tiles), "ms");
+
+    // A sheet of 32 × 32 tiles of 32 × 32 pixels, each used about a thousand times.
+    QImage sheet(1024, 1024, QImage::Format_RGB32);
+    for (int y = 0; y < sheet.height(); ++y)
+        for (int x = 0; x < sheet.width(); ++x)
+            sheet.setPixel(x, y, qRgb(x * 7 % 256, y * 3 % 256, (x ^ y) % 256));
+    sheet.save(QDir(folder).filePath(QStringLiteral("sheet.png")));
+    QByteArray tmx = "<map orientation=\"orthogonal\" width=\"1000\" height=\"1000\" tilewidth=\"32\" tileheight=\"32\">"
+                     "<tileset firstgid=\"1\" name=\"sheet\" tilewidth=\"32\" tileheight=\"32\"><image source=\"sheet.png\"/>"
+                     "</tileset><layer name=\"a\" width=\"1000\" height=\"1000\"><data encoding=\"csv\">";
+    for (int i = 0; i < kSize * kSize; ++i)
+        tmx += QByteArray::number(i * 7 % 1024 + 1) + (i + 1 < kSize * kSize ? "," : "");
+    tmx += "</data></layer></map>";
+    const QString sheetMap = QDir(folder).filePath(QStringLiteral("sheet.tmx"));
+    QFile out(sheetMap);
+    if (!out.open(QIODevice::WriteOnly) || out.write(tmx) != tmx.size())
+        std::fprintf(stderr, "the spritesheet map was not written\n");
+    out.close();
+    report("import_tmx_sheet_1000_ms", bestMs([&] {
+               QTemporaryDir cold(QDir(folder).filePath(QStringLiteral("cut-XXXXXX")));
+               TiledImportOptions options;
+               options.tilesFolder = cold.filePath(QStringLiteral("tiles"));
+               const TiledImportResult result = readTiledMap(files, sheetMap, options, progress);
+               if (!result.ok() || result.tilesWritten != 1024)
+                   std::fprintf(stderr, "spritesheet import failed\n");
            }),
            "ms");
 }

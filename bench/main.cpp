@@ -3,6 +3,7 @@
 // that their memory is their own.
 #include <QApplication>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstring>
@@ -19,6 +20,7 @@ int runAssembleChild(const QString& folder, const QString& out);
 void runHugeTilesBench();
 void runHugeCanvasChild(const QString& map);
 void runSliceBench();
+void runTiledMap1000Bench(const QString& folder);
 int runSliceDecodeChild(const QString& picture);
 int runSliceEncodeChild(const QString& picture);
 }  // namespace tessera::bench
@@ -56,6 +58,10 @@ int main(int argc, char* argv[])
         tessera::bench::runSliceBench();
     if (std::strcmp(group, "canvas1000") == 0)
         tessera::bench::runCanvas1000Bench();
+    if (std::strcmp(group, "tiled") == 0) {  // the TMX/TMJ lines of the model group alone
+        QTemporaryDir dir;
+        tessera::bench::runTiledMap1000Bench(dir.filePath(QStringLiteral("tiled")));
+    }
     if (std::strcmp(group, "distinct1000") == 0)
         tessera::bench::runDistinct1000Bench();
     if (all) {

@@ -28,11 +28,11 @@ QString usage()
     return QStringLiteral(
         "用法：\n"
         "  tessera                                   启动地图编辑器\n"
-        "  tessera render 地图路径文件 -o 图片文件 [--cell 宽x高]\n"
+        "  tessera render 地图 -o 图片文件 [--cell 宽x高] [--layer 图层名] [--tiles 文件夹]\n"
         "                                            把整张地图导出为一张图片\n"
         "  tessera assemble --reference 参考图 --slices 切片文件夹 [--rows 行数 --cols 列数] -o 地图路径文件\n"
         "                                            按参考图把切片自动拼成地图路径文件\n"
-        "  tessera convert 输入地图 -o 输出地图 [--cell 宽x高] [--tsx]\n"
+        "  tessera convert 输入地图 -o 输出地图 [--cell 宽x高] [--tsx] [--atlas] …\n"
         "                                            在地图路径文件与 TMX/TMJ 地图之间转换\n"
         "  tessera slice 大图 -o 文件夹 [--cell 宽x高] [--quality 90] [--pad 颜色] [--map 地图路径文件]\n"
         "                                            把一张大图切分为单元格大小的 JPEG 切片\n"
@@ -43,14 +43,15 @@ QString usage()
 QString renderUsage()
 {
     return QStringLiteral(
-        "用法：tessera render 地图路径文件 -o 图片文件 [--cell 宽x高]\n"
-        "\n"
-        "把地图路径文件（.tlp 或 .txt）或 TMX/TMJ 地图中的整张地图导出为一张图片，不需要显示器。\n"
-        "地图路径文件的地图大小取文件的行数和最长一行的字段数中较大的一个。\n"
-        "  -o 图片文件     以 .jpg 或 .jpeg 结尾时写 JPEG 图片，否则写 PNG 图片\n"
-        "  --cell 宽x高    每个单元格的像素大小，默认 40x30（如 40x16、80x60、200x150、400x300）\n"
-        "空单元格和无法读取的图片在 PNG 中透明，在 JPEG 中为灰色。\n"
-        "出错时不留下文件；退出状态：0 成功，1 文件无法读取或写入，2 用法错误。\n");
+               "用法：tessera render 地图 -o 图片文件 [--cell 宽x高] [--layer 图层名] [--tiles 文件夹]\n"
+               "\n"
+               "把地图路径文件（.tlp 或 .txt）或 TMX/TMJ 地图中的整张地图导出为一张图片，不需要显示器。\n"
+               "地图路径文件的地图大小取文件的行数和最长一行的字段数中较大的一个。\n"
+               "  -o 图片文件     以 .jpg 或 .jpeg 结尾时写 JPEG 图片，否则写 PNG 图片\n"
+               "  --cell 宽x高    每个单元格的像素大小，默认 40x30（如 40x16、80x60、200x150、400x300）\n")
+        + tiledInputUsage()
+        + QStringLiteral("空单元格和无法读取的图片在 PNG 中透明，在 JPEG 中为灰色。\n"
+                         "出错时不留下文件；退出状态：0 成功，1 文件无法读取或写入，2 用法错误。\n");
 }
 
 int badUsage(QTextStream& err, const QString& why)
@@ -63,6 +64,7 @@ struct RenderRequest {
     QString mapPath;
     QString output;
     QSize cell = kPictureCellSizes.constFirst();
+    TiledInputOptions tiled;
 };
 
 // Reads the arguments of `render` into `request`; the exit status when the run ends there (help or
@@ -80,6 +82,18 @@ std::optional<int> readRenderArguments(const QStringList& arguments, RenderReque
             out << renderUsage();
             return kExitDone;
         }
+        QString name;
+        std::optional<QString> layer, tiles;
+        const OptionMatch match =
+            takeOption(arguments, i, {{QStringLiteral("--layer"), &layer}, {QStringLiteral("--tiles"), &tiles}}, name);
+        if (match == OptionMatch::MissingValue)
+            return badUsage(err, QStringLiteral("%1 后面缺少值").arg(name));
+        if (layer)
+            request.tiled.layer = *layer;
+        if (tiles)
+            request.tiled.tilesFolder = *tiles;
+        if (match == OptionMatch::Taken)
+            continue;
         if (a == u"-o" || a == u"--output") {
             if (!hasValue)
                 return badUsage(err, QStringLiteral("%1 后面缺少图片文件名").arg(a));
@@ -123,7 +137,8 @@ int render(const QStringList& arguments, QTextStream& out, QTextStream& err)
     const QString& output = request.output;
     const QSize cell = request.cell;
 
-    const std::optional<CommandMap> map = readCommandMap(mapPath, err);
+    request.tiled.output = output;
+    const std::optional<CommandMap> map = readCommandMap(mapPath, request.tiled, out, err);
     if (!map)
         return kExitFailed;
     for (const QString& note : map->notes)
@@ -146,7 +161,7 @@ int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
     int status = kExitBadUsage;
     if (arguments.isEmpty()) {
-        err << usage();
+        err << usageSynopsis(usage(), QStringLiteral("tessera --help"));
     } else if (const QString& command = arguments.constFirst(); command == u"--help" || command == u"-h"
                                                                 || command == u"help") {
         out << usage();
@@ -160,7 +175,8 @@ int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
     } else if (command == u"slice") {
         status = runSlice(arguments.mid(1), out, err);
     } else {
-        err << QStringLiteral("tessera：未知的命令“%1”\n").arg(quotedArgument(command)) << usage();
+        err << QStringLiteral("tessera：未知的命令“%1”\n").arg(quotedArgument(command))
+            << usageSynopsis(usage(), QStringLiteral("tessera --help"));
     }
     out.flush();
     err.flush();
@@ -247,7 +263,7 @@ std::optional<int> runCommandLine(int argc, char* argv[])
         return kExitDone;
     }
     if (start == Start::BadUsage) {
-        err << QStringLiteral("tessera：") << why << u'\n' << usage();
+        err << QStringLiteral("tessera：") << why << u'\n' << usageSynopsis(usage(), QStringLiteral("tessera --help"));
         return kExitBadUsage;
     }
     return runCommand(arguments, out, err);

@@ -26,9 +26,20 @@ QString quotedArgument(const QString& argument)
     return QStringLiteral("%1…（共 %2 个字符）").arg(argument.left(kQuoted)).arg(argument.size());
 }
 
+QString usageSynopsis(const QString& usage, const QString& help)
+{
+    constexpr qsizetype kLines = 3;
+    const QStringList lines = usage.section(QStringLiteral("\n\n"), 0, 0).split(u'\n', Qt::SkipEmptyParts);
+    QString shown = lines.mid(0, kLines).join(u'\n') + u'\n';
+    if (lines.size() > kLines)
+        shown += QStringLiteral("  …\n");
+    return shown + QStringLiteral("完整的说明：%1\n").arg(help);
+}
+
 int usageError(QTextStream& err, const QString& command, const QString& why, const QString& usage)
 {
-    err << QStringLiteral("tessera %1：").arg(command) << why << u'\n' << usage;
+    err << QStringLiteral("tessera %1：").arg(command) << why << u'\n'
+        << usageSynopsis(usage, QStringLiteral("tessera %1 --help").arg(command));
     err.flush();
     return kExitBadUsage;
 }

@@ -16,7 +16,12 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;  // a file could not be read or written, or the work failed
 inline constexpr int kExitBadUsage = 2;
 
-// Says "tessera <command>：why" and the command's usage on `err`; returns kExitBadUsage.
+// The first lines of `usage` (up to its first blank line, three at most) and where the rest is:
+// what a usage error shows, so that the reason is not lost above a page of help.
+QString usageSynopsis(const QString& usage, const QString& help);
+
+// Says "tessera <command>：why" and the synopsis of the command's usage on `err`; returns
+// kExitBadUsage.
 int usageError(QTextStream& err, const QString& command, const QString& why, const QString& usage);
 
 // An argument as a usage error quotes it: at most 80 characters, then how long it was.

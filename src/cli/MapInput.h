@@ -18,8 +18,20 @@ struct CommandMap {
     QStringList notes;  // what a TMX or TMJ map's import left out
 };
 
+// How a command reads a TMX or TMJ map: --layer and --tiles, and the file it writes.
+struct TiledInputOptions {
+    QString layer;
+    QString tilesFolder;  // empty: defaultTilesFolder beside `output`
+    QString output;
+};
+
 // Reads a map path file (its size the larger of its line count and its widest line) or a TMX or
-// TMJ map (told by its name, else by its first bytes). On failure says why on `err`.
-std::optional<CommandMap> readCommandMap(const QString& path, QTextStream& err);
+// TMJ map (told by its name, else by its first bytes). On failure says why on `err`; the tile
+// pictures a TMX or TMJ map's import wrote are said on `out`.
+std::optional<CommandMap> readCommandMap(const QString& path, const TiledInputOptions& tiled, QTextStream& out,
+                                         QTextStream& err);
+
+// The usage lines of --layer and --tiles.
+QString tiledInputUsage();
 
 }  // namespace tessera

@@ -4,6 +4,7 @@
 #include "model/MapText.h"
 #include "model/TileGrid.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -112,9 +113,9 @@ bool MapFileCommands::importFrom(const QString& path)
     const int n = grid_.mapSize();
     auto read = [&files = platform_.files(), path, n](Progress& progress) {
         ImportOutcome outcome;
-        outcome.tiled = hasTiledMapExtension(path) || looksLikeTiledMap(files.readHead(path, kSniffedBytes).data);
+        outcome.tiled = isTiledMapInput(path) || looksLikeTiledMap(files.readHead(path, kSniffedBytes).data);
         if (outcome.tiled)
-            outcome.tiledMap = readTiledMap(files, path, progress);
+            outcome.tiledMap = readTiledMap(files, path, {}, progress);
         else
             outcome.pathFile = readMapPathFile(files, path, n, progress);
         return outcome;
@@ -128,21 +129,80 @@ bool MapFileCommands::importFrom(const QString& path)
 
 bool MapFileCommands::finishAnyImport(const QString& path, ImportOutcome outcome)
 {
-    return outcome.tiled ? finishTiledImport(path, std::move(outcome.tiledMap))
+    return outcome.tiled ? finishTiledImport(path, {}, std::move(outcome.tiledMap))
                          : finishImport(path, std::move(outcome.pathFile));
 }
 
-bool MapFileCommands::finishTiledImport(const QString& path, TiledImportResult result)
+bool MapFileCommands::importTiled(const QString& path, const TiledImportOptions& options)
+{
+    auto read = [&files = platform_.files(), path, options](Progress& progress) {
+        return std::make_shared<TiledImportResult>(readTiledMap(files, path, options, progress));
+    };
+    if (!work_)
+        return finishTiledImport(path, options, std::move(*read(progress_)));
+    return work_->run<std::shared_ptr<TiledImportResult>>(
+        read, [this, path, options](std::shared_ptr<TiledImportResult> result) {
+            finishTiledImport(path, options, std::move(*result));
+        });
+}
+
+std::optional<TiledImportOptions> MapFileCommands::askTiledImport(const QString& path, const TiledImportOptions& asked,
+                                                                  const TiledImportResult& result)
+{
+    static const QString kTitle = QStringLiteral("导入 TMX/TMJ 地图");
+    TiledImportOptions next = asked;
+    if (result.layers.size() > 1 && asked.layerIndex < 0) {
+        const std::optional<int> layer = platform_.chooseItem(QStringLiteral("地图中有 %1 个图块图层，导入哪一个？").arg(result.layers.size()),
+                                                              kTitle, result.layers, std::max(result.layer, 0));
+        if (!layer)
+            return std::nullopt;
+        next.layerIndex = *layer;
+        if (*layer != result.layer)
+            return next;
+    }
+    if (!result.needsTilesFolder)
+        return std::nullopt;
+    const QString proposed = defaultTilesFolder(path, QFileInfo(path).absolutePath());
+    const std::optional<int> where = platform_.chooseItem(
+        QStringLiteral("图层“%1”用到的 %2 个图块要从大图中切出或翻转，各存为一个 PNG 图片（只写新文件，已有的相同图片沿用）。\n存放在：")
+            .arg(result.layers.value(result.layer))
+            .arg(result.tilesNeeded),
+        kTitle, {proposed, QStringLiteral("另选文件夹…")}, 0);
+    if (!where)
+        return std::nullopt;
+    next.tilesFolder = *where == 0 ? proposed : platform_.browseFolder(QStringLiteral("选择存放图块图片的文件夹"));
+    if (next.tilesFolder.isEmpty())
+        return std::nullopt;
+    return next;
+}
+
+bool MapFileCommands::finishTiledImport(const QString& path, const TiledImportOptions& options, TiledImportResult result)
 {
     if (!result.ok()) {
-        platform_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
-        return false;
+        if (!result.failure.ok()) {
+            platform_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
+            return false;
+        }
+        const std::optional<TiledImportOptions> next = askTiledImport(path, options, result);
+        return next && importTiled(path, *next);
+    }
+    if (result.layers.size() > 1 && options.layerIndex < 0) {
+        const std::optional<TiledImportOptions> next = askTiledImport(path, options, result);
+        if (!next)
+            return false;
+        if (next->layerIndex != result.layer)
+            return importTiled(path, *next);
     }
     const int n = result.mapSize;
     take_.map(n, std::move(result.cells));
     emit importedTiledMap(path);
-    platform_.messageBox(QStringLiteral("已导入地图：\n%1\n%2 × %2 个单元格").arg(path).arg(n), MessageButtons::Ok,
-                         kDefaultMessageTitle, result.notes.join(u'\n'));
+    QString text = QStringLiteral("已导入地图：\n%1\n%2 × %2 个单元格").arg(path).arg(n);
+    if (result.tilesWritten + result.tilesReused > 0)
+        text += QStringLiteral("\n图块图片：%1（新写入 %2 个，沿用已有的 %3 个）")
+                    .arg(QDir::toNativeSeparators(options.tilesFolder))
+                    .arg(result.tilesWritten)
+                    .arg(result.tilesReused);
+    platform_.messageBox(text, MessageButtons::Ok, kDefaultMessageTitle, result.notes.join(u'\n'));
     return true;
 }
 

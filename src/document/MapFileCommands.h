@@ -71,7 +71,13 @@ private:
     bool finishImport(const QString& path, MapFileResult result);
     struct ImportOutcome;
     bool finishAnyImport(const QString& path, ImportOutcome outcome);
-    bool finishTiledImport(const QString& path, TiledImportResult result);
+    // A TMX or TMJ map read with `options` in the background, then finished.
+    bool importTiled(const QString& path, const TiledImportOptions& options);
+    bool finishTiledImport(const QString& path, const TiledImportOptions& options, TiledImportResult result);
+    // Which layer when the map has several (not asked yet), and where the tiles it needs go: the
+    // options to read it with again, or nothing when nothing more is asked or the user cancelled.
+    std::optional<TiledImportOptions> askTiledImport(const QString& path, const TiledImportOptions& asked,
+                                                     const TiledImportResult& result);
 
     const TileGrid& grid_;
     Platform& platform_;

@@ -31,6 +31,17 @@ void exportTiledMap(MapDocument& document, Platform& platform)
         return;
     TiledExportOptions options;
     options.cell = sizes.value(*choice);
+    // What engines need: pictures of the cell's size, in few sheets.
+    QString atlas = QStringLiteral("是否同时导出图集？\n图集把各个图块缩放到单元格大小，拼成地图旁边的几张 PNG 大图，每张一个图块集："
+                                   "游戏引擎（如 Phaser）每个图块集一次调用即可画出整张地图。");
+    if (options.cell != sizes.first())
+        atlas += QStringLiteral("\n\n单元格 %1 × %2 与图片的大小（%3 × %4）不同：不导出图集时，Tiled 和游戏引擎按图片原大绘制图块，"
+                                "会盖住相邻的单元格或填不满。")
+                     .arg(options.cell.width())
+                     .arg(options.cell.height())
+                     .arg(sizes.first().width())
+                     .arg(sizes.first().height());
+    options.atlas = platform.messageBox(atlas, MessageButtons::YesNoInfo) == MessageResult::Yes;
     // The work reads a snapshot of the cells: the strings are shared, not copied.
     document.work().run<TiledExportResult>(
         [cells, n = document.grid().mapSize(), target = *path, options](Progress& progress) {
@@ -46,8 +57,15 @@ void exportTiledMap(MapDocument& document, Platform& platform)
                                .arg(result.tiles)
                                .arg(cell.width())
                                .arg(cell.height());
+            for (const QString& sheet : result.atlasPaths)
+                text += QStringLiteral("\n图集：%1").arg(sheet);
             if (result.sizesUnknown > 0)
-                text += QStringLiteral("\n其中 %1 个图片文件无法读取，没有写入其大小。").arg(result.sizesUnknown);
+                text += (result.atlasPaths.isEmpty() ? QStringLiteral("\n其中 %1 个图片文件无法读取，没有写入其大小。")
+                                                     : QStringLiteral("\n其中 %1 个图片文件无法读取，在图集中留空。"))
+                            .arg(result.sizesUnknown);
+            if (result.sizesOther > 0)
+                text += QStringLiteral("\n%1 个图片的大小不是单元格的大小：游戏引擎按图片原大绘制它们；导出图集可避免。")
+                            .arg(result.sizesOther);
             platform.messageBox(text, MessageButtons::OkInfo);
         });
 }

@@ -78,11 +78,16 @@ QString reason(const Failure& f)
     case FailureKind::NoTileLayer:
         return QStringLiteral("地图中没有图块图层。");
     case FailureKind::SpritesheetTileset:
-        return QStringLiteral("图块集“%1”是从一张大图切出的图块（spritesheet），暂不支持；"
-                              "只支持每个图块一个图片文件的图块集（image collection）。")
+        return QStringLiteral("图块集“%1”是从一张大图切出的图块（spritesheet），但没有注明大图或图块的宽和高。")
             .arg(f.files.value(1));
     case FailureKind::UnstorablePath:
         return QStringLiteral("图片路径含有 XML 中无法保存的控制字符：%1\n请导出为 TMJ 地图。").arg(fileOf(f, 1));
+    case FailureKind::TileUnwritable:
+        return QStringLiteral("无法写入图块图片：%1\n%2").arg(fileOf(f, 1), f.detail);
+    case FailureKind::NoSuchLayer:
+        return f.files.size() > 1 ? QStringLiteral("地图中没有名为“%1”的图块图层；它的图块图层有：%2。")
+                                        .arg(f.detail, f.files.mid(1).join(QStringLiteral("、")))
+                                  : QStringLiteral("地图中没有名为“%1”的图块图层。").arg(f.detail);
     case FailureKind::PictureUnreadable:
         return f.detail.isEmpty() ? QStringLiteral("无法读取图片：%1").arg(fileOf(f))
                                   : QStringLiteral("无法读取图片：%1\n%2").arg(fileOf(f), f.detail);

@@ -36,8 +36,10 @@ enum class FailureKind {
     UnsupportedMap,       // detail: what the map is or uses
     TiledMapTooLarge,     // figures: width, height, the largest side
     NoTileLayer,          //
-    SpritesheetTileset,   // files: the map, then the tileset's name
+    SpritesheetTileset,   // files: the map, then the tileset's name: its picture or tile size missing
     UnstorablePath,       // files: the map, then the tile's path
+    TileUnwritable,       // files: the map, then the tile picture or its folder; detail: why
+    NoSuchLayer,          // files: the map, then its tile layers; detail: the layer asked for
 
     // 切分大图; figures end with the count of slices written, where one is given.
     PictureUnreadable,    // files: the picture; detail: the reason, when known

@@ -75,6 +75,31 @@ bool decompress(const QByteArray& in, const QString& compression, QByteArray& ou
 
 }  // namespace
 
+bool gunzipFile(const QByteArray& in, QByteArray& out, qint64 maxBytes, QString& error)
+{
+    z_stream stream{};
+    if (inflateInit2(&stream, MAX_WBITS + 16) != Z_OK)
+        return false;
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.constData()));
+    stream.avail_in = static_cast<uInt>(in.size());
+    out.clear();
+    int status = Z_OK;
+    while (status == Z_OK && out.size() < maxBytes) {
+        const qsizetype had = out.size();
+        out.resize(std::min<qint64>(maxBytes, std::max<qsizetype>(had * 2, 65536)));
+        stream.next_out = reinterpret_cast<Bytef*>(out.data() + had);
+        stream.avail_out = static_cast<uInt>(out.size() - had);
+        status = inflate(&stream, Z_NO_FLUSH);
+        out.resize(out.size() - stream.avail_out);
+    }
+    inflateEnd(&stream);
+    if (status == Z_STREAM_END)
+        return true;
+    error = out.size() >= maxBytes ? QStringLiteral("解压后超过 %1 MB").arg(maxBytes >> 20)
+                                   : QStringLiteral("gzip 压缩的文件已损坏");
+    return false;
+}
+
 bool decodeLayerData(const LayerData& layer, std::vector<quint32>& gids, QString& error)
 {
     const auto count = static_cast<std::size_t>(layer.width) * static_cast<std::size_t>(layer.height);

@@ -13,6 +13,19 @@ namespace tessera::tiled {
 
 // The flags a global tile id carries in its top bits: flipped across, down, diagonally, rotated.
 inline constexpr quint32 kFlipFlags = 0xF0000000u;
+inline constexpr quint32 kFlipAcross = 0x80000000u;
+inline constexpr quint32 kFlipDown = 0x40000000u;
+inline constexpr quint32 kFlipDiagonal = 0x20000000u;
+
+// A spritesheet tileset's picture and how its tiles lie in it.
+struct SheetData {
+    QString image;  // as written
+    QSize tile;
+    int margin = 0;
+    int spacing = 0;
+    int columns = 0;    // as written; the picture's own width decides
+    QString trans;      // the colour shown transparent, "rrggbb" (with or without "#"); empty for none
+};
 
 struct TilesetData {
     int firstGid = 0;
@@ -20,6 +33,7 @@ struct TilesetData {
     QString folder;  // an external tileset's folder once it is read: its images are relative to it
     QString name;
     bool spritesheet = false;                     // the tiles are cut from one image
+    SheetData sheet;                              // when `spritesheet`
     std::vector<std::pair<int, QString>> images;  // tile id, image source as written
 };
 
@@ -40,6 +54,7 @@ struct MapData {
     bool infinite = false;
     int width = 0;
     int height = 0;
+    QSize tile;  // the cell's size
     std::vector<TilesetData> tilesets;
     std::vector<LayerData> layers;  // the tile layers, in the file's order
 };
@@ -66,6 +81,9 @@ bool parseTsxTileset(const QByteArray& bytes, TilesetData& tileset, QString& err
 bool parseTmjMap(const QByteArray& bytes, MapData& map, QString& error);
 bool parseTsjTileset(const QByteArray& bytes, TilesetData& tileset, QString& error);
 
+// A gzip-compressed map, at most `maxBytes` once inflated; false with why in `error`.
+bool gunzipFile(const QByteArray& in, QByteArray& out, qint64 maxBytes, QString& error);
+
 // The layer's width × height global tile ids, from whichever form it was written in.
 bool decodeLayerData(const LayerData& layer, std::vector<quint32>& gids, QString& error);
 
@@ -75,12 +93,22 @@ struct ExportTile {
     QSize size;      // invalid when the picture's header could not be read
 };
 
+// A spritesheet of the atlas: `count` tiles of the cell's size, `columns` a row, from the top left.
+struct AtlasSheet {
+    QString name;    // the tileset's
+    QString source;  // the picture's file name, beside the map
+    QSize size;
+    int columns = 0;
+    int count = 0;
+};
+
 struct ExportData {
     int mapSize = 0;
     QSize cell;
     QString tilesetName;
     QString tilesetSource;  // the external tileset's file name; empty when embedded
     std::vector<ExportTile> tiles;
+    std::vector<AtlasSheet> atlas;  // when not empty, the tilesets, in place of the collection
     std::vector<quint32> gids;  // mapSize², row by row; 0 for an empty cell
 };
 

@@ -1,4 +1,6 @@
-// The map written as a TMX or TMJ map with one image collection.
+// The map written as a TMX or TMJ map with one image collection, or with an atlas.
+#include "tmx/TileCutter.h"
+#include "tmx/TiledAtlas.h"
 #include "tmx/TiledData.h"
 #include "tmx/TiledMap.h"
 
@@ -13,6 +15,7 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <memory>
 #include <optional>
 #include <unordered_map>
 
@@ -27,7 +30,7 @@ namespace {
 // Tiles looked at for the default cell size when the first ones cannot be read.
 constexpr int kCellSizeTries = 16;
 
-// A tileset about to be replaced together with its map. The old regular file stays linked under a
+// A tileset (or an atlas picture) about to be replaced together with its map. The old regular file stays linked under a
 // partial name (which the next writer clears, should this one be killed) until the map is in
 // place; when the map cannot be, it is put back, and a new tileset is removed: the pair is
 // replaced whole or not at all. A FIFO or device is written through and left alone.
@@ -160,24 +163,34 @@ TiledExportResult writeTiledMap(const CellTexts& cells, int mapSize, const QStri
     std::vector<QString> texts;
     numberTiles(cells, texts, data.gids);
 
-    // The tiles' files, their names as written, and their sizes from their headers on every core.
+    // The tiles' files, their names as written, and their sizes from their headers on every core;
+    // or, for an atlas, their pictures at the cell's size.
     QStringList files;
     data.tiles.resize(texts.size());
     for (std::size_t i = 0; i < texts.size(); ++i) {
         files << absoluteTile(texts[i]);
         data.tiles[i].source = QDir::fromNativeSeparators(folder.relativeFilePath(files.constLast()));
-        if (format == TiledFormat::Tmx && !storableInXml(data.tiles[i].source))
+        if (format == TiledFormat::Tmx && !options.atlas && !storableInXml(data.tiles[i].source))
             return failed(path, {FailureKind::UnstorablePath, {texts[i]}});
     }
-    progress.start(static_cast<std::int64_t>(texts.size()));
-    if (!forEachOnAllCores(static_cast<int>(texts.size()), progress,
-                           [&](int i) { data.tiles[static_cast<std::size_t>(i)].size = readPictureSize(files[i]); }))
-        return failed(path, {FailureKind::Cancelled});
-
     TiledExportResult result;
     result.tiles = static_cast<int>(texts.size());
-    for (const ExportTile& tile : data.tiles)
-        result.sizesUnknown += !tile.size.isValid();
+    AtlasPictures atlas;
+    if (options.atlas) {
+        if (!buildAtlas(files, options.cell, fileNamePart(data.tilesetName), progress, atlas))
+            return failed(path, {FailureKind::Cancelled});
+        data.atlas = atlas.sheets;
+        result.sizesUnknown = atlas.unreadable;
+    } else {
+        progress.start(static_cast<std::int64_t>(texts.size()));
+        if (!forEachOnAllCores(static_cast<int>(texts.size()), progress,
+                               [&](int i) { data.tiles[static_cast<std::size_t>(i)].size = readPictureSize(files[i]); }))
+            return failed(path, {FailureKind::Cancelled});
+        for (const ExportTile& tile : data.tiles) {
+            result.sizesUnknown += !tile.size.isValid();
+            result.sizesOther += tile.size.isValid() && tile.size != options.cell;
+        }
+    }
 
     const QStringList inputs = otherInputs + files;
     const QString tilesetName = data.tilesetName + (format == TiledFormat::Tmx ? QStringLiteral(".tsx") : QStringLiteral(".tsj"));
@@ -190,6 +203,15 @@ TiledExportResult writeTiledMap(const CellTexts& cells, int mapSize, const QStri
     OutputFile mapFile(path);
     mapFile.setInputs([&] { return inputs; });
     Failure why;
+    std::vector<std::unique_ptr<OutputFile>> sheetFiles;
+    for (std::size_t k = 0; k < atlas.sheets.size(); ++k) {
+        const QString sheetPath = folder.filePath(atlas.sheets[k].source);
+        result.atlasPaths << QDir::toNativeSeparators(sheetPath);
+        sheetFiles.push_back(std::make_unique<OutputFile>(sheetPath));
+        sheetFiles.back()->setInputs([&] { return inputs + QStringList{path}; });
+        if (!writeWhole(*sheetFiles.back(), atlas.png[k], why) || !sheetFiles.back()->prepare())
+            return failed(sheetPath, why.ok() ? Failure{FailureKind::Unwritable, {}, sheetFiles.back()->errorString()} : why);
+    }
     if (options.externalTileset
         && !writeWhole(tilesetFile, format == TiledFormat::Tmx ? tsxTileset(data) : tsjTileset(data), why))
         return failed(result.tilesetPath, why);
@@ -203,6 +225,21 @@ TiledExportResult writeTiledMap(const CellTexts& cells, int mapSize, const QStri
         return failed(result.tilesetPath, {FailureKind::Unwritable, {}, tilesetFile.errorString()});
     if (!mapFile.prepare())
         return failed(path, {FailureKind::Unwritable, {}, mapFile.errorString()});
+    // Every atlas picture is whole before the map that names them replaces its old one; all go
+    // back should the map's rename fail.
+    std::vector<std::unique_ptr<TilesetPair>> sheetPairs;
+    auto takeBackSheets = [&] {
+        for (auto& sheet : sheetPairs)
+            sheet->takeBack();
+    };
+    for (std::size_t k = 0; k < sheetFiles.size(); ++k) {
+        sheetPairs.push_back(std::make_unique<TilesetPair>(result.atlasPaths[qsizetype(k)]));
+        if (!sheetFiles[k]->commit()) {
+            sheetPairs.pop_back();
+            takeBackSheets();
+            return failed(result.atlasPaths[qsizetype(k)], {FailureKind::Unwritable, {}, sheetFiles[k]->errorString()});
+        }
+    }
     std::optional<TilesetPair> pair;
     if (options.externalTileset) {
         pair.emplace(folder.filePath(tilesetName));
@@ -212,6 +249,7 @@ TiledExportResult writeTiledMap(const CellTexts& cells, int mapSize, const QStri
     if (!mapFile.commit()) {
         if (pair)
             pair->takeBack();
+        takeBackSheets();
         return failed(path, {FailureKind::Unwritable, {}, mapFile.errorString()});
     }
     return result;

@@ -1,5 +1,6 @@
-// A TMX or TMJ map into the cells of a map: its first visible tile layer through its image
-// collections.
+// A TMX or TMJ map into the cells of a map: one tile layer through its tilesets, the tiles cut
+// from spritesheets and the flipped ones written as pictures of their own.
+#include "tmx/TileCutter.h"
 #include "tmx/TiledData.h"
 #include "tmx/TiledMap.h"
 
@@ -9,6 +10,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 #include <memory>
@@ -47,9 +49,18 @@ void sortImages(TilesetData& tileset)
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
+// What a distinct gid of the layer becomes: a picture as it is, or a file cut for it.
+struct Placement {
+    QString path;
+    int cut = -1;
+};
+
 class Importer {
 public:
-    Importer(Files& files, const QString& path, TiledImportResult& result) : files_(files), path_(path), result_(result) {}
+    Importer(Files& files, const QString& path, const TiledImportOptions& options, TiledImportResult& result)
+        : files_(files), path_(path), options_(options), result_(result)
+    {
+    }
 
     bool fail(FailureKind kind, QStringList files = {}, QString detail = {}, QList<qint64> figures = {})
     {
@@ -66,25 +77,40 @@ private:
     // The external tileset that `tileset` names, read once however many entries name it; null
     // after a failure.
     const TilesetData* externalTileset(const TilesetData& tileset);
-    // The picture of `gid` (flags cleared), empty when no tileset holds it; false on a failure.
-    bool tilePath(const std::vector<TilesetData>& tilesets, quint32 gid, QString& path);
+    // What `gid` (its flags in `raw`) becomes; an empty placement when no tileset holds it.
+    bool place(const std::vector<TilesetData>& tilesets, quint32 raw, Placement& placement);
+    // The name the files cut from `entry` begin with: its tileset's, another for a second of that name.
+    QString setName(const TilesetData& entry, const TilesetData& tileset);
+    int cutSource(const QString& path, const TilesetData* sheet);
 
     Files& files_;
     QString path_;
     QString folder_;
+    QByteArray bytes_;  // the map's, which a TMJ map's layers refer to
+    const TiledImportOptions& options_;
     TiledImportResult& result_;
     std::unordered_map<QString, std::unique_ptr<TilesetData>> external_;  // by file
+    std::unordered_map<const TilesetData*, QString> setNames_;
+    QSet<QString> takenSetNames_;
+    std::unordered_map<QString, int> sourceOf_;  // by the picture's path
+    QSize cell_;                                 // the map's
+    QStringList largeSets_;                      // sheets whose tiles are not the cell's size
+    std::vector<CutSource> sources_;
+    std::vector<TileCut> cuts_;
 };
 
-bool Importer::parse(const QByteArray& bytes, MapData& map)
+bool Importer::parse(const QByteArray& file, MapData& map)
 {
-    QByteArrayView start(bytes);
+    bytes_ = file;
+    QString error;
+    if (file.startsWith("\x1F\x8B") && !gunzipFile(file, bytes_, kMaxMapFileBytes, error))
+        return fail(FailureKind::NotTiledMap, {path_}, error);
+    QByteArrayView start(bytes_);
     if (start.startsWith("\xEF\xBB\xBF"))
         start = start.sliced(3);
-    const bool json = hasTiledMapExtension(path_) ? tiledFormatOf(path_) == TiledFormat::Tmj
-                                                   : start.trimmed().startsWith('{');
-    QString error;
-    if (!(json ? parseTmjMap(bytes, map, error) : parseTmxMap(bytes, map, error)))
+    const QString name = path_.endsWith(u".gz", Qt::CaseInsensitive) ? path_.chopped(3) : path_;
+    const bool json = hasTiledMapExtension(name) ? tiledFormatOf(name) == TiledFormat::Tmj : start.trimmed().startsWith('{');
+    if (!(json ? parseTmjMap(bytes_, map, error) : parseTmxMap(bytes_, map, error)))
         return fail(FailureKind::NotTiledMap, {path_}, error);
     if (map.orientation != u"orthogonal")
         return fail(FailureKind::UnsupportedMap, {},
@@ -109,21 +135,35 @@ const LayerData* Importer::chooseLayer(const MapData& map)
         fail(FailureKind::NoTileLayer);
         return nullptr;
     }
-    const auto visible = std::find_if(map.layers.begin(), map.layers.end(), [](const LayerData& l) { return l.visible; });
-    const LayerData& chosen = visible != map.layers.end() ? *visible : map.layers.front();
+    for (const LayerData& layer : map.layers)
+        result_.layers << layer.name;
+    auto chosen = std::find_if(map.layers.begin(), map.layers.end(), [](const LayerData& l) { return l.visible; });
+    const bool noneVisible = chosen == map.layers.end();
+    if (noneVisible)
+        chosen = map.layers.begin();
+    if (options_.layerIndex >= 0 && options_.layerIndex < qsizetype(map.layers.size()))
+        chosen = map.layers.begin() + options_.layerIndex;
+    else if (!options_.layerName.isEmpty())
+        chosen = std::find_if(map.layers.begin(), map.layers.end(),
+                              [&](const LayerData& l) { return l.name == options_.layerName; });
+    if (chosen == map.layers.end()) {
+        fail(FailureKind::NoSuchLayer, result_.layers, options_.layerName);
+        return nullptr;
+    }
+    result_.layer = static_cast<int>(chosen - map.layers.begin());
     QStringList skipped;
     for (const LayerData& layer : map.layers)
-        if (&layer != &chosen)
+        if (&layer != &*chosen)
             skipped << QStringLiteral("“%1”").arg(layer.name);
-    if (visible == map.layers.end())
-        result_.notes << QStringLiteral("没有可见的图块图层，导入了第一个图层“%1”。").arg(chosen.name);
+    if (noneVisible && chosen == map.layers.begin())
+        result_.notes << QStringLiteral("没有可见的图块图层，导入了第一个图层“%1”。").arg(chosen->name);
     else if (!skipped.isEmpty())
-        result_.notes << QStringLiteral("只导入了图层“%1”，跳过了其他图块图层：%2。").arg(chosen.name, skipped.join(u'、'));
-    if (chosen.chunked) {
+        result_.notes << QStringLiteral("只导入了图层“%1”，跳过了其他图块图层：%2。").arg(chosen->name, skipped.join(u'、'));
+    if (chosen->chunked) {
         fail(FailureKind::UnsupportedMap, {}, QStringLiteral("无限（infinite）地图"));
         return nullptr;
     }
-    return &chosen;
+    return &*chosen;
 }
 
 const TilesetData* Importer::externalTileset(const TilesetData& tileset)
@@ -153,8 +193,32 @@ const TilesetData* Importer::externalTileset(const TilesetData& tileset)
     return loaded.get();
 }
 
-bool Importer::tilePath(const std::vector<TilesetData>& tilesets, quint32 gid, QString& path)
+QString Importer::setName(const TilesetData& entry, const TilesetData& tileset)
 {
+    QString& name = setNames_[&entry];
+    if (name.isEmpty()) {
+        const QString base = fileNamePart(tileset.name.isEmpty() ? QFileInfo(tileset.sheet.image).completeBaseName()
+                                                                 : tileset.name);
+        name = base;
+        for (int n = 2; takenSetNames_.contains(name); ++n)
+            name = QStringLiteral("%1~%2").arg(base).arg(n);
+        takenSetNames_.insert(name);
+    }
+    return name;
+}
+
+int Importer::cutSource(const QString& path, const TilesetData* sheet)
+{
+    const auto [known, added] = sourceOf_.emplace(path, static_cast<int>(sources_.size()));
+    if (added)
+        sources_.push_back({path, sheet != nullptr, sheet ? sheet->sheet : SheetData{}});
+    return known->second;
+}
+
+bool Importer::place(const std::vector<TilesetData>& tilesets, quint32 raw, Placement& placement)
+{
+    const quint32 gid = raw & ~kFlipFlags;
+    const quint32 flips = raw & (kFlipAcross | kFlipDown | kFlipDiagonal);
     // The tileset with the largest first gid not above `gid`.
     auto it = std::upper_bound(tilesets.begin(), tilesets.end(), gid,
                                [](quint32 g, const TilesetData& t) { return g < static_cast<quint32>(t.firstGid); });
@@ -164,13 +228,36 @@ bool Importer::tilePath(const std::vector<TilesetData>& tilesets, quint32 gid, Q
     const TilesetData* tileset = entry.source.isEmpty() ? &entry : externalTileset(entry);
     if (!tileset)
         return false;
-    if (tileset->spritesheet)
-        return fail(FailureKind::SpritesheetTileset, {tileset->name});
+    const QString folder = tileset->folder.isEmpty() ? folder_ : tileset->folder;
     const int id = static_cast<int>(gid - static_cast<quint32>(entry.firstGid));
-    const auto image = std::lower_bound(tileset->images.begin(), tileset->images.end(), id,
-                                        [](const auto& candidate, int wanted) { return candidate.first < wanted; });
-    if (image != tileset->images.end() && image->first == id)
-        path = resolved(tileset->folder.isEmpty() ? folder_ : tileset->folder, image->second);
+    int source = -1;
+    if (tileset->spritesheet) {
+        if (tileset->sheet.image.isEmpty() || tileset->sheet.tile.width() < 1 || tileset->sheet.tile.height() < 1)
+            return fail(FailureKind::SpritesheetTileset, {tileset->name});
+        source = cutSource(resolved(folder, tileset->sheet.image), tileset);
+        const QSize tile = tileset->sheet.tile;
+        const QString said = QStringLiteral("“%1”（%2 × %3）").arg(tileset->name).arg(tile.width()).arg(tile.height());
+        if (tile != cell_ && !largeSets_.contains(said))
+            largeSets_ << said;
+    } else {
+        const auto image = std::lower_bound(tileset->images.begin(), tileset->images.end(), id,
+                                            [](const auto& candidate, int wanted) { return candidate.first < wanted; });
+        if (image == tileset->images.end() || image->first != id)
+            return true;
+        placement.path = resolved(folder, image->second);
+        if (flips == 0)
+            return true;
+        source = cutSource(placement.path, nullptr);
+    }
+    QString name = QStringLiteral("%1-%2").arg(setName(entry, *tileset)).arg(id);
+    if (flips != 0) {
+        name += u'-';
+        for (const auto& [flag, letter] : {std::pair{kFlipAcross, u'h'}, {kFlipDown, u'v'}, {kFlipDiagonal, u'd'}})
+            if (flips & flag)
+                name += letter;
+    }
+    placement.cut = static_cast<int>(cuts_.size());
+    cuts_.push_back({source, tileset->spritesheet ? id : -1, flips, name + QStringLiteral(".png"), {}});
     return true;
 }
 
@@ -186,6 +273,7 @@ bool Importer::read(Progress& progress)
     const LayerData* layer = chooseLayer(map);
     if (!layer)
         return false;
+    cell_ = map.tile;
     // The layer's own size decides how much its data holds: never more than the largest map.
     if (layer->width < 1 || layer->height < 1 || layer->width > kMaxMapSize || layer->height > kMaxMapSize)
         return fail(FailureKind::NotTiledMap, {path_},
@@ -199,36 +287,78 @@ bool Importer::read(Progress& progress)
     for (TilesetData& tileset : map.tilesets)
         sortImages(tileset);
 
+    // Each distinct id (with its flips; the hexagonal rotation means nothing here) placed once.
     const int n = std::max(map.width, map.height);
     const int rows = std::min(layer->height, n), columns = std::min(layer->width, n);
+    // Ids below 65,536 (with any flips) find their placement in a table, larger ones in a map.
+    constexpr quint32 kTableIds = 1u << 16;
+    std::vector<int> table(8 * kTableIds, -1);
+    std::unordered_map<quint32, int> distinct;
+    std::vector<Placement> placements;
+    std::vector<int> cellPlacement(static_cast<std::size_t>(rows) * columns, -1);
+    qsizetype flipped = 0;
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const quint32 raw = gids[static_cast<std::size_t>(r) * layer->width + c] & ~0x10000000u;
+            if ((raw & ~kFlipFlags) == 0)
+                continue;
+            flipped += (raw & kFlipFlags) != 0;
+            const quint32 id = raw & ~kFlipFlags;
+            int& known = id < kTableIds ? table[(raw >> 29) * kTableIds + id] : distinct.try_emplace(raw, -1).first->second;
+            if (known < 0) {
+                known = static_cast<int>(placements.size());
+                placements.emplace_back();
+                if (!place(map.tilesets, raw, placements.back()))
+                    return false;
+            }
+            cellPlacement[static_cast<std::size_t>(r) * columns + c] = known;
+        }
+    }
+    if (progress.cancelled())
+        return fail(FailureKind::Cancelled);
+    result_.tilesNeeded = static_cast<int>(cuts_.size());
+    int unflipped = 0;
+    if (!cuts_.empty()) {
+        if (options_.tilesFolder.isEmpty()) {
+            result_.needsTilesFolder = true;
+            return false;
+        }
+        const CutResult cut = cutTiles(files_, sources_, cuts_, options_.tilesFolder, progress);
+        if (!cut.failure.ok())
+            return fail(cut.failure.kind, cut.failure.files, cut.failure.detail);
+        result_.tilesWritten = cut.written;
+        result_.tilesReused = cut.reused;
+        for (Placement& placement : placements) {
+            if (placement.cut < 0)
+                continue;
+            const TileCut& cut = cuts_[static_cast<std::size_t>(placement.cut)];
+            if (cut.path.isEmpty() && !sources_[static_cast<std::size_t>(cut.source)].sheet)
+                ++unflipped;  // its own picture, which could not be read, stays unflipped
+            else
+                placement.path = cut.path;
+        }
+    }
+
     result_.mapSize = n;
     result_.cells.assign(static_cast<std::size_t>(n) * n, QString());
-    std::unordered_map<quint32, QString> paths;  // each picture's text shared by its cells
-    qsizetype flipped = 0, unknown = 0;
-    progress.start(rows);
-    for (int r = 0; r < rows; ++r) {
-        if (progress.cancelled())
-            return fail(FailureKind::Cancelled);
-        for (int c = 0; c < columns; ++c) {
-            const quint32 raw = gids[static_cast<std::size_t>(r) * layer->width + c];
-            const quint32 gid = raw & ~kFlipFlags;
-            flipped += raw != gid;
-            if (gid == 0)
-                continue;
-            auto found = paths.find(gid);
-            if (found == paths.end()) {
-                QString path;
-                if (!tilePath(map.tilesets, gid, path))
-                    return false;
-                found = paths.emplace(gid, path).first;
+    qsizetype unknown = 0;
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c)
+            if (const int p = cellPlacement[static_cast<std::size_t>(r) * columns + c]; p >= 0) {
+                const QString& path = placements[static_cast<std::size_t>(p)].path;
+                unknown += path.isEmpty();
+                result_.cells[static_cast<std::size_t>(r) * n + c] = path;
             }
-            unknown += found->second.isEmpty();
-            result_.cells[static_cast<std::size_t>(r) * n + c] = found->second;
-        }
-        progress.advance(1);
-    }
     if (flipped > 0)
-        result_.notes << QStringLiteral("%1 个单元格的翻转或旋转标志被忽略，图块按原样放置。").arg(flipped);
+        result_.notes << QStringLiteral("%1 个单元格的图块经过翻转或旋转，已按翻转后的样子另存为图片。").arg(flipped);
+    if (unflipped > 0)
+        result_.notes << QStringLiteral("%1 个翻转或旋转的图块的图片无法读取，按原样放置。").arg(unflipped);
+    if (!largeSets_.isEmpty())
+        result_.notes << QStringLiteral("图块集%1的图块与地图的单元格（%2 × %3）大小不同：Tiled 和游戏引擎按图块原大从单元格的"
+                                        "左下角画起，会盖到相邻的单元格上；导入后每个图块缩放到自己的单元格中。")
+                             .arg(largeSets_.join(u'、'))
+                             .arg(cell_.width())
+                             .arg(cell_.height());
     if (unknown > 0)
         result_.notes << QStringLiteral("%1 个单元格的图块不在任何图块集中或没有图片，已留空。").arg(unknown);
     if (map.width != map.height)
@@ -264,10 +394,24 @@ bool looksLikeTiledMap(QByteArrayView head)
     return text.startsWith('{') && text.sliced(1).trimmed().startsWith('"');
 }
 
-TiledImportResult readTiledMap(Files& files, const QString& path, Progress& progress)
+QString defaultTilesFolder(const QString& mapPath, const QString& besideFolder)
+{
+    QString base = QFileInfo(mapPath).fileName();
+    for (const QString& suffix : {QStringLiteral(".gz"), QStringLiteral(".tmx"), QStringLiteral(".tmj"), QStringLiteral(".json")})
+        if (base.endsWith(suffix, Qt::CaseInsensitive))
+            base.chop(suffix.size());
+    return QDir::toNativeSeparators(QDir(besideFolder).filePath(fileNamePart(base) + QStringLiteral(" 图块")));
+}
+
+bool isTiledMapInput(const QString& path)
+{
+    return hasTiledMapExtension(path.endsWith(u".gz", Qt::CaseInsensitive) ? path.chopped(3) : path);
+}
+
+TiledImportResult readTiledMap(Files& files, const QString& path, const TiledImportOptions& options, Progress& progress)
 {
     TiledImportResult result;
-    Importer(files, path, result).read(progress);
+    Importer(files, path, options, result).read(progress);
     if (!result.ok())
         result.cells.clear();
     return result;

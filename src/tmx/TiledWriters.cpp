@@ -141,7 +141,25 @@ QByteArray tmxMap(const ExportData& data)
         xml.writeAttribute(QStringLiteral("infinite"), QStringLiteral("0"));
         xml.writeAttribute(QStringLiteral("nextlayerid"), QStringLiteral("2"));
         xml.writeAttribute(QStringLiteral("nextobjectid"), QStringLiteral("1"));
-        if (!data.tilesetSource.isEmpty()) {
+        int firstGid = 1;
+        for (const AtlasSheet& sheet : data.atlas) {
+            xml.writeStartElement(QStringLiteral("tileset"));
+            xml.writeAttribute(QStringLiteral("firstgid"), QString::number(firstGid));
+            xml.writeAttribute(QStringLiteral("name"), sheet.name);
+            xml.writeAttribute(QStringLiteral("tilewidth"), QString::number(data.cell.width()));
+            xml.writeAttribute(QStringLiteral("tileheight"), QString::number(data.cell.height()));
+            xml.writeAttribute(QStringLiteral("tilecount"), QString::number(sheet.count));
+            xml.writeAttribute(QStringLiteral("columns"), QString::number(sheet.columns));
+            xml.writeEmptyElement(QStringLiteral("image"));
+            xml.writeAttribute(QStringLiteral("source"), sheet.source);
+            xml.writeAttribute(QStringLiteral("width"), QString::number(sheet.size.width()));
+            xml.writeAttribute(QStringLiteral("height"), QString::number(sheet.size.height()));
+            xml.writeEndElement();
+            firstGid += sheet.count;
+        }
+        if (!data.atlas.empty()) {
+            // The atlas's tilesets only.
+        } else if (!data.tilesetSource.isEmpty()) {
             xml.writeEmptyElement(QStringLiteral("tileset"));
             xml.writeAttribute(QStringLiteral("firstgid"), QStringLiteral("1"));
             xml.writeAttribute(QStringLiteral("source"), data.tilesetSource);
@@ -177,6 +195,22 @@ QByteArray tsxTileset(const ExportData& data)
 
 QByteArray tmjMap(const ExportData& data)
 {
+    QJsonArray tilesets;
+    int firstGid = 1;
+    for (const AtlasSheet& sheet : data.atlas) {
+        tilesets.append(QJsonObject{{QStringLiteral("firstgid"), firstGid},
+                                    {QStringLiteral("name"), sheet.name},
+                                    {QStringLiteral("image"), sheet.source},
+                                    {QStringLiteral("imagewidth"), sheet.size.width()},
+                                    {QStringLiteral("imageheight"), sheet.size.height()},
+                                    {QStringLiteral("tilewidth"), data.cell.width()},
+                                    {QStringLiteral("tileheight"), data.cell.height()},
+                                    {QStringLiteral("tilecount"), sheet.count},
+                                    {QStringLiteral("columns"), sheet.columns},
+                                    {QStringLiteral("margin"), 0},
+                                    {QStringLiteral("spacing"), 0}});
+        firstGid += sheet.count;
+    }
     QJsonObject tileset{{QStringLiteral("firstgid"), 1}};
     if (!data.tilesetSource.isEmpty())
         tileset.insert(QStringLiteral("source"), data.tilesetSource);
@@ -185,6 +219,8 @@ QByteArray tmjMap(const ExportData& data)
         for (auto it = body.constBegin(); it != body.constEnd(); ++it)
             tileset.insert(it.key(), it.value());
     }
+    if (data.atlas.empty())
+        tilesets.append(tileset);
     const QJsonObject map{{QStringLiteral("type"), QStringLiteral("map")},
                           {QStringLiteral("version"), QLatin1String(kFormatVersion)},
                           {QStringLiteral("orientation"), QStringLiteral("orthogonal")},
@@ -197,7 +233,7 @@ QByteArray tmjMap(const ExportData& data)
                           {QStringLiteral("compressionlevel"), -1},
                           {QStringLiteral("nextlayerid"), 2},
                           {QStringLiteral("nextobjectid"), 1},
-                          {QStringLiteral("tilesets"), QJsonArray{tileset}}};
+                          {QStringLiteral("tilesets"), tilesets}};
     const QJsonObject layer{{QStringLiteral("type"), QStringLiteral("tilelayer")},
                             {QStringLiteral("id"), 1},
                             {QStringLiteral("name"), kLayerName},

@@ -12,6 +12,13 @@ void readTilesetBody(const QJsonObject& o, TilesetData& tileset)
 {
     tileset.name = o.value(u"name").toString();
     tileset.spritesheet = o.contains(u"image");
+    SheetData& sheet = tileset.sheet;
+    sheet.image = o.value(u"image").toString();
+    sheet.tile = QSize(o.value(u"tilewidth").toInt(), o.value(u"tileheight").toInt());
+    sheet.margin = o.value(u"margin").toInt();
+    sheet.spacing = o.value(u"spacing").toInt();
+    sheet.columns = o.value(u"columns").toInt();
+    sheet.trans = o.value(u"transparentcolor").toString();
     for (const QJsonValue& tile : o.value(u"tiles").toArray()) {
         const QJsonObject t = tile.toObject();
         if (!t.value(u"image").toString().isEmpty() && t.value(u"id").isDouble())
@@ -88,6 +95,7 @@ bool parseTmjMap(const QByteArray& bytes, MapData& map, QString& error)
     map.infinite = o.value(u"infinite").toBool();
     map.width = o.value(u"width").toInt();
     map.height = o.value(u"height").toInt();
+    map.tile = QSize(o.value(u"tilewidth").toInt(), o.value(u"tileheight").toInt());
     for (const QJsonValue& value : o.value(u"tilesets").toArray()) {
         const QJsonObject t = value.toObject();
         TilesetData tileset;

@@ -25,9 +25,16 @@ int intAttribute(const QXmlStreamReader& xml, const char* name, int otherwise = 
 void readTilesetBody(QXmlStreamReader& xml, TilesetData& tileset)
 {
     tileset.name = attribute(xml, "name").toString();
+    SheetData& sheet = tileset.sheet;
+    sheet.tile = QSize(intAttribute(xml, "tilewidth"), intAttribute(xml, "tileheight"));
+    sheet.margin = intAttribute(xml, "margin");
+    sheet.spacing = intAttribute(xml, "spacing");
+    sheet.columns = intAttribute(xml, "columns");
     while (xml.readNextStartElement()) {
         if (xml.name() == u"image") {
             tileset.spritesheet = true;
+            sheet.image = attribute(xml, "source").toString();
+            sheet.trans = attribute(xml, "trans").toString();
             xml.skipCurrentElement();
         } else if (xml.name() == u"tile") {
             const int id = intAttribute(xml, "id", -1);
@@ -154,6 +161,7 @@ bool parseTmxMap(const QByteArray& bytes, MapData& map, QString& error)
     map.infinite = attribute(xml, "infinite") == u"1";
     map.width = intAttribute(xml, "width");
     map.height = intAttribute(xml, "height");
+    map.tile = QSize(intAttribute(xml, "tilewidth"), intAttribute(xml, "tileheight"));
     readLayers(xml, map);
     return !readError(xml, error);
 }

@@ -6,6 +6,7 @@
 #include "support/TestImages.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -45,9 +46,11 @@ TEST(TiledMapCommand, ExportsFromTheFileMenuAndImportsBackAsOneUndoableStep)
     // The first tile's size is offered first; another is chosen.
     platform.answerText(path("地图.tmx"));
     platform.answerText(QStringLiteral("80 × 60"));
+    platform.answerNo();
     exportItem->trigger();
     window.waitForWork();
     EXPECT_EQ(platform.lastChoiceOffered(), 0);
+    EXPECT_TRUE(platform.messages().join(u'\n').contains(QStringLiteral("单元格 80 × 60 与图片的大小（64 × 48）不同")));
     EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
     EXPECT_TRUE(platform.messages().constLast().startsWith(QStringLiteral("地图已导出：\n") + path("地图.tmx")))
         << platform.messages().constLast().toStdString();
@@ -92,4 +95,35 @@ TEST(TiledMapCommand, ExportsFromTheFileMenuAndImportsBackAsOneUndoableStep)
     window.waitForWork();
     EXPECT_EQ(document.grid().cells(), exported);
     EXPECT_TRUE(platform.messages().constLast().startsWith(QStringLiteral("导入失败：\n") + path("broken.tmx")));
+}
+
+// A map of Tiled's examples with two layers on a spritesheet: the layer and the tiles' folder are
+// asked, once each, and the cells name the tiles cut into that folder.
+TEST(TiledMapCommand, ImportAsksForTheLayerAndTheTilesFolder)
+{
+    const QString examples = QStringLiteral("/usr/share/doc/tiled/examples/");
+    if (!QFile::exists(examples + QStringLiteral("sewers.tmx")))
+        GTEST_SKIP() << "Debian's tiled package (installed by scripts/setup) is missing";
+    QTemporaryDir dir;
+    for (const char* name : {"sewers.tmx", "sewer_tileset.png"})
+        ASSERT_TRUE(QFile::copy(examples + QLatin1String(name), dir.filePath(QLatin1String(name))));
+    ScriptedPlatform platform;
+    MapDocument mapDocument(platform);
+    MainWindow window(platform, mapDocument);
+    platform.answerYes();
+    platform.answerText(QStringLiteral("3"));
+    window.newMap();
+    const QString folder = dir.filePath(QStringLiteral("sewers 图块"));
+    platform.answerText(dir.filePath(QStringLiteral("sewers.tmx")));
+    platform.answerText(QStringLiteral("Top"));
+    platform.answerText(folder);
+    window.findChild<QAction*>(QStringLiteral("ImportDataCommand"))->trigger();
+    window.waitForWork();
+    EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
+    EXPECT_TRUE(platform.messages().join(u'\n').contains(QStringLiteral("图块图片：") + folder));
+    const CellTexts& cells = window.document().grid().cells();
+    ASSERT_EQ(window.document().grid().mapSize(), 50);
+    EXPECT_EQ(std::count_if(cells.begin(), cells.end(), [&](const QString& c) { return c.startsWith(folder); }),
+              std::count_if(cells.begin(), cells.end(), [](const QString& c) { return !c.isEmpty(); }));
+    EXPECT_GT(QDir(folder).entryList(QDir::Files).size(), 3);
 }

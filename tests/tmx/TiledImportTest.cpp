@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QTransform>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -22,11 +24,14 @@ QString at(const QString& relative)
     return QDir::cleanPath(kData + u'/' + relative);
 }
 
-TiledImportResult import(const QString& path)
+TiledImportResult import(const QString& path, const QString& tilesFolder = {}, const QString& layer = {})
 {
     LocalFiles files;
     NullProgress quiet;
-    return readTiledMap(files, path, quiet);
+    TiledImportOptions options;
+    options.tilesFolder = tilesFolder;
+    options.layerName = layer;
+    return readTiledMap(files, path, options, quiet);
 }
 
 // Every fixture holds the same 3 × 2 layer: grass, nothing, stone / water, tree, a tile its
@@ -42,10 +47,11 @@ CellTexts expectedCells()
 
 TEST(TiledImportTest, ReadsEveryDocumentedShapeIntoTheSameCells)
 {
+    QTemporaryDir tiles;
     for (const char* name : {"csv.tmx", "base64.tmx", "zlib.tmx", "gzip.tmx", "zstd.tmx", "external.tmx", "csv.tmj",
                              "zlib.tmj", "layers.tmx", "flipped.tmx"}) {
         SCOPED_TRACE(name);
-        const TiledImportResult result = import(kData + u'/' + QLatin1String(name));
+        const TiledImportResult result = import(kData + u'/' + QLatin1String(name), tiles.path());
         ASSERT_TRUE(result.ok()) << failureMessage(result.failure).toStdString();
         EXPECT_EQ(result.mapSize, 3);
         EXPECT_EQ(result.cells, expectedCells());
@@ -56,9 +62,11 @@ TEST(TiledImportTest, ReadsEveryDocumentedShapeIntoTheSameCells)
     const TiledImportResult layers = import(kData + QStringLiteral("/layers.tmx"));
     EXPECT_TRUE(layers.notes.contains(QStringLiteral("只导入了图层“地面”，跳过了其他图块图层：“草稿”、“隐藏”、“装饰”。")))
         << layers.notes.join(u'\n').toStdString();
-    const TiledImportResult flipped = import(kData + QStringLiteral("/flipped.tmx"));
-    EXPECT_TRUE(flipped.notes.contains(QStringLiteral("2 个单元格的翻转或旋转标志被忽略，图块按原样放置。")))
+    // Flipped tiles whose own pictures are missing stay as they are.
+    const TiledImportResult flipped = import(kData + QStringLiteral("/flipped.tmx"), tiles.path());
+    EXPECT_TRUE(flipped.notes.contains(QStringLiteral("2 个翻转或旋转的图块的图片无法读取，按原样放置。")))
         << flipped.notes.join(u'\n').toStdString();
+    EXPECT_TRUE(import(kData + QStringLiteral("/flipped.tmx")).needsTilesFolder);
     EXPECT_FALSE(import(kData + QStringLiteral("/csv.tmx")).notes.join(u'\n').contains(QStringLiteral("翻转")));
 }
 
@@ -89,7 +97,6 @@ TEST(TiledImportTest, RefusesWhatItCannotTakeAndSaysWhy)
         FailureKind kind;
         QString said;
     } cases[] = {
-        {kData + QStringLiteral("/spritesheet.tmx"), FailureKind::SpritesheetTileset, QStringLiteral("图块集“整张图集”是从一张大图切出的图块（spritesheet）")},
         {kData + QStringLiteral("/huge.tmx"), FailureKind::TiledMapTooLarge, QStringLiteral("地图为 1001 × 2 个单元格，宽和高都不能超过 1000")},
         {kData + QStringLiteral("/isometric.tmx"), FailureKind::UnsupportedMap, QStringLiteral("“isometric”方向的地图")},
         {write("short.tmx", truncated), FailureKind::NotTiledMap, QStringLiteral("应有 3 × 2 = 6 个图块编号，实有 5 个")},
@@ -110,4 +117,64 @@ TEST(TiledImportTest, RefusesWhatItCannotTakeAndSaysWhy)
         EXPECT_TRUE(message.contains(c.said)) << message.toStdString();
         EXPECT_TRUE(message.endsWith(QStringLiteral("地图没有改变。")));
     }
+}
+
+TEST(TiledImportTest, SheetTilesAndFlippedTilesBecomeFilesOfTheirOwn)
+{
+    // A sheet of 2 × 2 tiles of 5 × 4 pixels, a margin of 2 and a spacing of 1, every pixel its own
+    // colour; magenta is the transparent colour.
+    QTemporaryDir dir;
+    QImage sheet(15, 13, QImage::Format_ARGB32);
+    for (int y = 0; y < sheet.height(); ++y)
+        for (int x = 0; x < sheet.width(); ++x)
+            sheet.setPixel(x, y, qRgb(x * 16, y * 16, (x + y) % 3 * 100));
+    sheet.setPixel(3, 3, qRgb(255, 0, 255));
+    ASSERT_TRUE(sheet.save(dir.filePath(QStringLiteral("sheet.png"))));
+    QFile map(dir.filePath(QStringLiteral("map.tmx")));
+    ASSERT_TRUE(map.open(QIODevice::WriteOnly));
+    // Plain, across, down and diagonal, all three, plain again, and a tile the sheet lacks.
+    map.write(R"(<map orientation="orthogonal" width="3" height="3" tilewidth="5" tileheight="4">
+ <tileset firstgid="1" name="图集" tilewidth="5" tileheight="4" margin="2" spacing="1">
+  <image source="sheet.png" trans="ff00ff"/>
+ </tileset>
+ <layer name="a" width="3" height="3"><data encoding="csv">1,2147483650,1610612739,3758096388,1,9,0,0,0</data></layer>
+</map>)");
+    map.close();
+    const QString folder = dir.filePath(QStringLiteral("切出"));
+    const TiledImportResult result = import(map.fileName(), folder);
+    ASSERT_TRUE(result.ok()) << failureMessage(result.failure).toStdString();
+    EXPECT_EQ(result.tilesWritten, 4);
+    EXPECT_TRUE(result.notes.contains(QStringLiteral("1 个单元格的图块不在任何图块集中或没有图片，已留空。")));
+    const QStringList names{QStringLiteral("0"), QStringLiteral("1-h"), QStringLiteral("2-vd"), QStringLiteral("3-hvd"),
+                            QStringLiteral("0")};
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(result.cells[std::size_t(i)], QDir(folder).filePath(QStringLiteral("图集-%1.png").arg(names[i])));
+        const int id = i % 4;
+        QImage expected = sheet.copy(2 + id % 2 * 6, 2 + id / 2 * 5, 5, 4);
+        if (id == 0)
+            expected.setPixel(1, 1, 0);
+        if (names[i].contains(u'd'))  // x and y exchanged: a quarter turn, then mirrored across
+            expected = expected.transformed(QTransform().rotate(90)).mirrored(true, false);
+        expected = expected.mirrored(names[i].contains(u'h'), names[i].contains(u'v'));
+        EXPECT_EQ(QImage(result.cells[std::size_t(i)]).convertToFormat(QImage::Format_ARGB32), expected);
+    }
+    EXPECT_TRUE(result.cells[5].isEmpty());
+
+    // Again: the same files, reused; a different picture under a tile's name is never replaced.
+    const TiledImportResult again = import(map.fileName(), folder);
+    EXPECT_EQ(again.cells, result.cells);
+    EXPECT_EQ(again.tilesWritten, 0);
+    EXPECT_EQ(again.tilesReused, 4);
+    QImage other(5, 4, QImage::Format_RGB32);
+    other.fill(Qt::red);
+    const QString taken = dir.filePath(QStringLiteral("其他/图集-1-h.png"));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("其他"))) && other.save(taken));
+    const TiledImportResult beside = import(map.fileName(), dir.filePath(QStringLiteral("其他")));
+    EXPECT_EQ(beside.cells[1], dir.filePath(QStringLiteral("其他/图集-1-h~2.png")));
+    EXPECT_EQ(QImage(taken).convertToFormat(QImage::Format_RGB32), other);
+
+    // A layer the map lacks.
+    EXPECT_TRUE(failureMessage(import(map.fileName(), folder, QStringLiteral("b")).failure)
+                    .contains(QStringLiteral("地图中没有名为“b”的图块图层；它的图块图层有：a。")));
 }

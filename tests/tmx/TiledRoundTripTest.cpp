@@ -64,7 +64,7 @@ protected:
     TiledImportResult importFrom(const QString& map)
     {
         LocalFiles files;
-        return readTiledMap(files, map, quiet);
+        return readTiledMap(files, map, {}, quiet);
     }
 
     QTemporaryDir dir;
