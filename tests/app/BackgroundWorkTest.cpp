@@ -52,7 +52,7 @@ protected:
         window.setQuitFunction([this](int code) { quitCodes.push_back(code); });
         window.show();
         platform.answerYes();
-        platform.answerText(QString::number(kSize));
+        platform.answerInput(QString::number(kSize));
         window.newMap();
         fill(QStringLiteral("old"));
     }
@@ -97,7 +97,7 @@ protected:
     void startBatchHeldAtTheFifthFile(ScriptedPlatform::FileOp op, const char* command)
     {
         platform.answerYes();
-        platform.answerText(QStringLiteral("4"));
+        platform.answerInput(QStringLiteral("4"));
         window.newMap();
         ASSERT_TRUE(window.document().grid().replaceCells(tilesToBatch(dir, 16)));
         QObject::connect(&window.document().work(), &LongWork::started,
@@ -112,7 +112,7 @@ protected:
         }, QString());
         window.ensureTileListWindow();
         platform.answerYes();
-        platform.answerText(dir.filePath(QStringLiteral("to")));
+        platform.answerFolder(dir.filePath(QStringLiteral("to")));
         window.tileListWindow()->findChild<QAction*>(QString::fromLatin1(command))->trigger();
         while (!reached)
             QThread::msleep(1);
@@ -150,9 +150,9 @@ TEST_F(BackgroundWorkTest, ANewMapDuringAnImportRunsAfterIt)
         }
         ASSERT_TRUE(platform.writeFileAtomic(map, encodeMapText(text)));
     }
-    platform.answerText(map);
+    platform.answerOpen(map);
     platform.answerYes();
-    platform.answerText(QStringLiteral("3"));
+    platform.answerInput(QStringLiteral("3"));
     EXPECT_TRUE(runWithTimer([&] { trigger("ImportDataCommand"); }, [&] { trigger("NewMapCommand"); },
                              {cellsOf(QStringLiteral("old")), cellsOf(QStringLiteral("new"))}));
     EXPECT_EQ(window.document().grid().mapSize(), 3);
@@ -168,8 +168,8 @@ TEST_F(BackgroundWorkTest, ANewMapDuringAnImportRunsAfterIt)
 TEST_F(BackgroundWorkTest, AShiftDuringAnExportChangesTheMapButNotTheFile)
 {
     const QString map = dir.filePath(QStringLiteral("map.tlp"));
-    platform.answerText(map);
-    platform.answerText(QStringLiteral("1"));
+    platform.answerSave(map);
+    platform.answerInput(QStringLiteral("1"));
     EXPECT_TRUE(runWithTimer([&] { trigger("ExportDataCommand"); }, [&] { trigger("ShiftRightCommand"); },
                              {cellsOf(QStringLiteral("old")), cellsOf(QStringLiteral("old"), 1)}));
     EXPECT_EQ(platform.countShown(QStringLiteral("导出成功！")), 1);
@@ -186,7 +186,7 @@ TEST_F(BackgroundWorkTest, TheCloseBoxAnswersDuringAnExportAndYesLeavesAWholeFil
 {
     const QString map = dir.filePath(QStringLiteral("map.tlp"));
     ASSERT_TRUE(platform.writeFileAtomic(map, "old content"));
-    platform.answerText(map);
+    platform.answerSave(map);
     trigger("ExportDataCommand");
     platform.answerYes();
     window.close();  // the close box: the exit question comes at once
@@ -239,7 +239,7 @@ TEST(ClosingTest, TheWindowGoesWhileThePreviewStillLoadsItsTiles)
     auto window = std::make_unique<MainWindow>(platform);
     window->setQuitFunction([](int) {});
     platform.answerYes();
-    platform.answerText(QString::number(kSide));
+    platform.answerInput(QString::number(kSide));
     window->newMap();
     ASSERT_TRUE(window->document().grid().replaceCells(cells));
     window->openPreview();
@@ -287,10 +287,10 @@ TEST(ClosingTest, WorkEndingWhileTheExitQuestionIsOpenIsReportedOnlyAfterNo)
     MainWindow window(platform);
     window.setQuitFunction([](int) {});
     platform.answerYes();
-    platform.answerText(QStringLiteral("2"));
+    platform.answerInput(QStringLiteral("2"));
     window.newMap();
     const QString map = dir.filePath(QStringLiteral("map.tlp"));
-    platform.answerText(map);
+    platform.answerSave(map);
     window.findChild<QAction*>(QStringLiteral("ExportDataCommand"))->trigger();
     platform.whileAsked = [&] { return QFile::exists(map); };
     platform.answerNo();
@@ -306,7 +306,7 @@ TEST(ClosingTest, DestroyingTheWindowDuringABatchAppliesAndShowsNothing)
     auto window = std::make_unique<MainWindow>(platform);
     window->setQuitFunction([](int) {});
     platform.answerYes();
-    platform.answerText(QStringLiteral("2"));
+    platform.answerInput(QStringLiteral("2"));
     window->newMap();
     ASSERT_TRUE(window->document().grid().replaceCells(tilesToBatch(dir, 4)));
     std::atomic<bool> reached = false;
@@ -316,7 +316,7 @@ TEST(ClosingTest, DestroyingTheWindowDuringABatchAppliesAndShowsNothing)
     }, QString());
     window->ensureTileListWindow();
     platform.answerYes();
-    platform.answerText(dir.filePath(QStringLiteral("to")));
+    platform.answerFolder(dir.filePath(QStringLiteral("to")));
     window->tileListWindow()->findChild<QAction*>(QStringLiteral("BatchMoveCommand"))->trigger();
     while (!reached)
         QThread::msleep(1);

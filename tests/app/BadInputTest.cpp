@@ -170,7 +170,7 @@ TEST(BadNumbers, NewMapRefusesOrReadsEveryOddAnswer)
         {" 12abc", 12}, {"abc", std::nullopt}, {"-25", std::nullopt}, {"99999999999", std::nullopt}};
     for (const auto& [answer, expected] : cases) {
         platform.answerYes();
-        platform.answerText(QString::fromLatin1(answer));
+        platform.answerInput(QString::fromLatin1(answer));
         EXPECT_EQ(askNewMapSize(platform), expected) << answer;
     }
 }

@@ -35,8 +35,8 @@ TEST(DecimalValue, ClampsToThirtyTwoBits)
 TEST(DecimalValue, InputNumberConvertsTheAnswerAndKeepsCancel)
 {
     ScriptedPlatform platform;
-    platform.answerText(QStringLiteral(" 30x"));
-    platform.answerCancel();
+    platform.answerInput(QStringLiteral(" 30x"));
+    platform.answerCancel(DialogKind::Input);
     EXPECT_EQ(platform.inputNumber(QStringLiteral("请输入地图大小："), QStringLiteral("新建地图"),
                                    QStringLiteral("25")),
               30);

@@ -22,6 +22,27 @@ TEST(ScriptedPlatform, AnswersInOrderAndRecordsEveryBox)
     EXPECT_TRUE(p.unanswered().isEmpty());
 }
 
+TEST(ScriptedPlatform, EachKindOfBoxTakesItsOwnAnswersAndAnUnusedOneFails)
+{
+    QString leftOver;
+    const auto hook = std::exchange(ScriptedDialogs::onUnusedAnswers, [&](const QString& what) { leftOver = what; });
+    {
+        ScriptedPlatform p;
+        p.answerOpen(QStringLiteral("/tmp/in.tlp"));
+        p.answerInput(QStringLiteral("3"));
+        p.answerCancel(DialogKind::SaveFile);
+        p.answerInput(QStringLiteral("unused"));
+        // A save dialog asked first takes neither the input nor the open dialog's answer.
+        EXPECT_FALSE(p.saveFileDialog({}));
+        EXPECT_EQ(p.inputBox({}, {}, {}), QStringLiteral("3"));
+        EXPECT_EQ(p.openFileDialog({}), QStringLiteral("/tmp/in.tlp"));
+        EXPECT_FALSE(p.saveFileDialog({}));  // none left for it
+        EXPECT_EQ(p.unanswered().size(), 1);
+    }
+    ScriptedDialogs::onUnusedAnswers = hook;
+    EXPECT_EQ(leftOver, QStringLiteral("1 × kind 1"));
+}
+
 TEST(ScriptedPlatform, AnUnexpectedQuestionIsNoAndIsReported)
 {
     ScriptedPlatform p;
@@ -34,8 +55,8 @@ TEST(ScriptedPlatform, AnUnexpectedQuestionIsNoAndIsReported)
 TEST(ScriptedPlatform, SaveDialogAddsTheDefaultExtension)
 {
     ScriptedPlatform p;
-    p.answerText(QStringLiteral("/tmp/map"));
-    p.answerText(QStringLiteral("/tmp/map.txt"));
+    p.answerSave(QStringLiteral("/tmp/map"));
+    p.answerSave(QStringLiteral("/tmp/map.txt"));
     const FileDialogOptions options{QStringLiteral("a|*.tlp"), QStringLiteral("tlp")};
     EXPECT_EQ(p.saveFileDialog(options), QStringLiteral("/tmp/map.tlp"));
     EXPECT_EQ(p.saveFileDialog(options), QStringLiteral("/tmp/map.txt"));
