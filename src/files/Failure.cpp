@@ -17,12 +17,10 @@ qint64 figure(const Failure& f, int i)
     return f.figures.value(i);
 }
 
-// Why, without the file a map picture failure names first.
-QString reason(const Failure& f)
+// The map picture, and a cancelled work of any kind.
+QString pictureReason(const Failure& f)
 {
     switch (f.kind) {
-    case FailureKind::None:
-        return {};
     case FailureKind::Cancelled:
         if (f.work == FailedWork::Slice)
             return QStringLiteral("已取消切分大图，已写入的 %1 个切片完整，地图没有改变。").arg(figure(f, 0));
@@ -45,6 +43,15 @@ QString reason(const Failure& f)
         return QStringLiteral("无法编码 %1 图片").arg(f.detail);
     case FailureKind::OutOfMemory:
         return QStringLiteral("内存不足。");
+    default:
+        return {};
+    }
+}
+
+// 自动拼图.
+QString assemblyReason(const Failure& f)
+{
+    switch (f.kind) {
     case FailureKind::ReferenceUnreadable:
         return f.files.isEmpty() ? QStringLiteral("无法读取原大地图") : QStringLiteral("无法读取原大地图：%1").arg(fileOf(f));
     case FailureKind::SliceFolderMissing:
@@ -67,6 +74,15 @@ QString reason(const Failure& f)
         return QStringLiteral("行数和列数须在 1 到 %1 之间").arg(figure(f, 0));
     case FailureKind::GridTooLarge:
         return QStringLiteral("%1 行 × %2 列远多于切片的数量（%3 个）").arg(figure(f, 0)).arg(figure(f, 1)).arg(figure(f, 2));
+    default:
+        return {};
+    }
+}
+
+// TMX and TMJ maps.
+QString tiledReason(const Failure& f)
+{
+    switch (f.kind) {
     case FailureKind::FileUnreadable:
         return QStringLiteral("无法读取文件：%1\n%2").arg(fileOf(f, 1), f.detail);
     case FailureKind::NotTiledMap:
@@ -83,6 +99,15 @@ QString reason(const Failure& f)
             .arg(f.files.value(1));
     case FailureKind::UnstorablePath:
         return QStringLiteral("图片路径含有 XML 中无法保存的控制字符：%1\n请导出为 TMJ 地图。").arg(fileOf(f, 1));
+    default:
+        return {};
+    }
+}
+
+// 切分大图.
+QString sliceReason(const Failure& f)
+{
+    switch (f.kind) {
     case FailureKind::PictureUnreadable:
         return f.detail.isEmpty() ? QStringLiteral("无法读取图片：%1").arg(fileOf(f))
                                   : QStringLiteral("无法读取图片：%1\n%2").arg(fileOf(f), f.detail);
@@ -110,8 +135,19 @@ QString reason(const Failure& f)
         return QStringLiteral("文件已经存在，不会覆盖：%1").arg(fileOf(f));
     case FailureKind::SliceUnwritable:
         return QStringLiteral("无法写入：%1\n%2\n已写入的 %3 个切片完整。").arg(fileOf(f), f.detail).arg(figure(f, 0));
+    default:
+        return {};
     }
-    return {};
+}
+
+// Why, without the file a map picture failure names first.
+QString reason(const Failure& f)
+{
+    if (f.kind < FailureKind::ReferenceUnreadable)
+        return pictureReason(f);
+    if (f.kind < FailureKind::FileUnreadable)
+        return assemblyReason(f);
+    return f.kind < FailureKind::PictureUnreadable ? tiledReason(f) : sliceReason(f);
 }
 
 }  // namespace
