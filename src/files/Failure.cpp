@@ -1,5 +1,6 @@
 // The words for every failure of the engines.
 #include "files/Failure.h"
+#include "files/FileErrors.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,6 +16,44 @@ QString fileOf(const Failure& f, int i = 0)
 qint64 figure(const Failure& f, int i)
 {
     return f.figures.value(i);
+}
+
+// The reason a failure's detail or cause gives.
+QString why(const Failure& f)
+{
+    switch (f.cause) {
+    case FailureCause::Detail:
+        return f.detail;
+    case FailureCause::ReadError:
+        return fileErrorText(f.error, FileAccess::Read);
+    case FailureCause::WriteError:
+        return fileErrorText(f.error);
+    case FailureCause::NotRegularFile:
+        return QStringLiteral("不是普通文件");
+    case FailureCause::FolderNotMade:
+        return QStringLiteral("无法创建文件夹");
+    case FailureCause::JpegNotEncoded:
+        return QStringLiteral("无法编码 JPEG 图片");
+    case FailureCause::NotJpeg:
+        return QStringLiteral("不是 JPEG 文件");
+    case FailureCause::UnsupportedJpeg:
+        return QStringLiteral("不受支持的 JPEG 种类");
+    case FailureCause::JpegTooBig:
+        return QStringLiteral("JPEG 图片太大，无法读取");
+    case FailureCause::BadJpegData:
+        return QStringLiteral("JPEG 数据有误");
+    case FailureCause::UnknownFormat:
+        return QStringLiteral("不是能读取的图片格式");
+    case FailureCause::FileNotFound:
+        return QStringLiteral("找不到文件");
+    case FailureCause::DeviceError:
+        return QStringLiteral("无法读取文件");
+    case FailureCause::BadPictureData:
+        return QStringLiteral("图片数据有误");
+    case FailureCause::PictureUnreadable:
+        return QStringLiteral("无法读取图片");
+    }
+    return f.detail;
 }
 
 // The map picture, and a cancelled work of any kind.
@@ -57,7 +96,7 @@ QString assemblyReason(const Failure& f)
     case FailureKind::SliceFolderMissing:
         return QStringLiteral("找不到切片文件夹：%1").arg(fileOf(f));
     case FailureKind::SliceFolderUnreadable:
-        return QStringLiteral("无法读取切片文件夹：%1\n%2").arg(fileOf(f), f.detail);
+        return QStringLiteral("无法读取切片文件夹：%1\n%2").arg(fileOf(f), why(f));
     case FailureKind::NoSlices:
         return QStringLiteral("文件夹中没有切片（JPEG、PNG 或 BMP 图片）：%1").arg(fileOf(f));
     case FailureKind::SliceUnreadable:
@@ -109,8 +148,8 @@ QString sliceReason(const Failure& f)
 {
     switch (f.kind) {
     case FailureKind::PictureUnreadable:
-        return f.detail.isEmpty() ? QStringLiteral("无法读取图片：%1").arg(fileOf(f))
-                                  : QStringLiteral("无法读取图片：%1\n%2").arg(fileOf(f), f.detail);
+        return why(f).isEmpty() ? QStringLiteral("无法读取图片：%1").arg(fileOf(f))
+                                : QStringLiteral("无法读取图片：%1\n%2").arg(fileOf(f), why(f));
     case FailureKind::PictureTooLarge:
         return QStringLiteral("图片 %1 为 %2 × %3 像素：PNG、BMP、TIFF 和渐进式 JPEG 图片要整张读入，"
                               "只能切分 %4 万像素以内的；更大的图片请先存为普通（基线）JPEG。")
@@ -134,7 +173,7 @@ QString sliceReason(const Failure& f)
     case FailureKind::SliceExists:
         return QStringLiteral("文件已经存在，不会覆盖：%1").arg(fileOf(f));
     case FailureKind::SliceUnwritable:
-        return QStringLiteral("无法写入：%1\n%2\n已写入的 %3 个切片完整。").arg(fileOf(f), f.detail).arg(figure(f, 0));
+        return QStringLiteral("无法写入：%1\n%2\n已写入的 %3 个切片完整。").arg(fileOf(f), why(f)).arg(figure(f, 0));
     default:
         return {};
     }

@@ -24,7 +24,7 @@ enum class FailureKind {
     // 自动拼图.
     ReferenceUnreadable,    // files: the reference picture, when known
     SliceFolderMissing,     // files: the folder
-    SliceFolderUnreadable,  // files: the folder; detail: the file system's reason
+    SliceFolderUnreadable,  // files: the folder; detail or cause: the file system's reason
     NoSlices,               // files: the folder
     SliceUnreadable,        // files: the slice
     SliceSizesDiffer,       // files: two slices; figures: the first's width and height, the second's
@@ -40,15 +40,35 @@ enum class FailureKind {
     UnstorablePath,       // files: the map, then the tile's path
 
     // 切分大图; figures end with the count of slices written, where one is given.
-    PictureUnreadable,    // files: the picture; detail: the reason, when known
+    PictureUnreadable,    // files: the picture; detail or cause: the reason, when known
     PictureTooLarge,      // files: the picture; figures: width, height, the largest pixel count read whole
     PictureCut,           // files: the picture; figures: the rows read, its height, slices written
     SliceCellOutOfRange,  // figures: the smallest side, the largest
     SliceGridTooLarge,    // figures: rows, columns, the largest map side
     SliceExists,          // files: the file already there
-    SliceUnwritable,      // files: the file or folder; detail: the reason; figures: slices written
+    SliceUnwritable,      // files: the file or folder; detail or cause: the reason; figures: slices written
 };
 inline constexpr FailureKind kLastFailureKind = FailureKind::SliceUnwritable;
+
+// Why a file or picture could not be read or written, for the kinds whose detail is a reason.
+enum class FailureCause {
+    Detail,          // the detail as given
+    ReadError,       // `error`: an errno value, reading
+    WriteError,      // `error`: an errno value, writing
+    NotRegularFile,
+    FolderNotMade,
+    JpegNotEncoded,
+    // A picture's decoder.
+    NotJpeg,
+    UnsupportedJpeg,
+    JpegTooBig,
+    BadJpegData,
+    UnknownFormat,
+    FileNotFound,
+    DeviceError,
+    BadPictureData,
+    PictureUnreadable,
+};
 
 // The work that failed, which a message names.
 // TiledRead: a TMX or TMJ map read by a command, where nothing is imported and no map is open.
@@ -66,8 +86,18 @@ struct Failure {
     QStringList files;      // the files or folders concerned, as given
     QString detail;         // see the kind
     QList<qint64> figures;  // sizes and counts, in the order the kind lists them
+    FailureCause cause = FailureCause::Detail;  // the reason a kind's detail would give
+    int error = 0;                              // see the cause
 
     bool ok() const { return kind == FailureKind::None; }
+    static Failure because(FailureKind what, QStringList concerned, FailureCause cause, int error = 0,
+                           QList<qint64> numbers = {})
+    {
+        Failure failure(what, std::move(concerned), {}, std::move(numbers));
+        failure.cause = cause;
+        failure.error = error;
+        return failure;
+    }
 };
 
 // The message for the user (Chinese); empty for no failure.
