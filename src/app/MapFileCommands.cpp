@@ -10,24 +10,6 @@
 #include <memory>
 
 namespace tessera {
-QString mapFileMessage(const QString& path, const MapFileResult& result, bool import)
-{
-    switch (result.failure) {
-    case MapFileFailure::None:
-        break;
-    case MapFileFailure::Unreadable:
-        return QStringLiteral("导入失败，无法读取文件：\n%1\n%2").arg(path, result.detail);
-    case MapFileFailure::NotText:
-        return QStringLiteral("导入失败：\n%1\n不是青石地图路径文件（%2），地图没有改变。")
-            .arg(path, notMapTextReason(result.kind));
-    case MapFileFailure::Unwritable:
-        return QStringLiteral("导出失败，文件没有写入：\n%1\n%2").arg(path, result.detail);
-    case MapFileFailure::Cancelled:
-        return QStringLiteral("导出已取消，文件没有写入：\n%1").arg(path);
-    }
-    return import ? QStringLiteral("导入成功，请按刷新界面按钮！") : QStringLiteral("导出成功！");
-}
-
 const FileDialogOptions MapFileCommands::kDialogOptions{
     QStringLiteral("青石地图路径文件（TLP）|*.tlp|文本文档（TXT）|*.txt|所有文件|*.*"),
     QStringLiteral("tlp")};
@@ -82,7 +64,7 @@ bool MapFileCommands::exportTo(const QString& path, bool inBox)
 bool MapFileCommands::finishExport(const QString& path, const MapFileResult& result, bool inBox)
 {
     if (!result.ok()) {
-        platform_.messageBox(mapFileMessage(path, result, false), MessageButtons::OkExclamation);
+        platform_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
         return false;
     }
     emit exported(path);
@@ -154,7 +136,7 @@ bool MapFileCommands::finishTiledImport(const QString& path, TiledImportResult r
 bool MapFileCommands::finishImport(const QString& path, MapFileResult result)
 {
     if (!result.ok()) {
-        platform_.messageBox(mapFileMessage(path, result, true), MessageButtons::OkExclamation);
+        platform_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
         return false;
     }
     if (!(take_ ? take_(std::move(result.cells)) : grid_.replaceCells(std::move(result.cells)))) {

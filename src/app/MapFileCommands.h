@@ -15,7 +15,6 @@ class LongWork;
 class Progress;
 
 // The message that tells the user what became of an import or export of `path`.
-QString mapFileMessage(const QString& path, const MapFileResult& result, bool import);
 
 // Export and import of the map path file with their dialogs and messages. With a `LongWork` the
 // reading, writing and encoding run in the background and the grid changes when they are done.

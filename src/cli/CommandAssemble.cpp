@@ -187,7 +187,7 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
     const MapFileResult written = writeMapPathFile(files, output, result.cells(mapSize), mapSize, quiet,
                                                    QStringList{reference} + input.slicePaths());
     if (!written.ok()) {
-        err << QStringLiteral("无法写入地图路径文件：%1\n%2\n").arg(output, written.detail);
+        err << failureMessage(written.failure.of(FailedWork::CommandMapFile)) << u'\n';
         return kExitFailed;
     }
     listDoubtful(result, err);

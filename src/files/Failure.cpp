@@ -179,6 +179,34 @@ QString sliceReason(const Failure& f)
     }
 }
 
+// The map path file, read or written by the editor or by a command.
+QString mapFileMessage(const Failure& f)
+{
+    const QString path = f.files.value(0);
+    const bool command = f.work == FailedWork::CommandMapFile;
+    switch (f.kind) {
+    case FailureKind::MapFileUnreadable:
+        return command ? QStringLiteral("无法读取地图路径文件：%1\n%2").arg(path, why(f))
+                       : QStringLiteral("导入失败，无法读取文件：\n%1\n%2").arg(path, why(f));
+    case FailureKind::NotMapText: {
+        const QString what = notMapTextReason(static_cast<MapFileKind>(figure(f, 0)));
+        return command ? QStringLiteral("%1 不是青石地图路径文件（%2）。").arg(path, what)
+                       : QStringLiteral("导入失败：\n%1\n不是青石地图路径文件（%2），地图没有改变。").arg(path, what);
+    }
+    case FailureKind::MapFileTooLarge:
+        return QStringLiteral("%1 有 %2 行、最长一行 %3 个字段，超过了 %4 × %4 的最大地图。")
+            .arg(path)
+            .arg(figure(f, 0))
+            .arg(figure(f, 1))
+            .arg(figure(f, 2));
+    case FailureKind::MapFileUnwritable:
+        return command ? QStringLiteral("无法写入地图路径文件：%1\n%2").arg(path, why(f))
+                       : QStringLiteral("导出失败，文件没有写入：\n%1\n%2").arg(path, why(f));
+    default:
+        return QStringLiteral("导出已取消，文件没有写入：\n%1").arg(path);
+    }
+}
+
 // Why, without the file a map picture failure names first.
 QString reason(const Failure& f)
 {
@@ -186,7 +214,9 @@ QString reason(const Failure& f)
         return pictureReason(f);
     if (f.kind < FailureKind::FileUnreadable)
         return assemblyReason(f);
-    return f.kind < FailureKind::PictureUnreadable ? tiledReason(f) : sliceReason(f);
+    if (f.kind < FailureKind::PictureUnreadable)
+        return tiledReason(f);
+    return f.kind < FailureKind::MapFileUnreadable ? sliceReason(f) : mapFileMessage(f);
 }
 
 }  // namespace
@@ -208,11 +238,32 @@ QString failureMessage(const Failure& failure)
             + QStringLiteral("\n地图没有改变。");
     case FailedWork::TiledRead:
         return QStringLiteral("无法读取地图：\n%1\n").arg(failure.files.value(0)) + reason(failure);
+    case FailedWork::MapFile:
+    case FailedWork::CommandMapFile:
+        return mapFileMessage(failure);
     case FailedWork::AutoAssembly:
     case FailedWork::Slice:
         break;
     }
     return reason(failure);
+}
+
+QString notMapTextReason(MapFileKind kind)
+{
+    switch (kind) {
+    case MapFileKind::Utf16:
+        return QStringLiteral("这是 UTF-16 编码的文本");
+    case MapFileKind::Picture:
+        return QStringLiteral("这是图片文件");
+    case MapFileKind::Archive:
+        return QStringLiteral("这是压缩文件");
+    case MapFileKind::OtherText:
+        return QStringLiteral("这像是 JSON 或 XML 文本：行尾只有 LF，整个文件会是一个含有换行的单元格，不是图块的路径");
+    case MapFileKind::Binary:
+    case MapFileKind::Text:
+        break;
+    }
+    return QStringLiteral("这不是文本文件");
 }
 
 }  // namespace tessera

@@ -47,8 +47,24 @@ enum class FailureKind {
     SliceGridTooLarge,    // figures: rows, columns, the largest map side
     SliceExists,          // files: the file already there
     SliceUnwritable,      // files: the file or folder; detail or cause: the reason; figures: slices written
+
+    // The map path file; files: the file.
+    MapFileUnreadable,  // detail: the file system's reason
+    NotMapText,         // figures: what the file is instead (MapFileKind)
+    MapFileTooLarge,    // figures: its lines, its longest line's fields, the largest map side
+    MapFileUnwritable,  // detail: the file system's reason
 };
-inline constexpr FailureKind kLastFailureKind = FailureKind::SliceUnwritable;
+inline constexpr FailureKind kLastFailureKind = FailureKind::MapFileUnwritable;
+
+// What a file is when it cannot be a map path file at all.
+enum class MapFileKind {
+    Text,
+    Utf16,    // UTF-16 text (byte-order mark)
+    Picture,  // starts with a picture signature
+    Archive,  // starts with an archive or compressed-file signature
+    Binary,   // control bytes in its first line
+    OtherText,  // JSON or XML (a bracket first) with line breaks but no CR LF and no "|": one cell, no map
+};
 
 // Why a file or picture could not be read or written, for the kinds whose detail is a reason.
 enum class FailureCause {
@@ -71,8 +87,9 @@ enum class FailureCause {
 };
 
 // The work that failed, which a message names.
-// TiledRead: a TMX or TMJ map read by a command, where nothing is imported and no map is open.
-enum class FailedWork { MapPicture, AutoAssembly, TiledExport, TiledImport, TiledRead, Slice };
+// TiledRead: a TMX or TMJ map read by a command, where nothing is imported and no map is open;
+// MapFile: the editor's import or export of a map path file; CommandMapFile: a command's.
+enum class FailedWork { MapPicture, AutoAssembly, TiledExport, TiledImport, TiledRead, Slice, MapFile, CommandMapFile };
 
 struct Failure {
     Failure() = default;
@@ -90,6 +107,13 @@ struct Failure {
     int error = 0;                              // see the cause
 
     bool ok() const { return kind == FailureKind::None; }
+    // The same failure, of another work: a command words it in its own way.
+    Failure of(FailedWork other) const
+    {
+        Failure failure = *this;
+        failure.work = other;
+        return failure;
+    }
     static Failure because(FailureKind what, QStringList concerned, FailureCause cause, int error = 0,
                            QList<qint64> numbers = {})
     {
@@ -99,6 +123,9 @@ struct Failure {
         return failure;
     }
 };
+
+// Why a file of `kind` (not Text) is no map path file, in words for the user.
+QString notMapTextReason(MapFileKind kind);
 
 // The message for the user (Chinese); empty for no failure.
 QString failureMessage(const Failure& failure);
