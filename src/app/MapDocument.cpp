@@ -16,7 +16,7 @@ struct MapDocument::BatchOutcome {
 };
 
 MapDocument::MapDocument(Platform& platform, QObject* parent)
-    : QObject(parent), platform_(platform), model_(grid_), file_(grid_, platform, noProgress_)
+    : QObject(parent), dialogs_(platform.dialogs()), files_(platform.files()), model_(grid_), file_(grid_, dialogs_, files_, noProgress_)
 {
     file_.setLongWork(&work_);
     file_.setCellTaker([this](CellTexts cells) {
@@ -51,7 +51,7 @@ MapDocument::~MapDocument() = default;
 
 bool MapDocument::newMap()
 {
-    const std::optional<int> size = askNewMapSize(platform_);
+    const std::optional<int> size = askNewMapSize(dialogs_);
     if (!size)
         return false;
     startOver(*size);
@@ -154,12 +154,12 @@ void MapDocument::setChangedOutsideHistory(bool changed)
 
 void MapDocument::sayResizedMeanwhile()
 {
-    platform_.messageBox(QStringLiteral("地图的大小在处理期间改变了，处理结果没有放入地图。"), MessageButtons::OkExclamation);
+    dialogs_.messageBox(QStringLiteral("地图的大小在处理期间改变了，处理结果没有放入地图。"), MessageButtons::OkExclamation);
 }
 
 void MapDocument::shift(ShiftDirection direction)
 {
-    const std::optional<int> distance = askShiftDistance(platform_, direction);
+    const std::optional<int> distance = askShiftDistance(dialogs_, direction);
     if (!distance)
         return;
     // The shift runs on a snapshot, which also tells what it loses; the map changes when it is done.
@@ -187,7 +187,7 @@ void MapDocument::shift(ShiftDirection direction)
 
 void MapDocument::batchRename(bool fillBlanks)
 {
-    const BatchStart start = askBatchRenameStart(platform_, grid_);
+    const BatchStart start = askBatchRenameStart(dialogs_, grid_);
     if (start.outcome != BatchStart::Go) {
         if (start.outcome == BatchStart::NoMap)
             emit filesChanged();
@@ -202,7 +202,7 @@ void MapDocument::batchRename(bool fillBlanks)
 
 void MapDocument::batchMove()
 {
-    const BatchStart start = askBatchMoveStart(platform_, grid_);
+    const BatchStart start = askBatchMoveStart(dialogs_, grid_);
     if (start.outcome != BatchStart::Go) {
         if (start.outcome != BatchStart::Declined)
             emit filesChanged();  // also after a cancelled folder choice
@@ -220,7 +220,7 @@ void MapDocument::runBatch(Batch batch, bool redraw)
     // The batch works on its own copy of the map; the map takes its result when it is done, or
     // when it was stopped between two files.
     work_.run<std::shared_ptr<BatchOutcome>>(
-        [batch = std::move(batch), &files = platform_.files(), cells = grid_.cells(),
+        [batch = std::move(batch), &files = files_, cells = grid_.cells(),
          n = grid_.mapSize()](Progress& progress) {
             auto out = std::make_shared<BatchOutcome>();
             TileGrid grid;

@@ -16,7 +16,7 @@ const FileDialogOptions MapFileCommands::kDialogOptions{
 
 bool MapFileCommands::exportGrid(bool inBox)
 {
-    const std::optional<QString> path = platform_.saveFileDialog(kDialogOptions);
+    const std::optional<QString> path = dialogs_.saveFileDialog(kDialogOptions);
     return path && exportTo(*path, inBox);
 }
 
@@ -26,7 +26,7 @@ const FileDialogOptions MapFileCommands::kImportDialogOptions{
 
 bool MapFileCommands::importGrid()
 {
-    const std::optional<QString> path = platform_.openFileDialog(kImportDialogOptions);
+    const std::optional<QString> path = dialogs_.openFileDialog(kImportDialogOptions);
     return path && importFrom(*path);
 }
 
@@ -43,7 +43,7 @@ bool MapFileCommands::confirmUnfitCells()
     const QString text = QStringLiteral("以下单元格的文件名含有“|”或换行符，导出后无法按原样导入：\n%1\n"
                                         "是否仍然导出？")
                              .arg(names.join(u'\n'));
-    return platform_.messageBox(text, MessageButtons::YesNoInfo) == MessageResult::Yes;
+    return dialogs_.messageBox(text, MessageButtons::YesNoInfo) == MessageResult::Yes;
 }
 
 bool MapFileCommands::exportTo(const QString& path, bool inBox)
@@ -52,10 +52,10 @@ bool MapFileCommands::exportTo(const QString& path, bool inBox)
         return false;
     const int n = grid_.mapSize();
     if (!work_)
-        return finishExport(path, writeMapPathFile(platform_, path, grid_.cells(), n, progress_), inBox);
+        return finishExport(path, writeMapPathFile(files_, path, grid_.cells(), n, progress_), inBox);
     // The work writes a snapshot: the strings are shared, not copied.
     return work_->run<MapFileResult>(
-        [&files = platform_.files(), path, cells = grid_.cells(), n](Progress& progress) {
+        [&files = files_, path, cells = grid_.cells(), n](Progress& progress) {
             return writeMapPathFile(files, path, cells, n, progress);
         },
         [this, path, inBox](MapFileResult result) { finishExport(path, result, inBox); });
@@ -64,12 +64,12 @@ bool MapFileCommands::exportTo(const QString& path, bool inBox)
 bool MapFileCommands::finishExport(const QString& path, const MapFileResult& result, bool inBox)
 {
     if (!result.ok()) {
-        platform_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
+        dialogs_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
         return false;
     }
     emit exported(path);
     if (inBox)
-        platform_.messageBox(QStringLiteral("导出成功！"), MessageButtons::Ok);
+        dialogs_.messageBox(QStringLiteral("导出成功！"), MessageButtons::Ok);
     else
         emit notice(QStringLiteral("已保存：%1").arg(QFileInfo(path).fileName()));
     return true;
@@ -92,7 +92,7 @@ constexpr int kSniffedBytes = 4096;
 bool MapFileCommands::importFrom(const QString& path)
 {
     const int n = grid_.mapSize();
-    auto read = [&files = platform_.files(), path, n](Progress& progress) {
+    auto read = [&files = files_, path, n](Progress& progress) {
         ImportOutcome outcome;
         outcome.tiled = hasTiledMapExtension(path) || looksLikeTiledMap(files.readHead(path, kSniffedBytes).data);
         if (outcome.tiled)
@@ -117,7 +117,7 @@ bool MapFileCommands::finishAnyImport(const QString& path, ImportOutcome outcome
 bool MapFileCommands::finishTiledImport(const QString& path, TiledImportResult result)
 {
     if (!result.ok()) {
-        platform_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
+        dialogs_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
         return false;
     }
     const int n = result.mapSize;
@@ -128,7 +128,7 @@ bool MapFileCommands::finishTiledImport(const QString& path, TiledImportResult r
         [[maybe_unused]] const bool taken = grid_.replaceCells(std::move(result.cells));
     }
     emit importedTiledMap(path);
-    platform_.messageBox(QStringLiteral("已导入地图：\n%1\n%2 × %2 个单元格").arg(path).arg(n), MessageButtons::Ok,
+    dialogs_.messageBox(QStringLiteral("已导入地图：\n%1\n%2 × %2 个单元格").arg(path).arg(n), MessageButtons::Ok,
                          kDefaultMessageTitle, result.notes.join(u'\n'));
     return true;
 }
@@ -136,17 +136,17 @@ bool MapFileCommands::finishTiledImport(const QString& path, TiledImportResult r
 bool MapFileCommands::finishImport(const QString& path, MapFileResult result)
 {
     if (!result.ok()) {
-        platform_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
+        dialogs_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
         return false;
     }
     if (!(take_ ? take_(std::move(result.cells)) : grid_.replaceCells(std::move(result.cells)))) {
-        platform_.messageBox(QStringLiteral("地图的大小在读取期间改变了，没有导入：\n%1").arg(path),
+        dialogs_.messageBox(QStringLiteral("地图的大小在读取期间改变了，没有导入：\n%1").arg(path),
                              MessageButtons::OkExclamation);
         return false;
     }
     emit imported(path);
     const QString note = result.lineFeedsOnly ? u'\n' + lineFeedsOnlyNote() + u'。' : QString();
-    platform_.messageBox(QStringLiteral("导入成功，请按刷新界面按钮！") + note, MessageButtons::Ok);
+    dialogs_.messageBox(QStringLiteral("导入成功，请按刷新界面按钮！") + note, MessageButtons::Ok);
     return true;
 }
 

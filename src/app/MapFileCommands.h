@@ -1,6 +1,7 @@
 #pragma once
 
-#include "gui/Platform.h"
+#include "files/Files.h"
+#include "gui/Dialogs.h"
 #include "model/MapPathFile.h"
 #include "model/TileGrid.h"
 #include "tmx/TiledMap.h"
@@ -26,8 +27,8 @@ public:
     // 导入数据 also offers TMX and TMJ maps.
     static const FileDialogOptions kImportDialogOptions;
 
-    MapFileCommands(TileGrid& grid, Platform& platform, Progress& progress)
-        : grid_(grid), platform_(platform), progress_(progress)
+    MapFileCommands(TileGrid& grid, Dialogs& dialogs, Files& files, Progress& progress)
+        : grid_(grid), dialogs_(dialogs), files_(files), progress_(progress)
     {
     }
 
@@ -71,7 +72,8 @@ private:
     bool finishTiledImport(const QString& path, TiledImportResult result);
 
     TileGrid& grid_;
-    Platform& platform_;
+    Dialogs& dialogs_;
+    Files& files_;
     Progress& progress_;
     LongWork* work_ = nullptr;
     std::function<bool(CellTexts)> take_;

@@ -25,6 +25,6 @@ int main(int argc, char* argv[])
     // This editor's own journal (said at once when it cannot be written), then a map left unsaved
     // by an editor that did not end cleanly.
     window.document().keepJournal();
-    tessera::offerRecovery(window.document(), platform, QString());
+    tessera::offerRecovery(window.document(), platform.dialogs(), QString());
     return QApplication::exec();
 }

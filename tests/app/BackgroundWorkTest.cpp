@@ -148,7 +148,7 @@ TEST_F(BackgroundWorkTest, ANewMapDuringAnImportRunsAfterIt)
                 text += QStringLiteral("%1/new/%2-%3.jpg").arg(c > 1 ? QStringLiteral("|") : QString()).arg(r).arg(c);
             text += QStringLiteral("\r\n");
         }
-        ASSERT_TRUE(platform.writeFileAtomic(map, encodeMapText(text)));
+        ASSERT_TRUE(platform.faults().writeFileAtomic(map, encodeMapText(text)));
     }
     platform.answerOpen(map);
     platform.answerYes();
@@ -185,7 +185,7 @@ TEST_F(BackgroundWorkTest, AShiftDuringAnExportChangesTheMapButNotTheFile)
 TEST_F(BackgroundWorkTest, TheCloseBoxAnswersDuringAnExportAndYesLeavesAWholeFile)
 {
     const QString map = dir.filePath(QStringLiteral("map.tlp"));
-    ASSERT_TRUE(platform.writeFileAtomic(map, "old content"));
+    ASSERT_TRUE(platform.faults().writeFileAtomic(map, "old content"));
     platform.answerSave(map);
     trigger("ExportDataCommand");
     platform.answerYes();
@@ -258,18 +258,18 @@ namespace {
 // holds, as it does under a real modal box, and the boxes shown meanwhile are counted.
 class QuestionPlatform : public ScriptedPlatform {
 public:
-    MessageResult messageBox(const QString& text, MessageButtons buttons, const QString& title,
-                             const QString& informative) override
+    QuestionPlatform()
     {
-        if (asking_)
-            ++shownDuringQuestion;
-        if (text != texts::kExitQuestion || !whileAsked)
-            return ScriptedPlatform::messageBox(text, buttons, title, informative);
-        asking_ = true;
-        EXPECT_TRUE(QTest::qWaitFor(whileAsked, 10000));
-        QTest::qWait(50);  // the work's finish notice arrives
-        asking_ = false;
-        return ScriptedPlatform::messageBox(text, buttons, title, informative);
+        script().beforeMessage = [this](const QString& text) {
+            if (asking_)
+                ++shownDuringQuestion;
+            if (text != texts::kExitQuestion || !whileAsked)
+                return;
+            asking_ = true;
+            EXPECT_TRUE(QTest::qWaitFor(whileAsked, 10000));
+            QTest::qWait(50);  // the work's finish notice arrives
+            asking_ = false;
+        };
     }
     std::function<bool()> whileAsked;
     int shownDuringQuestion = 0;

@@ -20,7 +20,7 @@ using namespace tessera;
 namespace {
 
 struct BadMapFiles : testing::Test {
-    BadMapFiles() : file(grid, platform, progress) { grid.resize(5); }
+    BadMapFiles() : file(grid, platform, platform, progress) { grid.resize(5); }
 
     QString put(const QString& name, const QByteArray& bytes)
     {
@@ -157,7 +157,7 @@ TEST_F(BadMapFiles, OddPathsSurviveARoundTrip)
     ASSERT_TRUE(file.exportTo(path));
     TileGrid back;
     back.resize(5);
-    MapFileCommands(back, platform, progress).importFrom(path);
+    MapFileCommands(back, platform, platform, progress).importFrom(path);
     for (int c = 1; c <= 5; ++c)
         EXPECT_EQ(back.cellText(1, c), grid.cellText(1, c)) << c;
 }

@@ -14,16 +14,16 @@ namespace {
 
 class MapFileCommandsTest : public testing::Test {
 protected:
-    MapFileCommandsTest() : file(grid, platform, progress)
+    MapFileCommandsTest() : file(grid, platform, platform, progress)
     {
         QObject::connect(&file, &MapFileCommands::imported, [this] { ++redraws; });
     }
 
     QString path(const QString& name) const { return dir.filePath(name); }
-    QByteArray bytesOf(const QString& name) { return platform.readFile(path(name)).data; }
+    QByteArray bytesOf(const QString& name) { return platform.faults().readFile(path(name)).data; }
     void put(const QString& name, const QByteArray& bytes)
     {
-        ASSERT_TRUE(platform.writeFileAtomic(path(name), bytes));
+        ASSERT_TRUE(platform.faults().writeFileAtomic(path(name), bytes));
     }
     bool exportAs(const QString& name)
     {

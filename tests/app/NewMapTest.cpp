@@ -177,7 +177,7 @@ TEST_F(NewMapTest, ImportEndsWithAFullRedraw)
     const QString red = dir.filePath(QStringLiteral("red.jpg"));
     ASSERT_TRUE(writeSolidImage(red, QColor(220, 30, 30)));
     const QString map = dir.filePath(QStringLiteral("map.tlp"));
-    ASSERT_TRUE(platform.writeFileAtomic(map, encodeMapText(QStringLiteral("空|%1\r\n").arg(red))));
+    ASSERT_TRUE(platform.faults().writeFileAtomic(map, encodeMapText(QStringLiteral("空|%1\r\n").arg(red))));
     ASSERT_TRUE(newMap(QStringLiteral("2")));
     window.document().editing().history.append(1, 1);
     platform.answerOpen(map);

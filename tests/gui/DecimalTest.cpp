@@ -37,10 +37,10 @@ TEST(DecimalValue, InputNumberConvertsTheAnswerAndKeepsCancel)
     ScriptedPlatform platform;
     platform.answerInput(QStringLiteral(" 30x"));
     platform.answerCancel(DialogKind::Input);
-    EXPECT_EQ(platform.inputNumber(QStringLiteral("请输入地图大小："), QStringLiteral("新建地图"),
+    EXPECT_EQ(platform.script().inputNumber(QStringLiteral("请输入地图大小："), QStringLiteral("新建地图"),
                                    QStringLiteral("25")),
               30);
-    EXPECT_FALSE(platform.inputNumber(QStringLiteral("p"), QStringLiteral("t"), QStringLiteral("1")));
+    EXPECT_FALSE(platform.script().inputNumber(QStringLiteral("p"), QStringLiteral("t"), QStringLiteral("1")));
 }
 
 TEST(QtFilterList, TurnsPipeListIntoQtFilters)

@@ -64,6 +64,8 @@ std::optional<QString> ScriptedDialogs::textAnswer(const Shown& shown)
 MessageResult ScriptedDialogs::messageBox(const QString& text, MessageButtons buttons, const QString& title,
                                            const QString& informative)
 {
+    if (beforeMessage)
+        beforeMessage(text);
     Shown shown{DialogKind::Message, title, text, buttons};
     shown.informative = informative;
     if (buttons != MessageButtons::YesNoInfo) {

@@ -78,6 +78,8 @@ public:
     std::optional<SliceChoices> sliceDialog(const QString& picture, QSize size, const SliceChoices& initial,
                                             int minSide, int maxSide) override;
 
+    // Called with a message box's text before it is answered.
+    std::function<void(const QString& text)> beforeMessage;
     // The options passed to the last file dialog, and the item a choice box offered first.
     FileDialogOptions lastFileDialog;
     // What the last 切分大图 dialog offered first.

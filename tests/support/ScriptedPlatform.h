@@ -14,8 +14,8 @@ struct ScriptedPlatformParts {
 };
 }  // namespace detail
 
-// The platform of tests and benchmarks: scripted dialogs and fault-injecting files as one
-// Platform, with the test's side of both at hand.
+// The platform of tests and benchmarks: scripted dialogs and fault-injecting files, passed as
+// the Platform, the Dialogs or the Files, with the test's side of both at hand.
 class ScriptedPlatform : private detail::ScriptedPlatformParts, public Platform {
 public:
     using DialogKind = ScriptedDialogs::DialogKind;
@@ -26,6 +26,8 @@ public:
 
     ScriptedDialogs& script() { return scriptedDialogs; }
     FaultyFiles& faults() { return faultyFiles; }
+    operator Dialogs&() { return scriptedDialogs; }
+    operator Files&() { return faultyFiles; }
 
     void answer(MessageResult button) { scriptedDialogs.answer(button); }
     void answerYes() { scriptedDialogs.answerYes(); }
