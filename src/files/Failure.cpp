@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <iterator>
+
 namespace tessera {
 namespace {
 
@@ -21,6 +23,13 @@ qint64 figure(const Failure& f, int i)
 // The reason a failure's detail or cause gives.
 QString why(const Failure& f)
 {
+    // The words of the causes from NotRegularFile on, in their order.
+    static const char16_t* const kWords[] = {
+        u"不是普通文件", u"无法创建文件夹", u"无法编码 JPEG 图片", u"不是 JPEG 文件",
+        u"不受支持的 JPEG 种类", u"JPEG 图片太大，无法读取", u"JPEG 数据有误", u"不是能读取的图片格式",
+        u"找不到文件", u"无法读取文件", u"图片数据有误", u"无法读取图片",
+    };
+    static_assert(std::size(kWords) == std::size_t(FailureCause::PictureUnreadable) - std::size_t(FailureCause::NotRegularFile) + 1);
     switch (f.cause) {
     case FailureCause::Detail:
         return f.detail;
@@ -28,32 +37,9 @@ QString why(const Failure& f)
         return fileErrorText(f.error, FileAccess::Read);
     case FailureCause::WriteError:
         return fileErrorText(f.error);
-    case FailureCause::NotRegularFile:
-        return QStringLiteral("不是普通文件");
-    case FailureCause::FolderNotMade:
-        return QStringLiteral("无法创建文件夹");
-    case FailureCause::JpegNotEncoded:
-        return QStringLiteral("无法编码 JPEG 图片");
-    case FailureCause::NotJpeg:
-        return QStringLiteral("不是 JPEG 文件");
-    case FailureCause::UnsupportedJpeg:
-        return QStringLiteral("不受支持的 JPEG 种类");
-    case FailureCause::JpegTooBig:
-        return QStringLiteral("JPEG 图片太大，无法读取");
-    case FailureCause::BadJpegData:
-        return QStringLiteral("JPEG 数据有误");
-    case FailureCause::UnknownFormat:
-        return QStringLiteral("不是能读取的图片格式");
-    case FailureCause::FileNotFound:
-        return QStringLiteral("找不到文件");
-    case FailureCause::DeviceError:
-        return QStringLiteral("无法读取文件");
-    case FailureCause::BadPictureData:
-        return QStringLiteral("图片数据有误");
-    case FailureCause::PictureUnreadable:
-        return QStringLiteral("无法读取图片");
+    default:
+        return QString::fromUtf16(kWords[std::size_t(f.cause) - std::size_t(FailureCause::NotRegularFile)]);
     }
-    return f.detail;
 }
 
 // The map picture, and a cancelled work of any kind.
