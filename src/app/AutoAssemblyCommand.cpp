@@ -1,6 +1,7 @@
 #include "app/AutoAssemblyCommand.h"
 
 #include "app/MapDocument.h"
+#include "app/MapQuestions.h"
 #include "assembly/AssemblyReport.h"
 #include "gui/LongWork.h"
 #include "model/TileGrid.h"
@@ -102,19 +103,8 @@ void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, 
     if (!grid)
         return;
 
-    const TileGrid& map = document_.grid();
-    const auto& cells = map.cells();
-    const auto taken = std::count_if(cells.begin(), cells.end(), [](const QString& c) { return !c.isEmpty(); });
-    if (taken > 0
-        && dialogs_.messageBox(QStringLiteral("地图上已有的 %1 个图块将被替换，是否覆盖？").arg(taken),
-                                MessageButtons::YesNoInfo)
-               != MessageResult::Yes)
-        return;
-    const int mapSize = std::max({map.mapSize(), grid->rows, grid->columns});
-    if (mapSize > map.mapSize()
-        && dialogs_.messageBox(QStringLiteral("地图将扩大为 %1 × %1，是否继续？").arg(mapSize),
-                                MessageButtons::YesNoInfo)
-               != MessageResult::Yes)
+    const std::optional<int> mapSize = askToFillMap(dialogs_, document_.grid(), grid->rows, grid->columns);
+    if (!mapSize)
         return;
 
     // Matching reads only the features read before; the map changes when it is done.
@@ -123,7 +113,7 @@ void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, 
         [input = std::move(input), grid = *grid](Progress& progress) {
             return std::make_shared<const AssemblyResult>(assembleMap(*input, grid, progress));
         },
-        [this, mapSize, sliceFolder](std::shared_ptr<const AssemblyResult> result) {
+        [this, mapSize = *mapSize, sliceFolder](std::shared_ptr<const AssemblyResult> result) {
             emit stepChanged({});
             if (!result->ok()) {
                 dialogs_.messageBox(failureMessage(result->failure), MessageButtons::OkExclamation);

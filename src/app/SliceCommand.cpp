@@ -1,6 +1,7 @@
 #include "app/SliceCommand.h"
 
 #include "app/MapDocument.h"
+#include "app/MapQuestions.h"
 #include "app/ResultWindow.h"
 #include "gui/LongWork.h"
 #include "gui/Dialogs.h"
@@ -40,8 +41,8 @@ void SliceCommand::start()
     const QString picture = QFileInfo(*chosen).absoluteFilePath();
     const QSize size = readPictureSize(picture);
     if (size.isEmpty()) {
-        dialogs_.messageBox(QStringLiteral("无法读取图片：%1").arg(QDir::toNativeSeparators(picture)),
-                             MessageButtons::OkExclamation);
+        dialogs_.messageBox(failureMessage(Failure(FailureKind::PictureUnreadable, {picture}).of(FailedWork::Slice)),
+                            MessageButtons::OkExclamation);
         return;
     }
     SliceChoices offered = last_;
@@ -54,25 +55,15 @@ void SliceCommand::start()
     const int rows = (size.height() + choices->cell.height() - 1) / choices->cell.height();
     const int columns = (size.width() + choices->cell.width() - 1) / choices->cell.width();
     if (std::max(rows, columns) > kMaxMapSize) {
-        Failure tooMany(FailureKind::SliceGridTooLarge, {}, {}, {rows, columns, kMaxMapSize});
-        tooMany.work = FailedWork::Slice;
-        dialogs_.messageBox(failureMessage(tooMany), MessageButtons::OkExclamation);
+        const Failure tooMany(FailureKind::SliceGridTooLarge, {}, {}, {rows, columns, kMaxMapSize});
+        dialogs_.messageBox(failureMessage(tooMany.of(FailedWork::Slice)), MessageButtons::OkExclamation);
         return;
     }
     if (!mayUseFolder(folder, rows, columns))
         return;
 
-    const TileGrid& map = document_.grid();
-    const auto taken = std::count_if(map.cells().begin(), map.cells().end(), [](const QString& c) { return !c.isEmpty(); });
-    if (taken > 0
-        && dialogs_.messageBox(QStringLiteral("地图上已有的 %1 个图块将被替换，是否覆盖？").arg(taken),
-                                MessageButtons::YesNoInfo)
-               != MessageResult::Yes)
-        return;
-    const int mapSize = std::max({map.mapSize(), rows, columns});
-    if (mapSize > map.mapSize()
-        && dialogs_.messageBox(QStringLiteral("地图将扩大为 %1 × %1，是否继续？").arg(mapSize), MessageButtons::YesNoInfo)
-               != MessageResult::Yes)
+    const std::optional<int> mapSize = askToFillMap(dialogs_, document_.grid(), rows, columns);
+    if (!mapSize)
         return;
 
     SliceSettings settings;
@@ -86,7 +77,7 @@ void SliceCommand::start()
         [&files, picture, folder, settings](Progress& progress) {
             return std::make_shared<const SliceResult>(slicePicture(files, picture, folder, settings, progress));
         },
-        [this, mapSize, folder](std::shared_ptr<const SliceResult> result) { finish(*result, mapSize, folder); },
+        [this, mapSize = *mapSize, folder](std::shared_ptr<const SliceResult> result) { finish(*result, mapSize, folder); },
         LongWork::WhenCancelled::Apply);
 }
 
