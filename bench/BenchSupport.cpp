@@ -143,9 +143,9 @@ double statusField(const char* name)
 void importIntoNewMap(MainWindow& window, ScriptedPlatform& platform, int size, const QString& map)
 {
     platform.answerYes();
-    platform.answerText(QString::number(size));
+    platform.answerInput(QString::number(size));
     window.newMap();
-    platform.answerText(map);
+    platform.answerOpen(map);
     window.findChild<QAction*>(QStringLiteral("ImportDataCommand"))->trigger();
     runEventLoopUntil([&] { return !window.document().work().busy() && !window.canvas().fill().running(); });
 }

@@ -162,10 +162,10 @@ void distinct200Scenario(const QTemporaryDir& dir)
     MainWindow window(platform, mapDocument);
     window.show();
     platform.answerYes();
-    platform.answerText(QStringLiteral("200"));
+    platform.answerInput(QStringLiteral("200"));
     window.newMap();
     dropFromPageCache(tiles);
-    platform.answerText(mapPath);
+    platform.answerOpen(mapPath);
     QElapsedTimer clock;
     clock.start();
     double firstScreen = -1;
@@ -288,9 +288,9 @@ void runCanvas1000Bench()
     MainWindow window(platform, mapDocument);
     window.show();
     platform.answerYes();
-    platform.answerText(QStringLiteral("1000"));
+    platform.answerInput(QStringLiteral("1000"));
     window.newMap();
-    platform.answerText(mapPath);
+    platform.answerOpen(mapPath);
     QElapsedTimer clock;
     clock.start();
     window.findChild<QAction*>(QStringLiteral("ImportDataCommand"))->trigger();
@@ -325,7 +325,7 @@ void runCanvas1000Bench()
            "ms");
 
     // Export in the background: how long the GUI thread is ever kept from its timers meanwhile.
-    platform.answerText(dir.filePath(QStringLiteral("export.tlp")));
+    platform.answerSave(dir.filePath(QStringLiteral("export.tlp")));
     window.findChild<QAction*>(QStringLiteral("ExportDataCommand"))->trigger();
     const double exportStall = runEventLoopUntil([&] { return !window.document().work().busy(); });
     report("max_stall_import_redraw_1000_ms", importStall, "ms");

@@ -2,6 +2,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "support/ScriptedDialogs.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,6 +15,10 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
+    // An answer scripted for a box that never came is a test's mistake.
+    tessera::ScriptedDialogs::onUnusedAnswers = [](const QString& leftOver) {
+        ADD_FAILURE() << "answers left unused: " << leftOver.toStdString();
+    };
     // Tests run in a folder of their own, wherever they are started: a file written under a
     // relative name (a test's mistake) lands there, never in the working tree, and fails the run.
     QTemporaryDir scratch;

@@ -1,6 +1,7 @@
 #include "app/AutoAssemblyCommand.h"
 
 #include "document/MapDocument.h"
+#include "document/MapQuestions.h"
 #include "assembly/AssemblyReport.h"
 #include "work/LongWork.h"
 #include "model/TileGrid.h"
@@ -28,9 +29,9 @@ const FileDialogOptions& assemblyReferenceDialog()
     return options;
 }
 
-AutoAssemblyCommand::AutoAssemblyCommand(MapDocument& document, Platform& platform, ResultReport& report,
+AutoAssemblyCommand::AutoAssemblyCommand(MapDocument& document, Dialogs& dialogs, ResultReport& report,
                                          QObject* parent)
-    : QObject(parent), document_(document), platform_(platform), report_(report)
+    : QObject(parent), document_(document), dialogs_(dialogs), report_(report)
 {
 }
 
@@ -38,13 +39,13 @@ void AutoAssemblyCommand::start(const QString& referencePath)
 {
     QString reference = referencePath;
     if (reference.isEmpty()) {
-        const std::optional<QString> chosen = platform_.openFileDialog(assemblyReferenceDialog());
+        const std::optional<QString> chosen = dialogs_.openFileDialog(assemblyReferenceDialog());
         if (!chosen || chosen->isEmpty())
             return;
         reference = *chosen;
         emit referenceChosen(reference);
     }
-    const QString folder = platform_.browseFolder(kFolderTitle);
+    const QString folder = dialogs_.browseFolder(kFolderTitle);
     if (folder.isEmpty())
         return;
     emit stepChanged(QStringLiteral("读取切片…"));
@@ -85,7 +86,7 @@ std::optional<AssemblyGrid> AutoAssemblyCommand::askGrid(const AssemblyInput& in
 {
     const AssemblyGrid proposed = input.proposedGrid();
     const std::optional<std::pair<int, int>> answer =
-        platform_.inputTwoNumbers(gridQuestion(input, proposed), kTitle, {QStringLiteral("行数："), QStringLiteral("列数：")},
+        dialogs_.inputTwoNumbers(gridQuestion(input, proposed), kTitle, {QStringLiteral("行数："), QStringLiteral("列数：")},
                                   {std::max(1, proposed.rows), std::max(1, proposed.columns)}, kMaxMapSize);
     if (!answer)
         return std::nullopt;
@@ -95,26 +96,15 @@ std::optional<AssemblyGrid> AutoAssemblyCommand::askGrid(const AssemblyInput& in
 void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, const QString& sliceFolder)
 {
     if (!input->ok()) {
-        platform_.messageBox(failureMessage(input->failure()), MessageButtons::OkExclamation);
+        dialogs_.messageBox(failureMessage(input->failure()), MessageButtons::OkExclamation);
         return;
     }
     const std::optional<AssemblyGrid> grid = askGrid(*input);
     if (!grid)
         return;
 
-    const TileGrid& map = document_.grid();
-    const auto& cells = map.cells();
-    const auto taken = std::count_if(cells.begin(), cells.end(), [](const QString& c) { return !c.isEmpty(); });
-    if (taken > 0
-        && platform_.messageBox(QStringLiteral("地图上已有的 %1 个图块将被替换，是否覆盖？").arg(taken),
-                                MessageButtons::YesNoInfo)
-               != MessageResult::Yes)
-        return;
-    const int mapSize = std::max({map.mapSize(), grid->rows, grid->columns});
-    if (mapSize > map.mapSize()
-        && platform_.messageBox(QStringLiteral("地图将扩大为 %1 × %1，是否继续？").arg(mapSize),
-                                MessageButtons::YesNoInfo)
-               != MessageResult::Yes)
+    const std::optional<int> mapSize = askToFillMap(dialogs_, document_.grid(), grid->rows, grid->columns);
+    if (!mapSize)
         return;
 
     // Matching reads only the features read before; the map changes when it is done.
@@ -123,10 +113,10 @@ void AutoAssemblyCommand::inputRead(std::shared_ptr<const AssemblyInput> input, 
         [input = std::move(input), grid = *grid](Progress& progress) {
             return std::make_shared<const AssemblyResult>(assembleMap(*input, grid, progress));
         },
-        [this, mapSize, sliceFolder](std::shared_ptr<const AssemblyResult> result) {
+        [this, mapSize = *mapSize, sliceFolder](std::shared_ptr<const AssemblyResult> result) {
             emit stepChanged({});
             if (!result->ok()) {
-                platform_.messageBox(failureMessage(result->failure), MessageButtons::OkExclamation);
+                dialogs_.messageBox(failureMessage(result->failure), MessageButtons::OkExclamation);
                 return;
             }
             apply(*result, mapSize, sliceFolder);
@@ -153,7 +143,7 @@ void AutoAssemblyCommand::apply(const AssemblyResult& result, int mapSize, const
     if (!doubtful.empty())
         message += QStringLiteral("\n存疑的单元格在地图上以橙色框标出，刷新后消失。");
     message += QStringLiteral("\n每个单元格的结果列在“结果”窗口中。");
-    platform_.messageBox(message, MessageButtons::OkInfo);
+    dialogs_.messageBox(message, MessageButtons::OkInfo);
     // The list comes to the front after the box, above the main window.
     if (QWidget* list = report_.window()) {
         list->raise();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "canvas/CanvasGeometry.h"
-#include "files/Platform.h"
+#include "files/Dialogs.h"
 #include "assembly/AssemblyReport.h"
 #include "assembly/AutoAssembly.h"
 
@@ -31,7 +31,7 @@ public:
     static inline const QString kTitle = QStringLiteral("自动拼图");
     static inline const QString kFolderTitle = QStringLiteral("选择切片所在的文件夹");
 
-    AutoAssemblyCommand(MapDocument& document, Platform& platform, ResultReport& report, QObject* parent = nullptr);
+    AutoAssemblyCommand(MapDocument& document, Dialogs& dialogs, ResultReport& report, QObject* parent = nullptr);
 
     // Runs the command with the reference picture at `referencePath`, or asks for one when empty.
     void start(const QString& referencePath);
@@ -52,7 +52,7 @@ private:
     void apply(const AssemblyResult& result, int mapSize, const QString& sliceFolder);
 
     MapDocument& document_;
-    Platform& platform_;
+    Dialogs& dialogs_;
     ResultReport& report_;
 };
 

@@ -64,6 +64,51 @@ private:
         p.setBrush(Qt::NoBrush);
     }
 
+    static void newMap(QPainter& p)
+    {
+        p.setPen(pen(kInk));
+        p.setBrush(kTileFill);
+        p.drawRect(QRectF(3, 3, 15, 15));
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(kInk, 1.0));
+        p.drawLine(QPointF(8, 3), QPointF(8, 18));
+        p.drawLine(QPointF(13, 3), QPointF(13, 18));
+        p.drawLine(QPointF(3, 8), QPointF(18, 8));
+        p.drawLine(QPointF(3, 13), QPointF(18, 13));
+        p.setPen(Qt::NoPen);
+        p.setBrush(kAccent);
+        p.drawEllipse(QPointF(18, 18), 5, 5);
+        p.setPen(QPen(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(18, 15.5), QPointF(18, 20.5));
+        p.drawLine(QPointF(15.5, 18), QPointF(20.5, 18));
+    }
+
+    // The information and warning signs of message boxes.
+    static void sign(QPainter& p, IconKind kind)
+    {
+        if (kind == IconKind::Information) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(kAccent);
+            p.drawEllipse(QPointF(12, 12), 10, 10);
+            p.setBrush(Qt::white);
+            p.drawEllipse(QPointF(12, 7), 1.5, 1.5);
+            p.setPen(QPen(Qt::white, 2.6, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(12, 11), QPointF(12, 17.5));
+            return;
+        }
+        QPainterPath triangle;
+        triangle.moveTo(12, 2.5);
+        triangle.lineTo(22, 20.5);
+        triangle.lineTo(2, 20.5);
+        triangle.closeSubpath();
+        p.setPen(QPen(kCaution, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(kCaution);
+        p.drawPath(triangle);
+        p.setPen(QPen(Qt::white, 2.6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(12, 8.5), QPointF(12, 13.5));
+        p.drawPoint(QPointF(12, 17.2));
+    }
+
     void draw(QPainter& p) const
     {
         switch (kind_) {
@@ -114,6 +159,13 @@ private:
             arrowHead(p, QPointF(5, 9), 180);
             break;
         }
+        case IconKind::NewMap:
+            newMap(p);
+            break;
+        case IconKind::Information:
+        case IconKind::Warning:
+            sign(p, kind_);
+            break;
         case IconKind::Refresh: {
             p.setPen(pen(kInk));
             p.drawArc(QRectF(4.5, 4.5, 15, 15), 100 * 16, 290 * 16);
@@ -127,46 +179,6 @@ private:
             p.drawEllipse(QPointF(13, 13), 5, 5);
             p.drawLine(QPointF(16.8, 16.8), QPointF(21, 21));
             break;
-        case IconKind::NewMap:
-            p.setPen(pen(kInk));
-            p.setBrush(kTileFill);
-            p.drawRect(QRectF(3, 3, 15, 15));
-            p.setBrush(Qt::NoBrush);
-            p.setPen(QPen(kInk, 1.0));
-            p.drawLine(QPointF(8, 3), QPointF(8, 18));
-            p.drawLine(QPointF(13, 3), QPointF(13, 18));
-            p.drawLine(QPointF(3, 8), QPointF(18, 8));
-            p.drawLine(QPointF(3, 13), QPointF(18, 13));
-            p.setPen(Qt::NoPen);
-            p.setBrush(kAccent);
-            p.drawEllipse(QPointF(18, 18), 5, 5);
-            p.setPen(QPen(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap));
-            p.drawLine(QPointF(18, 15.5), QPointF(18, 20.5));
-            p.drawLine(QPointF(15.5, 18), QPointF(20.5, 18));
-            break;
-        case IconKind::Information:
-            p.setPen(Qt::NoPen);
-            p.setBrush(kAccent);
-            p.drawEllipse(QPointF(12, 12), 10, 10);
-            p.setBrush(Qt::white);
-            p.drawEllipse(QPointF(12, 7), 1.5, 1.5);
-            p.setPen(QPen(Qt::white, 2.6, Qt::SolidLine, Qt::RoundCap));
-            p.drawLine(QPointF(12, 11), QPointF(12, 17.5));
-            break;
-        case IconKind::Warning: {
-            QPainterPath triangle;
-            triangle.moveTo(12, 2.5);
-            triangle.lineTo(22, 20.5);
-            triangle.lineTo(2, 20.5);
-            triangle.closeSubpath();
-            p.setPen(QPen(kCaution, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            p.setBrush(kCaution);
-            p.drawPath(triangle);
-            p.setPen(QPen(Qt::white, 2.6, Qt::SolidLine, Qt::RoundCap));
-            p.drawLine(QPointF(12, 8.5), QPointF(12, 13.5));
-            p.drawPoint(QPointF(12, 17.2));
-            break;
-        }
         }
     }
 

@@ -6,7 +6,7 @@
 #include "document/TiledMapCommand.h"
 #include "app/Texts.h"
 #include "work/LongWork.h"
-#include "files/Platform.h"
+#include "files/Dialogs.h"
 
 #include <QMenu>
 #include <QMenuBar>
@@ -28,7 +28,7 @@ QAction* MainMenus::addCommand(QMenu* menu, const QString& text, const char* rol
     return action;
 }
 
-MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, WindowCommands commands)
+MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Dialogs& dialogs, WindowCommands commands)
     : QObject(bar), document_(document)
 {
     auto menu = [bar](const QString& title, const char* role) {
@@ -50,12 +50,12 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, W
     file->addSeparator();
     mapCommand(addCommand(file, QStringLiteral("导出数据"), "ExportDataCommand", [this] { document_.file().exportGrid(); }));
     mapCommand(addCommand(file, QStringLiteral("导出为 TMX/TMJ 地图…"), "ExportTiledMapCommand",
-                          [this, &platform] { exportTiledMap(document_, platform); }));
+                          [this, &dialogs] { exportTiledMap(document_, dialogs); }));
     QAction* save = addCommand(file, QStringLiteral("保存"), "SaveCommand", [this] { document_.save(); });
     save->setShortcut(QKeySequence::Save);
     mapCommand(save);
     changing_ << addCommand(file, QStringLiteral("恢复以前的地图…"), "RestoreKeptMapCommand",
-                            [this, &platform] { restoreKeptMap(document_, platform); });
+                            [this, &dialogs] { restoreKeptMap(document_, dialogs); });
     file->addSeparator();
     addCommand(file, QStringLiteral("退出"), "ExitCommand", commands.exit, false);
 
@@ -86,11 +86,11 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, W
     mapCommand(changing_.constLast());
 
     QMenu* help = menu(QStringLiteral("帮助"), "HelpMenu");
-    addCommand(help, QStringLiteral("关于地图编辑器"), "AboutEditorCommand", [&platform] {
-        platform.messageBox(texts::aboutEditorText(), MessageButtons::Ok, texts::aboutEditorTitle());
+    addCommand(help, QStringLiteral("关于地图编辑器"), "AboutEditorCommand", [&dialogs] {
+        dialogs.messageBox(texts::aboutEditorText(), MessageButtons::Ok, texts::aboutEditorTitle());
     }, false);
-    addCommand(help, QStringLiteral("关于青石网络"), "AboutMakerCommand", [&platform] {
-        platform.messageBox(texts::aboutMakerText(), MessageButtons::Ok, texts::aboutMakerTitle());
+    addCommand(help, QStringLiteral("关于青石网络"), "AboutMakerCommand", [&dialogs] {
+        dialogs.messageBox(texts::aboutMakerText(), MessageButtons::Ok, texts::aboutMakerTitle());
     }, false);
 }
 

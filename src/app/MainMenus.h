@@ -11,7 +11,7 @@ class QMenuBar;
 namespace tessera {
 
 class MapDocument;
-class Platform;
+class Dialogs;
 
 // The menu bar and what each command does. Every command that changes or reads the map waits for
 // running long work (`LongWork::whenIdle`), so that each one runs whole, as if after it; the
@@ -30,7 +30,7 @@ public:
         std::function<void()> slicePicture;
     };
 
-    MainMenus(QMenuBar* bar, MapDocument& document, Platform& platform, WindowCommands commands);
+    MainMenus(QMenuBar* bar, MapDocument& document, Dialogs& dialogs, WindowCommands commands);
 
     // The commands that need a map, enabled once New map has made one.
     void enableMapCommands();

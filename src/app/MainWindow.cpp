@@ -1,5 +1,6 @@
 // The main window: its parts put together and bound, the layout, the lower panel, the lists, New map.
 #include "app/MainWindow.h"
+#include "files/Platform.h"
 
 #include "app/AutoAssemblyCommand.h"
 #include "app/CanvasScrolling.h"
@@ -39,9 +40,9 @@
 namespace tessera {
 
 MainWindow::MainWindow(Platform& platform, MapDocument& document, QWidget* parent)
-    : QMainWindow(parent), platform_(platform), doc_(&document),
-      results_(std::make_unique<ResultReport>(platform)),
-      assembly_(std::make_unique<AutoAssemblyCommand>(*doc_, platform, *results_)),
+    : QMainWindow(parent), dialogs_(platform.dialogs()), doc_(&document),
+      results_(std::make_unique<ResultReport>(platform.dialogs())),
+      assembly_(std::make_unique<AutoAssemblyCommand>(*doc_, platform.dialogs(), *results_)),
       quit_([](int code) { QCoreApplication::exit(code); }), leave_([](int code) {
           // No destructor runs: each would wait for the blocked thread.
           std::fflush(nullptr);
@@ -67,18 +68,18 @@ MainWindow::MainWindow(Platform& platform, MapDocument& document, QWidget* paren
     c.newMapButton->raise();
     scrolling_ = new CanvasScrolling(c.viewport, c.editCanvas, c.rulerBoard, c.hScroll, c.vScroll);
     chooser_ = new TileChooser(c.driveList, c.folderList, c.tileFileList, c.tilePreview, doc_->tasks().cellLoaders(), this);
-    mapPicture_ = new MapPictureBox(c.mapPicture, c.followImage, c.tabs, platform_);
+    mapPicture_ = new MapPictureBox(c.mapPicture, c.followImage, c.tabs, dialogs_);
     connect(assembly_.get(), &AutoAssemblyCommand::referenceChosen, mapPicture_, &MapPictureBox::show);
-    auto* slicing = new SliceCommand(*doc_, platform_, *results_, this);
+    auto* slicing = new SliceCommand(*doc_, dialogs_, *results_, this);
     connect(slicing, &SliceCommand::referenceWritten, mapPicture_, &MapPictureBox::show);
-    menus_ = new MainMenus(menuBar(), *doc_, platform_,
+    menus_ = new MainMenus(menuBar(), *doc_, dialogs_,
                            {[this] { newMap(); }, [this] { confirmExit(); }, [this] { showTileList(); },
-                            [this] { exportMapPicture(*doc_, platform_, canvas_->sharedCache()); },
+                            [this] { exportMapPicture(*doc_, dialogs_, canvas_->sharedCache()); },
                             [this] { assembly_->start(mapPicture_->path()); }, [slicing] { slicing->start(); }});
     connect(assembly_.get(), &AutoAssemblyCommand::stepChanged, this,
             [this](const QString& step) { controls_.statusBar->setPanelText(1, step); menus_->holdMapChanges(!step.isEmpty()); });
 
-    tools_ = std::make_unique<EditingTools>(doc_->history(), doc_->editing(), *canvas_, platform_, c.followImage);
+    tools_ = std::make_unique<EditingTools>(doc_->history(), doc_->editing(), *canvas_, dialogs_, c.followImage);
 
     for (QWidget* w : client->findChildren<QWidget*>())
         w->setMouseTracking(true);

@@ -18,6 +18,7 @@ class HintTracker;
 class MainMenus;
 class MapPictureBox;
 class MapDocument;
+class Dialogs;
 class Platform;
 class PreviewWindow;
 class Progress;
@@ -100,7 +101,7 @@ private:
     bool seesCanvasAt(QPointF at) const override;
     QPoint clientPosition(const QWidget* from, QPointF at) const;
 
-    Platform& platform_;
+    Dialogs& dialogs_;
     // The map and all done to it; the window holds references into it and owns no map state.
     MapDocument* const doc_;
     std::unique_ptr<ResultReport> results_;

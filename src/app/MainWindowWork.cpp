@@ -42,7 +42,7 @@ void MainWindow::confirmExit()
     // Work that ends while the question is open is applied after it, not over it.
     doc_->work().hold(true);
     const QString unsaved = doc_->modified() ? texts::kUnsavedChanges : QString();
-    const bool yes = platform_.messageBox(texts::kExitQuestion, MessageButtons::YesNoInfo, kDefaultMessageTitle,
+    const bool yes = dialogs_.messageBox(texts::kExitQuestion, MessageButtons::YesNoInfo, kDefaultMessageTitle,
                                           unsaved)
         == MessageResult::Yes;
     if (!yes) {

@@ -4,7 +4,7 @@
 #include "app/AutoAssemblyCommand.h"
 #include "app/MainLayout.h"
 #include "app/Texts.h"
-#include "files/Platform.h"
+#include "files/Dialogs.h"
 #include "imaging/ImageCodec.h"
 
 #include <QLabel>
@@ -12,8 +12,8 @@
 
 namespace tessera {
 
-MapPictureBox::MapPictureBox(QLabel* box, QWidget* onTop, const QWidget* lowerPanel, Platform& platform)
-    : QObject(box), box_(box), onTop_(onTop), lowerPanel_(lowerPanel), platform_(platform)
+MapPictureBox::MapPictureBox(QLabel* box, QWidget* onTop, const QWidget* lowerPanel, Dialogs& dialogs)
+    : QObject(box), box_(box), onTop_(onTop), lowerPanel_(lowerPanel), dialogs_(dialogs)
 {
     box_->installEventFilter(this);
     refresh();
@@ -21,7 +21,7 @@ MapPictureBox::MapPictureBox(QLabel* box, QWidget* onTop, const QWidget* lowerPa
 
 void MapPictureBox::load()
 {
-    if (const std::optional<QString> path = platform_.openFileDialog(mapPictureDialog()))
+    if (const std::optional<QString> path = dialogs_.openFileDialog(mapPictureDialog()))
         show(*path);
 }
 

@@ -8,7 +8,7 @@ class QWidget;
 
 namespace tessera {
 
-class Platform;
+class Dialogs;
 
 // The box of the whole map's reference picture (载入原大地图): shows the loaded picture at actual
 // size from its top-left corner, and a left click enlarges it over the canvas or puts it back.
@@ -18,7 +18,7 @@ class MapPictureBox : public QObject {
 public:
     // `box` is the label that shows the picture; `onTop` stays above it when it is enlarged;
     // `lowerPanel` is where it goes back to.
-    MapPictureBox(QLabel* box, QWidget* onTop, const QWidget* lowerPanel, Platform& platform);
+    MapPictureBox(QLabel* box, QWidget* onTop, const QWidget* lowerPanel, Dialogs& dialogs);
 
     // Asks for the picture and shows it.
     void load();
@@ -37,7 +37,7 @@ private:
     QLabel* box_;
     QWidget* onTop_;
     const QWidget* lowerPanel_;
-    Platform& platform_;
+    Dialogs& dialogs_;
     QImage corner_;  // the part of the picture the enlarged box can show
     QString path_;   // the file corner_ was read from
 };

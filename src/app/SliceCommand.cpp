@@ -1,9 +1,10 @@
 #include "app/SliceCommand.h"
 
 #include "document/MapDocument.h"
+#include "document/MapQuestions.h"
 #include "app/ResultWindow.h"
 #include "work/LongWork.h"
-#include "files/Platform.h"
+#include "files/Dialogs.h"
 #include "imaging/ImageCodec.h"
 #include "model/TileGrid.h"
 #include "slicing/PictureRows.h"
@@ -27,26 +28,26 @@ const FileDialogOptions& pictureDialog()
 
 }  // namespace
 
-SliceCommand::SliceCommand(MapDocument& document, Platform& platform, ResultReport& report, QObject* parent)
-    : QObject(parent), document_(document), platform_(platform), report_(report)
+SliceCommand::SliceCommand(MapDocument& document, Dialogs& dialogs, ResultReport& report, QObject* parent)
+    : QObject(parent), document_(document), dialogs_(dialogs), report_(report)
 {
 }
 
 void SliceCommand::start()
 {
-    const std::optional<QString> chosen = platform_.openFileDialog(pictureDialog());
+    const std::optional<QString> chosen = dialogs_.openFileDialog(pictureDialog());
     if (!chosen || chosen->isEmpty())
         return;
     const QString picture = QFileInfo(*chosen).absoluteFilePath();
     const QSize size = readPictureSize(picture);
     if (size.isEmpty()) {
-        platform_.messageBox(QStringLiteral("无法读取图片：%1").arg(QDir::toNativeSeparators(picture)),
-                             MessageButtons::OkExclamation);
+        dialogs_.messageBox(failureMessage(Failure(FailureKind::PictureUnreadable, {picture}).of(FailedWork::Slice)),
+                            MessageButtons::OkExclamation);
         return;
     }
     SliceChoices offered = last_;
     offered.folder = QDir::toNativeSeparators(freeFolderBeside(picture));
-    const std::optional<SliceChoices> choices = platform_.sliceDialog(picture, size, offered, kMinSliceSide, kMaxSliceSide);
+    const std::optional<SliceChoices> choices = dialogs_.sliceDialog(picture, size, offered, kMinSliceSide, kMaxSliceSide);
     if (!choices)
         return;
     last_ = *choices;
@@ -54,25 +55,15 @@ void SliceCommand::start()
     const int rows = (size.height() + choices->cell.height() - 1) / choices->cell.height();
     const int columns = (size.width() + choices->cell.width() - 1) / choices->cell.width();
     if (std::max(rows, columns) > kMaxMapSize) {
-        Failure tooMany(FailureKind::SliceGridTooLarge, {}, {}, {rows, columns, kMaxMapSize});
-        tooMany.work = FailedWork::Slice;
-        platform_.messageBox(failureMessage(tooMany), MessageButtons::OkExclamation);
+        const Failure tooMany(FailureKind::SliceGridTooLarge, {}, {}, {rows, columns, kMaxMapSize});
+        dialogs_.messageBox(failureMessage(tooMany.of(FailedWork::Slice)), MessageButtons::OkExclamation);
         return;
     }
     if (!mayUseFolder(folder, rows, columns))
         return;
 
-    const TileGrid& map = document_.grid();
-    const auto taken = std::count_if(map.cells().begin(), map.cells().end(), [](const QString& c) { return !c.isEmpty(); });
-    if (taken > 0
-        && platform_.messageBox(QStringLiteral("地图上已有的 %1 个图块将被替换，是否覆盖？").arg(taken),
-                                MessageButtons::YesNoInfo)
-               != MessageResult::Yes)
-        return;
-    const int mapSize = std::max({map.mapSize(), rows, columns});
-    if (mapSize > map.mapSize()
-        && platform_.messageBox(QStringLiteral("地图将扩大为 %1 × %1，是否继续？").arg(mapSize), MessageButtons::YesNoInfo)
-               != MessageResult::Yes)
+    const std::optional<int> mapSize = askToFillMap(dialogs_, document_.grid(), rows, columns);
+    if (!mapSize)
         return;
 
     SliceSettings settings;
@@ -80,13 +71,13 @@ void SliceCommand::start()
     settings.quality = choices->quality;
     if (choices->pad)
         settings.pad = choices->padColour;
-    Files& files = platform_.files();
+    Files& files = document_.files();
     // A stopped cut is reported too: the slices it wrote stay.
     document_.work().run<std::shared_ptr<const SliceResult>>(
         [&files, picture, folder, settings](Progress& progress) {
             return std::make_shared<const SliceResult>(slicePicture(files, picture, folder, settings, progress));
         },
-        [this, mapSize, folder](std::shared_ptr<const SliceResult> result) { finish(*result, mapSize, folder); },
+        [this, mapSize = *mapSize, folder](std::shared_ptr<const SliceResult> result) { finish(*result, mapSize, folder); },
         LongWork::WhenCancelled::Apply);
 }
 
@@ -99,7 +90,7 @@ QString SliceCommand::freeFolderBeside(const QString& picture)
     for (int n = 1; n < 1000; ++n) {
         const QString folder = n == 1 ? base : base + QString::number(n);
         const QFileInfo candidate(folder);
-        if (!candidate.exists() || (candidate.isDir() && platform_.fileNames(folder).isEmpty()))
+        if (!candidate.exists() || (candidate.isDir() && document_.files().fileNames(folder).isEmpty()))
             return folder;
     }
     return base;
@@ -111,21 +102,21 @@ bool SliceCommand::mayUseFolder(const QString& folder, int rows, int columns)
 {
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir()) {
-        platform_.messageBox(QStringLiteral("%1 不是文件夹。").arg(QDir::toNativeSeparators(folder)),
+        dialogs_.messageBox(QStringLiteral("%1 不是文件夹。").arg(QDir::toNativeSeparators(folder)),
                              MessageButtons::OkExclamation);
         return false;
     }
-    const QStringList present = platform_.fileNames(folder);
+    const QStringList present = document_.files().fileNames(folder);
     if (present.isEmpty())
         return true;
     if (const QString name = takenSliceName(present, rows, columns, kReferenceFileName); !name.isEmpty()) {
-        platform_.messageBox(QStringLiteral("文件夹 %1 中已有同名的文件 %2，切分大图不会覆盖已有的文件，没有切分。\n"
+        dialogs_.messageBox(QStringLiteral("文件夹 %1 中已有同名的文件 %2，切分大图不会覆盖已有的文件，没有切分。\n"
                                             "请选择空的文件夹，或先移走这些文件。")
                                  .arg(QDir::toNativeSeparators(folder), name),
                              MessageButtons::OkExclamation);
         return false;
     }
-    return platform_.messageBox(QStringLiteral("文件夹 %1 中已有 %2 个文件。已有的文件不会被覆盖；"
+    return dialogs_.messageBox(QStringLiteral("文件夹 %1 中已有 %2 个文件。已有的文件不会被覆盖；"
                                                "切片的名字已被占用时不会切分。是否继续？")
                                     .arg(QDir::toNativeSeparators(folder))
                                     .arg(present.size()),
@@ -148,12 +139,12 @@ void SliceCommand::finish(const SliceResult& result, int mapSize, const QString&
         }
         // Stopped by the close box: the program is ending, so no box waits for an answer.
         if (!stopped)
-            platform_.messageBox(message, MessageButtons::OkExclamation);
+            dialogs_.messageBox(message, MessageButtons::OkExclamation);
         return;
     }
     document_.replaceMap(MapCommandKind::Slice, mapSize, result.cells(mapSize));
     emit referenceWritten(result.reference);
-    platform_.messageBox(QStringLiteral("已把 %1 × %2 像素的图片切分为 %3 行 × %4 列、%5 个切片，写入 %6。\n"
+    dialogs_.messageBox(QStringLiteral("已把 %1 × %2 像素的图片切分为 %3 行 × %4 列、%5 个切片，写入 %6。\n"
                                         "原大地图：%7")
                              .arg(result.picture.width())
                              .arg(result.picture.height())

@@ -9,7 +9,7 @@
 namespace tessera {
 
 class MapDocument;
-class Platform;
+class Dialogs;
 class ResultReport;
 struct SliceResult;
 
@@ -24,7 +24,7 @@ class SliceCommand : public QObject {
 public:
     static inline const QString kTitle = QStringLiteral("切分大图");
 
-    SliceCommand(MapDocument& document, Platform& platform, ResultReport& report, QObject* parent = nullptr);
+    SliceCommand(MapDocument& document, Dialogs& dialogs, ResultReport& report, QObject* parent = nullptr);
 
     void start();
 
@@ -38,7 +38,7 @@ private:
     void finish(const SliceResult& result, int mapSize, const QString& folder);
 
     MapDocument& document_;
-    Platform& platform_;
+    Dialogs& dialogs_;
     ResultReport& report_;
     SliceChoices last_;  // offered again next time
 };

@@ -27,6 +27,6 @@ int main(int argc, char* argv[])
     // This editor's own journal (said at once when it cannot be written), then a map left unsaved
     // by an editor that did not end cleanly.
     document.keepJournal();
-    tessera::offerRecovery(document, platform, QString());
+    tessera::offerRecovery(document, platform.dialogs(), QString());
     return QApplication::exec();
 }

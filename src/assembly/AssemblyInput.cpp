@@ -2,7 +2,6 @@
 #include "assembly/AutoAssembly.h"
 
 #include "assembly/AssemblyInputData.h"
-#include "files/FileErrors.h"
 #include "files/Files.h"
 #include "work/HelperThreads.h"
 #include "files/Progress.h"
@@ -57,7 +56,9 @@ AssemblyInput readAssemblyInput(const QString& referencePath, const QString& sli
         return input;
     }
     if (const int error = folderListingError(sliceFolder)) {
-        d.failure = assemblyFailure(FailureKind::SliceFolderUnreadable, sliceFolder, fileErrorText(error, FileAccess::Read));
+        d.failure = assemblyFailure(FailureKind::SliceFolderUnreadable, sliceFolder);
+        d.failure.cause = FailureCause::ReadError;
+        d.failure.error = error;
         return input;
     }
     // The reference may lie among the slices: it is none of them. Only a file of its size can be

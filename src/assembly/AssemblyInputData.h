@@ -24,9 +24,8 @@ struct AssemblyInput::Data {
 // A failure of 自动拼图.
 inline Failure assemblyFailure(FailureKind kind, const QString& file = {}, const QString& detail = {}, QList<qint64> figures = {})
 {
-    Failure failure(kind, file.isEmpty() ? QStringList() : QStringList{file}, detail, std::move(figures));
-    failure.work = FailedWork::AutoAssembly;
-    return failure;
+    return Failure(kind, file.isEmpty() ? QStringList() : QStringList{file}, detail, std::move(figures))
+        .of(FailedWork::AutoAssembly);
 }
 
 }  // namespace tessera

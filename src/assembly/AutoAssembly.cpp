@@ -177,26 +177,110 @@ void scoreMatching(const AssemblyInput::Data& d, const std::vector<Matched>& mat
         std::count_if(result.placements.begin(), result.placements.end(), [](const AssemblyPlacement& p) { return p.doubtful(); }));
 }
 
+// Why the map cannot be assembled before any work, if it cannot.
+Failure refusal(const AssemblyInput& input, AssemblyGrid grid)
+{
+    if (!input.ok())
+        return input.failure();
+    if (!grid.valid())
+        return assemblyFailure(FailureKind::GridOutOfRange, {}, {}, {kMaxMapSize});
+    // A grid far larger than the folder would only cost memory and time: a typing slip.
+    const qsizetype slices = input.data().paths.size();
+    if (static_cast<qint64>(grid.rows) * grid.columns > 4LL * static_cast<qint64>(slices) + 64)
+        return assemblyFailure(FailureKind::GridTooLarge, {}, {}, {grid.rows, grid.columns, slices});
+    return {};
+}
+
+// First the map on the whole reference; then on the frame where its placed slices fit best,
+// matched again only when that frame is another. False when cancelled.
+bool matchOnBestFrame(const AssemblyInput::Data& d, const ShapeGroup (&groups)[4], const ReducedPicture& reference,
+                      AssemblyGrid grid, std::int64_t matchingSteps, Progress& progress, AssemblyResult& result)
+{
+    QRectF frame(QPointF(0, 0), QSizeF(reference.full));
+    ReferenceCells cells;
+    std::vector<Matched> matched;
+    if (!matchOnFrame(d, groups, reference, frame, grid, progress, cells, matched))
+        return false;
+    // A frame far off places many slices wrong at first: found again from the better matching.
+    int round = 0;
+    for (; round < kFrameRounds; ++round) {
+        const QRectF registered = registerFrame(reference, frame, grid, d.shapes, placedSamples(matched));
+        if (registered == frame)
+            break;
+        frame = registered;
+        if (!matchOnFrame(d, groups, reference, frame, grid, progress, cells, matched))
+            return false;
+    }
+    progress.advance((kFrameRounds - round) * matchingSteps);  // the rounds not needed
+    result.frame = frame;
+    scoreMatching(d, matched, grid, result);
+    return true;
+}
+
+// Many doubtful placements: the frame may be off by more than its search from the first
+// matching can mend (two edges far off, the lattice half a cell from the truth). A small map
+// then looks for it without a matching. False when cancelled.
+bool searchWhenDoubtful(const AssemblyInput::Data& d, const ShapeGroup (&groups)[4], const ReducedPicture& reference,
+                        AssemblyGrid grid, std::int64_t matchingSteps, Progress& progress, AssemblyResult& result)
+{
+    if (result.doubtfulCount * kSearchDoubtfulShare <= static_cast<int>(result.placements.size())
+        || static_cast<qint64>(grid.rows) * grid.columns > kSearchCells) {
+        progress.advance(matchingSteps);
+        return true;
+    }
+    std::vector<const Feature*> distinct;
+    for (int s : groups[0].slices)
+        if (!isPlain(d.features[static_cast<std::size_t>(s)]))
+            distinct.push_back(&d.features[static_cast<std::size_t>(s)]);
+    std::vector<const Feature*> samples;
+    const std::size_t count = std::min(distinct.size(), kSearchSamples);
+    for (std::size_t i = 0; i < count; ++i)
+        samples.push_back(distinct[i * distinct.size() / count]);
+    const QRectF found = searchFrame(reference, QRectF(QPointF(0, 0), QSizeF(reference.full)), grid, d.shapes, samples, progress);
+    if (progress.cancelled())
+        return false;
+    if (found == result.frame) {
+        progress.advance(matchingSteps);
+        return true;
+    }
+    ReferenceCells cells;
+    std::vector<Matched> again;
+    if (!matchOnFrame(d, groups, reference, found, grid, progress, cells, again))
+        return false;
+    AssemblyResult other;
+    other.grid = grid;
+    other.frame = found;
+    scoreMatching(d, again, grid, other);
+    // Taken only when it mends the map, not for another set of doubts.
+    if (other.doubtfulCount < result.doubtfulCount
+        && other.doubtfulCount * kSearchDoubtfulShare <= static_cast<int>(other.placements.size()))
+        result = std::move(other);
+    return true;
+}
+
+// The doubtful placements first, least sure first; then the rest by cell.
+void sortForReview(AssemblyResult& result)
+{
+    std::sort(result.placements.begin(), result.placements.end(), [](const AssemblyPlacement& a, const AssemblyPlacement& b) {
+        if (a.doubtful() != b.doubtful())
+            return a.doubtful();
+        if (a.doubtful() && a.confidence != b.confidence)
+            return a.confidence < b.confidence;
+        return std::pair(a.row, a.column) < std::pair(b.row, b.column);
+    });
+    result.unplaced.sort();
+}
+
 }  // namespace
 
 AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progress& progress)
 {
     AssemblyResult result;
     result.grid = grid;
-    if (!input.ok()) {
-        result.failure = input.failure();
+    result.failure = refusal(input, grid);
+    if (!result.failure.ok())
         return result;
-    }
-    if (!grid.valid()) {
-        result.failure = assemblyFailure(FailureKind::GridOutOfRange, {}, {}, {kMaxMapSize});
-        return result;
-    }
     const AssemblyInput::Data& d = input.data();
-    // A grid far larger than the folder would only cost memory and time: a typing slip.
-    if (static_cast<qint64>(grid.rows) * grid.columns > 4LL * static_cast<qint64>(d.paths.size()) + 64) {
-        result.failure = assemblyFailure(FailureKind::GridTooLarge, {}, {}, {grid.rows, grid.columns, d.paths.size()});
-        return result;
-    }
     const SliceShapes& shapes = d.shapes;
     const double W = shapes.full.width(), H = shapes.full.height();
     const double totalW = (grid.columns - 1) * W + shapes.lastWidth();
@@ -209,10 +293,6 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
         result.failure = assemblyFailure(FailureKind::ReferenceUnreadable);
         return result;
     }
-    const auto cancelled = [&result, grid] {
-        result = AssemblyResult{assemblyFailure(FailureKind::Cancelled), grid, {}, {}, 0, {}};
-        return result;
-    };
     // Each matching reads the cells (a step a row) and matches the slices (a step a slice).
     const std::int64_t matchingSteps = grid.rows + static_cast<std::int64_t>(d.paths.size());
     progress.start((2 + kFrameRounds) * matchingSteps);  // the last for a frame searched without a matching
@@ -224,70 +304,10 @@ AssemblyResult assembleMap(const AssemblyInput& input, AssemblyGrid grid, Progre
         for (int c = 1; c <= grid.columns; ++c)
             groups[shapes.shapeOf(grid, r, c)].cells.push_back((r - 1) * grid.columns + (c - 1));
 
-    // First the map on the whole reference; then on the frame where its placed slices fit best,
-    // matched again only when that frame is another.
-    QRectF frame(QPointF(0, 0), QSizeF(reference.full));
-    ReferenceCells cells;
-    std::vector<Matched> matched;
-    if (!matchOnFrame(d, groups, reference, frame, grid, progress, cells, matched))
-        return cancelled();
-    // A frame far off places many slices wrong at first: found again from the better matching.
-    int round = 0;
-    for (; round < kFrameRounds; ++round) {
-        const QRectF registered = registerFrame(reference, frame, grid, shapes, placedSamples(matched));
-        if (registered == frame)
-            break;
-        frame = registered;
-        if (!matchOnFrame(d, groups, reference, frame, grid, progress, cells, matched))
-            return cancelled();
-    }
-    progress.advance((kFrameRounds - round) * matchingSteps);  // the rounds not needed
-    result.frame = frame;
-
-    scoreMatching(d, matched, grid, result);
-    bool searched = false;
-    // Many doubtful placements: the frame may be off by more than its search from the first
-    // matching can mend (two edges far off, the lattice half a cell from the truth). A small map
-    // then looks for it without a matching.
-    if (result.doubtfulCount * kSearchDoubtfulShare > static_cast<int>(result.placements.size())
-        && static_cast<qint64>(grid.rows) * grid.columns <= kSearchCells) {
-        std::vector<const Feature*> distinct;
-        for (int s : groups[0].slices)
-            if (!isPlain(d.features[static_cast<std::size_t>(s)]))
-                distinct.push_back(&d.features[static_cast<std::size_t>(s)]);
-        std::vector<const Feature*> samples;
-        const std::size_t count = std::min(distinct.size(), kSearchSamples);
-        for (std::size_t i = 0; i < count; ++i)
-            samples.push_back(distinct[i * distinct.size() / count]);
-        const QRectF found = searchFrame(reference, QRectF(QPointF(0, 0), QSizeF(reference.full)), grid, shapes, samples, progress);
-        if (progress.cancelled())
-            return cancelled();
-        if (found != frame) {
-            searched = true;
-            ReferenceCells searchedCells;
-            std::vector<Matched> again;
-            if (!matchOnFrame(d, groups, reference, found, grid, progress, searchedCells, again))
-                return cancelled();
-            AssemblyResult other;
-            other.grid = grid;
-            other.frame = found;
-            scoreMatching(d, again, grid, other);
-            // Taken only when it mends the map, not for another set of doubts.
-            if (other.doubtfulCount < result.doubtfulCount
-                && other.doubtfulCount * kSearchDoubtfulShare <= static_cast<int>(other.placements.size()))
-                result = std::move(other);
-        }
-    }
-    if (!searched)
-        progress.advance(matchingSteps);
-    std::sort(result.placements.begin(), result.placements.end(), [](const AssemblyPlacement& a, const AssemblyPlacement& b) {
-        if (a.doubtful() != b.doubtful())
-            return a.doubtful();
-        if (a.doubtful() && a.confidence != b.confidence)
-            return a.confidence < b.confidence;
-        return std::pair(a.row, a.column) < std::pair(b.row, b.column);
-    });
-    result.unplaced.sort();
+    if (!matchOnBestFrame(d, groups, reference, grid, matchingSteps, progress, result)
+        || !searchWhenDoubtful(d, groups, reference, grid, matchingSteps, progress, result))
+        return AssemblyResult{assemblyFailure(FailureKind::Cancelled), grid, {}, {}, 0, {}};
+    sortForReview(result);
     return result;
 }
 

@@ -27,6 +27,7 @@ struct AssembleRequest {
     std::optional<QString> slices;
     std::optional<QString> output;
     std::optional<QString> report;
+    AssemblyGrid grid;  // none given: the one the slices propose
 };
 
 // Doubtful cells shown on stderr before the rest are only counted.
@@ -104,15 +105,24 @@ QString assembleUsage()
         "退出状态：0 成功，1 文件无法读取或写入、无法拼合，2 用法错误。\n");
 }
 
-int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err)
+namespace {
+
+// The request the arguments make; nothing when they asked for the usage or were wrong (the
+// status in `status`).
+std::optional<AssembleRequest> readRequest(const QStringList& arguments, QTextStream& out, QTextStream& err, int& status)
 {
     AssembleRequest request;
     std::optional<QString> rowsText, columnsText;
+    const auto fail = [&](const QString& why) {
+        status = badUsage(err, why);
+        return std::nullopt;
+    };
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         if (a == u"--help" || a == u"-h") {
             out << assembleUsage();
-            return kExitDone;
+            status = kExitDone;
+            return std::nullopt;
         }
         QString name;
         const OptionMatch match = takeOption(
@@ -123,30 +133,40 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
              {QStringLiteral("--report"), &request.report}},
             name);
         if (match == OptionMatch::MissingValue)
-            return badUsage(err, QStringLiteral("%1 后面缺少值").arg(name));
+            return fail(QStringLiteral("%1 后面缺少值").arg(name));
         if (match == OptionMatch::None)
-            return badUsage(err, a.startsWith(u'-') ? QStringLiteral("未知的选项“%1”").arg(quotedArgument(a))
-                                                    : QStringLiteral("多余的参数“%1”").arg(quotedArgument(a)));
+            return fail(a.startsWith(u'-') ? QStringLiteral("未知的选项“%1”").arg(quotedArgument(a))
+                                           : QStringLiteral("多余的参数“%1”").arg(quotedArgument(a)));
     }
     if (request.reference.value_or(QString()).isEmpty())
-        return badUsage(err, QStringLiteral("缺少 --reference 参考图"));
+        return fail(QStringLiteral("缺少 --reference 参考图"));
     if (request.slices.value_or(QString()).isEmpty())
-        return badUsage(err, QStringLiteral("缺少 --slices 切片文件夹"));
+        return fail(QStringLiteral("缺少 --slices 切片文件夹"));
     if (request.output.value_or(QString()).isEmpty())
-        return badUsage(err, QStringLiteral("缺少 -o 地图路径文件"));
-    const QString reference = QFileInfo(*request.reference).absoluteFilePath();
-    const QString slices = QFileInfo(*request.slices).absoluteFilePath();
-    const QString output = *request.output;
+        return fail(QStringLiteral("缺少 -o 地图路径文件"));
     if (rowsText.has_value() != columnsText.has_value())
-        return badUsage(err, QStringLiteral("--rows 和 --cols 要一起给出"));
-    AssemblyGrid grid;
+        return fail(QStringLiteral("--rows 和 --cols 要一起给出"));
     if (rowsText) {
         const std::optional<int> rows = parseCount(*rowsText);
         const std::optional<int> columns = parseCount(*columnsText);
         if (!rows || !columns)
-            return badUsage(err, QStringLiteral("行数和列数应为 1 到 %1 之间的整数").arg(kMaxMapSize));
-        grid = {*rows, *columns};
+            return fail(QStringLiteral("行数和列数应为 1 到 %1 之间的整数").arg(kMaxMapSize));
+        request.grid = {*rows, *columns};
     }
+    return request;
+}
+
+}  // namespace
+
+int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    int status = kExitDone;
+    const std::optional<AssembleRequest> request = readRequest(arguments, out, err, status);
+    if (!request)
+        return status;
+    const QString reference = QFileInfo(*request->reference).absoluteFilePath();
+    const QString slices = QFileInfo(*request->slices).absoluteFilePath();
+    const QString output = *request->output;
 
     QElapsedTimer clock;
     clock.start();
@@ -157,9 +177,7 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
         err << QStringLiteral("tessera assemble：") << failureMessage(input.failure()) << u'\n';
         return kExitFailed;
     }
-    if (!rowsText)
-        grid = input.proposedGrid();
-    const AssemblyResult result = assembleMap(input, grid, quiet);
+    const AssemblyResult result = assembleMap(input, request->grid.rows ? request->grid : input.proposedGrid(), quiet);
     if (!result.ok()) {
         err << QStringLiteral("tessera assemble：") << failureMessage(result.failure) << u'\n';
         return kExitFailed;
@@ -169,15 +187,15 @@ int runAssemble(const QStringList& arguments, QTextStream& out, QTextStream& err
     const MapFileResult written = writeMapPathFile(files, output, result.cells(mapSize), mapSize, quiet,
                                                    QStringList{reference} + input.slicePaths());
     if (!written.ok()) {
-        err << QStringLiteral("无法写入地图路径文件：%1\n%2\n").arg(output, written.detail);
+        err << failureMessage(written.failure.of(FailedWork::CommandMapFile)) << u'\n';
         return kExitFailed;
     }
     listDoubtful(result, err);
-    if (request.report && !request.report->isEmpty()) {
-        const FileResult report = files.writeFileAtomic(*request.report, reportCsv(result),
+    if (request->report && !request->report->isEmpty()) {
+        const FileResult report = files.writeFileAtomic(*request->report, reportCsv(result),
                                                         QStringList{reference, QFileInfo(output).absoluteFilePath()} + input.slicePaths());
         if (!report) {
-            err << QStringLiteral("无法写入报告文件：%1\n%2\n").arg(*request.report, report.error);
+            err << QStringLiteral("无法写入报告文件：%1\n%2\n").arg(*request->report, report.error);
             return kExitFailed;
         }
     }

@@ -108,7 +108,7 @@ int writePathFile(const ConvertRequest& request, const CommandMap& map, QTextStr
     NullProgress quiet;
     const MapFileResult written = writeMapPathFile(files, request.output, map.cells, map.size, quiet, {request.input});
     if (!written.ok()) {
-        err << QStringLiteral("地图路径文件没有写入：%1\n%2\n").arg(request.output, written.detail);
+        err << QStringLiteral("地图路径文件没有写入：%1\n%2\n").arg(request.output, written.failure.detail);
         return kExitFailed;
     }
     out << QStringLiteral("已写入地图路径文件：%1（%2 × %2）\n").arg(request.output).arg(map.size);

@@ -170,7 +170,7 @@ int runSlice(const QStringList& arguments, QTextStream& out, QTextStream& err)
         const MapFileResult written = writeMapPathFile(files, *request.map, result.cells(mapSize), mapSize, quiet,
                                                        QStringList{picture, result.reference} + result.written);
         if (!written.ok()) {
-            err << QStringLiteral("无法写入地图路径文件：%1\n%2\n").arg(*request.map, written.detail);
+            err << failureMessage(written.failure.of(FailedWork::CommandMapFile)) << u'\n';
             return kExitFailed;
         }
     }

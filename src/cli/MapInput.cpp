@@ -35,8 +35,7 @@ std::optional<CommandMap> readCommandMap(const QString& path, const TiledInputOp
                                   : QFileInfo(tiled.tilesFolder).absoluteFilePath();
         TiledImportResult read = readTiledMap(files, path, options, quiet);
         if (!read.ok()) {
-            read.failure.work = FailedWork::TiledRead;  // the command's words, not the editor's
-            err << failureMessage(read.failure) << u'\n';
+            err << failureMessage(read.failure.of(FailedWork::TiledRead)) << u'\n';  // the command's words
             return std::nullopt;
         }
         if (read.tilesWritten + read.tilesReused > 0)
@@ -50,25 +49,19 @@ std::optional<CommandMap> readCommandMap(const QString& path, const TiledInputOp
         err << QStringLiteral("%1 不是 TMX/TMJ 地图，--layer 只用于 TMX/TMJ 地图。\n").arg(path);
         return std::nullopt;
     }
+    const auto fail = [&](FailureKind kind, const QString& detail, QList<qint64> figures) {
+        err << failureMessage(Failure(kind, {path}, detail, std::move(figures)).of(FailedWork::CommandMapFile)) << u'\n';
+        return std::nullopt;
+    };
     const ReadResult read = readRegularFile(path, kMaxMapFileBytes);
-    if (!read.ok) {
-        err << QStringLiteral("无法读取地图路径文件：%1\n%2\n").arg(path, read.error);
-        return std::nullopt;
-    }
+    if (!read.ok)
+        return fail(FailureKind::MapFileUnreadable, read.error, {});
     const MapTextLoad shape = parseMapText(read.data, 0, quiet);
-    if (shape.kind != MapFileKind::Text) {
-        err << QStringLiteral("%1 不是青石地图路径文件（%2）。\n").arg(path, notMapTextReason(shape.kind));
-        return std::nullopt;
-    }
+    if (shape.kind != MapFileKind::Text)
+        return fail(FailureKind::NotMapText, {}, {qint64(shape.kind)});
     const qsizetype size = std::max(shape.lines, shape.widest);
-    if (size > kMaxMapSize) {
-        err << QStringLiteral("%1 有 %2 行、最长一行 %3 个字段，超过了 %4 × %4 的最大地图。\n")
-                   .arg(path)
-                   .arg(shape.lines)
-                   .arg(shape.widest)
-                   .arg(kMaxMapSize);
-        return std::nullopt;
-    }
+    if (size > kMaxMapSize)
+        return fail(FailureKind::MapFileTooLarge, {}, {shape.lines, shape.widest, kMaxMapSize});
     if (shape.lineFeedsOnly)
         err << QStringLiteral("警告：%1：%2。\n").arg(path, lineFeedsOnlyNote());
     MapTextLoad load = parseMapText(read.data, static_cast<int>(size), quiet);

@@ -2,7 +2,7 @@
 
 #include "document/MapDocument.h"
 #include "files/FileErrors.h"
-#include "files/Platform.h"
+#include "files/Dialogs.h"
 #include "journal/MapJournal.h"
 
 #include <QFileInfo>
@@ -45,24 +45,21 @@ DocumentJournal::DocumentJournal(MapDocument& document, const QString& folder)
 
     // A journal that cannot be written is said when it fails and when it works again (the
     // journal tries again by itself); the editing goes on.
-    Platform& platform = document.platform();
-    connect(journal_.get(), &MapJournal::failed, this, [this, &platform] {
+    Dialogs& dialogs = document.dialogs();
+    const auto sayFailed = [&dialogs](const QString& text, const JournalError& error) {
+        dialogs.messageBox(text.arg(error.path, journalErrorText(error)), MessageButtons::OkExclamation,
+                           kDefaultMessageTitle, QStringLiteral("程序会自动重试，恢复写入后会告诉你。"));
+    };
+    connect(journal_.get(), &MapJournal::failed, this, [this, sayFailed] {
         const JournalError error = journal_->error();
-        if (error.ok())
-            return;  // it works again already
-        platform.messageBox(QStringLiteral("无法写入编辑记录，程序意外退出时将无法恢复未保存的修改：\n%1\n%2")
-                                .arg(error.path, journalErrorText(error)),
-                            MessageButtons::OkExclamation, kDefaultMessageTitle,
-                            QStringLiteral("程序会自动重试，恢复写入后会告诉你。"));
+        if (!error.ok())  // else it works again already
+            sayFailed(QStringLiteral("无法写入编辑记录，程序意外退出时将无法恢复未保存的修改：\n%1\n%2"), error);
     }, Qt::QueuedConnection);
-    connect(journal_.get(), &MapJournal::resumed, this, [&platform] {
-        platform.messageBox(QStringLiteral("编辑记录已恢复写入，程序意外退出时可以恢复未保存的修改。"), MessageButtons::OkInfo);
+    connect(journal_.get(), &MapJournal::resumed, this, [&dialogs] {
+        dialogs.messageBox(QStringLiteral("编辑记录已恢复写入，程序意外退出时可以恢复未保存的修改。"), MessageButtons::OkInfo);
     }, Qt::QueuedConnection);
     if (const JournalError error = journal_->error(); !error.ok())
-        platform.messageBox(QStringLiteral("崩溃恢复已关闭：无法写入编辑记录，程序意外退出时将无法恢复未保存的修改。\n%1\n%2")
-                                .arg(error.path, journalErrorText(error)),
-                            MessageButtons::OkExclamation, kDefaultMessageTitle,
-                            QStringLiteral("程序会自动重试，恢复写入后会告诉你。"));
+        sayFailed(QStringLiteral("崩溃恢复已关闭：无法写入编辑记录，程序意外退出时将无法恢复未保存的修改。\n%1\n%2"), error);
     if (document.grid().mapSize() > 0)
         compact();
 }

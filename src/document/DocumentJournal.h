@@ -12,7 +12,7 @@ namespace tessera {
 
 class MapDocument;
 class MapJournal;
-class Platform;
+class Dialogs;
 struct JournalError;
 
 // The document's record for crash recovery: every change the map takes (as its history applies,
@@ -58,10 +58,10 @@ QString journalErrorText(const JournalError& error);
 // it aside and says where. A damaged journal, or one a failed write left behind, is kept aside
 // first and offered with what was recovered and why not all; one with no map is kept aside and said.
 // True when a map was recovered.
-bool offerRecovery(MapDocument& document, Platform& platform, const QString& folder);
+bool offerRecovery(MapDocument& document, Dialogs& dialogs, const QString& folder);
 
 // 文件 → 恢复以前的地图…: the journals kept aside (date, map size, cells filled, state); one is
 // restored as an unsaved map, or deleted.
-void restoreKeptMap(MapDocument& document, Platform& platform);
+void restoreKeptMap(MapDocument& document, Dialogs& dialogs);
 
 }  // namespace tessera

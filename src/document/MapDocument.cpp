@@ -15,8 +15,8 @@ struct MapDocument::BatchOutcome {
 };
 
 MapDocument::MapDocument(Platform& platform, QObject* parent)
-    : QObject(parent), platform_(platform),
-      file_(history_.grid(), platform, noProgress_,
+    : QObject(parent), dialogs_(platform.dialogs()), files_(platform.files()),
+      file_(history_.grid(), dialogs_, files_, noProgress_,
             {[this](CellTexts cells) {
                  if (cells.size() != grid().cells().size())
                      return false;
@@ -51,7 +51,7 @@ MapDocument::~MapDocument() = default;
 
 bool MapDocument::newMap()
 {
-    const std::optional<int> size = askNewMapSize(platform_);
+    const std::optional<int> size = askNewMapSize(dialogs_);
     if (!size)
         return false;
     startOver(*size);
@@ -149,12 +149,12 @@ void MapDocument::setChangedOutsideHistory(bool changed)
 
 void MapDocument::sayResizedMeanwhile()
 {
-    platform_.messageBox(QStringLiteral("地图的大小在处理期间改变了，处理结果没有放入地图。"), MessageButtons::OkExclamation);
+    dialogs_.messageBox(QStringLiteral("地图的大小在处理期间改变了，处理结果没有放入地图。"), MessageButtons::OkExclamation);
 }
 
 void MapDocument::shift(ShiftDirection direction)
 {
-    const std::optional<int> distance = askShiftDistance(platform_, direction);
+    const std::optional<int> distance = askShiftDistance(dialogs_, direction);
     if (!distance)
         return;
     // The shift runs on a snapshot, which also tells what it loses; the map changes when it is done.
@@ -182,7 +182,7 @@ void MapDocument::shift(ShiftDirection direction)
 
 void MapDocument::batchRename(bool fillBlanks)
 {
-    const BatchStart start = askBatchRenameStart(platform_, grid());
+    const BatchStart start = askBatchRenameStart(dialogs_, grid());
     if (start.outcome != BatchStart::Go) {
         if (start.outcome == BatchStart::NoMap)
             emit filesChanged();
@@ -197,7 +197,7 @@ void MapDocument::batchRename(bool fillBlanks)
 
 void MapDocument::batchMove()
 {
-    const BatchStart start = askBatchMoveStart(platform_, grid());
+    const BatchStart start = askBatchMoveStart(dialogs_, grid());
     if (start.outcome != BatchStart::Go) {
         if (start.outcome != BatchStart::Declined)
             emit filesChanged();  // also after a cancelled folder choice
@@ -215,7 +215,7 @@ void MapDocument::runBatch(Batch batch, bool redraw)
     // The batch works on its own copy of the map; the map takes its result when it is done, or
     // when it was stopped between two files.
     work_.run<std::shared_ptr<BatchOutcome>>(
-        [batch = std::move(batch), &files = platform_.files(), cells = grid().cells(),
+        [batch = std::move(batch), &files = files_, cells = grid().cells(),
          n = grid().mapSize()](Progress& progress) {
             auto out = std::make_shared<BatchOutcome>();
             TileGrid grid;

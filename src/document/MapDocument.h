@@ -25,7 +25,7 @@ class Platform;
 // of its changes (every change a command that undo and redo take back and forth), the editing
 // state, the map path file and whether the map differs from it, the shifts and the batch
 // operations, the runner of the long ones, and the group of every background task of the program. It shows no widgets; it
-// asks through `Platform` on the GUI thread, hands its background work only the platform's `Files`,
+// asks through `Dialogs` on the GUI thread, hands its background work only the `Files`,
 // and tells the windows through its signals.
 class MapDocument : public QObject {
     Q_OBJECT
@@ -45,7 +45,8 @@ public:
     // Every background task: the long work's, and the tile fills of the windows.
     TaskGroup& tasks() { return tasks_; }
     MapFileCommands& file() { return file_; }
-    Platform& platform() { return platform_; }
+    Dialogs& dialogs() { return dialogs_; }
+    Files& files() { return files_; }
 
     // New map: the question and the size; true when the map was made, empty, at that size.
     bool newMap();
@@ -107,7 +108,8 @@ private:
     using Batch = std::function<void(TileGrid&, Files&, Progress&, BatchOutcome&)>;
     void runBatch(Batch batch, bool redraw);
 
-    Platform& platform_;
+    Dialogs& dialogs_;
+    Files& files_;
     // First, so that it joins every task after everything else here is gone.
     TaskGroup tasks_;
     MapHistory history_;

@@ -11,31 +11,13 @@
 #include <memory>
 
 namespace tessera {
-QString mapFileMessage(const QString& path, const MapFileResult& result, bool import)
-{
-    switch (result.failure) {
-    case MapFileFailure::None:
-        break;
-    case MapFileFailure::Unreadable:
-        return QStringLiteral("导入失败，无法读取文件：\n%1\n%2").arg(path, result.detail);
-    case MapFileFailure::NotText:
-        return QStringLiteral("导入失败：\n%1\n不是青石地图路径文件（%2），地图没有改变。")
-            .arg(path, notMapTextReason(result.kind));
-    case MapFileFailure::Unwritable:
-        return QStringLiteral("导出失败，文件没有写入：\n%1\n%2").arg(path, result.detail);
-    case MapFileFailure::Cancelled:
-        return QStringLiteral("导出已取消，文件没有写入：\n%1").arg(path);
-    }
-    return import ? QStringLiteral("导入成功，请按刷新界面按钮！") : QStringLiteral("导出成功！");
-}
-
 const FileDialogOptions MapFileCommands::kDialogOptions{
     QStringLiteral("青石地图路径文件（TLP）|*.tlp|文本文档（TXT）|*.txt|所有文件|*.*"),
     QStringLiteral("tlp")};
 
 bool MapFileCommands::exportGrid(bool inBox)
 {
-    const std::optional<QString> path = platform_.saveFileDialog(kDialogOptions);
+    const std::optional<QString> path = dialogs_.saveFileDialog(kDialogOptions);
     return path && exportTo(*path, inBox);
 }
 
@@ -45,7 +27,7 @@ const FileDialogOptions MapFileCommands::kImportDialogOptions{
 
 bool MapFileCommands::importGrid()
 {
-    const std::optional<QString> path = platform_.openFileDialog(kImportDialogOptions);
+    const std::optional<QString> path = dialogs_.openFileDialog(kImportDialogOptions);
     return path && importFrom(*path);
 }
 
@@ -62,7 +44,7 @@ bool MapFileCommands::confirmUnfitCells()
     const QString text = QStringLiteral("以下单元格的文件名含有“|”或换行符，导出后无法按原样导入：\n%1\n"
                                         "是否仍然导出？")
                              .arg(names.join(u'\n'));
-    return platform_.messageBox(text, MessageButtons::YesNoInfo) == MessageResult::Yes;
+    return dialogs_.messageBox(text, MessageButtons::YesNoInfo) == MessageResult::Yes;
 }
 
 bool MapFileCommands::exportTo(const QString& path, bool inBox)
@@ -71,10 +53,10 @@ bool MapFileCommands::exportTo(const QString& path, bool inBox)
         return false;
     const int n = grid_.mapSize();
     if (!work_)
-        return finishExport(path, writeMapPathFile(platform_, path, grid_.cells(), n, progress_), inBox);
+        return finishExport(path, writeMapPathFile(files_, path, grid_.cells(), n, progress_), inBox);
     // The work writes a snapshot: the strings are shared, not copied.
     return work_->run<MapFileResult>(
-        [&files = platform_.files(), path, cells = grid_.cells(), n](Progress& progress) {
+        [&files = files_, path, cells = grid_.cells(), n](Progress& progress) {
             return writeMapPathFile(files, path, cells, n, progress);
         },
         [this, path, inBox](MapFileResult result) { finishExport(path, result, inBox); });
@@ -83,12 +65,12 @@ bool MapFileCommands::exportTo(const QString& path, bool inBox)
 bool MapFileCommands::finishExport(const QString& path, const MapFileResult& result, bool inBox)
 {
     if (!result.ok()) {
-        platform_.messageBox(mapFileMessage(path, result, false), MessageButtons::OkExclamation);
+        dialogs_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
         return false;
     }
     emit exported(path);
     if (inBox)
-        platform_.messageBox(QStringLiteral("导出成功！"), MessageButtons::Ok);
+        dialogs_.messageBox(QStringLiteral("导出成功！"), MessageButtons::Ok);
     else
         emit notice(QStringLiteral("已保存：%1").arg(QFileInfo(path).fileName()));
     return true;
@@ -111,7 +93,7 @@ constexpr int kSniffedBytes = 4096;
 bool MapFileCommands::importFrom(const QString& path)
 {
     const int n = grid_.mapSize();
-    auto read = [&files = platform_.files(), path, n](Progress& progress) {
+    auto read = [&files = files_, path, n](Progress& progress) {
         ImportOutcome outcome;
         outcome.tiled = isTiledMapInput(path) || looksLikeTiledMap(files.readHead(path, kSniffedBytes).data);
         if (outcome.tiled)
@@ -135,7 +117,7 @@ bool MapFileCommands::finishAnyImport(const QString& path, ImportOutcome outcome
 
 bool MapFileCommands::importTiled(const QString& path, const TiledImportOptions& options)
 {
-    auto read = [&files = platform_.files(), path, options](Progress& progress) {
+    auto read = [&files = files_, path, options](Progress& progress) {
         return std::make_shared<TiledImportResult>(readTiledMap(files, path, options, progress));
     };
     if (!work_)
@@ -152,7 +134,7 @@ std::optional<TiledImportOptions> MapFileCommands::askTiledImport(const QString&
     static const QString kTitle = QStringLiteral("导入 TMX/TMJ 地图");
     TiledImportOptions next = asked;
     if (result.layers.size() > 1 && asked.layerIndex < 0) {
-        const std::optional<int> layer = platform_.chooseItem(QStringLiteral("地图中有 %1 个图块图层，导入哪一个？").arg(result.layers.size()),
+        const std::optional<int> layer = dialogs_.chooseItem(QStringLiteral("地图中有 %1 个图块图层，导入哪一个？").arg(result.layers.size()),
                                                               kTitle, result.layers, std::max(result.layer, 0));
         if (!layer)
             return std::nullopt;
@@ -163,14 +145,14 @@ std::optional<TiledImportOptions> MapFileCommands::askTiledImport(const QString&
     if (!result.needsTilesFolder)
         return std::nullopt;
     const QString proposed = defaultTilesFolder(path, QFileInfo(path).absolutePath());
-    const std::optional<int> where = platform_.chooseItem(
+    const std::optional<int> where = dialogs_.chooseItem(
         QStringLiteral("图层“%1”用到的 %2 个图块要从大图中切出或翻转，各存为一个 PNG 图片（只写新文件，已有的相同图片沿用）。\n存放在：")
             .arg(result.layers.value(result.layer))
             .arg(result.tilesNeeded),
         kTitle, {proposed, QStringLiteral("另选文件夹…")}, 0);
     if (!where)
         return std::nullopt;
-    next.tilesFolder = *where == 0 ? proposed : platform_.browseFolder(QStringLiteral("选择存放图块图片的文件夹"));
+    next.tilesFolder = *where == 0 ? proposed : dialogs_.browseFolder(QStringLiteral("选择存放图块图片的文件夹"));
     if (next.tilesFolder.isEmpty())
         return std::nullopt;
     return next;
@@ -180,7 +162,7 @@ bool MapFileCommands::finishTiledImport(const QString& path, const TiledImportOp
 {
     if (!result.ok()) {
         if (!result.failure.ok()) {
-            platform_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
+            dialogs_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
             return false;
         }
         const std::optional<TiledImportOptions> next = askTiledImport(path, options, result);
@@ -202,24 +184,24 @@ bool MapFileCommands::finishTiledImport(const QString& path, const TiledImportOp
                     .arg(QDir::toNativeSeparators(options.tilesFolder))
                     .arg(result.tilesWritten)
                     .arg(result.tilesReused);
-    platform_.messageBox(text, MessageButtons::Ok, kDefaultMessageTitle, result.notes.join(u'\n'));
+    dialogs_.messageBox(text, MessageButtons::Ok, kDefaultMessageTitle, result.notes.join(u'\n'));
     return true;
 }
 
 bool MapFileCommands::finishImport(const QString& path, MapFileResult result)
 {
     if (!result.ok()) {
-        platform_.messageBox(mapFileMessage(path, result, true), MessageButtons::OkExclamation);
+        dialogs_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
         return false;
     }
     if (!take_.cells(std::move(result.cells))) {
-        platform_.messageBox(QStringLiteral("地图的大小在读取期间改变了，没有导入：\n%1").arg(path),
+        dialogs_.messageBox(QStringLiteral("地图的大小在读取期间改变了，没有导入：\n%1").arg(path),
                              MessageButtons::OkExclamation);
         return false;
     }
     emit imported(path);
     const QString note = result.lineFeedsOnly ? u'\n' + lineFeedsOnlyNote() + u'。' : QString();
-    platform_.messageBox(QStringLiteral("导入成功，请按刷新界面按钮！") + note, MessageButtons::Ok);
+    dialogs_.messageBox(QStringLiteral("导入成功，请按刷新界面按钮！") + note, MessageButtons::Ok);
     return true;
 }
 

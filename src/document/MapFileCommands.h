@@ -1,6 +1,7 @@
 #pragma once
 
-#include "files/Platform.h"
+#include "files/Files.h"
+#include "files/Dialogs.h"
 #include "model/MapPathFile.h"
 #include "model/TileGrid.h"
 #include "tmx/TiledMap.h"
@@ -15,7 +16,6 @@ class LongWork;
 class Progress;
 
 // The message that tells the user what became of an import or export of `path`.
-QString mapFileMessage(const QString& path, const MapFileResult& result, bool import);
 
 // Export and import of the map path file with their dialogs and messages. With a `LongWork` the
 // reading, writing and encoding run in the background and the grid changes when they are done.
@@ -35,8 +35,8 @@ public:
         std::function<void(int, CellTexts)> map;
     };
 
-    MapFileCommands(const TileGrid& grid, Platform& platform, Progress& progress, Takers takers)
-        : grid_(grid), platform_(platform), progress_(progress), take_(std::move(takers))
+    MapFileCommands(const TileGrid& grid, Dialogs& dialogs, Files& files, Progress& progress, Takers takers)
+        : grid_(grid), dialogs_(dialogs), files_(files), progress_(progress), take_(std::move(takers))
     {
     }
 
@@ -80,7 +80,8 @@ private:
                                                      const TiledImportResult& result);
 
     const TileGrid& grid_;
-    Platform& platform_;
+    Dialogs& dialogs_;
+    Files& files_;
     Progress& progress_;
     LongWork* work_ = nullptr;
     Takers take_;

@@ -6,17 +6,17 @@
 #include "model/EditingState.h"
 #include "render/MapPicture.h"
 #include "work/LongWork.h"
-#include "files/Platform.h"
+#include "files/Dialogs.h"
 
 #include <algorithm>
 
 namespace tessera {
 
-void exportMapPicture(MapDocument& document, Platform& platform, std::shared_ptr<TileImageCache> cache)
+void exportMapPicture(MapDocument& document, Dialogs& dialogs, std::shared_ptr<TileImageCache> cache)
 {
     static const FileDialogOptions kOptions{QStringLiteral("PNG 图片|*.png|JPEG 图片|*.jpg;*.jpeg"),
                                             QStringLiteral("png")};
-    const std::optional<QString> path = platform.saveFileDialog(kOptions);
+    const std::optional<QString> path = dialogs.saveFileDialog(kOptions);
     if (!path)
         return;
     QStringList sizes;
@@ -24,7 +24,7 @@ void exportMapPicture(MapDocument& document, Platform& platform, std::shared_ptr
         sizes << QStringLiteral("%1 × %2").arg(cell.width()).arg(cell.height());
     // The size in use on the canvas first.
     const int inUse = std::max(0, static_cast<int>(kPictureCellSizes.indexOf(QSize(40, document.editing().tileHeight))));
-    const std::optional<int> choice = platform.chooseItem(QStringLiteral("每个单元格在图片中的大小（像素）："),
+    const std::optional<int> choice = dialogs.chooseItem(QStringLiteral("每个单元格在图片中的大小（像素）："),
                                                            QStringLiteral("导出地图图片"), sizes, inUse);
     if (!choice)
         return;
@@ -34,12 +34,12 @@ void exportMapPicture(MapDocument& document, Platform& platform, std::shared_ptr
          cache = std::move(cache)](Progress& progress) {
             return writeMapPicture(cells, n, cell, target, *cache, progress);
         },
-        [&platform, target = *path](const MapPictureResult& result) {
+        [&dialogs, target = *path](const MapPictureResult& result) {
             if (!result.ok()) {
-                platform.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
+                dialogs.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
                 return;
             }
-            platform.messageBox(QStringLiteral("地图图片已导出：\n%1\n%2").arg(target, describePicture(result)),
+            dialogs.messageBox(QStringLiteral("地图图片已导出：\n%1\n%2").arg(target, describePicture(result)),
                                  MessageButtons::OkInfo);
         });
 }

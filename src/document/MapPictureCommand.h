@@ -5,11 +5,11 @@
 namespace tessera {
 
 class MapDocument;
-class Platform;
+class Dialogs;
 class TileImageCache;
 
 // 导出地图图片: asks for the file and the cell size (the canvas's first), writes the whole map there
 // as one picture in the background from a snapshot of the cells, and says how it went.
-void exportMapPicture(MapDocument& document, Platform& platform, std::shared_ptr<TileImageCache> cache);
+void exportMapPicture(MapDocument& document, Dialogs& dialogs, std::shared_ptr<TileImageCache> cache);
 
 }  // namespace tessera

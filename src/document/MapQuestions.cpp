@@ -3,6 +3,8 @@
 #include "files/Dialogs.h"
 #include "model/TileGrid.h"
 
+#include <algorithm>
+
 namespace tessera {
 
 std::optional<int> askNewMapSize(Dialogs& dialogs)
@@ -68,6 +70,21 @@ BatchStart askBatchRenameStart(Dialogs& dialogs, const TileGrid& grid)
 BatchStart askBatchMoveStart(Dialogs& dialogs, const TileGrid& grid)
 {
     return askBatchStart(dialogs, grid, QStringLiteral("是否移动文件？"), QStringLiteral("请选择存放文件夹："));
+}
+
+std::optional<int> askToFillMap(Dialogs& dialogs, const TileGrid& map, int rows, int columns)
+{
+    const auto taken = std::count_if(map.cells().begin(), map.cells().end(), [](const QString& c) { return !c.isEmpty(); });
+    if (taken > 0
+        && dialogs.messageBox(QStringLiteral("地图上已有的 %1 个图块将被替换，是否覆盖？").arg(taken), MessageButtons::YesNoInfo)
+               != MessageResult::Yes)
+        return std::nullopt;
+    const int mapSize = std::max({map.mapSize(), rows, columns});
+    if (mapSize > map.mapSize()
+        && dialogs.messageBox(QStringLiteral("地图将扩大为 %1 × %1，是否继续？").arg(mapSize), MessageButtons::YesNoInfo)
+               != MessageResult::Yes)
+        return std::nullopt;
+    return mapSize;
 }
 
 }  // namespace tessera

@@ -36,4 +36,8 @@ struct BatchStart {
 BatchStart askBatchRenameStart(Dialogs& dialogs, const TileGrid& grid);
 BatchStart askBatchMoveStart(Dialogs& dialogs, const TileGrid& grid);
 
+// Before a command fills the map with rows × columns cells: whether the tiles already on it may
+// be replaced and the map grow. The map's size then; nothing when the user says No.
+std::optional<int> askToFillMap(Dialogs& dialogs, const TileGrid& map, int rows, int columns);
+
 }  // namespace tessera

@@ -4,7 +4,7 @@
 
 #include "document/MapDocument.h"
 #include "files/FileErrors.h"
-#include "files/Platform.h"
+#include "files/Dialogs.h"
 #include "journal/JournalRecovery.h"
 
 #include <QDateTime>
@@ -83,7 +83,7 @@ QString stateText(const RecoveredMap& map)
 
 }  // namespace
 
-bool offerRecovery(MapDocument& document, Platform& platform, const QString& folder)
+bool offerRecovery(MapDocument& document, Dialogs& dialogs, const QString& folder)
 {
     JournalRecovery recovery(folder);
     bool recovered = false;
@@ -103,14 +103,14 @@ bool offerRecovery(MapDocument& document, Platform& platform, const QString& fol
                 journal = kept.path;
         }
         if (!map.error.ok() || map.mapSize < 1) {
-            platform.messageBox(QStringLiteral("上次编辑没有正常结束，但它的编辑记录无法读取，其中的地图无法恢复（%1）。")
+            dialogs.messageBox(QStringLiteral("上次编辑没有正常结束，但它的编辑记录无法读取，其中的地图无法恢复（%1）。")
                                     .arg(journalErrorText(map.error)),
                                 MessageButtons::OkExclamation, kDefaultMessageTitle, keptText(journal));
             continue;
         }
         const QString informative = map.whole() ? QString() : recoveredText(map) + u'\n' + keptText(journal);
         if (!recovered
-            && platform.messageBox(kRecoverQuestion, MessageButtons::YesNoInfo, kDefaultMessageTitle, informative)
+            && dialogs.messageBox(kRecoverQuestion, MessageButtons::YesNoInfo, kDefaultMessageTitle, informative)
                 == MessageResult::Yes) {
             // Not held elsewhere, it is kept aside: never offered again as the last session's.
             if (!takeMap(document, map, journal) && map.whole())
@@ -121,23 +121,23 @@ bool offerRecovery(MapDocument& document, Platform& platform, const QString& fol
         if (map.whole()) {
             const JournalRecovery::KeptAside kept = recovery.keepAside(*it);
             if (kept.error.ok())
-                platform.messageBox(QStringLiteral("未恢复的地图记录已保存在：\n%1").arg(kept.path), MessageButtons::OkInfo,
+                dialogs.messageBox(QStringLiteral("未恢复的地图记录已保存在：\n%1").arg(kept.path), MessageButtons::OkInfo,
                                     kDefaultMessageTitle, kKeptHint);
         } else if (recovered) {
-            platform.messageBox(QStringLiteral("未恢复的地图记录已保存在：\n%1").arg(journal), MessageButtons::OkInfo,
+            dialogs.messageBox(QStringLiteral("未恢复的地图记录已保存在：\n%1").arg(journal), MessageButtons::OkInfo,
                                 kDefaultMessageTitle, recoveredText(map));
         }
     }
     return recovered;
 }
 
-void restoreKeptMap(MapDocument& document, Platform& platform)
+void restoreKeptMap(MapDocument& document, Dialogs& dialogs)
 {
     const QString folder = document.journal() ? document.journal()->folder() : defaultJournalFolder();
     for (;;) {
         const QStringList kept = JournalRecovery::keptAside(folder);
         if (kept.isEmpty()) {
-            platform.messageBox(QStringLiteral("没有保留的地图记录。"), MessageButtons::OkInfo);
+            dialogs.messageBox(QStringLiteral("没有保留的地图记录。"), MessageButtons::OkInfo);
             return;
         }
         std::vector<RecoveredMap> maps;
@@ -150,7 +150,7 @@ void restoreKeptMap(MapDocument& document, Platform& platform)
                                 readable ? QStringLiteral("%1 × %1").arg(map.mapSize) : QStringLiteral("—"),
                                 readable ? QString::number(filledCells(map)) : QStringLiteral("—"), stateText(map)};
         }
-        const std::optional<std::pair<int, int>> choice = platform.chooseRow(
+        const std::optional<std::pair<int, int>> choice = dialogs.chooseRow(
             QStringLiteral("以前没有恢复的地图（新的在前）：选择一个，恢复为未保存的地图，或者删除它。"),
             QStringLiteral("恢复以前的地图"),
             {QStringLiteral("日期"), QStringLiteral("地图大小"), QStringLiteral("有图片的格子"), QStringLiteral("状态")},
@@ -160,22 +160,22 @@ void restoreKeptMap(MapDocument& document, Platform& platform)
         const QString& path = kept[choice->first];
         const RecoveredMap& map = maps[static_cast<std::size_t>(choice->first)];
         if (choice->second == 1) {
-            if (platform.messageBox(QStringLiteral("是否删除这个地图记录？删除后无法再恢复。"), MessageButtons::YesNoInfo)
+            if (dialogs.messageBox(QStringLiteral("是否删除这个地图记录？删除后无法再恢复。"), MessageButtons::YesNoInfo)
                     == MessageResult::Yes
                 && ::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT) {
                 const int error = errno;
-                platform.messageBox(QStringLiteral("无法删除地图记录：\n%1\n%2").arg(path, fileErrorText(error)),
+                dialogs.messageBox(QStringLiteral("无法删除地图记录：\n%1\n%2").arg(path, fileErrorText(error)),
                                     MessageButtons::OkExclamation);
             }
             continue;
         }
         if (!map.error.ok() || map.mapSize < 1) {
-            platform.messageBox(QStringLiteral("这个地图记录无法读取，没有可恢复的地图（%1）。").arg(journalErrorText(map.error)),
+            dialogs.messageBox(QStringLiteral("这个地图记录无法读取，没有可恢复的地图（%1）。").arg(journalErrorText(map.error)),
                                 MessageButtons::OkExclamation);
             continue;
         }
         if (document.modified()
-            && platform.messageBox(QStringLiteral("当前地图有未保存的修改，恢复以前的地图会丢弃这些修改。是否继续？"),
+            && dialogs.messageBox(QStringLiteral("当前地图有未保存的修改，恢复以前的地图会丢弃这些修改。是否继续？"),
                                    MessageButtons::YesNoInfo)
                 != MessageResult::Yes)
             return;

@@ -4,15 +4,15 @@
 
 #include "document/MapDocument.h"
 #include "work/LongWork.h"
-#include "files/Platform.h"
+#include "files/Dialogs.h"
 #include "tmx/TiledMap.h"
 
 namespace tessera {
 
-void exportTiledMap(MapDocument& document, Platform& platform)
+void exportTiledMap(MapDocument& document, Dialogs& dialogs)
 {
     static const FileDialogOptions kOptions{QStringLiteral("TMX 地图|*.tmx|TMJ 地图|*.tmj"), QStringLiteral("tmx")};
-    const std::optional<QString> path = platform.saveFileDialog(kOptions);
+    const std::optional<QString> path = dialogs.saveFileDialog(kOptions);
     if (!path)
         return;
     const CellTexts& cells = document.grid().cells();
@@ -26,7 +26,7 @@ void exportTiledMap(MapDocument& document, Platform& platform)
         items << QStringLiteral("%1 × %2").arg(size.width()).arg(size.height());
     items.first() += QStringLiteral("（默认）");
     const std::optional<int> choice =
-        platform.chooseItem(QStringLiteral("地图中每个单元格的大小（像素）："), QStringLiteral("导出为 TMX/TMJ 地图"), items, 0);
+        dialogs.chooseItem(QStringLiteral("地图中每个单元格的大小（像素）："), QStringLiteral("导出为 TMX/TMJ 地图"), items, 0);
     if (!choice)
         return;
     TiledExportOptions options;
@@ -41,15 +41,15 @@ void exportTiledMap(MapDocument& document, Platform& platform)
                      .arg(options.cell.height())
                      .arg(sizes.first().width())
                      .arg(sizes.first().height());
-    options.atlas = platform.messageBox(atlas, MessageButtons::YesNoInfo) == MessageResult::Yes;
+    options.atlas = dialogs.messageBox(atlas, MessageButtons::YesNoInfo) == MessageResult::Yes;
     // The work reads a snapshot of the cells: the strings are shared, not copied.
     document.work().run<TiledExportResult>(
         [cells, n = document.grid().mapSize(), target = *path, options](Progress& progress) {
             return writeTiledMap(cells, n, target, options, progress);
         },
-        [&platform, target = *path, cell = options.cell](const TiledExportResult& result) {
+        [&dialogs, target = *path, cell = options.cell](const TiledExportResult& result) {
             if (!result.ok()) {
-                platform.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
+                dialogs.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
                 return;
             }
             QString text = QStringLiteral("地图已导出：\n%1\n%2 个图块，单元格 %3 × %4 像素")
@@ -66,7 +66,7 @@ void exportTiledMap(MapDocument& document, Platform& platform)
             if (result.sizesOther > 0)
                 text += QStringLiteral("\n%1 个图片的大小不是单元格的大小：游戏引擎按图片原大绘制它们；导出图集可避免。")
                             .arg(result.sizesOther);
-            platform.messageBox(text, MessageButtons::OkInfo);
+            dialogs.messageBox(text, MessageButtons::OkInfo);
         });
 }
 

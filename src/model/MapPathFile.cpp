@@ -4,20 +4,26 @@
 #include "model/MapText.h"
 
 namespace tessera {
+namespace {
+
+Failure mapFileFailure(FailureKind kind, const QString& path, const QString& detail = {}, QList<qint64> figures = {})
+{
+    return Failure(kind, {path}, detail, std::move(figures)).of(FailedWork::MapFile);
+}
+
+}  // namespace
 
 MapFileResult readMapPathFile(Files& files, const QString& path, int mapSize, Progress& progress)
 {
     MapFileResult result;
     const ReadResult read = files.readFile(path, kMaxMapFileBytes);
     if (!read.ok) {
-        result.failure = MapFileFailure::Unreadable;
-        result.detail = read.error;
+        result.failure = mapFileFailure(FailureKind::MapFileUnreadable, path, read.error);
         return result;
     }
     MapTextLoad load = parseMapText(read.data, mapSize, progress);
     if (load.kind != MapFileKind::Text) {
-        result.failure = MapFileFailure::NotText;
-        result.kind = load.kind;
+        result.failure = mapFileFailure(FailureKind::NotMapText, path, {}, {qint64(load.kind)});
         return result;
     }
     result.cells = std::move(load.cells);
@@ -31,12 +37,11 @@ MapFileResult writeMapPathFile(Files& files, const QString& path, const CellText
     MapFileResult result;
     const QByteArray bytes = encodeMapCells(cells, mapSize, progress);
     if (progress.cancelled()) {
-        result.failure = MapFileFailure::Cancelled;
+        result.failure = mapFileFailure(FailureKind::Cancelled, path);
         return result;
     }
     if (const FileResult written = files.writeFileAtomic(path, bytes, inputs); !written) {
-        result.failure = MapFileFailure::Unwritable;
-        result.detail = written.error;
+        result.failure = mapFileFailure(FailureKind::MapFileUnwritable, path, written.error);
     }
     return result;
 }

@@ -11,19 +11,14 @@ class Progress;
 // Largest map path file read: far beyond any 1000 × 1000 map of real paths.
 inline constexpr qint64 kMaxMapFileBytes = 1024LL * 1024 * 1024;
 
-// Why reading or writing a map path file did not succeed.
-enum class MapFileFailure { None, Unreadable, NotText, Unwritable, Cancelled };
-
-// What reading or writing a map path file gave: success, or the reason the app turns into a
-// message.
+// What reading or writing a map path file gave: success, or why not (the editor's words; a
+// command sets its own work).
 struct MapFileResult {
-    MapFileFailure failure = MapFileFailure::None;
-    QString detail;                        // the file system's reason: Unreadable, Unwritable
-    MapFileKind kind = MapFileKind::Text;  // what the file is instead: NotText
-    CellTexts cells;                       // the cells read, for an import
-    bool lineFeedsOnly = false;            // read as one line: see lineFeedsOnlyNote
+    Failure failure;
+    CellTexts cells;             // the cells read, for an import
+    bool lineFeedsOnly = false;  // read as one line: see lineFeedsOnlyNote
 
-    bool ok() const { return failure == MapFileFailure::None; }
+    bool ok() const { return failure.ok(); }
 };
 
 // Reads `path` as the cells of a map of `mapSize`. Shows nothing; thread-safe.

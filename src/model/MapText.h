@@ -6,6 +6,7 @@
 #include <QPoint>
 #include <QString>
 
+#include "files/Failure.h"
 #include "model/TileGrid.h"
 
 namespace tessera {
@@ -17,19 +18,6 @@ enum class MapTextEncoding {
     Gb18030,  // the program's own format: GBK bytes for GBK text
     Utf8,     // saved by a UTF-8 editor: with a byte-order mark, or not valid GB18030
 };
-
-// What a file is when it cannot be a map path file at all.
-enum class MapFileKind {
-    Text,
-    Utf16,    // UTF-16 text (byte-order mark)
-    Picture,  // starts with a picture signature
-    Archive,  // starts with an archive or compressed-file signature
-    Binary,   // control bytes in its first line
-    OtherText,  // JSON or XML (a bracket first) with line breaks but no CR LF and no "|": one cell, no map
-};
-
-// Why a file of `kind` (not Text) is no map path file, in words for the user.
-QString notMapTextReason(MapFileKind kind);
 
 // A UTF-8 byte-order mark gives UTF-8; otherwise GB18030, unless the bytes are not valid GB18030
 // but are valid UTF-8.

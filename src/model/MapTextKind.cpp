@@ -161,22 +161,4 @@ MapFileKind classifyMapFile(QByteArrayView bytes)
     return MapFileKind::Text;
 }
 
-QString notMapTextReason(MapFileKind kind)
-{
-    switch (kind) {
-    case MapFileKind::Utf16:
-        return QStringLiteral("这是 UTF-16 编码的文本");
-    case MapFileKind::Picture:
-        return QStringLiteral("这是图片文件");
-    case MapFileKind::Archive:
-        return QStringLiteral("这是压缩文件");
-    case MapFileKind::OtherText:
-        return QStringLiteral("这像是 JSON 或 XML 文本：行尾只有 LF，整个文件会是一个含有换行的单元格，不是图块的路径");
-    case MapFileKind::Binary:
-    case MapFileKind::Text:
-        break;
-    }
-    return QStringLiteral("这不是文本文件");
-}
-
 }  // namespace tessera

@@ -1,6 +1,5 @@
 #include "slicing/PictureRows.h"
 
-#include "files/FileErrors.h"
 #include "imaging/ImageCodec.h"
 
 #include <QFile>
@@ -42,20 +41,20 @@ void warn(j_common_ptr info, int level)
     }
 }
 
-// libjpeg's reason, in words for the user.
-QString jpegErrorText(int code)
+// libjpeg's reason.
+FailureCause jpegCause(int code)
 {
     switch (code) {
     case JERR_NO_SOI:
-        return QStringLiteral("不是 JPEG 文件");
+        return FailureCause::NotJpeg;
     case JERR_BAD_PRECISION:
     case JERR_SOF_UNSUPPORTED:
     case JERR_CONVERSION_NOTIMPL:
-        return QStringLiteral("不受支持的 JPEG 种类");
+        return FailureCause::UnsupportedJpeg;
     case JERR_IMAGE_TOO_BIG:
-        return QStringLiteral("JPEG 图片太大，无法读取");
+        return FailureCause::JpegTooBig;
     default:
-        return QStringLiteral("JPEG 数据有误");
+        return FailureCause::BadJpegData;
     }
 }
 
@@ -77,14 +76,14 @@ public:
         jpeg_create_decompress(&info_);
         file_ = std::fopen(QFile::encodeName(path).constData(), "rb");
         if (!file_) {
-            failure = Failure(FailureKind::PictureUnreadable, {path}, fileErrorText(errno, FileAccess::Read));
+            failure = Failure::because(FailureKind::PictureUnreadable, {path}, FailureCause::ReadError, errno);
             return false;
         }
         if (setjmp(error_.jump)) {
             if (error_.cut && info_.image_height > 0)
                 failure = Failure(FailureKind::PictureCut, {path}, {}, {0, info_.image_height, 0});
             else
-                failure = Failure(FailureKind::PictureUnreadable, {path}, jpegErrorText(error_.manager.msg_code));
+                failure = Failure::because(FailureKind::PictureUnreadable, {path}, jpegCause(error_.manager.msg_code));
             return false;
         }
         jpeg_stdio_src(&info_, file_);
@@ -244,20 +243,20 @@ private:
     QImage image_;
 };
 
-// Why Qt's reader could not read a picture, in words for the user.
-QString readerError(const QImageReader& reader)
+// Why Qt's reader could not read a picture.
+FailureCause readerCause(const QImageReader& reader)
 {
     switch (reader.error()) {
     case QImageReader::UnsupportedFormatError:
-        return QStringLiteral("不是能读取的图片格式");
+        return FailureCause::UnknownFormat;
     case QImageReader::FileNotFoundError:
-        return QStringLiteral("找不到文件");
+        return FailureCause::FileNotFound;
     case QImageReader::DeviceError:
-        return QStringLiteral("无法读取文件");
+        return FailureCause::DeviceError;
     case QImageReader::InvalidDataError:
-        return QStringLiteral("图片数据有误");
+        return FailureCause::BadPictureData;
     default:
-        return QStringLiteral("无法读取图片");
+        return FailureCause::PictureUnreadable;
     }
 }
 
@@ -276,11 +275,11 @@ std::unique_ptr<PictureRows> openPictureRows(const QString& path, Failure& failu
 {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
-        failure = Failure(FailureKind::PictureUnreadable, {path}, fileErrorText(errno, FileAccess::Read));
+        failure = Failure::because(FailureKind::PictureUnreadable, {path}, FailureCause::ReadError, errno);
         return nullptr;
     }
     if (!S_ISREG(st.st_mode)) {
-        failure = Failure(FailureKind::PictureUnreadable, {path}, QStringLiteral("不是普通文件"));
+        failure = Failure::because(FailureKind::PictureUnreadable, {path}, FailureCause::NotRegularFile);
         return nullptr;
     }
     admitLargePictures();
@@ -298,7 +297,7 @@ std::unique_ptr<PictureRows> openPictureRows(const QString& path, Failure& failu
     if (turn & QImageIOHandler::TransformationRotate90)
         size.transpose();
     if (!size.isValid()) {
-        failure = Failure(FailureKind::PictureUnreadable, {path}, readerError(reader));
+        failure = Failure::because(FailureKind::PictureUnreadable, {path}, readerCause(reader));
         return nullptr;
     }
     if (qint64(size.width()) * size.height() > kMaxWholePicturePixels) {
@@ -308,7 +307,7 @@ std::unique_ptr<PictureRows> openPictureRows(const QString& path, Failure& failu
     }
     QImage image;
     if (!reader.read(&image) || image.size() != size) {
-        failure = Failure(FailureKind::PictureUnreadable, {path}, readerError(reader));
+        failure = Failure::because(FailureKind::PictureUnreadable, {path}, readerCause(reader));
         return nullptr;
     }
     return std::make_unique<WholeRows>(image.convertToFormat(QImage::Format_RGB888),

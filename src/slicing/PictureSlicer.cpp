@@ -147,7 +147,7 @@ SliceResult Slicer::run(const QString& picture)
 bool Slicer::prepareFolder()
 {
     if (!QDir().mkpath(folder_) || !QFileInfo(folder_).isDir()) {
-        result_.failure = Failure(FailureKind::SliceUnwritable, {folder_}, QStringLiteral("无法创建文件夹"), {0});
+        result_.failure = Failure::because(FailureKind::SliceUnwritable, {folder_}, FailureCause::FolderNotMade, 0, {0});
         return false;
     }
     static const QRegularExpression cellName(QStringLiteral("^\\d+-\\d+\\.jpg$"));
@@ -281,7 +281,7 @@ void Slicer::cutSlice(int band, int column, Band& buffer)
     const QByteArray jpeg = encodeSlice(buffer, column, shown);
     const QString path = slicePath(band, column);
     if (jpeg.isEmpty()) {
-        fail(Failure(FailureKind::SliceUnwritable, {path}, QStringLiteral("无法编码 JPEG 图片")));
+        fail(Failure::because(FailureKind::SliceUnwritable, {path}, FailureCause::JpegNotEncoded));
         return;
     }
     const FileResult saved = files_.writeNewFile(path, jpeg);
@@ -307,8 +307,12 @@ bool Slicer::writeReference()
     const QImage& image = reference_->image();
     const QString path = settings_.reference.isEmpty() ? joinFolder(folder_, kReferenceFileName) : settings_.reference;
     const QByteArray jpeg = encodeJpeg(image, settings_.quality);
-    const FileResult saved = jpeg.isEmpty() ? FileResult::failure(QStringLiteral("无法编码 JPEG 图片"))
-                                            : files_.writeNewFile(path, jpeg);
+    if (jpeg.isEmpty()) {
+        result_.failure = Failure::because(FailureKind::SliceUnwritable, {path}, FailureCause::JpegNotEncoded, 0,
+                                           {result_.written.size()});
+        return false;
+    }
+    const FileResult saved = files_.writeNewFile(path, jpeg);
     if (!saved) {
         result_.failure = Failure(FailureKind::SliceUnwritable, {path}, saved.error, {result_.written.size()});
         return false;

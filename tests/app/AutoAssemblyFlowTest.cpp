@@ -70,7 +70,7 @@ protected:
     static void newMap(MainWindow& window, ScriptedPlatform& platform, int size, bool taken)
     {
         platform.answerYes();
-        platform.answerText(QString::number(size));
+        platform.answerInput(QString::number(size));
         window.newMap();
         if (taken)
             setCell(window.document(), 1, 1, map().slices.front().path);
@@ -140,7 +140,7 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
     newMap(window, platform, 2, true);
     EXPECT_TRUE(assemble->isEnabled());
     // The picture loaded into the map picture box is the reference: no file is asked for.
-    platform.answerText(map().referencePath);
+    platform.answerOpen(map().referencePath);
     window.findChild<QPushButton*>(QStringLiteral("LoadMapPictureButton"))->click();
     platform.clearShown();
 
@@ -151,7 +151,7 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
     QObject::connect(&window.document(), &MapDocument::mapResized, [&] { ++resized; });
     QObject::connect(&window.document(), &MapDocument::mapReplaced, [&] { ++replaced; });
 
-    platform.answerText(map().sliceFolder);
+    platform.answerFolder(map().sliceFolder);
     platform.answerNumbers(3, 4);
     platform.answerYes();  // overwrite
     platform.answerYes();  // grow
@@ -225,8 +225,8 @@ TEST_F(AutoAssemblyFlowTest, AnotherMapsReferenceIsAskedForAndItsDoubtfulCellsCo
     MapDocument mapDocument(platform);
     MainWindow window(platform, mapDocument);
     newMap(window, platform, 5, false);
-    platform.answerText(maps->other.referencePath);
-    platform.answerText(map().sliceFolder);
+    platform.answerOpen(maps->other.referencePath);
+    platform.answerFolder(map().sliceFolder);
     platform.answerNumbers(3, 4);
     trigger(window);
 
@@ -257,7 +257,7 @@ TEST_F(AutoAssemblyFlowTest, AnotherMapsReferenceIsAskedForAndItsDoubtfulCellsCo
     // The reference chosen in the dialog shows in the map picture box and is used next time.
     EXPECT_FALSE(window.findChild<QLabel*>(QStringLiteral("MapPictureBox"))->pixmap().isNull());
     platform.clearShown();
-    platform.answerCancel();  // the slice folder
+    platform.answerCancel(DialogKind::Folder);  // the slice folder
     trigger(window);
     ASSERT_EQ(platform.shown().size(), 1);
     EXPECT_EQ(platform.shown()[0].kind, Kind::Folder);
@@ -274,9 +274,9 @@ TEST_F(AutoAssemblyFlowTest, TheGridQuestionSaysWhenTheSlicesDoNotFillTheGrid)
     MapDocument mapDocument(platform);
     MainWindow window(platform, mapDocument);
     newMap(window, platform, 5, false);
-    platform.answerText(map().referencePath);
-    platform.answerText(folder);
-    platform.answerCancel();
+    platform.answerOpen(map().referencePath);
+    platform.answerFolder(folder);
+    platform.answerCancel(DialogKind::TwoNumbers);
     trigger(window);
     ASSERT_EQ(platform.shown().size(), 3) << dialogs(platform).join(u'\n').toStdString();
     const ScriptedPlatform::Shown& question = platform.shown()[2];
@@ -302,25 +302,25 @@ TEST_F(AutoAssemblyFlowTest, NoCancelOrAFailureLeavesTheMapAsItWas)
     };
     // The reference chosen once is used from then on: only the first two cases ask for it.
     const Case cases[] = {
-        {"no reference", [&] { platform.answerCancel(); }, 1},
-        {"no folder", [&] { platform.answerText(ref), platform.answerCancel(); }, 2},
-        {"no grid", [&] { platform.answerText(folder), platform.answerCancel(); }, 2},
+        {"no reference", [&] { platform.answerCancel(DialogKind::OpenFile); }, 1},
+        {"no folder", [&] { platform.answerOpen(ref), platform.answerCancel(DialogKind::Folder); }, 2},
+        {"no grid", [&] { platform.answerFolder(folder), platform.answerCancel(DialogKind::TwoNumbers); }, 2},
         {"no overwrite",
          [&] {
-             platform.answerText(folder);
+             platform.answerFolder(folder);
              platform.answerNumbers(3, 4);
              platform.answerNo();
          },
          3},
         {"no growth",
          [&] {
-             platform.answerText(folder);
+             platform.answerFolder(folder);
              platform.answerNumbers(3, 4);
              platform.answerYes();
              platform.answerNo();
          },
          4},
-        {"no slices", [&] { platform.answerText(emptyFolder()); }, 2},
+        {"no slices", [&] { platform.answerFolder(emptyFolder()); }, 2},
     };
     for (const Case& c : cases) {
         platform.clearShown();
@@ -352,8 +352,8 @@ TEST_F(AutoAssemblyFlowTest, ClosingTheWindowDuringTheMatchStopsItAndChangesNoth
         if (++started == 2)
             window.confirmExit();
     });
-    platform.answerText(map().referencePath);
-    platform.answerText(map().sliceFolder);
+    platform.answerOpen(map().referencePath);
+    platform.answerFolder(map().sliceFolder);
     platform.answerNumbers(3, 4);
     platform.answerYes();
     trigger(window);

@@ -53,7 +53,7 @@ protected:
         window.setQuitFunction([this](int code) { quitCodes.push_back(code); });
         window.show();
         platform.answerYes();
-        platform.answerText(QString::number(kSize));
+        platform.answerInput(QString::number(kSize));
         window.newMap();
         fill(QStringLiteral("old"));
     }
@@ -98,7 +98,7 @@ protected:
     void startBatchHeldAtTheFifthFile(ScriptedPlatform::FileOp op, const char* command)
     {
         platform.answerYes();
-        platform.answerText(QStringLiteral("4"));
+        platform.answerInput(QStringLiteral("4"));
         window.newMap();
         ASSERT_TRUE(setCells(window.document(), tilesToBatch(dir, 16)));
         QObject::connect(&window.document().work(), &LongWork::started,
@@ -113,7 +113,7 @@ protected:
         }, QString());
         window.ensureTileListWindow();
         platform.answerYes();
-        platform.answerText(dir.filePath(QStringLiteral("to")));
+        platform.answerFolder(dir.filePath(QStringLiteral("to")));
         window.tileListWindow()->findChild<QAction*>(QString::fromLatin1(command))->trigger();
         while (!reached)
             QThread::msleep(1);
@@ -150,11 +150,11 @@ TEST_F(BackgroundWorkTest, ANewMapDuringAnImportRunsAfterIt)
                 text += QStringLiteral("%1/new/%2-%3.jpg").arg(c > 1 ? QStringLiteral("|") : QString()).arg(r).arg(c);
             text += QStringLiteral("\r\n");
         }
-        ASSERT_TRUE(platform.writeFileAtomic(map, encodeMapText(text)));
+        ASSERT_TRUE(platform.faults().writeFileAtomic(map, encodeMapText(text)));
     }
-    platform.answerText(map);
+    platform.answerOpen(map);
     platform.answerYes();
-    platform.answerText(QStringLiteral("3"));
+    platform.answerInput(QStringLiteral("3"));
     EXPECT_TRUE(runWithTimer([&] { trigger("ImportDataCommand"); }, [&] { trigger("NewMapCommand"); },
                              {cellsOf(QStringLiteral("old")), cellsOf(QStringLiteral("new"))}));
     EXPECT_EQ(window.document().grid().mapSize(), 3);
@@ -170,8 +170,8 @@ TEST_F(BackgroundWorkTest, ANewMapDuringAnImportRunsAfterIt)
 TEST_F(BackgroundWorkTest, AShiftDuringAnExportChangesTheMapButNotTheFile)
 {
     const QString map = dir.filePath(QStringLiteral("map.tlp"));
-    platform.answerText(map);
-    platform.answerText(QStringLiteral("1"));
+    platform.answerSave(map);
+    platform.answerInput(QStringLiteral("1"));
     EXPECT_TRUE(runWithTimer([&] { trigger("ExportDataCommand"); }, [&] { trigger("ShiftRightCommand"); },
                              {cellsOf(QStringLiteral("old")), cellsOf(QStringLiteral("old"), 1)}));
     EXPECT_EQ(platform.countShown(QStringLiteral("导出成功！")), 1);
@@ -187,8 +187,8 @@ TEST_F(BackgroundWorkTest, AShiftDuringAnExportChangesTheMapButNotTheFile)
 TEST_F(BackgroundWorkTest, TheCloseBoxAnswersDuringAnExportAndYesLeavesAWholeFile)
 {
     const QString map = dir.filePath(QStringLiteral("map.tlp"));
-    ASSERT_TRUE(platform.writeFileAtomic(map, "old content"));
-    platform.answerText(map);
+    ASSERT_TRUE(platform.faults().writeFileAtomic(map, "old content"));
+    platform.answerSave(map);
     trigger("ExportDataCommand");
     platform.answerYes();
     window.close();  // the close box: the exit question comes at once
@@ -242,7 +242,7 @@ TEST(ClosingTest, TheWindowGoesWhileThePreviewStillLoadsItsTiles)
     auto window = std::make_unique<MainWindow>(platform, mapDocument);
     window->setQuitFunction([](int) {});
     platform.answerYes();
-    platform.answerText(QString::number(kSide));
+    platform.answerInput(QString::number(kSide));
     window->newMap();
     ASSERT_TRUE(setCells(window->document(), cells));
     window->openPreview();
@@ -261,18 +261,18 @@ namespace {
 // holds, as it does under a real modal box, and the boxes shown meanwhile are counted.
 class QuestionPlatform : public ScriptedPlatform {
 public:
-    MessageResult messageBox(const QString& text, MessageButtons buttons, const QString& title,
-                             const QString& informative) override
+    QuestionPlatform()
     {
-        if (asking_)
-            ++shownDuringQuestion;
-        if (text != texts::kExitQuestion || !whileAsked)
-            return ScriptedPlatform::messageBox(text, buttons, title, informative);
-        asking_ = true;
-        EXPECT_TRUE(QTest::qWaitFor(whileAsked, 10000));
-        QTest::qWait(50);  // the work's finish notice arrives
-        asking_ = false;
-        return ScriptedPlatform::messageBox(text, buttons, title, informative);
+        script().beforeMessage = [this](const QString& text) {
+            if (asking_)
+                ++shownDuringQuestion;
+            if (text != texts::kExitQuestion || !whileAsked)
+                return;
+            asking_ = true;
+            EXPECT_TRUE(QTest::qWaitFor(whileAsked, 10000));
+            QTest::qWait(50);  // the work's finish notice arrives
+            asking_ = false;
+        };
     }
     std::function<bool()> whileAsked;
     int shownDuringQuestion = 0;
@@ -291,10 +291,10 @@ TEST(ClosingTest, WorkEndingWhileTheExitQuestionIsOpenIsReportedOnlyAfterNo)
     MainWindow window(platform, mapDocument);
     window.setQuitFunction([](int) {});
     platform.answerYes();
-    platform.answerText(QStringLiteral("2"));
+    platform.answerInput(QStringLiteral("2"));
     window.newMap();
     const QString map = dir.filePath(QStringLiteral("map.tlp"));
-    platform.answerText(map);
+    platform.answerSave(map);
     window.findChild<QAction*>(QStringLiteral("ExportDataCommand"))->trigger();
     platform.whileAsked = [&] { return QFile::exists(map); };
     platform.answerNo();
@@ -311,7 +311,7 @@ TEST(ClosingTest, DestroyingTheWindowDuringABatchAppliesAndShowsNothing)
     auto window = std::make_unique<MainWindow>(platform, mapDocument);
     window->setQuitFunction([](int) {});
     platform.answerYes();
-    platform.answerText(QStringLiteral("2"));
+    platform.answerInput(QStringLiteral("2"));
     window->newMap();
     ASSERT_TRUE(setCells(window->document(), tilesToBatch(dir, 4)));
     std::atomic<bool> reached = false;
@@ -321,7 +321,7 @@ TEST(ClosingTest, DestroyingTheWindowDuringABatchAppliesAndShowsNothing)
     }, QString());
     window->ensureTileListWindow();
     platform.answerYes();
-    platform.answerText(dir.filePath(QStringLiteral("to")));
+    platform.answerFolder(dir.filePath(QStringLiteral("to")));
     window->tileListWindow()->findChild<QAction*>(QStringLiteral("BatchMoveCommand"))->trigger();
     while (!reached)
         QThread::msleep(1);

@@ -21,7 +21,7 @@ using namespace tessera;
 namespace {
 
 struct BadMapFiles : testing::Test {
-    BadMapFiles() : file(grid, platform, progress, takersInto(grid)) { grid.resize(5); }
+    BadMapFiles() : file(grid, platform, platform, progress, takersInto(grid)) { grid.resize(5); }
 
     QString put(const QString& name, const QByteArray& bytes)
     {
@@ -158,7 +158,7 @@ TEST_F(BadMapFiles, OddPathsSurviveARoundTrip)
     ASSERT_TRUE(file.exportTo(path));
     TileGrid back;
     back.resize(5);
-    MapFileCommands(back, platform, progress, takersInto(back)).importFrom(path);
+    MapFileCommands(back, platform, platform, progress, takersInto(back)).importFrom(path);
     for (int c = 1; c <= 5; ++c)
         EXPECT_EQ(back.cellText(1, c), grid.cellText(1, c)) << c;
 }
@@ -171,7 +171,7 @@ TEST(BadNumbers, NewMapRefusesOrReadsEveryOddAnswer)
         {" 12abc", 12}, {"abc", std::nullopt}, {"-25", std::nullopt}, {"99999999999", std::nullopt}};
     for (const auto& [answer, expected] : cases) {
         platform.answerYes();
-        platform.answerText(QString::fromLatin1(answer));
+        platform.answerInput(QString::fromLatin1(answer));
         EXPECT_EQ(askNewMapSize(platform), expected) << answer;
     }
 }

@@ -43,7 +43,7 @@ protected:
         for (auto [name, color] : {std::pair{"red.jpg", kRed}, {"green.jpg", kGreen}, {"blue.jpg", kBlue}})
             EXPECT_TRUE(writeSolidImage(path(name), color));
         platform.answerYes();
-        platform.answerText(QStringLiteral("5"));
+        platform.answerInput(QStringLiteral("5"));
         window.newMap();
         platform.clearShown();
         canvas = find("EditCanvas");

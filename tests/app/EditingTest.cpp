@@ -225,7 +225,7 @@ TEST_F(EditingTest, AReleaseOutsideEveryCellReturnsTheTileOnlyIntoAnEmptySource)
 TEST_F(EditingTest, ReleasesOffTheSeenCanvasAreaPlaceAndDropNothing)
 {
     platform.answerYes();
-    platform.answerText(QStringLiteral("25"));
+    platform.answerInput(QStringLiteral("25"));
     window.newMap();
     place("red.jpg", 3, 3);
     QWidget* notes = find("UsageNotesText");
@@ -311,11 +311,11 @@ TEST_F(EditingTest, ShiftsFromTheMenuRedrawAndEndUndo)
 {
     place("red.jpg", 1, 1);
     auto* shiftRight = window.findChild<QAction*>(QStringLiteral("ShiftRightCommand"));
-    platform.answerCancel();
+    platform.answerCancel(DialogKind::Input);
     shiftRight->trigger();
     EXPECT_EQ(cell(1, 1), path("red.jpg"));
     EXPECT_EQ(undoCell(), std::pair(1, 1));  // cancel: nothing happens, nothing is redrawn
-    platform.answerText(QStringLiteral("2"));
+    platform.answerInput(QStringLiteral("2"));
     shiftRight->trigger();
     window.waitForWork();
     EXPECT_EQ(cell(1, 3), path("red.jpg"));
@@ -336,7 +336,7 @@ TEST_F(EditingTest, BatchOperationsRunFromTheTileListWindow)
     const QString out = dir.filePath(QStringLiteral("out"));
     QDir().mkpath(out);
     platform.answerYes();
-    platform.answerText(out);
+    platform.answerFolder(out);
     list->findChild<QAction*>(QStringLiteral("BatchRenameCommand"))->trigger();
     window.waitForWork();
     EXPECT_EQ(cell(1, 1), QDir(out).filePath(QStringLiteral("1-1.jpg")));
@@ -346,7 +346,7 @@ TEST_F(EditingTest, BatchOperationsRunFromTheTileListWindow)
     const QString keep = dir.filePath(QStringLiteral("keep"));
     QDir().mkpath(keep);
     platform.answerYes();
-    platform.answerText(keep);
+    platform.answerFolder(keep);
     list->findChild<QAction*>(QStringLiteral("BatchMoveCommand"))->trigger();
     window.waitForWork();
     EXPECT_EQ(cell(1, 1), QDir(keep).filePath(QStringLiteral("1-1.jpg")));
@@ -447,7 +447,7 @@ TEST_F(EditingTest, ASwapLeavesACarriedTileWaitingInItsFloatingImage)
 TEST_F(EditingTest, TheWheelOverTheCanvasScrollsThroughTheScrollBars)
 {
     platform.answerYes();
-    platform.answerText(QStringLiteral("25"));
+    platform.answerInput(QStringLiteral("25"));
     window.newMap();
     auto* hScroll = qobject_cast<QScrollBar*>(find("CanvasHScroll"));
     auto* vScroll = qobject_cast<QScrollBar*>(find("CanvasVScroll"));

@@ -107,13 +107,13 @@ TEST_F(HistoryTest, ShiftsAndImportsUndoWholeAndTheTitleMarksUnsavedChanges)
     place("red.jpg", 1, 1);
     EXPECT_TRUE(window.isWindowModified());
     const QString saved = dir.filePath(QStringLiteral("map.tlp"));
-    platform.answerText(saved);
+    platform.answerSave(saved);
     action("ExportDataCommand")->trigger();
     window.waitForWork();
     EXPECT_FALSE(window.isWindowModified());
     EXPECT_EQ(window.document().mapPath(), saved);
 
-    platform.answerText(QStringLiteral("1"));
+    platform.answerInput(QStringLiteral("1"));
     action("ShiftLeftCommand")->trigger();
     window.waitForWork();
     EXPECT_EQ(cell(1, 1), QString());  // shifted off the edge
@@ -132,7 +132,7 @@ TEST_F(HistoryTest, ShiftsAndImportsUndoWholeAndTheTitleMarksUnsavedChanges)
     EXPECT_TRUE(platform.unanswered().isEmpty());
     EXPECT_FALSE(window.isWindowModified());
     place("blue.jpg", 3, 3);
-    platform.answerText(saved);
+    platform.answerOpen(saved);
     action("ImportDataCommand")->trigger();
     window.waitForWork();
     EXPECT_EQ(cell(3, 3), QString());

@@ -21,7 +21,7 @@ void showNewMap(ScriptedPlatform& platform, MainWindow& window)
 {
     window.show();
     platform.answerYes();
-    platform.answerText(QStringLiteral("5"));
+    platform.answerInput(QStringLiteral("5"));
     window.newMap();
 }
 

@@ -296,7 +296,7 @@ TEST_F(MainWindowTest, ToolRadiosSetTheCanvasCursorAndTheArmedTool)
 TEST_F(MainWindowTest, TileSizeRadiosAreAPairOfTheirOwn)
 {
     platform.answerYes();
-    platform.answerText(QStringLiteral("3"));
+    platform.answerInput(QStringLiteral("3"));
     window.newMap();
     auto* size30 = find<QRadioButton>("CellSize40x30Radio");
     auto* size16 = find<QRadioButton>("CellSize40x16Radio");
@@ -358,7 +358,7 @@ TEST_F(MainWindowTest, NewMapCreatesTheTileListWindowHidden)
 {
     EXPECT_EQ(window.tileListWindow(), nullptr);
     platform.answerYes();
-    platform.answerText(QStringLiteral("3"));
+    platform.answerInput(QStringLiteral("3"));
     window.newMap();
     ASSERT_NE(window.tileListWindow(), nullptr);
     EXPECT_FALSE(window.tileListWindow()->isVisible());
@@ -373,7 +373,7 @@ TEST_F(MainWindowTest, TheReferencePictureShowsItsTopLeftAtActualSize)
     const QString path = dir.filePath(QStringLiteral("whole.jpg"));
     ASSERT_TRUE(big.save(path, "JPG"));
 
-    platform.answerText(path);
+    platform.answerOpen(path);
     find("LoadMapPictureButton")->setEnabled(true);
     QTest::mouseClick(find("LoadMapPictureButton"), Qt::LeftButton);
     auto* picture = find<QLabel>("MapPictureBox");
@@ -383,7 +383,7 @@ TEST_F(MainWindowTest, TheReferencePictureShowsItsTopLeftAtActualSize)
     QTest::mouseClick(picture, Qt::LeftButton);
     EXPECT_EQ(picture->pixmap().size(), QSize(600, 387));
 
-    platform.answerCancel();  // cancel keeps the picture
+    platform.answerCancel(DialogKind::OpenFile);  // cancel keeps the picture
     QTest::mouseClick(find("LoadMapPictureButton"), Qt::LeftButton);
     EXPECT_FALSE(picture->pixmap().isNull());
 
@@ -392,7 +392,7 @@ TEST_F(MainWindowTest, TheReferencePictureShowsItsTopLeftAtActualSize)
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
     ASSERT_TRUE(huge.resize(40LL << 30));
     huge.close();
-    platform.answerText(huge.fileName());
+    platform.answerOpen(huge.fileName());
     QTest::mouseClick(find("LoadMapPictureButton"), Qt::LeftButton);
     EXPECT_TRUE(picture->pixmap().isNull());
 }

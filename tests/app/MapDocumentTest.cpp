@@ -26,14 +26,14 @@ TEST(MapDocument, ShiftsAndBatchesRunInTheBackgroundAndSayWhenTheMapChanged)
                      [&](std::shared_ptr<const RecordedReport> r) { report = r; });
 
     platform.answerYes();
-    platform.answerText(QStringLiteral("3"));
+    platform.answerInput(QStringLiteral("3"));
     ASSERT_TRUE(document.newMap());
     EXPECT_EQ(document.grid().mapSize(), 3);
     const QString tile = dir.filePath(QStringLiteral("a.jpg"));
     ASSERT_TRUE(writeSolidImage(tile, testcolors::kRed, QSize(8, 8)));
     setCell(document, 1, 1, tile);
 
-    platform.answerText(QStringLiteral("1"));
+    platform.answerInput(QStringLiteral("1"));
     document.shift(ShiftDirection::Down);
     EXPECT_EQ(document.grid().cellText(2, 1), QString());  // not before the work is done
     document.work().waitForIdle();
@@ -43,7 +43,7 @@ TEST(MapDocument, ShiftsAndBatchesRunInTheBackgroundAndSayWhenTheMapChanged)
     const QString folder = dir.filePath(QStringLiteral("to"));
     QDir().mkpath(folder);
     platform.answerYes();
-    platform.answerText(folder);
+    platform.answerFolder(folder);
     document.batchMove();
     document.work().waitForIdle();
     EXPECT_EQ(document.grid().cellText(2, 1), QDir(folder).filePath(QStringLiteral("a.jpg")));
@@ -66,12 +66,12 @@ TEST(MapDocument, WhatEachBatchAnswerRedrawsAndRefreshes)
 
     // Without a map: the message, and the chooser refreshed.
     platform.answerYes();
-    platform.answerText(dir.path());
+    platform.answerFolder(dir.path());
     document.batchRename(false);
     EXPECT_EQ(counts(), std::pair(0, 1));
 
     platform.answerYes();
-    platform.answerText(QStringLiteral("2"));
+    platform.answerInput(QStringLiteral("2"));
     ASSERT_TRUE(document.newMap());
     // No: nothing; a cancelled folder: a move refreshes, a rename does not.
     platform.answerNo();
@@ -79,17 +79,17 @@ TEST(MapDocument, WhatEachBatchAnswerRedrawsAndRefreshes)
     platform.answerNo();
     document.batchMove();
     platform.answerYes();
-    platform.answerCancel();
+    platform.answerCancel(DialogKind::Folder);
     document.batchRename(false);
     EXPECT_EQ(counts(), std::pair(0, 1));
     platform.answerYes();
-    platform.answerCancel();
+    platform.answerCancel(DialogKind::Folder);
     document.batchMove();
     EXPECT_EQ(counts(), std::pair(0, 2));
 
     // A rename redraws and refreshes.
     platform.answerYes();
-    platform.answerText(dir.path());
+    platform.answerFolder(dir.path());
     document.batchRename(true);
     document.work().waitForIdle();
     EXPECT_EQ(counts(), std::pair(1, 3));

@@ -15,25 +15,25 @@ namespace {
 
 class MapFileCommandsTest : public testing::Test {
 protected:
-    MapFileCommandsTest() : file(grid, platform, progress, takersInto(grid))
+    MapFileCommandsTest() : file(grid, platform, platform, progress, takersInto(grid))
     {
         QObject::connect(&file, &MapFileCommands::imported, [this] { ++redraws; });
     }
 
     QString path(const QString& name) const { return dir.filePath(name); }
-    QByteArray bytesOf(const QString& name) { return platform.readFile(path(name)).data; }
+    QByteArray bytesOf(const QString& name) { return platform.faults().readFile(path(name)).data; }
     void put(const QString& name, const QByteArray& bytes)
     {
-        ASSERT_TRUE(platform.writeFileAtomic(path(name), bytes));
+        ASSERT_TRUE(platform.faults().writeFileAtomic(path(name), bytes));
     }
     bool exportAs(const QString& name)
     {
-        platform.answerText(path(name));
+        platform.answerSave(path(name));
         return file.exportGrid();
     }
     bool importFrom(const QString& name)
     {
-        platform.answerText(path(name));
+        platform.answerOpen(path(name));
         return file.importGrid();
     }
 
@@ -213,9 +213,9 @@ TEST_F(MapFileCommandsTest, CancelDoesNothing)
 {
     grid.resize(2);
     grid.setCellText(1, 1, QStringLiteral("/keep.jpg"));
-    platform.answerCancel();
+    platform.answerCancel(DialogKind::OpenFile);
     EXPECT_FALSE(file.importGrid());
-    platform.answerCancel();
+    platform.answerCancel(DialogKind::SaveFile);
     EXPECT_FALSE(file.exportGrid());
     EXPECT_EQ(grid.cellText(1, 1), QStringLiteral("/keep.jpg"));
     EXPECT_TRUE(platform.messages().isEmpty());
@@ -247,7 +247,7 @@ TEST_F(MapFileCommandsTest, CellsThatCannotBeStoredAreNamedBeforeWriting)
 {
     grid.resize(3);
     grid.setCellText(2, 3, QStringLiteral("a|b.jpg"));
-    platform.answerText(path(QStringLiteral("map.tlp")));
+    platform.answerSave(path(QStringLiteral("map.tlp")));
     platform.answerNo();
     EXPECT_FALSE(file.exportGrid());
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("map.tlp"))));
@@ -255,7 +255,7 @@ TEST_F(MapFileCommandsTest, CellsThatCannotBeStoredAreNamedBeforeWriting)
     EXPECT_TRUE(platform.messages()[0].contains(QStringLiteral("第2行第3列")));
     EXPECT_EQ(platform.shown().last().buttons, MessageButtons::YesNoInfo);
 
-    platform.answerText(path(QStringLiteral("map.tlp")));
+    platform.answerSave(path(QStringLiteral("map.tlp")));
     platform.answerYes();
     EXPECT_TRUE(file.exportGrid());
     EXPECT_TRUE(bytesOf(QStringLiteral("map.tlp")).contains("a|b.jpg"));

@@ -64,7 +64,7 @@ TEST_F(MapPictureCommandTest, MenuItemFollowsDataAnalysisAndWritesThePictureInTh
     EXPECT_FALSE(item->isEnabled());
 
     platform.answerYes();
-    platform.answerText(QStringLiteral("2"));
+    platform.answerInput(QStringLiteral("2"));
     window.newMap();
     EXPECT_TRUE(item->isEnabled());
     setCell(window.document(), 1, 2, path("red.jpg"));
@@ -73,8 +73,8 @@ TEST_F(MapPictureCommandTest, MenuItemFollowsDataAnalysisAndWritesThePictureInTh
     // The name typed without an extension becomes a PNG; the size in use on the canvas, 40 × 16, is
     // offered first.
     window.findChild<QRadioButton*>(QStringLiteral("CellSize40x16Radio"))->click();
-    platform.answerText(path("map"));
-    platform.answerText(QStringLiteral("40 × 16"));
+    platform.answerSave(path("map"));
+    platform.answerChoice(QStringLiteral("40 × 16"));
     item->trigger();
     window.waitForWork();
     EXPECT_EQ(platform.lastChoiceOffered(), 1);
@@ -90,8 +90,8 @@ TEST_F(MapPictureCommandTest, MenuItemFollowsDataAnalysisAndWritesThePictureInTh
     EXPECT_TRUE(platform.messages().constLast().contains(QStringLiteral("80 × 32 像素")));
 
     // A folder that cannot hold it: a message, and no file.
-    platform.answerText(path("red.jpg/map.png"));
-    platform.answerText(QStringLiteral("40 × 30"));
+    platform.answerSave(path("red.jpg/map.png"));
+    platform.answerChoice(QStringLiteral("40 × 30"));
     item->trigger();
     window.waitForWork();
     EXPECT_TRUE(platform.messages().constLast().startsWith(QStringLiteral("地图图片没有写入")));
@@ -103,8 +103,8 @@ TEST_F(MapPictureCommandTest, MenuItemFollowsDataAnalysisAndWritesThePictureInTh
     const QByteArray red = tile.readAll();
     tile.close();
     ASSERT_TRUE(QFile::link(path("red.jpg"), path("red.png")));
-    platform.answerText(path("red.png"));
-    platform.answerText(QStringLiteral("40 × 30"));
+    platform.answerSave(path("red.png"));
+    platform.answerChoice(QStringLiteral("40 × 30"));
     item->trigger();
     window.waitForWork();
     EXPECT_TRUE(platform.messages().constLast().endsWith(QStringLiteral("输入文件“%1”，不能覆盖").arg(path("red.jpg"))))
@@ -113,8 +113,8 @@ TEST_F(MapPictureCommandTest, MenuItemFollowsDataAnalysisAndWritesThePictureInTh
     EXPECT_EQ(tile.readAll(), red);
 
     // Cancel in the size box writes nothing.
-    platform.answerText(path("cancelled.png"));
-    platform.answerCancel();
+    platform.answerSave(path("cancelled.png"));
+    platform.answerCancel(DialogKind::Choice);
     item->trigger();
     window.waitForWork();
     EXPECT_FALSE(QFile::exists(path("cancelled.png")));

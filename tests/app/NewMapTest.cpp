@@ -35,7 +35,7 @@ protected:
     bool newMap(const QString& answer)
     {
         platform.answerYes();
-        platform.answerText(answer);
+        platform.answerInput(answer);
         const int before = window.document().grid().mapSize();
         window.newMap();
         return window.document().grid().mapSize() != before || before == answer.toInt();
@@ -60,22 +60,22 @@ TEST_F(NewMapTest, AskNewMapSizeReadsTheAnswer)
     p.answerNo();
     EXPECT_FALSE(askNewMapSize(p));
     p.answerYes();
-    p.answerCancel();
+    p.answerCancel(DialogKind::Input);
     EXPECT_FALSE(askNewMapSize(p));
     for (const char* below : {"0", "-3", "abc", "", "-"}) {
         p.answerYes();
-        p.answerText(QString::fromLatin1(below));
+        p.answerInput(QString::fromLatin1(below));
         EXPECT_FALSE(askNewMapSize(p)) << below;
     }
     p.answerYes();
-    p.answerText(QStringLiteral(" 12abc"));
+    p.answerInput(QStringLiteral(" 12abc"));
     EXPECT_EQ(askNewMapSize(p), 12);
     p.answerYes();
-    p.answerText(QStringLiteral("1000"));
+    p.answerInput(QStringLiteral("1000"));
     EXPECT_EQ(askNewMapSize(p), 1000);
     EXPECT_TRUE(p.messages().filter(QStringLiteral("超过")).isEmpty());
     p.answerYes();
-    p.answerText(QStringLiteral("1001"));
+    p.answerInput(QStringLiteral("1001"));
     EXPECT_FALSE(askNewMapSize(p));
     EXPECT_EQ(p.shown().last().buttons, MessageButtons::OkExclamation);
     EXPECT_EQ(p.countShown(QStringLiteral("请注意保存，是否新建？")), 10);
@@ -179,10 +179,10 @@ TEST_F(NewMapTest, ImportEndsWithAFullRedraw)
     const QString red = dir.filePath(QStringLiteral("red.jpg"));
     ASSERT_TRUE(writeSolidImage(red, QColor(220, 30, 30)));
     const QString map = dir.filePath(QStringLiteral("map.tlp"));
-    ASSERT_TRUE(platform.writeFileAtomic(map, encodeMapText(QStringLiteral("空|%1\r\n").arg(red))));
+    ASSERT_TRUE(platform.faults().writeFileAtomic(map, encodeMapText(QStringLiteral("空|%1\r\n").arg(red))));
     ASSERT_TRUE(newMap(QStringLiteral("2")));
     window.document().history().changeCells(MapCommandKind::Place, {{1, 1, QString(), QStringLiteral("/a.jpg")}});
-    platform.answerText(map);
+    platform.answerOpen(map);
     window.findChild<QAction*>(QStringLiteral("ImportDataCommand"))->trigger();
     window.waitForWork();
     EXPECT_EQ(window.document().grid().cellText(1, 2), red);
@@ -209,9 +209,9 @@ TEST_F(NewMapTest, ThePreviewButtonOpensOneWindowAndThenRaisesIt)
 TEST(ShiftQuestions, EachDirectionAsksItsOwnQuestion)
 {
     ScriptedPlatform platform;
-    platform.answerText(QStringLiteral("abc"));
-    platform.answerText(QStringLiteral("2.7"));
-    platform.answerCancel();
+    platform.answerInput(QStringLiteral("abc"));
+    platform.answerInput(QStringLiteral("2.7"));
+    platform.answerCancel(DialogKind::Input);
     EXPECT_EQ(askShiftDistance(platform, ShiftDirection::Left), 0);
     EXPECT_EQ(askShiftDistance(platform, ShiftDirection::Down), 2);
     EXPECT_FALSE(askShiftDistance(platform, ShiftDirection::Up));

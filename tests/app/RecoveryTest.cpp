@@ -75,7 +75,7 @@ TEST_F(RecoveryTest, TheJournalOnDiskRebuildsTheMapAfterEveryEdit)
             action("RedoCommand")->trigger();
             break;
         case 6:
-            platform.answerText(QString::number(random.bounded(1, 3)));
+            platform.answerInput(QString::number(random.bounded(1, 3)));
             action(random.bounded(2) ? "ShiftDownCommand" : "ShiftLeftCommand")->trigger();
             window.waitForWork();
             break;
@@ -91,7 +91,7 @@ TEST_F(RecoveryTest, TheJournalOnDiskRebuildsTheMapAfterEveryEdit)
         ASSERT_EQ(map.cells, doc().grid().cells()) << step;
     }
     // A save starts the journal over from the saved map.
-    platform.answerText(dir.filePath(QStringLiteral("map.tlp")));
+    platform.answerSave(dir.filePath(QStringLiteral("map.tlp")));
     action("SaveCommand")->trigger();
     window.waitForWork();
     const RecoveredMap saved = onDisk();
@@ -161,7 +161,7 @@ TEST_F(RecoveryTest, AJournalThatCannotBeWrittenIsSaidOnceAndSoIsItsReturn)
     ASSERT_TRUE(QDir(folder).removeRecursively());
     QFile(folder).open(QIODevice::WriteOnly);
     place("green.jpg", 2, 2);
-    platform.answerText(dir.filePath(QStringLiteral("map.tlp")));
+    platform.answerSave(dir.filePath(QStringLiteral("map.tlp")));
     action("SaveCommand")->trigger();  // starts the journal over, in a folder that is now a file
     window.waitForWork();
     place("blue.jpg", 3, 3);
@@ -248,7 +248,8 @@ TEST_F(RecoveryTest, ADamagedJournalIsKeptAsideAndWhatIsWholeOffered)
             copy.write(c.bytes);
         }
         platform.clearShown();
-        platform.answerYes();
+        if (c.cellsBack >= 0)  // an unreadable journal is only said
+            platform.answerYes();
         EXPECT_EQ(offerRecovery(doc(), platform, journals.path()), c.cellsBack >= 0);
         const QStringList kept = QDir(journals.path()).entryList({QStringLiteral("kept-*")}, QDir::Files | QDir::System);
         ASSERT_EQ(kept.size(), 1) << "kept aside, never removed";
@@ -258,7 +259,6 @@ TEST_F(RecoveryTest, ADamagedJournalIsKeptAsideAndWhatIsWholeOffered)
         EXPECT_TRUE(shown.informative.contains(journals.filePath(kept.first())));
         if (c.cellsBack < 0)
             continue;
-        platform.clearAnswers();
         EXPECT_EQ(shown.text, QStringLiteral("上次编辑没有正常结束，是否恢复未保存的地图？"));
         EXPECT_TRUE(shown.informative.contains(QStringLiteral("3 × 3，%1 个格子有图片").arg(c.cellsBack)));
         EXPECT_EQ(doc().grid().mapSize(), 3);

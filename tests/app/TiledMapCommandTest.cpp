@@ -33,7 +33,7 @@ TEST(TiledMapCommand, ExportsFromTheFileMenuAndImportsBackAsOneUndoableStep)
     EXPECT_FALSE(exportItem->isEnabled());
 
     platform.answerYes();
-    platform.answerText(QStringLiteral("3"));
+    platform.answerInput(QStringLiteral("3"));
     window.newMap();
     ASSERT_TRUE(exportItem->isEnabled());
     ASSERT_TRUE(writeSolidImage(path("红 石.jpg"), testcolors::kRed, QSize(64, 48)));
@@ -44,8 +44,8 @@ TEST(TiledMapCommand, ExportsFromTheFileMenuAndImportsBackAsOneUndoableStep)
     const CellTexts exported = document.grid().cells();
 
     // The first tile's size is offered first; another is chosen.
-    platform.answerText(path("地图.tmx"));
-    platform.answerText(QStringLiteral("80 × 60"));
+    platform.answerSave(path("地图.tmx"));
+    platform.answerChoice(QStringLiteral("80 × 60"));
     platform.answerNo();
     exportItem->trigger();
     window.waitForWork();
@@ -63,12 +63,12 @@ TEST(TiledMapCommand, ExportsFromTheFileMenuAndImportsBackAsOneUndoableStep)
     // Imported into a map of another size under a name that does not say TMX: told by its content.
     ASSERT_TRUE(QFile::copy(path("地图.tmx"), path("地图.txt")));
     platform.answerYes();
-    platform.answerText(QStringLiteral("5"));
+    platform.answerInput(QStringLiteral("5"));
     window.newMap();
     setCell(document, 5, 5, path("蓝.jpg"));
     const CellTexts before = document.grid().cells();
     auto* importItem = window.findChild<QAction*>(QStringLiteral("ImportDataCommand"));
-    platform.answerText(path("地图.txt"));
+    platform.answerOpen(path("地图.txt"));
     importItem->trigger();
     window.waitForWork();
     EXPECT_TRUE(qtFilterList(platform.lastFileDialog().filters).contains(QStringLiteral("TMX/TMJ 地图 (*.tmx *.tmj)")));
@@ -90,7 +90,7 @@ TEST(TiledMapCommand, ExportsFromTheFileMenuAndImportsBackAsOneUndoableStep)
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
     broken.write(tmx.left(tmx.size() / 2));
     broken.close();
-    platform.answerText(path("broken.tmx"));
+    platform.answerOpen(path("broken.tmx"));
     importItem->trigger();
     window.waitForWork();
     EXPECT_EQ(document.grid().cells(), exported);
@@ -111,12 +111,12 @@ TEST(TiledMapCommand, ImportAsksForTheLayerAndTheTilesFolder)
     MapDocument mapDocument(platform);
     MainWindow window(platform, mapDocument);
     platform.answerYes();
-    platform.answerText(QStringLiteral("3"));
+    platform.answerInput(QStringLiteral("3"));
     window.newMap();
     const QString folder = dir.filePath(QStringLiteral("sewers 图块"));
-    platform.answerText(dir.filePath(QStringLiteral("sewers.tmx")));
-    platform.answerText(QStringLiteral("Top"));
-    platform.answerText(folder);
+    platform.answerOpen(dir.filePath(QStringLiteral("sewers.tmx")));
+    platform.answerChoice(QStringLiteral("Top"));
+    platform.answerChoice(folder);
     window.findChild<QAction*>(QStringLiteral("ImportDataCommand"))->trigger();
     window.waitForWork();
     EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();

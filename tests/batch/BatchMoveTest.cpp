@@ -33,7 +33,7 @@ TEST_F(BatchMoveTest, MovesEachTileIntoTheFolderUnderItsName)
     const QByteArray content = bytes(x);
     grid.setCellText(2, 2, x);
     platform.answerYes();
-    platform.answerText(folder("keep"));
+    platform.answerFolder(folder("keep"));
     run();
     EXPECT_FALSE(QFile::exists(x));
     EXPECT_EQ(bytes(keep("x.jpg")), content);
@@ -49,7 +49,7 @@ TEST_F(BatchMoveTest, CancelOrNoDoesNothing)
     platform.answerNo();
     run();
     platform.answerYes();
-    platform.answerCancel();
+    platform.answerCancel(DialogKind::Folder);
     run();
     EXPECT_EQ(report.window(), nullptr);
 }

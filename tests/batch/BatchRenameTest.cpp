@@ -33,7 +33,7 @@ TEST_F(BatchRenameTest, RenamesEachTileAfterItsCell)
     const QByteArray content = bytes(x);
     grid.setCellText(1, 1, x);
     platform.answerYes();
-    platform.answerText(folder("out"));
+    platform.answerFolder(folder("out"));
     run();
 
     EXPECT_FALSE(QFile::exists(x));
@@ -58,7 +58,7 @@ TEST_F(BatchRenameTest, NoOrCancelChangesNothing)
     platform.answerNo();
     run();
     platform.answerYes();
-    platform.answerCancel();
+    platform.answerCancel(DialogKind::Folder);
     run();
     EXPECT_TRUE(QFile::exists(x));
     EXPECT_EQ(report.window(), nullptr);
@@ -67,7 +67,7 @@ TEST_F(BatchRenameTest, NoOrCancelChangesNothing)
 TEST_F(BatchRenameTest, WithoutAMapItSaysSo)
 {
     platform.answerYes();
-    platform.answerText(folder("out"));
+    platform.answerFolder(folder("out"));
     run();
     EXPECT_EQ(platform.countShown(QStringLiteral("行数不能小于1，请重新输入！")), 1);
     EXPECT_EQ(report.window(), nullptr);

@@ -79,9 +79,9 @@ TEST_F(FullDisk, ExportToAFullDiskFailsAndKeepsTheOldFile)
     const QByteArray before = bytes(path);
     fillLargeMap(grid);
     const MapFileResult full = writeMapPathFile(platform, path, grid.cells(), grid.mapSize(), progress);
-    EXPECT_EQ(full.failure, MapFileFailure::Unwritable);
+    EXPECT_EQ(full.failure.kind, FailureKind::MapFileUnwritable);
     EXPECT_EQ(bytes(path), before);
-    EXPECT_EQ(full.detail, QStringLiteral("磁盘空间不足"));
+    EXPECT_EQ(full.failure.detail, QStringLiteral("磁盘空间不足"));
     EXPECT_EQ(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("map.tlp")});
 }
 

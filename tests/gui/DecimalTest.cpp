@@ -35,12 +35,12 @@ TEST(DecimalValue, ClampsToThirtyTwoBits)
 TEST(DecimalValue, InputNumberConvertsTheAnswerAndKeepsCancel)
 {
     ScriptedPlatform platform;
-    platform.answerText(QStringLiteral(" 30x"));
-    platform.answerCancel();
-    EXPECT_EQ(platform.inputNumber(QStringLiteral("请输入地图大小："), QStringLiteral("新建地图"),
+    platform.answerInput(QStringLiteral(" 30x"));
+    platform.answerCancel(DialogKind::Input);
+    EXPECT_EQ(platform.script().inputNumber(QStringLiteral("请输入地图大小："), QStringLiteral("新建地图"),
                                    QStringLiteral("25")),
               30);
-    EXPECT_FALSE(platform.inputNumber(QStringLiteral("p"), QStringLiteral("t"), QStringLiteral("1")));
+    EXPECT_FALSE(platform.script().inputNumber(QStringLiteral("p"), QStringLiteral("t"), QStringLiteral("1")));
 }
 
 TEST(QtFilterList, TurnsPipeListIntoQtFilters)

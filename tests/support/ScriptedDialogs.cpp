@@ -22,39 +22,57 @@ QStringList ScriptedDialogs::messages() const
     return texts;
 }
 
+ScriptedDialogs::~ScriptedDialogs()
+{
+    QStringList leftOver;
+    for (std::size_t kind = 0; kind < kKinds; ++kind)
+        if (!answers_[kind].empty())
+            leftOver << QStringLiteral("%1 × kind %2").arg(answers_[kind].size()).arg(kind);
+    if (!leftOver.isEmpty() && onUnusedAnswers)
+        onUnusedAnswers(leftOver.join(QStringLiteral(", ")));
+}
+
+std::size_t ScriptedDialogs::pendingAnswers() const
+{
+    std::size_t count = 0;
+    for (const std::deque<Answer>& q : answers_)
+        count += q.size();
+    return count;
+}
+
 std::optional<ScriptedDialogs::Answer> ScriptedDialogs::next(const Shown& shown)
 {
     shown_.append(shown);
-    if (answers_.empty()) {
+    std::deque<Answer>& answers = queue(shown.kind);
+    if (answers.empty()) {
         unanswered_ << shown.text;
         return std::nullopt;
     }
-    Answer a = answers_.front();
-    answers_.pop_front();
+    const Answer a = answers.front();
+    answers.pop_front();
+    if (a.cancel)
+        return std::nullopt;
     return a;
 }
 
 std::optional<QString> ScriptedDialogs::textAnswer(const Shown& shown)
 {
     const std::optional<Answer> a = next(shown);
-    if (a && a->kind == Answer::Text)
-        return a->text;
-    return std::nullopt;
+    return a ? std::optional(a->text) : std::nullopt;
 }
 
 MessageResult ScriptedDialogs::messageBox(const QString& text, MessageButtons buttons, const QString& title,
                                            const QString& informative)
 {
+    if (beforeMessage)
+        beforeMessage(text);
     Shown shown{DialogKind::Message, title, text, buttons};
     shown.informative = informative;
     if (buttons != MessageButtons::YesNoInfo) {
         shown_.append(shown);
         return MessageResult::Ok;
     }
-    const std::optional<Answer> a = next(shown);
-    if (a && a->kind == Answer::Button)
-        return a->button;
-    return MessageResult::No;
+    return next(shown).value_or(Answer{MessageResult::No}).button;
 }
 
 std::optional<QString> ScriptedDialogs::inputBox(const QString& prompt, const QString& title,
@@ -70,12 +88,11 @@ std::optional<std::pair<int, int>> ScriptedDialogs::inputTwoNumbers(const QStrin
     Shown shown{DialogKind::TwoNumbers, title, prompt, MessageButtons::Ok,
                 QStringLiteral("%1 %2").arg(initial.first).arg(initial.second)};
     shown.informative = labels.join(u' ');
-    const std::optional<QString> text = textAnswer(shown);
-    const QStringList parts = text ? text->split(u' ') : QStringList();
-    if (parts.size() != 2)
+    const std::optional<Answer> a = next(shown);
+    if (!a)
         return std::nullopt;
     // Like the real box: each number stays within its range.
-    return std::pair(std::clamp(parts[0].toInt(), 1, maximum), std::clamp(parts[1].toInt(), 1, maximum));
+    return std::pair(std::clamp(a->numbers.first, 1, maximum), std::clamp(a->numbers.second, 1, maximum));
 }
 
 std::optional<int> ScriptedDialogs::chooseItem(const QString& prompt, const QString& title,
@@ -95,10 +112,10 @@ std::optional<std::pair<int, int>> ScriptedDialogs::chooseRow(const QString& pro
     Shown shown{DialogKind::Rows, title, prompt};
     for (const QStringList& row : rows)
         shown.informative += row.join(QStringLiteral(" | ")) + u'\n';
-    const QStringList answer = textAnswer(shown).value_or(QString()).split(u' ');
-    if (answer.size() != 2 || answer[0].toInt() >= rows.size() || answer[1].toInt() >= actions.size())
+    const std::optional<Answer> a = next(shown);
+    if (!a || a->numbers.first >= rows.size() || a->numbers.second >= actions.size())
         return std::nullopt;
-    return std::pair(answer[0].toInt(), answer[1].toInt());
+    return a->numbers;
 }
 
 std::optional<QString> ScriptedDialogs::openFileDialog(const FileDialogOptions& options)
@@ -128,9 +145,7 @@ std::optional<SliceChoices> ScriptedDialogs::sliceDialog(const QString& picture,
     lastSliceOffered = initial;
     const std::optional<Answer> a = next({DialogKind::Slice, {}, picture, MessageButtons::Ok,
                                           QStringLiteral("%1x%2").arg(size.width()).arg(size.height())});
-    if (a && a->kind == Answer::Slice)
-        return a->slice;
-    return std::nullopt;
+    return a ? std::optional(a->slice) : std::nullopt;
 }
 
 }  // namespace tessera

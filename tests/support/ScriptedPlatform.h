@@ -14,8 +14,8 @@ struct ScriptedPlatformParts {
 };
 }  // namespace detail
 
-// The platform of tests and benchmarks: scripted dialogs and fault-injecting files as one
-// Platform, with the test's side of both at hand.
+// The platform of tests and benchmarks: scripted dialogs and fault-injecting files, passed as
+// the Platform, the Dialogs or the Files, with the test's side of both at hand.
 class ScriptedPlatform : private detail::ScriptedPlatformParts, public Platform {
 public:
     using DialogKind = ScriptedDialogs::DialogKind;
@@ -26,15 +26,21 @@ public:
 
     ScriptedDialogs& script() { return scriptedDialogs; }
     FaultyFiles& faults() { return faultyFiles; }
+    operator Dialogs&() { return scriptedDialogs; }
+    operator Files&() { return faultyFiles; }
 
     void answer(MessageResult button) { scriptedDialogs.answer(button); }
     void answerYes() { scriptedDialogs.answerYes(); }
     void answerNo() { scriptedDialogs.answerNo(); }
-    void answerText(const QString& text) { scriptedDialogs.answerText(text); }
+    void answerInput(const QString& text) { scriptedDialogs.answerInput(text); }
+    void answerChoice(const QString& item) { scriptedDialogs.answerChoice(item); }
+    void answerOpen(const QString& path) { scriptedDialogs.answerOpen(path); }
+    void answerSave(const QString& path) { scriptedDialogs.answerSave(path); }
+    void answerFolder(const QString& path) { scriptedDialogs.answerFolder(path); }
     void answerNumbers(int first, int second) { scriptedDialogs.answerNumbers(first, second); }
     void answerRow(int row, int action) { scriptedDialogs.answerRow(row, action); }
     void clearAnswers() { scriptedDialogs.clearAnswers(); }
-    void answerCancel() { scriptedDialogs.answerCancel(); }
+    void answerCancel(DialogKind kind) { scriptedDialogs.answerCancel(kind); }
     void answerSlice(const SliceChoices& choices) { scriptedDialogs.answerSlice(choices); }
     const QList<Shown>& shown() const { return scriptedDialogs.shown(); }
     void clearShown() { scriptedDialogs.clearShown(); }

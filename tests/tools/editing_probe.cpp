@@ -81,7 +81,7 @@ public:
                                    {"blue.jpg", testcolors::kBlue}})
             writeSolidImage(dir.filePath(QString::fromLatin1(name)), color);
         platform.answerYes();
-        platform.answerText(QStringLiteral("25"));
+        platform.answerInput(QStringLiteral("25"));
         window.newMap();
         window.tools().placeFiles({dir.filePath(QStringLiteral("red.jpg"))}, cellRect(3, 3).center());
         window.tools().placeFiles({dir.filePath(QStringLiteral("blue.jpg"))}, cellRect(15, 11).center());
@@ -106,7 +106,7 @@ public:
         } else if (verb == QStringLiteral("yes"))
             platform.answerYes();
         else if (verb == QStringLiteral("answer"))
-            platform.answerText(words.mid(1).join(u' '));
+            platform.answerSave(words.mid(1).join(u' '));
         else if (verb == QStringLiteral("boxes")) {
             window.waitForWork();
             for (const ScriptedPlatform::Shown& shown : platform.shown())
