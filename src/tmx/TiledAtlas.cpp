@@ -1,8 +1,9 @@
 // The atlas: every distinct tile decoded at the cell's size on every core, copied into its place
-// in a sheet, and each sheet encoded as a PNG picture.
+// in a sheet, and each sheet encoded as a PNG picture deflated on every core.
 #include "tmx/TiledAtlas.h"
 
 #include "files/Files.h"
+#include "render/PngWriter.h"
 #include "work/HelperThreads.h"
 #include "files/Progress.h"
 #include "imaging/ImageCodec.h"
@@ -34,7 +35,6 @@ bool buildAtlas(const QStringList& files, QSize cell, const QString& baseName, P
         atlas.sheets.push_back(sheet);
     }
     std::atomic<int> unreadable{0};
-    std::vector<std::atomic<char>> translucent(pictures.size());
     progress.start(count + static_cast<std::int64_t>(pictures.size()));
     // Each tile writes its own rectangle of its sheet's pixels, detached before.
     std::vector<uchar*> bits;
@@ -48,8 +48,6 @@ bool buildAtlas(const QStringList& files, QSize cell, const QString& baseName, P
             return;
         }
         const std::size_t k = static_cast<std::size_t>(i / capacity);
-        if (tile.hasAlphaChannel())
-            translucent[k] = 1;
         tile = tile.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         const int place = i % capacity, columnsHere = atlas.sheets[k].columns;
         const qsizetype stride = pictures[k].bytesPerLine();
@@ -59,21 +57,21 @@ bool buildAtlas(const QStringList& files, QSize cell, const QString& baseName, P
     });
     if (!placed)
         return false;
-    // A sheet is opaque when every place in it holds a tile with no transparent pixel.
-    std::vector<char> opaque(pictures.size());
-    for (std::size_t k = 0; k < pictures.size(); ++k)
-        opaque[k] = unreadable == 0 && atlas.sheets[k].count % atlas.sheets[k].columns == 0 && !translucent[k];
     atlas.unreadable = unreadable;
     atlas.png.resize(pictures.size());
-    return forEachOnAllCores(static_cast<int>(pictures.size()), progress, [&](int k) {
-        QBuffer buffer(&atlas.png[static_cast<std::size_t>(k)]);
+    // One sheet after another, each deflated on every core.
+    for (std::size_t k = 0; k < pictures.size(); ++k) {
+        if (progress.cancelled())
+            return false;
+        QBuffer buffer(&atlas.png[k]);
         buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "png");
-        writer.setCompression(1);
-        // An atlas of opaque tiles only is written without an alpha channel: a quarter less to deflate.
-        const QImage& picture = pictures[static_cast<std::size_t>(k)];
-        writer.write(picture.convertToFormat(opaque[static_cast<std::size_t>(k)] ? QImage::Format_RGB888 : QImage::Format_ARGB32));
-    });
+        const QImage picture = pictures[k].convertToFormat(QImage::Format_ARGB32);
+        const std::unique_ptr<PictureWriter> writer = createPngWriter();
+        if (!writer->begin(buffer, picture.size()) || !writer->writeRows(picture, picture.height()) || !writer->finish())
+            return false;
+        progress.advance(1);
+    }
+    return true;
 }
 
 }  // namespace tessera::tiled
