@@ -21,12 +21,13 @@ class DocumentJournal;
 class Files;
 class Platform;
 
-// The map being edited and everything done to it as a whole: the grid and its table, the history
-// of its changes (every change a command that undo and redo take back and forth), the editing
-// state, the map path file and whether the map differs from it, the shifts and the batch
-// operations, the runner of the long ones, and the group of every background task of the program. It shows no widgets; it
-// asks through `Dialogs` on the GUI thread, hands its background work only the `Files`,
-// and tells the windows through its signals.
+// The map being edited and everything done to it as a whole: its history (the grid's owner and
+// only writer: every change a command that undo and redo take back and forth), the grid's table,
+// the editing state, the map path file and whether the map differs from it, the shifts and the
+// batch operations, the runner of the long ones, and the group of every background task of the
+// program. It shows no widgets; it asks through `Dialogs` on the GUI thread, hands its background
+// work only the `Files`, and tells the windows through its signals. `main` makes it before the
+// main window and destroys it after.
 class MapDocument : public QObject {
     Q_OBJECT
 
