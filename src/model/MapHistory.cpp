@@ -318,13 +318,6 @@ void MapHistory::shift(ShiftDirection direction, int distance, CellTexts shifted
     stack_.push(new ShiftCommand(*this, direction, distance, std::move(shifted), std::move(lost)));
 }
 
-std::optional<MapCommandKind> MapHistory::newestKind() const
-{
-    if (const MapCommand* command = newest())
-        return command->kind();
-    return std::nullopt;
-}
-
 QString MapHistory::nameOf(MapCommandKind kind)
 {
     switch (kind) {

@@ -74,8 +74,6 @@ public:
     // Pushes and applies a shift whose result `shifted` was worked out on a snapshot, with the
     // cells it lost (`shiftLosses` of that snapshot).
     void shift(ShiftDirection direction, int distance, CellTexts shifted, std::vector<LostCell> lost);
-    // The kind of the command undo would take back, if any.
-    std::optional<MapCommandKind> newestKind() const;
     // A new history: nothing to undo or redo.
     void clear();
 
