@@ -10,7 +10,7 @@
 #include "canvas/CanvasWidgets.h"
 #include "canvas/EditingTools.h"
 #include "canvas/PreviewWindow.h"
-#include "model/EditingState.h"
+#include "canvas/EditingState.h"
 #include "files/Files.h"
 #include "files/Progress.h"
 #include "support/ScriptedPlatform.h"

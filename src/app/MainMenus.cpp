@@ -97,9 +97,9 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Dialogs& dialogs, Win
 void MainMenus::addUndoRedo()
 {
     QUndoStack& stack = document_.history().stack();
-    QAction* undo = addCommand(editMenu_, QString(), "UndoCommand", [this] { document_.undo(); });
+    QAction* undo = addCommand(editMenu_, QString(), "UndoCommand", [this] { document_.history().undo(); });
     undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    QAction* redo = addCommand(editMenu_, QString(), "RedoCommand", [this] { document_.redo(); });
+    QAction* redo = addCommand(editMenu_, QString(), "RedoCommand", [this] { document_.history().redo(); });
     redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     // Each item names the command it takes back or does again, and is disabled without one.
     const auto follow = [undo, redo, &stack] {

@@ -61,7 +61,7 @@ MainWindow::MainWindow(Platform& platform, MapDocument& document, QWidget* paren
     controls_ = MainControls::build(client);
     MainControls& c = controls_;
 
-    canvas_ = std::make_unique<Canvas>(doc_->tasks(), doc_->grid(), doc_->editing(), c.viewport);
+    canvas_ = std::make_unique<Canvas>(doc_->tasks(), doc_->grid(), editing_, c.viewport);
     canvas_->setOptions(Canvas::Options{c.showRuler->isChecked(), c.showGrid->isChecked()});
     c.rulerBoard = canvas_->rulerWidget();
     c.editCanvas = canvas_->canvasWidget();
@@ -74,12 +74,12 @@ MainWindow::MainWindow(Platform& platform, MapDocument& document, QWidget* paren
     connect(slicing, &SliceCommand::referenceWritten, mapPicture_, &MapPictureBox::show);
     menus_ = new MainMenus(menuBar(), *doc_, dialogs_,
                            {[this] { newMap(); }, [this] { confirmExit(); }, [this] { showTileList(); },
-                            [this] { exportMapPicture(*doc_, dialogs_, canvas_->sharedCache()); },
+                            [this] { exportMapPicture(*doc_, dialogs_, canvas_->sharedCache(), canvas_->tileSize()); },
                             [this] { assembly_->start(mapPicture_->path()); }, [slicing] { slicing->start(); }});
     connect(assembly_.get(), &AutoAssemblyCommand::stepChanged, this,
             [this](const QString& step) { controls_.statusBar->setPanelText(1, step); menus_->holdMapChanges(!step.isEmpty()); });
 
-    tools_ = std::make_unique<EditingTools>(doc_->history(), doc_->editing(), *canvas_, dialogs_, c.followImage);
+    tools_ = std::make_unique<EditingTools>(doc_->history(), editing_, *canvas_, dialogs_, c.followImage);
 
     for (QWidget* w : client->findChildren<QWidget*>())
         w->setMouseTracking(true);
@@ -148,8 +148,8 @@ void MainWindow::bindControls()
     // accessibility toggle) sets it too.
     for (auto [radio, height] : {std::pair{c.size40x30, 30}, {c.size40x16, 16}}) {
         const auto setSize = [this, height] {
-            doc_->editing().tileWidth = 40;
-            doc_->editing().tileHeight = height;
+            editing_.tileWidth = 40;
+            editing_.tileHeight = height;
         };
         connect(radio, &QRadioButton::clicked, this, setSize);
         connect(radio, &QRadioButton::toggled, this, [setSize](bool checked) {
@@ -259,9 +259,16 @@ void MainWindow::newMap()
     doc_->newMap();
 }
 
+void MainWindow::toolsStartOver()
+{
+    editing_.tileWidth = 40;
+    editing_.tileHeight = 30;
+}
+
 void MainWindow::showMapControls()
 {
     MainControls& c = controls_;
+    toolsStartOver();
     c.newMapButton->hide();
     canvas_->resizeForMap();
     scrolling_->updateRanges();

@@ -43,6 +43,8 @@ public:
     MapDocument& document() { return *doc_; }
     Canvas& canvas() { return *canvas_; }
     EditingTools& tools() { return *tools_; }
+    // The canvas tools' state: the tile size, the files waiting for the canvas.
+    EditingState& editing() { return editing_; }
     TileChooser& chooser() { return *chooser_; }
     Progress& progress();
     // The tool chosen in the tool bar.
@@ -93,6 +95,8 @@ private:
     bool panelShown() const;
     void togglePanel();
     void chooseTool(EditMode mode);
+    // A new map or a map of another size: the tools start over, at the first tile size.
+    void toolsStartOver();
     void showTileList();
     // Holds editing on the canvas, drops and table edits while long work runs.
     void holdEditing(bool hold);
@@ -107,6 +111,7 @@ private:
     std::unique_ptr<ResultReport> results_;
     std::unique_ptr<AutoAssemblyCommand> assembly_;
     MainControls controls_;
+    EditingState editing_;
     std::unique_ptr<Canvas> canvas_;
     std::unique_ptr<EditingTools> tools_;
     MainMenus* menus_ = nullptr;

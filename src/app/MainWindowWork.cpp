@@ -98,6 +98,7 @@ void MainWindow::bindDocument()
     connect(doc_, &MapDocument::notice, this,
             [this](const QString& text) { controls_.statusBar->setPanelText(1, text); });
     connect(doc_, &MapDocument::mapResized, this, [this] {
+        toolsStartOver();
         tools_->mapStarted();  // a carried tile went with the old size
         canvas_->resizeForMap();
         scrolling_->updateRanges();

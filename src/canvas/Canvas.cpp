@@ -1,7 +1,7 @@
 #include "canvas/Canvas.h"
 
 #include "canvas/CanvasWidgets.h"
-#include "model/EditingState.h"
+#include "canvas/EditingState.h"
 #include "model/TileGrid.h"
 
 #include <algorithm>

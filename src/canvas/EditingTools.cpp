@@ -56,7 +56,7 @@ void EditingTools::cellsChanged(const std::vector<CellChange>& changes)
 void EditingTools::forgetDroppedImage()
 {
     // While a tile is carried or swapped the image shows that tile, not a cell.
-    if (editing_.moveState == MoveState::Carrying || swapSource_)
+    if (history_.carried() || swapSource_)
         return;
     droppedAt_.reset();
     hideOnRelease_ = false;
@@ -66,6 +66,13 @@ void EditingTools::forgetDroppedImage()
 void EditingTools::refreshed()
 {
     forgetDroppedImage();
+}
+
+MoveState EditingTools::moveState() const
+{
+    if (grid_.mapSize() == 0)
+        return MoveState::None;
+    return history_.carried() ? MoveState::Carrying : MoveState::Idle;
 }
 
 void EditingTools::mapStarted()
@@ -87,7 +94,7 @@ void EditingTools::canvasPressed(Qt::MouseButton button, QPointF at, QPoint clie
     const EditMode mode = armedMode();
     if (mode == EditMode::Delete)
         deleteAt(at);
-    else if (mode == EditMode::Move && editing_.moveState == MoveState::Idle)
+    else if (mode == EditMode::Move && !history_.carried())
         pickUp(at, client);
     else if (mode == EditMode::Swap && !swapSource_)
         startSwap(at, client);
@@ -102,7 +109,7 @@ void EditingTools::canvasReleased(Qt::MouseButton button, QPointF at)
     if (button != Qt::LeftButton || !seen(at))
         return;
     const EditMode mode = armedMode();
-    if (mode == EditMode::Move && editing_.moveState == MoveState::Carrying)
+    if (mode == EditMode::Move && history_.carried())
         drop(at);
     if (mode == EditMode::Place) {
         const QStringList picked = editing_.pickedFiles;
@@ -114,7 +121,7 @@ void EditingTools::canvasReleased(Qt::MouseButton button, QPointF at)
 void EditingTools::canvasMoved(QPointF at, QPoint client)
 {
     const EditMode mode = armedMode();
-    if (swapSource_ || (mode == EditMode::Move && editing_.moveState == MoveState::Carrying))
+    if (swapSource_ || (mode == EditMode::Move && history_.carried()))
         moveFollowImage(client - kFollowGrip);
     if (mode == EditMode::Place && !editing_.dropQueue.isEmpty() && seen(at)) {
         const QStringList queued = editing_.dropQueue;
@@ -224,8 +231,6 @@ void EditingTools::pickUp(QPointF at, QPoint client)
     const std::optional<Cell> cell = cellAt(at.x(), at.y(), grid_.mapSize());
     if (!cell)
         return;
-    editing_.carriedFromRow = cell->row;
-    editing_.carriedFromColumn = cell->column;
     const QString path = grid_.cellText(cell->row, cell->column);
     if (path.isEmpty()) {
         dialogs_.messageBox(kEmptyCellNotice, MessageButtons::Ok);
@@ -234,10 +239,7 @@ void EditingTools::pickUp(QPointF at, QPoint client)
     showFloatingTile(*cell, path);  // before the marker covers the cell's tile
     canvas_.drawMoveMarker(cell->row, cell->column);
     droppedAt_.reset();
-    editing_.carriedPath = path;
-    // The pick-up opens the move's command; the drop completes it.
-    history_.changeCells(MapCommandKind::Move, {{cell->row, cell->column, path, QString()}}, true);
-    editing_.moveState = MoveState::Carrying;
+    history_.takeUp(cell->row, cell->column);
     followImage_->show();
     followImage_->raise();
     moveFollowImage(client - kFollowGrip);
@@ -246,7 +248,8 @@ void EditingTools::pickUp(QPointF at, QPoint client)
 void EditingTools::drop(QPointF at)
 {
     const std::optional<Cell> cell = cellAt(at.x(), at.y(), grid_.mapSize());
-    const Cell source{editing_.carriedFromRow, editing_.carriedFromColumn};
+    const CarriedTile carried = *history_.carried();
+    const Cell source{carried.row, carried.column};
     // A release outside every cell puts the tile back where it came from, unless something has
     // been placed there since: then the carry goes on.
     if (!cell && !grid_.cellText(source.row, source.column).isEmpty())
@@ -254,13 +257,10 @@ void EditingTools::drop(QPointF at)
     canvas_.selectDottedPen();
     canvas_.repaintCellPatch(source.row, source.column, QSize(kCellWidth, kCellHeight), EdgePen::Dotted);
     const Cell target = cell ? *cell : source;
-    const QString carried = std::exchange(editing_.carriedPath, QString());
-    setCell(MapCommandKind::Move, target, carried);
-    canvas_.drawTileAt(target.row, target.column, carried);
+    history_.putDown(target.row, target.column);
+    canvas_.drawTileAt(target.row, target.column, carried.path);
     if (!cell)
         followImage_->hide();
-    editing_.carriedFromRow = editing_.carriedFromColumn = 0;
-    editing_.moveState = MoveState::Idle;
     droppedAt_ = target;
 }
 

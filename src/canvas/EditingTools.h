@@ -1,7 +1,7 @@
 #pragma once
 
 #include "canvas/CanvasGeometry.h"
-#include "model/EditingState.h"
+#include "canvas/EditingState.h"
 
 #include <QPixmap>
 #include <QPointF>
@@ -93,6 +93,8 @@ public:
     // with a new map; it also goes when its cell changes by anything but its drop.
     void refreshed();
     void mapStarted();
+
+    MoveState moveState() const;
 
 private:
     void pickUp(QPointF at, QPoint client);

@@ -90,17 +90,15 @@ void DocumentJournal::compact()
     followCarry();
 }
 
-// The move tool takes up the carry before the pick-up's change and ends it before the drop's, so
+// The history takes up the carry before the pick-up's change and ends it before the drop's, so
 // the carry is journalled right after the change that emptied its cell, and dropped after the drop.
 void DocumentJournal::followCarry()
 {
-    const EditingState& editing = document_.editing();
+    const std::optional<CarriedTile>& carry = document_.history().carried();
     const int n = document_.grid().mapSize();
-    const bool carrying = !editing.carriedPath.isEmpty() && editing.carriedFromRow >= 1 && editing.carriedFromRow <= n
-                       && editing.carriedFromColumn >= 1 && editing.carriedFromColumn <= n;
-    const std::uint32_t from = carrying
-        ? static_cast<std::uint32_t>((editing.carriedFromRow - 1) * n + editing.carriedFromColumn - 1) : kNoCell;
-    const QString& text = carrying ? editing.carriedPath : QString();
+    const bool carrying = carry && carry->row >= 1 && carry->row <= n && carry->column >= 1 && carry->column <= n;
+    const std::uint32_t from = carrying ? static_cast<std::uint32_t>((carry->row - 1) * n + carry->column - 1) : kNoCell;
+    const QString& text = carrying ? carry->path : QString();
     if (from == carriedFrom_ && text == carried_)
         return;
     carriedFrom_ = from;

@@ -39,10 +39,8 @@ MapDocument::MapDocument(Platform& platform, QObject* parent)
     connect(&history_.stack(), &QUndoStack::cleanChanged, this, [this] { emit modifiedChanged(modified()); });
     // Undo and redo of whole-map commands: the map redraws, after taking its size when that changed.
     connect(&history_, &MapHistory::mapRestored, this, [this](bool resized) {
-        if (resized) {
-            resetEditing();
+        if (resized)
             emit mapResized();
-        }
         emit mapReplaced();
     });
 }
@@ -61,7 +59,6 @@ bool MapDocument::newMap()
 void MapDocument::startOver(int mapSize, const QString& mapPath)
 {
     history_.startMap(mapSize);
-    resetEditing();
     mapPath_ = mapPath;
     setChangedOutsideHistory(false);
     emit mapStarted();
@@ -89,37 +86,13 @@ void MapDocument::endCleanly()
         journal_->discard();
 }
 
-void MapDocument::resetEditing()
-{
-    editing_.moveState = MoveState::Idle;
-    editing_.tileWidth = 40;
-    editing_.tileHeight = 30;
-    editing_.carriedPath.clear();
-}
-
 void MapDocument::replaceMap(MapCommandKind kind, int mapSize, CellTexts cells)
 {
     const bool resized = mapSize != grid().mapSize();
     history_.replaceMap(kind, mapSize, std::move(cells));
-    if (resized) {
-        resetEditing();
+    if (resized)
         emit mapResized();
-    }
     emit mapReplaced();
-}
-
-void MapDocument::undo()
-{
-    if (!editing_.carriedPath.isEmpty() || !history_.stack().canUndo())
-        return;
-    history_.undo();
-}
-
-void MapDocument::redo()
-{
-    if (!editing_.carriedPath.isEmpty() || !history_.stack().canRedo())
-        return;
-    history_.redo();
 }
 
 void MapDocument::save()

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "model/EditingState.h"
 #include "work/LongWork.h"
 #include "document/MapFileCommands.h"
 #include "model/MapHistory.h"
@@ -23,7 +22,7 @@ class Platform;
 
 // The map being edited and everything done to it as a whole: its history (the grid's owner and
 // only writer: every change a command that undo and redo take back and forth), the grid's table,
-// the editing state, the map path file and whether the map differs from it, the shifts and the
+// the map path file and whether the map differs from it, the shifts and the
 // batch operations, the runner of the long ones, and the group of every background task of the
 // program. It shows no widgets; it asks through `Dialogs` on the GUI thread, hands its background
 // work only the `Files`, and tells the windows through its signals. `main` makes it before the
@@ -40,7 +39,6 @@ public:
 
     const TileGrid& grid() const { return history_.grid(); }
     TileGridModel& model() { return model_; }
-    EditingState& editing() { return editing_; }
     MapHistory& history() { return history_; }
     LongWork& work() { return work_; }
     // Every background task: the long work's, and the tile fills of the windows.
@@ -52,11 +50,8 @@ public:
     // New map: the question and the size; true when the map was made, empty, at that size.
     bool newMap();
     // Replaces every cell in one undoable step (`cells` holds mapSize² texts). Another `mapSize`
-    // makes the map that size, the editing state starting over as at New map.
+    // makes the map that size (`mapResized`: the window's tools start over as at New map).
     void replaceMap(MapCommandKind kind, int mapSize, CellTexts cells);
-    // The undo and redo menu items; nothing while a tile is carried.
-    void undo();
-    void redo();
     // The map differs from the map path file last imported or exported (or, with none, from the
     // empty map New map made).
     bool modified() const { return changedOutsideHistory_ || !history_.stack().isClean(); }
@@ -99,7 +94,6 @@ signals:
 
 private:
     void startOver(int mapSize, const QString& mapPath = QString());
-    void resetEditing();
     void savedAs(const QString& path);
     void setChangedOutsideHistory(bool changed);
     // The cells a background operation made no longer fit the map, which changed size meanwhile.
@@ -115,7 +109,6 @@ private:
     TaskGroup tasks_;
     MapHistory history_;
     TileGridModel model_{history_.grid()};
-    EditingState editing_;
     QString mapPath_;
     bool changedOutsideHistory_ = false;  // a batch changed the files and the map past the history
     DocumentJournal* journal_ = nullptr;   // a child, when kept

@@ -3,7 +3,6 @@
 #include "document/MapPictureCommand.h"
 
 #include "document/MapDocument.h"
-#include "model/EditingState.h"
 #include "render/MapPicture.h"
 #include "work/LongWork.h"
 #include "files/Dialogs.h"
@@ -12,7 +11,7 @@
 
 namespace tessera {
 
-void exportMapPicture(MapDocument& document, Dialogs& dialogs, std::shared_ptr<TileImageCache> cache)
+void exportMapPicture(MapDocument& document, Dialogs& dialogs, std::shared_ptr<TileImageCache> cache, QSize inUse)
 {
     static const FileDialogOptions kOptions{QStringLiteral("PNG 图片|*.png|JPEG 图片|*.jpg;*.jpeg"),
                                             QStringLiteral("png")};
@@ -23,9 +22,9 @@ void exportMapPicture(MapDocument& document, Dialogs& dialogs, std::shared_ptr<T
     for (const QSize& cell : kPictureCellSizes)
         sizes << QStringLiteral("%1 × %2").arg(cell.width()).arg(cell.height());
     // The size in use on the canvas first.
-    const int inUse = std::max(0, static_cast<int>(kPictureCellSizes.indexOf(QSize(40, document.editing().tileHeight))));
+    const int first = std::max(0, static_cast<int>(kPictureCellSizes.indexOf(inUse)));
     const std::optional<int> choice = dialogs.chooseItem(QStringLiteral("每个单元格在图片中的大小（像素）："),
-                                                           QStringLiteral("导出地图图片"), sizes, inUse);
+                                                           QStringLiteral("导出地图图片"), sizes, first);
     if (!choice)
         return;
     // The work reads a snapshot of the cells and holds the canvas's tile cache.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSize>
+
 #include <memory>
 
 namespace tessera {
@@ -8,8 +10,8 @@ class MapDocument;
 class Dialogs;
 class TileImageCache;
 
-// 导出地图图片: asks for the file and the cell size (the canvas's first), writes the whole map there
+// 导出地图图片: asks for the file and the cell size (`inUse`, the canvas's, first), writes the whole map there
 // as one picture in the background from a snapshot of the cells, and says how it went.
-void exportMapPicture(MapDocument& document, Dialogs& dialogs, std::shared_ptr<TileImageCache> cache);
+void exportMapPicture(MapDocument& document, Dialogs& dialogs, std::shared_ptr<TileImageCache> cache, QSize inUse);
 
 }  // namespace tessera

@@ -31,6 +31,7 @@ public:
 protected:
     TileGrid& grid() { return history_.grid_; }
     bool quiet() const { return history_.quiet_; }
+    void endCarry() { history_.carried_.reset(); }
     // True on the push, false on every later redo.
     bool firstApply() { return std::exchange(first_, false); }
 
@@ -113,6 +114,8 @@ private:
     void exchange(bool first)
     {
         const int before = grid().mapSize();
+        if (before != size_)
+            endCarry();  // the carried tile went with the old size
         cells_ = grid().exchangeCells(size_, std::move(cells_));
         size_ = before;
         emit history_.mapSet();
@@ -211,6 +214,7 @@ MapHistory::MapHistory(QObject* parent) : QObject(parent)
 void MapHistory::startMap(int mapSize)
 {
     grid_.resize(mapSize);
+    carried_.reset();
     clear();
 }
 
@@ -223,12 +227,16 @@ void MapHistory::clear()
 
 void MapHistory::undo()
 {
+    if (carried_ || !stack_.canUndo())
+        return;
     menuUsed_ = true;
     stack_.undo();
 }
 
 void MapHistory::redo()
 {
+    if (carried_ || !stack_.canRedo())
+        return;
     menuUsed_ = true;
     stack_.redo();
 }
@@ -304,6 +312,25 @@ void MapHistory::changeCells(MapCommandKind kind, std::vector<CellChange> change
     std::erase_if(changes, [](const CellChange& c) { return c.before == c.after; });
     if (!changes.empty())
         stack_.push(new CellsCommand(*this, kind, std::move(changes), open));
+}
+
+// The carry is set before the pick-up's change and ended before the drop's, so that whoever
+// follows the changes sees the carry right after the change that emptied its cell.
+void MapHistory::takeUp(int row, int column)
+{
+    const QString path = grid_.cellText(row, column);
+    if (path.isEmpty() || carried_)
+        return;
+    carried_ = CarriedTile{row, column, path};
+    changeCells(MapCommandKind::Move, {{row, column, path, QString()}}, true);
+}
+
+void MapHistory::putDown(int row, int column)
+{
+    if (!carried_)
+        return;
+    const QString path = std::exchange(carried_, std::nullopt)->path;
+    changeCells(MapCommandKind::Move, {{row, column, grid_.cellText(row, column), path}});
 }
 
 void MapHistory::replaceMap(MapCommandKind kind, int mapSize, CellTexts cells)

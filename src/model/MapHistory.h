@@ -36,6 +36,13 @@ std::vector<LostCell> shiftLosses(const CellTexts& before, int mapSize, ShiftDir
 
 class MapCommand;
 
+// The tile the move tool has taken up, and the cell it came from.
+struct CarriedTile {
+    int row = 0;
+    int column = 0;
+    QString path;
+};
+
 // What the undo button takes back next: a placement or a swap made since the last full redraw.
 struct ButtonStep {
     MapCommandKind kind = MapCommandKind::Place;  // Place or Swap
@@ -77,7 +84,14 @@ public:
     // A new history: nothing to undo or redo.
     void clear();
 
-    // The undo and redo menu items. Once used (until New map), the undo button takes back only the
+    // The move tool's pick-up: empties the cell as the first half of a move command and keeps its
+    // tile in hand. The drop puts the carried tile into a cell and completes the move. A new map
+    // or a map of another size ends the carry; undo and redo wait for the drop.
+    void takeUp(int row, int column);
+    void putDown(int row, int column);
+    const std::optional<CarriedTile>& carried() const { return carried_; }
+
+    // The undo and redo menu items (nothing while a tile is carried). Once used (until New map), the undo button takes back only the
     // newest command.
     void undo();
     void redo();
@@ -111,6 +125,7 @@ private:
 
     TileGrid grid_;
     QUndoStack stack_;
+    std::optional<CarriedTile> carried_;
     quint64 nextSerial_ = 1;
     quint64 redrawnAt_ = 0;  // commands of this serial number and below are not the button's
     bool menuUsed_ = false;

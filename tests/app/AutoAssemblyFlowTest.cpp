@@ -145,7 +145,7 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
     platform.clearShown();
 
     // Growing the map makes it anew, as New map does: the editing state starts over.
-    window.document().editing().tileHeight = 16;
+    window.editing().tileHeight = 16;
     window.document().history().changeCells(MapCommandKind::Place, {{1, 1, QString(), QStringLiteral("/a.jpg")}});
     int resized = 0, replaced = 0;
     QObject::connect(&window.document(), &MapDocument::mapResized, [&] { ++resized; });
@@ -196,7 +196,7 @@ TEST_F(AutoAssemblyFlowTest, MenuFillsTheMapFromTheLoadedPictureAfterItsQuestion
 
     EXPECT_EQ(window.document().grid().mapSize(), 4);
     EXPECT_EQ(std::pair(resized, replaced), std::pair(1, 1));
-    EXPECT_EQ(window.document().editing().tileHeight, 30);
+    EXPECT_EQ(window.editing().tileHeight, 30);
     EXPECT_FALSE(window.document().history().buttonStep());
     expectAssembled(window.document().grid().cells(), 4);
     EXPECT_EQ(window.canvas().canvasWidget()->size(), canvasSize(4));

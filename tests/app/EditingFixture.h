@@ -59,7 +59,8 @@ protected:
         window.canvas().waitForCells();
         return canvas->grab().toImage().pixel(at);
     }
-    EditingState& editing() { return window.document().editing(); }
+    EditingState& editing() { return window.editing(); }
+    MoveState moveState() { return window.tools().moveState(); }
     // The cell the undo button would take back next; (0, 0) when none.
     std::pair<int, int> undoCell()
     {

@@ -170,7 +170,7 @@ TEST_F(EditingTest, MovingCarriesATileToAnotherCellWithoutAsking)
     place("green.jpg", 3, 3);
     arm("MoveToolRadio");
     press(1, 1);
-    EXPECT_EQ(editing().moveState, MoveState::Carrying);
+    EXPECT_EQ(moveState(), MoveState::Carrying);
     EXPECT_EQ(cell(1, 1), QString());  // the source is empty from the pick-up on
     EXPECT_EQ(QColor(pixel(centre(1, 1))), QColor(192, 192, 192));  // the marker
     auto* follow = qobject_cast<QLabel*>(find("FollowImage"));
@@ -180,7 +180,7 @@ TEST_F(EditingTest, MovingCarriesATileToAnotherCellWithoutAsking)
     EXPECT_EQ(cell(1, 1), QString());
     EXPECT_TRUE(near(pixel(centre(3, 3)), kRed));
     EXPECT_EQ(QColor(pixel(centre(1, 1))), kBackground);
-    EXPECT_EQ(editing().moveState, MoveState::Idle);
+    EXPECT_EQ(moveState(), MoveState::Idle);
     EXPECT_EQ(platform.countShown(EditingTools::kOverwriteQuestion), 0);
 }
 
@@ -189,15 +189,15 @@ TEST_F(EditingTest, ACarriedTileWaitsAcrossToolSwitches)
     place("red.jpg", 2, 2);
     arm("MoveToolRadio");
     press(2, 2);
-    ASSERT_EQ(editing().moveState, MoveState::Carrying);
+    ASSERT_EQ(moveState(), MoveState::Carrying);
     arm("PlaceToolRadio");
     click(4, 4);
     EXPECT_EQ(cell(4, 4), QString());
-    EXPECT_EQ(editing().moveState, MoveState::Carrying);
+    EXPECT_EQ(moveState(), MoveState::Carrying);
     arm("MoveToolRadio");
     release(centre(5, 1));
     EXPECT_EQ(cell(5, 1), path("red.jpg"));
-    EXPECT_EQ(editing().moveState, MoveState::Idle);
+    EXPECT_EQ(moveState(), MoveState::Idle);
 }
 
 TEST_F(EditingTest, AReleaseOutsideEveryCellReturnsTheTileOnlyIntoAnEmptySource)
@@ -208,7 +208,7 @@ TEST_F(EditingTest, AReleaseOutsideEveryCellReturnsTheTileOnlyIntoAnEmptySource)
     release(QPoint(-15, -15));  // the ruler margin
     EXPECT_EQ(cell(2, 4), path("blue.jpg"));
     EXPECT_TRUE(near(pixel(centre(2, 4)), kBlue));
-    EXPECT_EQ(editing().moveState, MoveState::Idle);
+    EXPECT_EQ(moveState(), MoveState::Idle);
     // Something placed into the source meanwhile stays; the carry goes on.
     press(2, 4);
     arm("PlaceToolRadio");
@@ -217,7 +217,7 @@ TEST_F(EditingTest, AReleaseOutsideEveryCellReturnsTheTileOnlyIntoAnEmptySource)
     release(QPoint(-15, -15));
     EXPECT_EQ(cell(2, 4), path("green.jpg"));
     EXPECT_TRUE(near(pixel(centre(2, 4)), kGreen));
-    EXPECT_EQ(editing().moveState, MoveState::Carrying);
+    EXPECT_EQ(moveState(), MoveState::Carrying);
     release(centre(3, 1));
     EXPECT_EQ(cell(3, 1), path("blue.jpg"));
 }
@@ -238,7 +238,7 @@ TEST_F(EditingTest, ReleasesOffTheSeenCanvasAreaPlaceAndDropNothing)
     arm("MoveToolRadio");
     press(3, 3);
     release(overNotes);
-    EXPECT_EQ(editing().moveState, MoveState::Carrying);
+    EXPECT_EQ(moveState(), MoveState::Carrying);
     EXPECT_EQ(window.document().grid().cells(), std::vector<QString>(25 * 25));
     release(centre(4, 4));
     EXPECT_EQ(cell(4, 4), path("red.jpg"));
@@ -260,7 +260,7 @@ TEST_F(EditingTest, PickingUpAnEmptyCellSaysSo)
     arm("MoveToolRadio");
     press(4, 4);
     EXPECT_EQ(platform.countShown(EditingTools::kEmptyCellNotice), 1);
-    EXPECT_EQ(editing().moveState, MoveState::Idle);
+    EXPECT_EQ(moveState(), MoveState::Idle);
     EXPECT_TRUE(find("FollowImage")->isHidden());
 }
 
@@ -283,7 +283,7 @@ TEST_F(EditingTest, OneClickOnTheFloatingImageHidesItAndReachesTheCanvas)
     const std::optional<Cell> expected = cellAt(target.x(), target.y(), 5);
     ASSERT_TRUE(expected);
     EXPECT_EQ(cell(expected->row, expected->column), path("red.jpg"));
-    EXPECT_EQ(editing().moveState, MoveState::Idle);
+    EXPECT_EQ(moveState(), MoveState::Idle);
 }
 
 TEST_F(EditingTest, TheFloatingImageIsHeldAtTheViewportBounds)
@@ -304,7 +304,7 @@ TEST_F(EditingTest, TheFloatingImageIsHeldAtTheViewportBounds)
     QTest::mousePress(follow, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(follow->isVisible());
     QTest::mouseRelease(follow, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(editing().moveState, MoveState::Carrying);
+    EXPECT_EQ(moveState(), MoveState::Carrying);
 }
 
 TEST_F(EditingTest, ShiftsFromTheMenuRedrawAndEndUndo)

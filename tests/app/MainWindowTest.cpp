@@ -85,7 +85,7 @@ TEST_F(MainWindowTest, StartsAt900x600WithOnlyTheWaysForwardEnabled)
     EXPECT_TRUE(find<QCheckBox>("ShowRulerCheck")->isChecked());
     EXPECT_TRUE(find<QCheckBox>("ShowGridCheck")->isChecked());
     EXPECT_EQ(find<StatusBar>("StatusBar")->panelText(2), QStringLiteral(" 提示："));
-    EXPECT_EQ(window.document().editing().moveState, MoveState::None);
+    EXPECT_EQ(window.tools().moveState(), MoveState::None);
     EXPECT_FALSE(window.document().history().buttonStep());
     EXPECT_EQ(window.tileListWindow(), nullptr);
 }
@@ -304,8 +304,8 @@ TEST_F(MainWindowTest, TileSizeRadiosAreAPairOfTheirOwn)
     const auto shows = [&](int height) {
         EXPECT_EQ(size30->isChecked(), height == 30);
         EXPECT_EQ(size16->isChecked(), height == 16);
-        EXPECT_EQ(window.document().editing().tileWidth, 40);
-        EXPECT_EQ(window.document().editing().tileHeight, height);
+        EXPECT_EQ(window.editing().tileWidth, 40);
+        EXPECT_EQ(window.editing().tileHeight, height);
         EXPECT_TRUE(find<QToolButton>("PlaceToolRadio")->isChecked());  // the tools are another group
     };
     const std::pair<QRadioButton*, int> clicks[] = {

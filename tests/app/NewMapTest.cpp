@@ -103,7 +103,7 @@ TEST_F(NewMapTest, TwentyFiveBringsTheWindowIntoItsWorkingState)
         EXPECT_TRUE(find<QAction>(action)->isEnabled()) << action;
     EXPECT_TRUE(find<QMenu>("EditMenu")->isEnabled());
     EXPECT_FALSE(find("SpareToolRadio")->isEnabled());
-    EXPECT_EQ(window.document().editing().moveState, MoveState::Idle);
+    EXPECT_EQ(window.tools().moveState(), MoveState::Idle);
     EXPECT_TRUE(window.acceptDrops());
     ASSERT_NE(window.tileListWindow(), nullptr);
     EXPECT_FALSE(window.tileListWindow()->isVisible());
@@ -136,11 +136,11 @@ TEST_F(NewMapTest, NewMapEndsUndoAndResetsTheTileSizeButNotTheRadio)
 {
     ASSERT_TRUE(newMap(QStringLiteral("5")));
     QTest::mouseClick(find("CellSize40x16Radio"), Qt::LeftButton);
-    EXPECT_EQ(window.document().editing().tileHeight, 16);
+    EXPECT_EQ(window.editing().tileHeight, 16);
     window.document().history().changeCells(MapCommandKind::Place, {{1, 1, QString(), QStringLiteral("/a.jpg")}});
     ASSERT_TRUE(newMap(QStringLiteral("6")));
     EXPECT_FALSE(window.document().history().buttonStep());
-    EXPECT_EQ(window.document().editing().tileHeight, 30);
+    EXPECT_EQ(window.editing().tileHeight, 30);
     EXPECT_TRUE(find<QRadioButton>("CellSize40x16Radio")->isChecked());
 }
 

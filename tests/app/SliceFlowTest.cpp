@@ -124,9 +124,9 @@ TEST_F(SliceFlowTest, MenuCutsThePictureAndFillsTheMapInOneUndoableStep)
     // One step back restores the map as it was, one forward the slices again.
     QUndoStack& stack = window.document().history().stack();
     EXPECT_EQ(stack.undoText(), QStringLiteral("切分大图"));
-    window.document().undo();
+    window.document().history().undo();
     EXPECT_EQ(window.document().grid().cells(), before);
-    window.document().redo();
+    window.document().history().redo();
     EXPECT_EQ(window.document().grid().cellText(3, 3), QDir(folder).filePath(QStringLiteral("3-3.jpg")));
 }
 

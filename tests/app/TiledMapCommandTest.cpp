@@ -79,10 +79,10 @@ TEST(TiledMapCommand, ExportsFromTheFileMenuAndImportsBackAsOneUndoableStep)
     EXPECT_TRUE(document.mapPath().isEmpty());
     EXPECT_TRUE(document.modified());
 
-    document.undo();
+    document.history().undo();
     EXPECT_EQ(document.grid().mapSize(), 5);
     EXPECT_EQ(document.grid().cells(), before);
-    document.redo();
+    document.history().redo();
     EXPECT_EQ(document.grid().cells(), exported);
 
     // A map it cannot take leaves the map as it was, and says why.

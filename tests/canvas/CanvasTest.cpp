@@ -1,6 +1,6 @@
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
-#include "model/EditingState.h"
+#include "canvas/EditingState.h"
 #include "files/Progress.h"
 #include "model/TileGrid.h"
 #include "support/TestImages.h"

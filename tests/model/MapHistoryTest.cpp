@@ -134,20 +134,33 @@ TEST(MapHistory, APickUpAndItsDropAreOneMoveAndABackDropIsNone)
                        {QStringLiteral("/a.jpg"), {}, {}, {}, QStringLiteral("/b.jpg"), {}, {}, {}, {}});
     history.clear();
     const TileGrid& grid = history.grid();
-    history.changeCells(MapCommandKind::Move, {{1, 1, QStringLiteral("/a.jpg"), QString()}}, true);
-    history.changeCells(MapCommandKind::Move, {{2, 2, QStringLiteral("/b.jpg"), QStringLiteral("/a.jpg")}});
+    history.takeUp(1, 1);
+    ASSERT_TRUE(history.carried());
+    EXPECT_EQ(history.carried()->path, QStringLiteral("/a.jpg"));
+    history.undo();  // the menu waits for the drop
+    EXPECT_TRUE(grid.cellText(1, 1).isEmpty());
+    history.putDown(2, 2);
+    EXPECT_FALSE(history.carried());
     ASSERT_EQ(history.stack().count(), 1);
     EXPECT_EQ(history.stack().undoText(), QStringLiteral("移动"));
-    history.stack().undo();
+    history.undo();
     EXPECT_EQ(grid.cellText(1, 1), QStringLiteral("/a.jpg"));
     EXPECT_EQ(grid.cellText(2, 2), QStringLiteral("/b.jpg"));
 
-    history.stack().redo();
-    history.changeCells(MapCommandKind::Move, {{2, 2, QStringLiteral("/a.jpg"), QString()}}, true);
-    history.changeCells(MapCommandKind::Move, {{2, 2, QString(), QStringLiteral("/a.jpg")}});
+    history.redo();
+    history.takeUp(2, 2);
+    history.putDown(2, 2);
     EXPECT_EQ(history.stack().count(), 1);  // picked up and put back: nothing to undo for it
     history.shift(ShiftDirection::Left, 3, CellTexts(9), shiftLosses(grid.cells(), 3, ShiftDirection::Left, 3));
     EXPECT_EQ(history.stack().undoText(), QStringLiteral("向左移动 3 格"));
+
+    // A map of another size ends the carry; one of the same size keeps it.
+    history.replaceMap(MapCommandKind::Import, 3, {QStringLiteral("/c.jpg"), {}, {}, {}, {}, {}, {}, {}, {}});
+    history.takeUp(1, 1);
+    history.replaceMap(MapCommandKind::Import, 3, CellTexts(9));
+    EXPECT_TRUE(history.carried());
+    history.replaceMap(MapCommandKind::Import, 2, CellTexts(4));
+    EXPECT_FALSE(history.carried());
 }
 
 // The undo button's rule over random placements, swaps, other edits, full redraws, menu undos and

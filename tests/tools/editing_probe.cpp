@@ -176,7 +176,7 @@ private:
             for (int c = 1; c <= grid.mapSize(); ++c)
                 if (!grid.cellText(r, c).isEmpty())
                     say(QStringLiteral("cell %1 %2 %3").arg(r).arg(c).arg(QFileInfo(grid.cellText(r, c)).fileName()));
-        say(QStringLiteral("carrying %1").arg(window.document().editing().moveState == MoveState::Carrying ? 1 : 0));
+        say(QStringLiteral("carrying %1").arg(window.tools().moveState() == MoveState::Carrying ? 1 : 0));
         say(QStringLiteral("follow %1").arg(find<QWidget>("FollowImage")->isVisible() ? "shown" : "hidden"));
         say(QStringLiteral("end"));
     }
