@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace tessera {
 namespace {
@@ -169,6 +170,29 @@ QRectF registerFrame(const ReducedPicture& reference, const QRectF& start, Assem
     return QRectF(QPointF(best[0], best[1]), QPointF(best[2], best[3]));
 }
 
+// A lattice one cell over fits the slices as well, but for a strip of the map the picture shows:
+// of the frames one cell along `axis` that fit within `bound`, the one that covers most of the
+// picture becomes `best`; true when it moved.
+template <typename Misfit>
+bool preferCoveringFrame(std::array<double, 4>& best, int axis, double cellSize, const Misfit& misfit, double bound,
+                         const QRectF& picture)
+{
+    std::array<double, 4> chosen = best;
+    double chosenCover = -1;
+    for (int shift = -1; shift <= 1; ++shift) {
+        std::array<double, 4> edges = best;
+        edges[static_cast<std::size_t>(axis)] += shift * cellSize;
+        edges[static_cast<std::size_t>(axis + 2)] += shift * cellSize;
+        const QRectF covered = QRectF(QPointF(edges[0], edges[1]), QPointF(edges[2], edges[3])).intersected(picture);
+        const double cover = covered.width() * covered.height();
+        if (cover > chosenCover && (shift == 0 || misfit(edges) <= bound)) {
+            chosen = edges;
+            chosenCover = cover;
+        }
+    }
+    return std::exchange(best, chosen) != chosen;
+}
+
 QRectF searchFrame(const ReducedPicture& reference, const QRectF& start, AssemblyGrid grid, const SliceShapes& shapes,
                    const std::vector<const Feature*>& samples, const Progress& progress)
 {
@@ -223,30 +247,11 @@ QRectF searchFrame(const ReducedPicture& reference, const QRectF& start, Assembl
     // Coarse: steps of 1.25 % over ±6.25 %, across, down, and across again with the rows in place.
     for (int axis : {0, 1, 0})
         square(axis, 11, kSearchStep);
-    // A lattice one cell over fits the slices as well, but for a strip of the map the picture
-    // shows: of the frames that fit alike, the one that covers most of the picture.
     const double cellSize[2] = {(best[2] - best[0]) / grid.columns, (best[3] - best[1]) / grid.rows};
-    const QRectF picture(QPointF(0, 0), QSizeF(reference.full));
-    for (int axis = 0; axis < 2; ++axis) {
-        std::array<double, 4> chosen = best;
-        double chosenCover = -1;
-        for (int shift = -1; shift <= 1; ++shift) {
-            std::array<double, 4> edges = best;
-            edges[static_cast<std::size_t>(axis)] += shift * cellSize[axis];
-            edges[static_cast<std::size_t>(axis + 2)] += shift * cellSize[axis];
-            const QRectF frame(QPointF(edges[0], edges[1]), QPointF(edges[2], edges[3]));
-            const QRectF covered = frame.intersected(picture);
-            const double cover = covered.width() * covered.height();
-            if (cover > chosenCover && (shift == 0 || misfit(edges) <= bestMisfit * kAliasMisfit)) {
-                chosen = edges;
-                chosenCover = cover;
-            }
-        }
-        if (chosen != best) {
-            best = chosen;
+    for (int axis = 0; axis < 2; ++axis)
+        if (preferCoveringFrame(best, axis, cellSize[axis], misfit, bestMisfit * kAliasMisfit,
+                                QRectF(QPointF(0, 0), QSizeF(reference.full))))
             bestMisfit = misfit(best);
-        }
-    }
     // Then fine.
     for (int axis = 0; axis < 2; ++axis)
         square(axis, 5, kSearchStep / 2);
