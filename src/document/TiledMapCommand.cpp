@@ -21,27 +21,12 @@ void exportTiledMap(MapDocument& document, Dialogs& dialogs)
     for (const QSize size : {kDefaultTiledCell, QSize(200, 150), QSize(80, 60), QSize(40, 30)})
         if (!sizes.contains(size))
             sizes << size;
-    QStringList items;
-    for (const QSize& size : sizes)
-        items << QStringLiteral("%1 × %2").arg(size.width()).arg(size.height());
-    items.first() += QStringLiteral("（默认）");
-    const std::optional<int> choice =
-        dialogs.chooseItem(QStringLiteral("地图中每个单元格的大小（像素）："), QStringLiteral("导出为 TMX/TMJ 地图"), items, 0);
-    if (!choice)
+    const std::optional<TiledExportChoices> choices = dialogs.tiledExportDialog(sizes);
+    if (!choices)
         return;
     TiledExportOptions options;
-    options.cell = sizes.value(*choice);
-    // What engines need: pictures of the cell's size, in few sheets.
-    QString atlas = QStringLiteral("是否同时导出图集？\n图集把各个图块缩放到单元格大小，拼成地图旁边的几张 PNG 大图，每张一个图块集："
-                                   "游戏引擎（如 Phaser）每个图块集一次调用即可画出整张地图。");
-    if (options.cell != sizes.first())
-        atlas += QStringLiteral("\n\n单元格 %1 × %2 与图片的大小（%3 × %4）不同：不导出图集时，Tiled 和游戏引擎按图片原大绘制图块，"
-                                "会盖住相邻的单元格或填不满。")
-                     .arg(options.cell.width())
-                     .arg(options.cell.height())
-                     .arg(sizes.first().width())
-                     .arg(sizes.first().height());
-    options.atlas = dialogs.messageBox(atlas, MessageButtons::YesNoInfo) == MessageResult::Yes;
+    options.cell = sizes.value(choices->cell);
+    options.atlas = choices->atlas;
     // The work reads a snapshot of the cells: the strings are shared, not copied.
     document.work().run<TiledExportResult>(
         [cells, n = document.grid().mapSize(), target = *path, options](Progress& progress) {

@@ -15,6 +15,24 @@ std::optional<int> Dialogs::inputNumber(const QString& prompt, const QString& ti
     return decimalValue(*answer);
 }
 
+QString atlasExplanation()
+{
+    return QStringLiteral("图集把各个图块缩放到单元格大小，拼成地图旁边的几张 PNG 大图，每张一个图块集："
+                          "游戏引擎（如 Phaser）每个图块集一次调用即可画出整张地图。");
+}
+
+QString atlasWarning(QSize cell, QSize pictures)
+{
+    if (cell == pictures)
+        return QString();
+    return QStringLiteral("单元格 %1 × %2 与图片的大小（%3 × %4）不同：不导出图集时，Tiled 和游戏引擎按图片原大绘制图块，"
+                          "会盖住相邻的单元格或填不满。")
+        .arg(cell.width())
+        .arg(cell.height())
+        .arg(pictures.width())
+        .arg(pictures.height());
+}
+
 int decimalValue(const QString& text)
 {
     qsizetype i = 0;

@@ -40,6 +40,18 @@ struct SliceChoices {
     QColor padColour = Qt::white;
 };
 
+// 导出为 TMX/TMJ 地图's settings: the cell size (an index into the sizes offered) and whether
+// an atlas of the tiles at that size goes with the map.
+struct TiledExportChoices {
+    int cell = 0;
+    bool atlas = false;
+};
+
+// What the atlas is, and, when `cell` is not the pictures' own size and no atlas is made, what
+// engines will draw instead.
+QString atlasExplanation();
+QString atlasWarning(QSize cell, QSize pictures);
+
 // How the program's logic asks the user: modal boxes. GUI thread only; background work never
 // holds one. `QtDialogs` is the real one; tests answer from a queue (`ScriptedDialogs`).
 class Dialogs {
@@ -79,6 +91,10 @@ public:
     // on Cancel. The cell's sides stay within [minSide, maxSide] and the folder is not empty.
     virtual std::optional<SliceChoices> sliceDialog(const QString& picture, QSize size, const SliceChoices& initial,
                                                     int minSide, int maxSide) = 0;
+
+    // 导出为 TMX/TMJ 地图's settings: one of `cells` (the pictures' own size first) and the atlas;
+    // nothing on Cancel.
+    virtual std::optional<TiledExportChoices> tiledExportDialog(const QList<QSize>& cells) = 0;
 
     // Modal box listing `rows` (a text for each of `columns`) under `prompt`, with a button for each of
     // `actions` and one to close it. The row chosen and the index of its action; nothing on Close.

@@ -30,6 +30,7 @@ public:
     QString browseFolder(const QString& title) override;
     std::optional<SliceChoices> sliceDialog(const QString& picture, QSize size, const SliceChoices& initial,
                                             int minSide, int maxSide) override;
+    std::optional<TiledExportChoices> tiledExportDialog(const QList<QSize>& cells) override;
 
 private:
     std::optional<QString> fileDialog(const FileDialogOptions& options, bool save);

@@ -45,12 +45,13 @@ TEST(TiledMapCommand, ExportsFromTheFileMenuAndImportsBackAsOneUndoableStep)
 
     // The first tile's size is offered first; another is chosen.
     platform.answerSave(path("地图.tmx"));
-    platform.answerChoice(QStringLiteral("80 × 60"));
-    platform.answerNo();
+    platform.answerTiledExport(QStringLiteral("80 × 60"), false);
     exportItem->trigger();
     window.waitForWork();
-    EXPECT_EQ(platform.lastChoiceOffered(), 0);
-    EXPECT_TRUE(platform.messages().join(u'\n').contains(QStringLiteral("单元格 80 × 60 与图片的大小（64 × 48）不同")));
+    const auto offered = std::find_if(platform.shown().begin(), platform.shown().end(),
+                                      [](const auto& box) { return box.kind == DialogKind::TiledExport; });
+    ASSERT_NE(offered, platform.shown().end());
+    EXPECT_TRUE(offered->text.startsWith(QStringLiteral("64 × 48\n"))) << offered->text.toStdString();
     EXPECT_TRUE(platform.unanswered().isEmpty()) << platform.unanswered().join(u',').toStdString();
     EXPECT_TRUE(platform.messages().constLast().startsWith(QStringLiteral("地图已导出：\n") + path("地图.tmx")))
         << platform.messages().constLast().toStdString();

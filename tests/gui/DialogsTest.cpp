@@ -146,3 +146,31 @@ TEST(QtDialogs, SliceDialogNamesFollowTheCellSizeAndItsChoicesComeBack)
     EXPECT_TRUE(chosen->pad);
     EXPECT_EQ(chosen->quality, SliceChoices{}.quality);
 }
+
+// 导出为 TMX/TMJ 地图's dialog: a size other than the pictures' own warns until the atlas is checked.
+TEST(QtDialogs, TiledExportDialogWarnsOfForeignCellSizesUntilTheAtlasIsChosen)
+{
+    QtDialogs dialogs;
+    QStringList seen;
+    QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        auto* sizes = dialog->findChild<QComboBox*>(QStringLiteral("TiledCellSize"));
+        auto* atlas = dialog->findChild<QCheckBox*>(QStringLiteral("TiledAtlas"));
+        auto* warning = dialog->findChild<QLabel*>(QStringLiteral("TiledAtlasWarning"));
+        ASSERT_TRUE(sizes && atlas && warning);
+        const auto note = [&] { seen << (warning->isVisibleTo(dialog) ? warning->text() : QString()); };
+        note();
+        sizes->setCurrentIndex(1);
+        note();
+        atlas->setChecked(true);
+        note();
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    const std::optional<TiledExportChoices> chosen = dialogs.tiledExportDialog({QSize(64, 48), QSize(40, 30)});
+    EXPECT_EQ(seen, (QStringList{QString(), atlasWarning(QSize(40, 30), QSize(64, 48)), QString()}));
+    EXPECT_TRUE(seen.value(1).startsWith(QStringLiteral("单元格 40 × 30 与图片的大小（64 × 48）不同")));
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->cell, 1);
+    EXPECT_TRUE(chosen->atlas);
+}

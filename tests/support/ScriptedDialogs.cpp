@@ -148,4 +148,21 @@ std::optional<SliceChoices> ScriptedDialogs::sliceDialog(const QString& picture,
     return a ? std::optional(a->slice) : std::nullopt;
 }
 
+std::optional<TiledExportChoices> ScriptedDialogs::tiledExportDialog(const QList<QSize>& cells)
+{
+    QStringList items;
+    for (const QSize& cell : cells)
+        items << QStringLiteral("%1 × %2").arg(cell.width()).arg(cell.height());
+    const Shown shown{DialogKind::TiledExport, QStringLiteral("导出为 TMX/TMJ 地图"), items.join(u'\n')};
+    const std::optional<Answer> a = next(shown);
+    if (!a)
+        return std::nullopt;
+    const qsizetype cell = items.indexOf(a->text);
+    if (cell < 0) {
+        unanswered_ << QStringLiteral("no size %1 offered").arg(a->text);
+        return std::nullopt;
+    }
+    return TiledExportChoices{static_cast<int>(cell), a->numbers.first != 0};
+}
+
 }  // namespace tessera

@@ -11,7 +11,7 @@
 
 namespace tessera {
 
-enum class DialogKind { Message, Input, TwoNumbers, Choice, OpenFile, SaveFile, Folder, Slice, Rows };
+enum class DialogKind { Message, Input, TwoNumbers, Choice, OpenFile, SaveFile, Folder, Slice, Rows, TiledExport };
 
 // Dialogs for tests and benchmarks: answered from a queue set up beforehand, every one shown
 // recorded. GUI thread only, like every Dialogs.
@@ -47,6 +47,11 @@ public:
     void answerCancel(DialogKind kind) { queue(kind).push_back({.cancel = true}); }
     // The settings confirmed in 切分大图's dialog.
     void answerSlice(const SliceChoices& choices) { queue(DialogKind::Slice).push_back({.slice = choices}); }
+    // The cell size (by its text, "（默认）" left out) and the atlas of 导出为 TMX/TMJ 地图's dialog.
+    void answerTiledExport(const QString& cell, bool atlas)
+    {
+        queue(DialogKind::TiledExport).push_back({.text = cell, .numbers = {atlas, 0}});
+    }
     void clearAnswers() { answers_ = {}; }
     // Called with the kinds of the answers left unused when the double goes; tests fail there.
     static inline std::function<void(const QString& leftOver)> onUnusedAnswers;
@@ -77,6 +82,8 @@ public:
     QString browseFolder(const QString& title) override;
     std::optional<SliceChoices> sliceDialog(const QString& picture, QSize size, const SliceChoices& initial,
                                             int minSide, int maxSide) override;
+    // Shown with the sizes offered, one a line, as its text.
+    std::optional<TiledExportChoices> tiledExportDialog(const QList<QSize>& cells) override;
 
     // Called with a message box's text before it is answered.
     std::function<void(const QString& text)> beforeMessage;
@@ -87,7 +94,7 @@ public:
     int lastChoiceOffered = -1;
 
 private:
-    static constexpr std::size_t kKinds = static_cast<std::size_t>(DialogKind::Rows) + 1;
+    static constexpr std::size_t kKinds = static_cast<std::size_t>(DialogKind::TiledExport) + 1;
     struct Answer {
         MessageResult button = MessageResult::Ok;
         QString text = {};

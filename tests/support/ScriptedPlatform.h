@@ -42,6 +42,7 @@ public:
     void clearAnswers() { scriptedDialogs.clearAnswers(); }
     void answerCancel(DialogKind kind) { scriptedDialogs.answerCancel(kind); }
     void answerSlice(const SliceChoices& choices) { scriptedDialogs.answerSlice(choices); }
+    void answerTiledExport(const QString& cell, bool atlas) { scriptedDialogs.answerTiledExport(cell, atlas); }
     const QList<Shown>& shown() const { return scriptedDialogs.shown(); }
     void clearShown() { scriptedDialogs.clearShown(); }
     int countShown(const QString& text) const { return scriptedDialogs.countShown(text); }
