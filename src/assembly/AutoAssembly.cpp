@@ -112,6 +112,29 @@ std::vector<PlacedSample> placedSamples(const std::vector<Matched>& matched)
     return samples;
 }
 
+// A slice that cannot be told from another cell may belong there, and that cell's slice here:
+// both placements are right or both wrong, so the partner is as doubtful, pointing back.
+void doubtBothOfAlikePairs(std::vector<AssemblyPlacement>& placements, AssemblyGrid grid)
+{
+    std::vector<int> at(static_cast<std::size_t>(grid.rows * grid.columns), -1);
+    for (std::size_t i = 0; i < placements.size(); ++i)
+        at[static_cast<std::size_t>((placements[i].row - 1) * grid.columns + placements[i].column - 1)] = static_cast<int>(i);
+    const std::size_t count = placements.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const AssemblyPlacement p = placements[i];
+        if (p.doubt != DoubtKind::LikeAnotherCell)
+            continue;
+        const int partner = at[static_cast<std::size_t>((p.otherRow - 1) * grid.columns + p.otherColumn - 1)];
+        if (partner < 0 || placements[static_cast<std::size_t>(partner)].doubtful())
+            continue;
+        AssemblyPlacement& q = placements[static_cast<std::size_t>(partner)];
+        q.doubt = DoubtKind::LikeAnotherCell;
+        q.confidence = std::min(q.confidence, p.confidence);
+        q.otherRow = p.row;
+        q.otherColumn = p.column;
+    }
+}
+
 // Scores the placements of a matching into `result`: the placements, unplaced slices and doubts.
 void scoreMatching(const AssemblyInput::Data& d, const std::vector<Matched>& matched, AssemblyGrid grid, AssemblyResult& result)
 {
@@ -173,6 +196,7 @@ void scoreMatching(const AssemblyInput::Data& d, const std::vector<Matched>& mat
         if (p.doubt != DoubtKind::LikeAnotherCell)
             p.otherRow = p.otherColumn = 0;
     }
+    doubtBothOfAlikePairs(result.placements, grid);
     result.doubtfulCount = static_cast<int>(
         std::count_if(result.placements.begin(), result.placements.end(), [](const AssemblyPlacement& p) { return p.doubtful(); }));
 }

@@ -110,6 +110,12 @@ TEST_F(AutoAssemblyTest, EveryWrongPlacementOfAnAlteredReferenceIsDoubtful)
             EXPECT_EQ(p.doubtful(), !doubtReason(p).isEmpty());
             if (p.doubt == DoubtKind::LikeAnotherCell) {
                 EXPECT_NE(std::pair(p.otherRow, p.otherColumn), std::pair(p.row, p.column));
+                // Doubt is never one-sided: the cell it cannot be told from is doubtful too.
+                for (const AssemblyPlacement& q : result.placements) {
+                    if (q.row == p.otherRow && q.column == p.otherColumn) {
+                        EXPECT_TRUE(q.doubtful()) << q.row << "," << q.column;
+                    }
+                }
             }
         }
     }
