@@ -13,6 +13,11 @@ int main(int argc, char* argv[])
     // Widget tests run without a display unless a platform is chosen explicitly.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Settings the program keeps between runs (the recent maps) go to a folder of this run's.
+    QTemporaryDir config;
+    if (!config.isValid())
+        return 1;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     // An answer scripted for a box that never came is a test's mistake.

@@ -3,12 +3,15 @@
 
 #include "document/DocumentJournal.h"
 #include "document/MapDocument.h"
+#include "document/RecentMaps.h"
 #include "document/TiledMapCommand.h"
 #include "app/Texts.h"
 #include "work/LongWork.h"
 #include "files/Dialogs.h"
 
 #include <QMenu>
+#include <QDir>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QUndoStack>
 
@@ -44,11 +47,16 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Dialogs& dialogs, Win
 
     QMenu* file = menu(QStringLiteral("文件"), "FileMenu");
     changing_ << addCommand(file, QStringLiteral("新建"), "NewMapCommand", commands.newMap);
+    changing_.constLast()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    changing_ << addCommand(file, QStringLiteral("打开地图…"), "OpenMapCommand", [this] { document_.openMap(); });
+    changing_.constLast()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    addRecentMaps(file, dialogs);
     file->addSeparator();
     changing_ << addCommand(file, QStringLiteral("导入数据"), "ImportDataCommand", [this] { document_.file().importGrid(); });
     mapCommand(changing_.constLast());
     file->addSeparator();
     mapCommand(addCommand(file, QStringLiteral("导出数据"), "ExportDataCommand", [this] { document_.file().exportGrid(); }));
+    mapCommands_.constLast()->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     mapCommand(addCommand(file, QStringLiteral("导出为 TMX/TMJ 地图…"), "ExportTiledMapCommand",
                           [this, &dialogs] { exportTiledMap(document_, dialogs); }));
     QAction* save = addCommand(file, QStringLiteral("保存"), "SaveCommand", [this] { document_.save(); });
@@ -57,7 +65,8 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Dialogs& dialogs, Win
     changing_ << addCommand(file, QStringLiteral("恢复以前的地图…"), "RestoreKeptMapCommand",
                             [this, &dialogs] { restoreKeptMap(document_, dialogs); });
     file->addSeparator();
-    addCommand(file, QStringLiteral("退出"), "ExitCommand", commands.exit, false);
+    addCommand(file, QStringLiteral("退出"), "ExitCommand", commands.exit, false)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     editMenu_ = menu(QStringLiteral("编辑"), "EditMenu");
     addUndoRedo();
@@ -92,6 +101,37 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Dialogs& dialogs, Win
     addCommand(help, QStringLiteral("关于青石网络"), "AboutMakerCommand", [&dialogs] {
         dialogs.messageBox(texts::aboutMakerText(), MessageButtons::Ok, texts::aboutMakerTitle());
     }, false);
+}
+
+void MainMenus::addRecentMaps(QMenu* file, Dialogs& dialogs)
+{
+    recent_ = new RecentMaps(QString(), this);
+    connect(&document_, &MapDocument::fileUsed, recent_, &RecentMaps::add);
+    QMenu* menu = file->addMenu(QStringLiteral("最近打开的地图"));
+    menu->setObjectName(QStringLiteral("RecentMapsMenu"));
+    changing_ << menu->menuAction();
+    const auto fill = [this, menu, &dialogs] {
+        menu->clear();
+        const QStringList& paths = recent_->paths();
+        for (int i = 0; i < paths.size(); ++i) {
+            const QString path = paths[i];
+            const QString text = QStringLiteral("&%1 %2").arg((i + 1) % 10).arg(QString(path).replace(u'&', QStringLiteral("&&")));
+            QAction* open = addCommand(menu, text, "RecentMapCommand", [this, path, &dialogs] {
+                if (!QFileInfo(path).isFile()) {
+                    dialogs.messageBox(QStringLiteral("找不到这个地图文件，已从最近打开的地图中移除：\n%1").arg(path),
+                                       MessageButtons::OkExclamation);
+                    recent_->remove(path);
+                    return;
+                }
+                document_.openMap(path);
+            });
+            open->setData(path);
+        }
+        if (paths.isEmpty())
+            menu->addAction(QStringLiteral("（无）"))->setEnabled(false);
+    };
+    fill();
+    connect(recent_, &RecentMaps::changed, menu, fill);
 }
 
 void MainMenus::addUndoRedo()

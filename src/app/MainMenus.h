@@ -12,6 +12,7 @@ namespace tessera {
 
 class MapDocument;
 class Dialogs;
+class RecentMaps;
 
 // The menu bar and what each command does. Every command that changes or reads the map waits for
 // running long work (`LongWork::whenIdle`), so that each one runs whole, as if after it; the
@@ -39,14 +40,18 @@ public:
     void holdMapChanges(bool hold);
     // The edit menu, which also pops up over the canvas.
     QMenu* editMenu() const { return editMenu_; }
+    RecentMaps& recentMaps() { return *recent_; }
 
 private:
     void addUndoRedo();
+    // 最近打开的地图: the recent maps, newest first; a missing one is said and dropped.
+    void addRecentMaps(QMenu* file, Dialogs& dialogs);
     QAction* addCommand(QMenu* menu, const QString& text, const char* role, std::function<void()> run,
                         bool whenIdle = true);
 
     MapDocument& document_;
     QMenu* editMenu_ = nullptr;
+    RecentMaps* recent_ = nullptr;
     QList<QAction*> mapCommands_;
     QList<QAction*> changing_;
     bool mapOpen_ = false;

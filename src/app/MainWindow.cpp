@@ -158,6 +158,7 @@ void MainWindow::bindControls()
         });
     }
     connect(c.undoButton, &QToolButton::clicked, this, [this] { doc_->work().whenIdle([this] { tools_->undo(); }); });
+    c.refreshButton->setShortcut(QKeySequence(Qt::Key_F5));
     connect(c.refreshButton, &QToolButton::clicked, this, [this] {
         tools_->refreshed();
         canvas_->redrawCanvas();

@@ -49,23 +49,14 @@ std::optional<CommandMap> readCommandMap(const QString& path, const TiledInputOp
         err << QStringLiteral("%1 不是 TMX/TMJ 地图，--layer 只用于 TMX/TMJ 地图。\n").arg(path);
         return std::nullopt;
     }
-    const auto fail = [&](FailureKind kind, const QString& detail, QList<qint64> figures) {
-        err << failureMessage(Failure(kind, {path}, detail, std::move(figures)).of(FailedWork::CommandMapFile)) << u'\n';
+    MapFileResult read = readMapPathFile(files, path, 0, quiet);
+    if (!read.ok()) {
+        err << failureMessage(read.failure.of(FailedWork::CommandMapFile)) << u'\n';
         return std::nullopt;
-    };
-    const ReadResult read = readRegularFile(path, kMaxMapFileBytes);
-    if (!read.ok)
-        return fail(FailureKind::MapFileUnreadable, read.error, {});
-    const MapTextLoad shape = parseMapText(read.data, 0, quiet);
-    if (shape.kind != MapFileKind::Text)
-        return fail(FailureKind::NotMapText, {}, {qint64(shape.kind)});
-    const qsizetype size = std::max(shape.lines, shape.widest);
-    if (size > kMaxMapSize)
-        return fail(FailureKind::MapFileTooLarge, {}, {shape.lines, shape.widest, kMaxMapSize});
-    if (shape.lineFeedsOnly)
+    }
+    if (read.lineFeedsOnly)
         err << QStringLiteral("警告：%1：%2。\n").arg(path, lineFeedsOnlyNote());
-    MapTextLoad load = parseMapText(read.data, static_cast<int>(size), quiet);
-    return CommandMap{static_cast<int>(size), std::move(load.cells), {}};
+    return CommandMap{read.mapSize, std::move(read.cells), {}};
 }
 
 }  // namespace tessera

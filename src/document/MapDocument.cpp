@@ -24,9 +24,23 @@ MapDocument::MapDocument(Platform& platform, QObject* parent)
                  return true;
              },
              // A TMX or TMJ map is a change of the map, undoable; it does not become the map's path file.
-             [this](int n, CellTexts cells) { replaceMap(MapCommandKind::Import, n, std::move(cells)); }})
+             [this](int n, CellTexts cells) { replaceMap(MapCommandKind::Import, n, std::move(cells)); },
+             // A map opened starts over with its cells and nothing to undo.
+             [this](int n, CellTexts cells) {
+                 startOver(n);
+                 history_.replaceMap(MapCommandKind::Import, n, std::move(cells));
+                 history_.clear();
+             }})
 {
     file_.setLongWork(&work_);
+    connect(&file_, &MapFileCommands::opened, this, [this](const QString& path, bool pathFile) {
+        if (pathFile)
+            savedAs(path);
+        else
+            emit fileUsed(path);
+        emit mapReplaced();
+    });
+    connect(&file_, &MapFileCommands::importedTiledMap, this, &MapDocument::fileUsed);
     connect(&file_, &MapFileCommands::imported, this, [this](const QString& path) {
         savedAs(path);
         emit mapReplaced();
@@ -95,6 +109,32 @@ void MapDocument::replaceMap(MapCommandKind kind, int mapSize, CellTexts cells)
     emit mapReplaced();
 }
 
+void MapDocument::openMap(const QString& path)
+{
+    const auto open = [this, path] {
+        if (path.isEmpty())
+            file_.openMap();
+        else
+            file_.openFrom(path);
+    };
+    if (modified()) {
+        const MessageResult answer =
+            dialogs_.messageBox(QStringLiteral("当前地图有未保存的修改，是否先保存？"), MessageButtons::YesNoCancel);
+        if (answer == MessageResult::Cancel)
+            return;
+        if (answer == MessageResult::Yes) {
+            save();
+            // Once written; a save that failed or was cancelled leaves the map open as it is.
+            work_.whenIdle([this, open] {
+                if (!modified())
+                    open();
+            });
+            return;
+        }
+    }
+    open();
+}
+
 void MapDocument::save()
 {
     if (mapPath_.isEmpty())
@@ -110,6 +150,7 @@ void MapDocument::savedAs(const QString& path)
     setChangedOutsideHistory(false);
     emit modifiedChanged(modified());
     emit saved(path);
+    emit fileUsed(path);
 }
 
 void MapDocument::setChangedOutsideHistory(bool changed)

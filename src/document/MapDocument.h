@@ -57,6 +57,9 @@ public:
     bool modified() const { return changedOutsideHistory_ || !history_.stack().isClean(); }
     // That file, or empty.
     const QString& mapPath() const { return mapPath_; }
+    // 打开地图: asks first whether to save unsaved changes (是, 否, 取消), then opens a map file: the
+    // one given (a recent map), or one asked for.
+    void openMap(const QString& path = QString());
     // 保存: writes the map to that file again, or asks for one as 导出数据 does when there is none.
     void save();
     // Records every change in a journal in `folder` (empty: the user's state folder) from now on.
@@ -75,6 +78,8 @@ public:
     void batchMove();
 
 signals:
+    // A map file was opened, imported, exported or saved: a recent map.
+    void fileUsed(const QString& path);
     // The map has just taken another size: the canvas takes it.
     void mapResized();
     // Import, a shift, a batch rename or 自动拼图 replaced the map's cells: the canvas redraws.

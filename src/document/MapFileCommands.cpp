@@ -25,10 +25,31 @@ const FileDialogOptions MapFileCommands::kImportDialogOptions{
     QStringLiteral("青石地图路径文件（TLP）|*.tlp|文本文档（TXT）|*.txt|TMX/TMJ 地图|*.tmx;*.tmj|所有文件|*.*"),
     QStringLiteral("tlp")};
 
+const FileDialogOptions MapFileCommands::kOpenDialogOptions{
+    QStringLiteral("地图（TLP、TXT、TMX、TMJ）|*.tlp;*.txt;*.tmx;*.tmj|青石地图路径文件（TLP）|*.tlp|文本文档（TXT）|*.txt|"
+                   "TMX/TMJ 地图|*.tmx;*.tmj|所有文件|*.*"),
+    QStringLiteral("tlp")};
+
 bool MapFileCommands::importGrid()
 {
     const std::optional<QString> path = dialogs_.openFileDialog(kImportDialogOptions);
     return path && importFrom(*path);
+}
+
+bool MapFileCommands::openMap()
+{
+    const std::optional<QString> path = dialogs_.openFileDialog(kOpenDialogOptions);
+    return path && openFrom(*path);
+}
+
+bool MapFileCommands::importFrom(const QString& path)
+{
+    return readInto(path, Into::Map);
+}
+
+bool MapFileCommands::openFrom(const QString& path)
+{
+    return readInto(path, Into::NewMap);
 }
 
 bool MapFileCommands::confirmUnfitCells()
@@ -90,9 +111,10 @@ constexpr int kSniffedBytes = 4096;
 
 }  // namespace
 
-bool MapFileCommands::importFrom(const QString& path)
+bool MapFileCommands::readInto(const QString& path, Into into)
 {
-    const int n = grid_.mapSize();
+    // A map opened takes the size its file asks for.
+    const int n = into == Into::NewMap ? 0 : grid_.mapSize();
     auto read = [&files = files_, path, n](Progress& progress) {
         ImportOutcome outcome;
         outcome.tiled = isTiledMapInput(path) || looksLikeTiledMap(files.readHead(path, kSniffedBytes).data);
@@ -103,28 +125,28 @@ bool MapFileCommands::importFrom(const QString& path)
         return outcome;
     };
     if (!work_)
-        return finishAnyImport(path, read(progress_));
+        return finishAnyImport(path, read(progress_), into);
     return work_->run<std::shared_ptr<ImportOutcome>>(
         [read](Progress& progress) { return std::make_shared<ImportOutcome>(read(progress)); },
-        [this, path](std::shared_ptr<ImportOutcome> outcome) { finishAnyImport(path, std::move(*outcome)); });
+        [this, path, into](std::shared_ptr<ImportOutcome> outcome) { finishAnyImport(path, std::move(*outcome), into); });
 }
 
-bool MapFileCommands::finishAnyImport(const QString& path, ImportOutcome outcome)
+bool MapFileCommands::finishAnyImport(const QString& path, ImportOutcome outcome, Into into)
 {
-    return outcome.tiled ? finishTiledImport(path, {}, std::move(outcome.tiledMap))
-                         : finishImport(path, std::move(outcome.pathFile));
+    return outcome.tiled ? finishTiledImport(path, {}, std::move(outcome.tiledMap), into)
+                         : finishImport(path, std::move(outcome.pathFile), into);
 }
 
-bool MapFileCommands::importTiled(const QString& path, const TiledImportOptions& options)
+bool MapFileCommands::importTiled(const QString& path, const TiledImportOptions& options, Into into)
 {
     auto read = [&files = files_, path, options](Progress& progress) {
         return std::make_shared<TiledImportResult>(readTiledMap(files, path, options, progress));
     };
     if (!work_)
-        return finishTiledImport(path, options, std::move(*read(progress_)));
+        return finishTiledImport(path, options, std::move(*read(progress_)), into);
     return work_->run<std::shared_ptr<TiledImportResult>>(
-        read, [this, path, options](std::shared_ptr<TiledImportResult> result) {
-            finishTiledImport(path, options, std::move(*result));
+        read, [this, path, options, into](std::shared_ptr<TiledImportResult> result) {
+            finishTiledImport(path, options, std::move(*result), into);
         });
 }
 
@@ -158,7 +180,8 @@ std::optional<TiledImportOptions> MapFileCommands::askTiledImport(const QString&
     return next;
 }
 
-bool MapFileCommands::finishTiledImport(const QString& path, const TiledImportOptions& options, TiledImportResult result)
+bool MapFileCommands::finishTiledImport(const QString& path, const TiledImportOptions& options, TiledImportResult result,
+                                        Into into)
 {
     if (!result.ok()) {
         if (!result.failure.ok()) {
@@ -166,20 +189,30 @@ bool MapFileCommands::finishTiledImport(const QString& path, const TiledImportOp
             return false;
         }
         const std::optional<TiledImportOptions> next = askTiledImport(path, options, result);
-        return next && importTiled(path, *next);
+        return next && importTiled(path, *next, into);
     }
     if (result.layers.size() > 1 && options.layerIndex < 0) {
         const std::optional<TiledImportOptions> next = askTiledImport(path, options, result);
         if (!next)
             return false;
         if (next->layerIndex != result.layer)
-            return importTiled(path, *next);
+            return importTiled(path, *next, into);
     }
     const int n = result.mapSize;
-    take_.map(n, std::move(result.cells));
-    emit importedTiledMap(path);
+    if (into == Into::NewMap) {
+        take_.opened(n, std::move(result.cells));
+        emit opened(path, false);
+    } else {
+        take_.map(n, std::move(result.cells));
+        emit importedTiledMap(path);
+    }
+    const bool tilesCut = result.tilesWritten + result.tilesReused > 0;
+    if (into == Into::NewMap && !tilesCut && result.notes.isEmpty()) {
+        emit notice(QStringLiteral("已打开：%1（%2 × %2）").arg(QFileInfo(path).fileName()).arg(n));
+        return true;
+    }
     QString text = QStringLiteral("已导入地图：\n%1\n%2 × %2 个单元格").arg(path).arg(n);
-    if (result.tilesWritten + result.tilesReused > 0)
+    if (tilesCut)
         text += QStringLiteral("\n图块图片：%1（新写入 %2 个，沿用已有的 %3 个）")
                     .arg(QDir::toNativeSeparators(options.tilesFolder))
                     .arg(result.tilesWritten)
@@ -188,11 +221,23 @@ bool MapFileCommands::finishTiledImport(const QString& path, const TiledImportOp
     return true;
 }
 
-bool MapFileCommands::finishImport(const QString& path, MapFileResult result)
+bool MapFileCommands::finishImport(const QString& path, MapFileResult result, Into into)
 {
     if (!result.ok()) {
         dialogs_.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
         return false;
+    }
+    if (into == Into::NewMap) {
+        if (result.mapSize == 0) {
+            dialogs_.messageBox(QStringLiteral("文件中没有地图：\n%1").arg(path), MessageButtons::OkExclamation);
+            return false;
+        }
+        take_.opened(result.mapSize, std::move(result.cells));
+        emit opened(path, true);
+        emit notice(QStringLiteral("已打开：%1（%2 × %2）").arg(QFileInfo(path).fileName()).arg(result.mapSize));
+        if (result.lineFeedsOnly)
+            dialogs_.messageBox(lineFeedsOnlyNote() + u'。', MessageButtons::Ok);
+        return true;
     }
     if (!take_.cells(std::move(result.cells))) {
         dialogs_.messageBox(QStringLiteral("地图的大小在读取期间改变了，没有导入：\n%1").arg(path),

@@ -26,6 +26,8 @@ public:
     static const FileDialogOptions kDialogOptions;
     // 导入数据 also offers TMX and TMJ maps.
     static const FileDialogOptions kImportDialogOptions;
+    // 打开地图 offers the three kinds together first.
+    static const FileDialogOptions kOpenDialogOptions;
 
     // How what is imported goes into the map, which only its history changes.
     struct Takers {
@@ -33,6 +35,8 @@ public:
         std::function<bool(CellTexts)> cells;
         // A TMX or TMJ map, at its own size.
         std::function<void(int, CellTexts)> map;
+        // A map opened: a new map of that size holding these cells, with nothing to undo.
+        std::function<void(int, CellTexts)> opened;
     };
 
     MapFileCommands(const TileGrid& grid, Dialogs& dialogs, Files& files, Progress& progress, Takers takers)
@@ -49,6 +53,11 @@ public:
     // leaves the grid as it was. A TMX or TMJ map (told by its name, else by its first bytes)
     // brings its own size and does not become the map's path file.
     bool importGrid();
+    // 打开地图: asks for a map path file, TMX or TMJ map and makes it the map, sized from the file (a
+    // map path file as many cells a side as its lines or its widest line, whichever is more), read
+    // as 导入数据 reads it. A map path file becomes the map's path file.
+    bool openMap();
+    bool openFrom(const QString& path);
 
     // Without a `LongWork`: true when written or read. With one: true when the work has started.
     // The same holds for the two above.
@@ -61,6 +70,8 @@ signals:
     void imported(const QString& path);
     // A TMX or TMJ map replaced the map.
     void importedTiledMap(const QString& path);
+    // A map was opened from `path`; a map path file (`pathFile`) becomes the map's path file.
+    void opened(const QString& path, bool pathFile);
     void exported(const QString& path);
     // A success said without a box, for the status bar.
     void notice(const QString& text);
@@ -68,12 +79,15 @@ signals:
 private:
     bool confirmUnfitCells();
     bool finishExport(const QString& path, const MapFileResult& result, bool inBox);
-    bool finishImport(const QString& path, MapFileResult result);
+    // Where what is read goes: into the map (导入数据), or as a new map (打开地图).
+    enum class Into { Map, NewMap };
+    bool readInto(const QString& path, Into into);
+    bool finishImport(const QString& path, MapFileResult result, Into into);
     struct ImportOutcome;
-    bool finishAnyImport(const QString& path, ImportOutcome outcome);
+    bool finishAnyImport(const QString& path, ImportOutcome outcome, Into into);
     // A TMX or TMJ map read with `options` in the background, then finished.
-    bool importTiled(const QString& path, const TiledImportOptions& options);
-    bool finishTiledImport(const QString& path, const TiledImportOptions& options, TiledImportResult result);
+    bool importTiled(const QString& path, const TiledImportOptions& options, Into into);
+    bool finishTiledImport(const QString& path, const TiledImportOptions& options, TiledImportResult result, Into into);
     // Which layer when the map has several (not asked yet), and where the tiles it needs go: the
     // options to read it with again, or nothing when nothing more is asked or the user cancelled.
     std::optional<TiledImportOptions> askTiledImport(const QString& path, const TiledImportOptions& asked,

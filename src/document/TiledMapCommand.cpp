@@ -32,11 +32,12 @@ void exportTiledMap(MapDocument& document, Dialogs& dialogs)
         [cells, n = document.grid().mapSize(), target = *path, options](Progress& progress) {
             return writeTiledMap(cells, n, target, options, progress);
         },
-        [&dialogs, target = *path, cell = options.cell](const TiledExportResult& result) {
+        [&document, &dialogs, target = *path, cell = options.cell](const TiledExportResult& result) {
             if (!result.ok()) {
                 dialogs.messageBox(failureMessage(result.failure), MessageButtons::OkExclamation);
                 return;
             }
+            emit document.fileUsed(target);
             QString text = QStringLiteral("地图已导出：\n%1\n%2 个图块，单元格 %3 × %4 像素")
                                .arg(target)
                                .arg(result.tiles)

@@ -14,12 +14,13 @@ namespace tessera {
 // The four button sets of a message box; each has one role.
 enum class MessageButtons {
     YesNoInfo,      // confirm an action: only Yes proceeds
+    YesNoCancel,    // a question before an action: Yes and No proceed each their way, Cancel stops
     OkExclamation,  // a rejected input or state
     OkInfo,         // the success of a bulk operation
     Ok,             // any other notice
 };
 
-enum class MessageResult { Ok, Yes, No };
+enum class MessageResult { Ok, Yes, No, Cancel };
 
 inline const QString kDefaultMessageTitle = QStringLiteral("信息：");
 

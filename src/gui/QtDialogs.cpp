@@ -51,6 +51,10 @@ MessageResult QtDialogs::messageBox(const QString& text, MessageButtons buttons,
         icon = QMessageBox::Information;
         set = QMessageBox::Yes | QMessageBox::No;
         break;
+    case MessageButtons::YesNoCancel:
+        icon = QMessageBox::Question;
+        set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        break;
     case MessageButtons::OkExclamation:
         icon = QMessageBox::Warning;
         break;
@@ -68,6 +72,8 @@ MessageResult QtDialogs::messageBox(const QString& text, MessageButtons buttons,
         return MessageResult::Yes;
     if (pressed == QMessageBox::No)
         return MessageResult::No;
+    if (pressed == QMessageBox::Cancel)
+        return MessageResult::Cancel;
     return MessageResult::Ok;
 }
 

@@ -1,6 +1,9 @@
 #include "model/MapPathFile.h"
 
 #include "files/Progress.h"
+
+#include <algorithm>
+
 #include "model/MapText.h"
 
 namespace tessera {
@@ -21,6 +24,17 @@ MapFileResult readMapPathFile(Files& files, const QString& path, int mapSize, Pr
         result.failure = mapFileFailure(FailureKind::MapFileUnreadable, path, read.error);
         return result;
     }
+    if (mapSize == 0) {
+        NullProgress quiet;
+        const MapTextLoad shape = parseMapText(read.data, 0, quiet);
+        const qsizetype size = std::max(shape.lines, shape.widest);
+        if (shape.kind == MapFileKind::Text && size > kMaxMapSize) {
+            result.failure = mapFileFailure(FailureKind::MapFileTooLarge, path, {}, {shape.lines, shape.widest, kMaxMapSize});
+            return result;
+        }
+        mapSize = static_cast<int>(size);
+    }
+    result.mapSize = mapSize;
     MapTextLoad load = parseMapText(read.data, mapSize, progress);
     if (load.kind != MapFileKind::Text) {
         result.failure = mapFileFailure(FailureKind::NotMapText, path, {}, {qint64(load.kind)});

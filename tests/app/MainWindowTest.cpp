@@ -99,7 +99,7 @@ TEST_F(MainWindowTest, MenusHoldTheirCommandsInOrder)
     QStringList file;
     for (QAction* a : find<QMenu>("FileMenu")->actions())
         file << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(file, (QStringList{"新建", "-", "导入数据", "-", "导出数据", "导出为 TMX/TMJ 地图…", "保存", "恢复以前的地图…", "-", "退出"}));
+    EXPECT_EQ(file, (QStringList{"新建", "打开地图…", "最近打开的地图", "-", "导入数据", "-", "导出数据", "导出为 TMX/TMJ 地图…", "保存", "恢复以前的地图…", "-", "退出"}));
     QStringList edit;
     for (QAction* a : find<QMenu>("EditMenu")->actions())
         edit << (a->isSeparator() ? QStringLiteral("-") : a->text());

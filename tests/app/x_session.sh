@@ -117,9 +117,9 @@ start_assembly() {
   answer_file_dialog "$box" "$2"
 }
 
-# 文件 → 导入数据, the map path file $1 ($work/map.tlp unless given), and the message after it read.
+# 文件 → 导入数据 (after 新建, 打开地图… and 最近打开的地图), the map path file $1 ($work/map.tlp unless given), and the message after it read.
 import_map() {
-  menu_keys $file_menu_x Down Down Return || return 1
+  menu_keys $file_menu_x Down Down Down Down Return || return 1
   local box
   box=$(window_named "^打开$") || return 1
   answer_file_dialog "$box" "${1:-$work/map.tlp}" || return 1

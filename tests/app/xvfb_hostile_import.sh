@@ -29,7 +29,7 @@ new_map 5 || exit 1
 
 # Imports $1 and closes the message that follows; the editor must still run, within 256 MB.
 import_map() {
-  menu_keys $file_menu_x Down Down Return || return 1
+  menu_keys $file_menu_x Down Down Down Down Return || return 1
   local box peak
   box=$(window_named "^打开$") || return 1
   answer_file_dialog "$box" "$1" || return 1

@@ -22,8 +22,8 @@ inline bool setCells(MapDocument& document, CellTexts cells)
 // Imports straight into a grid of the test's own, as a map's history would take them.
 inline MapFileCommands::Takers takersInto(TileGrid& grid)
 {
-    return {[&grid](CellTexts cells) { return grid.replaceCells(std::move(cells)); },
-            [&grid](int mapSize, CellTexts cells) { grid.exchangeCells(mapSize, std::move(cells)); }};
+    const auto sized = [&grid](int mapSize, CellTexts cells) { grid.exchangeCells(mapSize, std::move(cells)); };
+    return {[&grid](CellTexts cells) { return grid.replaceCells(std::move(cells)); }, sized, sized};
 }
 
 }  // namespace tessera

@@ -68,11 +68,12 @@ MessageResult ScriptedDialogs::messageBox(const QString& text, MessageButtons bu
         beforeMessage(text);
     Shown shown{DialogKind::Message, title, text, buttons};
     shown.informative = informative;
-    if (buttons != MessageButtons::YesNoInfo) {
+    if (buttons != MessageButtons::YesNoInfo && buttons != MessageButtons::YesNoCancel) {
         shown_.append(shown);
         return MessageResult::Ok;
     }
-    return next(shown).value_or(Answer{MessageResult::No}).button;
+    const MessageResult unanswered = buttons == MessageButtons::YesNoCancel ? MessageResult::Cancel : MessageResult::No;
+    return next(shown).value_or(Answer{unanswered}).button;
 }
 
 std::optional<QString> ScriptedDialogs::inputBox(const QString& prompt, const QString& title,
