@@ -82,6 +82,8 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Dialogs& dialogs, Win
     for (const auto& shift : shifts)
         addCommand(editMenu_, QString::fromUtf8(shift.text), shift.role,
                    [this, direction = shift.direction] { document_.shift(direction); });
+    editMenu_->addSeparator();
+    addCommand(editMenu_, QStringLiteral("历史记录"), "ShowHistoryCommand", commands.showHistory, false);
     editMenu_->setEnabled(false);
 
     QMenu* function = menu(QStringLiteral("功能"), "FunctionMenu");

@@ -29,6 +29,7 @@ public:
         std::function<void()> exportMapPicture;
         std::function<void()> autoAssemble;
         std::function<void()> slicePicture;
+        std::function<void()> showHistory;
     };
 
     MainMenus(QMenuBar* bar, MapDocument& document, Dialogs& dialogs, WindowCommands commands);

@@ -1,5 +1,7 @@
 // The main window: its parts put together and bound, the layout, the lower panel, the lists, New map.
 #include "app/MainWindow.h"
+
+#include "app/HistoryWindow.h"
 #include "files/Platform.h"
 
 #include "app/AutoAssemblyCommand.h"
@@ -75,7 +77,8 @@ MainWindow::MainWindow(Platform& platform, MapDocument& document, QWidget* paren
     menus_ = new MainMenus(menuBar(), *doc_, dialogs_,
                            {[this] { newMap(); }, [this] { confirmExit(); }, [this] { showTileList(); },
                             [this] { exportMapPicture(*doc_, dialogs_, canvas_->sharedCache(), canvas_->tileSize()); },
-                            [this] { assembly_->start(mapPicture_->path()); }, [slicing] { slicing->start(); }});
+                            [this] { assembly_->start(mapPicture_->path()); }, [slicing] { slicing->start(); },
+                            [this] { showHistory(); }});
     connect(assembly_.get(), &AutoAssemblyCommand::stepChanged, this,
             [this](const QString& step) { controls_.statusBar->setPanelText(1, step); menus_->holdMapChanges(!step.isEmpty()); });
 
@@ -258,6 +261,15 @@ void MainWindow::showTileList()
 void MainWindow::newMap()
 {
     doc_->newMap();
+}
+
+void MainWindow::showHistory()
+{
+    if (!history_)
+        history_ = new HistoryWindow(doc_->history(), this);
+    history_->show();
+    history_->raise();
+    history_->activateWindow();
 }
 
 void MainWindow::toolsStartOver()

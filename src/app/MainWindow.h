@@ -11,6 +11,8 @@
 
 namespace tessera {
 
+class HistoryWindow;
+
 class AutoAssemblyCommand;
 class CanvasScrolling;
 class Canvas;
@@ -98,6 +100,8 @@ private:
     // A new map or a map of another size: the tools start over, at the first tile size.
     void toolsStartOver();
     void showTileList();
+    // 编辑 → 历史记录.
+    void showHistory();
     // Holds editing on the canvas, drops and table edits while long work runs.
     void holdEditing(bool hold);
     bool followImageEvent(QEvent* event);
@@ -121,6 +125,7 @@ private:
     HintTracker* hints_ = nullptr;
     QPointer<TileListWindow> tileList_;
     QPointer<PreviewWindow> preview_;
+    QPointer<HistoryWindow> history_;
     std::function<void(int)> quit_;
     std::function<void(int)> leave_;
     bool closing_ = false;  // Yes was answered to the exit question

@@ -207,9 +207,27 @@ std::vector<LostCell> shiftLosses(const CellTexts& before, int mapSize, ShiftDir
     return lost;
 }
 
+// The stack's index moved by anything but the history's own calls (the history window going to a
+// command): that is an undo or redo of the menu's kind.
 MapHistory::MapHistory(QObject* parent) : QObject(parent)
 {
+    connect(&stack_, &QUndoStack::indexChanged, this, [this] {
+        if (own_ == 0)
+            menuUsed_ = true;
+    });
 }
+
+// While alive, the stack's moves are the history's own.
+class MapHistory::Own {
+public:
+    explicit Own(MapHistory& history) : history_(history) { ++history_.own_; }
+    ~Own() { --history_.own_; }
+    Own(const Own&) = delete;
+    Own& operator=(const Own&) = delete;
+
+private:
+    MapHistory& history_;
+};
 
 void MapHistory::startMap(int mapSize)
 {
@@ -220,6 +238,7 @@ void MapHistory::startMap(int mapSize)
 
 void MapHistory::clear()
 {
+    const Own own(*this);
     stack_.clear();
     redrawnAt_ = nextSerial_ - 1;
     menuUsed_ = false;
@@ -282,6 +301,7 @@ std::optional<ButtonStep> MapHistory::buttonStep() const
 
 void MapHistory::takeBack(const ButtonStep& step)
 {
+    const Own own(*this);
     if (step.undoes) {
         quiet_ = step.kind == MapCommandKind::Place;
         stack_.undo();
@@ -310,6 +330,7 @@ void MapHistory::takeBack(const ButtonStep& step)
 void MapHistory::changeCells(MapCommandKind kind, std::vector<CellChange> changes, bool open)
 {
     std::erase_if(changes, [](const CellChange& c) { return c.before == c.after; });
+    const Own own(*this);
     if (!changes.empty())
         stack_.push(new CellsCommand(*this, kind, std::move(changes), open));
 }
@@ -335,6 +356,7 @@ void MapHistory::putDown(int row, int column)
 
 void MapHistory::replaceMap(MapCommandKind kind, int mapSize, CellTexts cells)
 {
+    const Own own(*this);
     stack_.push(new MapCommandReplace(*this, kind, mapSize, std::move(cells)));
 }
 
@@ -342,6 +364,7 @@ void MapHistory::shift(ShiftDirection direction, int distance, CellTexts shifted
 {
     if (distance < 1)
         return;
+    const Own own(*this);
     stack_.push(new ShiftCommand(*this, direction, distance, std::move(shifted), std::move(lost)));
 }
 

@@ -121,6 +121,7 @@ signals:
 
 private:
     friend class MapCommand;
+    class Own;
     MapCommand* newest() const;
 
     TileGrid grid_;
@@ -128,7 +129,8 @@ private:
     std::optional<CarriedTile> carried_;
     quint64 nextSerial_ = 1;
     quint64 redrawnAt_ = 0;  // commands of this serial number and below are not the button's
-    bool menuUsed_ = false;
+    bool menuUsed_ = false;  // also by a move of the stack's index from outside (the history window)
+    int own_ = 0;            // the history's own calls running
     bool quiet_ = false;  // an undo that tells no view to redraw
 };
 

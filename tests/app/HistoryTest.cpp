@@ -3,6 +3,7 @@
 #include "app/Texts.h"
 
 #include <QTableView>
+#include <QUndoView>
 
 using namespace tessera;
 
@@ -146,4 +147,33 @@ TEST_F(HistoryTest, ShiftsAndImportsUndoWholeAndTheTitleMarksUnsavedChanges)
     platform.answerNo();
     window.confirmExit();
     EXPECT_EQ(platform.shown().constLast().informative, texts::kUnsavedChanges);
+}
+
+// 编辑 → 历史记录: a click on a command goes back to it as the menu's undo would (so the undo button
+// then keeps to the newest command), and nothing can be chosen while a tile is carried.
+TEST_F(HistoryTest, TheHistoryWindowGoesBackAsTheMenuDoes)
+{
+    place("red.jpg", 1, 1);
+    arm("MoveToolRadio");
+    press(1, 1);
+    release(centre(3, 3));
+    arm("PlaceToolRadio");
+    place("green.jpg", 2, 2);
+    action("ShowHistoryCommand")->trigger();
+    auto* view = window.findChild<QUndoView*>(QStringLiteral("HistoryView"));
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(view->model()->rowCount(), 4);  // the new map, then each command
+    EXPECT_EQ(view->model()->index(2, 0).data().toString(), QStringLiteral("移动"));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(2, 0)).center());
+    EXPECT_EQ(cell(2, 2), QString());
+    EXPECT_EQ(cell(3, 3), path("red.jpg"));
+    QTest::mouseClick(find("UndoButton"), Qt::LeftButton);  // the newest is the move: nothing
+    EXPECT_EQ(cell(3, 3), path("red.jpg"));
+
+    arm("MoveToolRadio");
+    press(3, 3);
+    EXPECT_FALSE(view->isEnabled());
+    release(centre(1, 2));
+    EXPECT_TRUE(view->isEnabled());
+    EXPECT_EQ(cell(1, 2), path("red.jpg"));
 }

@@ -40,6 +40,10 @@ TEST(OpenMap, TakesItsSizeFromTheFileBecomesTheMapPathFileAndAsksBeforeUnsavedCh
     MainWindow window(platform, document);
     auto* open = window.findChild<QAction*>(QStringLiteral("OpenMapCommand"));
     ASSERT_NE(open, nullptr);
+    auto* found = window.findChild<RecentMaps*>();
+    ASSERT_NE(found, nullptr);
+    RecentMaps& recent = *found;
+    recent.clear();  // of the tests before
     EXPECT_TRUE(open->isEnabled());  // no map needed first
     EXPECT_EQ(open->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
 
@@ -71,9 +75,6 @@ TEST(OpenMap, TakesItsSizeFromTheFileBecomesTheMapPathFileAndAsksBeforeUnsavedCh
     EXPECT_FALSE(document.history().stack().canUndo());
 
     // Both are recent maps, newest first; a missing one is said and dropped.
-    auto* found = window.findChild<RecentMaps*>();
-    ASSERT_NE(found, nullptr);
-    RecentMaps& recent = *found;
     EXPECT_EQ(recent.paths(), (QStringList{QDir::toNativeSeparators(tmx), QDir::toNativeSeparators(tlp)}));
     ASSERT_TRUE(QFile::remove(tlp));
     const QList<QAction*> entries = window.findChild<QMenu*>(QStringLiteral("RecentMapsMenu"))->actions();

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QWidget>
+
+class QUndoView;
+
+namespace tessera {
+
+class MapHistory;
+
+// 历史记录: every command of the map's history by name, the current one selected; a click goes back
+// or forward to it, as the menu's undo and redo would. Nothing can be chosen while a tile is carried.
+class HistoryWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    HistoryWindow(MapHistory& history, QWidget* parent);
+
+private:
+    void follow();
+
+    MapHistory& history_;
+    QUndoView* view_;
+};
+
+}  // namespace tessera
