@@ -97,8 +97,11 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Dialogs& dialogs, Win
     mapCommand(changing_.constLast());
 
     QMenu* help = menu(QStringLiteral("帮助"), "HelpMenu");
+    addCommand(help, QStringLiteral("使用手册"), "ManualCommand", commands.showManual, false)
+        ->setShortcut(QKeySequence(Qt::Key_F1));
     addCommand(help, QStringLiteral("关于地图编辑器"), "AboutEditorCommand", [&dialogs] {
-        dialogs.messageBox(texts::aboutEditorText(), MessageButtons::Ok, texts::aboutEditorTitle());
+        dialogs.messageBox(texts::aboutEditorText(), MessageButtons::Ok, texts::aboutEditorTitle(),
+                           QStringLiteral("版本 %1").arg(QStringLiteral(TESSERA_VERSION)));
     }, false);
     addCommand(help, QStringLiteral("关于青石网络"), "AboutMakerCommand", [&dialogs] {
         dialogs.messageBox(texts::aboutMakerText(), MessageButtons::Ok, texts::aboutMakerTitle());

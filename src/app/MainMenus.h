@@ -30,6 +30,7 @@ public:
         std::function<void()> autoAssemble;
         std::function<void()> slicePicture;
         std::function<void()> showHistory;
+        std::function<void()> showManual;
     };
 
     MainMenus(QMenuBar* bar, MapDocument& document, Dialogs& dialogs, WindowCommands commands);

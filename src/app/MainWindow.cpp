@@ -1,6 +1,7 @@
 // The main window: its parts put together and bound, the layout, the lower panel, the lists, New map.
 #include "app/MainWindow.h"
 
+#include "app/HelpWindow.h"
 #include "app/HistoryWindow.h"
 #include "files/Platform.h"
 
@@ -78,7 +79,7 @@ MainWindow::MainWindow(Platform& platform, MapDocument& document, QWidget* paren
                            {[this] { newMap(); }, [this] { confirmExit(); }, [this] { showTileList(); },
                             [this] { exportMapPicture(*doc_, dialogs_, canvas_->sharedCache(), canvas_->tileSize()); },
                             [this] { assembly_->start(mapPicture_->path()); }, [slicing] { slicing->start(); },
-                            [this] { showHistory(); }});
+                            [this] { showHistory(); }, [this] { showManual(); }});
     connect(assembly_.get(), &AutoAssemblyCommand::stepChanged, this,
             [this](const QString& step) { controls_.statusBar->setPanelText(1, step); menus_->holdMapChanges(!step.isEmpty()); });
 
@@ -270,6 +271,15 @@ void MainWindow::showHistory()
     history_->show();
     history_->raise();
     history_->activateWindow();
+}
+
+void MainWindow::showManual()
+{
+    if (!manual_)
+        manual_ = new HelpWindow(this);
+    manual_->show();
+    manual_->raise();
+    manual_->activateWindow();
 }
 
 void MainWindow::toolsStartOver()

@@ -11,6 +11,7 @@
 
 namespace tessera {
 
+class HelpWindow;
 class HistoryWindow;
 
 class AutoAssemblyCommand;
@@ -100,8 +101,9 @@ private:
     // A new map or a map of another size: the tools start over, at the first tile size.
     void toolsStartOver();
     void showTileList();
-    // 编辑 → 历史记录.
+    // 编辑 → 历史记录; 帮助 → 使用手册.
     void showHistory();
+    void showManual();
     // Holds editing on the canvas, drops and table edits while long work runs.
     void holdEditing(bool hold);
     bool followImageEvent(QEvent* event);
@@ -126,6 +128,7 @@ private:
     QPointer<TileListWindow> tileList_;
     QPointer<PreviewWindow> preview_;
     QPointer<HistoryWindow> history_;
+    QPointer<HelpWindow> manual_;
     std::function<void(int)> quit_;
     std::function<void(int)> leave_;
     bool closing_ = false;  // Yes was answered to the exit question

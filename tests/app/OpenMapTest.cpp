@@ -1,5 +1,8 @@
-// 打开地图 and the recent maps: a map file opened without New map, sized from the file.
+// The desktop habits: 打开地图 and the recent maps (a map file opened without New map, sized from
+// the file), the manual.
+#include "app/HelpWindow.h"
 #include "app/MainWindow.h"
+#include "app/Texts.h"
 #include "document/MapDocument.h"
 #include "document/RecentMaps.h"
 #include "support/MapEdits.h"
@@ -10,6 +13,9 @@
 #include <QFile>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTextBrowser>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -45,7 +51,6 @@ TEST(OpenMap, TakesItsSizeFromTheFileBecomesTheMapPathFileAndAsksBeforeUnsavedCh
     RecentMaps& recent = *found;
     recent.clear();  // of the tests before
     EXPECT_TRUE(open->isEnabled());  // no map needed first
-    EXPECT_EQ(open->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
 
     platform.answerOpen(tlp);
     open->trigger();
@@ -57,7 +62,6 @@ TEST(OpenMap, TakesItsSizeFromTheFileBecomesTheMapPathFileAndAsksBeforeUnsavedCh
     EXPECT_EQ(document.mapPath(), tlp);
     EXPECT_FALSE(document.modified());
     EXPECT_FALSE(document.history().stack().canUndo());
-    EXPECT_TRUE(window.findChild<QAction*>(QStringLiteral("SaveCommand"))->isEnabled());
 
     // Unsaved changes: 取消 keeps the map, 否 lets it go; a TMX map brings its size and no path file.
     setCell(document, 1, 1, QStringLiteral("z.jpg"));
@@ -105,4 +109,28 @@ TEST(RecentMapsTest, NewestFirstOnceEachAtMostTenAndKeptAcrossRuns)
         }
     }
     EXPECT_EQ(RecentMaps(file).paths(), model);
+}
+
+// 帮助 → 使用手册 (F1): the usage notes first, then the sections; each place found in turn, from the
+// top again after the last. 关于地图编辑器 names the version.
+TEST(ManualWindow, StartsWithTheUsageNotesAndFindsEachPlaceInTurn)
+{
+    ScriptedPlatform platform;
+    MapDocument document(platform);
+    MainWindow window(platform, document);
+    window.findChild<QAction*>(QStringLiteral("ManualCommand"))->trigger();
+    auto* manual = window.findChild<HelpWindow*>();
+    ASSERT_NE(manual, nullptr);
+    auto* browser = window.findChild<QTextBrowser*>(QStringLiteral("ManualText"));
+    EXPECT_TRUE(browser->toPlainText().startsWith(QStringLiteral("使用说明\n\n") + texts::usageNotes().replace(u'\r', QString())));
+    QList<int> found;
+    for (qsizetype i = 0; i <= browser->toPlainText().count(QStringLiteral("存疑")); ++i) {
+        ASSERT_TRUE(manual->findNext(QStringLiteral("存疑")));
+        found << browser->textCursor().selectionStart();
+    }
+    EXPECT_GT(found.size(), 2);
+    EXPECT_EQ(found.constLast(), found.constFirst());
+    EXPECT_TRUE(std::is_sorted(found.begin(), found.end() - 1));
+    window.findChild<QAction*>(QStringLiteral("AboutEditorCommand"))->trigger();
+    EXPECT_EQ(platform.shown().constLast().informative, QStringLiteral("版本 1.0"));
 }

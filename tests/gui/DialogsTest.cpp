@@ -13,9 +13,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -112,39 +110,6 @@ TEST(QtDialogs, FileDialogsStartAtHomeRememberTheLastFolderPerKindAndWriteNoHist
     qputenv("HOME", oldHome);
     if (!oldConfig.isEmpty())
         qputenv("XDG_CONFIG_HOME", oldConfig);
-}
-
-// 切分大图's dialog: the names follow the cell size, the folder is needed, and the choices come back.
-TEST(QtDialogs, SliceDialogNamesFollowTheCellSizeAndItsChoicesComeBack)
-{
-    QtDialogs dialogs;
-    QString names;
-    bool okWithoutFolder = true;
-    QTimer::singleShot(0, [&] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        ASSERT_NE(dialog, nullptr);
-        auto* width = dialog->findChild<QSpinBox*>(QStringLiteral("CellWidth"));
-        auto* folder = dialog->findChild<QLineEdit*>(QStringLiteral("SliceFolder"));
-        auto* buttons = dialog->findChild<QDialogButtonBox*>();
-        ASSERT_TRUE(width && folder && buttons);
-        okWithoutFolder = buttons->button(QDialogButtonBox::Ok)->isEnabled();
-        width->setValue(300);
-        for (const QLabel* label : dialog->findChildren<QLabel*>())
-            if (label->text().startsWith(QStringLiteral("行-列")))
-                names = label->text();
-        folder->setText(QStringLiteral("/tmp/slices"));
-        dialog->findChild<QCheckBox*>(QStringLiteral("PadLastCells"))->setChecked(true);
-        buttons->button(QDialogButtonBox::Ok)->click();
-    });
-    const std::optional<SliceChoices> chosen =
-        dialogs.sliceDialog(QStringLiteral("/p/photo.jpg"), QSize(1000, 700), SliceChoices{}, 8, 4000);
-    EXPECT_FALSE(okWithoutFolder);
-    EXPECT_EQ(names, QStringLiteral("行-列.jpg，从 1-1.jpg 到 3-4.jpg（3 行 × 4 列）"));
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->cell, QSize(300, 300));
-    EXPECT_EQ(chosen->folder, QStringLiteral("/tmp/slices"));
-    EXPECT_TRUE(chosen->pad);
-    EXPECT_EQ(chosen->quality, SliceChoices{}.quality);
 }
 
 // 导出为 TMX/TMJ 地图's dialog: a size other than the pictures' own warns until the atlas is checked.
