@@ -36,6 +36,13 @@ void CanvasScrolling::reset()
     lastV_ = vertical_->value();
 }
 
+void CanvasScrolling::centreOn(const QRect& area)
+{
+    // The canvas stands at 21 - value in the viewport (canvasPosition).
+    horizontal_->setValue(21 + area.center().x() - viewport_->width() / 2);
+    vertical_->setValue(21 + area.center().y() - viewport_->height() / 2);
+}
+
 void CanvasScrolling::follow()
 {
     QPoint at = canvas_->pos();

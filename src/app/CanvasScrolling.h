@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+class QRect;
 class QScrollBar;
 class QWheelEvent;
 class QWidget;
@@ -19,6 +20,8 @@ public:
 
     // The ranges for the canvas's size; a canvas smaller than the viewport leaves nothing to scroll.
     void updateRanges();
+    // Scrolls so that `area` of the canvas lies in the middle of the viewport, as far as the bars go.
+    void centreOn(const QRect& area);
     // Both bars back at the start, where the layout has just put the canvas, without moving it.
     void reset();
 

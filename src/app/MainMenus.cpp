@@ -84,6 +84,7 @@ MainMenus::MainMenus(QMenuBar* bar, MapDocument& document, Dialogs& dialogs, Win
                    [this, direction = shift.direction] { document_.shift(direction); });
     editMenu_->addSeparator();
     addCommand(editMenu_, QStringLiteral("历史记录"), "ShowHistoryCommand", commands.showHistory, false);
+    addCommand(editMenu_, QStringLiteral("清除存疑标记"), "ClearDoubtsCommand", commands.clearDoubts, false);
     editMenu_->setEnabled(false);
 
     QMenu* function = menu(QStringLiteral("功能"), "FunctionMenu");

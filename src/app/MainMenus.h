@@ -31,6 +31,7 @@ public:
         std::function<void()> slicePicture;
         std::function<void()> showHistory;
         std::function<void()> showManual;
+        std::function<void()> clearDoubts;
     };
 
     MainMenus(QMenuBar* bar, MapDocument& document, Dialogs& dialogs, WindowCommands commands);

@@ -79,7 +79,7 @@ MainWindow::MainWindow(Platform& platform, MapDocument& document, QWidget* paren
                            {[this] { newMap(); }, [this] { confirmExit(); }, [this] { showTileList(); },
                             [this] { exportMapPicture(*doc_, dialogs_, canvas_->sharedCache(), canvas_->tileSize()); },
                             [this] { assembly_->start(mapPicture_->path()); }, [slicing] { slicing->start(); },
-                            [this] { showHistory(); }, [this] { showManual(); }});
+                            [this] { showHistory(); }, [this] { showManual(); }, [this] { canvas_->clearMarks(); }});
     connect(assembly_.get(), &AutoAssemblyCommand::stepChanged, this,
             [this](const QString& step) { controls_.statusBar->setPanelText(1, step); menus_->holdMapChanges(!step.isEmpty()); });
 

@@ -105,6 +105,25 @@ void MainWindow::bindDocument()
     });
     connect(assembly_.get(), &AutoAssemblyCommand::doubtfulCells, this,
             [this](const std::vector<Cell>& cells) { canvas_->markCells(cells); });
+    // A doubtful cell's mark goes when the cell changes; a shift or another map takes them all.
+    MapHistory& history = doc_->history();
+    connect(&history, &MapHistory::cellsSet, this, [this](const std::vector<CellChange>& changes) {
+        std::vector<Cell> cells;
+        for (const CellChange& c : changes)
+            cells.push_back({c.row, c.column});
+        canvas_->unmarkCells(cells);
+    });
+    connect(&history, &MapHistory::shifted, this, [this] { canvas_->clearMarks(); });
+    connect(&history, &MapHistory::mapSet, this, [this] { canvas_->clearMarks(); });
+    // A result line that names a cell leads to it.
+    results_->setLineChosen([this](const QString& line) {
+        if (const std::optional<Cell> cell = cellNamedIn(line, doc_->grid())) {
+            scrolling_->centreOn(cellRect(cell->row, cell->column));
+            canvas_->flashCell(*cell);
+            raise();
+            activateWindow();
+        }
+    });
 }
 
 }  // namespace tessera

@@ -1,9 +1,14 @@
 #include "app/ResultWindow.h"
 
+#include <QMouseEvent>
+#include <QTextBlock>
+
 #include "files/Dialogs.h"
+#include "model/TileGrid.h"
 #include "gui/WindowPlacement.h"
 
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QScrollBar>
 
 namespace tessera {
@@ -21,6 +26,7 @@ ResultWindow::ResultWindow(QWidget* parent) : QWidget(parent, Qt::Window), text_
     text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text_->setGeometry(15, 12, 592, 360);
+    text_->viewport()->installEventFilter(this);
     resize(634, 416);
     centreOnScreen(this);
 }
@@ -36,11 +42,44 @@ ResultReport::~ResultReport()
     delete window_.data();
 }
 
+std::optional<Cell> cellNamedIn(const QString& line, const TileGrid& grid)
+{
+    static const QRegularExpression named(QStringLiteral("第\\s*(\\d+)\\s*行\\s*第\\s*(\\d+)\\s*列"));
+    const int n = grid.mapSize();
+    if (const QRegularExpressionMatch m = named.match(line); m.hasMatch()) {
+        const int row = m.captured(1).toInt(), column = m.captured(2).toInt();
+        if (row >= 1 && column >= 1 && row <= n && column <= n)
+            return Cell{row, column};
+        return std::nullopt;
+    }
+    static const QRegularExpression file(QStringLiteral("【([^】]+)】"));
+    QStringList files;
+    for (QRegularExpressionMatchIterator it = file.globalMatch(line); it.hasNext();)
+        files.prepend(it.next().captured(1));
+    const CellTexts& cells = grid.cells();
+    for (const QString& name : files)
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            if (cells[i] == name)
+                return Cell{static_cast<int>(i) / n + 1, static_cast<int>(i) % n + 1};
+    return std::nullopt;
+}
+
+bool ResultWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == text_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        const auto* click = static_cast<QMouseEvent*>(event);
+        emit lineChosen(text_->cursorForPosition(click->position().toPoint()).block().text());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void ResultReport::showResultWindow()
 {
     if (!window_) {
         window_ = new ResultWindow;
         pending_.clear();
+        if (chosen_)
+            QObject::connect(window_, &ResultWindow::lineChosen, window_, chosen_);
     }
     window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
     window_->show();

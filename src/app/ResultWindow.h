@@ -1,16 +1,24 @@
 #pragma once
 
 #include "batch/BatchReport.h"
+#include "canvas/CanvasGeometry.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
+
+#include <functional>
 
 class QPlainTextEdit;
 
 namespace tessera {
 
 class Dialogs;
+class TileGrid;
+
+// The cell a line of the results names: "第 r 行 第 c 列", else the cell that holds a file the line
+// names in 【】 (the last such file first).
+std::optional<Cell> cellNamedIn(const QString& line, const TileGrid& grid);
 
 // "结果": the report of the batch operations, one text filling the window.
 class ResultWindow : public QWidget {
@@ -20,8 +28,13 @@ public:
     explicit ResultWindow(QWidget* parent = nullptr);
     QPlainTextEdit* text() const { return text_; }
 
+signals:
+    // A line was double-clicked.
+    void lineChosen(const QString& line);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QPlainTextEdit* text_;
@@ -36,6 +49,8 @@ public:
     ~ResultReport() override;
 
     void showResultWindow() override;
+    // Called with each line double-clicked in the window.
+    void setLineChosen(std::function<void(const QString&)> chosen) { chosen_ = std::move(chosen); }
     // Lines are collected and shown a few times a second, so that long runs stay fast.
     void appendResult(const QString& text) override;
     void flush();
@@ -48,6 +63,7 @@ public:
 private:
     Dialogs& dialogs_;
     QPointer<ResultWindow> window_;
+    std::function<void(const QString&)> chosen_;
     QString pending_;
     QElapsedTimer sinceFlush_;
 };

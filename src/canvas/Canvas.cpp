@@ -47,7 +47,6 @@ void Canvas::clearBoards()
     fill_->cancel();
     loading_.clear();
     picture_.clear();
-    canvas_->marks().clear();
     cache_->forgetKept();
     rulerPicture_.clear();
     canvas_->update();
@@ -190,6 +189,24 @@ void Canvas::markCells(const std::vector<Cell>& cells)
 {
     canvas_->marks().set(cells, picture_.mapSize());
     canvas_->update();
+}
+
+void Canvas::unmarkCells(const std::vector<Cell>& cells)
+{
+    canvas_->marks().remove(cells);
+    for (const Cell& cell : cells)
+        repaintCell(cell.row, cell.column);
+}
+
+void Canvas::clearMarks()
+{
+    canvas_->marks().clear();
+    canvas_->update();
+}
+
+void Canvas::flashCell(const Cell& cell)
+{
+    canvas_->flash(cell);
 }
 
 std::size_t Canvas::markedCells() const

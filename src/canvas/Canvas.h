@@ -73,8 +73,13 @@ public:
     // Erases `size` at the cell's origin, then draws the cell's top and left edges.
     void repaintCellPatch(int row, int column, QSize size, EdgePen pen);
     void drawMoveMarker(int row, int column);
-    // Frames these cells over the picture until the next full redraw (or clear).
+    // Frames these cells over the picture until they change, the map takes another size or
+    // `clearMarks`; a full redraw keeps them.
     void markCells(const std::vector<Cell>& cells);
+    void unmarkCells(const std::vector<Cell>& cells);
+    void clearMarks();
+    // Frames the cell brightly for a moment.
+    void flashCell(const Cell& cell);
     std::size_t markedCells() const;
     // Delete and move select the dotted pen before drawing edges; it stays selected.
     void selectDottedPen() { dottedPen_ = true; }

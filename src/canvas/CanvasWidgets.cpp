@@ -4,6 +4,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QPaintEvent>
 
 #include <algorithm>
@@ -28,6 +29,16 @@ void CellMarks::set(const std::vector<Cell>& cells, int mapSize)
     }
     std::sort(marked_.begin(), marked_.end());
     marked_.erase(std::unique(marked_.begin(), marked_.end()), marked_.end());
+}
+
+void CellMarks::remove(const std::vector<Cell>& cells)
+{
+    for (const Cell& cell : cells) {
+        const int index = (cell.row - 1) * mapSize_ + cell.column - 1;
+        const auto it = std::lower_bound(marked_.begin(), marked_.end(), index);
+        if (it != marked_.end() && *it == index)
+            marked_.erase(it);
+    }
 }
 
 void CellMarks::paint(QPainter& painter, const QRect& area) const
@@ -71,6 +82,23 @@ void EditCanvas::paintEvent(QPaintEvent* event)
         picture_.paint(painter, area, *cache_);
         marks_.paint(painter, area);
     }
+    if (!flash_.isNull()) {
+        painter.setPen(QPen(QColor(0, 200, 255), 4));
+        painter.drawRect(flash_.adjusted(2, 2, -2, -2));
+    }
+}
+
+void EditCanvas::flash(const Cell& cell)
+{
+    update(flash_);
+    flash_ = cellRect(cell.row, cell.column);
+    update(flash_);
+    QTimer::singleShot(1200, this, [this, shown = flash_] {
+        if (flash_ == shown) {
+            update(flash_);
+            flash_ = QRect();
+        }
+    });
 }
 
 void EditCanvas::mousePressEvent(QMouseEvent* event)

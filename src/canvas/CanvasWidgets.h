@@ -27,6 +27,8 @@ public:
 
     // Replaces the marks; cells outside an n × n map are left out.
     void set(const std::vector<Cell>& cells, int mapSize);
+    // Takes these cells' marks away.
+    void remove(const std::vector<Cell>& cells);
     void clear() { marked_.clear(); }
     bool isEmpty() const { return marked_.empty(); }
     std::size_t count() const { return marked_.size(); }
@@ -46,6 +48,8 @@ public:
     EditCanvas(const CanvasPicture& picture, std::shared_ptr<TileImageCache> cache, QWidget* parent = nullptr);
 
     CellMarks& marks() { return marks_; }
+    // Frames the cell brightly for a moment.
+    void flash(const Cell& cell);
 
 signals:
     void pressed(Qt::MouseButton button, QPointF at);
@@ -62,6 +66,7 @@ private:
     const CanvasPicture& picture_;
     std::shared_ptr<TileImageCache> cache_;
     CellMarks marks_;
+    QRect flash_;
 };
 
 // The board behind the canvas that carries the rulers in its 20-pixel margin.

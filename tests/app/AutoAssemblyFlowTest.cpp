@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 #include "app/MainWindow.h"
 #include "document/MapDocument.h"
+#include "app/ResultWindow.h"
 #include "app/StatusBar.h"
 #include "canvas/Canvas.h"
 #include "canvas/CanvasWidgets.h"
@@ -251,7 +252,15 @@ TEST_F(AutoAssemblyFlowTest, AnotherMapsReferenceIsAskedForAndItsDoubtfulCellsCo
         EXPECT_EQ(line.contains(QStringLiteral("置信度")), !doubtful(line)) << line.toStdString();
     EXPECT_TRUE(platform.shown().constLast().text.contains(QStringLiteral("存疑 %1 个").arg(count)));
     EXPECT_EQ(window.canvas().markedCells(), std::size_t(count));
+    // The marks stay over a redraw; a changed cell loses its own, 清除存疑标记 all; a double-click on a
+    // doubtful line of the results leads to its cell.
     window.canvas().redrawCanvas();
+    EXPECT_EQ(window.canvas().markedCells(), std::size_t(count));
+    const std::optional<Cell> first = cellNamedIn(lines.constFirst(), window.document().grid());
+    ASSERT_TRUE(first);
+    setCell(window.document(), first->row, first->column, QString());
+    EXPECT_EQ(window.canvas().markedCells(), std::size_t(count - 1));
+    window.findChild<QAction*>(QStringLiteral("ClearDoubtsCommand"))->trigger();
     EXPECT_EQ(window.canvas().markedCells(), 0u);
 
     // The reference chosen in the dialog shows in the map picture box and is used next time.

@@ -104,7 +104,7 @@ TEST_F(MainWindowTest, MenusHoldTheirCommandsInOrder)
     for (QAction* a : find<QMenu>("EditMenu")->actions())
         edit << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(edit, (QStringList{"撤销", "重做", "-", "所有图片向左移动", "所有图片向右移动", "所有图片向上移动",
-                                 "所有图片向下移动", "-", "历史记录"}));
+                                 "所有图片向下移动", "-", "历史记录", "清除存疑标记"}));
 }
 
 TEST_F(MainWindowTest, EveryControlHasItsRoleAndAReadableName)

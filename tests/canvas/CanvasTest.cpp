@@ -372,7 +372,7 @@ TEST_F(CanvasTest, ARedrawStartedAgainDrawsOnlyTheNewMap)
     EXPECT_TRUE(near(image.pixel(centre(2, 2)), kBlue));
 }
 
-TEST_F(CanvasTest, MarkedCellsAreFramedOverThePictureUntilTheNextRedraw)
+TEST_F(CanvasTest, MarkedCellsAreFramedOverThePictureUntilTakenAway)
 {
     newMap(3);
     grid.setCellText(2, 2, tile("red.jpg"));
@@ -395,7 +395,10 @@ TEST_F(CanvasTest, MarkedCellsAreFramedOverThePictureUntilTheNextRedraw)
     EXPECT_TRUE(near(render().pixel(marked.topLeft()), kRed));
 
     redraw();
-    EXPECT_EQ(canvas.markedCells(), 0u);
+    EXPECT_EQ(canvas.markedCells(), 2u);  // a redraw keeps them
+    canvas.unmarkCells({{2, 2}});
+    EXPECT_EQ(canvas.markedCells(), 1u);
+    canvas.clearMarks();
     const QImage after = widget->grab().toImage();
     EXPECT_TRUE(near(after.pixel(marked.topLeft()), kRed));
     EXPECT_NE(QColor(after.pixel(cellRect(3, 1).topLeft() + QPoint(0, 10))), CellMarks::kFrameColor);
