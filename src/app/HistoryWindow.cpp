@@ -24,9 +24,15 @@ HistoryWindow::HistoryWindow(MapHistory& history, QWidget* parent)
     follow();
 }
 
+void HistoryWindow::hold(bool held)
+{
+    held_ = held;
+    follow();
+}
+
 void HistoryWindow::follow()
 {
-    view_->setEnabled(!history_.carried());
+    view_->setEnabled(!history_.carried() && !held_);
 }
 
 }  // namespace tessera

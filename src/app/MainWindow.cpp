@@ -266,8 +266,11 @@ void MainWindow::newMap()
 
 void MainWindow::showHistory()
 {
-    if (!history_)
+    if (!history_) {
         history_ = new HistoryWindow(doc_->history(), this);
+        connect(&doc_->work(), &LongWork::busyChanged, history_, &HistoryWindow::hold);
+        history_->hold(doc_->work().busy());
+    }
     history_->show();
     history_->raise();
     history_->activateWindow();
