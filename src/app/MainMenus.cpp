@@ -10,7 +10,6 @@
 #include "files/Dialogs.h"
 
 #include <QMenu>
-#include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QUndoStack>

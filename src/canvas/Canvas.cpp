@@ -193,6 +193,8 @@ void Canvas::markCells(const std::vector<Cell>& cells)
 
 void Canvas::unmarkCells(const std::vector<Cell>& cells)
 {
+    if (canvas_->marks().isEmpty())
+        return;
     canvas_->marks().remove(cells);
     for (const Cell& cell : cells)
         repaintCell(cell.row, cell.column);
