@@ -2,7 +2,8 @@
 # Runs 功能 → 自动拼图… in the real editor on a virtual X server managed by openbox, with real X
 # input, twice: on an empty map, then again after the main window was clicked to the front (the
 # map now full, so the overwrite question comes too). After the closing box each time, the result
-# window must be the active window and stacked above the main window.
+# window must be the active window and stacked above the main window. Then a double-click on a
+# placement line of the results must bring the main window forward to that cell.
 # Usage: xvfb_assemble_openbox.sh TESSERA SLICE_MAP_TOOL
 set -euo pipefail
 . "$(dirname "$0")/x_session.sh"
@@ -83,4 +84,14 @@ check_run "first run" none
 click_main 450 300
 until_ok test $(($(active_window))) -eq "$main" || echo "note: the main window did not come to the front"
 check_run "second run, the main window in front" overwrite
+# A double-click on a placement line of the results (one of the first block's) leads the main
+# window to its cell.
+main_active() { [ $(($(active_window))) -eq "$main" ]; }
+xdotool windowactivate --sync "$result" mousemove --window "$result" 200 90 click --repeat 2 --delay 60 1
+if until_ok main_active; then
+  echo "ok: a double-click on a result line brought the main window to its cell"
+else
+  echo "FAILED: a double-click on a result line: $(describe)"
+  failures=$((failures + 1))
+fi
 [ $failures -eq 0 ]
