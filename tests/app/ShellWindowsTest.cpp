@@ -165,3 +165,22 @@ TEST_F(TileListFixture, EnterEditsACellAndTheTextGoesIntoTheGrid)
     QTest::keyClick(editor, Qt::Key_Return);
     EXPECT_TRUE(QTest::qWaitFor([&] { return grid.cellText(1, 3) == QStringLiteral("/typed/b.jpg"); }, 1000));
 }
+
+// The cell a result line leads to: its own "第 r 行 第 c 列", else the cell holding the last file it
+// names in 【】 that a cell holds; nothing for other lines or cells off the map.
+TEST(ResultLines, LeadToTheCellTheyName)
+{
+    TileGrid grid;
+    grid.resize(3);
+    grid.setCellText(2, 3, QStringLiteral("/new/2-3.jpg"));
+    grid.setCellText(3, 1, QStringLiteral("/old/a.jpg"));
+    const struct { const char* line; std::optional<Cell> cell; } cases[] = {
+        {"存疑  第 2 行 第 1 列  x.jpg  与第 3 行第 3 列难以区分", Cell{2, 1}},
+        {"【/old/b.jpg】更名改为【/new/2-3.jpg】", Cell{2, 3}},
+        {"【/old/a.jpg】更名为【/new/3-1.jpg】失败：拒绝访问，该格仍指向【/old/a.jpg】", Cell{3, 1}},
+        {"      第 4 行 第 1 列  y.jpg  置信度 90%", std::nullopt},
+        {"已拼合 9 个单元格，存疑 1 个。", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(cellNamedIn(QString::fromUtf8(c.line), grid), c.cell) << c.line;
+}
