@@ -28,8 +28,9 @@ QString why(const Failure& f)
         u"不是普通文件", u"无法创建文件夹", u"无法编码 JPEG 图片", u"不是 JPEG 文件",
         u"不受支持的 JPEG 种类", u"JPEG 图片太大，无法读取", u"JPEG 数据有误", u"不是能读取的图片格式",
         u"找不到文件", u"无法读取文件", u"图片数据有误", u"无法读取图片",
+        u"不是可以读懂的图片", u"无法建立文件夹", u"同名的文件太多",
     };
-    static_assert(std::size(kWords) == std::size_t(FailureCause::PictureUnreadable) - std::size_t(FailureCause::NotRegularFile) + 1);
+    static_assert(std::size(kWords) == std::size_t(FailureCause::NamesTaken) - std::size_t(FailureCause::NotRegularFile) + 1);
     switch (f.cause) {
     case FailureCause::Detail:
         return f.detail;
@@ -109,7 +110,7 @@ QString tiledReason(const Failure& f)
 {
     switch (f.kind) {
     case FailureKind::FileUnreadable:
-        return QStringLiteral("无法读取文件：%1\n%2").arg(fileOf(f, 1), f.detail);
+        return QStringLiteral("无法读取文件：%1\n%2").arg(fileOf(f, 1), why(f));
     case FailureKind::NotTiledMap:
         return QStringLiteral("不是可以读懂的 TMX/TMJ 文件：%1\n%2").arg(fileOf(f, 1), f.detail);
     case FailureKind::UnsupportedMap:
@@ -124,7 +125,7 @@ QString tiledReason(const Failure& f)
     case FailureKind::UnstorablePath:
         return QStringLiteral("图片路径含有 XML 中无法保存的控制字符：%1\n请导出为 TMJ 地图。").arg(fileOf(f, 1));
     case FailureKind::TileUnwritable:
-        return QStringLiteral("无法写入图块图片：%1\n%2").arg(fileOf(f, 1), f.detail);
+        return QStringLiteral("无法写入图块图片：%1\n%2").arg(fileOf(f, 1), why(f));
     case FailureKind::NoSuchLayer:
         return f.files.size() > 1 ? QStringLiteral("地图中没有名为“%1”的图块图层；它的图块图层有：%2。")
                                         .arg(f.detail, f.files.mid(1).join(QStringLiteral("、")))

@@ -86,6 +86,10 @@ enum class FailureCause {
     DeviceError,
     BadPictureData,
     PictureUnreadable,
+    // A tile cut from a picture.
+    NoPicture,         // the sheet is no picture the decoder reads
+    TileFolderNotMade,
+    NamesTaken,        // every numbered name for the tile holds another picture
 };
 
 // The work that failed, which a message names.

@@ -136,10 +136,12 @@ CutResult cutTiles(Files& files, const std::vector<CutSource>& sources, std::vec
         return result;
     std::mutex failing;
     std::atomic<bool> failed{false};
-    auto fail = [&](FailureKind kind, const QString& file, const QString& why) {
+    auto fail = [&](FailureKind kind, const QString& file, FailureCause cause, const QString& why = {}) {
         const std::lock_guard lock(failing);
-        if (!failed.exchange(true))
+        if (!failed.exchange(true)) {
             result.failure = Failure(kind, {file}, why);
+            result.failure.cause = cause;
+        }
     };
     std::vector<QImage> pictures(sources.size());
     progress.start(static_cast<std::int64_t>(sources.size() + cuts.size()));
@@ -151,7 +153,8 @@ CutResult cutTiles(Files& files, const std::vector<CutSource>& sources, std::vec
             picture = decodeWhole(read.data);
         // A tile's own picture that cannot be read stays as it is, unflipped; a sheet is needed.
         if (picture.isNull() && source.sheet)
-            return fail(FailureKind::FileUnreadable, source.path, read.ok ? QStringLiteral("不是可以读懂的图片") : read.error);
+            return read.ok ? fail(FailureKind::FileUnreadable, source.path, FailureCause::NoPicture)
+                           : fail(FailureKind::FileUnreadable, source.path, FailureCause::Detail, read.error);
         if (source.sheet)
             clearColour(picture, source.layout.trans);
     });
@@ -160,7 +163,7 @@ CutResult cutTiles(Files& files, const std::vector<CutSource>& sources, std::vec
     if (failed)
         return result;
     if (!QDir().mkpath(folder)) {
-        fail(FailureKind::TileUnwritable, folder, QStringLiteral("无法建立文件夹"));
+        fail(FailureKind::TileUnwritable, folder, FailureCause::TileFolderNotMade);
         return result;
     }
 
@@ -202,9 +205,9 @@ CutResult cutTiles(Files& files, const std::vector<CutSource>& sources, std::vec
                 return;
             }
             if (!files.fileStatus(path).present)
-                return fail(FailureKind::TileUnwritable, path, write.error);
+                return fail(FailureKind::TileUnwritable, path, FailureCause::Detail, write.error);
         }
-        fail(FailureKind::TileUnwritable, QDir(folder).filePath(cut.name), QStringLiteral("同名的文件太多"));
+        fail(FailureKind::TileUnwritable, QDir(folder).filePath(cut.name), FailureCause::NamesTaken);
     });
     if (!done)
         return {Failure(FailureKind::Cancelled)};

@@ -324,8 +324,11 @@ bool Importer::read(Progress& progress)
             return false;
         }
         const CutResult cut = cutTiles(files_, sources_, cuts_, options_.tilesFolder, progress);
-        if (!cut.failure.ok())
-            return fail(cut.failure.kind, cut.failure.files, cut.failure.detail);
+        if (!cut.failure.ok()) {
+            fail(cut.failure.kind, cut.failure.files, cut.failure.detail);
+            result_.failure.cause = cut.failure.cause;
+            return false;
+        }
         result_.tilesWritten = cut.written;
         result_.tilesReused = cut.reused;
         for (Placement& placement : placements) {
